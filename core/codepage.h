@@ -1,0 +1,31 @@
+// The one place where text changes encoding. Inside the program every text is GBK (code page
+// 936); the system boundary takes UTF-16 on Windows and UTF-8 on Linux.
+#ifndef TRAVIK_CORE_CODEPAGE_H_
+#define TRAVIK_CORE_CODEPAGE_H_
+
+#include <string>
+#include <string_view>
+
+namespace travik {
+
+// GBK to UTF-8. False (and *out unchanged) when the bytes are not valid code page 936 text.
+bool GbkToUtf8(std::string_view gbk, std::string* out);
+// UTF-8 to GBK. False when the text is not valid UTF-8 or holds a character GBK lacks.
+bool Utf8ToGbk(std::string_view utf8, std::string* out);
+
+// Lossy forms for display only: invalid bytes become "?".
+std::string GbkToUtf8Lossy(std::string_view gbk);
+
+#ifdef _WIN32
+// GBK to UTF-16 with code page 936, whatever the system's code page. False on invalid bytes.
+bool GbkToWide(std::string_view gbk, std::wstring* out);
+// UTF-16 to GBK. False when a character has no exact code page 936 form.
+bool WideToGbk(std::wstring_view wide, std::string* out);
+// Lossy forms for display: never fail.
+std::wstring GbkToWideLossy(std::string_view gbk);
+std::string WideToGbkLossy(std::wstring_view wide);
+#endif
+
+}  // namespace travik
+
+#endif  // TRAVIK_CORE_CODEPAGE_H_

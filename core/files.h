@@ -1,0 +1,106 @@
+// File operations over a process-wide table of open files.
+//
+// Paths are GBK byte strings, as everywhere in the program; the platform backend converts them
+// at the system boundary (files_win32.cc, files_posix.cc). Windows semantics are the reference:
+// a file open in the table cannot be deleted, nor overwritten by WriteWholeFile, and a read-only
+// file cannot be opened. All reads and writes are byte-exact.
+#ifndef TRAVIK_CORE_FILES_H_
+#define TRAVIK_CORE_FILES_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace travik {
+
+// Names an open file; 0 means that opening failed.
+using FileNumber = int;
+
+// The platform's path separator ("\" on Windows, "/" elsewhere).
+#ifdef _WIN32
+inline constexpr char kPathSeparator[] = "\\";
+#else
+inline constexpr char kPathSeparator[] = "/";
+#endif
+
+// Files of this size or more are outside the program's range.
+inline constexpr int64_t kMaxFileSize = INT32_MAX;
+
+// Opens an existing file for reading and writing (others may read and write it too). Returns 0
+// when the path is empty, the file is missing or read-only, or it cannot be opened.
+FileNumber OpenFile(std::string_view path);
+// Closes the file and removes it from the table; unknown numbers are ignored.
+void CloseFile(FileNumber number);
+// Closes every file in the table.
+void CloseAllFiles();
+// Number of files in the table.
+int OpenFileCount();
+
+// Sets the position; beyond the end is allowed. False for an unknown number or a bad offset.
+bool SeekFile(FileNumber number, int64_t offset);
+// The current position, or -1 for an unknown number.
+int64_t FilePosition(FileNumber number);
+
+// What a read found besides its text.
+struct ReadInfo {
+  bool ok = false;          // the number was known and the read succeeded
+  bool cut_short = false;   // the text ends before the file does (0x00, 0x1A, lone lead byte)
+  int64_t bytes_read = 0;   // bytes from the position to the end of the file
+};
+
+// Reads from the position to the end of the file. A 0x00 or 0x1A byte outside a double-byte
+// character ends the text and the position is left on it; a lead byte followed by 0x00 or at the
+// very end is dropped and the position is set just after it. Empty on any failure.
+std::string ReadTextFromFile(FileNumber number, ReadInfo* info = nullptr);
+
+// Inserts the bytes at the position, moving the tail forward in 4096-byte blocks from the end;
+// the position ends just after the inserted bytes. On failure the position returns to where it
+// was and false is returned (bytes already moved stay moved).
+bool InsertTextIntoFile(FileNumber number, std::string_view text);
+
+// Creates or truncates the file (no sharing) and writes the parts in order. False when the path
+// is empty, the file cannot be created (missing folder, read-only, open in the table) or a write
+// fails; a failed write can leave a partial file.
+bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
+template <typename... Parts>
+bool WriteWholeFile(std::string_view path, const Parts&... parts) {
+  return WriteWholeFile(path, {std::string_view(parts)...});
+}
+
+// Writes the parts to a temporary file beside `path`, then renames it over `path`. The old file
+// is replaced only by a complete new one; on failure it is untouched and nothing is left behind.
+bool ReplaceWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
+
+// Size in bytes of the entry the path names, or -1 when there is none (64 bits: never wraps).
+int64_t FileSizeOf(std::string_view path);
+// Deletes the file; fails while it is open in the table.
+bool RemoveFile(std::string_view path);
+// Creates one folder level; fails when it exists or its parent does not.
+bool MakeDirectory(std::string_view path);
+// True when the path names an existing folder.
+bool FolderExists(std::string_view path);
+// True when both paths name the same existing file.
+bool SameFile(std::string_view a, std::string_view b);
+// True when the path can be handed to the system (GBK that converts both ways).
+bool PathIsRepresentable(std::string_view path);
+
+// The running program's folder, without a trailing separator.
+std::string ProgramDirectory();
+// The system's temporary folder, ending in a separator; empty when there is none.
+std::string TempDirectory();
+
+// A whole source file as a job reads it: opened, read from the start, closed again.
+struct SourceText {
+  bool ok = false;          // opened and read
+  bool cut_short = false;   // a 0x00 or 0x1A byte ended the text early
+  bool too_large = false;   // 2 GiB or more
+  int64_t file_size = -1;   // size on disk, -1 when unknown
+  std::string text;
+  std::string error;        // GBK reason when !ok
+};
+SourceText LoadSourceText(std::string_view path);
+
+}  // namespace travik
+
+#endif  // TRAVIK_CORE_FILES_H_

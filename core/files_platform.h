@@ -1,0 +1,45 @@
+// The platform backend under core/files: one implementation per system, chosen by the build
+// (files_win32.cc, files_posix.cc). Paths are GBK; each backend converts them itself. Errors are
+// reported through results only.
+#ifndef TRAVIK_CORE_FILES_PLATFORM_H_
+#define TRAVIK_CORE_FILES_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace travik::platform {
+
+// An open file, readable and writable, shared for reading and writing but not deletion.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to n bytes at `offset`; *got receives the count. False on an error.
+  virtual bool ReadAt(int64_t offset, char* buffer, size_t n, size_t* got) = 0;
+  // Writes all n bytes at `offset`. False on an error.
+  virtual bool WriteAt(int64_t offset, const char* data, size_t n) = 0;
+  // The file's current length, or -1 on an error.
+  virtual int64_t Size() = 0;
+};
+
+// Opens an existing, writable file; null on failure.
+std::unique_ptr<File> OpenExisting(std::string_view path);
+// Creates or truncates the file without sharing and writes the parts; false on any failure.
+bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts);
+// Renames `from` over `to`, replacing it. False when `to` is open or read-only, or on failure.
+bool RenameReplace(std::string_view from, std::string_view to);
+int64_t EntrySize(std::string_view path);
+bool Remove(std::string_view path);
+bool MakeDir(std::string_view path);
+bool IsDir(std::string_view path);
+bool Same(std::string_view a, std::string_view b);
+bool Representable(std::string_view path);
+std::string ProgramDir();
+std::string TempDir();
+
+}  // namespace travik::platform
+
+#endif  // TRAVIK_CORE_FILES_PLATFORM_H_

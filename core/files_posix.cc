@@ -1,0 +1,209 @@
+// POSIX backend: paths are converted from GBK to UTF-8; Windows' sharing rules are enforced by
+// hand (the tests run as root, where permission bits alone stop nothing).
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <utility>
+
+#include "core/codepage.h"
+#include "core/files_platform.h"
+
+namespace travik::platform {
+
+namespace {
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// Files open through OpenExisting, by identity, with their open counts.
+std::map<FileId, int>& OpenIds() {
+  static std::map<FileId, int> ids;
+  return ids;
+}
+
+bool ToNative(std::string_view gbk, std::string* native) {
+  if (gbk.find('\0') != std::string_view::npos) return false;
+  return GbkToUtf8(gbk, native);
+}
+
+bool IsOpenHere(const struct stat& st) { return OpenIds().count({st.st_dev, st.st_ino}) > 0; }
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+class PosixFile : public File {
+ public:
+  PosixFile(int fd, FileId id) : fd_(fd), id_(id) { ++OpenIds()[id_]; }
+  ~PosixFile() override {
+    close(fd_);
+    auto it = OpenIds().find(id_);
+    if (it != OpenIds().end() && --it->second == 0) OpenIds().erase(it);
+  }
+
+  bool ReadAt(int64_t offset, char* buffer, size_t n, size_t* got) override {
+    *got = 0;
+    while (*got < n) {
+      ssize_t r = pread(fd_, buffer + *got, n - *got, static_cast<off_t>(offset + *got));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      if (r == 0) break;
+      *got += static_cast<size_t>(r);
+    }
+    return true;
+  }
+
+  bool WriteAt(int64_t offset, const char* data, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      ssize_t r = pwrite(fd_, data + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += static_cast<size_t>(r);
+    }
+    return true;
+  }
+
+  int64_t Size() override {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+  }
+
+ private:
+  int fd_;
+  FileId id_;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t r = write(fd, data.data() + done, data.size() - done);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(r);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<File> OpenExisting(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return nullptr;
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(st)) return nullptr;
+  int fd = open(native.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
+}
+
+bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
+  std::string native;
+  if (!ToNative(path, &native)) return false;
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || IsReadOnly(st) || IsOpenHere(st)) return false;
+  }
+  int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (std::string_view part : parts) {
+    if (!part.empty() && !WriteAll(fd, part)) {
+      ok = false;
+      break;
+    }
+  }
+  if (close(fd) != 0) ok = false;
+  return ok;
+}
+
+bool RenameReplace(std::string_view from, std::string_view to) {
+  std::string native_from, native_to;
+  if (!ToNative(from, &native_from) || !ToNative(to, &native_to)) return false;
+  struct stat st;
+  if (stat(native_to.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || IsReadOnly(st) || IsOpenHere(st)) return false;
+  }
+  return rename(native_from.c_str(), native_to.c_str()) == 0;
+}
+
+int64_t EntrySize(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return -1;
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) return -1;
+  return S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
+}
+
+bool Remove(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return false;
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(st) || IsOpenHere(st)) {
+    return false;
+  }
+  return unlink(native.c_str()) == 0;
+}
+
+bool MakeDir(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return false;
+  return mkdir(native.c_str(), 0755) == 0;
+}
+
+bool IsDir(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return false;
+  struct stat st;
+  return stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Same(std::string_view a, std::string_view b) {
+  std::string na, nb;
+  if (!ToNative(a, &na) || !ToNative(b, &nb)) return false;
+  struct stat sa, sb;
+  if (stat(na.c_str(), &sa) != 0 || stat(nb.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool Representable(std::string_view path) {
+  std::string native;
+  return ToNative(path, &native);
+}
+
+std::string ProgramDir() {
+  char buffer[PATH_MAX + 1];
+  ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) return {};
+  std::string native(buffer, static_cast<size_t>(n));
+  size_t slash = native.rfind('/');
+  native = slash == 0 ? std::string() : native.substr(0, slash);
+  std::string gbk;
+  if (!Utf8ToGbk(native, &gbk)) return {};
+  return gbk;
+}
+
+std::string TempDir() {
+  const char* dir = getenv("TMPDIR");
+  std::string native = (dir && *dir) ? dir : "/tmp";
+  if (native.back() != '/') native += '/';
+  std::string gbk;
+  if (!Utf8ToGbk(native, &gbk)) return {};
+  return gbk;
+}
+
+}  // namespace travik::platform

@@ -1,0 +1,210 @@
+#include "core/files.h"
+
+#include <gtest/gtest.h>
+
+#include "core/text.h"
+#include "tests/test_util.h"
+
+namespace travik {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::ScopedTempDir;
+using testing::WriteFileBytes;
+
+std::string Bytes(std::string_view path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+  return bytes;
+}
+
+TEST(ReadTextFromFile, StopsAtNulAndEofBytesOutsideCharacters) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("a.txt");
+  ASSERT_TRUE(WriteFileBytes(path, std::string("ab\x1A" "cd")));
+  FileNumber f = OpenFile(path);
+  ASSERT_NE(f, 0);
+  ReadInfo info;
+  EXPECT_EQ(ReadTextFromFile(f, &info), "ab");
+  EXPECT_TRUE(info.cut_short);
+  EXPECT_EQ(FilePosition(f), 2);
+  EXPECT_EQ(ReadTextFromFile(f), "");  // left on the terminator
+  CloseFile(f);
+
+  // A 0x1A after a lead byte belongs to the character; a 0x00 after one ends the text.
+  ASSERT_TRUE(WriteFileBytes(path, std::string("\x81\x1A" "x\xB0\0yz", 6)));
+  f = OpenFile(path);
+  EXPECT_EQ(ReadTextFromFile(f, &info), "\x81\x1A" "x");
+  EXPECT_EQ(FilePosition(f), 4);  // just after the lead byte
+  CloseFile(f);
+
+  // A lone lead byte at the end is dropped, the position is the end of the file.
+  ASSERT_TRUE(WriteFileBytes(path, "ab\xB0"));
+  f = OpenFile(path);
+  EXPECT_EQ(ReadTextFromFile(f, &info), "ab");
+  EXPECT_EQ(FilePosition(f), 3);
+  EXPECT_TRUE(info.cut_short);
+  EXPECT_EQ(ReadTextFromFile(f), "");  // at the end
+  ASSERT_TRUE(SeekFile(f, 1));
+  EXPECT_EQ(ReadTextFromFile(f, &info), "b");
+  CloseFile(f);
+
+  ASSERT_TRUE(WriteFileBytes(path, "中文\r\n"));
+  f = OpenFile(path);
+  EXPECT_EQ(ReadTextFromFile(f, &info), "中文\r\n");
+  EXPECT_FALSE(info.cut_short);
+  CloseFile(f);
+  EXPECT_EQ(ReadTextFromFile(f), "");  // closed number
+  EXPECT_EQ(ReadTextFromFile(0), "");
+}
+
+TEST(InsertTextIntoFile, MovesTheTailAcrossManyBlocks) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("big.txt");
+  std::string original;
+  for (int i = 0; i < 10000; ++i) original.push_back(static_cast<char>('a' + i % 26));
+  ASSERT_TRUE(WriteFileBytes(path, original));
+  FileNumber f = OpenFile(path);
+  ASSERT_NE(f, 0);
+  ASSERT_TRUE(SeekFile(f, 3));
+  ASSERT_TRUE(InsertTextIntoFile(f, "XY"));
+  EXPECT_EQ(FilePosition(f), 5);
+  ASSERT_TRUE(InsertTextIntoFile(f, "Z"));  // consecutive insertions appear in call order
+  std::string expected = original.substr(0, 3) + "XYZ" + original.substr(3);
+  CloseFile(f);
+  EXPECT_EQ(Bytes(path), expected);
+
+  // At the start, in the middle of a block boundary, at the end, and past the end.
+  f = OpenFile(path);
+  ASSERT_TRUE(InsertTextIntoFile(f, "S"));
+  expected = "S" + expected;
+  ASSERT_TRUE(SeekFile(f, 8192));
+  ASSERT_TRUE(InsertTextIntoFile(f, "中"));
+  expected.insert(8192, "中");
+  ASSERT_TRUE(SeekFile(f, static_cast<int64_t>(expected.size())));
+  ASSERT_TRUE(InsertTextIntoFile(f, "END"));
+  expected += "END";
+  EXPECT_TRUE(InsertTextIntoFile(f, ""));
+  ASSERT_TRUE(SeekFile(f, static_cast<int64_t>(expected.size()) + 2));
+  ASSERT_TRUE(InsertTextIntoFile(f, "G"));
+  expected += std::string(2, '\0') + "G";
+  CloseFile(f);
+  EXPECT_EQ(Bytes(path), expected);
+  EXPECT_FALSE(InsertTextIntoFile(f, "x"));
+}
+
+TEST(OpenFile, RefusesReadOnlyMissingAndEmptyPaths) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("ro.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "x"));
+  ASSERT_TRUE(testing::SetReadOnly(path, true));
+  EXPECT_EQ(OpenFile(path), 0);
+  EXPECT_FALSE(WriteWholeFile(path, "y"));
+  EXPECT_EQ(Bytes(path), "x");
+  ASSERT_TRUE(testing::SetReadOnly(path, false));
+  EXPECT_EQ(OpenFile(dir.Join("missing.txt")), 0);
+  EXPECT_EQ(OpenFile(""), 0);
+  EXPECT_EQ(OpenFile(dir.path()), 0);
+}
+
+TEST(OpenFile, AnOpenFileCannotBeRemovedOrOverwritten) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("open.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "abc"));
+  FileNumber f = OpenFile(path);
+  ASSERT_NE(f, 0);
+  FileNumber g = OpenFile(path);  // shared opening is allowed
+  ASSERT_NE(g, 0);
+  EXPECT_NE(f, g);
+  EXPECT_FALSE(RemoveFile(path));
+  EXPECT_FALSE(WriteWholeFile(path, "new"));
+  EXPECT_FALSE(ReplaceWholeFile(path, {"new"}));
+  EXPECT_EQ(Bytes(path), "abc");
+  CloseFile(f);
+  EXPECT_FALSE(RemoveFile(path));  // g still holds it
+  EXPECT_EQ(OpenFileCount(), 1);
+  CloseAllFiles();
+  EXPECT_EQ(OpenFileCount(), 0);
+  EXPECT_TRUE(RemoveFile(path));
+  EXPECT_EQ(FileSizeOf(path), -1);
+}
+
+TEST(WriteWholeFile, WritesPartsInOrderAndReplacesAtomically) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("w.txt");
+  EXPECT_TRUE(WriteWholeFile(path, "", std::string(""), ""));
+  EXPECT_EQ(FileSizeOf(path), 0);
+  EXPECT_TRUE(WriteWholeFile(path, "ab", "", std::string("c\0d", 3)));
+  EXPECT_EQ(Bytes(path), std::string("abc\0d", 5));
+  EXPECT_FALSE(WriteWholeFile("", "x"));
+  EXPECT_FALSE(WriteWholeFile(dir.Join("no") + kPathSeparator + "x.txt", "x"));
+  EXPECT_TRUE(ReplaceWholeFile(path, {"new ", "text"}));
+  EXPECT_EQ(Bytes(path), "new text");
+  EXPECT_FALSE(ReplaceWholeFile(dir.Join("no") + kPathSeparator + "x.txt", {"x"}));
+  // Nothing but the file itself is left in the folder.
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(testing::NativePath(dir.path()))) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(Folders, MakeOneLevelAndTestExistence) {
+  ScopedTempDir dir;
+  std::string sub = dir.Join("分割后的文件");
+  EXPECT_FALSE(FolderExists(sub));
+  EXPECT_TRUE(MakeDirectory(sub));
+  EXPECT_FALSE(MakeDirectory(sub));
+  EXPECT_TRUE(FolderExists(sub));
+  EXPECT_FALSE(MakeDirectory(dir.Join("a") + kPathSeparator + "b"));
+  EXPECT_EQ(FileSizeOf(dir.Join("missing")), -1);
+  std::string file = sub + kPathSeparator + "第一章.txt";
+  EXPECT_TRUE(WriteWholeFile(file, "中文"));
+  EXPECT_EQ(FileSizeOf(file), 4);
+  EXPECT_FALSE(FolderExists(file));
+  EXPECT_TRUE(SameFile(file, sub + kPathSeparator + "." + kPathSeparator + "第一章.txt"));
+  EXPECT_FALSE(SameFile(file, sub));
+  EXPECT_FALSE(ProgramDirectory().empty());
+  std::string temp = TempDirectory();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.back(), kPathSeparator[0]);
+}
+
+TEST(Paths, BytesThatAreNotGbkFailCleanly) {
+  ScopedTempDir dir;
+  // 0xFF is never a GBK lead byte; 0x80 0x20 is no character either way.
+  std::string bad = dir.Join("bad\xFF\xFF.txt");
+  EXPECT_FALSE(PathIsRepresentable(bad));
+  EXPECT_FALSE(WriteWholeFile(bad, "x"));
+  EXPECT_FALSE(MakeDirectory(dir.Join("\xFF\xFF")));
+  EXPECT_EQ(OpenFile(bad), 0);
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(testing::NativePath(dir.path()))) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 0);
+  // A trail byte 0x5C inside a name is part of the character, not a separator.
+  std::string name = dir.Join("\x81\x5C.txt");
+  EXPECT_TRUE(WriteWholeFile(name, "ok"));
+  EXPECT_EQ(FileSizeOf(name), 2);
+}
+
+TEST(LoadSourceText, ReportsWhatWasNotRead) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("s.txt");
+  ASSERT_TRUE(WriteFileBytes(path, std::string("ab\0cd", 5)));
+  SourceText s = LoadSourceText(path);
+  EXPECT_TRUE(s.ok);
+  EXPECT_TRUE(s.cut_short);
+  EXPECT_EQ(s.text, "ab");
+  EXPECT_EQ(s.file_size, 5);
+  EXPECT_EQ(OpenFileCount(), 0);
+  SourceText missing = LoadSourceText(dir.Join("none.txt"));
+  EXPECT_FALSE(missing.ok);
+  EXPECT_FALSE(missing.error.empty());
+}
+
+}  // namespace
+}  // namespace travik

@@ -1,0 +1,206 @@
+// Win32 backend: every call goes through the wide-character API with an explicit code page 936
+// conversion of the path, so the program behaves the same under any system code page.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "core/codepage.h"
+#include "core/files_platform.h"
+
+namespace travik::platform {
+
+namespace {
+
+bool ToWide(std::string_view gbk, std::wstring* wide) {
+  if (gbk.find('\0') != std::string_view::npos) return false;
+  return GbkToWide(gbk, wide);
+}
+
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE h) : h_(h) {}
+  ~ScopedHandle() {
+    if (valid()) CloseHandle(h_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+OVERLAPPED At(int64_t offset) {
+  OVERLAPPED o = {};
+  o.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+  o.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+  return o;
+}
+
+class Win32File : public File {
+ public:
+  explicit Win32File(HANDLE h) : handle_(h) {}
+
+  bool ReadAt(int64_t offset, char* buffer, size_t n, size_t* got) override {
+    *got = 0;
+    while (*got < n) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - *got, 1u << 30));
+      DWORD read = 0;
+      OVERLAPPED o = At(offset + static_cast<int64_t>(*got));
+      if (!ReadFile(handle_.get(), buffer + *got, chunk, &read, &o)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) break;
+        return false;
+      }
+      if (read == 0) break;
+      *got += read;
+    }
+    return true;
+  }
+
+  bool WriteAt(int64_t offset, const char* data, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+      DWORD written = 0;
+      OVERLAPPED o = At(offset + static_cast<int64_t>(done));
+      if (!WriteFile(handle_.get(), data + done, chunk, &written, &o) || written == 0) return false;
+      done += written;
+    }
+    return true;
+  }
+
+  int64_t Size() override {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle_.get(), &size)) return -1;
+    return size.QuadPart;
+  }
+
+ private:
+  ScopedHandle handle_;
+};
+
+bool WriteAllTo(HANDLE h, std::string_view data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(h, data.data() + done, chunk, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
+}
+
+// The folder part of a module or temp path, converted to GBK; empty when it cannot be.
+std::string WideToGbkPath(const std::wstring& wide) {
+  std::string gbk;
+  if (!WideToGbk(wide, &gbk)) return {};
+  return gbk;
+}
+
+}  // namespace
+
+std::unique_ptr<File> OpenExisting(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return nullptr;
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(h);
+}
+
+bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return false;
+  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.valid()) return false;
+  for (std::string_view part : parts) {
+    if (!part.empty() && !WriteAllTo(h.get(), part)) return false;
+  }
+  return true;
+}
+
+bool RenameReplace(std::string_view from, std::string_view to) {
+  std::wstring wide_from, wide_to;
+  if (!ToWide(from, &wide_from) || !ToWide(to, &wide_to)) return false;
+  return MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+int64_t EntrySize(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return -1;
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW(wide.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  FindClose(h);
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool Remove(std::string_view path) {
+  std::wstring wide;
+  return ToWide(path, &wide) && DeleteFileW(wide.c_str()) != 0;
+}
+
+bool MakeDir(std::string_view path) {
+  std::wstring wide;
+  return ToWide(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr) != 0;
+}
+
+bool IsDir(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return false;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Same(std::string_view a, std::string_view b) {
+  std::wstring wa, wb;
+  if (!ToWide(a, &wa) || !ToWide(b, &wb)) return false;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  ScopedHandle ha(CreateFileW(wa.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ScopedHandle hb(CreateFileW(wb.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!ha.valid() || !hb.valid()) return false;
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (!GetFileInformationByHandle(ha.get(), &ia) || !GetFileInformationByHandle(hb.get(), &ib)) {
+    return false;
+  }
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool Representable(std::string_view path) {
+  std::wstring wide;
+  return ToWide(path, &wide);
+}
+
+std::string ProgramDir() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (true) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  size_t slash = buffer.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) buffer.resize(slash);
+  return WideToGbkPath(buffer);
+}
+
+std::string TempDir() {
+  wchar_t buffer[MAX_PATH + 2];
+  DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+  if (n == 0 || n > MAX_PATH + 1) return {};
+  std::wstring wide(buffer, n);
+  if (wide.back() != L'\\') wide += L'\\';
+  return WideToGbkPath(wide);
+}
+
+}  // namespace travik::platform

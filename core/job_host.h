@@ -1,0 +1,59 @@
+// What a job shows to the person who started it. The window implements it with message boxes
+// and the status bar, the command line with stderr and exit codes, tests with a recorder.
+#ifndef TRAVIK_CORE_JOB_HOST_H_
+#define TRAVIK_CORE_JOB_HOST_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace travik {
+
+// A file that the job could not handle completely, and why (both GBK).
+struct FileFailure {
+  std::string path;
+  std::string reason;
+};
+
+class JobHost {
+ public:
+  virtual ~JobHost() = default;
+  // A notice with the caption "提示" and an OK button; returns when it is dismissed.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Sets the text of status pane 0 (work state) or 1 (save folder).
+  virtual void SetStatusPane(int index, const std::string& text) = 0;
+  // Current text of a status pane (jobs that leave a pane as it was read it back).
+  virtual std::string StatusPane(int index) const = 0;
+  // The end-of-job notice ("任务完成！" and the completion sound).
+  virtual void ShowCompletionNotice() = 0;
+  // Called once at the end of a job in which some files failed.
+  virtual void ReportFailures(const std::vector<FileFailure>& failures) = 0;
+  // Progress of the current file: `done` of `total` units (bytes or pieces).
+  virtual void Progress(int64_t done, int64_t total) {
+    (void)done;
+    (void)total;
+  }
+};
+
+// Collects a job's failures and hands them to the host once, at the end.
+class FailureList {
+ public:
+  void Add(std::string path, std::string reason) {
+    failures_.push_back({std::move(path), std::move(reason)});
+  }
+  bool empty() const { return failures_.empty(); }
+  const std::vector<FileFailure>& items() const { return failures_; }
+  // Reports the failures (if any) to the host; returns true when there were none.
+  bool ReportTo(JobHost& host) const {
+    if (failures_.empty()) return true;
+    host.ReportFailures(failures_);
+    return false;
+  }
+
+ private:
+  std::vector<FileFailure> failures_;
+};
+
+}  // namespace travik
+
+#endif  // TRAVIK_CORE_JOB_HOST_H_

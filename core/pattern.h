@@ -1,0 +1,72 @@
+// Keyword search: Boost.Regex over GBK bytes, Perl grammar, default match flags.
+#ifndef TRAVIK_CORE_PATTERN_H_
+#define TRAVIK_CORE_PATTERN_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace travik {
+
+// One group of a match: 0-based start offset in the searched text, length, whether it matched.
+struct MatchGroup {
+  int64_t start = 0;
+  int64_t length = 0;
+  bool matched = false;
+};
+
+// One match: the whole match (groups[0]) and every capture group in order.
+struct MatchRecord {
+  std::vector<MatchGroup> groups;
+};
+
+// All matches in ascending order, and whether the library gave up before the end.
+struct RegexSearchResult {
+  std::vector<MatchRecord> matches;
+  bool cut_short = false;
+  size_t size() const { return matches.size(); }
+  bool empty() const { return matches.empty(); }
+  const MatchRecord& operator[](size_t i) const { return matches[i]; }
+};
+
+// A compiled pattern.
+class Pattern {
+ public:
+  Pattern();
+  ~Pattern();
+  Pattern(Pattern&&) noexcept;
+  Pattern& operator=(Pattern&&) noexcept;
+
+  // Compiles with the Perl grammar (ignoring case when case_sensitive is false). False when the
+  // library rejects the pattern; the object then matches nothing.
+  bool Compile(std::string_view pattern, bool case_sensitive = true);
+  bool valid() const;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+  friend RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text);
+};
+
+// Compiles `pattern` into *compiled; false when the library rejects it.
+bool RegexCompile(Pattern* compiled, std::string_view pattern, bool case_sensitive = true);
+
+// Every match of the pattern in the text: leftmost first, each later search running from the end
+// of the previous match as a text of its own. A match never starts on the second byte of a
+// double-byte character (judged from the start of the text); such a hit is skipped and the same
+// search goes on one byte later. After an empty match the search moves one character on; an empty
+// match at the start or the end of the text ends the list. If the library gives up, the matches
+// so far are returned with cut_short set.
+RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text);
+
+// The bytes of the whole match; empty when it holds no whole match.
+std::string MatchText(const MatchRecord& match, std::string_view text);
+// The 0-based offset of the whole match, or -1 when it holds no whole match.
+int64_t MatchPosition(const MatchRecord& match);
+
+}  // namespace travik
+
+#endif  // TRAVIK_CORE_PATTERN_H_

@@ -1,0 +1,50 @@
+// Helpers shared by the test programs of every folder.
+#ifndef TRAVIK_TESTS_TEST_UTIL_H_
+#define TRAVIK_TESTS_TEST_UTIL_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace travik::testing {
+
+// The system path for a GBK path (UTF-16 on Windows, UTF-8 elsewhere).
+std::filesystem::path NativePath(std::string_view gbk);
+
+// A fresh folder under the system's temporary folder, removed with all it holds when the object
+// goes out of scope, even after a failed assertion. Paths are GBK and use the platform separator.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + separator + name.
+  std::string Join(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// GBK path of the sample corpus file (novel_gbk.txt); empty when it cannot be found.
+std::string CorpusFile();
+
+// Raw bytes of a file, without any of the program's reading rules; false when unreadable.
+bool ReadFileBytes(std::string_view gbk_path, std::string* bytes);
+// Creates or replaces a file with the bytes, bypassing the program's file layer.
+bool WriteFileBytes(std::string_view gbk_path, std::string_view bytes);
+// Sets or clears the read-only state (all write permission bits on POSIX).
+bool SetReadOnly(std::string_view gbk_path, bool read_only);
+
+// Random GBK-like text: ASCII, CR LF, lone LF, double-byte characters (trail bytes from
+// 0x40 to 0xFE, so many below 0x80), the given extra snippets, and optionally 0x1A bytes.
+std::string RandomGbkText(std::mt19937& rng, size_t max_length, bool allow_eof_bytes = false,
+                          std::string_view extra = {});
+
+}  // namespace travik::testing
+
+#endif  // TRAVIK_TESTS_TEST_UTIL_H_
