@@ -103,6 +103,9 @@ std::string WideToGbkPath(const std::wstring& wide) {
 std::unique_ptr<File> OpenExisting(std::string_view path) {
   std::wstring wide;
   if (!ToWide(path, &wide)) return nullptr;
+  // Wine running as root ignores the read-only attribute; Windows refuses such a file.
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return nullptr;
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -113,6 +116,8 @@ std::unique_ptr<File> OpenExisting(std::string_view path) {
 bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
   std::wstring wide;
   if (!ToWide(path, &wide)) return false;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h.valid()) return false;
@@ -125,6 +130,8 @@ bool WriteNew(std::string_view path, std::initializer_list<std::string_view> par
 bool RenameReplace(std::string_view from, std::string_view to) {
   std::wstring wide_from, wide_to;
   if (!ToWide(from, &wide_from) || !ToWide(to, &wide_to)) return false;
+  DWORD attributes = GetFileAttributesW(wide_to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   return MoveFileExW(wide_from.c_str(), wide_to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
@@ -141,7 +148,10 @@ int64_t EntrySize(std::string_view path) {
 
 bool Remove(std::string_view path) {
   std::wstring wide;
-  return ToWide(path, &wide) && DeleteFileW(wide.c_str()) != 0;
+  if (!ToWide(path, &wide)) return false;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  return DeleteFileW(wide.c_str()) != 0;
 }
 
 bool MakeDir(std::string_view path) {

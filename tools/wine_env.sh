@@ -7,4 +7,5 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 if [ -x /usr/lib/wine/wine64 ]; then TRAVIK_WINE=/usr/lib/wine/wine64; else TRAVIK_WINE=wine; fi
-export TRAVIK_WINE
+if [ -x /usr/lib/wine/wineserver64 ]; then TRAVIK_WINESERVER=/usr/lib/wine/wineserver64; else TRAVIK_WINESERVER=wineserver; fi
+export TRAVIK_WINE TRAVIK_WINESERVER

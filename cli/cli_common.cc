@@ -1,0 +1,217 @@
+#include "cli/cli_common.h"
+
+#include <cstdio>
+
+#include "core/codepage.h"
+#include "core/files.h"
+#include "core/text.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace travik::cli {
+
+namespace {
+
+void Print(FILE* stream, std::string_view gbk) {
+#ifdef _WIN32
+  HANDLE h = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
+    std::wstring wide = GbkToWideLossy(std::string(gbk) + "\n");
+    DWORD written = 0;
+    WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+#endif
+  std::string utf8 = GbkToUtf8Lossy(gbk);
+  fwrite(utf8.data(), 1, utf8.size(), stream);
+  fputc('\n', stream);
+  fflush(stream);
+}
+
+bool IsTerminal(FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
+
+bool IsAbsolute(std::string_view path) {
+#ifdef _WIN32
+  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+#else
+  return !path.empty() && path[0] == '/';
+#endif
+}
+
+}  // namespace
+
+void PrintOut(std::string_view gbk) { Print(stdout, gbk); }
+void PrintError(std::string_view gbk) { Print(stderr, gbk); }
+
+std::string CurrentDirectory() {
+#ifdef _WIN32
+  DWORD n = GetCurrentDirectoryW(0, nullptr);
+  std::wstring wide(n, L'\0');
+  n = GetCurrentDirectoryW(n, wide.data());
+  wide.resize(n);
+  std::string gbk;
+  if (!WideToGbk(wide, &gbk)) return {};
+#else
+  std::string native(4096, '\0');
+  while (getcwd(native.data(), native.size()) == nullptr) {
+    if (native.size() > (1u << 20)) return {};
+    native.resize(native.size() * 2);
+  }
+  native.resize(native.find('\0'));
+  std::string gbk;
+  if (!Utf8ToGbk(native, &gbk)) return {};
+#endif
+  while (gbk.size() > 1 && gbk.back() == kPathSeparator[0] && gbk[gbk.size() - 2] != ':') {
+    gbk.pop_back();
+  }
+  return gbk;
+}
+
+std::string AbsolutePath(std::string_view gbk_path) {
+  if (gbk_path.empty() || IsAbsolute(gbk_path)) return std::string(gbk_path);
+  std::string cwd = CurrentDirectory();
+  if (cwd.empty()) return std::string(gbk_path);
+  if (cwd.back() == kPathSeparator[0]) return cwd + std::string(gbk_path);
+  return JoinText(cwd, kPathSeparator, gbk_path);
+}
+
+ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) {}
+
+void ConsoleHost::ClearProgressLine() {
+  if (progress_line_open_) {
+    fputs("\r                                                  \r", stderr);
+    progress_line_open_ = false;
+    last_percent_ = -1;
+  }
+}
+
+void ConsoleHost::ShowMessage(const std::string& text) {
+  ClearProgressLine();
+  message_shown_ = true;
+  PrintError("提示: " + text);
+}
+
+void ConsoleHost::SetStatusPane(int index, const std::string& text) {
+  if (index < 0 || index > 1) return;
+  panes_[index] = text;
+  if (index == 0 && progress_to_terminal_) {
+    ClearProgressLine();
+    std::string utf8 = GbkToUtf8Lossy(text);
+    fprintf(stderr, "\r%s", utf8.c_str());
+    fflush(stderr);
+    progress_line_open_ = true;
+  }
+}
+
+std::string ConsoleHost::StatusPane(int index) const {
+  return (index < 0 || index > 1) ? std::string() : panes_[index];
+}
+
+void ConsoleHost::ShowCompletionNotice() {
+  completed_ = true;
+  ClearProgressLine();
+}
+
+void ConsoleHost::ReportFailures(const std::vector<FileFailure>& failures) {
+  ClearProgressLine();
+  failures_ = failures_ || !failures.empty();
+  for (const FileFailure& f : failures) PrintError("失败: " + f.path + ": " + f.reason);
+}
+
+void ConsoleHost::Progress(int64_t done, int64_t total) {
+  if (!progress_to_terminal_ || total <= 0) return;
+  int percent = static_cast<int>(done * 100 / total);
+  if (percent == last_percent_) return;
+  last_percent_ = percent;
+  std::string utf8 = GbkToUtf8Lossy(panes_[0]);
+  fprintf(stderr, "\r%s %3d%%", utf8.c_str(), percent);
+  fflush(stderr);
+  progress_line_open_ = true;
+}
+
+int ConsoleHost::ExitCode() const {
+  if (message_shown_) return kExitCheckFailed;
+  if (failures_) return kExitFilesFailed;
+  return kExitOk;
+}
+
+const Options::Spec* Options::Find(std::string_view name) const {
+  for (const Spec& spec : specs_) {
+    for (const std::string& n : spec.names) {
+      if (n == name) return &spec;
+    }
+  }
+  return nullptr;
+}
+
+bool Options::Parse(const std::vector<std::string>& args, std::string* error) {
+  bool only_operands = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (only_operands || arg.size() < 2 || arg[0] != '-') {
+      operands_.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      only_operands = true;
+      continue;
+    }
+    std::string name = arg;
+    std::string value;
+    bool inline_value = false;
+    size_t eq = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      inline_value = true;
+    }
+    const Spec* spec = Find(name);
+    if (spec == nullptr) {
+      *error = "未知选项: " + arg;
+      return false;
+    }
+    if (spec->takes_value && !inline_value) {
+      if (i + 1 >= args.size()) {
+        *error = "选项缺少参数: " + arg;
+        return false;
+      }
+      value = args[++i];
+    } else if (!spec->takes_value && inline_value) {
+      *error = "选项不带参数: " + name;
+      return false;
+    }
+    given_.push_back({spec, value});
+  }
+  return true;
+}
+
+bool Options::Has(std::string_view name) const {
+  const Spec* spec = Find(name);
+  for (const auto& g : given_) {
+    if (g.first == spec) return true;
+  }
+  return false;
+}
+
+std::string Options::Value(std::string_view name) const {
+  const Spec* spec = Find(name);
+  std::string value;
+  for (const auto& g : given_) {
+    if (g.first == spec) value = g.second;
+  }
+  return value;
+}
+
+}  // namespace travik::cli

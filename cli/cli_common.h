@@ -1,0 +1,92 @@
+// What the three commands of the travik command line share: arguments in GBK, output in the
+// terminal's encoding, a console job host, and the exit codes.
+#ifndef TRAVIK_CLI_CLI_COMMON_H_
+#define TRAVIK_CLI_CLI_COMMON_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/job_host.h"
+
+namespace travik::cli {
+
+enum ExitCode {
+  kExitOk = 0,           // all went well
+  kExitCheckFailed = 1,  // the job refused its inputs (its message was printed)
+  kExitUsage = 2,        // the command line was wrong
+  kExitFilesFailed = 3,  // some files failed (each named on stderr)
+};
+
+// Prints GBK text to stdout / stderr in the terminal's encoding, with a line break.
+void PrintOut(std::string_view gbk);
+void PrintError(std::string_view gbk);
+
+// The current folder (GBK, no trailing separator).
+std::string CurrentDirectory();
+// A path made absolute against the current folder.
+std::string AbsolutePath(std::string_view gbk_path);
+
+// The job host of the command line: messages and failures to stderr, a progress line when stderr
+// is a terminal, and the exit code the job earned.
+class ConsoleHost : public JobHost {
+ public:
+  ConsoleHost();
+  void ShowMessage(const std::string& text) override;
+  void SetStatusPane(int index, const std::string& text) override;
+  std::string StatusPane(int index) const override;
+  void ShowCompletionNotice() override;
+  void ReportFailures(const std::vector<FileFailure>& failures) override;
+  void Progress(int64_t done, int64_t total) override;
+
+  // kExitCheckFailed after a message, kExitFilesFailed after failures, else kExitOk.
+  int ExitCode() const;
+  bool completed() const { return completed_; }
+
+ private:
+  void ClearProgressLine();
+
+  std::string panes_[2];
+  bool message_shown_ = false;
+  bool failures_ = false;
+  bool completed_ = false;
+  bool progress_to_terminal_ = false;
+  bool progress_line_open_ = false;
+  int last_percent_ = -1;
+};
+
+// A small option parser for "-x VALUE", "--long VALUE", "--long=VALUE" and flags; arguments that
+// are not options are collected as operands. Everything is GBK.
+class Options {
+ public:
+  // `with_value` and `flags` list the accepted spellings, e.g. {"-s", "--size"}.
+  struct Spec {
+    std::vector<std::string> names;
+    bool takes_value;
+  };
+  explicit Options(std::vector<Spec> specs) : specs_(std::move(specs)) {}
+
+  // False with *error set on an unknown option or a missing value.
+  bool Parse(const std::vector<std::string>& args, std::string* error);
+
+  // True when any spelling of the option was given; value of its last occurrence.
+  bool Has(std::string_view name) const;
+  std::string Value(std::string_view name) const;
+  const std::vector<std::string>& operands() const { return operands_; }
+
+ private:
+  const Spec* Find(std::string_view name) const;
+  std::vector<Spec> specs_;
+  std::vector<std::pair<const Spec*, std::string>> given_;
+  std::vector<std::string> operands_;
+};
+
+// Commands: `args` are the arguments after the command name, already in GBK.
+int RunSplit(const std::vector<std::string>& args);
+int RunMerge(const std::vector<std::string>& args);
+int RunInsert(const std::vector<std::string>& args);
+
+}  // namespace travik::cli
+
+#endif  // TRAVIK_CLI_CLI_COMMON_H_

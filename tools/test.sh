@@ -1,0 +1,42 @@
+#!/bin/bash
+# Builds Travik natively and for Windows and runs every test: native unit and end-to-end tests,
+# the same tests under Wine, and the window tests under Wine in a virtual X display.
+# Usage: tools/test.sh            (from anywhere; installs what is missing first)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+tools/install_deps.sh
+
+jobs=$(nproc)
+export TRAVIK_BUILD_ROOT=$root/build
+. tools/wine_env.sh
+
+echo "== native build"
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/native -j "$jobs"
+
+echo "== windows build (mingw-w64)"
+cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build build/win -j "$jobs"
+
+# A private Wine prefix in the build folder, made quietly once.
+tools/wine_prefix.sh
+
+# Window tests need a display: start a virtual one unless one is given.
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+  export DISPLAY=:91
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; "$TRAVIK_WINESERVER" -k 2>/dev/null || true' EXIT
+  sleep 1
+fi
+
+status=0
+echo "== native tests"
+(cd build/native && ctest --output-on-failure -j "$jobs") || status=1
+echo "== windows tests under Wine"
+(cd build/win && ctest --output-on-failure -j "$jobs") || status=1
+exit $status

@@ -1,0 +1,16 @@
+#!/bin/bash
+# Creates the project's Wine prefix (in the build folder) once, quietly, and switches off what
+# would pop up windows during tests: the HTML application host mshta, crash dialogs, menus.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine_env.sh"
+if [ ! -f "$WINEPREFIX/.travik-ready" ]; then
+  mkdir -p "$WINEPREFIX"
+  DISPLAY= "$TRAVIK_WINE" wineboot -i >/dev/null 2>&1 || true
+  "$TRAVIK_WINESERVER" -w
+  # No crash dialogs; mshta does nothing (the merge script's last line calls it).
+  "$TRAVIK_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "$TRAVIK_WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v mshta.exe /t REG_SZ /d '' /f >/dev/null 2>&1
+  "$TRAVIK_WINESERVER" -w
+  touch "$WINEPREFIX/.travik-ready"
+fi
