@@ -1,0 +1,7 @@
+#include "ui/widgets.h"
+
+namespace travik::ui {
+
+void PlayCompletionSound() {}
+
+}  // namespace travik::ui

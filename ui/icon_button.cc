@@ -1,0 +1,7 @@
+#include "ui/icon_button.h"
+
+namespace travik::ui {
+
+void SetupIconButtons(HWND) {}
+
+}  // namespace travik::ui
