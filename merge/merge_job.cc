@@ -1,0 +1,167 @@
+#include "merge/merge_job.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/files.h"
+#include "core/text.h"
+
+namespace travik {
+
+namespace {
+
+constexpr char kNoTask[] = "当前没有可执行的任务！";
+constexpr char kNoName[] = "请输入合并后的文件名！";
+constexpr char kNoFolder[] = "未指定保存目录，合并后的文件将保存到软件所在目录！";
+constexpr char kMerging[] = "当前状态: 正在合并文件...";
+constexpr char kFinished[] = "当前状态: 已完成";
+constexpr char kSaveFolder[] = "保存目录: ";
+
+constexpr char kSourcesKept[] = "，原文件均未删除";
+
+// A row whose file was read to its end: the only kind that may be deleted afterwards.
+struct CompleteSource {
+  const std::string* path;
+};
+
+// Sizes on disk of all rows, for one allocation of the merged text. Missing files count 0; the
+// sum is capped at the program's range, since a larger merged text is refused anyway.
+size_t ExpectedTotal(const std::vector<FileEntry>& rows) {
+  int64_t total = 0;
+  for (const FileEntry& row : rows) {
+    total += std::max<int64_t>(0, FileSizeOf(row.path));
+    if (total >= kMaxFileSize) return static_cast<size_t>(kMaxFileSize);
+  }
+  return static_cast<size_t>(total);
+}
+
+std::string CutShortReason(const SourceText& source, bool deleting) {
+  std::string reason = JoinText("读取在第 ", std::to_string(source.text.size()),
+                                " 字节处中止（0x00、0x1A 或不完整的双字节字符），其后的 ",
+                                std::to_string(source.file_size - static_cast<int64_t>(source.text.size())),
+                                " 字节未被合并");
+  if (deleting) reason += "，原文件未删除";
+  return reason;
+}
+
+// Reads every row in order and appends its text. Rows read completely are listed in `complete`;
+// the others are reported. False when the merged text would leave the program's range.
+bool ReadSources(const MergeForm& form, JobHost& host, std::string* merged,
+                 std::vector<CompleteSource>* complete, FailureList* failures) {
+  const int64_t total_rows = static_cast<int64_t>(form.rows.size());
+  int64_t done = 0;
+  for (const FileEntry& row : form.rows) {
+    SourceText source = LoadSourceText(row.path);
+    host.Progress(++done, total_rows);
+    if (!source.ok) {
+      failures->Add(row.path, source.error);
+      continue;
+    }
+    if (static_cast<int64_t>(merged->size() + source.text.size()) > kMaxFileSize) return false;
+    merged->append(source.text);
+    if (source.cut_short) {
+      failures->Add(row.path, CutShortReason(source, form.delete_sources));
+    } else {
+      complete->push_back({&row.path});
+    }
+  }
+  return true;
+}
+
+// Creates the program's merged-files folder when it is missing. False when it cannot be made.
+bool EnsureFolder(const std::string& folder) {
+  return FolderExists(folder) || MakeDirectory(folder) || FolderExists(folder);
+}
+
+// Deletes the sources that were read completely, except the merged file itself. A source already
+// gone (the same file listed twice) is not a failure.
+int DeleteSources(const std::vector<CompleteSource>& complete, const std::string& merged_path,
+                  FailureList* failures) {
+  int deleted = 0;
+  for (const CompleteSource& source : complete) {
+    const std::string& path = *source.path;
+    if (SameFile(path, merged_path)) {
+      failures->Add(path, "是合并后的文件本身，未删除");
+    } else if (RemoveFile(path)) {
+      ++deleted;
+    } else if (FileSizeOf(path) >= 0) {
+      failures->Add(path, "无法删除原文件");
+    }
+  }
+  return deleted;
+}
+
+}  // namespace
+
+void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
+  MergeResult local;
+  MergeResult& result = result_out != nullptr ? *result_out : local;
+  result = MergeResult();
+  result.save_in_program_folder = form.save_in_program_folder;
+
+  if (form.rows.empty()) {
+    host.ShowMessage(kNoTask);
+    return;
+  }
+  if (form.merged_name.empty()) {
+    host.ShowMessage(kNoName);
+    return;
+  }
+  if (!form.save_in_program_folder && form.chosen_folder.empty()) {
+    host.ShowMessage(kNoFolder);
+    result.save_in_program_folder = true;
+  }
+  result.checks_passed = true;
+  host.SetStatusPane(0, kMerging);
+
+  const bool in_program_folder = result.save_in_program_folder;
+  const std::string folder = in_program_folder
+                                 ? JoinText(form.program_folder, kPathSeparator, kMergedFolderName)
+                                 : form.chosen_folder;
+  result.merged_path = JoinText(folder, kPathSeparator, form.merged_name, ".txt");
+
+  FailureList failures;
+  std::vector<CompleteSource> complete;
+  std::string merged;
+  merged.reserve(ExpectedTotal(form.rows));
+  const bool in_range = ReadSources(form, host, &merged, &complete, &failures);
+
+  // The sources stay untouched unless the merged file exists completely.
+  const char* kept = form.delete_sources ? kSourcesKept : "";
+  if (!in_range) {
+    failures.Add(result.merged_path, JoinText("合并后的文件将超过 2 GB，未写入", kept));
+  } else if (in_program_folder && !EnsureFolder(folder)) {
+    failures.Add(folder, JoinText("无法创建文件夹，合并后的文件未写入", kept));
+  } else if (!ReplaceWholeFile(result.merged_path, {merged})) {
+    failures.Add(result.merged_path,
+                 JoinText(FolderExists(folder) ? "无法写入合并后的文件" : "保存目录不存在，合并后的文件未写入",
+                          kept));
+  } else {
+    result.written = true;
+    if (form.delete_sources) {
+      result.sources_deleted = DeleteSources(complete, result.merged_path, &failures);
+    }
+  }
+
+  result.failures = static_cast<int>(failures.items().size());
+  host.SetStatusPane(0, failures.empty() ? std::string(kFinished)
+                                         : JoinText(kFinished, "，", std::to_string(result.failures),
+                                                    " 个文件失败"));
+  host.SetStatusPane(1, JoinText(kSaveFolder, in_program_folder ? form.program_folder
+                                                                : form.chosen_folder));
+  if (failures.ReportTo(host)) host.ShowCompletionNotice();
+}
+
+std::string DefaultMergedName(std::string_view first_row_name) {
+  std::string name;
+  for (size_t i = 0; i < first_row_name.size(); ++i) {
+    if (!IsLeadByte(static_cast<unsigned char>(first_row_name[i]))) continue;
+    // A lead byte at the very end has no character to complete; a name never ends in half of one.
+    if (i + 1 == first_row_name.size()) break;
+    name.append(first_row_name.substr(i, 2));
+    ++i;
+  }
+  return name;
+}
+
+}  // namespace travik

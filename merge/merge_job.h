@@ -1,0 +1,49 @@
+// The merge job: joins the files of the merge list, in list order, into one new text file.
+#ifndef TRAVIK_MERGE_MERGE_JOB_H_
+#define TRAVIK_MERGE_MERGE_JOB_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/file_entry.h"
+#include "core/job_host.h"
+
+namespace travik {
+
+// The merge page's controls as the job reads them when it starts. Texts are GBK, as typed.
+struct MergeForm {
+  std::vector<FileEntry> rows;          // 超级列表框2, in list order (column 1, the path, is used)
+  std::string merged_name;              // 编辑框5: the merged file's name without ".txt"
+  std::string chosen_folder;            // 编辑框4: the save folder
+  bool save_in_program_folder = false;  // 选择框6 "保存到软件所在目录"
+  bool delete_sources = false;          // 选择框2 "删除原文件"
+  std::string program_folder;           // ProgramDirectory() (the current folder for the CLI)
+};
+
+// What a run of the job leaves behind for its front end.
+struct MergeResult {
+  bool checks_passed = false;          // false when a check stopped the job before any file work
+  bool save_in_program_folder = false; // 选择框6 after the job (the missing-folder notice ticks it)
+  std::string merged_path;             // the merged file's path (empty when the checks failed)
+  bool written = false;                // the merged file was written completely
+  int sources_deleted = 0;
+  int failures = 0;                    // entries handed to JobHost::ReportFailures
+};
+
+// The sub-folder of the program's folder that receives merged files.
+inline constexpr char kMergedFolderName[] = "合并后的文件";
+
+// Runs the merge job: the three checks (empty list, empty name, missing save folder), then reads
+// every row's file, writes the merged text once (a temporary file renamed into place) and, when
+// asked, deletes the sources that were read completely. Messages, status panes, failures and the
+// completion notice go to `host`; `result`, when given, receives the outcome.
+void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result = nullptr);
+
+// The merged name proposed from the first row's file name: its double-byte characters in order,
+// every single byte dropped ("我的小说2_第一部" gives "我的小说第一部", "abc" gives "").
+std::string DefaultMergedName(std::string_view first_row_name);
+
+}  // namespace travik
+
+#endif  // TRAVIK_MERGE_MERGE_JOB_H_
