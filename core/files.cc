@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -34,6 +35,44 @@ OpenEntry* Lookup(FileNumber number) {
 }
 
 constexpr size_t kMoveBlock = 4096;
+
+// Where a text read from `p` ends: its length, the offset the position moves to, and whether
+// bytes were left behind.
+struct TextEnd {
+  size_t length;
+  size_t position;
+  bool cut_short;
+};
+
+// The text ends at the first 0x00 or 0x1A that begins a character, or before a lead byte whose
+// second byte is 0x00 or missing. Stepping through every character is slow on large texts;
+// instead the terminators are found with memchr and only they are placed: a byte that follows a
+// byte below 0x80 always begins a character (a single byte or a second byte ends one), so a byte
+// begins a character when the run of bytes >= 0x80 just before it has even length. Runs before
+// different terminators never overlap (a terminator is below 0x80): linear overall.
+TextEnd FindTextEnd(const unsigned char* p, size_t n) {
+  const void* nul = memchr(p, 0x00, n);
+  const size_t first_nul =
+      nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - p) : n;
+  auto begins_character = [p](size_t at) {
+    size_t run_start = at;
+    while (run_start > 0 && p[run_start - 1] >= 0x80) --run_start;
+    return (at - run_start) % 2 == 0;
+  };
+  size_t from = 0;
+  for (;;) {
+    const void* eof = memchr(p + from, 0x1A, first_nul - from);
+    size_t at = eof ? static_cast<size_t>(static_cast<const unsigned char*>(eof) - p) : first_nul;
+    if (at == n) {
+      if (begins_character(n)) return {n, n, false};
+      return {n - 1, n, true};  // a lone lead byte at the end
+    }
+    if (begins_character(at)) return {at, at, true};
+    // `at` is the second byte of the character that starts at at - 1.
+    if (p[at] == 0x00) return {at - 1, at, true};
+    from = at + 1;
+  }
+}
 
 }  // namespace
 
@@ -86,33 +125,10 @@ std::string ReadTextFromFile(FileNumber number, ReadInfo* info) {
   result.ok = true;
   result.bytes_read = static_cast<int64_t>(got);
 
-  // Find the end of the text: a 0x00 or 0x1A outside a double-byte character, or a lead byte
-  // that has no trail byte.
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t n = bytes.size();
-  size_t i = 0;
-  while (i < n) {
-    unsigned char c = p[i];
-    if (c >= 0x80) {
-      if (i + 1 >= n || p[i + 1] == 0) {
-        // A lead byte without its trail byte is not part of the text.
-        entry->position = start + static_cast<int64_t>(i) + 1;
-        result.cut_short = true;  // the dropped byte is not in the text
-        bytes.resize(i);
-        return bytes;
-      }
-      i += 2;
-      continue;
-    }
-    if (c == 0x00 || c == 0x1A) {
-      entry->position = start + static_cast<int64_t>(i);
-      result.cut_short = true;
-      bytes.resize(i);
-      return bytes;
-    }
-    ++i;
-  }
-  entry->position = start + static_cast<int64_t>(n);
+  TextEnd end = FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  bytes.resize(end.length);
+  entry->position = start + static_cast<int64_t>(end.position);
+  result.cut_short = end.cut_short;
   return bytes;
 }
 

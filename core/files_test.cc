@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "core/text.h"
 #include "tests/test_util.h"
 
@@ -56,6 +58,67 @@ TEST(ReadTextFromFile, StopsAtNulAndEofBytesOutsideCharacters) {
   CloseFile(f);
   EXPECT_EQ(ReadTextFromFile(f), "");  // closed number
   EXPECT_EQ(ReadTextFromFile(0), "");
+}
+
+// Reading from `start` by the steps as written: character by character from the position.
+struct ModelRead {
+  std::string text;
+  int64_t position;
+  bool cut_short;
+};
+ModelRead ReadBySteps(const std::string& file, size_t start) {
+  size_t i = start;
+  while (i < file.size()) {
+    unsigned char c = static_cast<unsigned char>(file[i]);
+    if (c == 0x00 || c == 0x1A)
+      return {file.substr(start, i - start), static_cast<int64_t>(i), true};
+    if (c >= 0x80) {
+      if (i + 1 >= file.size() || file[i + 1] == '\0') {
+        return {file.substr(start, i - start), static_cast<int64_t>(i + 1), true};
+      }
+      i += 2;
+    } else {
+      i += 1;
+    }
+  }
+  return {file.substr(start), static_cast<int64_t>(file.size()), false};
+}
+
+TEST(ReadTextFromFile, MatchesTheStepsOnRandomBytesFromRandomPositions) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("r.txt");
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    // Long runs of bytes >= 0x80, some ASCII, rare terminators (rarer in some files).
+    std::string file;
+    const int rare = 1 + pick(200);
+    for (int n = pick(3000); n > 0; --n) {
+      int k = pick(100 + rare);
+      if (k < 60) {
+        file.push_back(static_cast<char>(0x80 + pick(0x80)));
+      } else if (k < 100) {
+        file.push_back(static_cast<char>(0x20 + pick(0x60)));
+      } else {
+        file.push_back(pick(3) == 0 ? '\0' : '\x1A');
+      }
+    }
+    ASSERT_TRUE(WriteFileBytes(path, file));
+    FileNumber f = OpenFile(path);
+    ASSERT_NE(f, 0);
+    for (int trial = 0; trial < 40; ++trial) {
+      size_t start = file.empty() ? 0 : static_cast<size_t>(pick(static_cast<int>(file.size())));
+      if (trial == 0) start = 0;
+      SCOPED_TRACE("seed " + std::to_string(seed) + " start " + std::to_string(start));
+      ModelRead want = ReadBySteps(file, start);
+      ASSERT_TRUE(SeekFile(f, static_cast<int64_t>(start)));
+      ReadInfo info;
+      EXPECT_EQ(ReadTextFromFile(f, &info), want.text);
+      EXPECT_EQ(FilePosition(f), want.position);
+      EXPECT_EQ(info.cut_short, want.cut_short);
+    }
+    CloseFile(f);
+  }
 }
 
 TEST(InsertTextIntoFile, MovesTheTailAcrossManyBlocks) {
