@@ -48,7 +48,8 @@ int RunMerge(const std::vector<std::string>& args) {
   std::string error;
   if (!options.Parse(args, &error)) {
     PrintError(error);
-    PrintError("用法: travik merge [-n 文件名] [-o 目录] [--delete-sources] 文件...（详见 --help）");
+    PrintError(
+        "用法: travik merge [-n 文件名] [-o 目录] [--delete-sources] 文件...（详见 --help）");
     return kExitUsage;
   }
   if (options.Has("--help")) {

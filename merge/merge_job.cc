@@ -36,10 +36,10 @@ size_t ExpectedTotal(const std::vector<FileEntry>& rows) {
 }
 
 std::string CutShortReason(const SourceText& source, bool deleting) {
-  std::string reason = JoinText("读取在第 ", std::to_string(source.text.size()),
-                                " 字节处中止（0x00、0x1A 或不完整的双字节字符），其后的 ",
-                                std::to_string(source.file_size - static_cast<int64_t>(source.text.size())),
-                                " 字节未被合并");
+  std::string reason = JoinText(
+      "读取在第 ", std::to_string(source.text.size()),
+      " 字节处中止（0x00、0x1A 或不完整的双字节字符），其后的 ",
+      std::to_string(source.file_size - static_cast<int64_t>(source.text.size())), " 字节未被合并");
   if (deleting) reason += "，原文件未删除";
   return reason;
 }
@@ -134,7 +134,8 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     failures.Add(folder, JoinText("无法创建文件夹，合并后的文件未写入", kept));
   } else if (!ReplaceWholeFile(result.merged_path, {merged})) {
     failures.Add(result.merged_path,
-                 JoinText(FolderExists(folder) ? "无法写入合并后的文件" : "保存目录不存在，合并后的文件未写入",
+                 JoinText(FolderExists(folder) ? "无法写入合并后的文件"
+                                               : "保存目录不存在，合并后的文件未写入",
                           kept));
   } else {
     result.written = true;
@@ -144,11 +145,12 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
   }
 
   result.failures = static_cast<int>(failures.items().size());
-  host.SetStatusPane(0, failures.empty() ? std::string(kFinished)
-                                         : JoinText(kFinished, "，", std::to_string(result.failures),
-                                                    " 个文件失败"));
-  host.SetStatusPane(1, JoinText(kSaveFolder, in_program_folder ? form.program_folder
-                                                                : form.chosen_folder));
+  host.SetStatusPane(
+      0, failures.empty()
+             ? std::string(kFinished)
+             : JoinText(kFinished, "，", std::to_string(result.failures), " 个文件失败"));
+  host.SetStatusPane(
+      1, JoinText(kSaveFolder, in_program_folder ? form.program_folder : form.chosen_folder));
   if (failures.ReportTo(host)) host.ShowCompletionNotice();
 }
 

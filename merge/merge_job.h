@@ -13,9 +13,9 @@ namespace travik {
 
 // The merge page's controls as the job reads them when it starts. Texts are GBK, as typed.
 struct MergeForm {
-  std::vector<FileEntry> rows;          // 超级列表框2, in list order (column 1, the path, is used)
-  std::string merged_name;              // 编辑框5: the merged file's name without ".txt"
-  std::string chosen_folder;            // 编辑框4: the save folder
+  std::vector<FileEntry> rows;  // 超级列表框2, in list order (column 1, the path, is used)
+  std::string merged_name;      // 编辑框5: the merged file's name without ".txt"
+  std::string chosen_folder;    // 编辑框4: the save folder
   bool save_in_program_folder = false;  // 选择框6 "保存到软件所在目录"
   bool delete_sources = false;          // 选择框2 "删除原文件"
   std::string program_folder;           // ProgramDirectory() (the current folder for the CLI)
@@ -23,12 +23,13 @@ struct MergeForm {
 
 // What a run of the job leaves behind for its front end.
 struct MergeResult {
-  bool checks_passed = false;          // false when a check stopped the job before any file work
-  bool save_in_program_folder = false; // 选择框6 after the job (the missing-folder notice ticks it)
-  std::string merged_path;             // the merged file's path (empty when the checks failed)
-  bool written = false;                // the merged file was written completely
+  bool checks_passed = false;  // false when a check stopped the job before any file work
+  bool save_in_program_folder =
+      false;                // 选择框6 after the job (the missing-folder notice ticks it)
+  std::string merged_path;  // the merged file's path (empty when the checks failed)
+  bool written = false;     // the merged file was written completely
   int sources_deleted = 0;
-  int failures = 0;                    // entries handed to JobHost::ReportFailures
+  int failures = 0;  // entries handed to JobHost::ReportFailures
 };
 
 // The sub-folder of the program's folder that receives merged files.

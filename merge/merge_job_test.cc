@@ -132,9 +132,9 @@ TEST(MergeJobChecks, MissingSaveFolderFallsBackToTheProgramFolder) {
   EXPECT_TRUE(result.save_in_program_folder);
   EXPECT_EQ(result.merged_path, scene.ProgramOutput() + kPathSeparator + "m.txt");
   EXPECT_EQ(Bytes(result.merged_path), "x");
-  EXPECT_EQ(host.pane_log, (std::vector<std::string>{std::string("0:") + kMerging,
-                                                     std::string("0:") + kFinished,
-                                                     "1:保存目录: " + scene.program}));
+  EXPECT_EQ(host.pane_log,
+            (std::vector<std::string>{std::string("0:") + kMerging, std::string("0:") + kFinished,
+                                      "1:保存目录: " + scene.program}));
   EXPECT_EQ(host.notices, 1);
 }
 
@@ -151,9 +151,9 @@ TEST(MergeJob, JoinsFilesInListOrderWithNothingBetween) {
   EXPECT_EQ(Bytes(scene.save + kPathSeparator + "m.txt"), "x\r\ny");
   EXPECT_TRUE(result.written);
   EXPECT_EQ(result.failures, 0);
-  EXPECT_EQ(host.pane_log, (std::vector<std::string>{std::string("0:") + kMerging,
-                                                     std::string("0:") + kFinished,
-                                                     "1:保存目录: " + scene.save}));
+  EXPECT_EQ(host.pane_log,
+            (std::vector<std::string>{std::string("0:") + kMerging, std::string("0:") + kFinished,
+                                      "1:保存目录: " + scene.save}));
   EXPECT_EQ(host.notices, 1);
   EXPECT_EQ(host.reports, 0);
   EXPECT_TRUE(host.messages.empty());
@@ -163,7 +163,11 @@ TEST(MergeJob, JoinsFilesInListOrderWithNothingBetween) {
   RecordingHost again;
   MergeJob(scene.Form({c, empty, b, c, a}, "合并.txt"), again, &result);
   EXPECT_EQ(result.merged_path, scene.save + kPathSeparator + "合并.txt.txt");
-  EXPECT_EQ(Bytes(result.merged_path), "\xD5\xC2\x5C" "y" "\xD5\xC2\x5C" "x\r\n");
+  EXPECT_EQ(Bytes(result.merged_path),
+            "\xD5\xC2\x5C"
+            "y"
+            "\xD5\xC2\x5C"
+            "x\r\n");
   EXPECT_EQ(again.notices, 1);
 
   // Only empty sources: an empty merged file.
@@ -195,8 +199,8 @@ TEST(MergeJob, ProgramFolderIsCreatedThenReusedAndTheFileReplaced) {
   EXPECT_EQ(second.reports, 0);
   // The temporary file of the write is gone.
   int entries = 0;
-  for (const auto& e : std::filesystem::directory_iterator(
-           testing::NativePath(scene.ProgramOutput()))) {
+  for (const auto& e :
+       std::filesystem::directory_iterator(testing::NativePath(scene.ProgramOutput()))) {
     (void)e;
     ++entries;
   }
@@ -216,10 +220,16 @@ TEST(MergeJob, ProgramFolderIsCreatedThenReusedAndTheFileReplaced) {
 
 TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   Scene scene;
-  std::string eof = scene.File("eof.txt", std::string("ab\x1A" "cd", 5));
-  std::string utf16 = scene.File("utf16.txt", std::string("\xFF\xFE" "a\0b\0", 6));
-  std::string half = scene.File("half.txt", "ab\xB0");           // lone lead byte at the end
-  std::string inner = scene.File("inner.txt", "\xB0\x1A" "c");   // 0x1A as a trail byte: whole
+  std::string eof = scene.File("eof.txt", std::string("ab\x1A"
+                                                      "cd",
+                                                      5));
+  std::string utf16 = scene.File("utf16.txt", std::string("\xFF\xFE"
+                                                          "a\0b\0",
+                                                          6));
+  std::string half = scene.File("half.txt", "ab\xB0");  // lone lead byte at the end
+  std::string inner = scene.File("inner.txt",
+                                 "\xB0\x1A"
+                                 "c");  // 0x1A as a trail byte: whole
   std::string clean = scene.File("clean.txt", "ok");
   MergeForm form = scene.Form({eof, utf16, half, inner, clean});
   form.delete_sources = true;
@@ -227,13 +237,22 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   MergeResult result;
   MergeJob(form, host, &result);
 
-  EXPECT_EQ(Bytes(result.merged_path), "ab" "\xFF\xFE" "a" "ab" "\xB0\x1A" "c" "ok");
+  EXPECT_EQ(Bytes(result.merged_path),
+            "ab"
+            "\xFF\xFE"
+            "a"
+            "ab"
+            "\xB0\x1A"
+            "c"
+            "ok");
   EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, utf16, half}));
   EXPECT_EQ(host.reports, 1);
   EXPECT_NE(host.failures[0].reason.find("其后的 3 字节未被合并"), std::string::npos)
       << host.failures[0].reason;
   EXPECT_NE(host.failures[0].reason.find("原文件未删除"), std::string::npos);
-  EXPECT_EQ(Bytes(eof), std::string("ab\x1A" "cd", 5));
+  EXPECT_EQ(Bytes(eof), std::string("ab\x1A"
+                                    "cd",
+                                    5));
   EXPECT_TRUE(Exists(utf16) && Exists(half));
   EXPECT_FALSE(Exists(inner) || Exists(clean));
   EXPECT_EQ(result.sources_deleted, 2);
@@ -419,11 +438,19 @@ TEST(DefaultMergedName, KeepsTheDoubleByteCharactersOnly) {
   EXPECT_EQ(DefaultMergedName("12345"), "");
   EXPECT_EQ(DefaultMergedName(""), "");
   // Trail bytes below 0x80 belong to their character, even "\" and "|".
-  EXPECT_EQ(DefaultMergedName("x\x81\x5C" "1\x81\x7C" "y"), "\x81\x5C\x81\x7C");
+  EXPECT_EQ(DefaultMergedName("x\x81\x5C"
+                              "1\x81\x7C"
+                              "y"),
+            "\x81\x5C\x81\x7C");
   // A trail byte of 0x80 or more is not taken for the start of another character.
-  EXPECT_EQ(DefaultMergedName("\xB0\xA1\xB0" "a"), "\xB0\xA1\xB0" "a");
+  EXPECT_EQ(DefaultMergedName("\xB0\xA1\xB0"
+                              "a"),
+            "\xB0\xA1\xB0"
+            "a");
   // Half a character at the end is dropped.
-  EXPECT_EQ(DefaultMergedName("a\xD5\xC2" "b\xD5"), "\xD5\xC2");
+  EXPECT_EQ(DefaultMergedName("a\xD5\xC2"
+                              "b\xD5"),
+            "\xD5\xC2");
 }
 
 }  // namespace
