@@ -1,0 +1,41 @@
+#!/bin/bash
+# Times travik merge against cat on ~1,000 line-aligned pieces of the ~100 MB sample text, in one
+# run, on tmpfs, and prints the ratio. Usage: bench/bench_merge.sh [path/to/travik] [runs]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+travik=${1:-$root/build/native/cli/travik}
+runs=${2:-5}
+[ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
+big=$("$root/bench/make_big.sh")
+size=$(stat -c %s "$big")
+
+work=$(mktemp -d /dev/shm/travik-bench-merge.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/pieces" "$work/out"
+# Pieces cut at line ends, so that every piece is whole GBK text.
+(cd "$work/pieces" && split -C $(( size / 1000 + 1 )) -d -a 4 --additional-suffix=.txt "$big" p)
+count=$(ls "$work/pieces" | wc -l)
+
+now() { date +%s.%N; }
+best_travik=
+best_cat=
+for _ in $(seq "$runs"); do
+  rm -f "$work/out/m.txt" "$work/cat.txt"
+  t0=$(now)
+  (cd "$work/pieces" && "$travik" merge -n m -o "$work/out" p*.txt >/dev/null)
+  t1=$(now)
+  (cd "$work/pieces" && cat p*.txt >"$work/cat.txt")
+  t2=$(now)
+  tt=$(echo "$t1 - $t0" | bc)
+  tc=$(echo "$t2 - $t1" | bc)
+  if [ -z "$best_travik" ] || [ "$(echo "$tt < $best_travik" | bc)" = 1 ]; then best_travik=$tt; fi
+  if [ -z "$best_cat" ] || [ "$(echo "$tc < $best_cat" | bc)" = 1 ]; then best_cat=$tc; fi
+done
+cmp "$work/out/m.txt" "$work/cat.txt" || { echo "travik merge and cat differ" >&2; exit 1; }
+cmp "$work/out/m.txt" "$big" || { echo "merged pieces differ from the source" >&2; exit 1; }
+
+mb=$(echo "scale=1; $size / 1048576" | bc)
+printf 'merge %s MB in %d pieces (best of %d)\n' "$mb" "$count" "$runs"
+printf '  travik merge  %.3f s  %6.0f MB/s\n' "$best_travik" "$(echo "$mb / $best_travik" | bc -l)"
+printf '  cat           %.3f s  %6.0f MB/s\n' "$best_cat" "$(echo "$mb / $best_cat" | bc -l)"
+printf '  ratio travik/cat: %.2f\n' "$(echo "$best_travik / $best_cat" | bc -l)"
