@@ -19,11 +19,6 @@ constexpr char kSaveFolder[] = "保存目录: ";
 
 constexpr char kSourcesKept[] = "，原文件均未删除";
 
-// A row whose file was read to its end: the only kind that may be deleted afterwards.
-struct CompleteSource {
-  const std::string* path;
-};
-
 // Sizes on disk of all rows, for one allocation of the merged text. Missing files count 0; the
 // sum is capped at the program's range, since a larger merged text is refused anyway.
 size_t ExpectedTotal(const std::vector<FileEntry>& rows) {
@@ -36,10 +31,10 @@ size_t ExpectedTotal(const std::vector<FileEntry>& rows) {
 }
 
 std::string CutShortReason(const SourceText& source, bool deleting) {
-  std::string reason = JoinText(
-      "读取在第 ", std::to_string(source.text.size()),
-      " 字节处中止（0x00、0x1A 或不完整的双字节字符），其后的 ",
-      std::to_string(source.file_size - static_cast<int64_t>(source.text.size())), " 字节未被合并");
+  const int64_t kept = static_cast<int64_t>(source.text.size());
+  std::string reason = JoinText("只读取了前 ", std::to_string(kept),
+                                " 字节（遇到 0x00、0x1A 或不完整的双字节字符），其后的 ",
+                                std::to_string(source.file_size - kept), " 字节未被合并");
   if (deleting) reason += "，原文件未删除";
   return reason;
 }
@@ -47,7 +42,7 @@ std::string CutShortReason(const SourceText& source, bool deleting) {
 // Reads every row in order and appends its text. Rows read completely are listed in `complete`;
 // the others are reported. False when the merged text would leave the program's range.
 bool ReadSources(const MergeForm& form, JobHost& host, std::string* merged,
-                 std::vector<CompleteSource>* complete, FailureList* failures) {
+                 std::vector<const std::string*>* complete, FailureList* failures) {
   const int64_t total_rows = static_cast<int64_t>(form.rows.size());
   int64_t done = 0;
   for (const FileEntry& row : form.rows) {
@@ -62,7 +57,7 @@ bool ReadSources(const MergeForm& form, JobHost& host, std::string* merged,
     if (source.cut_short) {
       failures->Add(row.path, CutShortReason(source, form.delete_sources));
     } else {
-      complete->push_back({&row.path});
+      complete->push_back(&row.path);
     }
   }
   return true;
@@ -75,11 +70,11 @@ bool EnsureFolder(const std::string& folder) {
 
 // Deletes the sources that were read completely, except the merged file itself. A source already
 // gone (the same file listed twice) is not a failure.
-int DeleteSources(const std::vector<CompleteSource>& complete, const std::string& merged_path,
+int DeleteSources(const std::vector<const std::string*>& complete, const std::string& merged_path,
                   FailureList* failures) {
   int deleted = 0;
-  for (const CompleteSource& source : complete) {
-    const std::string& path = *source.path;
+  for (const std::string* source : complete) {
+    const std::string& path = *source;
     if (SameFile(path, merged_path)) {
       failures->Add(path, "是合并后的文件本身，未删除");
     } else if (RemoveFile(path)) {
@@ -121,7 +116,7 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
   result.merged_path = JoinText(folder, kPathSeparator, form.merged_name, ".txt");
 
   FailureList failures;
-  std::vector<CompleteSource> complete;
+  std::vector<const std::string*> complete;  // rows read to their end: may be deleted
   std::string merged;
   merged.reserve(ExpectedTotal(form.rows));
   const bool in_range = ReadSources(form, host, &merged, &complete, &failures);

@@ -64,7 +64,7 @@ set -e
 [ ! -e special/a.txt ] || fail "a.txt not deleted"
 [ "$(od -An -tx1 special/eof.txt)" = "$(printf 'ab\x1acd' | od -An -tx1)" ] || fail "eof.txt changed"
 grep -q 'm.txt: 是合并后的文件本身，未删除' stderr || fail "m.txt not reported: $(cat stderr)"
-grep -q 'eof.txt: 读取在第 2 字节处中止' stderr || fail "eof.txt not reported: $(cat stderr)"
+grep -q 'eof.txt: 只读取了前 2 字节' stderr || fail "eof.txt not reported: $(cat stderr)"
 
 # 5. A failed check and a usage error.
 set +e
