@@ -1,0 +1,129 @@
+#include "split/piece_writer.h"
+
+#include <utility>
+
+#include "core/files.h"
+#include "core/text.h"
+
+namespace travik {
+
+namespace {
+
+// ASCII letters folded to lower case, double-byte characters untouched: Windows compares file
+// names without regard to case.
+std::string NameKey(std::string_view name) {
+  std::string key(name);
+  for (size_t i = 0; i < key.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(key[i]);
+    if (c >= 0x80) {
+      ++i;
+    } else if (c >= 'A' && c <= 'Z') {
+      key[i] = static_cast<char>(c + 32);
+    }
+  }
+  return key;
+}
+
+// The text with every "%" doubled, so that cmd takes it literally in a batch file.
+std::string BatchEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80 && i + 1 < text.size()) {
+      out.append(text.substr(i, 2));
+      ++i;
+      continue;
+    }
+    if (c == '%') out.push_back('%');
+    out.push_back(static_cast<char>(c));
+  }
+  return out;
+}
+
+// A folder path with Windows separators. "/" is never part of a double-byte character.
+std::string WindowsPath(std::string_view path) {
+  std::string out(path);
+  for (char& c : out) {
+    if (c == '/') c = '\\';
+  }
+  return out;
+}
+
+}  // namespace
+
+bool DiskOutput::WriteFile(const std::string& path, std::string_view bytes) {
+  return WriteWholeFile(path, bytes);
+}
+
+std::string MergeScriptText(std::string_view folder, std::string_view merged_name,
+                            const std::vector<std::string>& names) {
+  const std::string merged_folder = JoinText(BatchEscape(WindowsPath(folder)), "\\",
+                                             kMergedFolderInScript);
+  const std::string target = JoinText("\"", merged_folder, "\\", BatchEscape(merged_name), ".txt\"");
+  std::string script = JoinText("@echo off\r\nmd \"", merged_folder, "\"\r\n");
+  std::string line = "type ";
+  bool first = true;
+  bool line_has_names = false;
+  auto end_line = [&]() {
+    script += JoinText(line, first ? ">" : ">>", target, "\r\n");
+    first = false;
+    line = "type ";
+    line_has_names = false;
+  };
+  for (const std::string& name : names) {
+    std::string item = JoinText("\"", BatchEscape(name), "\" ");
+    if (line_has_names && line.size() + item.size() + 2 + target.size() > kMaxScriptLineBytes) {
+      end_line();
+    }
+    line += item;
+    line_has_names = true;
+  }
+  end_line();
+  script += "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
+  return script;
+}
+
+PieceWriter::PieceWriter(std::string folder, PieceNaming naming, std::string custom_text,
+                         std::string merged_name, PieceOutput& output)
+    : folder_(std::move(folder)),
+      naming_(naming),
+      custom_text_(std::move(custom_text)),
+      merged_name_(std::move(merged_name)),
+      output_(output) {}
+
+void PieceWriter::SetProgress(JobHost* host, int64_t total_bytes) {
+  progress_host_ = host;
+  total_bytes_ = total_bytes;
+}
+
+void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string_view matched,
+                             bool head) {
+  std::string name = PieceFileName(naming_, number, matched, head, custom_text_);
+  if (!taken_.insert(NameKey(name)).second) {
+    // The next number to try is kept per name, so that many equal names cost linear time.
+    const std::string stem = name.substr(0, name.size() - 4);  // without ".txt"
+    int& k = next_copy_number_[NameKey(stem)];
+    if (k < 2) k = 2;
+    for (;; ++k) {
+      name = JoinText(stem, "(", NumberToText(k), ").txt");
+      if (taken_.insert(NameKey(name)).second) break;
+    }
+  }
+  if (output_.WriteFile(JoinText(folder_, kPathSeparator, name), piece)) {
+    names_.push_back(std::move(name));
+  } else {
+    failed_.push_back(std::move(name));
+  }
+  written_bytes_ += static_cast<int64_t>(piece.size());
+  if (progress_host_ != nullptr) progress_host_->Progress(written_bytes_, total_bytes_);
+}
+
+void PieceWriter::ReserveName(std::string_view name) { taken_.insert(NameKey(name)); }
+
+bool PieceWriter::WriteMergeScript() {
+  return output_.WriteFile(JoinText(folder_, kPathSeparator, kMergeScriptName),
+                           MergeScriptText(folder_, merged_name_, names_));
+}
+
+}  // namespace travik

@@ -1,0 +1,103 @@
+// Naming and writing of split pieces, and the merge script "点我合并.bat" that joins them again.
+#ifndef TRAVIK_SPLIT_PIECE_WRITER_H_
+#define TRAVIK_SPLIT_PIECE_WRITER_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "core/job_host.h"
+#include "split/split_job.h"
+
+namespace travik {
+
+inline constexpr char kMergeScriptName[] = "点我合并.bat";
+inline constexpr char kHeadPieceName[] = "头文本";      // head piece of a keyword split, by keyword
+inline constexpr char kMergedFolderInScript[] = "合并后的文件";
+// Longest piece name (without ".txt") that a matched or custom text may give, in bytes.
+inline constexpr size_t kMaxPieceNameBytes = 100;
+// cmd.exe refuses longer lines (8,191 characters); every script line stays below this.
+inline constexpr size_t kMaxScriptLineBytes = 8190;
+
+// Where pieces go: the file system, or memory in tests.
+class PieceOutput {
+ public:
+  virtual ~PieceOutput() = default;
+  // Creates or truncates the file with exactly these bytes; false when that failed.
+  virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
+};
+
+// WriteWholeFile.
+class DiskOutput : public PieceOutput {
+ public:
+  bool WriteFile(const std::string& path, std::string_view bytes) override;
+};
+
+// `text` + `suffix` made into a file name without extension that every system accepts: the
+// characters \ / : * ? " < > | and bytes below 0x20 become "_" (double-byte characters are kept
+// whole, so a trail byte 0x5C or 0x7C is never touched; a byte pair that is no GBK character
+// becomes "_" too), `text` is cut at a character boundary so that the whole stays within
+// kMaxPieceNameBytes, trailing spaces and dots are dropped, and a device name (CON, PRN, AUX, NUL,
+// COM1-9, LPT1-9, before the first dot) gets a "_". Empty when nothing is left.
+std::string SafeFileStem(std::string_view text, std::string_view suffix = {});
+
+// The name of piece `number` before clashes are settled: "<number>.txt", the matched text (or
+// "头文本" for the head piece) when naming by keyword, or custom text + number. Naming by keyword
+// without a matched text, and an unset naming mode, number the piece; a name that comes out
+// empty is the number.
+std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view matched, bool head,
+                          std::string_view custom_text);
+
+// The text of the merge script for the piece folder `folder` (any separator; written with "\")
+// and the pieces `names`, merging into <folder>\合并后的文件\<merged_name>.txt. Paths and names are
+// quoted, "%" doubled, lines end in CR LF and stay within kMaxScriptLineBytes; the first "type"
+// line creates the merged file, later ones append.
+std::string MergeScriptText(std::string_view folder, std::string_view merged_name,
+                            const std::vector<std::string>& names);
+
+// Names and writes the pieces of one source file into one folder, remembering the names written
+// (the piece name list), and writes the merge script from them.
+class PieceWriter {
+ public:
+  // `folder`: the piece folder; `merged_name`: the merged file's name in the script.
+  PieceWriter(std::string folder, PieceNaming naming, std::string custom_text,
+              std::string merged_name, PieceOutput& output);
+
+  // Reports host.Progress(bytes written so far, total) after every piece.
+  void SetProgress(JobHost* host, int64_t total_bytes);
+
+  // Names piece `number` (0 for the head piece of a keyword split, with head = true), gives a
+  // name that is already taken in this folder a "(2)", "(3)" ... and writes the bytes. A failed
+  // write is remembered (failed_names) and the name is not listed.
+  void WritePiece(std::string_view piece, int64_t number, std::string_view matched = {},
+                  bool head = false);
+  // Keeps `name` (a file that must not be overwritten) from being given to a piece.
+  void ReserveName(std::string_view name);
+  // Writes <folder>\点我合并.bat from the names written; false when it could not be written.
+  bool WriteMergeScript();
+
+  const std::vector<std::string>& names() const { return names_; }
+  const std::vector<std::string>& failed_names() const { return failed_; }
+  const std::string& folder() const { return folder_; }
+
+ private:
+  std::string folder_;
+  PieceNaming naming_;
+  std::string custom_text_;
+  std::string merged_name_;
+  PieceOutput& output_;
+  std::vector<std::string> names_;
+  std::vector<std::string> failed_;
+  std::unordered_set<std::string> taken_;  // names in use, ASCII letters folded to lower case
+  std::unordered_map<std::string, int> next_copy_number_;  // stem -> next "(k)" to try
+  JobHost* progress_host_ = nullptr;
+  int64_t total_bytes_ = 0;
+  int64_t written_bytes_ = 0;
+};
+
+}  // namespace travik
+
+#endif  // TRAVIK_SPLIT_PIECE_WRITER_H_

@@ -1,0 +1,50 @@
+// Split by keyword: a piece starts at every match of a regular expression.
+#include <vector>
+
+#include "core/pattern.h"
+#include "split/split_modes.h"
+
+namespace travik {
+
+KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer) {
+  KeywordSplitOutcome outcome;
+  Pattern pattern;
+  if (!RegexCompile(&pattern, context.keyword)) return outcome;
+  outcome.pattern_ok = true;
+  const std::string_view text = context.source_text;
+  RegexSearchResult found = RegexSearchAll(pattern, text);
+  outcome.cut_short = found.cut_short;
+
+  // Where pieces start, and the matched text that names each. Matches start on character
+  // boundaries; a start that is not past the previous one would only give an empty piece, and
+  // so does one at the very end (which still ends the head piece).
+  struct Cut {
+    size_t start;
+    std::string_view matched;
+  };
+  std::vector<Cut> cuts;
+  cuts.reserve(found.size());
+  for (const MatchRecord& match : found.matches) {
+    const int64_t start = MatchPosition(match);
+    if (start < 0 || static_cast<size_t>(start) > text.size()) continue;
+    if (!cuts.empty() && static_cast<size_t>(start) <= cuts.back().start) continue;
+    const MatchGroup& whole = match.groups[0];
+    cuts.push_back({static_cast<size_t>(start),
+                    text.substr(static_cast<size_t>(start), static_cast<size_t>(whole.length))});
+  }
+  found = RegexSearchResult();  // the match records can be large; the cuts are all we need
+
+  if (!cuts.empty() && cuts.front().start > 0) {
+    writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
+    ++outcome.pieces;
+  }
+  for (size_t i = 0; i < cuts.size() && cuts[i].start < text.size(); ++i) {
+    const size_t end = i + 1 < cuts.size() ? cuts[i + 1].start : text.size();
+    writer.WritePiece(text.substr(cuts[i].start, end - cuts[i].start),
+                      static_cast<int64_t>(i) + 1, cuts[i].matched);
+    ++outcome.pieces;
+  }
+  return outcome;
+}
+
+}  // namespace travik

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "split/split_modes.h"
+#include "split/split_test_util.h"
+
+namespace travik {
+namespace {
+
+using testing::MemoryOutput;
+
+struct KeywordRun {
+  KeywordSplitOutcome outcome;
+  std::vector<std::string> pieces;
+  std::vector<std::string> names;
+};
+
+KeywordRun RunKeyword(const std::string& text, const std::string& keyword,
+                      PieceNaming naming = PieceNaming::kNumber) {
+  SplitContext context;
+  context.source_text = text;
+  context.keyword = keyword;
+  MemoryOutput out;
+  PieceWriter writer("D", naming, "卷", "m", out);
+  KeywordRun run;
+  run.outcome = SplitByKeyword(context, writer);
+  run.pieces = testing::PieceBytes(out);
+  run.names = writer.names();
+  return run;
+}
+
+const std::string kNovel =
+    "序言\r\n第一章 起\r\n正文一\r\n第二章 承\r\n正文二\r\n第三章 合\r\n正文三\r\n";
+
+TEST(SplitByKeyword, HeadPieceThenOnePiecePerMatch) {
+  KeywordRun run = RunKeyword(kNovel, "第.{2}章");
+  EXPECT_TRUE(run.outcome.pattern_ok);
+  EXPECT_EQ(run.outcome.pieces, 4);
+  EXPECT_EQ(run.pieces, (std::vector<std::string>{"序言\r\n", "第一章 起\r\n正文一\r\n",
+                                                  "第二章 承\r\n正文二\r\n",
+                                                  "第三章 合\r\n正文三\r\n"}));
+  EXPECT_EQ(run.names, (std::vector<std::string>{"0.txt", "1.txt", "2.txt", "3.txt"}));
+  EXPECT_EQ(RunKeyword(kNovel, "第.{2}章", PieceNaming::kKeyword).names,
+            (std::vector<std::string>{"头文本.txt", "第一章.txt", "第二章.txt", "第三章.txt"}));
+  EXPECT_EQ(RunKeyword(kNovel, "第.{2}章", PieceNaming::kCustom).names,
+            (std::vector<std::string>{"卷0.txt", "卷1.txt", "卷2.txt", "卷3.txt"}));
+  // Matched text with a line break and spaces is made a file name.
+  EXPECT_EQ(RunKeyword(kNovel, "第[^\\r]*\\r\\n", PieceNaming::kKeyword).names,
+            (std::vector<std::string>{"头文本.txt", "第一章 起__.txt", "第二章 承__.txt",
+                                      "第三章 合__.txt"}));
+}
+
+TEST(SplitByKeyword, OpenCasesAtTheEdgesOfTheText) {
+  // A match at the very start: no empty head piece; piece 1 starts with it.
+  KeywordRun at_start = RunKeyword("第一章\r\nA\r\n第二章\r\nB", "第.{2}章", PieceNaming::kKeyword);
+  EXPECT_EQ(at_start.pieces, (std::vector<std::string>{"第一章\r\nA\r\n", "第二章\r\nB"}));
+  EXPECT_EQ(at_start.names, (std::vector<std::string>{"第一章.txt", "第二章.txt"}));
+  // One match, at the start: one piece, the whole text.
+  EXPECT_EQ(RunKeyword("第一章 only", "第一章").pieces, (std::vector<std::string>{"第一章 only"}));
+  // A last match that ends exactly at the end of the text is a piece of its own, once.
+  KeywordRun at_end = RunKeyword("abc完def完", "完");
+  EXPECT_EQ(at_end.pieces, (std::vector<std::string>{"abc", "完def", "完"}));
+  // Zero-length matches cut without empty pieces; an empty match names the piece by number.
+  KeywordRun lookahead = RunKeyword(kNovel, "(?=第)", PieceNaming::kKeyword);
+  EXPECT_EQ(lookahead.pieces.size(), 4u);
+  EXPECT_EQ(lookahead.names, (std::vector<std::string>{"头文本.txt", "1.txt", "2.txt", "3.txt"}));
+  KeywordRun every = RunKeyword("ab中", "x*");  // matches empty at the start only
+  EXPECT_EQ(every.pieces, (std::vector<std::string>{"ab中"}));
+  KeywordRun end_anchor = RunKeyword("ab\ncd", "$");
+  EXPECT_EQ(end_anchor.pieces, (std::vector<std::string>{"ab", "\ncd"}));
+}
+
+TEST(SplitByKeyword, MatchesStartOnlyBetweenCharacters) {
+  // B5 DA is 第; in "\x81\xB5\xDA\x41" the B5 is a second byte, so no piece starts there.
+  const std::string text = "x\x81\xB5\xDA\x41y第z";
+  KeywordRun run = RunKeyword(text, "第");
+  EXPECT_EQ(run.pieces, (std::vector<std::string>{"x\x81\xB5\xDA\x41y", "第z"}));
+}
+
+TEST(SplitByKeyword, NothingWrittenWithoutAMatchOrAValidPattern) {
+  KeywordRun none = RunKeyword(kNovel, "第九章");
+  EXPECT_TRUE(none.outcome.pattern_ok);
+  EXPECT_TRUE(none.pieces.empty());
+  KeywordRun bad = RunKeyword(kNovel, "第(");
+  EXPECT_FALSE(bad.outcome.pattern_ok);
+  EXPECT_TRUE(bad.pieces.empty());
+  KeywordRun empty_text = RunKeyword("", "第");
+  EXPECT_TRUE(empty_text.pieces.empty());
+}
+
+TEST(SplitByKeyword, SameMatchedTextNeverOverwrites) {
+  KeywordRun run = RunKeyword("章a章b章c", "章", PieceNaming::kKeyword);
+  EXPECT_EQ(run.pieces, (std::vector<std::string>{"章a", "章b", "章c"}));
+  EXPECT_EQ(run.names, (std::vector<std::string>{"章.txt", "章(2).txt", "章(3).txt"}));
+}
+
+}  // namespace
+}  // namespace travik

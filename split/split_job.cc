@@ -1,0 +1,180 @@
+#include "split/split_job.h"
+
+#include <cmath>
+
+#include "core/files.h"
+#include "core/text.h"
+#include "split/piece_writer.h"
+#include "split/split_modes.h"
+
+namespace travik {
+
+namespace {
+
+// `base`, a separator unless `base` already ends with one, and `name`. The separator is looked
+// for by double-byte stepping: a trail byte 0x5C is no "\".
+std::string JoinPath(const std::string& base, std::string_view name) {
+  const int last = FindTextReverse(base, kPathSeparator);
+  if (!base.empty() && last == TextLength(base)) return JoinText(base, name);
+  return JoinText(base, kPathSeparator, name);
+}
+
+// The checks of a numeric field: empty, "0", and anything that does not read as 1 or more.
+bool CheckNumberField(const std::string& text, const char* empty_message, const char* zero_message,
+                      const char* not_positive_message, JobHost& host) {
+  if (text.empty()) {
+    host.ShowMessage(empty_message);
+  } else if (text == "0") {
+    host.ShowMessage(zero_message);
+  } else if (TextToInt(text) < 1) {
+    host.ShowMessage(not_positive_message);
+  } else {
+    return true;
+  }
+  return false;
+}
+
+bool CheckModeField(const SplitForm& form, JobHost& host) {
+  switch (form.mode) {
+    case SplitMode::kBySize:
+      return CheckNumberField(form.size_text, "欲分割大小不能为空", "欲分割大小不能为0",
+                              "欲分割大小必须大于0", host);
+    case SplitMode::kByCount:
+      return CheckNumberField(form.parts_text, "欲分割份数不能为空", "欲分割份数不能为0",
+                              "欲分割份数必须大于0", host);
+    case SplitMode::kByKeyword:
+      if (form.keyword_text.empty()) {
+        host.ShowMessage("请输入关键字");
+        return false;
+      }
+      return true;
+    case SplitMode::kUnchecked:
+      break;
+  }
+  return true;
+}
+
+// Splits the file of one row. Everything that went wrong goes to `failures`.
+void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, SplitContext& context,
+              PieceOutput& output, JobHost& host, FailureList& failures) {
+  context.source_name = row.name;
+  context.source_path = row.path;
+  const std::string folder = JoinPath(context.output_folder, row.name);
+  if (!FolderExists(folder)) MakeDirectory(folder);
+  host.SetStatusPane(0, JoinText("当前状态: 正在处理第 ", NumberToText(row_number), " 个任务"));
+
+  context.source_text.clear();
+  context.source_text.shrink_to_fit();  // the last file's text is not kept while reading this one
+  SourceText source = LoadSourceText(row.path);
+  if (!source.ok) {
+    failures.Add(row.path, source.error);
+    return;
+  }
+  if (source.cut_short) failures.Add(row.path, source.error);
+  context.source_text = std::move(source.text);
+  context.merged_file_name = row.name;
+
+  PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
+                     output);
+  writer.SetProgress(&host, static_cast<int64_t>(context.source_text.size()));
+  // A source that lies in its own piece folder must not be overwritten by a piece of the same
+  // name; such a piece gets a "(2)" instead.
+  const std::string source_file_name = FileNamePart(row.path);
+  if (SameFile(JoinPath(folder, source_file_name), row.path)) writer.ReserveName(source_file_name);
+
+  switch (form.mode) {
+    case SplitMode::kBySize:
+      context.piece_count = SizeModePieceCount(source.file_size, form.size_text);
+      SplitBySize(context, static_cast<int64_t>(TextToInt(form.size_text)) * 1024, writer);
+      break;
+    case SplitMode::kByCount:
+      context.requested_parts = TextToInt(form.parts_text);
+      SplitByCount(context, writer);
+      break;
+    case SplitMode::kByKeyword: {
+      context.text_length = static_cast<int64_t>(context.source_text.size());
+      context.keyword = form.keyword_text;
+      KeywordSplitOutcome outcome = SplitByKeyword(context, writer);
+      if (!outcome.pattern_ok) {
+        host.ShowMessage("没有找到匹配文本！");
+        return;
+      }
+      if (outcome.cut_short) {
+        failures.Add(row.path, "关键字搜索中途放弃，其后的文本没有再分割（仍在最后一个分割文件中）");
+      }
+      break;
+    }
+    case SplitMode::kUnchecked:
+      return;
+  }
+  if (form.write_merge_script && !writer.WriteMergeScript()) {
+    failures.Add(row.path, JoinText("无法写入合并文件 ", folder, kPathSeparator, kMergeScriptName));
+  }
+  if (!writer.failed_names().empty()) {
+    failures.Add(row.path, JoinText("有 ", NumberToText(static_cast<int>(writer.failed_names().size())),
+                                    " 个分割文件无法写入，如 ", folder, kPathSeparator,
+                                    writer.failed_names().front()));
+  }
+}
+
+}  // namespace
+
+double SizeModePieceCount(int64_t file_bytes, const std::string& size_text) {
+  const double kb = static_cast<double>(file_bytes) / 1024;
+  const double size = TextToNumber(size_text);
+  double count = kb / size;
+  const double r = Remainder(kb, size);
+  if (std::fabs(r) > 1e-7) {
+    const std::string t = NumberToText(r);
+    const int p = FindTextReverse(t, ".");
+    if (p == -1 || LeftText(t, p - 1) != "0") {
+      count += 1;  // a whole remainder, or one of 1 KB or more
+    } else if (TextToInt(LeftText(RightText(t, TextLength(t) - p), 3)) >= 1) {
+      count += 1;  // at least 0.001 KB: two bytes or more
+    }
+  }
+  return TextToInt(count);
+}
+
+void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
+  if (form.rows.empty()) {
+    host.ShowMessage("请先添加欲分割的文件！");
+    return;
+  }
+  if (form.save_in_program_folder) {
+    context.output_folder = JoinPath(form.program_folder, kSplitFolderName);
+  } else if (form.chosen_folder.empty()) {
+    host.ShowMessage("请选择保存的位置！");
+    return;
+  } else {
+    context.output_folder = form.chosen_folder;
+  }
+  if (!FolderExists(context.output_folder)) MakeDirectory(context.output_folder);
+  if (form.naming != PieceNaming::kUnchecked) context.naming_mode = form.naming;
+  if (!CheckModeField(form, host)) return;
+
+  FailureList failures;
+  if (form.mode != SplitMode::kUnchecked) {
+    DiskOutput output;
+    for (size_t i = 0; i < form.rows.size(); ++i) {
+      SplitRow(form, form.rows[i], static_cast<int>(i) + 1, context, output, host, failures);
+      // The pieces hold the text now; the context does not keep it after the job.
+      context.source_text.clear();
+      context.source_text.shrink_to_fit();
+    }
+  }
+  if (failures.ReportTo(host)) {
+    host.ShowCompletionNotice();
+    host.SetStatusPane(0, "当前状态: 任务完成");
+  } else {
+    host.SetStatusPane(0, JoinText("当前状态: 任务结束，", NumberToText(static_cast<int>(failures.items().size())),
+                                   " 个错误"));
+  }
+}
+
+void SplitJob(const SplitForm& form, JobHost& host) {
+  SplitContext context;
+  SplitJob(form, context, host);
+}
+
+}  // namespace travik

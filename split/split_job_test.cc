@@ -1,0 +1,297 @@
+#include "split/split_job.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/file_entry.h"
+#include "core/files.h"
+#include "core/text.h"
+#include "merge/merge_job.h"
+#include "split/piece_writer.h"
+#include "split/split_test_util.h"
+#include "tests/test_util.h"
+
+namespace travik {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::RecordingHost;
+using testing::ScopedTempDir;
+using testing::WriteFileBytes;
+
+const std::string kSep = kPathSeparator;
+
+std::string Bytes(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+  return bytes;
+}
+
+bool Exists(const std::string& path) { return FileSizeOf(path) >= 0; }
+
+// A temporary folder with an output folder "out" and a program folder "prog".
+struct Scene {
+  Scene() {
+    MakeDirectory(out);
+    MakeDirectory(program);
+  }
+  std::string Source(const std::string& name, std::string_view bytes) const {
+    std::string path = dir.Join(name);
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return path;
+  }
+  SplitForm Form(const std::vector<std::string>& paths) const {
+    SplitForm form;
+    for (const std::string& p : paths) form.rows.push_back(MakeSplitEntry(p));
+    form.chosen_folder = out;
+    form.program_folder = program;
+    return form;
+  }
+  ScopedTempDir dir;
+  std::string out = dir.Join("out");
+  std::string program = dir.Join("prog");
+};
+
+TEST(SplitJobChecks, StopInOrderBeforeAnyFileIsRead) {
+  Scene scene;
+  const std::string source = scene.Source("书.txt", "abc");
+  struct Case {
+    SplitForm form;
+    std::string message;
+  };
+  std::vector<Case> cases;
+  SplitForm empty_list = scene.Form({});
+  empty_list.chosen_folder.clear();
+  empty_list.size_text.clear();
+  cases.push_back({empty_list, "请先添加欲分割的文件！"});
+  SplitForm no_folder = scene.Form({source});
+  no_folder.chosen_folder.clear();
+  cases.push_back({no_folder, "请选择保存的位置！"});
+  // With 选择框3 ticked the empty 编辑框10 does not matter; the size field is next.
+  SplitForm program_folder = no_folder;
+  program_folder.save_in_program_folder = true;
+  cases.push_back({program_folder, "欲分割大小不能为空"});
+  const std::vector<std::pair<std::string, std::string>> sizes = {
+      {"0", "欲分割大小不能为0"}, {"-5", "欲分割大小必须大于0"}, {"0.5", "欲分割大小必须大于0"},
+      {"abc", "欲分割大小必须大于0"}, {"00", "欲分割大小必须大于0"}};
+  for (const auto& [text, message] : sizes) {
+    SplitForm form = scene.Form({source});
+    form.size_text = text;
+    cases.push_back({form, message});
+  }
+  const std::vector<std::pair<std::string, std::string>> parts = {
+      {"", "欲分割份数不能为空"}, {"0", "欲分割份数不能为0"}, {"-1", "欲分割份数必须大于0"}};
+  for (const auto& [text, message] : parts) {
+    SplitForm form = scene.Form({source});
+    form.mode = SplitMode::kByCount;
+    form.size_text = "0";  // the other modes' fields are not looked at
+    form.parts_text = text;
+    cases.push_back({form, message});
+  }
+  SplitForm keyword = scene.Form({source});
+  keyword.mode = SplitMode::kByKeyword;
+  cases.push_back({keyword, "请输入关键字"});
+
+  for (const Case& c : cases) {
+    RecordingHost host;
+    SplitJob(c.form, host);
+    EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(host.completions, 0) << c.message;
+    EXPECT_TRUE(host.pane0_history.empty()) << c.message;
+    EXPECT_FALSE(FolderExists(scene.out + kSep + "书")) << c.message;
+  }
+  // The program's folder gets its split folder before the size check stops the job.
+  EXPECT_TRUE(FolderExists(scene.program + kSep + "分割后的文件"));
+}
+
+TEST(SplitJob, NoModeCheckedOnlyCompletes) {
+  Scene scene;
+  SplitForm form = scene.Form({scene.Source("a.txt", "abc")});
+  form.mode = SplitMode::kUnchecked;
+  RecordingHost host;
+  SplitJob(form, host);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(host.completions, 1);
+  EXPECT_EQ(host.pane0_history, std::vector<std::string>{"当前状态: 任务完成"});
+  EXPECT_FALSE(FolderExists(scene.out + kSep + "a"));
+}
+
+TEST(SplitJob, OneFolderPerSourceWithPiecesScriptAndStatus) {
+  Scene scene;
+  const std::string first(2500, 'x');
+  std::string second;
+  for (int i = 0; i < 1000; ++i) second += "東";
+  SplitForm form = scene.Form({scene.Source("甲.txt", first), scene.Source("乙.txt", second)});
+  form.size_text = "1";
+  form.write_merge_script = true;
+  form.save_in_program_folder = true;
+  RecordingHost host;
+  SplitJob(form, host);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(host.failures.size(), 0u);
+  EXPECT_EQ(host.completions, 1);
+  EXPECT_EQ(host.pane0_history,
+            (std::vector<std::string>{"当前状态: 正在处理第 1 个任务",
+                                      "当前状态: 正在处理第 2 个任务", "当前状态: 任务完成"}));
+  const std::string base = scene.program + kSep + "分割后的文件" + kSep;
+  EXPECT_EQ(Bytes(base + "甲" + kSep + "1.txt"), first.substr(0, 1025));
+  EXPECT_EQ(Bytes(base + "甲" + kSep + "3.txt"), first.substr(2050));
+  EXPECT_FALSE(Exists(base + "甲" + kSep + "4.txt"));
+  EXPECT_EQ(Bytes(base + "甲" + kSep + "点我合并.bat"),
+            MergeScriptText(base + "甲", "甲", {"1.txt", "2.txt", "3.txt"}));
+  EXPECT_EQ(Bytes(base + "乙" + kSep + "1.txt"), second.substr(0, 1024));
+  EXPECT_EQ(Bytes(base + "乙" + kSep + "2.txt"), second.substr(1024));
+}
+
+TEST(SplitJob, FractionalSizeStillWritesTheWholeText) {
+  Scene scene;
+  const std::string text(4096, 'a');
+  SplitForm form = scene.Form({scene.Source("a.txt", text)});
+  form.size_text = "1.5";  // three pieces by the count, 1 KB pieces by the cut
+  RecordingHost host;
+  SplitJob(form, host);
+  std::string joined;
+  for (int i = 1; i <= 4; ++i) joined += Bytes(scene.out + kSep + "a" + kSep + NumberToText(i) + ".txt");
+  EXPECT_EQ(joined, text);
+  EXPECT_FALSE(Exists(scene.out + kSep + "a" + kSep + "5.txt"));
+}
+
+TEST(SplitJob, NamingModeLastsUntilARadioIsChecked) {
+  Scene scene;
+  SplitForm form = scene.Form({scene.Source("a.txt", "abcdef")});
+  form.mode = SplitMode::kByCount;
+  form.parts_text = "2";
+  form.naming = PieceNaming::kCustom;
+  form.custom_text = "片";
+  SplitContext context;
+  RecordingHost host;
+  SplitJob(form, context, host);
+  form.naming = PieceNaming::kUnchecked;
+  form.custom_text = "段";
+  SplitJob(form, context, host);
+  EXPECT_EQ(Bytes(scene.out + kSep + "a" + kSep + "段2.txt"), "def");
+  EXPECT_TRUE(context.source_text.empty());
+  // A fresh context with no naming radio checked numbers the pieces.
+  SplitJob(form, host);
+  EXPECT_EQ(Bytes(scene.out + kSep + "a" + kSep + "2.txt"), "def");
+}
+
+TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
+  Scene scene;
+  const std::string missing = scene.dir.Join("无.txt");
+  const std::string cut = scene.Source("截.txt", std::string("abc\x1A" "def", 7));
+  const std::string blocked = scene.Source("阻.txt", "blocked");
+  WriteFileBytes(scene.out + kSep + "阻", "a file where the piece folder should be");
+  const std::string locked = scene.Source("锁.txt", std::string(3000, 'z'));
+  MakeDirectory(scene.out + kSep + "锁");
+  WriteFileBytes(scene.out + kSep + "锁" + kSep + "2.txt", "old");
+  testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", true);
+  const std::string good = scene.Source("好.txt", "good");
+  SplitForm form = scene.Form({missing, cut, blocked, locked, good});
+  form.size_text = "1";
+  form.write_merge_script = true;
+  RecordingHost host;
+  SplitJob(form, host);
+  EXPECT_EQ(host.completions, 0);
+  EXPECT_EQ(host.failure_reports, 1);
+  std::vector<std::string> failed;
+  for (const FileFailure& f : host.failures) failed.push_back(f.path);
+  EXPECT_EQ(failed, (std::vector<std::string>{missing, cut, blocked, blocked, locked}));
+  EXPECT_EQ(host.panes[0], "当前状态: 任务结束，5 个错误");
+  // What was read of the cut-short file is split.
+  EXPECT_EQ(Bytes(scene.out + kSep + "截" + kSep + "1.txt"), "abc");
+  // The read-only piece stays, and the script lists only the pieces written.
+  EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "2.txt"), "old");
+  EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "点我合并.bat"),
+            MergeScriptText(scene.out + kSep + "锁", "锁", {"1.txt", "3.txt"}));
+  EXPECT_EQ(Bytes(scene.out + kSep + "好" + kSep + "1.txt"), "good");
+  testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", false);
+}
+
+TEST(SplitJob, BadKeywordIsShownForEveryFileAndWritesNothing) {
+  Scene scene;
+  SplitForm form = scene.Form({scene.Source("a.txt", "第一"), scene.Source("b.txt", "第二")});
+  form.mode = SplitMode::kByKeyword;
+  form.keyword_text = "第(";
+  form.write_merge_script = true;
+  RecordingHost host;
+  SplitJob(form, host);
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"没有找到匹配文本！", "没有找到匹配文本！"}));
+  EXPECT_FALSE(Exists(scene.out + kSep + "a" + kSep + "点我合并.bat"));
+  EXPECT_FALSE(Exists(scene.out + kSep + "b" + kSep + "0.txt"));
+  EXPECT_EQ(host.completions, 1);
+}
+
+TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
+  Scene scene;
+  MakeDirectory(scene.out + kSep + "名");
+  const std::string source = scene.out + kSep + "名" + kSep + "1.txt";
+  WriteFileBytes(source, "abcdef");
+  SplitForm form = scene.Form({});
+  form.rows.push_back({"名", source, "0.01"});
+  form.mode = SplitMode::kByCount;
+  form.parts_text = "2";
+  RecordingHost host;
+  SplitJob(form, host);
+  EXPECT_EQ(Bytes(source), "abcdef");
+  EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "1(2).txt"), "abc");
+  EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "2.txt"), "def");
+}
+
+TEST(SizeModePieceCount, CountsARemainderOfTwoBytesOrMore) {
+  EXPECT_EQ(SizeModePieceCount(2048, "1"), 2);      // an exact multiple
+  EXPECT_EQ(SizeModePieceCount(3072, "2"), 2);      // a whole remainder of 1 KB
+  EXPECT_EQ(SizeModePieceCount(2560, "2"), 2);      // 0.5 KB left over
+  EXPECT_EQ(SizeModePieceCount(1026, "1"), 2);      // 2 bytes left over
+  EXPECT_EQ(SizeModePieceCount(1025, "1"), 1);      // 1 byte left over: no piece for it
+  EXPECT_EQ(SizeModePieceCount(4096, "1.5"), 3);    // 4 / 1.5 = 2.67, remainder 1
+  EXPECT_EQ(SizeModePieceCount(5 * 1024 + 512, "2"), 3);  // remainder 1.5 KB
+  EXPECT_EQ(SizeModePieceCount(0, "1"), 0);
+  EXPECT_EQ(SizeModePieceCount(100, "100"), 1);
+}
+
+TEST(SplitJob, SplitThenMergeGivesBackTheSourceInEveryMode) {
+  // Pieces read back by the merge job (the program's own reader, which drops a lead byte left at
+  // the end of a file) give the source again: no piece ends inside a character.
+  Scene scene;
+  static const char kExtra[] = "第一章\0第二章\r\n\0第";
+  std::mt19937 rng(20240603);
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("seed 20240603 round " + std::to_string(round));
+    const std::string text =
+        testing::RandomGbkText(rng, 6000, false, std::string_view(kExtra, sizeof(kExtra) - 1)) +
+        "第末";
+    const std::string source = scene.Source("r" + NumberToText(round) + ".txt", text);
+    for (SplitMode mode : {SplitMode::kBySize, SplitMode::kByCount, SplitMode::kByKeyword}) {
+      SplitForm form = scene.Form({source});
+      form.mode = mode;
+      form.size_text = "1";
+      form.parts_text = NumberToText(static_cast<int>(rng() % 7) + 1);
+      form.keyword_text = "第";
+      RecordingHost host;
+      SplitJob(form, host);
+      ASSERT_TRUE(host.failures.empty());
+      const std::string folder = scene.out + kSep + form.rows[0].name;
+      MergeForm merge;
+      for (int n = 0;; ++n) {
+        const std::string piece = folder + kSep + NumberToText(n) + ".txt";
+        if (n == 0 && !Exists(piece)) continue;  // only a keyword split has a head piece
+        if (!Exists(piece)) break;
+        merge.rows.push_back(MakeMergeEntry(piece));
+      }
+      merge.merged_name = "merged";
+      merge.chosen_folder = scene.dir.path();
+      RecordingHost merge_host;
+      MergeJob(merge, merge_host);
+      ASSERT_TRUE(merge_host.failures.empty());
+      ASSERT_EQ(Bytes(scene.dir.Join("merged.txt")), text) << "mode " << static_cast<int>(mode);
+      for (const FileEntry& row : merge.rows) RemoveFile(row.path);  // none left for the next run
+    }
+  }
+}
+
+}  // namespace
+}  // namespace travik

@@ -1,0 +1,193 @@
+// The split modes against the literal model of split_model.cc, on thousands of random GBK-like
+// texts: the same pieces, bytes and names, in the same order.
+#include "split/split_model.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/files.h"
+#include "core/text.h"
+#include "split/split_modes.h"
+#include "split/split_test_util.h"
+#include "tests/test_util.h"
+
+namespace travik {
+namespace {
+
+using testing::MemoryOutput;
+
+constexpr unsigned kSeed = 936;
+constexpr int kRounds = 3000;
+
+// Snippets for the random texts, NUL-separated: headings, pieces of headings, and texts that
+// make awkward file names.
+constexpr char kSnippets[] = "第一章\0第二章 卷二\0章\0第\0CON\0a?b\0\xD5\xC2\0 .\0Con.\0東錦|";
+std::string_view Snippets() { return std::string_view(kSnippets, sizeof(kSnippets) - 1); }
+
+model::Naming RandomNaming(std::mt19937& rng) {
+  static const char* const kCustom[] = {"自定义内容", "", "卷", "a/b:", "COM", "x. ", "東"};
+  model::Naming naming;
+  naming.mode = static_cast<PieceNaming>(rng() % 4);  // including "never checked"
+  naming.custom_text = kCustom[rng() % 7];
+  if (rng() % 10 == 0) naming.custom_text = std::string(120, 'k');
+  return naming;
+}
+
+std::string Hex(std::string_view bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// The real routine's files against the model's pieces.
+void ExpectSamePieces(const std::vector<model::Piece>& expected, const MemoryOutput& out,
+                      const PieceWriter& writer, const std::string& text) {
+  ASSERT_EQ(out.files.size(), expected.size()) << "text " << Hex(text);
+  std::vector<std::string> names;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(out.files[i].path, "D" + std::string(kPathSeparator) + expected[i].name)
+        << "piece " << i << " of text " << Hex(text);
+    ASSERT_EQ(out.files[i].bytes, expected[i].bytes) << "piece " << i << " of text " << Hex(text);
+    names.push_back(expected[i].name);
+  }
+  EXPECT_EQ(writer.names(), names);
+}
+
+TEST(SplitModel, SizeSplitMatchesTheModel) {
+  std::mt19937 rng(kSeed);
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed) + " round " + std::to_string(round));
+    const std::string text = testing::RandomGbkText(rng, 5000, round % 5 == 0, Snippets());
+    const int kb = static_cast<int>(rng() % 3) + 1;
+    const double count = rng() % 2 ? SizeModePieceCount(static_cast<int64_t>(text.size()),
+                                                        NumberToText(kb))
+                                   : static_cast<double>(rng() % 7);
+    const model::Naming naming = RandomNaming(rng);
+    SplitContext context;
+    context.source_text = text;
+    context.piece_count = count;
+    MemoryOutput out;
+    PieceWriter writer("D", naming.mode, naming.custom_text, "m", out);
+    SplitBySize(context, kb * 1024, writer);
+    ExpectSamePieces(model::SplitBySize(text, kb, count, naming), out, writer, text);
+  }
+}
+
+TEST(SplitModel, CountSplitMatchesTheModel) {
+  std::mt19937 rng(kSeed + 1);
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 1) + " round " + std::to_string(round));
+    const std::string text = testing::RandomGbkText(rng, 3000, round % 5 == 0, Snippets());
+    const int parts = static_cast<int>(rng() % 12) + 1;
+    const model::Naming naming = RandomNaming(rng);
+    SplitContext context;
+    context.source_text = text;
+    context.requested_parts = parts;
+    MemoryOutput out;
+    PieceWriter writer("D", naming.mode, naming.custom_text, "m", out);
+    SplitByCount(context, writer);
+    ExpectSamePieces(model::SplitByCount(text, parts, naming), out, writer, text);
+  }
+}
+
+TEST(SplitModel, KeywordSplitMatchesTheModel) {
+  static const char* const kKeywords[] = {
+      "第", "章", "第.{2}章", "^第", "(?=第)", "\\r\\n", "a|b", "x*", "$", "^", "[^\\r\\n]{3}",
+      "\\\\", "\\|", "\\.", " ", "CON", "a\\?b", "第(", "(?<=章)", ".", "\\n?", "Con\\.|a"};
+  constexpr int kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
+  std::mt19937 rng(kSeed + 2);
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 2) + " round " + std::to_string(round));
+    const std::string text = testing::RandomGbkText(rng, 700, round % 5 == 0, Snippets());
+    const std::string keyword = kKeywords[rng() % kKeywordCount];
+    model::Naming naming = RandomNaming(rng);
+    if (rng() % 2) naming.mode = PieceNaming::kKeyword;
+    SplitContext context;
+    context.source_text = text;
+    context.keyword = keyword;
+    MemoryOutput out;
+    PieceWriter writer("D", naming.mode, naming.custom_text, "m", out);
+    KeywordSplitOutcome outcome = SplitByKeyword(context, writer);
+    bool compiled = false;
+    std::vector<model::Piece> expected = model::SplitByKeyword(text, keyword, naming, &compiled);
+    EXPECT_EQ(outcome.pattern_ok, compiled) << keyword;
+    EXPECT_EQ(outcome.pieces, static_cast<int64_t>(expected.size()));
+    ExpectSamePieces(expected, out, writer, text);
+  }
+}
+
+TEST(SplitModel, CutRulesMatchTheModelAtEveryPosition) {
+  std::mt19937 rng(kSeed + 3);
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 3) + " round " + std::to_string(round));
+    const std::string text = testing::RandomGbkText(rng, 300, round % 3 == 0, Snippets());
+    const int length = TextLength(text);
+    for (int x = 0; x <= length + 2; ++x) {
+      ASSERT_EQ(ExtraByteAtCut(text, x), model::ExtraByteAtCut(text, x)) << x << " " << Hex(text);
+      ASSERT_EQ(LastSingleBytePosition(text, x), model::LastSingleBytePosition(text, x))
+          << x << " " << Hex(text);
+    }
+  }
+}
+
+TEST(SplitModel, SafeNamesMatchTheModel) {
+  std::mt19937 rng(kSeed + 4);
+  static const char* const kSuffixes[] = {"", "1", "0", "12345"};
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 4) + " round " + std::to_string(round));
+    std::string text;
+    const size_t length = rng() % 130;
+    for (size_t i = 0; i < length; ++i) {
+      // Bytes of every kind: controls, forbidden characters, spaces and dots, lead bytes.
+      static const char kBytes[] = "\x01\x1F\\/:*?\"<>| .aZcon19\x7F";
+      text += rng() % 3 ? static_cast<char>(0x80 + rng() % 0x80)
+                        : kBytes[rng() % (sizeof(kBytes) - 1)];
+    }
+    if (rng() % 4 == 0) text = std::string(rng() % 2 ? "CoM" : "lpt") + "7" + text.substr(0, 3);
+    const std::string suffix = kSuffixes[rng() % 4];
+    const std::string stem = SafeFileStem(text, suffix);
+    ASSERT_EQ(stem, model::SafeStem(text, suffix)) << Hex(text);
+    EXPECT_TRUE(PathIsRepresentable(stem + ".txt")) << Hex(stem);
+    EXPECT_LE(stem.size(), kMaxPieceNameBytes + 1);  // a device name's "_" may be the 101st byte
+  }
+}
+
+// Valid text (every lead byte has its second byte): in every mode each piece is made of whole
+// characters and the pieces give back the text.
+TEST(SplitModel, PiecesOfValidTextAreWholeCharacters) {
+  std::mt19937 rng(kSeed + 5);
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 5) + " round " + std::to_string(round));
+    const std::string text = testing::RandomGbkText(rng, 4000, false, Snippets()) + "第";
+    SplitContext context;
+    context.source_text = text;
+    context.piece_count = 1;
+    context.requested_parts = static_cast<int>(rng() % 9) + 1;
+    context.keyword = "第|章";
+    for (int mode = 0; mode < 3; ++mode) {
+      MemoryOutput out;
+      PieceWriter writer("D", PieceNaming::kNumber, "", "m", out);
+      if (mode == 0) SplitBySize(context, 1024, writer);
+      if (mode == 1) SplitByCount(context, writer);
+      if (mode == 2) SplitByKeyword(context, writer);
+      std::string joined;
+      for (const MemoryOutput::File& f : out.files) {
+        size_t i = 0;
+        while (i < f.bytes.size()) i += static_cast<unsigned char>(f.bytes[i]) >= 0x80 ? 2 : 1;
+        ASSERT_EQ(i, f.bytes.size()) << "mode " << mode << " " << f.path << " " << Hex(text);
+        joined += f.bytes;
+      }
+      ASSERT_EQ(joined, text) << "mode " << mode;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace travik

@@ -1,0 +1,49 @@
+// The three ways of cutting one source text, each writing its pieces through a PieceWriter.
+// They read the source text and their values from the SplitContext that the split job filled.
+#ifndef TRAVIK_SPLIT_SPLIT_MODES_H_
+#define TRAVIK_SPLIT_SPLIT_MODES_H_
+
+#include <cstdint>
+#include <string_view>
+
+#include "split/piece_writer.h"
+#include "split/split_job.h"
+
+namespace travik {
+
+// Size mode. The 1-based position of the last byte from 0x01 to 0x7F among bytes 1 ... s-1 of
+// the text (the last single-byte character before a cut after byte s); 0 when there is none.
+int64_t LastSingleBytePosition(std::string_view text, int64_t s);
+// The length of the piece cut from the front of `text` for a nominal size of s bytes (s even):
+// the whole text when it is not longer than s; else s, or s + 1 when the last single-byte
+// position is odd (byte s begins a character) unless byte s is a single byte followed by a lead
+// byte. A piece of valid text never ends inside a double-byte character.
+int64_t SizePieceLength(std::string_view text, int64_t s);
+// Writes pieces 1, 2 ... of context.source_text, each SizePieceLength(rest, piece_bytes) long,
+// at least context.piece_count of them while text remains, and on until the text is used up.
+void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer);
+
+// Count mode. 1 when byte x (1-based) of the text begins a double-byte character, judged by
+// double-byte stepping from the start of the text; else 0 (also for x out of range).
+int ExtraByteAtCut(std::string_view text, int64_t x);
+// Writes exactly context.requested_parts pieces (>= 1): all but the last `length / parts` bytes
+// long, one more where the cut would split a character; the last takes the rest. Pieces after
+// the end of the text are empty.
+void SplitByCount(const SplitContext& context, PieceWriter& writer);
+
+// Keyword mode: what happened to one file.
+struct KeywordSplitOutcome {
+  bool pattern_ok = false;  // the keyword compiled
+  bool cut_short = false;   // the search gave up early: cuts only at the matches found before
+  int64_t pieces = 0;       // pieces written (including the head piece)
+};
+// Compiles context.keyword and cuts context.source_text at the start of every match: the text
+// before the first match is the head piece (number 0, none when the first match is at the start),
+// then one piece per match running to the next match or the end of the text, named by the match.
+// Matches that would give empty pieces (zero-length matches at the same place or at the end) make
+// no piece. Writes nothing when the pattern does not compile or nothing matches.
+KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer);
+
+}  // namespace travik
+
+#endif  // TRAVIK_SPLIT_SPLIT_MODES_H_
