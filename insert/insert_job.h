@@ -1,0 +1,76 @@
+// The insert job: one text inserted into every listed file, after every keyword match, after every
+// N bytes, or at random places; each file changed in place or copied with the insertions.
+#ifndef TRAVIK_INSERT_INSERT_JOB_H_
+#define TRAVIK_INSERT_INSERT_JOB_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/file_entry.h"
+#include "core/job_host.h"
+#include "insert/random_source.h"
+
+namespace travik {
+
+// The sub-folder of the program's folder that receives kept copies.
+inline constexpr char kProcessedFolderName[] = "处理后的文件";
+
+// The values of the insert page's controls when the start button is clicked, as typed.
+struct InsertForm {
+  std::vector<FileEntry> rows;     // 超级列表框3; `size` is the listed length in bytes
+  std::string text_to_insert;      // 编辑框7 "欲插入的文字："
+  std::string keyword_text;        // 编辑框8 "按关键字："
+  std::string every_text;          // 编辑框9 "按文本长度："
+  bool random = false;             // 选择框1 "随机插入"
+  bool keep_original = true;       // 选择框5 "保留原始文件"
+  bool use_program_folder = true;  // 选择框7 "保存到软件所在目录"
+  // The window's `outputFolder` as the save-location controls left it: the folder chosen when
+  // 选择框7 was unticked (or the program's sub-folder after a cancelled choice). Read only when
+  // 选择框7 is unticked; empty then counts as the program's sub-folder.
+  std::string output_folder;
+  std::string program_folder;  // ProgramDirectory() in the window, the current folder in cli
+};
+
+enum class InsertMode { kByKeyword, kByLength, kAtRandom };
+
+// The state the job fills and its routines read. The per-file fields are overwritten per row.
+struct InsertContext {
+  std::string output_folder;  // folder of kept copies; after the job, the one that was used
+  std::string insert_text;
+  std::string keyword;  // kByKeyword only
+  int interval = 0;     // kByLength only
+  bool keep_original = true;
+  bool use_program_folder = true;
+  std::string source_text;         // the file's whole text (read and closed again by the job)
+  bool source_cut_short = false;   // the text stopped at a 0x00 or 0x1A byte
+  std::string source_path;         // list column 1
+  std::string source_name;         // list column 0
+  int source_length = 0;           // TextToInt of list column 2 (kByLength, kAtRandom)
+  int step_count = 0;              // insertions of kByLength
+  int random_count = 0;            // insertions of kAtRandom
+  RandomSource* random = nullptr;  // the counter RandomInRange reads; null: the processor's
+};
+
+// Runs the job: checks the form (a failed check shows its message and changes nothing), then
+// handles every row in list order. Files that cannot be handled are reported together at the
+// end; the completion notice is shown only when none failed.
+void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host);
+
+// The routines, one file each; the context holds the file's text and values.
+// After every match of `keyword`; an invalid pattern shows "没有找到匹配文本！".
+void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failures);
+// After every `interval` bytes, `step_count` times.
+void InsertByLength(InsertContext& context, FailureList& failures);
+// At `random_count` places drawn in 1 ... `source_length`.
+void InsertAtRandom(InsertContext& context, FailureList& failures);
+
+// Number of insertions by length: the integer part of listed length / interval rounded to single
+// precision; 0 when the interval is 0 or negative.
+int StepCountFor(int source_length, int interval);
+// Number of random insertions for a listed length as written in the list (by its digit count).
+int RandomCountFor(std::string_view listed_length);
+
+}  // namespace travik
+
+#endif  // TRAVIK_INSERT_INSERT_JOB_H_

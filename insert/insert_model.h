@@ -1,0 +1,57 @@
+// A slow, literal model of the insert routines for the tests: a working file re-read before every
+// step, anchors found by FindTextReverse from the start of the text for every point.
+#ifndef TRAVIK_INSERT_INSERT_MODEL_H_
+#define TRAVIK_INSERT_INSERT_MODEL_H_
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace travik::model {
+
+// The anchor list, step by step: every one-byte anchor, then (when the nearest lies before the
+// line start) every double-byte anchor at its start + 1.
+std::vector<int> CollectAnchors(const std::string& text, int pos, int line_start);
+
+// The parity rule as written: pos, or pos + 1 by the parity of the distance to the greatest
+// anchor.
+int RuleOffset(const std::string& text, int pos);
+
+// The rule's answer checked by counting bytes of 0x80 or above back from the point to the last
+// byte below 0x80: an odd count means the point is inside a character, and the other of pos and
+// pos + 1 is taken.
+int ResolveInsertOffset(const std::string& text, int pos);
+
+// An in-memory working file with the file layer's insertion semantics.
+class WorkingFile {
+ public:
+  explicit WorkingFile(std::string text) : bytes_(std::move(text)) {}
+  // The file's whole text, as re-reading it gives.
+  std::string ReadText() const { return bytes_; }
+  // Seek to `offset` and insert: clamped to the end, since a gap would be zero bytes.
+  void InsertAt(int offset, const std::string& text);
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// The routines on a text, as the working file ends up.
+std::string InsertByLength(const std::string& source, const std::string& insert, int interval,
+                           int step_count);
+std::string InsertAtRandom(const std::string& source, const std::string& insert,
+                           std::vector<int> draws);
+std::string InsertAtKeyword(const std::string& source, const std::string& insert,
+                            const std::string& pattern);
+
+// Random inputs for the property tests: GBK-like text rich in anchors, CR LF, trail bytes that
+// look like anchors or line breaks, and (when `loose_end`) possibly a lone lead byte at the end.
+std::string RandomText(std::mt19937& rng, size_t max_length, bool loose_end = false);
+
+// The bytes in hex, for failure messages.
+std::string Hex(std::string_view text);
+
+}  // namespace travik::model
+
+#endif  // TRAVIK_INSERT_INSERT_MODEL_H_
