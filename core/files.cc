@@ -166,11 +166,65 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
   return platform::WriteNew(path, parts);
 }
 
+namespace {
+// A name of our own beside the target, so the rename stays on one volume.
+std::string TemporarySibling(std::string_view path) {
+  static std::atomic<unsigned> counter{0};
+  return JoinText(path, ".travik-", NumberToText(static_cast<int>(++counter)), ".tmp");
+}
+}  // namespace
+
+struct ReplacementFile::Impl {
+  std::string path;
+  std::string temp;
+  std::unique_ptr<platform::File> file;
+  bool failed = false;
+  bool committed = false;
+};
+
+ReplacementFile::ReplacementFile(std::string_view path) : impl_(new Impl) {
+  impl_->path = std::string(path);
+  if (path.empty()) {
+    impl_->failed = true;
+    return;
+  }
+  impl_->temp = TemporarySibling(path);
+  impl_->file = platform::CreateNew(impl_->temp);
+  if (!impl_->file) impl_->failed = true;
+}
+
+ReplacementFile::~ReplacementFile() {
+  impl_->file.reset();
+  if (!impl_->committed && !impl_->temp.empty()) platform::Remove(impl_->temp);
+  delete impl_;
+}
+
+bool ReplacementFile::ok() const { return !impl_->failed; }
+
+bool ReplacementFile::Append(std::string_view bytes) {
+  if (impl_->failed || impl_->committed) return false;
+  if (!bytes.empty() && !impl_->file->WriteAt(size_, bytes.data(), bytes.size())) {
+    impl_->failed = true;
+    return false;
+  }
+  size_ += static_cast<int64_t>(bytes.size());
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  if (impl_->failed || impl_->committed) return false;
+  impl_->file.reset();  // closed before the rename: Windows cannot rename an open file
+  if (!platform::RenameReplace(impl_->temp, impl_->path)) {
+    impl_->failed = true;
+    return false;
+  }
+  impl_->committed = true;
+  return true;
+}
+
 bool ReplaceWholeFile(std::string_view path, std::initializer_list<std::string_view> parts) {
   if (path.empty()) return false;
-  // A name of our own beside the target, so the rename stays on one volume.
-  static std::atomic<unsigned> counter{0};
-  std::string temp = JoinText(path, ".travik-", NumberToText(static_cast<int>(++counter)), ".tmp");
+  std::string temp = TemporarySibling(path);
   if (!platform::WriteNew(temp, parts)) {
     platform::Remove(temp);
     return false;

@@ -72,6 +72,30 @@ bool WriteWholeFile(std::string_view path, const Parts&... parts) {
 // is replaced only by a complete new one; on failure it is untouched and nothing is left behind.
 bool ReplaceWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
 
+// A new file written piece by piece beside `path` that replaces `path` only when committed.
+// Abandoned (destroyed without a successful Commit) it is removed and `path` is untouched.
+class ReplacementFile {
+ public:
+  explicit ReplacementFile(std::string_view path);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // False when the temporary file could not be created.
+  bool ok() const;
+  // Appends the bytes; false (and the file is spoiled) on a write error.
+  bool Append(std::string_view bytes);
+  // Bytes appended so far.
+  int64_t size() const { return size_; }
+  // Closes the file and renames it over `path`. False when anything failed on the way.
+  bool Commit();
+
+ private:
+  struct Impl;
+  Impl* impl_;
+  int64_t size_ = 0;
+};
+
 // Size in bytes of the entry the path names, or -1 when there is none (64 bits: never wraps).
 int64_t FileSizeOf(std::string_view path);
 // Deletes the file; fails while it is open in the table.

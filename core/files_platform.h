@@ -27,6 +27,8 @@ class File {
 
 // Opens an existing, writable file; null on failure.
 std::unique_ptr<File> OpenExisting(std::string_view path);
+// Creates or truncates the file without sharing, for writing; null on failure.
+std::unique_ptr<File> CreateNew(std::string_view path);
 // Creates or truncates the file without sharing and writes the parts; false on any failure.
 bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts);
 // Renames `from` over `to`, replacing it. False when `to` is open or read-only, or on failure.

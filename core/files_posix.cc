@@ -111,6 +111,22 @@ std::unique_ptr<File> OpenExisting(std::string_view path) {
   return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
 }
 
+std::unique_ptr<File> CreateNew(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return nullptr;
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || IsReadOnly(st) || IsOpenHere(st)) return nullptr;
+  }
+  int fd = open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
+}
+
 bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
   std::string native;
   if (!ToNative(path, &native)) return false;

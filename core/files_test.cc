@@ -213,6 +213,47 @@ TEST(WriteWholeFile, WritesPartsInOrderAndReplacesAtomically) {
   EXPECT_EQ(entries, 1);
 }
 
+TEST(ReplacementFile, ReplacesOnlyWhenCommitted) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("r.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "old"));
+  {
+    ReplacementFile abandoned(path);
+    ASSERT_TRUE(abandoned.ok());
+    EXPECT_TRUE(abandoned.Append("half"));
+  }
+  EXPECT_EQ(Bytes(path), "old");
+  {
+    ReplacementFile file(path);
+    ASSERT_TRUE(file.ok());
+    EXPECT_TRUE(file.Append("new "));
+    EXPECT_TRUE(file.Append(""));
+    EXPECT_TRUE(file.Append("中文"));
+    EXPECT_EQ(file.size(), 8);
+    EXPECT_EQ(Bytes(path), "old");  // not before the commit
+    EXPECT_TRUE(file.Commit());
+    EXPECT_FALSE(file.Append("late"));
+  }
+  EXPECT_EQ(Bytes(path), "new 中文");
+  // A target open in the table cannot be replaced; the original stays.
+  FileNumber f = OpenFile(path);
+  {
+    ReplacementFile blocked(path);
+    ASSERT_TRUE(blocked.ok());
+    blocked.Append("x");
+    EXPECT_FALSE(blocked.Commit());
+  }
+  CloseFile(f);
+  EXPECT_EQ(Bytes(path), "new 中文");
+  EXPECT_FALSE(ReplacementFile(dir.Join("no") + kPathSeparator + "x.txt").ok());
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(testing::NativePath(dir.path()))) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);  // no temporary file left behind
+}
+
 TEST(Folders, MakeOneLevelAndTestExistence) {
   ScopedTempDir dir;
   std::string sub = dir.Join("分割后的文件");

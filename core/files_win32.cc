@@ -113,6 +113,17 @@ std::unique_ptr<File> OpenExisting(std::string_view path) {
   return std::make_unique<Win32File>(h);
 }
 
+std::unique_ptr<File> CreateNew(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return nullptr;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return nullptr;
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(h);
+}
+
 bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
   std::wstring wide;
   if (!ToWide(path, &wide)) return false;

@@ -19,17 +19,6 @@ constexpr char kSaveFolder[] = "保存目录: ";
 
 constexpr char kSourcesKept[] = "，原文件均未删除";
 
-// Sizes on disk of all rows, for one allocation of the merged text. Missing files count 0; the
-// sum is capped at the program's range, since a larger merged text is refused anyway.
-size_t ExpectedTotal(const std::vector<FileEntry>& rows) {
-  int64_t total = 0;
-  for (const FileEntry& row : rows) {
-    total += std::max<int64_t>(0, FileSizeOf(row.path));
-    if (total >= kMaxFileSize) return static_cast<size_t>(kMaxFileSize);
-  }
-  return static_cast<size_t>(total);
-}
-
 std::string CutShortReason(const SourceText& source, bool deleting) {
   const int64_t kept = static_cast<int64_t>(source.text.size());
   std::string reason = JoinText("只读取了前 ", std::to_string(kept),
@@ -39,10 +28,13 @@ std::string CutShortReason(const SourceText& source, bool deleting) {
   return reason;
 }
 
-// Reads every row in order and appends its text. Rows read completely are listed in `complete`;
-// the others are reported. False when the merged text would leave the program's range.
-bool ReadSources(const MergeForm& form, JobHost& host, std::string* merged,
-                 std::vector<const std::string*>* complete, FailureList* failures) {
+// Reads every row in order and appends its text to the merged file, one source in memory at a
+// time (with no merged file, the rows are still read so that their problems are reported). Rows
+// read completely are listed in `complete`; the others are reported. False when the merged text
+// would leave the program's range or a write failed.
+bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
+                 std::vector<const std::string*>* complete, FailureList* failures,
+                 bool* out_of_range) {
   const int64_t total_rows = static_cast<int64_t>(form.rows.size());
   int64_t done = 0;
   for (const FileEntry& row : form.rows) {
@@ -52,8 +44,13 @@ bool ReadSources(const MergeForm& form, JobHost& host, std::string* merged,
       failures->Add(row.path, source.error);
       continue;
     }
-    if (static_cast<int64_t>(merged->size() + source.text.size()) > kMaxFileSize) return false;
-    merged->append(source.text);
+    if (merged != nullptr) {
+      if (merged->size() + static_cast<int64_t>(source.text.size()) > kMaxFileSize) {
+        *out_of_range = true;
+        return false;
+      }
+      if (!merged->Append(source.text)) return false;
+    }
     if (source.cut_short) {
       failures->Add(row.path, CutShortReason(source, form.delete_sources));
     } else {
@@ -117,25 +114,32 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
 
   FailureList failures;
   std::vector<const std::string*> complete;  // rows read to their end: may be deleted
-  std::string merged;
-  merged.reserve(ExpectedTotal(form.rows));
-  const bool in_range = ReadSources(form, host, &merged, &complete, &failures);
 
-  // The sources stay untouched unless the merged file exists completely.
+  // The merged text goes to a temporary file beside the merged file, renamed into place only
+  // when complete; the sources stay untouched unless that happened.
   const char* kept = form.delete_sources ? kSourcesKept : "";
-  if (!in_range) {
-    failures.Add(result.merged_path, JoinText("合并后的文件将超过 2 GB，未写入", kept));
-  } else if (in_program_folder && !EnsureFolder(folder)) {
+  const char* cannot_write = "无法写入合并后的文件";
+  if (in_program_folder && !EnsureFolder(folder)) {
     failures.Add(folder, JoinText("无法创建文件夹，合并后的文件未写入", kept));
-  } else if (!ReplaceWholeFile(result.merged_path, {merged})) {
-    failures.Add(result.merged_path,
-                 JoinText(FolderExists(folder) ? "无法写入合并后的文件"
-                                               : "保存目录不存在，合并后的文件未写入",
-                          kept));
   } else {
-    result.written = true;
-    if (form.delete_sources) {
-      result.sources_deleted = DeleteSources(complete, result.merged_path, &failures);
+    ReplacementFile merged(result.merged_path);
+    bool out_of_range = false;
+    if (!merged.ok()) {
+      CopySources(form, host, nullptr, &complete, &failures, &out_of_range);
+      failures.Add(result.merged_path,
+                   JoinText(FolderExists(folder) ? cannot_write
+                                                 : "保存目录不存在，合并后的文件未写入",
+                            kept));
+    } else if (!CopySources(form, host, &merged, &complete, &failures, &out_of_range)) {
+      failures.Add(result.merged_path,
+                   JoinText(out_of_range ? "合并后的文件将超过 2 GB，未写入" : cannot_write, kept));
+    } else if (!merged.Commit()) {
+      failures.Add(result.merged_path, JoinText(cannot_write, kept));
+    } else {
+      result.written = true;
+      if (form.delete_sources) {
+        result.sources_deleted = DeleteSources(complete, result.merged_path, &failures);
+      }
     }
   }
 
