@@ -1,9 +1,138 @@
-// Placeholder until the insert command is built.
+// travik insert: the insert job over files named on the command line.
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "cli/cli_common.h"
+#include "core/file_entry.h"
+#include "core/files.h"
+#include "core/text.h"
+#include "insert/insert_job.h"
 
 namespace travik::cli {
-int RunInsert(const std::vector<std::string>&) {
-  PrintError("travik insert: 尚未实现");
+
+namespace {
+
+constexpr char kInsertHelp[] =
+    "用法: travik insert [选项] 文件...\n"
+    "把同一段文字插入每个 GBK 文本文件。按长度或随机插入时，插入点若落在双字节字符\n"
+    "中间，会后移一个字节，不会把字符切成两半。\n"
+    "\n"
+    "  -t, --text 文字        欲插入的文字（必须给出）\n"
+    "插入位置（只能选一种）:\n"
+    "  -k, --keyword 正则     插在每个匹配之后\n"
+    "  -e, --every N          每 N 字节之后插入一次（N 大于文件长度时不插入）\n"
+    "  -r, --random           在随机位置插入，次数由文件长度决定\n"
+    "其他选项:\n"
+    "      --in-place         直接修改原文件（先完整写出新文件再替换）；\n"
+    "                         默认保留原文件，把插入后的副本存为 文件名.txt\n"
+    "  -o, --out 目录         副本的保存目录（不存在时创建一层）；\n"
+    "                         不给出时为当前目录下的 \"处理后的文件\"\n"
+    "      --seed N           随机插入使用可重现的位置\n"
+    "  -h, --help             显示本帮助\n"
+    "\n"
+    "示例:\n"
+    "  travik insert -k 章 -t \"##\" 小说.txt\n"
+    "  travik insert -e 1000 -t \"【广告】\" --in-place 第*.txt\n"
+    "  travik insert -r --seed 1 -t \"（完）\" -o 输出 小说.txt\n"
+    "\n"
+    "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）";
+
+int UsageError(const std::string& message) {
+  PrintError("travik insert: " + message);
+  PrintError("用 travik insert --help 查看用法");
   return kExitUsage;
 }
+
+bool IsInteger(const std::string& text) {
+  size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
+  if (i == text.size()) return false;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
+}
+
+// The folder as typed, made absolute, without a trailing separator (the job adds one).
+std::string FolderArgument(const std::string& typed) {
+  std::string folder = AbsolutePath(typed);
+  while (folder.size() > 1 && (folder.back() == kPathSeparator[0] || folder.back() == '/') &&
+         BoundaryCursor(folder).IsCharStart(folder.size() - 1) &&
+         folder[folder.size() - 2] != ':') {
+    folder.pop_back();
+  }
+  return folder;
+}
+
+}  // namespace
+
+int RunInsert(const std::vector<std::string>& args) {
+  Options options({{{"-t", "--text"}, true},
+                   {{"-k", "--keyword"}, true},
+                   {{"-e", "--every"}, true},
+                   {{"-r", "--random"}, false},
+                   {{"--in-place"}, false},
+                   {{"-o", "--out"}, true},
+                   {{"--seed"}, true},
+                   {{"-h", "--help"}, false}});
+  std::string error;
+  if (!options.Parse(args, &error)) return UsageError(error);
+  if (options.Has("--help")) {
+    PrintOut(kInsertHelp);
+    return kExitOk;
+  }
+
+  InsertForm form;
+  form.text_to_insert = options.Value("--text");
+  form.keyword_text = options.Value("--keyword");
+  form.every_text = options.Value("--every");
+  form.random = options.Has("--random");
+  int modes =
+      (options.Has("--keyword") ? 1 : 0) + (options.Has("--every") ? 1 : 0) + (form.random ? 1 : 0);
+  if (modes > 1) return UsageError("-k、-e、-r 只能给出一个");
+  if (options.Has("--every") && !IsInteger(form.every_text)) {
+    return UsageError("-e 需要一个整数: " + form.every_text);
+  }
+
+  SeededCounter seeded(0);
+  InsertContext context;
+  if (options.Has("--seed")) {
+    const std::string seed = options.Value("--seed");
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(seed.c_str(), &end, 10);
+    if (seed.empty() || *end != '\0' || errno != 0 || seed[0] == '-') {
+      return UsageError("--seed 需要一个非负整数: " + seed);
+    }
+    seeded = SeededCounter(value);
+    context.random = &seeded;
+  }
+
+  form.keep_original = !options.Has("--in-place");
+  form.program_folder = CurrentDirectory();
+  if (options.Has("--out")) {
+    form.use_program_folder = false;
+    const std::string typed = options.Value("--out");
+    if (!typed.empty()) {
+      form.output_folder = FolderArgument(typed);
+      if (form.keep_original && !FolderExists(form.output_folder) &&
+          !MakeDirectory(form.output_folder)) {
+        return UsageError("无法创建保存目录: " + form.output_folder);
+      }
+    }
+  }
+  if (options.operands().empty()) return UsageError("没有给出要插入文字的文件");
+  for (const std::string& operand : options.operands()) {
+    form.rows.push_back(MakeInsertEntry(AbsolutePath(operand)));
+  }
+
+  ConsoleHost host;
+  InsertJob(form, context, host);
+  if (form.keep_original && host.StatusPane(0) == "当前状态: 已完成") {
+    PrintOut(host.StatusPane(1));
+  }
+  return host.ExitCode();
+}
+
 }  // namespace travik::cli
