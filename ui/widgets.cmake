@@ -29,8 +29,15 @@ target_link_libraries(travik_widgets
   INTERFACE $<TARGET_OBJECTS:travik_widgets_resources>)
 add_dependencies(travik_widgets travik_widgets_resources)
 
-# Runs under Wine in a (virtual) display, as one CTest test.
+# Runs under Wine in a (virtual) display, as one CTest test, with the program's manifest so that
+# its buttons are the same common controls as the program's.
 travik_test_program(travik_widgets_test
+  ${_widgets_dir}/widgets_test_util.cc
   ${_widgets_dir}/icon_button_test.cc
-  ${_widgets_dir}/feedback_window_test.cc)
-target_link_libraries(travik_widgets_test PRIVATE travik_widgets)
+  ${_widgets_dir}/icon_button_paint_test.cc
+  ${_widgets_dir}/feedback_window_test.cc
+  ${_widgets_dir}/widget_resources_test.cc)
+target_link_libraries(travik_widgets_test PRIVATE travik_widgets uxtheme)
+if(EXISTS ${CMAKE_SOURCE_DIR}/app/common_controls.rc)
+  target_sources(travik_widgets_test PRIVATE ${CMAKE_SOURCE_DIR}/app/common_controls.rc)
+endif()
