@@ -1,0 +1,54 @@
+// travik.exe: starts the common controls and OLE, creates the main window, runs the message
+// loop until it closes, and exits with 0.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <cwchar>
+
+#include "ui/desktop_calls.h"
+#include "ui/main_window.h"
+
+namespace {
+
+// "--page=N" starts on page N (0, 1, 2); the screenshot script uses it to show each page.
+int StartPage(const wchar_t* command_line) {
+  const wchar_t* option = wcsstr(command_line, L"--page=");
+  if (option == nullptr) return 0;
+  int page = option[7] - L'0';
+  return page >= 0 && page <= 2 ? page : 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int show_command) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES |
+                                                         ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  // The folder browser's new dialog style needs OLE on this thread.
+  OleInitialize(nullptr);
+
+  int exit_code = 0;
+  {
+    travik::ui::SystemDesktopCalls desktop;
+    travik::ui::MainWindow window(desktop);
+    if (window.Create(instance, /*quit_on_destroy=*/true)) {
+      int page = StartPage(command_line);
+      if (page != 0) window.ShowPage(page);
+      ShowWindow(window.hwnd(), show_command);
+      UpdateWindow(window.hwnd());
+      MSG message;
+      while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab and the arrow keys move between the controls as in a dialog.
+        if (window.hwnd() != nullptr && IsDialogMessageW(window.hwnd(), &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    } else {
+      exit_code = 1;
+    }
+  }
+  OleUninitialize();
+  return exit_code;
+}

@@ -1,0 +1,142 @@
+// MainWindow's control properties: texts, check marks, enabled states, pages, status panes,
+// the notice label and the list rows.
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+
+#include "ui/win_text.h"
+
+namespace travik::ui {
+
+HWND MainWindow::Control(ControlId id) const {
+  auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+ControlId MainWindow::IdOf(HWND control) const {
+  for (const auto& [id, window] : controls_) {
+    if (window == control) return id;
+  }
+  return kNoControl;
+}
+
+std::string MainWindow::Text(ControlId id) const { return WindowTextOf(Control(id)); }
+
+void MainWindow::SetText(ControlId id, std::string_view text) {
+  SetWindowTextOf(Control(id), text);
+}
+
+bool MainWindow::Checked(ControlId id) const {
+  return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void MainWindow::SetChecked(ControlId id, bool checked) {
+  SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool MainWindow::Enabled(ControlId id) const { return IsWindowEnabled(Control(id)) != FALSE; }
+
+void MainWindow::SetEnabled(ControlId id, bool enabled) { EnableWindow(Control(id), enabled); }
+
+int MainWindow::CurrentPage() const {
+  return static_cast<int>(SendMessageW(Control(选择夹1), TCM_GETCURSEL, 0, 0));
+}
+
+ControlId MainWindow::CurrentList() const {
+  switch (CurrentPage()) {
+    case 1:
+      return 超级列表框2;
+    case 2:
+      return 超级列表框3;
+    default:
+      return 超级列表框1;
+  }
+}
+
+std::string MainWindow::StatusPane(int index) const {
+  HWND bar = Control(状态条1);
+  int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, index, 0));
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(bar, SB_GETTEXTW, index, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  return Gbk(text);
+}
+
+void MainWindow::SetStatusPane(int index, std::string_view text) {
+  HWND bar = Control(状态条1);
+  SendMessageW(bar, SB_SETTEXTW, index, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  // A job runs inside a click handler, so no WM_PAINT would arrive before it ends.
+  UpdateWindow(bar);
+}
+
+void MainWindow::SetNotice(std::string_view text) {
+  HWND label = Control(透明标签1);
+  // The label has no background of its own: hiding it lets the pages repaint what it covered.
+  ShowWindow(label, SW_HIDE);
+  SetWindowTextOf(label, text);
+  if (!text.empty()) ShowWindow(label, SW_SHOWNA);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+int MainWindow::RowCount(ControlId list) const {
+  return static_cast<int>(SendMessageW(Control(list), LVM_GETITEMCOUNT, 0, 0));
+}
+
+int MainWindow::SelectedRow(ControlId list) const {
+  return static_cast<int>(
+      SendMessageW(Control(list), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+std::string MainWindow::Cell(ControlId list, int row, int column) const {
+  std::wstring text(1024, L'\0');
+  for (;;) {
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
+    int length = static_cast<int>(
+        SendMessageW(Control(list), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+    if (length < static_cast<int>(text.size()) - 1) {
+      text.resize(static_cast<size_t>(length));
+      return Gbk(text);
+    }
+    text.assign(text.size() * 2, L'\0');  // a long path: ask again with more room
+  }
+}
+
+void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
+  HWND view = Control(list);
+  std::wstring cells[3] = {Wide(entry.name), Wide(entry.path), Wide(entry.size)};
+  LVITEMW item = {};
+  item.mask = LVIF_TEXT;
+  item.iItem = RowCount(list);
+  item.pszText = cells[0].data();
+  int row = static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  int columns = list == 超级列表框2 ? 2 : 3;
+  for (int column = 1; column < columns; ++column) {
+    LVITEMW cell = {};
+    cell.iSubItem = column;
+    cell.pszText = cells[column].data();
+    SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
+  }
+}
+
+void MainWindow::DeleteRow(ControlId list, int row) {
+  SendMessageW(Control(list), LVM_DELETEITEM, row, 0);
+}
+
+void MainWindow::DeleteAllRows(ControlId list) {
+  SendMessageW(Control(list), LVM_DELETEALLITEMS, 0, 0);
+}
+
+std::vector<FileEntry> MainWindow::Rows(ControlId list) const {
+  std::vector<FileEntry> rows;
+  int count = RowCount(list);
+  bool has_size = list != 超级列表框2;
+  for (int row = 0; row < count; ++row) {
+    rows.push_back({Cell(list, row, 0), Cell(list, row, 1), has_size ? Cell(list, row, 2) : ""});
+  }
+  return rows;
+}
+
+}  // namespace travik::ui

@@ -1,0 +1,136 @@
+#include "ui/desktop_calls.h"
+
+#include <cderr.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "core/codepage.h"
+#include "core/text.h"
+#include "ui/win_text.h"
+
+namespace travik::ui {
+
+namespace {
+
+// The dialog's first buffer: 61,440 bytes of names.
+constexpr size_t kFirstBufferChars = 61440 / sizeof(wchar_t);
+
+// Browser flags: file-system folders only, not below the domain, status text, edit box,
+// validate the typed name, new dialog style.
+constexpr UINT kBrowseFlags = 0x77;
+
+struct PidlDeleter {
+  void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }
+};
+
+}  // namespace
+
+std::vector<std::wstring> SplitDialogSelection(const wchar_t* buffer, size_t size) {
+  std::vector<std::wstring> parts;
+  size_t i = 0;
+  while (i < size && buffer[i] != L'\0') {
+    size_t end = i;
+    while (end < size && buffer[end] != L'\0') ++end;
+    parts.emplace_back(buffer + i, end - i);
+    i = end + 1;
+  }
+  if (parts.size() <= 1) return parts;
+  std::wstring folder = parts.front();
+  if (folder.back() != L'\\') folder += L'\\';
+  std::vector<std::wstring> paths;
+  for (size_t k = 1; k < parts.size(); ++k) paths.push_back(folder + parts[k]);
+  return paths;
+}
+
+std::vector<std::string> SystemDesktopCalls::PickTextFiles(HWND owner, const std::string& title,
+                                                           bool multiple) {
+  static const wchar_t kFilter[] = L"*.txt\0*.txt\0";  // one (description, pattern) pair
+  std::wstring wide_title = Wide(title);
+  size_t capacity = kFirstBufferChars;
+  std::vector<std::wstring> chosen;
+  for (;;) {
+    std::vector<wchar_t> buffer(capacity, L'\0');
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(capacity);
+    ofn.lpstrTitle = title.empty() ? nullptr : wide_title.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (multiple) ofn.Flags |= OFN_ALLOWMULTISELECT;
+    if (GetOpenFileNameW(&ofn)) {
+      chosen = SplitDialogSelection(buffer.data(), buffer.size());
+      break;
+    }
+    if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return {};
+    // The names did not fit. The dialog leaves the size it needed in the buffer's first WORD,
+    // which can itself be too small for a huge selection, so grow at least twofold; then ask
+    // again rather than drop any of the chosen files.
+    size_t needed = *reinterpret_cast<const WORD*>(buffer.data());
+    capacity = std::max(needed + 2, capacity * 2);
+  }
+
+  std::vector<std::string> paths;
+  std::string refused;
+  for (const std::wstring& wide : chosen) {
+    std::string gbk;
+    if (WideToGbk(wide, &gbk)) {
+      paths.push_back(std::move(gbk));
+    } else {
+      refused += JoinText("\r\n", Gbk(wide));
+    }
+  }
+  if (!refused.empty()) {
+    ShowMessageBox(owner, JoinText("以下文件的路径含有 GBK 编码无法表示的字符，未添加：", refused),
+                   "提示");
+  }
+  return paths;
+}
+
+std::string SystemDesktopCalls::BrowseForFolder(HWND owner, const std::string& title) {
+  ITEMIDLIST* root_raw = nullptr;
+  SHGetFolderLocation(nullptr, CSIDL_DESKTOP, nullptr, 0, &root_raw);
+  std::unique_ptr<ITEMIDLIST, PidlDeleter> root(root_raw);
+
+  std::wstring wide_title = Wide(title.empty() ? std::string("请选择文件夹路径") : title);
+  wchar_t display_name[MAX_PATH] = {};
+  BROWSEINFOW info = {};
+  info.hwndOwner = owner;
+  info.pidlRoot = root.get();
+  info.pszDisplayName = display_name;
+  info.lpszTitle = wide_title.c_str();
+  info.ulFlags = kBrowseFlags;
+  std::unique_ptr<ITEMIDLIST, PidlDeleter> item(SHBrowseForFolderW(&info));
+  if (!item) return {};
+
+  wchar_t path[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(item.get(), path)) return {};
+  // A folder whose name code page 936 cannot hold would be a different folder once converted.
+  std::string folder;
+  if (!WideToGbk(path, &folder)) return {};
+  if (folder.size() == 3) folder.pop_back();  // "C:\" becomes "C:": callers append "\" + name
+  return folder;
+}
+
+void SystemDesktopCalls::ShowMessageBox(HWND owner, const std::string& text,
+                                        const std::string& caption) {
+  MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_TASKMODAL);
+}
+
+int SystemDesktopCalls::TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
+  return static_cast<int>(::TrackPopupMenu(menu, flags | TPM_RETURNCMD, x, y, 0, owner, nullptr));
+}
+
+void SystemDesktopCalls::ExploreFolder(const std::string& folder) {
+  ShellExecuteW(nullptr, L"explore", Wide(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void SystemDesktopCalls::Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+}  // namespace travik::ui

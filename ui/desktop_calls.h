@@ -1,0 +1,55 @@
+// The calls of the main window that wait for a person or leave the program: file and folder
+// dialogs, message boxes, pop-up menus, Explorer and the notice's pause. The program uses the
+// real ones; window tests put a scripted fake in their place.
+#ifndef TRAVIK_UI_DESKTOP_CALLS_H_
+#define TRAVIK_UI_DESKTOP_CALLS_H_
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace travik::ui {
+
+class DesktopCalls {
+ public:
+  virtual ~DesktopCalls() = default;
+
+  // Open-file dialog for "*.txt" files, owned by `owner`. Returns the chosen full paths (GBK) in
+  // the dialog's order; empty when cancelled. `title` empty means the system's default title.
+  virtual std::vector<std::string> PickTextFiles(HWND owner, const std::string& title,
+                                                 bool multiple) = 0;
+  // Folder browser rooted at the desktop. The chosen folder (GBK, a drive root without its
+  // trailing "\"), or empty when cancelled or when the choice is not a file-system folder.
+  virtual std::string BrowseForFolder(HWND owner, const std::string& title) = 0;
+  // Task-modal message box with an OK button.
+  virtual void ShowMessageBox(HWND owner, const std::string& text, const std::string& caption) = 0;
+  // Shows a pop-up menu at screen point (x, y) with TrackPopupMenu `flags` and returns the
+  // command chosen, 0 when none.
+  virtual int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) = 0;
+  // Opens the folder in the file manager.
+  virtual void ExploreFolder(const std::string& folder) = 0;
+  // Waits on the user-interface thread.
+  virtual void Pause(int milliseconds) = 0;
+};
+
+// The real calls.
+class SystemDesktopCalls : public DesktopCalls {
+ public:
+  std::vector<std::string> PickTextFiles(HWND owner, const std::string& title,
+                                         bool multiple) override;
+  std::string BrowseForFolder(HWND owner, const std::string& title) override;
+  void ShowMessageBox(HWND owner, const std::string& text, const std::string& caption) override;
+  int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override;
+  void ExploreFolder(const std::string& folder) override;
+  void Pause(int milliseconds) override;
+};
+
+// Splits what a multiple-selection open dialog wrote into its buffer ("folder\0name\0name\0\0",
+// or "path\0\0" for a single file) into full paths, joined with "\" (a root folder such as
+// "C:\" already ends in one).
+std::vector<std::wstring> SplitDialogSelection(const wchar_t* buffer, size_t size);
+
+}  // namespace travik::ui
+
+#endif  // TRAVIK_UI_DESKTOP_CALLS_H_

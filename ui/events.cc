@@ -1,0 +1,82 @@
+// Which handler serves which click and which menu item: the event table of the layout.
+#include "ui/handlers.h"
+#include "ui/main_window.h"
+#ifdef TRAVIK_HAVE_WIDGETS
+#include "ui/widgets.h"
+#endif
+
+namespace travik::ui {
+
+void OnControlClicked(MainWindow& window, ControlId id) {
+  if (SpecOf(id).kind == ControlKind::kRadioButton) KeepRadioGroup(window, id);
+  switch (id) {
+    case 按钮1:
+      AddSplitFile(window);
+      break;
+    case 按钮7:
+      AddFiles(window, 超级列表框2);
+      break;
+    case 按钮8:
+      AddFiles(window, 超级列表框3);
+      break;
+    case 单选框1:
+    case 单选框2:
+    case 单选框3:
+      OnSplitModeClicked(window, id);
+      break;
+    case 单选框6:
+      OnCustomNamingClicked(window);
+      break;
+    case 按钮3:
+    case 按钮6:
+      BrowseSaveFolder(window, id);
+      break;
+    case 选择框3:
+    case 选择框6:
+      OnProgramFolderBoxClicked(window);
+      break;
+    case 选择框7:
+      OnInsertProgramFolderBoxClicked(window);
+      break;
+    case 按钮5:
+      RunSplitJob(window);
+      break;
+    case 按钮2:
+      RunMergeJob(window);
+      break;
+    case 按钮4:
+      RunInsertJob(window);
+      break;
+    default:
+      break;  // 选择框1, 2, 4, 5 and 单选框4, 5 only toggle
+  }
+}
+
+void OnMenuCommand(MainWindow& window, int command) {
+  switch (command) {
+    case kMenuAdd:
+      AddToCurrentList(window);
+      break;
+    case kMenuDelete:
+      DeleteSelectedRow(window);
+      break;
+    case kMenuDeleteAll:
+      DeleteAllRows(window);
+      break;
+    case kMenuFeedback:
+#ifdef TRAVIK_HAVE_WIDGETS
+      ShowFeedbackWindow(window.hwnd());
+#endif
+      break;
+    case kMenuShowWindow:
+      window.Restore();
+      break;
+    case kMenuExit:
+      SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace travik::ui

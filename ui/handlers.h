@@ -1,0 +1,71 @@
+// The event handlers of the main window, by the layout names of the controls they serve.
+// Each reads and writes controls through MainWindow and shows what it must through its host or
+// the window's DesktopCalls.
+#ifndef TRAVIK_UI_HANDLERS_H_
+#define TRAVIK_UI_HANDLERS_H_
+
+#include <string>
+#include <string_view>
+
+#include "ui/layout.h"
+
+namespace travik::ui {
+
+class MainWindow;
+
+// events.cc: which handler serves which control and menu item.
+void OnControlClicked(MainWindow& window, ControlId id);
+void OnMenuCommand(MainWindow& window, int command);
+
+// file_lists.cc: the three file lists.
+// 按钮1 and "添加" on page 0: one file from the single-selection dialog into 超级列表框1.
+void AddSplitFile(MainWindow& window);
+// 按钮7 / 按钮8 and "添加" on pages 1, 2: every chosen file into the list, in the dialog's order;
+// the merge list also proposes the merged name in 编辑框5.
+void AddFiles(MainWindow& window, ControlId list);
+// "添加": AddSplitFile or AddFiles by the page shown.
+void AddToCurrentList(MainWindow& window);
+// "删除": the shown page's selected row, if any.
+void DeleteSelectedRow(MainWindow& window);
+// "全部删除": every row of the shown page's list.
+void DeleteAllRows(MainWindow& window);
+// Right-click on a list: "菜单" at the cursor with "删除" and "全部删除" enabled to fit the list.
+void ShowListMenu(MainWindow& window, ControlId list);
+
+// options.cc: radio rules, value boxes and hints.
+// 单选框1/2/3 clicked: 单选框5 is choosable exactly when 单选框3 is checked.
+void OnSplitModeClicked(MainWindow& window, ControlId radio);
+// 单选框6 clicked: 编辑框6 enabled and focused.
+void OnCustomNamingClicked(MainWindow& window);
+// Keeps exactly one radio of the clicked radio's group checked.
+void KeepRadioGroup(MainWindow& window, ControlId radio);
+// Mouse pressed in an edit box (after the box's own handling).
+void OnEditMouseDown(MainWindow& window, ControlId edit);
+// True for a typed character a numeric box accepts: control characters, digits and "-".
+bool AcceptsNumberChar(wchar_t c);
+// A numeric box's text as it reads after focus loss: the leading integer (a string-to-integer
+// conversion, saturating at 64 bits, clamped to 32 bits when asked) in plain decimal, 0 empty.
+std::string NormalisedNumberText(std::string_view text, bool clamp_to_int32);
+// 编辑框1, 编辑框2, 编辑框9 lost the focus: normalise the text, keeping the caret.
+void NormaliseNumberBox(MainWindow& window, ControlId edit);
+
+// save_location.cc: save folders and the status bar.
+// 按钮6 / 按钮3: choose a folder into 编辑框10 / 编辑框4 (cancel clears it).
+void BrowseSaveFolder(MainWindow& window, ControlId button);
+// 选择框3 / 选择框6 clicked: pane 1 shows the program's folder.
+void OnProgramFolderBoxClicked(MainWindow& window);
+// 选择框7 clicked: the program's "\处理后的文件" folder, or a chosen one when unticked.
+void OnInsertProgramFolderBoxClicked(MainWindow& window);
+// Both panes from the shown page: its task count and its save folder.
+void RefreshStatusBar(MainWindow& window);
+// Mouse pressed on the status bar: opens the folder of pane 1 when it exists.
+void OpenSaveFolder(MainWindow& window);
+
+// job_buttons.cc: the start buttons fill their job's form from the page and run it.
+void RunSplitJob(MainWindow& window);   // 按钮5
+void RunMergeJob(MainWindow& window);   // 按钮2
+void RunInsertJob(MainWindow& window);  // 按钮4
+
+}  // namespace travik::ui
+
+#endif  // TRAVIK_UI_HANDLERS_H_

@@ -1,0 +1,208 @@
+// The main window's layout as data: every control with its name, kind, caption, rectangle,
+// parent and state at start, plus the tab pages, list columns, status panes and menus. The
+// window is built from these tables and the window tests check the built window against them.
+// All texts are GBK.
+#ifndef TRAVIK_UI_LAYOUT_H_
+#define TRAVIK_UI_LAYOUT_H_
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace travik::ui {
+
+// Control ids. The first four name containers rather than controls: the main window's client
+// area and the three pages of 选择夹1, whose client area is the tab control's own.
+enum ControlId : int {
+  kNoControl = 0,
+  kMainWindow = 1,
+  kSplitPage,
+  kMergePage,
+  kInsertPage,
+
+  选择夹1 = 100,
+  透明标签1,
+  状态条1,
+
+  分组框3,
+  超级列表框1,
+  分组框9,
+  单选框1,
+  编辑框1,
+  标签3,
+  单选框2,
+  编辑框2,
+  标签4,
+  单选框3,
+  编辑框3,
+  分组框2,
+  单选框4,
+  单选框5,
+  单选框6,
+  编辑框6,
+  分组框1,
+  标签13,
+  编辑框10,
+  按钮6,
+  选择框4,
+  选择框3,
+  按钮1,
+  按钮5,
+
+  分组框4,
+  超级列表框2,
+  分组框5,
+  标签7,
+  编辑框5,
+  透明标签2,
+  标签6,
+  编辑框4,
+  按钮3,
+  选择框2,
+  选择框6,
+  按钮7,
+  按钮2,
+
+  分组框6,
+  超级列表框3,
+  分组框7,
+  标签8,
+  编辑框7,
+  分组框8,
+  标签10,
+  编辑框8,
+  标签11,
+  编辑框9,
+  选择框1,
+  选择框5,
+  选择框7,
+  按钮8,
+  按钮4,
+};
+
+enum class ControlKind {
+  kTabControl,
+  kTransparentLabel,
+  kStatusBar,
+  kGroupBox,
+  kListView,
+  kRadioButton,
+  kEditBox,
+  kLabel,
+  kCheckBox,
+  kIconButton,
+};
+
+// State at start, as bit flags.
+enum ControlState : unsigned {
+  kPlain = 0,
+  kChecked = 1u << 0,
+  kDisabled = 1u << 1,
+  kInt64Entry = 1u << 2,  // numeric box: digits and "-", normalised on focus loss
+  kInt32Entry = 1u << 3,  // the same, clamped to the 32-bit range
+  kNoLengthLimit = 1u << 4,
+};
+
+// Radio buttons that switch together.
+enum RadioGroup { kNoRadioGroup = 0, kSplitModeGroup, kNamingGroup };
+
+// Fonts other than the dialog font.
+enum class FontRole {
+  kDialog,  // the system's dialog font
+  kNotice,  // 透明标签1: "微软雅黑", 21 px, weight 400, GB2312, red
+  kStatus,  // 状态条1: 12 px
+  kSmall,   // 透明标签2: 14 px, default face
+};
+
+// A read-only view of one of the tables below.
+template <typename T>
+class Table {
+ public:
+  template <size_t N>
+  constexpr Table(const T (&rows)[N]) : rows_(rows), size_(N) {}
+  const T* begin() const { return rows_; }
+  const T* end() const { return rows_ + size_; }
+  size_t size() const { return size_; }
+  const T& operator[](size_t i) const { return rows_[i]; }
+
+ private:
+  const T* rows_;
+  size_t size_;
+};
+
+struct ControlSpec {
+  ControlId id;
+  const char* name;  // the layout name
+  ControlKind kind;
+  const char* caption;
+  int left, top, width, height;  // in the parent's client area, at 96 dpi
+  ControlId parent;              // kMainWindow, a page, or a group box
+  unsigned state;                // ControlState flags
+  RadioGroup radio_group;
+  FontRole font;
+};
+
+struct ListColumnSpec {
+  ControlId list;
+  const char* title;
+  int width;
+};
+
+struct StatusPaneSpec {
+  const char* text;  // text at start
+  int width;
+};
+
+// Menu item ids (WM_COMMAND), distinct from the control ids.
+enum MenuCommand : int {
+  kMenuAdd = 40001,  // "菜单" > "添加"
+  kMenuDelete,       // "菜单" > "删除"
+  kMenuDeleteAll,    // "菜单" > "全部删除"
+  kMenuFeedback,     // "关于" > "问题反馈"
+  kMenuShowWindow,   // "托盘菜单" > "显示界面"
+  kMenuExit,         // "托盘菜单" > "退出"
+};
+
+enum class MenuName { k菜单, k关于, k托盘菜单 };
+
+struct MenuSpec {
+  MenuName menu;
+  const char* caption;
+  bool in_menu_bar;  // "托盘菜单" only pops up
+};
+
+struct MenuItemSpec {
+  MenuName menu;
+  MenuCommand command;
+  const char* caption;
+};
+
+struct WindowSpec {
+  const char* caption;
+  int left, top, width, height;  // outer rectangle on screen
+};
+
+// The main window itself.
+const WindowSpec& MainWindowSpec();
+// Every control, parents before their children, in creation (and tab) order.
+Table<ControlSpec> Controls();
+// The spec of one control; the id must be a control's.
+const ControlSpec& SpecOf(ControlId id);
+// Page captions of 选择夹1 in page order.
+Table<const char*> TabPages();
+// The columns of the three lists, list by list in column order.
+Table<ListColumnSpec> ListColumns();
+// The two panes of 状态条1.
+Table<StatusPaneSpec> StatusPanes();
+Table<MenuSpec> Menus();
+Table<MenuItemSpec> MenuItems();
+
+// The page (0, 1, 2) a control lies on, or -1 for a direct child of the main window.
+int PageOf(ControlId id);
+// Rectangle of the control in the main window's client area at 96 dpi: its own rectangle moved
+// by those of its parents (a page lies at the tab control's origin).
+RECT RectInMainWindow(ControlId id);
+
+}  // namespace travik::ui
+
+#endif  // TRAVIK_UI_LAYOUT_H_

@@ -1,0 +1,482 @@
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+
+#include "core/files.h"
+#include "ui/handlers.h"
+#include "ui/win_text.h"
+#ifdef TRAVIK_HAVE_WIDGETS
+#include "ui/widgets.h"
+#endif
+
+namespace travik::ui {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TravikMainWindow";
+constexpr UINT kHintToolId = 1;
+
+// The eight icon buttons and their numbers in the widgets' icon set.
+constexpr struct {
+  ControlId id;
+  int number;
+} kIconButtons[] = {{按钮1, 1}, {按钮2, 2}, {按钮3, 3}, {按钮4, 4},
+                    {按钮5, 5}, {按钮6, 6}, {按钮7, 7}, {按钮8, 8}};
+
+HICON ProgramIcon(int size) {
+#ifdef TRAVIK_HAVE_WIDGETS
+  return LoadTravikIcon(size);
+#else
+  (void)size;
+  return LoadIconW(nullptr, IDI_APPLICATION);
+#endif
+}
+
+struct ControlClass {
+  const wchar_t* name;
+  DWORD style;
+  DWORD ex_style;
+};
+
+ControlClass ClassOf(const ControlSpec& spec) {
+  switch (spec.kind) {
+    case ControlKind::kTabControl:
+      return {WC_TABCONTROLW, WS_TABSTOP, 0};
+    case ControlKind::kTransparentLabel:
+      return {WC_STATICW, SS_LEFT | SS_NOPREFIX, WS_EX_TRANSPARENT};
+    case ControlKind::kStatusBar:
+      return {STATUSCLASSNAMEW, 0, 0};
+    case ControlKind::kGroupBox:
+      return {WC_BUTTONW, BS_GROUPBOX, 0};
+    case ControlKind::kListView:
+      return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+              WS_EX_CLIENTEDGE};
+    case ControlKind::kRadioButton:
+      return {WC_BUTTONW, BS_AUTORADIOBUTTON | WS_TABSTOP, 0};
+    case ControlKind::kEditBox:
+      return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case ControlKind::kLabel:
+      return {WC_STATICW, SS_LEFT | SS_NOPREFIX, 0};
+    case ControlKind::kCheckBox:
+      return {WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+    case ControlKind::kIconButton:
+      return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0};
+  }
+  return {WC_STATICW, 0, 0};
+}
+
+// The radio button of the same group that comes before `spec` in the table, or kNoControl.
+ControlId PreviousInRadioGroup(const ControlSpec& spec) {
+  ControlId previous = kNoControl;
+  for (const ControlSpec& other : Controls()) {
+    if (other.id == spec.id) break;
+    if (spec.radio_group != kNoRadioGroup && other.radio_group == spec.radio_group) {
+      previous = other.id;
+    }
+  }
+  return previous;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(DesktopCalls& desktop) : desktop_(desktop) {}
+
+MainWindow::~MainWindow() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool MainWindow::Create(HINSTANCE instance, bool quit_on_destroy) {
+  instance_ = instance;
+  quit_on_destroy_ = quit_on_destroy;
+  HDC screen = GetDC(nullptr);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+
+  WNDCLASSEXW window_class = {};
+  window_class.cbSize = sizeof(window_class);
+  if (!GetClassInfoExW(instance, kWindowClass, &window_class)) {
+    window_class.lpfnWndProc = WindowProc;
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kWindowClass;
+    window_class.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
+    window_class.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
+    if (!RegisterClassExW(&window_class)) return false;
+  }
+  taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
+
+  const WindowSpec& spec = MainWindowSpec();
+  HWND hwnd = CreateWindowExW(0, kWindowClass, Wide(spec.caption).c_str(),
+                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                                  WS_CLIPCHILDREN,
+                              Scale(spec.left), Scale(spec.top), Scale(spec.width),
+                              Scale(spec.height), nullptr, BuildMenuBar(), instance, this);
+  return hwnd != nullptr;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  MainWindow* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  LRESULT result = self->HandleMessage(message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    self->controls_.clear();
+  }
+  return result;
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
+    case WM_CTLCOLORSTATIC:
+      return OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                            message, wparam, lparam);
+    case WM_TIMER:
+      if (wparam == kHintTimer) HideHint();
+      return 0;
+    case kTrayMessage:
+      OnTrayMessage(LOWORD(lparam));
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    default:
+      break;
+  }
+  if (message == taskbar_created_message_ && message != 0) {
+    tray_.Restore();
+    return 0;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+bool MainWindow::OnCreate() {
+  CreateFonts();
+  for (const ControlSpec& spec : Controls()) {
+    HWND control = CreateControl(spec);
+    if (control == nullptr) return false;
+    controls_[spec.id] = control;
+    SetUpControl(spec, control);
+  }
+  SetZOrder();
+
+  hint_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                              WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                              instance_, nullptr));
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = hwnd_;
+  tool.uId = kHintToolId;
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(hint_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(hint_.get(), TTM_SETMAXTIPWIDTH, 0, Scale(320));
+
+  OnMainWindowCreated();
+  return true;
+}
+
+void MainWindow::OnMainWindowCreated() {
+  SetButtonIcons();
+#ifdef TRAVIK_HAVE_WIDGETS
+  SetupIconButtons(hwnd_);
+#endif
+  RefreshStatusBar(*this);
+  tray_.Show(hwnd_, kTrayMessage, ProgramIcon(GetSystemMetrics(SM_CXSMICON)), "Travik");
+}
+
+void MainWindow::SetButtonIcons() {
+#ifdef TRAVIK_HAVE_WIDGETS
+  for (const auto& button : kIconButtons) {
+    HICON icon = LoadButtonIcon(button.number, Scale(16));
+    if (icon == nullptr) continue;
+    SendMessageW(Control(button.id), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  }
+#endif
+}
+
+void MainWindow::CreateFonts() {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  LOGFONTW font = metrics.lfMessageFont;
+  dialog_font_.reset(CreateFontIndirectW(&font));
+  font.lfHeight = -Scale(12);
+  status_font_.reset(CreateFontIndirectW(&font));
+  font.lfHeight = -Scale(14);
+  small_font_.reset(CreateFontIndirectW(&font));
+  notice_font_.reset(CreateFontW(-Scale(21), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                 GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                 DEFAULT_QUALITY, DEFAULT_PITCH, Wide("微软雅黑").c_str()));
+}
+
+HWND MainWindow::CreateControl(const ControlSpec& spec) {
+  ControlClass control_class = ClassOf(spec);
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | control_class.style;
+  bool visible = PageOf(spec.id) <= 0;
+  if (spec.id == 透明标签1) visible = spec.caption[0] != '\0';
+  if (visible) style |= WS_VISIBLE;
+  if (spec.state & kDisabled) style |= WS_DISABLED;
+  // Each radio group is one dialog group (its members follow each other, see SetZOrder), so
+  // that Tab reaches its checked member and the arrow keys move within it.
+  if (PreviousInRadioGroup(spec) == kNoControl) style |= WS_GROUP;
+  RECT rect = RectInMainWindow(spec.id);
+  std::wstring caption = Wide(spec.caption != nullptr ? spec.caption : "");
+  return CreateWindowExW(control_class.ex_style, control_class.name, caption.c_str(), style,
+                         Scale(rect.left), Scale(rect.top), Scale(spec.width), Scale(spec.height),
+                         hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+                         nullptr);
+}
+
+void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
+  HFONT font = dialog_font_.get();
+  if (spec.font == FontRole::kNotice) font = notice_font_.get();
+  if (spec.font == FontRole::kStatus) font = status_font_.get();
+  if (spec.font == FontRole::kSmall) font = small_font_.get();
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (spec.state & kChecked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+  if (spec.state & kNoLengthLimit) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+
+  switch (spec.kind) {
+    case ControlKind::kTabControl: {
+      int index = 0;
+      for (const char* page : TabPages()) {
+        std::wstring text = Wide(page);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text.data();
+        SendMessageW(control, TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
+      }
+      break;
+    }
+    case ControlKind::kListView: {
+      SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                   LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+      int index = 0;
+      for (const ListColumnSpec& column : ListColumns()) {
+        if (column.list != spec.id) continue;
+        std::wstring title = Wide(column.title);
+        LVCOLUMNW item = {};
+        item.mask = LVCF_TEXT | LVCF_WIDTH;
+        item.pszText = title.data();
+        item.cx = Scale(column.width);
+        SendMessageW(control, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&item));
+      }
+      break;
+    }
+    case ControlKind::kStatusBar: {
+      int edges[2] = {Scale(StatusPanes()[0].width), -1};
+      SendMessageW(control, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+      SendMessageW(control, SB_SETMINHEIGHT, Scale(spec.height), 0);
+      SendMessageW(control, WM_SIZE, 0, 0);
+      for (int pane = 0; pane < 2; ++pane) {
+        SendMessageW(control, SB_SETTEXTW, pane,
+                     reinterpret_cast<LPARAM>(Wide(StatusPanes()[pane].text).c_str()));
+      }
+      SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
+      break;
+    }
+    case ControlKind::kEditBox:
+      SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::SetZOrder() {
+  // Frames lie under what they frame, the tab control under everything on its pages, and the
+  // notice above them all. The z-order is also the tab order: the members of a radio group
+  // follow each other.
+  constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  for (const ControlSpec& spec : Controls()) {
+    if (spec.kind == ControlKind::kGroupBox) {
+      SetWindowPos(Control(spec.id), HWND_BOTTOM, 0, 0, 0, 0, kFlags);
+    }
+    ControlId previous = PreviousInRadioGroup(spec);
+    if (previous != kNoControl) {
+      SetWindowPos(Control(spec.id), Control(previous), 0, 0, 0, 0, kFlags);
+    }
+  }
+  SetWindowPos(Control(选择夹1), HWND_BOTTOM, 0, 0, 0, 0, kFlags);
+  SetWindowPos(Control(透明标签1), HWND_TOP, 0, 0, 0, 0, kFlags);
+}
+
+HMENU MainWindow::BuildMenuBar() const {
+  HMENU bar = CreateMenu();
+  for (const MenuSpec& menu : Menus()) {
+    if (!menu.in_menu_bar) continue;
+    AppendMenuW(bar, MF_POPUP | MF_STRING,
+                reinterpret_cast<UINT_PTR>(BuildPopupMenu(menu.menu).release()),
+                Wide(menu.caption).c_str());
+  }
+  return bar;
+}
+
+ScopedMenu MainWindow::BuildPopupMenu(MenuName menu) const {
+  ScopedMenu popup(CreatePopupMenu());
+  for (const MenuItemSpec& item : MenuItems()) {
+    if (item.menu != menu) continue;
+    AppendMenuW(popup.get(), MF_STRING, item.command, Wide(item.caption).c_str());
+  }
+  return popup;
+}
+
+LRESULT CALLBACK MainWindow::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                         UINT_PTR id, DWORD_PTR self) {
+  return reinterpret_cast<MainWindow*>(self)->HandleControlMessage(static_cast<ControlId>(id),
+                                                                   hwnd, message, wparam, lparam);
+}
+
+LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT message, WPARAM wparam,
+                                         LPARAM lparam) {
+  switch (message) {
+    case WM_CHAR:
+      if ((SpecOf(id).state & (kInt64Entry | kInt32Entry)) &&
+          !AcceptsNumberChar(static_cast<wchar_t>(wparam))) {
+        return 0;
+      }
+      break;
+    case WM_LBUTTONDOWN: {
+      LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+      if (id == 状态条1) {
+        OpenSaveFolder(*this);
+      } else {
+        OnEditMouseDown(*this, id);
+      }
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(control, ControlProc, id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(control, message, wparam, lparam);
+}
+
+void MainWindow::OnCommand(int id, int code) {
+  if (id >= kMenuAdd && code == 0) {
+    OnMenuCommand(*this, id);
+    return;
+  }
+  ControlId control = static_cast<ControlId>(id);
+  if (code == BN_CLICKED) OnControlClicked(*this, control);
+  if (code == EN_KILLFOCUS && (SpecOf(control).state & (kInt64Entry | kInt32Entry))) {
+    NormaliseNumberBox(*this, control);
+  }
+}
+
+LRESULT MainWindow::OnNotify(const NMHDR& header) {
+  ControlId id = static_cast<ControlId>(header.idFrom);
+  if (id == 选择夹1 && header.code == TCN_SELCHANGE) {
+    ShowPage(CurrentPage());
+    return 0;
+  }
+  if (header.code == NM_RCLICK && SpecOf(id).kind == ControlKind::kListView) {
+    ShowListMenu(*this, id);
+    return 0;
+  }
+  return DefWindowProcW(hwnd_, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+LRESULT MainWindow::OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam,
+                                   LPARAM lparam) {
+  ControlId id = IdOf(control);
+  if (id == 透明标签1 || id == 透明标签2) {
+    SetBkMode(dc, TRANSPARENT);
+    if (id == 透明标签1) SetTextColor(dc, RGB(255, 0, 0));
+    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void MainWindow::OnTrayMessage(UINT event) {
+  if (event == WM_LBUTTONDBLCLK) {
+    Restore();
+  } else if (event == WM_CONTEXTMENU || (event == WM_RBUTTONUP && !tray_.version4())) {
+    PopTrayMenu();
+  }
+}
+
+void MainWindow::PopTrayMenu() {
+  // The documented order: the owner must be in the foreground, or the menu does not close when
+  // the user clicks elsewhere; the empty message afterwards lets it finish closing.
+  SetForegroundWindow(hwnd_);
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  int command;
+  {
+    ScopedMenu menu = BuildPopupMenu(MenuName::k托盘菜单);
+    command = desktop_.TrackPopupMenu(menu.get(), TPM_RIGHTALIGN | TPM_TOPALIGN, cursor.x - 5,
+                                      cursor.y - 5, hwnd_);
+    PostMessageW(hwnd_, WM_NULL, 0, 0);
+  }
+  if (command != 0) OnMenuCommand(*this, command);
+}
+
+void MainWindow::Restore() {
+  if (!IsWindowVisible(hwnd_)) return;
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd_);
+}
+
+void MainWindow::OnDestroy() {
+  HideHint();
+  CloseAllFiles();
+  tray_.Hide();
+  if (quit_on_destroy_) PostQuitMessage(0);
+}
+
+void MainWindow::ShowPage(int page) {
+  HWND tab = Control(选择夹1);
+  if (CurrentPage() != page) SendMessageW(tab, TCM_SETCURSEL, page, 0);
+  for (const ControlSpec& spec : Controls()) {
+    int on = PageOf(spec.id);
+    if (on >= 0) ShowWindow(Control(spec.id), on == page ? SW_SHOWNA : SW_HIDE);
+  }
+  RefreshStatusBar(*this);
+}
+
+void MainWindow::ShowHint(std::string_view text) {
+  std::wstring wide = Wide(text);
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = hwnd_;
+  tool.uId = kHintToolId;
+  tool.lpszText = wide.data();
+  SendMessageW(hint_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  SendMessageW(hint_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(cursor.x, cursor.y));
+  SendMessageW(hint_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  SetTimer(hwnd_, kHintTimer, kHintMilliseconds, nullptr);
+}
+
+void MainWindow::HideHint() {
+  if (!hint_) return;
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = hwnd_;
+  tool.uId = kHintToolId;
+  SendMessageW(hint_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+  KillTimer(hwnd_, kHintTimer);
+}
+
+}  // namespace travik::ui

@@ -1,0 +1,132 @@
+// The main window "Travik": built from the layout tables, it owns its controls, fonts, menus,
+// balloon hint and tray icon, and dispatches window messages to the named handlers of the
+// Parts (file_lists.cc, options.cc, save_location.cc, job_buttons.cc).
+#ifndef TRAVIK_UI_MAIN_WINDOW_H_
+#define TRAVIK_UI_MAIN_WINDOW_H_
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/file_entry.h"
+#include "ui/desktop_calls.h"
+#include "ui/jobs_state.h"
+#include "ui/layout.h"
+#include "ui/scoped_handle.h"
+#include "ui/tray_icon.h"
+
+namespace travik::ui {
+
+// Messages of the main window's own.
+inline constexpr UINT kTrayMessage = WM_APP + 1;  // 托盘图标1's mouse events
+inline constexpr UINT_PTR kHintTimer = 1;         // closes the balloon hint
+inline constexpr UINT kHintMilliseconds = 4000;
+
+class MainWindow {
+ public:
+  // `desktop` answers the calls that wait for a person; it must outlive the window.
+  explicit MainWindow(DesktopCalls& desktop);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window from the layout and runs the created handler (icon buttons, status bar,
+  // tray icon). With `quit_on_destroy` the message loop's WM_QUIT is posted when it closes.
+  // Returns false when the window could not be created.
+  bool Create(HINSTANCE instance, bool quit_on_destroy);
+  HWND hwnd() const { return hwnd_; }
+  // The control's window; null for an id that is not a control.
+  HWND Control(ControlId id) const;
+  // The control whose window this is, or kNoControl.
+  ControlId IdOf(HWND control) const;
+  // Layout pixels (96 dpi) to the window's pixels.
+  int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+  int dpi() const { return dpi_; }
+
+  // Control properties by layout name; texts are GBK.
+  std::string Text(ControlId id) const;
+  void SetText(ControlId id, std::string_view text);
+  bool Checked(ControlId id) const;
+  void SetChecked(ControlId id, bool checked);
+  bool Enabled(ControlId id) const;
+  void SetEnabled(ControlId id, bool enabled);
+  // Current page of 选择夹1 (0, 1, 2); ShowPage switches it as a click on its tab does.
+  int CurrentPage() const;
+  void ShowPage(int page);
+
+  // Status bar panes 0 and 1. Setting repaints the bar at once, also inside a running job.
+  std::string StatusPane(int index) const;
+  void SetStatusPane(int index, std::string_view text);
+  // 透明标签1's caption, shown over the pages while it is not empty.
+  void SetNotice(std::string_view text);
+
+  // File lists (超级列表框1/2/3): rows are FileEntry; the merge list has no size column.
+  int RowCount(ControlId list) const;
+  int SelectedRow(ControlId list) const;  // -1 when none
+  std::string Cell(ControlId list, int row, int column) const;
+  void AppendRow(ControlId list, const FileEntry& entry);
+  void DeleteRow(ControlId list, int row);
+  void DeleteAllRows(ControlId list);
+  std::vector<FileEntry> Rows(ControlId list) const;
+  // The list of the page shown.
+  ControlId CurrentList() const;
+
+  // Pops the balloon hint 气球提示框1 at the cursor with `text`; HideHint closes it.
+  void ShowHint(std::string_view text);
+  void HideHint();
+  HWND hint_window() const { return hint_.get(); }
+
+  // A fresh pop-up copy of a menu of the layout.
+  ScopedMenu BuildPopupMenu(MenuName menu) const;
+  // Shows the window normally (also from minimized); nothing while it is not visible.
+  void Restore();
+
+  DesktopCalls& desktop() { return desktop_; }
+  TrayIcon& tray() { return tray_; }
+  JobsState& jobs() { return jobs_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                      UINT_PTR id, DWORD_PTR self);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleControlMessage(ControlId id, HWND control, UINT message, WPARAM wparam,
+                               LPARAM lparam);
+
+  bool OnCreate();
+  void OnMainWindowCreated();
+  void OnCommand(int id, int code);
+  LRESULT OnNotify(const NMHDR& header);
+  LRESULT OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+  void OnTrayMessage(UINT event);
+  void OnDestroy();
+  void PopTrayMenu();
+
+  void CreateFonts();
+  HWND CreateControl(const ControlSpec& spec);
+  void SetUpControl(const ControlSpec& spec, HWND control);
+  void SetButtonIcons();
+  HMENU BuildMenuBar() const;
+  void SetZOrder();
+
+  DesktopCalls& desktop_;
+  HWND hwnd_ = nullptr;
+  HINSTANCE instance_ = nullptr;
+  bool quit_on_destroy_ = false;
+  int dpi_ = 96;
+  std::map<ControlId, HWND> controls_;
+  ScopedFont dialog_font_, notice_font_, status_font_, small_font_;
+  std::vector<ScopedIcon> icons_;
+  ScopedWindow hint_;
+  TrayIcon tray_;
+  UINT taskbar_created_message_ = 0;
+  JobsState jobs_;
+};
+
+}  // namespace travik::ui
+
+#endif  // TRAVIK_UI_MAIN_WINDOW_H_

@@ -1,0 +1,120 @@
+// The option controls of the split and insert pages: the radio rules, the value boxes that
+// select their split mode when pressed, the numeric boxes, and the balloon hints.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "ui/handlers.h"
+#include "ui/main_window.h"
+
+namespace travik::ui {
+
+namespace {
+
+constexpr ControlId kSplitModeRadios[] = {单选框1, 单选框2, 单选框3};
+
+// Checks `radio` and unchecks the other split-mode radios.
+void SelectSplitMode(MainWindow& window, ControlId radio) {
+  for (ControlId other : kSplitModeRadios) window.SetChecked(other, other == radio);
+  window.SetEnabled(单选框5, radio == 单选框3);
+}
+
+const char* HintFor(ControlId edit) {
+  switch (edit) {
+    case 编辑框1:
+      return "如果输入的数值小于软件自身，则不进行分割";
+    case 编辑框3:
+    case 编辑框8:
+      return "支持正则表达式匹配，具体参考正则表达式";
+    case 编辑框9:
+      return "如果输入的数值大于文件实际长度，则不执行";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+void OnSplitModeClicked(MainWindow& window, ControlId radio) {
+  if (radio == 单选框3) {
+    window.SetEnabled(单选框5, window.Checked(单选框3));
+  } else if (window.Checked(radio)) {
+    window.SetEnabled(单选框5, false);
+  }
+}
+
+void OnCustomNamingClicked(MainWindow& window) {
+  window.SetEnabled(编辑框6, true);
+  SetFocus(window.Control(编辑框6));
+}
+
+void KeepRadioGroup(MainWindow& window, ControlId radio) {
+  RadioGroup group = SpecOf(radio).radio_group;
+  if (group == kNoRadioGroup || !window.Checked(radio)) return;
+  // Auto radio buttons leave a disabled member of the group checked; the group must not.
+  for (const ControlSpec& spec : Controls()) {
+    if (spec.radio_group == group && spec.id != radio) window.SetChecked(spec.id, false);
+  }
+}
+
+void OnEditMouseDown(MainWindow& window, ControlId edit) {
+  window.HideHint();
+  switch (edit) {
+    case 编辑框1:
+      SelectSplitMode(window, 单选框1);
+      break;
+    case 编辑框2:
+      SelectSplitMode(window, 单选框2);
+      break;
+    case 编辑框3:
+      SelectSplitMode(window, 单选框3);
+      break;
+    case 编辑框6:
+      if (window.Text(编辑框6) == "自定义内容") window.SetText(编辑框6, "");
+      break;
+    default:
+      break;
+  }
+  if (const char* hint = HintFor(edit)) window.ShowHint(hint);
+}
+
+bool AcceptsNumberChar(wchar_t c) { return c < 32 || c == L'-' || (c >= L'0' && c <= L'9'); }
+
+std::string NormalisedNumberText(std::string_view text, bool clamp_to_int32) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Accumulate as a negative number so that INT64_MIN fits; saturate like strtoll.
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
+  bool overflow = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    int digit = text[i] - '0';
+    if (value < (kMin + digit) / 10) overflow = true;
+    if (!overflow) value = value * 10 - digit;
+  }
+  if (overflow) {
+    value = negative ? kMin : std::numeric_limits<int64_t>::max();
+  } else if (!negative) {
+    value = value == kMin ? std::numeric_limits<int64_t>::max() : -value;
+  }
+  if (clamp_to_int32) {
+    value = std::max<int64_t>(value, std::numeric_limits<int32_t>::min());
+    value = std::min<int64_t>(value, std::numeric_limits<int32_t>::max());
+  }
+  return value == 0 ? std::string() : std::to_string(value);
+}
+
+void NormaliseNumberBox(MainWindow& window, ControlId edit) {
+  std::string text = window.Text(edit);
+  std::string normal = NormalisedNumberText(text, (SpecOf(edit).state & kInt32Entry) != 0);
+  if (normal == text) return;
+  HWND box = window.Control(edit);
+  DWORD start = 0, end = 0;
+  SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  window.SetText(edit, normal);
+  SendMessageW(box, EM_SETSEL, start, end);  // the edit clamps a caret past the new end
+}
+
+}  // namespace travik::ui

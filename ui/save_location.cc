@@ -1,0 +1,80 @@
+// Save folders of the three pages and the status bar texts that no job owns.
+#include "core/files.h"
+#include "core/text.h"
+#include "ui/handlers.h"
+#include "ui/main_window.h"
+
+namespace travik::ui {
+
+namespace {
+
+std::string ProgramSubFolder(std::string_view name) {
+  return JoinText(ProgramDirectory(), kPathSeparator, name);
+}
+
+void ShowSaveFolder(MainWindow& window, std::string_view folder) {
+  window.SetStatusPane(1, JoinText("保存目录: ", folder));
+}
+
+// The insert page's folder becomes the program's "\处理后的文件".
+void UseProgramFolderForInsert(MainWindow& window) {
+  ShowSaveFolder(window, ProgramDirectory());
+  window.jobs().insert.output_folder = ProgramSubFolder(kProcessedFolderName);
+}
+
+}  // namespace
+
+void BrowseSaveFolder(MainWindow& window, ControlId button) {
+  ControlId box = button == 按钮3 ? 编辑框4 : 编辑框10;
+  std::string folder = window.desktop().BrowseForFolder(window.hwnd(), "选择欲保存到的文件夹");
+  window.SetText(box, folder);  // a cancelled choice clears the box
+  ShowSaveFolder(window, window.Text(box));
+}
+
+void OnProgramFolderBoxClicked(MainWindow& window) { ShowSaveFolder(window, ProgramDirectory()); }
+
+void OnInsertProgramFolderBoxClicked(MainWindow& window) {
+  if (window.Checked(选择框7)) {
+    UseProgramFolderForInsert(window);
+    return;
+  }
+  std::string folder = window.desktop().BrowseForFolder(window.hwnd(), "选择保存目录");
+  if (folder.empty()) {
+    UseProgramFolderForInsert(window);  // the box stays unticked
+    return;
+  }
+  ShowSaveFolder(window, folder);
+  window.jobs().insert.output_folder = folder;
+}
+
+void RefreshStatusBar(MainWindow& window) {
+  ControlId list = window.CurrentList();
+  int rows = window.RowCount(list);
+  window.SetStatusPane(0, rows == 0 ? std::string("当前状态: 无任务")
+                                    : JoinText("当前状态: 共 ", NumberToText(rows), " 个任务"));
+  switch (window.CurrentPage()) {
+    case 0:
+      ShowSaveFolder(window, window.Text(编辑框10));
+      break;
+    case 1:
+      ShowSaveFolder(window, window.Text(编辑框4));
+      break;
+    default:
+      if (window.Checked(选择框7)) {
+        UseProgramFolderForInsert(window);
+      } else {
+        ShowSaveFolder(window, window.jobs().insert.output_folder);
+      }
+      break;
+  }
+}
+
+void OpenSaveFolder(MainWindow& window) {
+  std::string pane = window.StatusPane(1);
+  if (pane == "保存目录:") return;
+  int colon = FindText(pane, ":");
+  std::string folder = RightText(pane, TextLength(pane) - colon - 1);
+  if (FolderExists(folder)) window.desktop().ExploreFolder(folder);
+}
+
+}  // namespace travik::ui

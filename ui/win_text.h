@@ -1,0 +1,25 @@
+// Window texts at the Win32 boundary: the program's GBK texts go in and come out through code
+// page 936 explicitly, so the window reads the same whatever the system's code page.
+#ifndef TRAVIK_UI_WIN_TEXT_H_
+#define TRAVIK_UI_WIN_TEXT_H_
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace travik::ui {
+
+// GBK to UTF-16 for the window system (invalid bytes show as replacement characters).
+std::wstring Wide(std::string_view gbk);
+// UTF-16 from the window system to GBK; characters GBK lacks become "?".
+std::string Gbk(std::wstring_view wide);
+
+// The window's text as GBK.
+std::string WindowTextOf(HWND window);
+// Sets the window's text from GBK.
+void SetWindowTextOf(HWND window, std::string_view gbk);
+
+}  // namespace travik::ui
+
+#endif  // TRAVIK_UI_WIN_TEXT_H_
