@@ -1,0 +1,100 @@
+#!/bin/bash
+# travik insert on the sample text in every mode, keeping the originals and in place: every result
+# is valid GBK, taking the inserted text out again gives back the source, in-place results equal
+# the kept copies, and what cannot be done safely is left alone and reported.
+source "$(dirname "$0")/lib.sh"
+cd "$WORK"
+size=$(stat -c %s "$CORPUS")
+iconv -f GBK -t UTF-8 "$CORPUS" >source.utf8 || fail "the corpus is not GBK"
+
+# check FILE MARKER COUNT: FILE decodes as GBK, holds MARKER (UTF-8) COUNT times, and without the
+# markers it is the source.
+check() {
+  iconv -f GBK -t UTF-8 "$1" >check.utf8 || fail "$1 is not valid GBK"
+  local found
+  found=$(grep -o -F "$2" check.utf8 | wc -l)
+  [ "$found" -eq "$3" ] || fail "$1 holds $2 $found times, want $3"
+  LC_ALL=C sed "s/$2//g" check.utf8 | cmp -s - source.utf8 || fail "$1 without $2 differs from the source"
+}
+for marker in '##' '【插】' '<随机>'; do
+  ! grep -q -F "$marker" source.utf8 || fail "marker $marker occurs in the corpus"
+done
+
+# 1. After every 章, into ./处理后的文件 under the current folder; then in place on a copy.
+mkdir keyword && cp "$CORPUS" keyword/novel.txt
+(cd keyword && travik insert -k 章 -t '##' novel.txt) >stdout 2>stderr ||
+  fail "keyword insert: exit $? $(cat stderr)"
+grep -q '处理后的文件' stdout || fail "results folder not printed: $(cat stdout)"
+chapters=$(grep -o 章 source.utf8 | wc -l)
+check keyword/处理后的文件/novel.txt '##' "$chapters"
+[ "$(grep -o '章##' check.utf8 | wc -l)" -eq "$chapters" ] || fail "## not right after every 章"
+cmp -s "$CORPUS" keyword/novel.txt || fail "keep mode changed the source"
+cp "$CORPUS" keyword/in_place.txt
+(cd keyword && travik insert -k 章 -t '##' --in-place in_place.txt) 2>stderr ||
+  fail "keyword in place: exit $? $(cat stderr)"
+cmp keyword/in_place.txt keyword/处理后的文件/novel.txt || fail "keyword: in place differs from copy"
+
+# 2. Every 1000 bytes, with a marker of double-byte characters; each insertion lies at its byte
+#    count or one byte later.
+mkdir every every/out && cp "$CORPUS" every/novel.txt
+travik insert -e 1000 -t '【插】' -o "$(to_arg "$WORK/every/out")" "$(to_arg "$WORK/every/novel.txt")" \
+  >/dev/null 2>stderr || fail "every-1000 insert: exit $? $(cat stderr)"
+check every/out/novel.txt '【插】' $(( size / 1000 ))
+marker_gbk=$(printf '【插】' | iconv -f UTF-8 -t GBK)
+LC_ALL=C grep -o -b -a -F "$marker_gbk" every/out/novel.txt | cut -d: -f1 |
+  awk -v n="$(printf '%s' "$marker_gbk" | wc -c)" '{ want = NR * 1000 + (NR - 1) * n
+                             if ($1 != want && $1 != want + 1) { print NR ": " $1; exit 1 } }' ||
+  fail "an every-1000 insertion is off its byte count"
+travik insert -e 1000 -t '【插】' --in-place "$(to_arg "$WORK/every/novel.txt")" 2>stderr ||
+  fail "every-1000 in place: exit $? $(cat stderr)"
+cmp every/novel.txt every/out/novel.txt || fail "every-1000: in place differs from copy"
+
+# 3. Random places, reproducible with --seed: one per 10000 bytes for a seven-digit length.
+mkdir random random/a random/b && cp "$CORPUS" random/novel.txt
+for out in a b; do
+  travik insert -r --seed 7 -t '<随机>' -o "$(to_arg "$WORK/random/$out")" \
+    "$(to_arg "$WORK/random/novel.txt")" >/dev/null 2>stderr || fail "random: exit $? $(cat stderr)"
+done
+check random/a/novel.txt '<随机>' $(( size / 10000 ))
+cmp random/a/novel.txt random/b/novel.txt || fail "random with the same seed differs"
+travik insert -r --seed 7 -t '<随机>' --in-place "$(to_arg "$WORK/random/novel.txt")" 2>stderr ||
+  fail "random in place: exit $? $(cat stderr)"
+cmp random/novel.txt random/a/novel.txt || fail "random: in place differs from copy"
+
+# 4. Left alone and reported: the copy would be the source itself; a missing file; in place, a
+#    source whose text stops at a 0x1A byte (writing it back would drop the rest).
+mkdir special && cp "$CORPUS" special/novel.txt
+printf 'ab\x1a\xd5\xc2cd' >special/eof.txt
+set +e
+travik insert -k 章 -t '##' -o "$(to_arg "$WORK/special")" "$(to_arg "$WORK/special/novel.txt")" \
+  "$(to_arg "$WORK/special/missing.txt")" >/dev/null 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] || fail "copy over the source: exit $status, want 3"
+grep -q 'novel.txt' stderr && grep -q 'missing.txt' stderr || fail "not reported: $(cat stderr)"
+cmp -s "$CORPUS" special/novel.txt || fail "keep mode wrote over the source"
+set +e
+travik insert -e 1 -t '#' --in-place "$(to_arg "$WORK/special/eof.txt")" 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] || fail "cut-short source in place: exit $status, want 3"
+[ "$(od -An -tx1 special/eof.txt | tr -d ' \n')" = 61621ad5c26364 ] || fail "eof.txt was changed"
+
+# 5. The checks and the usage errors.
+expect_exit() {
+  local want=$1
+  shift
+  set +e
+  travik insert "$@" >/dev/null 2>stderr
+  local got=$?
+  set -e
+  [ "$got" -eq "$want" ] || fail "travik insert $*: exit $got, want $want ($(cat stderr))"
+}
+expect_exit 1 -k 章 "$(to_arg "$CORPUS")"
+grep -q '请输入欲插入的文字！' stderr || fail "missing-text message: $(cat stderr)"
+expect_exit 1 -t x "$(to_arg "$CORPUS")"
+grep -q '请输入欲插入的文字的位置！' stderr || fail "missing-position message: $(cat stderr)"
+expect_exit 2 -t x -k 章 -e 5 "$(to_arg "$CORPUS")"
+expect_exit 2 -t x -e abc "$(to_arg "$CORPUS")"
+cmp -s "$CORPUS" "$CORPUS_DIR/novel_gbk.txt" || fail "the corpus copy was changed"
+echo "insert e2e ok ($PLATFORM)"
