@@ -62,24 +62,25 @@ std::string MergeScriptText(std::string_view folder, std::string_view merged_nam
                                              kMergedFolderInScript);
   const std::string target = JoinText("\"", merged_folder, "\\", BatchEscape(merged_name), ".txt\"");
   std::string script = JoinText("@echo off\r\nmd \"", merged_folder, "\"\r\n");
-  std::string line = "type ";
-  bool first = true;
-  bool line_has_names = false;
-  auto end_line = [&]() {
-    script += JoinText(line, first ? ">" : ">>", target, "\r\n");
-    first = false;
-    line = "type ";
-    line_has_names = false;
-  };
+  if (names.empty()) script += JoinText("type nul >", target, "\r\n");
+  // copy /y /b "1.txt"+"2.txt" "<target>" >nul, then copy /y /b "<target>"+"3.txt" ... appends.
+  const std::string line_end = JoinText(" ", target, " >nul");
+  std::string line;
+  bool first_line = true;
   for (const std::string& name : names) {
-    std::string item = JoinText("\"", BatchEscape(name), "\" ");
-    if (line_has_names && line.size() + item.size() + 2 + target.size() > kMaxScriptLineBytes) {
-      end_line();
+    const std::string item = JoinText("\"", BatchEscape(name), "\"");
+    if (!line.empty() && line.size() + 1 + item.size() + line_end.size() > kMaxScriptLineBytes) {
+      script += JoinText(line, line_end, "\r\n");
+      line.clear();
+      first_line = false;
     }
-    line += item;
-    line_has_names = true;
+    if (line.empty()) {
+      line = first_line ? JoinText("copy /y /b ", item) : JoinText("copy /y /b ", target, "+", item);
+    } else {
+      line += JoinText("+", item);
+    }
   }
-  end_line();
+  if (!line.empty()) script += JoinText(line, line_end, "\r\n");
   script += "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
   return script;
 }

@@ -53,8 +53,10 @@ std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view m
 
 // The text of the merge script for the piece folder `folder` (any separator; written with "\")
 // and the pieces `names`, merging into <folder>\合并后的文件\<merged_name>.txt. Paths and names are
-// quoted, "%" doubled, lines end in CR LF and stay within kMaxScriptLineBytes; the first "type"
-// line creates the merged file, later ones append.
+// quoted, "%" doubled, lines end in CR LF and stay within kMaxScriptLineBytes. The pieces are
+// joined by "copy /y /b", byte for byte (the type command of some cmd versions re-encodes text in
+// blocks and breaks double-byte characters at the block edges): the first copy line creates the
+// merged file, later ones append to it, so running the script twice gives the same file.
 std::string MergeScriptText(std::string_view folder, std::string_view merged_name,
                             const std::vector<std::string>& names);
 

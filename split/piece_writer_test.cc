@@ -76,29 +76,29 @@ TEST(MergeScriptText, FourLinesWhenTheListFits) {
   const std::string expected =
       "@echo off\r\n"
       "md \"D:\\书\\小说\\合并后的文件\"\r\n"
-      "type \"1.txt\" \"2.txt\" \"3.txt\" >\"D:\\书\\小说\\合并后的文件\\小说.txt\"\r\n"
+      "copy /y /b \"1.txt\"+\"2.txt\"+\"3.txt\" \"D:\\书\\小说\\合并后的文件\\小说.txt\" >nul\r\n"
       "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
   EXPECT_EQ(MergeScriptText("D:\\书\\小说", "小说", {"1.txt", "2.txt", "3.txt"}), expected);
   // Folders of the POSIX build are written with backslashes too.
   EXPECT_EQ(MergeScriptText("/tmp/a", "b", {"1.txt"}),
             "@echo off\r\nmd \"\\tmp\\a\\合并后的文件\"\r\n"
-            "type \"1.txt\" >\"\\tmp\\a\\合并后的文件\\b.txt\"\r\n"
+            "copy /y /b \"1.txt\" \"\\tmp\\a\\合并后的文件\\b.txt\" >nul\r\n"
             "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
-  // No pieces: the type line still creates the (empty) merged file.
+  // No pieces: the merged file is still made, empty.
   EXPECT_EQ(MergeScriptText("C:\\x", "m", {}),
-            "@echo off\r\nmd \"C:\\x\\合并后的文件\"\r\ntype >\"C:\\x\\合并后的文件\\m.txt\"\r\n"
+            "@echo off\r\nmd \"C:\\x\\合并后的文件\"\r\ntype nul >\"C:\\x\\合并后的文件\\m.txt\"\r\n"
             "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
 }
 
 TEST(MergeScriptText, DoublesPercentSignsAndKeepsTrailBytes) {
   std::string script = MergeScriptText("C:\\50%\\錦", "a%b", {"100%.txt", "東.txt"});
   EXPECT_NE(script.find("md \"C:\\50%%\\錦\\合并后的文件\"\r\n"), std::string::npos) << script;
-  EXPECT_NE(script.find("type \"100%%.txt\" \"東.txt\" >\"C:\\50%%\\錦\\合并后的文件\\a%%b.txt\"\r\n"),
+  EXPECT_NE(script.find("copy /y /b \"100%%.txt\"+\"東.txt\" \"C:\\50%%\\錦\\合并后的文件\\a%%b.txt\""),
             std::string::npos)
       << script;
 }
 
-TEST(MergeScriptText, LongListsTakeSeveralTypeLines) {
+TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
   std::vector<std::string> names;
   for (int i = 0; i < 3000; ++i) names.push_back("第" + NumberToText(i) + "章 卷名稍长的一个标题.txt");
   const std::string folder = "C:\\很长的目录名\\" + std::string(150, 'd');
@@ -119,14 +119,17 @@ TEST(MergeScriptText, LongListsTakeSeveralTypeLines) {
   for (size_t i = 2; i + 1 < lines.size(); ++i) {
     const std::string& line = lines[i];
     EXPECT_LE(line.size(), kMaxScriptLineBytes);
-    const std::string redirect = (i == 2 ? ">" : ">>") + target;
-    ASSERT_EQ(line.compare(0, 5, "type "), 0) << line;
-    ASSERT_GE(line.size(), redirect.size());
-    ASSERT_EQ(line.substr(line.size() - redirect.size()), redirect) << i;
-    listed += line.substr(5, line.size() - 5 - redirect.size());
+    // The first line creates the merged file; the others append to it.
+    const std::string head = i == 2 ? "copy /y /b " : "copy /y /b " + target + "+";
+    const std::string tail = " " + target + " >nul";
+    ASSERT_EQ(line.compare(0, head.size(), head), 0) << line;
+    ASSERT_GE(line.size(), head.size() + tail.size());
+    ASSERT_EQ(line.substr(line.size() - tail.size()), tail) << i;
+    if (!listed.empty()) listed += "+";
+    listed += line.substr(head.size(), line.size() - head.size() - tail.size());
   }
   std::string expected;
-  for (const std::string& name : names) expected += "\"" + name + "\" ";
+  for (const std::string& name : names) expected += (expected.empty() ? "\"" : "+\"") + name + "\"";
   EXPECT_EQ(listed, expected);
 }
 

@@ -259,7 +259,9 @@ TEST(SplitJob, SplitThenMergeGivesBackTheSourceInEveryMode) {
   Scene scene;
   static const char kExtra[] = "第一章\0第二章\r\n\0第";
   std::mt19937 rng(20240603);
-  for (int round = 0; round < 40; ++round) {
+  // Few rounds: each writes and reads real files (slow under Wine); the in-memory model tests
+  // cover the cuts on thousands of texts.
+  for (int round = 0; round < 12; ++round) {
     SCOPED_TRACE("seed 20240603 round " + std::to_string(round));
     const std::string text =
         testing::RandomGbkText(rng, 6000, false, std::string_view(kExtra, sizeof(kExtra) - 1)) +

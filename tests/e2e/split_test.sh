@@ -1,0 +1,116 @@
+#!/bin/bash
+# travik split on the sample text in its three modes: the pieces, joined in order, give the source
+# byte for byte, and every piece is GBK that iconv decodes (the sample's traditional characters
+# have many second bytes below 0x80). On the Windows build the merge script, run by cmd, rebuilds
+# the source too.
+source "$(dirname "$0")/lib.sh"
+export LC_ALL=C
+cd "$WORK"
+size=$(stat -c %s "$CORPUS")
+
+# Joins <dir>/<n>.txt for n = first, first+1 ... while they exist.
+join_numbered() {
+  local dir=$1 n=$2 out=$3
+  : >"$out"
+  while [ -e "$dir/$n.txt" ]; do
+    cat "$dir/$n.txt" >>"$out"
+    n=$((n + 1))
+  done
+}
+
+# Every .txt in the folder decodes as GBK.
+check_gbk() {
+  local f
+  for f in "$1"/*.txt; do
+    iconv -f GBK -t UTF-8 "$f" >/dev/null 2>&1 || fail "$f is not valid GBK"
+  done
+}
+
+# The piece names on the "copy" lines of a merge script, in order. Each line is
+#   copy /y /b ["<merged file>"+]"<piece>"+"<piece>"... "<merged file>" >nul
+# and only the merged file's path holds a "\".
+script_names() {
+  iconv -f GBK -t UTF-8 "$1" | tr -d '\r' | grep '^copy ' |
+    sed -e 's/^copy \/y \/b //' -e 's/ "[^"]*" >nul$//' -e 's/^"[^"]*\\[^"]*"+//' |
+    sed 's/"+"/\n/g' | tr -d '"'
+}
+
+# Runs <dir>/点我合并.bat with cmd from <dir> under Wine and compares the merged file.
+run_merge_script() {
+  local dir=$1 merged=$2
+  [ "$PLATFORM" = windows ] || return 0
+  rm -rf "$dir/合并后的文件"
+  # The script's last line calls mshta; a hang there would stop the test here, not forever.
+  (cd "$dir" && timeout 300 "$SOURCE_ROOT/tools/wine_run.sh" cmd /c 点我合并.bat) \
+    >cmd.out 2>&1 || [ $? -ne 124 ] || fail "merge script in $dir did not finish (mshta?)"
+  cmp "$CORPUS" "$dir/合并后的文件/$merged.txt" || fail "merge script in $dir: result differs"
+  # Run twice: the same file, not a doubled one.
+  (cd "$dir" && timeout 300 "$SOURCE_ROOT/tools/wine_run.sh" cmd /c 点我合并.bat) >cmd.out 2>&1 || true
+  cmp "$CORPUS" "$dir/合并后的文件/$merged.txt" || fail "merge script run twice: result differs"
+}
+
+# 1. By size, 100 KB, into ./分割后的文件/novel with the merge script.
+travik split -s 100 --merge-script novel.txt 2>stderr || fail "size split: exit $? $(cat stderr)"
+dir=分割后的文件/novel
+pieces=$(ls "$dir" | grep -c '\.txt$')
+[ "$pieces" -eq $(( (size + 102399) / 102400 )) ] || fail "size split made $pieces pieces"
+join_numbered "$dir" 1 size.joined
+cmp "$CORPUS" size.joined || fail "size pieces joined differ from the source"
+for n in $(seq 1 $((pieces - 1))); do
+  s=$(stat -c %s "$dir/$n.txt")
+  [ "$s" -eq 102400 ] || [ "$s" -eq 102401 ] || fail "piece $n has $s bytes"
+done
+check_gbk "$dir"
+[ "$(script_names "$dir/点我合并.bat" | tr '\n' ' ')" = "$(seq 1 "$pieces" | sed 's/$/.txt/' | tr '\n' ' ')" ] ||
+  fail "size split: merge script lists other pieces"
+run_merge_script "$dir" novel
+
+# 2. By part count into a chosen folder, custom names.
+travik split -p 7 --name custom --custom-text 卷 -o "$(to_arg "$WORK/parts")" novel.txt 2>stderr ||
+  fail "count split: exit $? $(cat stderr)"
+dir=parts/novel
+[ "$(ls "$dir" | wc -l)" -eq 7 ] || fail "count split made $(ls "$dir" | wc -l) pieces"
+: >count.joined
+for n in 1 2 3 4 5 6 7; do cat "$dir/卷$n.txt" >>count.joined; done
+cmp "$CORPUS" count.joined || fail "count pieces joined differ from the source"
+cut=$((size / 7))
+for n in 1 2 3 4 5 6; do
+  s=$(stat -c %s "$dir/卷$n.txt")
+  [ "$s" -eq "$cut" ] || [ "$s" -eq $((cut + 1)) ] || fail "part $n has $s bytes, cut $cut"
+done
+check_gbk "$dir"
+
+# 3. By keyword: numbered (head piece 0.txt), then named by the chapter headings.
+travik split -k '^第' -o "$(to_arg "$WORK/kw")" novel.txt 2>stderr || fail "keyword split: exit $? $(cat stderr)"
+dir=kw/novel
+[ "$(ls "$dir" | wc -l)" -eq 901 ] || fail "keyword split made $(ls "$dir" | wc -l) pieces"
+join_numbered "$dir" 0 keyword.joined
+cmp "$CORPUS" keyword.joined || fail "keyword pieces joined differ from the source"
+for n in 1 450 900; do
+  head -c 2 "$dir/$n.txt" | iconv -f GBK -t UTF-8 | grep -q '^第' || fail "piece $n does not start with 第"
+done
+check_gbk "$dir"
+
+travik split -k '^第[^ ]+章' --name keyword --merge-script -o "$(to_arg "$WORK/named")" novel.txt \
+  2>stderr || fail "named keyword split: exit $? $(cat stderr)"
+dir=named/novel
+[ -e "$dir/头文本.txt" ] && [ -e "$dir/第一章.txt" ] && [ -e "$dir/第九百章.txt" ] ||
+  fail "keyword names missing: $(ls "$dir" | head -3)"
+[ "$(ls "$dir" | grep -c '\.txt$')" -eq 901 ] || fail "named split made $(ls "$dir" | wc -l) files"
+: >named.joined
+while IFS= read -r name; do
+  cat "$dir/$name" >>named.joined
+done < <(script_names "$dir/点我合并.bat")
+cmp "$CORPUS" named.joined || fail "named pieces joined in script order differ from the source"
+check_gbk "$dir"
+run_merge_script "$dir" novel
+
+# 4. Checks and failures: the exit codes of the command line.
+set +e
+travik split novel.txt 2>/dev/null; [ $? -eq 2 ] || fail "no mode: want exit 2"
+travik split -s 0 novel.txt 2>/dev/null; [ $? -eq 1 ] || fail "size 0: want exit 1"
+travik split -p 3 missing.txt 2>stderr; status=$?
+set -e
+[ "$status" -eq 3 ] || fail "missing file: exit $status, want 3"
+grep -q 'missing.txt' stderr || fail "missing file not named: $(cat stderr)"
+echo "split e2e: ok"
