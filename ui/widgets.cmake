@@ -41,3 +41,10 @@ target_link_libraries(travik_widgets_test PRIVATE travik_widgets uxtheme)
 if(EXISTS ${CMAKE_SOURCE_DIR}/app/common_controls.rc)
   target_sources(travik_widgets_test PRIVATE ${CMAKE_SOURCE_DIR}/app/common_controls.rc)
 endif()
+# Its windows are not handed to an X window manager (a bare virtual display has none, and Wine
+# would wait on each window it hides); explorer.exe keeps the tray.
+add_test(NAME travik_widgets_test_settings
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tools/wine_window_settings.sh travik_widgets_test.exe
+                 explorer.exe)
+set_tests_properties(travik_widgets_test_settings PROPERTIES FIXTURES_SETUP travik_widgets_prefix)
+set_tests_properties(travik_widgets_test PROPERTIES FIXTURES_REQUIRED travik_widgets_prefix)
