@@ -225,6 +225,21 @@ TEST(SplitJob, BadKeywordIsShownForEveryFileAndWritesNothing) {
   EXPECT_EQ(host.completions, 1);
 }
 
+TEST(SplitJob, AnAbandonedKeywordSearchIsReportedAndNoTextIsLost) {
+  Scene scene;
+  const std::string text = "b" + std::string(5000, 'a');
+  SplitForm form = scene.Form({scene.Source("a.txt", text)});
+  form.mode = SplitMode::kByKeyword;
+  form.keyword_text = "(a*)*b";  // the library gives up on the run of "a"
+  RecordingHost host;
+  SplitJob(form, host);
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(host.failures[0].path, form.rows[0].path);
+  EXPECT_EQ(host.completions, 0);
+  // The match found before the search gave up starts the only piece, which runs to the end.
+  EXPECT_EQ(Bytes(scene.out + kSep + "a" + kSep + "1.txt"), text);
+}
+
 TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
   Scene scene;
   MakeDirectory(scene.out + kSep + "名");
