@@ -123,14 +123,19 @@ int PageOf(ControlId id) {
   return id == kMainWindow ? -1 : id - kSplitPage;
 }
 
-RECT RectInMainWindow(ControlId id) {
+RECT RectInContainer(ControlId id) {
   const ControlSpec& spec = SpecOf(id);
   RECT rect = {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
-  ControlId parent = spec.parent;
-  if (parent >= 选择夹1) {
-    RECT outer = RectInMainWindow(parent);
-    OffsetRect(&rect, outer.left, outer.top);
-  } else if (parent != kMainWindow) {
+  if (spec.parent >= 选择夹1) {
+    RECT frame = RectInContainer(spec.parent);
+    OffsetRect(&rect, frame.left, frame.top);
+  }
+  return rect;
+}
+
+RECT RectInMainWindow(ControlId id) {
+  RECT rect = RectInContainer(id);
+  if (PageOf(id) >= 0) {
     const ControlSpec& tab = SpecOf(选择夹1);
     OffsetRect(&rect, tab.left, tab.top);
   }

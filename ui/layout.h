@@ -199,8 +199,11 @@ Table<MenuItemSpec> MenuItems();
 
 // The page (0, 1, 2) a control lies on, or -1 for a direct child of the main window.
 int PageOf(ControlId id);
-// Rectangle of the control in the main window's client area at 96 dpi: its own rectangle moved
-// by those of its parents (a page lies at the tab control's origin).
+// Rectangle at 96 dpi of a page's control in its page, which is the tab control's client area,
+// or of a direct child of the main window in the main window's client area: its own rectangle
+// moved by that of its group box, if it lies in one.
+RECT RectInContainer(ControlId id);
+// Rectangle of the control in the main window's client area at 96 dpi.
 RECT RectInMainWindow(ControlId id);
 
 }  // namespace travik::ui

@@ -107,7 +107,9 @@ TEST_F(LayoutTest, EveryControlMatchesItsRowOfTheTable) {
     ASSERT_NE(control, nullptr);
     EXPECT_EQ(GetDlgCtrlID(control), spec.id);
     EXPECT_EQ(window().IdOf(control), spec.id);
-    EXPECT_EQ(GetParent(control), main);
+    // A page is the tab control's client area; a group box only frames its members.
+    HWND container = PageOf(spec.id) >= 0 ? window().Control(选择夹1) : main;
+    EXPECT_EQ(GetParent(control), container);
 
     KindCheck kind = CheckFor(spec.kind);
     EXPECT_EQ(ClassName(control), kind.class_name);
@@ -132,6 +134,12 @@ TEST_F(LayoutTest, EveryControlMatchesItsRowOfTheTable) {
       EXPECT_EQ(rect.top, window().Scale(expected.top));
       EXPECT_EQ(rect.right - rect.left, window().Scale(spec.width));
       EXPECT_EQ(rect.bottom - rect.top, window().Scale(spec.height));
+    }
+    RECT inside = RectInClient(control, container);
+    RECT expected_inside = RectInContainer(spec.id);
+    if (spec.kind != ControlKind::kStatusBar) {
+      EXPECT_EQ(inside.left, window().Scale(expected_inside.left));
+      EXPECT_EQ(inside.top, window().Scale(expected_inside.top));
     }
     if (spec.parent >= 选择夹1) {
       RECT parent = RectInClient(window().Control(spec.parent), main);

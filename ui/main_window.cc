@@ -41,13 +41,15 @@ struct ControlClass {
 ControlClass ClassOf(const ControlSpec& spec) {
   switch (spec.kind) {
     case ControlKind::kTabControl:
-      return {WC_TABCONTROLW, WS_TABSTOP, 0};
+      // The pages' controls are its children; Tab and the arrow keys reach into it.
+      return {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
     case ControlKind::kTransparentLabel:
-      return {WC_STATICW, SS_LEFT | SS_NOPREFIX, WS_EX_TRANSPARENT};
+      return {WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX, WS_EX_TRANSPARENT};
     case ControlKind::kStatusBar:
       return {STATUSCLASSNAMEW, 0, 0};
     case ControlKind::kGroupBox:
-      return {WC_BUTTONW, BS_GROUPBOX, 0};
+      // A frame paints only its border and title: the page is painted through it.
+      return {WC_BUTTONW, BS_GROUPBOX, WS_EX_TRANSPARENT};
     case ControlKind::kListView:
       return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
               WS_EX_CLIENTEDGE};
@@ -56,7 +58,8 @@ ControlClass ClassOf(const ControlSpec& spec) {
     case ControlKind::kEditBox:
       return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::kLabel:
-      return {WC_STATICW, SS_LEFT | SS_NOPREFIX, 0};
+      // A caption a little wider than its label is cut, never wrapped onto a hidden line.
+      return {WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
     case ControlKind::kCheckBox:
       return {WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0};
     case ControlKind::kIconButton:
@@ -144,8 +147,15 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
     case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
       return OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
                             message, wparam, lparam);
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      page_brush_.reset();
+      page_bitmap_.reset();
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
     case WM_TIMER:
       if (wparam == kHintTimer) HideHint();
       return 0;
@@ -228,7 +238,9 @@ void MainWindow::CreateFonts() {
 
 HWND MainWindow::CreateControl(const ControlSpec& spec) {
   ControlClass control_class = ClassOf(spec);
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | control_class.style;
+  // Frames may draw over the edge of a member that reaches their border.
+  DWORD style = WS_CHILD | control_class.style;
+  if (spec.kind != ControlKind::kGroupBox) style |= WS_CLIPSIBLINGS;
   bool visible = PageOf(spec.id) <= 0;
   if (spec.id == 透明标签1) visible = spec.caption[0] != '\0';
   if (visible) style |= WS_VISIBLE;
@@ -236,11 +248,14 @@ HWND MainWindow::CreateControl(const ControlSpec& spec) {
   // Each radio group is one dialog group (its members follow each other, see SetZOrder), so
   // that Tab reaches its checked member and the arrow keys move within it.
   if (PreviousInRadioGroup(spec) == kNoControl) style |= WS_GROUP;
-  RECT rect = RectInMainWindow(spec.id);
+  // A page is the tab control's client area, so the pages' controls are its children; a group
+  // box only frames its members, which lie beside it on the page.
+  HWND parent = PageOf(spec.id) >= 0 ? Control(选择夹1) : hwnd_;
+  RECT rect = RectInContainer(spec.id);
   std::wstring caption = Wide(spec.caption != nullptr ? spec.caption : "");
   return CreateWindowExW(control_class.ex_style, control_class.name, caption.c_str(), style,
                          Scale(rect.left), Scale(rect.top), Scale(spec.width), Scale(spec.height),
-                         hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
                          nullptr);
 }
 
@@ -255,6 +270,7 @@ void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
 
   switch (spec.kind) {
     case ControlKind::kTabControl: {
+      SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
       int index = 0;
       for (const char* page : TabPages()) {
         std::wstring text = Wide(page);
@@ -301,9 +317,8 @@ void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
 }
 
 void MainWindow::SetZOrder() {
-  // Frames lie under what they frame, the tab control under everything on its pages, and the
-  // notice above them all. The z-order is also the tab order: the members of a radio group
-  // follow each other.
+  // Frames lie under what they frame and the notice above the pages. The z-order is also the
+  // tab order: the members of a radio group follow each other.
   constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
   for (const ControlSpec& spec : Controls()) {
     if (spec.kind == ControlKind::kGroupBox) {
@@ -314,7 +329,6 @@ void MainWindow::SetZOrder() {
       SetWindowPos(Control(spec.id), Control(previous), 0, 0, 0, 0, kFlags);
     }
   }
-  SetWindowPos(Control(选择夹1), HWND_BOTTOM, 0, 0, 0, 0, kFlags);
   SetWindowPos(Control(透明标签1), HWND_TOP, 0, 0, 0, 0, kFlags);
 }
 
@@ -347,6 +361,18 @@ LRESULT CALLBACK MainWindow::ControlProc(HWND hwnd, UINT message, WPARAM wparam,
 LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT message, WPARAM wparam,
                                          LPARAM lparam) {
   switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+      // What the pages' controls tell their parent, the tab control, is for the main window.
+      if (id == 选择夹1) {
+        HWND from = message == WM_NOTIFY ? reinterpret_cast<const NMHDR*>(lparam)->hwndFrom
+                                         : reinterpret_cast<HWND>(lparam);
+        if (IdOf(from) != kNoControl) return SendMessageW(hwnd_, message, wparam, lparam);
+      }
+      break;
     case WM_CHAR:
       if ((SpecOf(id).state & (kInt64Entry | kInt32Entry)) &&
           !AcceptsNumberChar(static_cast<wchar_t>(wparam))) {
@@ -357,7 +383,7 @@ LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT messag
       LRESULT result = DefSubclassProc(control, message, wparam, lparam);
       if (id == 状态条1) {
         OpenSaveFolder(*this);
-      } else {
+      } else if (SpecOf(id).kind == ControlKind::kEditBox) {
         OnEditMouseDown(*this, id);
       }
       return result;
@@ -404,7 +430,37 @@ LRESULT MainWindow::OnControlColor(HDC dc, HWND control, UINT message, WPARAM wp
     if (id == 透明标签1) SetTextColor(dc, RGB(255, 0, 0));
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
   }
-  return DefWindowProcW(hwnd_, message, wparam, lparam);
+  if (id == kNoControl || PageOf(id) < 0 || SpecOf(id).kind == ControlKind::kEditBox) {
+    return DefWindowProcW(hwnd_, message, wparam, lparam);
+  }
+  // Labels, check boxes, radio buttons and frames on a page take the page's own background
+  // (white under visual styles), aligned so that a gradient would run on under them.
+  RECT tab, rect;
+  GetClientRect(Control(选择夹1), &tab);
+  MapWindowPoints(Control(选择夹1), nullptr, reinterpret_cast<POINT*>(&tab), 2);
+  GetWindowRect(control, &rect);
+  SetBrushOrgEx(dc, tab.left - rect.left, tab.top - rect.top, nullptr);
+  SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<LRESULT>(PageBrush());
+}
+
+HBRUSH MainWindow::PageBrush() {
+  if (page_brush_) return page_brush_.get();
+  // The tab control paints its body into a bitmap, which becomes the brush.
+  HWND tab = Control(选择夹1);
+  RECT client;
+  GetClientRect(tab, &client);
+  HDC tab_dc = GetDC(tab);
+  HDC memory = CreateCompatibleDC(tab_dc);
+  page_bitmap_.reset(CreateCompatibleBitmap(tab_dc, client.right, client.bottom));
+  HGDIOBJ old = SelectObject(memory, page_bitmap_.get());
+  FillRect(memory, &client, GetSysColorBrush(COLOR_BTNFACE));
+  SendMessageW(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(tab, tab_dc);
+  page_brush_.reset(CreatePatternBrush(page_bitmap_.get()));
+  return page_brush_.get();
 }
 
 void MainWindow::OnTrayMessage(UINT event) {

@@ -105,6 +105,7 @@ class MainWindow {
   void OnTrayMessage(UINT event);
   void OnDestroy();
   void PopTrayMenu();
+  HBRUSH PageBrush();
 
   void CreateFonts();
   HWND CreateControl(const ControlSpec& spec);
@@ -120,6 +121,8 @@ class MainWindow {
   int dpi_ = 96;
   std::map<ControlId, HWND> controls_;
   ScopedFont dialog_font_, notice_font_, status_font_, small_font_;
+  ScopedBitmap page_bitmap_;  // the tab control's body, painted once
+  ScopedBrush page_brush_;    // a pattern of page_bitmap_
   std::vector<ScopedIcon> icons_;
   ScopedWindow hint_;
   TrayIcon tray_;

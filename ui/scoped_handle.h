@@ -47,6 +47,10 @@ struct BrushTraits {
   using Handle = HBRUSH;
   static void Close(HBRUSH h) { DeleteObject(h); }
 };
+struct BitmapTraits {
+  using Handle = HBITMAP;
+  static void Close(HBITMAP h) { DeleteObject(h); }
+};
 struct IconTraits {
   using Handle = HICON;
   static void Close(HICON h) { DestroyIcon(h); }
@@ -64,6 +68,7 @@ struct WindowTraits {
 
 using ScopedFont = ScopedHandle<FontTraits>;
 using ScopedBrush = ScopedHandle<BrushTraits>;
+using ScopedBitmap = ScopedHandle<BitmapTraits>;
 using ScopedIcon = ScopedHandle<IconTraits>;
 using ScopedMenu = ScopedHandle<MenuTraits>;
 using ScopedWindow = ScopedHandle<WindowTraits>;
