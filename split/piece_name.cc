@@ -16,7 +16,15 @@ bool IsGbkPair(unsigned char lead, unsigned char trail) {
 bool IsForbiddenByte(unsigned char c) {
   if (c < 0x20) return true;
   switch (c) {
-    case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+    case '\\':
+    case '/':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
       return true;
     default:
       return false;
@@ -66,8 +74,9 @@ bool IsDeviceName(std::string_view head) {
   std::string upper;
   for (char c : head) upper.push_back((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  return upper.size() == 4 &&
+         (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
+         upper[3] <= '9';
 }
 
 }  // namespace

@@ -58,9 +58,10 @@ bool DiskOutput::WriteFile(const std::string& path, std::string_view bytes) {
 
 std::string MergeScriptText(std::string_view folder, std::string_view merged_name,
                             const std::vector<std::string>& names) {
-  const std::string merged_folder = JoinText(BatchEscape(WindowsPath(folder)), "\\",
-                                             kMergedFolderInScript);
-  const std::string target = JoinText("\"", merged_folder, "\\", BatchEscape(merged_name), ".txt\"");
+  const std::string merged_folder =
+      JoinText(BatchEscape(WindowsPath(folder)), "\\", kMergedFolderInScript);
+  const std::string target =
+      JoinText("\"", merged_folder, "\\", BatchEscape(merged_name), ".txt\"");
   std::string script = JoinText("@echo off\r\nmd \"", merged_folder, "\"\r\n");
   if (names.empty()) script += JoinText("type nul >", target, "\r\n");
   // copy /y /b "1.txt"+"2.txt" "<target>" >nul, then copy /y /b "<target>"+"3.txt" ... appends.
@@ -75,7 +76,8 @@ std::string MergeScriptText(std::string_view folder, std::string_view merged_nam
       first_line = false;
     }
     if (line.empty()) {
-      line = first_line ? JoinText("copy /y /b ", item) : JoinText("copy /y /b ", target, "+", item);
+      line =
+          first_line ? JoinText("copy /y /b ", item) : JoinText("copy /y /b ", target, "+", item);
     } else {
       line += JoinText("+", item);
     }

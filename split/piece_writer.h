@@ -15,7 +15,7 @@
 namespace travik {
 
 inline constexpr char kMergeScriptName[] = "点我合并.bat";
-inline constexpr char kHeadPieceName[] = "头文本";      // head piece of a keyword split, by keyword
+inline constexpr char kHeadPieceName[] = "头文本";  // head piece of a keyword split, by keyword
 inline constexpr char kMergedFolderInScript[] = "合并后的文件";
 // Longest piece name (without ".txt") that a matched or custom text may give, in bytes.
 inline constexpr size_t kMaxPieceNameBytes = 100;

@@ -35,7 +35,9 @@ TEST(SafeFileStem, ReplacesWhatFileNamesCannotHold) {
   EXPECT_EQ(SafeFileStem("東錦|"), "東錦_");
   EXPECT_EQ(SafeFileStem("\x96|"), "東");  // 96 7C is one character
   // A lead byte without a GBK second byte, and one at the end, become "_" on their own.
-  EXPECT_EQ(SafeFileStem("\x81" "0ab\xD5"), "_0ab_");
+  EXPECT_EQ(SafeFileStem("\x81"
+                         "0ab\xD5"),
+            "_0ab_");
   EXPECT_EQ(SafeFileStem("\x80\xFF\xFF"), "___");
   // Trailing spaces and dots go; leading ones and inner ones stay.
   EXPECT_EQ(SafeFileStem(" a. b. . "), " a. b");
@@ -85,22 +87,25 @@ TEST(MergeScriptText, FourLinesWhenTheListFits) {
             "copy /y /b \"1.txt\" \"\\tmp\\a\\合并后的文件\\b.txt\" >nul\r\n"
             "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
   // No pieces: the merged file is still made, empty.
-  EXPECT_EQ(MergeScriptText("C:\\x", "m", {}),
-            "@echo off\r\nmd \"C:\\x\\合并后的文件\"\r\ntype nul >\"C:\\x\\合并后的文件\\m.txt\"\r\n"
-            "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
+  EXPECT_EQ(
+      MergeScriptText("C:\\x", "m", {}),
+      "@echo off\r\nmd \"C:\\x\\合并后的文件\"\r\ntype nul >\"C:\\x\\合并后的文件\\m.txt\"\r\n"
+      "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
 }
 
 TEST(MergeScriptText, DoublesPercentSignsAndKeepsTrailBytes) {
   std::string script = MergeScriptText("C:\\50%\\錦", "a%b", {"100%.txt", "東.txt"});
   EXPECT_NE(script.find("md \"C:\\50%%\\錦\\合并后的文件\"\r\n"), std::string::npos) << script;
-  EXPECT_NE(script.find("copy /y /b \"100%%.txt\"+\"東.txt\" \"C:\\50%%\\錦\\合并后的文件\\a%%b.txt\""),
-            std::string::npos)
+  EXPECT_NE(
+      script.find("copy /y /b \"100%%.txt\"+\"東.txt\" \"C:\\50%%\\錦\\合并后的文件\\a%%b.txt\""),
+      std::string::npos)
       << script;
 }
 
 TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
   std::vector<std::string> names;
-  for (int i = 0; i < 3000; ++i) names.push_back("第" + NumberToText(i) + "章 卷名稍长的一个标题.txt");
+  for (int i = 0; i < 3000; ++i)
+    names.push_back("第" + NumberToText(i) + "章 卷名稍长的一个标题.txt");
   const std::string folder = "C:\\很长的目录名\\" + std::string(150, 'd');
   std::string script = MergeScriptText(folder, "小说", names);
   std::vector<std::string> lines;
@@ -144,14 +149,14 @@ TEST(PieceWriter, GivesClashingNamesNumberedCopies) {
   writer.WritePiece("e", 5, "头文本");
   writer.WritePiece("f", 6, "Chapter");
   writer.WritePiece("g", 7, "CHAPTER");
-  writer.WritePiece("h", 8, "");       // an empty match: named by its number
-  writer.WritePiece("i", 9, "8");      // a match that reads like that number
+  writer.WritePiece("h", 8, "");   // an empty match: named by its number
+  writer.WritePiece("i", 9, "8");  // a match that reads like that number
   writer.WritePiece("j", 10, "a?b");
   writer.WritePiece("k", 11, "a_b");
-  const std::vector<std::string> expected = {
-      "头文本.txt", "第一章.txt", "第一章(2).txt", "第一章(2)(2).txt", "第一章(3).txt",
-      "头文本(2).txt", "Chapter.txt", "CHAPTER(2).txt", "8.txt", "8(2).txt", "a_b.txt",
-      "a_b(2).txt"};
+  const std::vector<std::string> expected = {"头文本.txt",       "第一章.txt",     "第一章(2).txt",
+                                             "第一章(2)(2).txt", "第一章(3).txt",  "头文本(2).txt",
+                                             "Chapter.txt",      "CHAPTER(2).txt", "8.txt",
+                                             "8(2).txt",         "a_b.txt",        "a_b(2).txt"};
   EXPECT_EQ(writer.names(), expected);
   ASSERT_EQ(out.files.size(), expected.size());
   const std::string sep = kPathSeparator;

@@ -52,7 +52,8 @@ TEST(SplitByCount, CutsEqualPiecesAndTheLastTakesTheRest) {
   // Shorter than the number of parts: empty pieces first, then the whole text.
   std::vector<std::string> names;
   EXPECT_EQ(CountPieces("abc", 5, &names), (std::vector<std::string>{"", "", "", "", "abc"}));
-  EXPECT_EQ(names, (std::vector<std::string>{"第1.txt", "第2.txt", "第3.txt", "第4.txt", "第5.txt"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"第1.txt", "第2.txt", "第3.txt", "第4.txt", "第5.txt"}));
   // Extra bytes use the text up early: the remaining pieces are empty.
   EXPECT_EQ(CountPieces("中中中", 4), (std::vector<std::string>{"中", "中", "中", ""}));
   EXPECT_EQ(CountPieces("", 2), (std::vector<std::string>{"", ""}));

@@ -40,8 +40,8 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
   }
   for (size_t i = 0; i < cuts.size() && cuts[i].start < text.size(); ++i) {
     const size_t end = i + 1 < cuts.size() ? cuts[i + 1].start : text.size();
-    writer.WritePiece(text.substr(cuts[i].start, end - cuts[i].start),
-                      static_cast<int64_t>(i) + 1, cuts[i].matched);
+    writer.WritePiece(text.substr(cuts[i].start, end - cuts[i].start), static_cast<int64_t>(i) + 1,
+                      cuts[i].matched);
     ++outcome.pieces;
   }
   return outcome;

@@ -38,9 +38,9 @@ TEST(SplitByKeyword, HeadPieceThenOnePiecePerMatch) {
   KeywordRun run = RunKeyword(kNovel, "第.{2}章");
   EXPECT_TRUE(run.outcome.pattern_ok);
   EXPECT_EQ(run.outcome.pieces, 4);
-  EXPECT_EQ(run.pieces, (std::vector<std::string>{"序言\r\n", "第一章 起\r\n正文一\r\n",
-                                                  "第二章 承\r\n正文二\r\n",
-                                                  "第三章 合\r\n正文三\r\n"}));
+  EXPECT_EQ(run.pieces,
+            (std::vector<std::string>{"序言\r\n", "第一章 起\r\n正文一\r\n",
+                                      "第二章 承\r\n正文二\r\n", "第三章 合\r\n正文三\r\n"}));
   EXPECT_EQ(run.names, (std::vector<std::string>{"0.txt", "1.txt", "2.txt", "3.txt"}));
   EXPECT_EQ(RunKeyword(kNovel, "第.{2}章", PieceNaming::kKeyword).names,
             (std::vector<std::string>{"头文本.txt", "第一章.txt", "第二章.txt", "第三章.txt"}));

@@ -92,8 +92,8 @@ TEST(SplitBySize, PiecesOfValidTextAreWholeCharacters) {
   // Lines of mixed text whose CR LF falls on every parity.
   std::string text;
   for (int i = 0; i < 400; ++i) {
-    text += std::string(static_cast<size_t>(i % 7), 'a') + Repeat("東中", static_cast<size_t>(i % 13)) +
-            "\r\n";
+    text += std::string(static_cast<size_t>(i % 7), 'a') +
+            Repeat("東中", static_cast<size_t>(i % 13)) + "\r\n";
   }
   std::vector<std::string> pieces = SizePieces(text, 1024, 1);
   std::string joined;

@@ -100,7 +100,8 @@ void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, Split
         return;
       }
       if (outcome.cut_short) {
-        failures.Add(row.path, "关键字搜索中途放弃，其后的文本没有再分割（仍在最后一个分割文件中）");
+        failures.Add(row.path,
+                     "关键字搜索中途放弃，其后的文本没有再分割（仍在最后一个分割文件中）");
       }
       break;
     }
@@ -111,9 +112,10 @@ void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, Split
     failures.Add(row.path, JoinText("无法写入合并文件 ", folder, kPathSeparator, kMergeScriptName));
   }
   if (!writer.failed_names().empty()) {
-    failures.Add(row.path, JoinText("有 ", NumberToText(static_cast<int>(writer.failed_names().size())),
-                                    " 个分割文件无法写入，如 ", folder, kPathSeparator,
-                                    writer.failed_names().front()));
+    failures.Add(row.path,
+                 JoinText("有 ", NumberToText(static_cast<int>(writer.failed_names().size())),
+                          " 个分割文件无法写入，如 ", folder, kPathSeparator,
+                          writer.failed_names().front()));
   }
 }
 
@@ -167,8 +169,9 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
     host.ShowCompletionNotice();
     host.SetStatusPane(0, "当前状态: 任务完成");
   } else {
-    host.SetStatusPane(0, JoinText("当前状态: 任务结束，", NumberToText(static_cast<int>(failures.items().size())),
-                                   " 个错误"));
+    host.SetStatusPane(
+        0, JoinText("当前状态: 任务结束，", NumberToText(static_cast<int>(failures.items().size())),
+                    " 个错误"));
   }
 }
 

@@ -35,32 +35,32 @@ enum class SplitMode {
 // The split page's controls as the job reads them when it starts. Texts are GBK, as typed: the
 // checks compare them with the empty text and with "0".
 struct SplitForm {
-  std::vector<FileEntry> rows;          // 超级列表框1: column 0 name (sub-folder, merged name), 1 path
-  bool save_in_program_folder = false;  // 选择框3 "保存到软件所在目录"
-  std::string chosen_folder;            // 编辑框10: the save folder
-  PieceNaming naming = PieceNaming::kNumber;
-  SplitMode mode = SplitMode::kBySize;
-  std::string size_text;                // 编辑框1: piece size in KB
-  std::string parts_text;               // 编辑框2: number of parts
-  std::string keyword_text;             // 编辑框3: the pattern (Perl syntax)
+  std::vector<FileEntry> rows;  // 超级列表框1: column 0 name (sub-folder, merged name), 1 path
+  bool save_in_program_folder = false;        // 选择框3 "保存到软件所在目录"
+  std::string chosen_folder;                  // 编辑框10: the save folder
+  PieceNaming naming = PieceNaming::kNumber;  // 单选框4/5/6; kUnchecked keeps the last job's
+  SplitMode mode = SplitMode::kBySize;        // 单选框1/2/3; kUnchecked splits nothing
+  std::string size_text;                      // 编辑框1: piece size in KB
+  std::string parts_text;                     // 编辑框2: number of parts
+  std::string keyword_text;                   // 编辑框3: the pattern (Perl syntax)
   std::string custom_text = "自定义内容";  // 编辑框6: text before the number in kCustom naming
-  bool write_merge_script = false;      // 选择框4 "生成合并文件"
-  std::string program_folder;           // ProgramDirectory() (the current folder for the CLI)
+  bool write_merge_script = false;         // 选择框4 "生成合并文件"
+  std::string program_folder;              // ProgramDirectory() (the current folder for the CLI)
 };
 
 // State the job hands to its mode routines. It outlives a job: the naming mode stays when a
 // later form has no naming radio checked; everything else is overwritten file by file.
 struct SplitContext {
-  std::string output_folder;    // the folder that receives one sub-folder per source file
+  std::string output_folder;  // the folder that receives one sub-folder per source file
   PieceNaming naming_mode = PieceNaming::kUnchecked;
-  std::string source_name;      // column 0 of the current row
-  std::string source_path;      // column 1 of the current row
-  std::string source_text;      // the current file's text as read (up to a 0x00 / 0x1A byte)
-  double piece_count = 0;       // size mode: pieces the file's size on disk asks for
-  int requested_parts = 0;      // count mode: 编辑框2 as a number
-  int64_t text_length = 0;      // keyword mode: bytes of the source text
-  std::string keyword;          // keyword mode: 编辑框3
-  std::string merged_file_name; // the merged file's name in the merge script (column 0 again)
+  std::string source_name;       // column 0 of the current row
+  std::string source_path;       // column 1 of the current row
+  std::string source_text;       // the current file's text as read (up to a 0x00 / 0x1A byte)
+  double piece_count = 0;        // size mode: pieces the file's size on disk asks for
+  int requested_parts = 0;       // count mode: 编辑框2 as a number
+  int64_t text_length = 0;       // keyword mode: bytes of the source text
+  std::string keyword;           // keyword mode: 编辑框3
+  std::string merged_file_name;  // the merged file's name in the merge script (column 0 again)
 };
 
 // The folder under the program's (or the current) folder that receives the pieces.

@@ -74,9 +74,11 @@ TEST(SplitJobChecks, StopInOrderBeforeAnyFileIsRead) {
   SplitForm program_folder = no_folder;
   program_folder.save_in_program_folder = true;
   cases.push_back({program_folder, "欲分割大小不能为空"});
-  const std::vector<std::pair<std::string, std::string>> sizes = {
-      {"0", "欲分割大小不能为0"}, {"-5", "欲分割大小必须大于0"}, {"0.5", "欲分割大小必须大于0"},
-      {"abc", "欲分割大小必须大于0"}, {"00", "欲分割大小必须大于0"}};
+  const std::vector<std::pair<std::string, std::string>> sizes = {{"0", "欲分割大小不能为0"},
+                                                                  {"-5", "欲分割大小必须大于0"},
+                                                                  {"0.5", "欲分割大小必须大于0"},
+                                                                  {"abc", "欲分割大小必须大于0"},
+                                                                  {"00", "欲分割大小必须大于0"}};
   for (const auto& [text, message] : sizes) {
     SplitForm form = scene.Form({source});
     form.size_text = text;
@@ -154,7 +156,8 @@ TEST(SplitJob, FractionalSizeStillWritesTheWholeText) {
   RecordingHost host;
   SplitJob(form, host);
   std::string joined;
-  for (int i = 1; i <= 4; ++i) joined += Bytes(scene.out + kSep + "a" + kSep + NumberToText(i) + ".txt");
+  for (int i = 1; i <= 4; ++i)
+    joined += Bytes(scene.out + kSep + "a" + kSep + NumberToText(i) + ".txt");
   EXPECT_EQ(joined, text);
   EXPECT_FALSE(Exists(scene.out + kSep + "a" + kSep + "5.txt"));
 }
@@ -182,7 +185,9 @@ TEST(SplitJob, NamingModeLastsUntilARadioIsChecked) {
 TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   Scene scene;
   const std::string missing = scene.dir.Join("无.txt");
-  const std::string cut = scene.Source("截.txt", std::string("abc\x1A" "def", 7));
+  const std::string cut = scene.Source("截.txt", std::string("abc\x1A"
+                                                             "def",
+                                                             7));
   const std::string blocked = scene.Source("阻.txt", "blocked");
   WriteFileBytes(scene.out + kSep + "阻", "a file where the piece folder should be");
   const std::string locked = scene.Source("锁.txt", std::string(3000, 'z'));
@@ -257,12 +262,12 @@ TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
 }
 
 TEST(SizeModePieceCount, CountsARemainderOfTwoBytesOrMore) {
-  EXPECT_EQ(SizeModePieceCount(2048, "1"), 2);      // an exact multiple
-  EXPECT_EQ(SizeModePieceCount(3072, "2"), 2);      // a whole remainder of 1 KB
-  EXPECT_EQ(SizeModePieceCount(2560, "2"), 2);      // 0.5 KB left over
-  EXPECT_EQ(SizeModePieceCount(1026, "1"), 2);      // 2 bytes left over
-  EXPECT_EQ(SizeModePieceCount(1025, "1"), 1);      // 1 byte left over: no piece for it
-  EXPECT_EQ(SizeModePieceCount(4096, "1.5"), 3);    // 4 / 1.5 = 2.67, remainder 1
+  EXPECT_EQ(SizeModePieceCount(2048, "1"), 2);            // an exact multiple
+  EXPECT_EQ(SizeModePieceCount(3072, "2"), 2);            // a whole remainder of 1 KB
+  EXPECT_EQ(SizeModePieceCount(2560, "2"), 2);            // 0.5 KB left over
+  EXPECT_EQ(SizeModePieceCount(1026, "1"), 2);            // 2 bytes left over
+  EXPECT_EQ(SizeModePieceCount(1025, "1"), 1);            // 1 byte left over: no piece for it
+  EXPECT_EQ(SizeModePieceCount(4096, "1.5"), 3);          // 4 / 1.5 = 2.67, remainder 1
   EXPECT_EQ(SizeModePieceCount(5 * 1024 + 512, "2"), 3);  // remainder 1.5 KB
   EXPECT_EQ(SizeModePieceCount(0, "1"), 0);
   EXPECT_EQ(SizeModePieceCount(100, "100"), 1);

@@ -14,7 +14,7 @@
 namespace travik::model {
 
 struct Piece {
-  std::string name;   // file name, with ".txt"
+  std::string name;  // file name, with ".txt"
   std::string bytes;
 };
 

@@ -66,9 +66,9 @@ TEST(SplitModel, SizeSplitMatchesTheModel) {
     SCOPED_TRACE("seed " + std::to_string(kSeed) + " round " + std::to_string(round));
     const std::string text = testing::RandomGbkText(rng, 5000, round % 5 == 0, Snippets());
     const int kb = static_cast<int>(rng() % 3) + 1;
-    const double count = rng() % 2 ? SizeModePieceCount(static_cast<int64_t>(text.size()),
-                                                        NumberToText(kb))
-                                   : static_cast<double>(rng() % 7);
+    const double count =
+        rng() % 2 ? SizeModePieceCount(static_cast<int64_t>(text.size()), NumberToText(kb))
+                  : static_cast<double>(rng() % 7);
     const model::Naming naming = RandomNaming(rng);
     SplitContext context;
     context.source_text = text;
@@ -99,8 +99,9 @@ TEST(SplitModel, CountSplitMatchesTheModel) {
 
 TEST(SplitModel, KeywordSplitMatchesTheModel) {
   static const char* const kKeywords[] = {
-      "第", "章", "第.{2}章", "^第", "(?=第)", "\\r\\n", "a|b", "x*", "$", "^", "[^\\r\\n]{3}",
-      "\\\\", "\\|", "\\.", " ", "CON", "a\\?b", "第(", "(?<=章)", ".", "\\n?", "Con\\.|a"};
+      "第",    "章",  "第.{2}章",     "^第",  "(?=第)", "\\r\\n",  "a|b", "x*",
+      "$",     "^",   "[^\\r\\n]{3}", "\\\\", "\\|",    "\\.",     " ",   "CON",
+      "a\\?b", "第(", "(?<=章)",      ".",    "\\n?",   "Con\\.|a"};
   constexpr int kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
   std::mt19937 rng(kSeed + 2);
   for (int round = 0; round < kRounds; ++round) {
@@ -147,8 +148,8 @@ TEST(SplitModel, SafeNamesMatchTheModel) {
     for (size_t i = 0; i < length; ++i) {
       // Bytes of every kind: controls, forbidden characters, spaces and dots, lead bytes.
       static const char kBytes[] = "\x01\x1F\\/:*?\"<>| .aZcon19\x7F";
-      text += rng() % 3 ? static_cast<char>(0x80 + rng() % 0x80)
-                        : kBytes[rng() % (sizeof(kBytes) - 1)];
+      text +=
+          rng() % 3 ? static_cast<char>(0x80 + rng() % 0x80) : kBytes[rng() % (sizeof(kBytes) - 1)];
     }
     if (rng() % 4 == 0) text = std::string(rng() % 2 ? "CoM" : "lpt") + "7" + text.substr(0, 3);
     const std::string suffix = kSuffixes[rng() % 4];
