@@ -304,5 +304,19 @@ TEST_F(LayoutTest, EveryInputControlIsATabStopAndNoFrameOrLabelIs) {
   }
 }
 
+TEST_F(LayoutTest, WindowTextsAreCodePage936WhateverTheSystemsCodePage) {
+  // Wide literals are UTF-16 whatever the narrow execution character set is.
+  wchar_t text[64] = {};
+  GetWindowTextW(Hwnd(按钮5), text, 64);
+  EXPECT_STREQ(text, L"开始分割");
+  GetWindowTextW(Hwnd(标签7), text, 64);
+  EXPECT_STREQ(text, L"合并后的文件名：");
+  SendMessageW(Hwnd(状态条1), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"当前状态: 无任务");
+  // A character with no GBK form reads back as "?", never as another character.
+  SetWindowTextW(Hwnd(编辑框7), L"a\x00E9\x0E01" L"b");
+  EXPECT_EQ(window().Text(编辑框7), "a\xA8\xA6?b") << GbkToUtf8Lossy(window().Text(编辑框7));
+}
+
 }  // namespace
 }  // namespace travik::ui::testing

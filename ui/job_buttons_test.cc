@@ -1,0 +1,226 @@
+// The three start buttons on real files: the form filled from the page, the checks' messages in
+// their order, the status texts, the completion notice and the failure box.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/files.h"
+#include "core/text.h"
+#include "tests/test_util.h"
+#include "ui/window_test_fixture.h"
+
+namespace travik::ui::testing {
+namespace {
+
+using travik::testing::NativePath;
+using travik::testing::ReadFileBytes;
+using travik::testing::ScopedTempDir;
+using travik::testing::WriteFileBytes;
+using Texts = std::vector<std::string>;
+
+class JobButtonsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    // What the window shows while the notice waits.
+    desktop_.on_pause = [this] {
+      desktop_.log.push_back(JoinText("notice: ", window().Text(透明标签1), " | ",
+                                      window().StatusPane(0)));
+      notice_visible_ = IsWindowVisible(Hwnd(透明标签1)) != FALSE;
+    };
+  }
+  std::string MakeFile(const std::string& name, const std::string& bytes) {
+    std::string path = dir_.Join(name);
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return path;
+  }
+  std::string Read(const std::string& path) {
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+    return bytes;
+  }
+  // Types `text` into a box as a person would: a click into it, then the keys.
+  void Enter(ControlId box, const std::wstring& text) {
+    MouseDown(box);
+    window().SetText(box, "");
+    Type(box, text);
+  }
+  Texts Messages() const {
+    Texts messages;
+    for (const std::string& line : desktop_.log) {
+      if (line.rfind("message: ", 0) == 0) messages.push_back(line.substr(9));
+    }
+    return messages;
+  }
+
+  ScopedTempDir dir_;
+  bool notice_visible_ = false;
+};
+
+// A GBK text of about `size` bytes: chapters of double-byte text with CR LF.
+std::string Novel(size_t size) {
+  std::string text;
+  for (int chapter = 1; text.size() < size; ++chapter) {
+    text += JoinText("第", NumberToText(chapter), "章 风起\r\n", "山高水长，云深不知处。\r\n");
+  }
+  return text;
+}
+
+TEST_F(JobButtonsTest, SplitChecksInOrderThenWritesThePieces) {
+  std::string novel = Novel(2600);
+  std::string source = MakeFile("长篇.txt", novel);
+  Click(按钮5);
+  desktop_.file_answers = {{source}};
+  Click(按钮1);
+  Click(按钮5);
+  desktop_.folder_answers = {dir_.path()};
+  Click(按钮6);
+  Click(按钮5);  // size empty
+  Enter(编辑框1, L"0");
+  Click(按钮5);  // "0" became empty on focus loss
+  MouseDown(编辑框2);
+  Click(按钮5);
+  MouseDown(编辑框3);
+  Click(按钮5);
+  EXPECT_EQ(Messages(), (Texts{"请先添加欲分割的文件！", "请选择保存的位置！",
+                               "欲分割大小不能为空", "欲分割大小不能为空", "欲分割份数不能为空",
+                               "请输入关键字"}));
+  EXPECT_EQ(desktop_.captions, Texts(6, "提示"));
+
+  desktop_.log.clear();
+  Enter(编辑框1, L"1");
+  Click(选择框4);
+  Click(按钮5);
+  // The notice showed while the status bar still told of the file in hand.
+  EXPECT_EQ(desktop_.log,
+            (Texts{"pause: 500", "notice: 任务完成！ | 当前状态: 正在处理第 1 个任务"}));
+  EXPECT_TRUE(notice_visible_);
+  EXPECT_EQ(window().Text(透明标签1), "");
+  EXPECT_FALSE(IsWindowVisible(Hwnd(透明标签1)));
+  EXPECT_EQ(window().StatusPane(0), "当前状态: 任务完成");
+
+  std::string folder = JoinText(dir_.path(), kPathSeparator, "长篇", kPathSeparator);
+  std::string joined;
+  for (const char* piece : {"1.txt", "2.txt", "3.txt"}) {
+    std::string bytes = Read(folder + piece);
+    EXPECT_LE(bytes.size(), 1025u);
+    joined += bytes;
+  }
+  EXPECT_EQ(joined, novel);
+  EXPECT_FALSE(std::filesystem::exists(NativePath(folder + "4.txt")));
+  EXPECT_TRUE(std::filesystem::exists(NativePath(folder + "点我合并.bat")));
+  // The list is the same after the job.
+  EXPECT_EQ(window().RowCount(超级列表框1), 1);
+}
+
+TEST_F(JobButtonsTest, MergeJoinsTheListIntoTheNamedFile) {
+  std::string a = MakeFile("a.txt", "x\r\n");
+  std::string b = MakeFile("b.txt", "y");
+  ClickTab(1);
+  Click(按钮2);
+  desktop_.file_answers = {{a, b}};
+  Click(按钮7);
+  window().SetText(编辑框5, "");
+  Click(按钮2);
+  EXPECT_EQ(Messages(), (Texts{"当前没有可执行的任务！", "请输入合并后的文件名！"}));
+
+  desktop_.log.clear();
+  desktop_.folder_answers = {dir_.path()};
+  Click(按钮3);
+  Enter(编辑框5, L"合集");
+  Click(按钮2);
+  EXPECT_EQ(Read(dir_.Join("合集.txt")), "x\r\ny");
+  EXPECT_EQ(desktop_.log, (Texts{"folder: 选择欲保存到的文件夹", "pause: 500",
+                                 "notice: 任务完成！ | 当前状态: 已完成"}));
+  EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成");
+  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", dir_.path()));
+  EXPECT_TRUE(std::filesystem::exists(NativePath(a)));
+
+  // Deleting the sources.
+  Click(选择框2);
+  Enter(编辑框5, L"合集2");
+  Click(按钮2);
+  EXPECT_EQ(Read(dir_.Join("合集2.txt")), "x\r\ny");
+  EXPECT_FALSE(std::filesystem::exists(NativePath(a)));
+  EXPECT_FALSE(std::filesystem::exists(NativePath(b)));
+}
+
+TEST_F(JobButtonsTest, MergeWithoutAFolderGoesToTheProgramsFolderAndTicksTheBox) {
+  std::string a = MakeFile("a.txt", "abc");
+  std::string name = "窗口测试合并";
+  std::string target = JoinText(ProgramDirectory(), kPathSeparator, "合并后的文件", kPathSeparator,
+                                name, ".txt");
+  ClickTab(1);
+  desktop_.file_answers = {{a}};
+  Click(按钮7);
+  Enter(编辑框5, L"窗口测试合并");
+  Click(按钮2);
+  EXPECT_EQ(Messages(), Texts{"未指定保存目录，合并后的文件将保存到软件所在目录！"});
+  EXPECT_TRUE(window().Checked(选择框6));
+  EXPECT_EQ(Read(target), "abc");
+  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", ProgramDirectory()));
+  std::filesystem::remove(NativePath(target));
+}
+
+TEST_F(JobButtonsTest, MergeReportsAFileThatFailedInOneBox) {
+  std::string a = MakeFile("a.txt", "abc");
+  std::string gone = dir_.Join("不见了.txt");
+  ClickTab(1);
+  desktop_.file_answers = {{a, gone}};
+  Click(按钮7);
+  desktop_.folder_answers = {dir_.path()};
+  Click(按钮3);
+  Enter(编辑框5, L"m");
+  Click(按钮2);
+  Texts messages = Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("以下 1 个文件未能完整处理：\r\n", 0), 0u) << messages[0];
+  EXPECT_NE(messages[0].find(JoinText(gone, "：")), std::string::npos) << messages[0];
+  EXPECT_EQ(desktop_.captions, Texts{"提示"});
+  // No completion notice after a failure.
+  for (const std::string& line : desktop_.log) EXPECT_NE(line, "pause: 500");
+}
+
+TEST_F(JobButtonsTest, InsertChecksThenInsertsAfterEveryKeyword) {
+  std::string original = "第一章abc\r\n第二章def";
+  std::string path = MakeFile("插入.txt", original);
+  ClickTab(2);
+  desktop_.file_answers = {{path}};
+  Click(按钮8);
+  Click(按钮4);
+  Enter(编辑框7, L"【插】");
+  Click(按钮4);
+  EXPECT_EQ(Messages(), (Texts{"请输入欲插入的文字！", "请输入欲插入的文字的位置！"}));
+  EXPECT_EQ(Read(path), original) << "a failed check changes nothing";
+
+  // In place: the original is not kept.
+  desktop_.log.clear();
+  Click(选择框5);
+  Enter(编辑框8, L"章");
+  Click(按钮4);
+  EXPECT_EQ(Read(path), "第一章【插】abc\r\n第二章【插】def");
+  EXPECT_EQ(desktop_.log, (Texts{"pause: 500", "notice: 任务完成！ | 当前状态: 已完成"}));
+  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", ProgramDirectory()));
+}
+
+TEST_F(JobButtonsTest, InsertKeepsACopyInTheChosenFolder) {
+  ScopedTempDir out;
+  std::string path = MakeFile("副本.txt", "0123456789");
+  ClickTab(2);
+  desktop_.file_answers = {{path}};
+  Click(按钮8);
+  desktop_.folder_answers = {out.path()};
+  Click(选择框7);  // unticked: the chosen folder receives the copies
+  Enter(编辑框7, L"-");
+  Enter(编辑框9, L"4");
+  Click(按钮4);
+  EXPECT_EQ(Read(path), "0123456789");
+  EXPECT_EQ(Read(out.Join("副本.txt")), "0123-4567-89");
+  EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成");
+  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", out.path()));
+}
+
+}  // namespace
+}  // namespace travik::ui::testing
