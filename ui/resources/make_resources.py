@@ -140,27 +140,28 @@ def icon_add_file(c):
 
 
 def icon_start_split(c):
-    # A sheet cut in two, the pieces drawn apart, the cut marked in the accent colour.
+    # The set's sheet, cut in two across the middle (the lower piece drawn a little apart), the
+    # cut marked by a dashed line in the accent colour, and the accent's "start" badge.
     small = c.scale <= 16
-    gap = 0.14 if small else 0.12
-    mid = 0.46
-    draw_page(c, 0.10, 0.05, 0.66, mid - gap / 2, lines=2 if c.scale >= 48 else 0,
-              cut_bottom=True)
-    draw_page(c, 0.22, mid + gap / 2, 0.78, 0.95, lines=2 if c.scale >= 48 else 0,
-              cut_top=True)
+    x0, y0, x1, y1 = 0.14, 0.05, 0.72, 0.90
+    mid = 7.5 / 16 if small else 0.44
+    gap = 2 / 16 if small else 0.1
+    shift = 0.0 if small else 0.05
+    lines = 2 if c.scale >= 32 else 0
+    draw_page(c, x0, y0, x1, mid - gap / 2, lines=lines, cut_bottom=True)
+    draw_page(c, x0 + shift, mid + gap / 2, x1 + shift, y1, lines=lines, fold=0, cut_top=True)
     top, bottom = ACCENTS["orange"]
-    width = stroke(c, 0.05, 1.0)
+    width = stroke(c, 0.045, 1.0)
     y = c.snap(mid) + (c.px / 2 if small else 0)
-    dash = 0.12
-    x = 0.04
-    while x < 0.92:
-        c.fill(line(x, y, min(x + dash * 0.55, 0.94), y, width),
+    dash = 3 / 16 if small else 0.1
+    x = 0.02
+    while x < 0.86:
+        c.fill(line(x, y, min(x + dash * 0.5, 0.9), y, width),
                linear_gradient(top, bottom, (0, 0), (1, 0)))
         x += dash
-    if not small:
-        cx, cy, r = 0.76, 0.74, 0.2
-        draw_badge(c, cx, cy, r, "orange")
-        play_glyph(c, cx, cy, r)
+    cx, cy, r = badge_geometry(c)
+    draw_badge(c, cx, cy, r, "orange")
+    play_glyph(c, cx, cy, r)
 
 
 def icon_merge(c):
