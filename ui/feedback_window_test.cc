@@ -46,10 +46,15 @@ RECT ChildRect(HWND window, int id) {
   return r;
 }
 
+// Feedback windows of this process (another program may show its own meanwhile).
 int CountFeedbackWindows() {
   int count = 0;
   HWND w = nullptr;
-  while ((w = FindWindowExW(nullptr, w, nullptr, L"意见反馈")) != nullptr) ++count;
+  while ((w = FindWindowExW(nullptr, w, nullptr, L"意见反馈")) != nullptr) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    count += process == GetCurrentProcessId();
+  }
   return count;
 }
 
