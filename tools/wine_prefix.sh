@@ -7,10 +7,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ ! -f "$WINEPREFIX/.travik-ready" ]; then
   mkdir -p "$WINEPREFIX"
   DISPLAY= "$TRAVIK_WINE" wineboot -i >/dev/null 2>&1 || true
-  "$TRAVIK_WINESERVER" -w
+  timeout 300 "$TRAVIK_WINESERVER" -w || true
   # No crash dialogs; mshta does nothing (the merge script's last line calls it).
   "$TRAVIK_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   "$TRAVIK_WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v mshta.exe /t REG_SZ /d '' /f >/dev/null 2>&1
-  "$TRAVIK_WINESERVER" -w
+  timeout 300 "$TRAVIK_WINESERVER" -w || true
   touch "$WINEPREFIX/.travik-ready"
 fi
