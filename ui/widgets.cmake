@@ -48,3 +48,10 @@ add_test(NAME travik_widgets_test_settings
                  explorer.exe)
 set_tests_properties(travik_widgets_test_settings PROPERTIES FIXTURES_SETUP travik_widgets_prefix)
 set_tests_properties(travik_widgets_test PROPERTIES FIXTURES_REQUIRED travik_widgets_prefix)
+
+# The checked-in resources are exactly what their script draws.
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(Python3_Interpreter_FOUND)
+  add_test(NAME travik_widgets_resources_drawn
+           COMMAND ${Python3_EXECUTABLE} ${_widgets_dir}/resources/make_resources.py --check)
+endif()

@@ -11,7 +11,9 @@
   completion.wav        the short chime that ends every job
 
 Standard library only; the output is the same bytes on every run.
-Usage: make_resources.py [--preview DIR]   (DIR receives enlarged PNG previews)
+Usage: make_resources.py [--preview DIR] [--check]
+  --preview DIR  also writes enlarged PNG previews into DIR
+  --check        writes nothing; fails when a file here differs from what the script draws
 """
 
 import math
@@ -358,13 +360,13 @@ def enlarge(rows, size, factor, background):
     return out
 
 
-def main(argv):
-    preview = argv[argv.index("--preview") + 1] if "--preview" in argv else None
+def render_all(preview=None):
+    """Every output file's bytes by name; enlarged PNGs go to `preview` when it is given."""
+    outputs = {}
     for name, draw, sizes in ICONS:
         images = [(size, render_icon(draw, size).rgba_bytes()) for size in sizes]
-        write(os.path.join(HERE, name), ico_bytes(images))
+        outputs[name] = ico_bytes(images)
         if preview:
-            os.makedirs(preview, exist_ok=True)
             for size, rows in images:
                 factor = max(1, 128 // size)
                 for bg_name, bg in (("light", (240, 240, 240)), ("dark", (60, 60, 60))):
@@ -372,12 +374,34 @@ def main(argv):
                           png_bytes(size * factor, size * factor,
                                     enlarge(rows, size, factor, bg), 3))
     banner = render_banner().rgba_bytes(background=(1.0, 1.0, 1.0))
-    write(os.path.join(HERE, "feedback_banner.jpg"), jpeg_bytes(280, 50, banner, quality=92))
+    outputs["feedback_banner.jpg"] = jpeg_bytes(280, 50, banner, quality=92)
     if preview:
         write(os.path.join(preview, "banner.png"), png_bytes(280, 50, banner, 3))
     samples, rate = render_chime()
-    write(os.path.join(HERE, "completion.wav"), wav_bytes(samples, rate))
+    outputs["completion.wav"] = wav_bytes(samples, rate)
+    return outputs
+
+
+def main(argv):
+    """Writes the resources; with --check only compares them with the files here (exit 1 when
+    any differs, so that a changed drawing cannot go unnoticed)."""
+    preview = argv[argv.index("--preview") + 1] if "--preview" in argv else None
+    if preview:
+        os.makedirs(preview, exist_ok=True)
+    outputs = render_all(preview)
+    if "--check" in argv:
+        stale = []
+        for name, data in outputs.items():
+            path = os.path.join(HERE, name)
+            if not os.path.exists(path) or open(path, "rb").read() != data:
+                stale.append(name)
+        for name in stale:
+            print("differs from its drawing: %s (run %s)" % (name, os.path.basename(__file__)))
+        return 1 if stale else 0
+    for name, data in outputs.items():
+        write(os.path.join(HERE, name), data)
+    return 0
 
 
 if __name__ == "__main__":
-    main(sys.argv[1:])
+    sys.exit(main(sys.argv[1:]))
