@@ -122,32 +122,14 @@ std::string InsertAtKeyword(const std::string& source, const std::string& insert
 }
 
 std::string RandomText(std::mt19937& rng, size_t max_length, bool loose_end) {
-  static const char* const kSnippets[] = {"\xA3\xAC",
-                                          "\xA1\xA3",
-                                          "\xA1\xC2 ",
-                                          "\xA1\xC2",
-                                          "\\",
-                                          "\xA8M",
-                                          "\xA9x",
-                                          "\xA9\x80",
-                                          "\r\n",
-                                          "\r\n",
-                                          "\x81\r",
-                                          "\x82\n",
-                                          "\x83"
-                                          "1",
-                                          "\x84|",
-                                          "\x85\\",
-                                          "\t",
-                                          "7",
-                                          ",",
-                                          "a",
-                                          "\xD6\xD0",
-                                          "\xCE\xC4",
-                                          "\xA1\xA1",
-                                          "\xB5\xDA",
-                                          "\xD5\xC2",
-                                          "\xB5\xDA\xD2\xBB\xD5\xC2"};  // 第 章 第一章
+  // clang-format off
+  static const char* const kSnippets[] = {
+      "\xA3\xAC", "\xA1\xA3", "\xA1\xC2 ", "\xA1\xC2", "\\",     "\xA8M",   "\xA9x",
+      "\xA9\x80", "\r\n",     "\r\n",      "\r",       "\x81\r",  "\x82\n", "\x83" "1",
+      "\x84|",   "\x85\\",   "\t",        "7",        ",",        "a",      "\xD6\xD0",
+      "\xCE\xC4", "\xA1\xA1", "\xA8\x94",  "\xB5\xDA", "\xD5\xC2",
+      "\xB5\xDA\xD2\xBB\xD5\xC2"};  // the last: 第一章
+  // clang-format on
   std::string extra;
   for (const char* snippet : kSnippets) {
     if (!extra.empty()) extra.push_back('\0');

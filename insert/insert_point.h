@@ -33,21 +33,30 @@ std::vector<int> CollectAnchors(std::string_view text, int pos, int line_start);
 // caller clamps it).
 int64_t ResolveInsertOffset(std::string_view text, int64_t pos);
 
+// The bytes of a text from offset `base` on; what lies before `base` is no longer needed.
+struct TextWindow {
+  std::string_view bytes;
+  size_t base = 0;
+  size_t end() const { return base + bytes.size(); }
+};
+
 // Walks a growing text once, keeping what ResolveInsertOffset needs: the last one-byte anchor,
 // the last double-byte anchor and the last CR LF, each counted only where it starts on a
 // character boundary. Asked about non-decreasing regions it costs amortised O(1) per byte.
 class AnchorScanner {
  public:
-  // Takes in every character of `text` that ends within its first `region` bytes. Between calls
-  // the text may grow and change, but never within the part already taken in.
-  void AdvanceTo(std::string_view text, size_t region);
+  // Takes in every character that ends within the first `region` bytes of the text. Between
+  // calls the text may grow and change, but never within the part already taken in, and the
+  // window must start at or before frontier().
+  void AdvanceTo(const TextWindow& text, size_t region);
   // Starts again from byte 0.
   void Reset() { *this = AnchorScanner(); }
 
   // The start of the first character not yet taken in (a character boundary).
   size_t frontier() const { return at_; }
-  // True when byte `offset` (>= frontier(), <= text size) begins a character or ends the text.
-  bool IsCharStart(std::string_view text, size_t offset) const;
+  // True when byte `offset` (>= frontier(), <= the window's end) begins a character or ends the
+  // text.
+  bool IsCharStart(const TextWindow& text, size_t offset) const;
   // The anchor the parity rule counts from (0 for none), given what has been taken in.
   int64_t NearestAnchor() const;
 
@@ -62,8 +71,9 @@ class AnchorScanner {
 };
 
 // The offset for candidate `pos` from the rule's nearest anchor, checked exactly as
-// ResolveInsertOffset does. `scanner` has taken in the first pos - 1 bytes (or the whole text).
-int64_t ResolveWithScanner(std::string_view text, int64_t pos, const AnchorScanner& scanner);
+// ResolveInsertOffset does. `scanner` has taken in the first pos - 1 bytes (or the whole text);
+// the window holds the text from the scanner's frontier to byte pos + 1 (or to its end).
+int64_t ResolveWithScanner(const TextWindow& text, int64_t pos, const AnchorScanner& scanner);
 
 }  // namespace travik
 

@@ -121,13 +121,37 @@ TEST(AnchorScanner, AnswersGrowingRegionsLikeAFreshScan) {
   const unsigned seed = 4502;
   std::mt19937 rng(seed);
   for (int round = 0; round < 2000; ++round) {
-    std::string text = model::RandomText(rng, 200, true);
+    // Long texts too, so that whole 64-byte blocks are read through masks.
+    std::string text = model::RandomText(rng, round % 4 == 0 ? 700 : 150, true);
+    const TextWindow window{text, 0};
     AnchorScanner scanner;
-    for (int64_t pos = 0; pos <= TextLength(text) + 1; pos += 1 + rng() % 5) {
+    for (int64_t pos = 0; pos <= TextLength(text) + 1; pos += 1 + rng() % (round % 3 ? 5 : 90)) {
       size_t region = static_cast<size_t>(std::clamp<int64_t>(pos - 1, 0, TextLength(text)));
-      scanner.AdvanceTo(text, region);
+      scanner.AdvanceTo(window, region);
       ASSERT_LE(scanner.frontier(), region);
-      ASSERT_EQ(ResolveWithScanner(text, pos, scanner), model::ResolveInsertOffset(text, pos))
+      ASSERT_EQ(ResolveWithScanner(window, pos, scanner), model::ResolveInsertOffset(text, pos))
+          << "seed " << seed << " round " << round << " pos " << pos << " text "
+          << model::Hex(text);
+    }
+  }
+}
+
+// Punctuation-dense text with every kind of anchor and line break near the block edges.
+TEST(AnchorScanner, BlocksSeeAnchorsAcrossTheirEdges) {
+  const std::string pieces[] = {
+      "\xA3\xAC", "\xA1\xC2 ", "\xA1\xC2", "\r\n",     "\r",       "\r\r\n", "\\",
+      "1",        "\xA1\xA1",  "\xA2\xB1", "\xA7\xA1", "\xA8M",    "\xA9x",  "\xA9\x80",
+      "\xA8\x94", "\x81\r",    "\x82\\",   "\xD6\xD0", "\xA4\xA1", "a",      "\xA9y"};
+  const unsigned seed = 4503;
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    while (text.size() < 400) text += pieces[rng() % std::size(pieces)];
+    const TextWindow window{text, 0};
+    for (int64_t pos = 60; pos <= TextLength(text); pos += 1 + rng() % 7) {
+      AnchorScanner scanner;  // one fresh scan: a single long run of blocks
+      scanner.AdvanceTo(window, static_cast<size_t>(pos - 1));
+      ASSERT_EQ(ResolveWithScanner(window, pos, scanner), model::ResolveInsertOffset(text, pos))
           << "seed " << seed << " round " << round << " pos " << pos << " text "
           << model::Hex(text);
     }

@@ -31,26 +31,40 @@ bool ResultFits(const InsertContext& context, int64_t insertions, FailureList& f
   return false;
 }
 
-// Writes the result: the copy named after the list's file name in keep mode, the source itself
-// otherwise. The source is only ever replaced by a complete new file, and only when it changes.
-void WriteResult(const InsertContext& context, const std::string& text, bool changed,
-                 FailureList& failures) {
-  if (!context.keep_original) {
-    if (changed && !ReplaceWholeFile(context.source_path, {text})) {
-      failures.Add(context.source_path, "无法写回文件，文件未作修改");
+// Hands the output straight on to the file being written.
+class FileSink : public OutputSink {
+ public:
+  explicit FileSink(ReplacementFile& file) : file_(file) {}
+  bool Write(std::string_view bytes) override { return file_.Append(bytes); }
+
+ private:
+  ReplacementFile& file_;
+};
+
+// Writes the result that `produce` (a function of an OutputSink) makes: the copy named after the
+// list's file name in keep mode, the source itself otherwise. Either file is only ever replaced
+// by a complete new one, and the source only when it changes.
+template <typename Produce>
+void WriteResult(const InsertContext& context, bool changed, FailureList& failures,
+                 Produce&& produce) {
+  std::string target = context.source_path;
+  if (context.keep_original) {
+    target = JoinText(context.output_folder, kPathSeparator, context.source_name, ".txt");
+    if (SameFile(target, context.source_path)) {
+      failures.Add(context.source_path, "副本的路径就是源文件本身，为保留原始文件未作修改");
+      return;
     }
+  } else if (!changed) {
+    return;  // nothing to insert: the file stays byte for byte as it is
+  }
+  ReplacementFile file(target);
+  FileSink sink(file);
+  if (!file.ok() || !produce(sink) || !file.Commit()) {
+    failures.Add(context.source_path, context.keep_original ? JoinText("无法写入副本 ", target)
+                                                            : "无法写回文件，文件未作修改");
     return;
   }
-  std::string copy = JoinText(context.output_folder, kPathSeparator, context.source_name, ".txt");
-  if (SameFile(copy, context.source_path)) {
-    failures.Add(context.source_path, "副本的路径就是源文件本身，为保留原始文件未作修改");
-    return;
-  }
-  if (!ReplaceWholeFile(copy, {text})) {
-    failures.Add(context.source_path, JoinText("无法写入副本 ", copy));
-    return;
-  }
-  if (context.source_cut_short) {
+  if (context.keep_original && context.source_cut_short) {
     failures.Add(context.source_path, "文件中含有 0x00 或 0x1A 字节，副本不含其后的内容");
   }
 }
@@ -62,7 +76,10 @@ void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failure
   Pattern pattern;
   if (!RegexCompile(&pattern, context.keyword)) {
     host.ShowMessage(kNoMatchMessage);
-    if (context.keep_original) WriteResult(context, context.source_text, false, failures);
+    if (context.keep_original) {
+      WriteResult(context, false, failures,
+                  [&](OutputSink& out) { return out.Write(context.source_text); });
+    }
     return;
   }
   RegexSearchResult matches = RegexSearchAll(pattern, context.source_text);
@@ -74,17 +91,19 @@ void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failure
     failures.Add(context.source_path, "关键字搜索未能完成（表达式过于复杂），副本只在已找到处插入");
   }
   if (!ResultFits(context, static_cast<int64_t>(matches.size()), failures)) return;
-  std::string text = InsertAfterMatches(context.source_text, context.insert_text, matches);
-  WriteResult(context, text, !matches.empty(), failures);
+  WriteResult(context, !matches.empty(), failures, [&](OutputSink& out) {
+    return InsertAfterMatches(context.source_text, context.insert_text, matches, out);
+  });
 }
 
 void InsertByLength(InsertContext& context, FailureList& failures) {
   EnsureOutputFolder(context);
   int64_t steps = std::max(context.step_count, 0);
   if (!ResultFits(context, steps, failures)) return;
-  std::string text =
-      InsertEveryInterval(context.source_text, context.insert_text, context.interval, steps);
-  WriteResult(context, text, steps > 0, failures);
+  WriteResult(context, steps > 0, failures, [&](OutputSink& out) {
+    return InsertEveryInterval(context.source_text, context.insert_text, context.interval, steps,
+                               out);
+  });
 }
 
 void InsertAtRandom(InsertContext& context, FailureList& failures) {
@@ -99,8 +118,9 @@ void InsertAtRandom(InsertContext& context, FailureList& failures) {
   SortIntegers(draws);
   EnsureOutputFolder(context);
   if (!ResultFits(context, static_cast<int64_t>(draws.size()), failures)) return;
-  std::string text = InsertAtDraws(context.source_text, context.insert_text, draws);
-  WriteResult(context, text, !draws.empty(), failures);
+  WriteResult(context, !draws.empty(), failures, [&](OutputSink& out) {
+    return InsertAtDraws(context.source_text, context.insert_text, draws, out);
+  });
 }
 
 }  // namespace travik

@@ -7,57 +7,72 @@
 namespace travik {
 
 InsertionBuilder::InsertionBuilder(std::string_view source, std::string_view insert,
-                                   int64_t expected_insertions)
-    : source_(source), insert_(insert) {
-  out_.reserve(source.size() +
-               static_cast<size_t>(std::max<int64_t>(expected_insertions, 0)) * insert.size());
+                                   OutputSink& sink, size_t piece)
+    : source_(source), insert_(insert), sink_(sink), piece_(std::max<size_t>(piece, 1)) {
+  window_.reserve(std::min(piece_, source.size()) + insert.size() + 4);
 }
 
 int64_t InsertionBuilder::size() const {
-  return static_cast<int64_t>(out_.size() + (source_.size() - consumed_));
+  return static_cast<int64_t>(handed_ + window_.size() + (source_.size() - consumed_));
 }
 
-void InsertionBuilder::Fill(size_t n) {
-  if (out_.size() >= n) return;
-  size_t take = std::min(n - out_.size(), source_.size() - consumed_);
-  out_.append(source_.data() + consumed_, take);
-  consumed_ += take;
+void InsertionBuilder::HandOn() {
+  size_t upto = scanner_.frontier();
+  if (upto <= handed_) return;
+  size_t n = upto - handed_;
+  if (!sink_.Write(std::string_view(window_).substr(0, n))) ok_ = false;
+  window_.erase(0, n);
+  handed_ = upto;
+}
+
+void InsertionBuilder::Fill(size_t end, size_t region) {
+  while (handed_ + window_.size() < end && consumed_ < source_.size()) {
+    size_t take = std::min({end - (handed_ + window_.size()), piece_, source_.size() - consumed_});
+    window_.append(source_.data() + consumed_, take);
+    consumed_ += take;
+    if (window_.size() >= piece_) {
+      // Everything before the region is final: take it in and hand it on.
+      scanner_.AdvanceTo({window_, handed_}, std::min(region, handed_ + window_.size()));
+      HandOn();
+    }
+  }
 }
 
 int64_t InsertionBuilder::InsertAtPoint(int64_t pos) {
   pos = std::max<int64_t>(pos, 0);
+  if (pos < last_pos_) ok_ = false;  // the bytes it would need may be handed on already
+  if (!ok_) return -1;
+  last_pos_ = pos;
   const int64_t length = size();
-  // The rule reads up to byte pos + 1 (the exact check of pos + 1).
-  Fill(static_cast<size_t>(std::min(pos + 1, length)));
   size_t region = static_cast<size_t>(std::clamp<int64_t>(pos - 1, 0, length));
-  // Every byte before the region is final: later insertions land at or after it.
-  if (region < scanner_.frontier()) scanner_.Reset();
-  scanner_.AdvanceTo(out_, region);
-  int64_t offset = ResolveWithScanner(out_, pos, scanner_);
-  offset = std::clamp<int64_t>(offset, 0, length);
-  InsertAtOffset(offset);
+  // The rule reads up to byte pos + 1 (the exact check of pos + 1).
+  Fill(static_cast<size_t>(std::min(pos + 1, length)), region);
+  const TextWindow text{window_, handed_};
+  scanner_.AdvanceTo(text, region);
+  int64_t offset = std::clamp<int64_t>(ResolveWithScanner(text, pos, scanner_), 0, length);
+  size_t at = static_cast<size_t>(offset) - handed_;  // offset >= region >= frontier >= handed_
+  if (at == window_.size()) {
+    window_.append(insert_);
+  } else {
+    window_.insert(at, insert_);
+  }
+  if (window_.size() >= piece_) HandOn();
   return offset;
 }
 
-void InsertionBuilder::InsertAtOffset(int64_t offset) {
-  size_t at = static_cast<size_t>(std::clamp<int64_t>(offset, 0, size()));
-  Fill(at);
-  if (at < scanner_.frontier()) scanner_.Reset();  // only reachable by going backwards
-  if (at == out_.size()) {
-    out_.append(insert_);
-  } else {
-    out_.insert(at, insert_);
-  }
+bool InsertionBuilder::Finish() {
+  if (!ok_) return false;
+  if (!window_.empty() && !sink_.Write(window_)) ok_ = false;
+  handed_ += window_.size();
+  window_.clear();
+  if (consumed_ < source_.size() && !sink_.Write(source_.substr(consumed_))) ok_ = false;
+  consumed_ = source_.size();
+  return ok_;
 }
 
-std::string InsertionBuilder::Finish() {
-  Fill(static_cast<size_t>(size()));
-  return std::move(out_);
-}
-
-std::string InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
-                                int64_t step_count) {
-  InsertionBuilder builder(source, insert, step_count);
+bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
+                         int64_t step_count, OutputSink& out, size_t piece) {
+  InsertionBuilder builder(source, insert, out, piece);
   const int64_t insert_length = static_cast<int64_t>(insert.size());
   int64_t position = 0;
   for (int64_t k = 1; k <= step_count; ++k) {
@@ -68,25 +83,30 @@ std::string InsertEveryInterval(std::string_view source, std::string_view insert
   return builder.Finish();
 }
 
-std::string InsertAtDraws(std::string_view source, std::string_view insert,
-                          const std::vector<int>& draws) {
-  InsertionBuilder builder(source, insert, static_cast<int64_t>(draws.size()));
+bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
+                   OutputSink& out, size_t piece) {
+  InsertionBuilder builder(source, insert, out, piece);
   const int64_t insert_length = static_cast<int64_t>(insert.size());
   int64_t previous = 0;
   for (size_t k = 0; k < draws.size(); ++k) {
     int64_t step_length = k == 0 ? 0 : insert_length;
     int64_t pos = draws[k] + step_length;
     if (pos - previous < step_length + 2) pos += step_length;
-    builder.InsertAtPoint(pos);
-    previous = pos;  // the candidate, not the offset the rule may have moved
+    builder.InsertAtPoint(pos);  // sorted draws give candidates that never decrease
+    previous = pos;              // the candidate, not the offset the rule may have moved
   }
   return builder.Finish();
 }
 
-std::string InsertAfterMatches(std::string_view source, std::string_view insert,
-                               const RegexSearchResult& matches) {
-  std::string out;
-  out.reserve(source.size() + matches.size() * insert.size());
+bool InsertAfterMatches(std::string_view source, std::string_view insert,
+                        const RegexSearchResult& matches, OutputSink& out, size_t piece) {
+  std::string buffer;
+  buffer.reserve(std::min(piece, source.size()) + insert.size());
+  bool ok = true;
+  auto hand_on = [&]() {
+    if (!buffer.empty() && !out.Write(buffer)) ok = false;
+    buffer.clear();
+  };
   BoundaryCursor boundaries(source);
   size_t copied = 0;
   for (const MatchRecord& match : matches.matches) {
@@ -95,12 +115,19 @@ std::string InsertAfterMatches(std::string_view source, std::string_view insert,
     size_t end = std::min(static_cast<size_t>(start + match.groups[0].length), source.size());
     if (end < source.size() && !boundaries.IsCharStart(end)) ++end;  // after the whole character
     end = std::max(end, copied);
-    out.append(source.data() + copied, end - copied);
-    out.append(insert);
+    if (end - copied >= piece) {
+      hand_on();
+      if (!out.Write(source.substr(copied, end - copied))) ok = false;
+    } else {
+      buffer.append(source.data() + copied, end - copied);
+    }
+    buffer.append(insert);
     copied = end;
+    if (buffer.size() >= piece) hand_on();
   }
-  out.append(source.data() + copied, source.size() - copied);
-  return out;
+  hand_on();
+  if (copied < source.size() && !out.Write(source.substr(copied))) ok = false;
+  return ok;
 }
 
 }  // namespace travik

@@ -1,8 +1,9 @@
 // Builds the text that results from a series of insertions in one forward pass.
 //
 // Each insertion is placed against the text as it stands after the earlier ones, as if the
-// working file were re-read before every step; the builder keeps that text as an output prefix
-// (already final) followed by the untouched rest of the source.
+// working file were re-read before every step. The builder holds that text as finished output
+// (handed to a sink piece by piece), a short window of recent output, and the untouched rest of
+// the source.
 #ifndef TRAVIK_INSERT_INSERTION_BUILDER_H_
 #define TRAVIK_INSERT_INSERTION_BUILDER_H_
 
@@ -16,48 +17,78 @@
 
 namespace travik {
 
+// Receives the output in order, piece by piece.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  // False when the bytes could not be written.
+  virtual bool Write(std::string_view bytes) = 0;
+};
+
+// Output gathered into a string.
+class StringSink : public OutputSink {
+ public:
+  bool Write(std::string_view bytes) override {
+    text.append(bytes);
+    return true;
+  }
+  std::string text;
+};
+
+// How much output the builders gather before handing it on.
+inline constexpr size_t kOutputPiece = size_t{1} << 20;
+
 class InsertionBuilder {
  public:
-  // `source` and `insert` must outlive the builder. `expected_insertions` sizes the output.
-  InsertionBuilder(std::string_view source, std::string_view insert, int64_t expected_insertions);
+  // `source` and `insert` must outlive the builder. Output is handed to `sink` in pieces of about
+  // `piece` bytes.
+  InsertionBuilder(std::string_view source, std::string_view insert, OutputSink& sink,
+                   size_t piece = kOutputPiece);
 
   // Length of the current text (the source with the insertions so far).
   int64_t size() const;
-  // Inserts at candidate `pos` (>= 0): the offset is ResolveInsertOffset of the current text,
-  // clamped to its end. Returns the offset used. Linear overall when the candidates do not
-  // decrease; a smaller candidate is still answered correctly, by scanning again from the start.
+  // Inserts at candidate `pos`: the offset is ResolveInsertOffset of the current text, clamped to
+  // its end. Candidates must not decrease (a smaller one fails the builder). Returns the offset
+  // used, or -1 once the builder has failed.
   int64_t InsertAtPoint(int64_t pos);
-  // Inserts at `offset` of the current text as it is (clamped to its end); no rule applies.
-  void InsertAtOffset(int64_t offset);
-  // The final text. The builder is spent afterwards.
-  std::string Finish();
+  // Hands on the rest of the text. False when the sink or the builder failed.
+  bool Finish();
 
  private:
-  // Moves source bytes into the output until it holds `n` bytes (or the whole current text).
-  void Fill(size_t n);
+  // Moves source bytes into the window until the text up to `end` is there (or all of it),
+  // taking in and handing on finished bytes on the way so that the window stays short.
+  void Fill(size_t end, size_t region);
+  // Hands on the window's bytes before the scanner's frontier.
+  void HandOn();
 
   std::string_view source_;
   std::string_view insert_;
-  std::string out_;
-  size_t consumed_ = 0;  // bytes of source_ already moved into out_
+  OutputSink& sink_;
+  size_t piece_;
+  std::string window_;   // the current text from byte handed_ on
+  size_t handed_ = 0;    // bytes already handed to the sink
+  size_t consumed_ = 0;  // bytes of source_ already moved into the window
+  int64_t last_pos_ = 0;
+  bool ok_ = true;
   AnchorScanner scanner_;
 };
 
-// The source with `insert` after every `interval` bytes, `step_count` times: step k's candidate
-// is k * interval + (k - 1) * length of `insert` in the growing text.
-std::string InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
-                                int64_t step_count);
+// Writes the source with `insert` after every `interval` bytes, `step_count` times: step k's
+// candidate is k * interval + (k - 1) * length of `insert` in the growing text.
+bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
+                         int64_t step_count, OutputSink& out, size_t piece = kOutputPiece);
 
-// The source with `insert` at each of the sorted `draws`: the first at its draw, each later one
-// at its draw plus one insert length, plus another when that lies less than one insert length
+// Writes the source with `insert` at each of the sorted `draws`: the first at its draw, each later
+// one at its draw plus one insert length, plus another when that lies less than one insert length
 // and two bytes after the previous candidate.
-std::string InsertAtDraws(std::string_view source, std::string_view insert,
-                          const std::vector<int>& draws);
+bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
+                   OutputSink& out, size_t piece = kOutputPiece);
 
-// The source with `insert` after the end of every match; a match that ends on the first byte of
-// a double-byte character gets it after that character.
-std::string InsertAfterMatches(std::string_view source, std::string_view insert,
-                               const RegexSearchResult& matches);
+// Writes the source with `insert` after the end of every match; a match that ends on the first
+// byte of a double-byte character gets it after that character.
+bool InsertAfterMatches(std::string_view source, std::string_view insert,
+                        const RegexSearchResult& matches, OutputSink& out,
+                        size_t piece = kOutputPiece);
 
 }  // namespace travik
 

@@ -13,41 +13,58 @@
 namespace travik {
 namespace {
 
+// The routines into a string, handing on output in pieces of `piece` bytes.
+std::string Every(const std::string& source, const std::string& insert, int interval, int steps,
+                  size_t piece = 5) {
+  StringSink sink;
+  EXPECT_TRUE(InsertEveryInterval(source, insert, interval, steps, sink, piece));
+  return sink.text;
+}
+
+std::string AtDraws(const std::string& source, const std::string& insert,
+                    const std::vector<int>& draws, size_t piece = 5) {
+  StringSink sink;
+  EXPECT_TRUE(InsertAtDraws(source, insert, draws, sink, piece));
+  return sink.text;
+}
+
 std::string KeywordInsert(const std::string& source, const std::string& insert,
-                          const std::string& pattern) {
+                          const std::string& pattern, size_t piece = 5) {
   Pattern compiled;
   if (!RegexCompile(&compiled, pattern)) return source;
-  return InsertAfterMatches(source, insert, RegexSearchAll(compiled, source));
+  StringSink sink;
+  EXPECT_TRUE(InsertAfterMatches(source, insert, RegexSearchAll(compiled, source), sink, piece));
+  return sink.text;
 }
 
 TEST(InsertEveryInterval, CountsFromTheUnmovedPoint) {
-  EXPECT_EQ(InsertEveryInterval("abcdefghij", "#", 3, 3), "abc#def#ghi#j");
+  EXPECT_EQ(Every("abcdefghij", "#", 3, 3), "abc#def#ghi#j");
   // Double-byte characters only: byte 3 is the first byte of 文, so the first text goes after
   // two characters; the next point is 3 + 3 + 1 = 7, counted from 3, not from 4.
-  EXPECT_EQ(InsertEveryInterval("中文中文中文", "#", 3, 4), "中文#中#文中#文#");
+  EXPECT_EQ(Every("中文中文中文", "#", 3, 4), "中文#中#文中#文#");
   // "x" is no anchor: at 7 the rule's parity is off by the letter and would split 文.
-  EXPECT_EQ(InsertEveryInterval("中文中文", "x", 3, 2), "中文x中x文");
-  EXPECT_EQ(InsertEveryInterval("中文ab", "#", 6, 1), "中文ab#");
-  EXPECT_EQ(InsertEveryInterval("abc", "#", 3, 0), "abc");
+  EXPECT_EQ(Every("中文中文", "x", 3, 2), "中文x中x文");
+  EXPECT_EQ(Every("中文ab", "#", 6, 1), "中文ab#");
+  EXPECT_EQ(Every("abc", "#", 3, 0), "abc");
   // Points beyond the text (a listed length larger than the text) go to its end: no gaps.
-  EXPECT_EQ(InsertEveryInterval("abcde", "#", 3, 3), "abc#de##");
-  EXPECT_EQ(InsertEveryInterval("中文", "##", 3, 1), "中文##");
+  EXPECT_EQ(Every("abcde", "#", 3, 3), "abc#de##");
+  EXPECT_EQ(Every("中文", "##", 3, 1), "中文##");
 }
 
 TEST(InsertAtDraws, MovesCloseCandidatesOn) {
   const std::string letters = "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz";
   // 5 and 5: the second candidate is 5 + 2 = 7, less than 2 + 2 after 5, so it becomes 9.
-  EXPECT_EQ(InsertAtDraws("abcdefghijkl", "XY", {5, 5}), "abcdeXYfgXYhijkl");
+  EXPECT_EQ(AtDraws("abcdefghijkl", "XY", {5, 5}), "abcdeXYfgXYhijkl");
   // 5 and 40: 42 stays.
   std::string expected = letters;
   expected.insert(40, "XY");
   expected.insert(5, "XY");
-  EXPECT_EQ(InsertAtDraws(letters, "XY", {5, 40}), expected);
-  EXPECT_EQ(InsertAtDraws("abc", "XY", {}), "abc");
+  EXPECT_EQ(AtDraws(letters, "XY", {5, 40}), expected);
+  EXPECT_EQ(AtDraws("abc", "XY", {}), "abc");
   // Equal draws near the end of the text: the candidate lies past it and is clamped.
-  EXPECT_EQ(InsertAtDraws("abcd", "XY", {4, 4}), "abcdXYXY");
+  EXPECT_EQ(AtDraws("abcd", "XY", {4, 4}), "abcdXYXY");
   // A draw on the first byte of a character goes after the character.
-  EXPECT_EQ(InsertAtDraws("中文", "XY", {1}), "中XY文");
+  EXPECT_EQ(AtDraws("中文", "XY", {1}), "中XY文");
 }
 
 TEST(InsertAfterMatches, TextGoesAfterEveryMatch) {
@@ -86,7 +103,8 @@ TEST(InsertEveryInterval, AgreesWithTheLiteralModel) {
     Draw d = RandomDraw(rng);
     int interval = 1 + static_cast<int>(rng() % 30);
     int steps = StepCountFor(d.listed, interval);
-    ASSERT_EQ(model::Hex(InsertEveryInterval(d.source, d.insert, interval, steps)),
+    size_t piece = 1 + rng() % (round % 2 ? 8 : 300);
+    ASSERT_EQ(model::Hex(Every(d.source, d.insert, interval, steps, piece)),
               model::Hex(model::InsertByLength(d.source, d.insert, interval, steps)))
         << "seed " << seed << " round " << round << " interval " << interval << " steps " << steps
         << "\nsource " << model::Hex(d.source) << "\ninsert " << model::Hex(d.insert);
@@ -110,7 +128,8 @@ TEST(InsertAtDraws, AgreesWithTheLiteralModel) {
     SortIntegers(draws);
     std::string drawn;
     for (int v : draws) drawn += std::to_string(v) + " ";
-    ASSERT_EQ(model::Hex(InsertAtDraws(d.source, d.insert, draws)),
+    size_t piece = 1 + rng() % (round % 2 ? 8 : 300);
+    ASSERT_EQ(model::Hex(AtDraws(d.source, d.insert, draws, piece)),
               model::Hex(model::InsertAtRandom(d.source, d.insert, draws)))
         << "seed " << seed << " round " << round << " draws " << drawn << "\nsource "
         << model::Hex(d.source) << "\ninsert " << model::Hex(d.insert);
@@ -126,32 +145,53 @@ TEST(InsertAfterMatches, AgreesWithTheLiteralModel) {
   for (int round = 0; round < 3000; ++round) {
     Draw d = RandomDraw(rng);
     std::string pattern = patterns[rng() % std::size(patterns)];
-    ASSERT_EQ(model::Hex(KeywordInsert(d.source, d.insert, pattern)),
+    size_t piece = 1 + rng() % (round % 2 ? 8 : 300);
+    ASSERT_EQ(model::Hex(KeywordInsert(d.source, d.insert, pattern, piece)),
               model::Hex(model::InsertAtKeyword(d.source, d.insert, pattern)))
         << "seed " << seed << " round " << round << " pattern " << model::Hex(pattern)
         << "\nsource " << model::Hex(d.source) << "\ninsert " << model::Hex(d.insert);
   }
 }
 
-// Candidates that go backwards are not made by the routines; the builder still answers them.
-TEST(InsertionBuilder, AnyCandidateOrderAgreesWithTheModel) {
+// Candidates in any non-decreasing order, repeats and points past the end included; a candidate
+// that goes backwards fails the builder (its bytes may be handed on already).
+TEST(InsertionBuilder, NonDecreasingCandidatesAgreeWithTheModel) {
   const unsigned seed = 5104;
   std::mt19937 rng(seed);
   for (int round = 0; round < 2000; ++round) {
     Draw d = RandomDraw(rng);
-    InsertionBuilder builder(d.source, d.insert, 4);
+    StringSink sink;
+    InsertionBuilder builder(d.source, d.insert, sink, 1 + rng() % 16);
     model::WorkingFile file(d.source);
-    for (int k = 0; k < 6; ++k) {
-      int pos = static_cast<int>(rng() % (builder.size() + 3));
+    int pos = 0;
+    for (int k = 0; k < 8; ++k) {
+      pos += static_cast<int>(rng() % (k % 3 == 0 ? 2 : 25));
       int expected = model::ResolveInsertOffset(file.ReadText(), pos);
       expected = std::min(expected, TextLength(file.bytes()));
       ASSERT_EQ(builder.InsertAtPoint(pos), expected)
           << "seed " << seed << " round " << round << " step " << k;
       file.InsertAt(expected, d.insert);
     }
-    ASSERT_EQ(model::Hex(builder.Finish()), model::Hex(file.bytes()))
+    ASSERT_TRUE(builder.Finish());
+    ASSERT_EQ(model::Hex(sink.text), model::Hex(file.bytes()))
         << "seed " << seed << " round " << round;
   }
+  StringSink sink;
+  InsertionBuilder builder("abcdef", "#", sink);
+  EXPECT_EQ(builder.InsertAtPoint(4), 4);
+  EXPECT_EQ(builder.InsertAtPoint(2), -1);
+  EXPECT_FALSE(builder.Finish());
+}
+
+// A sink that fails makes the whole result fail.
+TEST(InsertionBuilder, ReportsAFailingSink) {
+  class FailingSink : public OutputSink {
+   public:
+    bool Write(std::string_view) override { return false; }
+  } sink;
+  EXPECT_FALSE(InsertEveryInterval("abcdef", "#", 2, 3, sink));
+  EXPECT_FALSE(InsertAtDraws("abcdef", "#", {1, 2}, sink));
+  EXPECT_FALSE(InsertAfterMatches("abcdef", "#", RegexSearchResult(), sink));
 }
 
 // Every inserted byte lands on a character boundary of valid text, and removing the inserted
@@ -165,12 +205,12 @@ TEST(InsertionBuilder, NoInsertionSplitsACharacter) {
     std::string out;
     if (round % 2 == 0) {
       int interval = 1 + static_cast<int>(rng() % 12);
-      out = InsertEveryInterval(source, "\x01", interval, StepCountFor(listed, interval));
+      out = Every(source, "\x01", interval, StepCountFor(listed, interval), 64);
     } else {
       std::vector<int> draws;
       for (int k = 0; k < 12 && listed > 0; ++k) draws.push_back(1 + rng() % listed);
       SortIntegers(draws);
-      out = InsertAtDraws(source, "\x01", draws);
+      out = AtDraws(source, "\x01", draws, 64);
     }
     BoundaryCursor boundaries(out);
     std::string without;
@@ -219,7 +259,8 @@ TEST(InsertEveryInterval, MatchesTheStepsThroughRealFiles) {
     if (loose(d.source) || loose(d.insert)) continue;
     int interval = 1 + static_cast<int>(rng() % 25);
     int steps = StepCountFor(d.listed, interval);
-    ASSERT_EQ(model::Hex(InsertEveryInterval(d.source, d.insert, interval, steps)),
+    size_t piece = 1 + rng() % (round % 2 ? 8 : 300);
+    ASSERT_EQ(model::Hex(Every(d.source, d.insert, interval, steps, piece)),
               model::Hex(FileLayerByLength(dir.Join("linshishuju.txt"), d.source, d.insert,
                                            interval, steps)))
         << "seed " << seed << " round " << round;
