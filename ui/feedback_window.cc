@@ -75,10 +75,10 @@ bool DecodeBanner(std::vector<BYTE>& pixels, UINT& width, UINT& height) {
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, reinterpret_cast<void**>(factory.out()))) ||
       FAILED(factory->CreateStream(stream.out())) ||
-      FAILED(stream->InitializeFromMemory(
-          reinterpret_cast<BYTE*>(const_cast<char*>(jpeg.data())), jpeg.size())) ||
-      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,
-                                              WICDecodeMetadataCacheOnDemand, decoder.out())) ||
+      FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(jpeg.data())),
+                                          jpeg.size())) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              decoder.out())) ||
       FAILED(decoder->GetFrame(0, frame.out())) || FAILED(frame->GetSize(&width, &height)) ||
       width == 0 || height == 0 || FAILED(factory->CreateFormatConverter(converter.out())) ||
       FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
@@ -87,8 +87,8 @@ bool DecodeBanner(std::vector<BYTE>& pixels, UINT& width, UINT& height) {
     return false;
   }
   pixels.assign(static_cast<size_t>(width) * height * 4, 0);
-  return SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()),
-                                         pixels.data()));
+  return SUCCEEDED(
+      converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data()));
 }
 
 // BGRX pixels as floats, row by row.
@@ -130,11 +130,10 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   state->owner = create.hwndParent;
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
   HINSTANCE instance = create.hInstance;
-  HWND label = CreateWindowExW(0, L"STATIC", kFeedbackText, WS_CHILD | WS_VISIBLE | SS_LEFT,
-                               kLabelRect.left, kLabelRect.top, kLabelRect.right - kLabelRect.left,
-                               kLabelRect.bottom - kLabelRect.top, window,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFeedbackLabelId)),
-                               instance, nullptr);
+  HWND label = CreateWindowExW(
+      0, L"STATIC", kFeedbackText, WS_CHILD | WS_VISIBLE | SS_LEFT, kLabelRect.left, kLabelRect.top,
+      kLabelRect.right - kLabelRect.left, kLabelRect.bottom - kLabelRect.top, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFeedbackLabelId)), instance, nullptr);
   SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(ButtonFont()), FALSE);
   const int picture_width = kPictureRect.right - kPictureRect.left;
   const int picture_height = kPictureRect.bottom - kPictureRect.top;
@@ -227,8 +226,8 @@ HBITMAP LoadFeedbackBanner(int width, int height) {
   if (!DecodeBanner(decoded, src_w, src_h)) return nullptr;
 
   // Scale to cover the target, keeping the picture's proportions; cut the overhang evenly.
-  const double scale = std::max(static_cast<double>(width) / src_w,
-                                static_cast<double>(height) / src_h);
+  const double scale =
+      std::max(static_cast<double>(width) / src_w, static_cast<double>(height) / src_h);
   const int cover_w = std::max(width, static_cast<int>(std::lround(src_w * scale)));
   const int cover_h = std::max(height, static_cast<int>(std::lround(src_h * scale)));
   Image source{static_cast<int>(src_w), static_cast<int>(src_h),

@@ -208,8 +208,8 @@ LRESULT CALLBACK IconButtonParentProc(HWND parent, UINT message, WPARAM wparam, 
 
 void MakeIconButton(HWND button) {
   if (!GetPropW(button, kButtonIconProcProp)) {
-    LONG_PTR previous = SetWindowLongPtrW(button, GWLP_WNDPROC,
-                                          reinterpret_cast<LONG_PTR>(&IconButtonProc));
+    LONG_PTR previous =
+        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IconButtonProc));
     SetPropW(button, kButtonIconProcProp, reinterpret_cast<HANDLE>(previous));
     LONG style = GetWindowLongW(button, GWL_STYLE);
     if ((style | BS_OWNERDRAW) != style) SetWindowLongW(button, GWL_STYLE, style | BS_OWNERDRAW);
@@ -219,8 +219,8 @@ void MakeIconButton(HWND button) {
   }
   HWND parent = GetParent(button);
   if (parent && !GetPropW(parent, kButtonIconParentProcProp)) {
-    LONG_PTR previous = SetWindowLongPtrW(parent, GWLP_WNDPROC,
-                                          reinterpret_cast<LONG_PTR>(&IconButtonParentProc));
+    LONG_PTR previous =
+        SetWindowLongPtrW(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IconButtonParentProc));
     SetPropW(parent, kButtonIconParentProcProp, reinterpret_cast<HANDLE>(previous));
   }
 }
@@ -286,8 +286,8 @@ void PaintIconButton(HWND button, HDC dc) {
     x = Centre(width, text_width + icon_size.cx + kIconCaptionGap);
     const int icon_y = Centre(height, icon_size.cy);
     if (state == kDrawDisabled) {
-      DrawStateW(mem, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, icon_y,
-                 icon_size.cx, icon_size.cy, DST_ICON | DSS_DISABLED);
+      DrawStateW(mem, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, icon_y, icon_size.cx,
+                 icon_size.cy, DST_ICON | DSS_DISABLED);
     } else {
       const int offset = state == kDrawPressed ? 1 : 0;
       DrawIconEx(mem, x + offset, icon_y + offset, icon, icon_size.cx, icon_size.cy, 0, nullptr,
@@ -297,8 +297,8 @@ void PaintIconButton(HWND button, HDC dc) {
   }
 
   if (!caption.empty()) {
-    const int colour = GetIntProp(button, state == kDrawDisabled ? kButtonIconTextColor2Prop
-                                                                 : kButtonIconTextColor1Prop);
+    const int colour = GetIntProp(
+        button, state == kDrawDisabled ? kButtonIconTextColor2Prop : kButtonIconTextColor1Prop);
     int text_y = Centre(height, text_height);
     const auto text = reinterpret_cast<LPARAM>(caption.c_str());
     const auto length = static_cast<WPARAM>(caption.size());

@@ -1,8 +1,7 @@
 #include <windows.h>
 // After windows.h, which it needs.
-#include <uxtheme.h>
-
 #include <gtest/gtest.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <random>
@@ -194,8 +193,9 @@ TEST_F(PaintIconButtonTest, DrawsTheEightyByThirtyExampleAtItsPositions) {
 TEST_F(PaintIconButtonTest, MatchesTheLayoutModelOnRandomButtons) {
   const unsigned seed = 20240607;
   std::mt19937 rng(seed);
-  const wchar_t* captions[] = {L"", L"浏览", L"添加文件", L"开始分割", L"合并文件", L"x",
-                               L"Browse", L"A much longer caption than the button"};
+  const wchar_t* captions[] = {
+      L"",         L"浏览", L"添加文件", L"开始分割",
+      L"合并文件", L"x",    L"Browse",   L"A much longer caption than the button"};
   const int icon_sizes[] = {8, 16, 24, 32, 48};
   int exact_comparisons = 0;
   for (int round = 0; round < 150; ++round) {
@@ -216,8 +216,7 @@ TEST_F(PaintIconButtonTest, MatchesTheLayoutModelOnRandomButtons) {
               Describe(Box(model.icon.x, model.icon.y, iw, iw, w, h)));
     if (!caption.empty()) {
       const RECT ink = FindPixels(canvas, IsRed);
-      const RECT expected =
-          ReferenceInk(button, caption, model.caption.x, model.caption.y, w, h);
+      const RECT expected = ReferenceInk(button, caption, model.caption.x, model.caption.y, w, h);
       // The caption is drawn within its measured box; where the box lies off the frame (whose
       // colours change the smoothing of the glyphs' edges), exactly as the reference.
       EXPECT_TRUE(IsEmpty(ink) ||

@@ -17,9 +17,9 @@ HICON LoadIconResource(int id, int size) {
 HMODULE WidgetResourceModule() {
   static HMODULE module = [] {
     HMODULE m = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&WidgetResourceModule), &m);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&WidgetResourceModule), &m);
     return m;
   }();
   return module;

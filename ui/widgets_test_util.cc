@@ -71,16 +71,16 @@ HWND CreateHostWindow(int width, int height) {
 
 HostCounts& CountsOf(HWND host) { return AllCounts()[host]; }
 
-HWND CreateChild(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style,
-                 int x, int y, int width, int height) {
-  return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, x, y, width,
-                         height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+HWND CreateChild(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, int x,
+                 int y, int width, int height) {
+  return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                         parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 HWND CreateIconButton(HWND parent, const wchar_t* caption, int x, int y, int width, int height,
                       int icon_size, COLORREF colour, DWORD extra_style) {
-  HWND button = CreateChild(parent, L"Button", caption, BS_PUSHBUTTON | extra_style, x, y, width,
-                            height);
+  HWND button =
+      CreateChild(parent, L"Button", caption, BS_PUSHBUTTON | extra_style, x, y, width, height);
   SendMessageW(button, BM_SETIMAGE, IMAGE_ICON,
                reinterpret_cast<LPARAM>(MakeSolidIcon(icon_size, colour)));
   return button;
@@ -89,8 +89,8 @@ HWND CreateIconButton(HWND parent, const wchar_t* caption, int x, int y, int wid
 HICON MakeSolidIcon(int size, COLORREF colour) {
   unsigned* pixels = nullptr;
   HBITMAP colour_bitmap = CreateTopDownDib(size, size, &pixels);
-  const unsigned bgra = 0xFF000000u | (GetRValue(colour) << 16) | (GetGValue(colour) << 8) |
-                        GetBValue(colour);
+  const unsigned bgra =
+      0xFF000000u | (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
   for (int i = 0; i < size * size; ++i) pixels[i] = bgra;
   std::vector<BYTE> zeros(((size + 15) / 16) * 2 * size, 0);
   HBITMAP mask = CreateBitmap(size, size, 1, 1, zeros.data());

@@ -24,8 +24,8 @@ HWND CreateHostWindow(int width, int height);
 HostCounts& CountsOf(HWND host);
 
 // A child window of `parent` of `window_class` ("Button", "Static", "Edit" ...).
-HWND CreateChild(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style,
-                 int x, int y, int width, int height);
+HWND CreateChild(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, int x,
+                 int y, int width, int height);
 
 // A push button with a solid icon of `icon_size` px in `colour`, set with BM_SETIMAGE. The icon
 // is not freed: a test process is short.
