@@ -338,5 +338,42 @@ TEST(InsertJob, InvalidPatternShowsItsMessageForEveryRow) {
   EXPECT_EQ(host.notices, 1);
 }
 
+TEST(InsertJob, AnAbandonedSearchIsReported) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("g.txt");
+  const std::string text = "b" + std::string(5000, 'a');
+  WriteFileBytes(path, text);
+  InsertForm form = FormFor(dir, {path});
+  form.keyword_text = "(a*)*b";
+  form.keep_original = false;
+  InsertContext context;
+  RecordingHost in_place;
+  InsertJob(form, context, in_place);
+  EXPECT_EQ(Bytes(path), text);  // not half done in place
+  ASSERT_EQ(in_place.failures.size(), 1u);
+  EXPECT_EQ(in_place.notices, 0);
+
+  form.keep_original = true;
+  RecordingHost keep;
+  InsertJob(form, context, keep);
+  EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "g.txt"), "b##" + std::string(5000, 'a'));
+  ASSERT_EQ(keep.failures.size(), 1u);
+  EXPECT_EQ(keep.failures[0].path, path);
+}
+
+TEST(InsertJob, ResultsBeyondTwoGigabytesAreRefused) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("h.txt");
+  WriteFileBytes(path, "abcdefghij");
+  InsertForm form = FormFor(dir, {path});
+  form.rows[0].size = "2000000000";  // listed long ago, much longer than now
+  form.every_text = "1";
+  InsertContext context;
+  RecordingHost host;
+  InsertJob(form, context, host);
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "h.txt"), "<missing>");
+}
+
 }  // namespace
 }  // namespace travik
