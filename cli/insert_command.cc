@@ -111,13 +111,16 @@ int RunInsert(const std::vector<std::string>& args) {
 
   form.keep_original = !options.Has("--in-place");
   form.program_folder = CurrentDirectory();
-  if (options.Has("--out")) {
+  if (!form.keep_original) {
+    // No copies: no results folder is made or named.
+    form.use_program_folder = false;
+    form.output_folder = form.program_folder;
+  } else if (options.Has("--out")) {
     form.use_program_folder = false;
     const std::string typed = options.Value("--out");
     if (!typed.empty()) {
       form.output_folder = FolderArgument(typed);
-      if (form.keep_original && !FolderExists(form.output_folder) &&
-          !MakeDirectory(form.output_folder)) {
+      if (!FolderExists(form.output_folder) && !MakeDirectory(form.output_folder)) {
         return UsageError("无法创建保存目录: " + form.output_folder);
       }
     }

@@ -48,6 +48,7 @@ LC_ALL=C grep -o -b -a -F "$marker_gbk" every/out/novel.txt | cut -d: -f1 |
 travik insert -e 1000 -t '【插】' --in-place "$(to_arg "$WORK/every/novel.txt")" 2>stderr ||
   fail "every-1000 in place: exit $? $(cat stderr)"
 cmp every/novel.txt every/out/novel.txt || fail "every-1000: in place differs from copy"
+[ ! -e 处理后的文件 ] || fail "in place made a results folder"
 
 # 3. Random places, reproducible with --seed: one per 10000 bytes for a seven-digit length.
 mkdir random random/a random/b && cp "$CORPUS" random/novel.txt
