@@ -23,12 +23,12 @@ constexpr struct {
 } kIconButtons[] = {{按钮1, 1}, {按钮2, 2}, {按钮3, 3}, {按钮4, 4},
                     {按钮5, 5}, {按钮6, 6}, {按钮7, 7}, {按钮8, 8}};
 
+// The program's icon, owned by the caller.
 HICON ProgramIcon(int size) {
 #ifdef TRAVIK_HAVE_WIDGETS
   return LoadTravikIcon(size);
 #else
-  (void)size;
-  return LoadIconW(nullptr, IDI_APPLICATION);
+  return static_cast<HICON>(LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size, 0));
 #endif
 }
 
@@ -103,6 +103,7 @@ bool MainWindow::Create(HINSTANCE instance, bool quit_on_destroy) {
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = kWindowClass;
+    // The class keeps its icons for the rest of the process.
     window_class.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
     window_class.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
     if (!RegisterClassExW(&window_class)) return false;
@@ -208,15 +209,18 @@ void MainWindow::OnMainWindowCreated() {
   SetupIconButtons(hwnd_);
 #endif
   RefreshStatusBar(*this);
-  tray_.Show(hwnd_, kTrayMessage, ProgramIcon(GetSystemMetrics(SM_CXSMICON)), "Travik");
+  ScopedIcon tray_icon(ProgramIcon(GetSystemMetrics(SM_CXSMICON)));
+  tray_.Show(hwnd_, kTrayMessage, tray_icon.get(), "Travik");
+  icons_.push_back(std::move(tray_icon));
 }
 
 void MainWindow::SetButtonIcons() {
 #ifdef TRAVIK_HAVE_WIDGETS
   for (const auto& button : kIconButtons) {
-    HICON icon = LoadButtonIcon(button.number, Scale(16));
-    if (icon == nullptr) continue;
-    SendMessageW(Control(button.id), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    ScopedIcon icon(LoadButtonIcon(button.number, Scale(16)));
+    if (!icon) continue;
+    SendMessageW(Control(button.id), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+    icons_.push_back(std::move(icon));  // the button shows it but does not own it
   }
 #endif
 }
@@ -403,6 +407,7 @@ void MainWindow::OnCommand(int id, int code) {
     return;
   }
   ControlId control = static_cast<ControlId>(id);
+  if (Control(control) == nullptr) return;  // IDOK and IDCANCEL from the dialog keys
   if (code == BN_CLICKED) OnControlClicked(*this, control);
   if (code == EN_KILLFOCUS && (SpecOf(control).state & (kInt64Entry | kInt32Entry))) {
     NormaliseNumberBox(*this, control);
