@@ -1,8 +1,10 @@
 // MainWindow's control properties: texts, check marks, enabled states, pages, status panes,
-// the notice label and the list rows.
+// the notice label, the list rows and the balloon hint.
 #include "ui/main_window.h"
 
 #include <commctrl.h>
+
+#include "ui/handlers.h"
 
 #include "ui/win_text.h"
 
@@ -137,6 +139,41 @@ std::vector<FileEntry> MainWindow::Rows(ControlId list) const {
     rows.push_back({Cell(list, row, 0), Cell(list, row, 1), has_size ? Cell(list, row, 2) : ""});
   }
   return rows;
+}
+
+void MainWindow::ShowPage(int page) {
+  HWND tab = Control(选择夹1);
+  if (CurrentPage() != page) SendMessageW(tab, TCM_SETCURSEL, page, 0);
+  for (const ControlSpec& spec : Controls()) {
+    int on = PageOf(spec.id);
+    if (on >= 0) ShowWindow(Control(spec.id), on == page ? SW_SHOWNA : SW_HIDE);
+  }
+  RefreshStatusBar(*this);
+}
+
+void MainWindow::ShowHint(std::string_view text) {
+  std::wstring wide = Wide(text);
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = hwnd_;
+  tool.uId = kHintToolId;
+  tool.lpszText = wide.data();
+  SendMessageW(hint_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  SendMessageW(hint_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(cursor.x, cursor.y));
+  SendMessageW(hint_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  SetTimer(hwnd_, kHintTimer, kHintMilliseconds, nullptr);
+}
+
+void MainWindow::HideHint() {
+  if (!hint_) return;
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = hwnd_;
+  tool.uId = kHintToolId;
+  SendMessageW(hint_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+  KillTimer(hwnd_, kHintTimer);
 }
 
 }  // namespace travik::ui

@@ -2,6 +2,7 @@
 
 #include <cderr.h>
 #include <commdlg.h>
+#undef FindText  // the text operation, not the find dialog
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -46,35 +47,41 @@ std::vector<std::wstring> SplitDialogSelection(const wchar_t* buffer, size_t siz
   return paths;
 }
 
+std::vector<std::wstring> AskForFiles(const OPENFILENAMEW& settings,
+                                      const OpenDialogFunction& show) {
+  OPENFILENAMEW dialog = settings;
+  size_t capacity = kFirstBufferChars;
+  for (;;) {
+    std::vector<wchar_t> buffer(capacity, L'\0');
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = static_cast<DWORD>(capacity);
+    DWORD error = 0;
+    if (show(dialog, &error)) return SplitDialogSelection(buffer.data(), buffer.size());
+    if (error != FNERR_BUFFERTOOSMALL) return {};
+    // The dialog leaves the size it needed in the buffer's first WORD, which is itself too small
+    // for a huge selection: grow at least twofold, then ask again.
+    size_t needed = *reinterpret_cast<const WORD*>(buffer.data());
+    capacity = std::max(needed + 2, capacity * 2);
+  }
+}
+
 std::vector<std::string> SystemDesktopCalls::PickTextFiles(HWND owner, const std::string& title,
                                                            bool multiple) {
   static const wchar_t kFilter[] = L"*.txt\0*.txt\0";  // one (description, pattern) pair
   std::wstring wide_title = Wide(title);
-  size_t capacity = kFirstBufferChars;
-  std::vector<std::wstring> chosen;
-  for (;;) {
-    std::vector<wchar_t> buffer(capacity, L'\0');
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(capacity);
-    ofn.lpstrTitle = title.empty() ? nullptr : wide_title.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (multiple) ofn.Flags |= OFN_ALLOWMULTISELECT;
-    if (GetOpenFileNameW(&ofn)) {
-      chosen = SplitDialogSelection(buffer.data(), buffer.size());
-      break;
-    }
-    if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return {};
-    // The names did not fit. The dialog leaves the size it needed in the buffer's first WORD,
-    // which can itself be too small for a huge selection, so grow at least twofold; then ask
-    // again rather than drop any of the chosen files.
-    size_t needed = *reinterpret_cast<const WORD*>(buffer.data());
-    capacity = std::max(needed + 2, capacity * 2);
-  }
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrTitle = title.empty() ? nullptr : wide_title.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (multiple) dialog.Flags |= OFN_ALLOWMULTISELECT;
+  std::vector<std::wstring> chosen = AskForFiles(dialog, [](OPENFILENAMEW& d, DWORD* error) {
+    if (GetOpenFileNameW(&d)) return true;
+    *error = CommDlgExtendedError();
+    return false;
+  });
 
   std::vector<std::string> paths;
   std::string refused;

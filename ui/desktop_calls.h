@@ -6,8 +6,13 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+// The open dialog's settings (OPENFILENAMEW of <commdlg.h>, which is kept out of this header: its
+// FindText macro would rename the text operation of the same name).
+struct tagOFNW;
 
 namespace travik::ui {
 
@@ -44,6 +49,15 @@ class SystemDesktopCalls : public DesktopCalls {
   void ExploreFolder(const std::string& folder) override;
   void Pause(int milliseconds) override;
 };
+
+// Shows an open-file dialog through `show` (GetOpenFileNameW in the program; it returns false
+// and sets *error to CommDlgExtendedError() when the dialog fails or is cancelled) until the
+// chosen names fit the buffer: a dialog that reports FNERR_BUFFERTOOSMALL is shown again with a
+// buffer at least twice as large and at least as large as it asked for, so that no chosen file
+// is dropped. `dialog` holds every setting but the buffer. Returns the chosen full paths, in the
+// dialog's order; empty when cancelled or failed.
+using OpenDialogFunction = std::function<bool(tagOFNW& dialog, DWORD* error)>;
+std::vector<std::wstring> AskForFiles(const tagOFNW& settings, const OpenDialogFunction& show);
 
 // Splits what a multiple-selection open dialog wrote into its buffer ("folder\0name\0name\0\0",
 // or "path\0\0" for a single file) into full paths, joined with "\" (a root folder such as

@@ -24,6 +24,7 @@ namespace travik::ui {
 // Messages of the main window's own.
 inline constexpr UINT kTrayMessage = WM_APP + 1;  // 托盘图标1's mouse events
 inline constexpr UINT_PTR kHintTimer = 1;         // closes the balloon hint
+inline constexpr UINT_PTR kHintToolId = 1;        // the balloon's one tool
 inline constexpr UINT kHintMilliseconds = 4000;
 
 class MainWindow {

@@ -26,7 +26,7 @@ std::string HintShown(MainWindow& window) {
   TTTOOLINFOW tool = {};
   tool.cbSize = sizeof(tool);
   tool.hwnd = window.hwnd();
-  tool.uId = 1;
+  tool.uId = kHintToolId;
   tool.lpszText = text;
   SendMessageW(window.hint_window(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
   return Gbk(text);

@@ -1,0 +1,95 @@
+// The open dialog's buffer handling: a selection too large for the buffer is asked for again
+// with a larger one, and what the dialog wrote is split into full paths.
+#include <windows.h>
+
+#include <cderr.h>
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "ui/desktop_calls.h"
+
+namespace travik::ui {
+namespace {
+
+using Paths = std::vector<std::wstring>;
+
+// What a multiple-selection dialog writes: the folder, then each name, then an empty string.
+std::wstring Selection(const std::wstring& folder, const Paths& names) {
+  std::wstring written = folder + L'\0';
+  for (const std::wstring& name : names) written += name + L'\0';
+  return written + L'\0';
+}
+
+TEST(SplitDialogSelection, JoinsFolderAndNamesOrTakesOnePath) {
+  std::wstring many = Selection(L"C:\\书", {L"第一卷.txt", L"b.txt"});
+  EXPECT_EQ(SplitDialogSelection(many.data(), many.size()),
+            (Paths{L"C:\\书\\第一卷.txt", L"C:\\书\\b.txt"}));
+  std::wstring root = Selection(L"D:\\", {L"a.txt", L"b.txt"});
+  EXPECT_EQ(SplitDialogSelection(root.data(), root.size()), (Paths{L"D:\\a.txt", L"D:\\b.txt"}));
+  std::wstring one = std::wstring(L"C:\\书\\a.txt") + L'\0' + L'\0';
+  EXPECT_EQ(SplitDialogSelection(one.data(), one.size()), (Paths{L"C:\\书\\a.txt"}));
+  std::wstring none(4, L'\0');
+  EXPECT_TRUE(SplitDialogSelection(none.data(), none.size()).empty());
+  // A buffer filled to its end without the closing empty string still ends the last name.
+  std::wstring cut = L"C:\\x" + std::wstring(1, L'\0') + L"a.txt";
+  EXPECT_EQ(SplitDialogSelection(cut.data(), cut.size()), (Paths{L"C:\\x\\a.txt"}));
+}
+
+// A dialog in which the user picks `count` files with long names: it fails as the system does
+// when they do not fit, leaving the size it needs (cut to a WORD) at the buffer's start.
+struct FakeDialog {
+  explicit FakeDialog(std::wstring chosen) : selection(std::move(chosen)) {}
+
+  std::wstring selection;
+  int shown = 0;
+  bool cancel = false;
+  std::vector<DWORD> sizes;
+
+  bool operator()(OPENFILENAMEW& dialog, DWORD* error) {
+    ++shown;
+    sizes.push_back(dialog.nMaxFile);
+    EXPECT_TRUE(dialog.Flags & OFN_ALLOWMULTISELECT);
+    if (cancel) {
+      *error = 0;
+      return false;
+    }
+    if (selection.size() > dialog.nMaxFile) {
+      *reinterpret_cast<WORD*>(dialog.lpstrFile) = static_cast<WORD>(selection.size());
+      *error = FNERR_BUFFERTOOSMALL;
+      return false;
+    }
+    selection.copy(dialog.lpstrFile, selection.size());
+    return true;
+  }
+};
+
+TEST(AskForFiles, AsksAgainWithARoomierBufferUntilEveryNameFits) {
+  OPENFILENAMEW settings = {};
+  settings.lStructSize = sizeof(settings);
+  settings.Flags = OFN_ALLOWMULTISELECT;
+  for (int count : {1, 100, 600, 5000}) {
+    Paths names, expected;
+    for (int i = 0; i < count; ++i) {
+      names.push_back(L"第" + std::to_wstring(i) + L"章_一个很长很长很长很长很长很长的文件名.txt");
+      expected.push_back(L"C:\\小说\\" + names.back());
+    }
+    FakeDialog fake(Selection(L"C:\\小说", names));
+    Paths chosen = AskForFiles(settings, [&fake](OPENFILENAMEW& d, DWORD* e) { return fake(d, e); });
+    ASSERT_EQ(chosen, expected) << count << " files";
+    // 61,440 bytes hold about 900 of these names; more take one or more further askings.
+    EXPECT_EQ(fake.sizes.front(), 61440u / sizeof(wchar_t));
+    EXPECT_EQ(fake.shown > 1, fake.selection.size() > 61440u / sizeof(wchar_t)) << count;
+    for (size_t i = 1; i < fake.sizes.size(); ++i) EXPECT_GE(fake.sizes[i], 2 * fake.sizes[i - 1]);
+  }
+  FakeDialog cancelled(Selection(L"C:\\", {L"a.txt"}));
+  cancelled.cancel = true;
+  EXPECT_TRUE(AskForFiles(settings, [&](OPENFILENAMEW& d, DWORD* e) { return cancelled(d, e); })
+                  .empty());
+  EXPECT_EQ(cancelled.shown, 1);
+}
+
+}  // namespace
+}  // namespace travik::ui
