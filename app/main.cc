@@ -1,7 +1,7 @@
 // travik.exe: starts the common controls and OLE, creates the main window, runs the message
 // loop until it closes, and exits with 0.
 #include <windows.h>
-
+// The headers below need the types of windows.h.
 #include <commctrl.h>
 #include <ole2.h>
 

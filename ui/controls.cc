@@ -1,11 +1,11 @@
 // MainWindow's control properties: texts, check marks, enabled states, pages, status panes,
 // the notice label, the list rows and the balloon hint.
-#include "ui/main_window.h"
-
+#include <windows.h>
+// The common controls need the types of windows.h.
 #include <commctrl.h>
 
 #include "ui/handlers.h"
-
+#include "ui/main_window.h"
 #include "ui/win_text.h"
 
 namespace travik::ui {
@@ -113,7 +113,8 @@ void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
   item.mask = LVIF_TEXT;
   item.iItem = RowCount(list);
   item.pszText = cells[0].data();
-  int row = static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  int row =
+      static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   int columns = list == 超级列表框2 ? 2 : 3;
   for (int column = 1; column < columns; ++column) {
     LVITEMW cell = {};

@@ -1,15 +1,15 @@
 // The open dialog's buffer handling: a selection too large for the buffer is asked for again
 // with a larger one, and what the dialog wrote is split into full paths.
-#include <windows.h>
+#include "ui/desktop_calls.h"
 
 #include <cderr.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "ui/desktop_calls.h"
 
 namespace travik::ui {
 namespace {
@@ -77,7 +77,8 @@ TEST(AskForFiles, AsksAgainWithARoomierBufferUntilEveryNameFits) {
       expected.push_back(L"C:\\小说\\" + names.back());
     }
     FakeDialog fake(Selection(L"C:\\小说", names));
-    Paths chosen = AskForFiles(settings, [&fake](OPENFILENAMEW& d, DWORD* e) { return fake(d, e); });
+    Paths chosen =
+        AskForFiles(settings, [&fake](OPENFILENAMEW& d, DWORD* e) { return fake(d, e); });
     ASSERT_EQ(chosen, expected) << count << " files";
     // 61,440 bytes hold about 900 of these names; more take one or more further askings.
     EXPECT_EQ(fake.sizes.front(), 61440u / sizeof(wchar_t));
@@ -86,8 +87,8 @@ TEST(AskForFiles, AsksAgainWithARoomierBufferUntilEveryNameFits) {
   }
   FakeDialog cancelled(Selection(L"C:\\", {L"a.txt"}));
   cancelled.cancel = true;
-  EXPECT_TRUE(AskForFiles(settings, [&](OPENFILENAMEW& d, DWORD* e) { return cancelled(d, e); })
-                  .empty());
+  EXPECT_TRUE(
+      AskForFiles(settings, [&](OPENFILENAMEW& d, DWORD* e) { return cancelled(d, e); }).empty());
   EXPECT_EQ(cancelled.shown, 1);
 }
 

@@ -26,8 +26,8 @@ class JobButtonsTest : public WindowTest {
     WindowTest::SetUp();
     // What the window shows while the notice waits.
     desktop_.on_pause = [this] {
-      desktop_.log.push_back(JoinText("notice: ", window().Text(透明标签1), " | ",
-                                      window().StatusPane(0)));
+      desktop_.log.push_back(
+          JoinText("notice: ", window().Text(透明标签1), " | ", window().StatusPane(0)));
       notice_visible_ = IsWindowVisible(Hwnd(透明标签1)) != FALSE;
     };
   }
@@ -84,9 +84,8 @@ TEST_F(JobButtonsTest, SplitChecksInOrderThenWritesThePieces) {
   Click(按钮5);
   MouseDown(编辑框3);
   Click(按钮5);
-  EXPECT_EQ(Messages(), (Texts{"请先添加欲分割的文件！", "请选择保存的位置！",
-                               "欲分割大小不能为空", "欲分割大小不能为空", "欲分割份数不能为空",
-                               "请输入关键字"}));
+  EXPECT_EQ(Messages(), (Texts{"请先添加欲分割的文件！", "请选择保存的位置！", "欲分割大小不能为空",
+                               "欲分割大小不能为空", "欲分割份数不能为空", "请输入关键字"}));
   EXPECT_EQ(desktop_.captions, Texts(6, "提示"));
 
   desktop_.log.clear();
@@ -150,8 +149,8 @@ TEST_F(JobButtonsTest, MergeJoinsTheListIntoTheNamedFile) {
 TEST_F(JobButtonsTest, MergeWithoutAFolderGoesToTheProgramsFolderAndTicksTheBox) {
   std::string a = MakeFile("a.txt", "abc");
   std::string name = "窗口测试合并";
-  std::string target = JoinText(ProgramDirectory(), kPathSeparator, "合并后的文件", kPathSeparator,
-                                name, ".txt");
+  std::string target =
+      JoinText(ProgramDirectory(), kPathSeparator, "合并后的文件", kPathSeparator, name, ".txt");
   ClickTab(1);
   desktop_.file_answers = {{a}};
   Click(按钮7);

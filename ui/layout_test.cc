@@ -1,14 +1,14 @@
 // The built main window against the layout tables: every control with its name, kind,
 // caption, rectangle, parent, font and state at start; the pages, columns, panes and menus.
-#include <windows.h>
+#include "ui/layout.h"
 
 #include <commctrl.h>
+#include <windows.h>
 
 #include <map>
 #include <string>
 
 #include "core/codepage.h"
-#include "ui/layout.h"
 #include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
 
@@ -176,8 +176,7 @@ TEST_F(LayoutTest, StartStatesReadAsTheLayoutSays) {
   EXPECT_TRUE(window().Checked(选择框5));
   EXPECT_TRUE(window().Checked(选择框7));
   // 编辑框7 takes texts of any length.
-  EXPECT_GE(static_cast<unsigned>(SendMessageW(Hwnd(编辑框7), EM_GETLIMITTEXT, 0, 0)),
-            0x7FFFFFFEu);
+  EXPECT_GE(static_cast<unsigned>(SendMessageW(Hwnd(编辑框7), EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
   std::string long_text(100000, 'x');
   window().SetText(编辑框7, long_text);
   EXPECT_EQ(window().Text(编辑框7), long_text);
@@ -220,10 +219,10 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
     int width;
   };
   const Column columns[] = {
-      {超级列表框1, "文件名", 100}, {超级列表框1, "文件位置", 200},
+      {超级列表框1, "文件名", 100},       {超级列表框1, "文件位置", 200},
       {超级列表框1, "文件大小(KB)", 105}, {超级列表框2, "文件名", 150},
-      {超级列表框2, "文件位置", 370}, {超级列表框3, "文件名", 130},
-      {超级列表框3, "文件位置", 260}, {超级列表框3, "文件长度（Byte）", 135}};
+      {超级列表框2, "文件位置", 370},     {超级列表框3, "文件名", 130},
+      {超级列表框3, "文件位置", 260},     {超级列表框3, "文件长度（Byte）", 135}};
   std::map<ControlId, int> index;
   for (const Column& column : columns) {
     int& i = index[column.list];
@@ -232,7 +231,8 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
     item.mask = LVCF_TEXT | LVCF_WIDTH;
     item.pszText = text;
     item.cchTextMax = 64;
-    ASSERT_TRUE(SendMessageW(Hwnd(column.list), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&item)));
+    ASSERT_TRUE(
+        SendMessageW(Hwnd(column.list), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&item)));
     EXPECT_EQ(Gbk(text), column.title);
     EXPECT_EQ(item.cx, window().Scale(column.width));
     ++i;
@@ -314,7 +314,9 @@ TEST_F(LayoutTest, WindowTextsAreCodePage936WhateverTheSystemsCodePage) {
   SendMessageW(Hwnd(状态条1), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
   EXPECT_STREQ(text, L"当前状态: 无任务");
   // A character with no GBK form reads back as "?", never as another character.
-  SetWindowTextW(Hwnd(编辑框7), L"a\x00E9\x0E01" L"b");
+  SetWindowTextW(Hwnd(编辑框7),
+                 L"a\x00E9\x0E01"
+                 L"b");
   EXPECT_EQ(window().Text(编辑框7), "a\xA8\xA6?b") << GbkToUtf8Lossy(window().Text(编辑框7));
 }
 

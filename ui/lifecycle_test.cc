@@ -1,6 +1,6 @@
 // Start-up, the tray icon and its menu, closing; and travik.exe itself as a process.
 #include <windows.h>
-
+// The headers below need the types of windows.h.
 #include <shellapi.h>
 
 #include <string>
@@ -111,8 +111,7 @@ TEST_F(LifecycleTest, TrayMenuPopsLeftOfTheCursorAndItsItemsWork) {
 // travik.exe, started as a program: its window appears with the layout's caption and place,
 // and closing it ends the process with exit code 0.
 TEST(TravikProgram, StartsIntoItsWindowAndExitsWithZero) {
-  std::wstring program =
-      Wide(JoinText(ProgramDirectory(), "\\..\\app\\travik.exe"));
+  std::wstring program = Wide(JoinText(ProgramDirectory(), "\\..\\app\\travik.exe"));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};

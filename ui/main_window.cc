@@ -55,11 +55,11 @@ bool MainWindow::Create(HINSTANCE instance, bool quit_on_destroy) {
   taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
 
   const WindowSpec& spec = MainWindowSpec();
-  HWND hwnd = CreateWindowExW(0, kWindowClass, Wide(spec.caption).c_str(),
-                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                                  WS_CLIPCHILDREN,
-                              Scale(spec.left), Scale(spec.top), Scale(spec.width),
-                              Scale(spec.height), nullptr, BuildMenuBar(), instance, this);
+  HWND hwnd =
+      CreateWindowExW(0, kWindowClass, Wide(spec.caption).c_str(),
+                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                      Scale(spec.left), Scale(spec.top), Scale(spec.width), Scale(spec.height),
+                      nullptr, BuildMenuBar(), instance, this);
   return hwnd != nullptr;
 }
 
@@ -93,8 +93,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      return OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
-                            message, wparam, lparam);
+      return OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam), message,
+                            wparam, lparam);
     case WM_THEMECHANGED:
     case WM_SYSCOLORCHANGE:
       page_brush_.reset();
@@ -160,8 +160,8 @@ void MainWindow::OnMainWindowCreated() {
 
 LRESULT CALLBACK MainWindow::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                          UINT_PTR id, DWORD_PTR self) {
-  return reinterpret_cast<MainWindow*>(self)->HandleControlMessage(static_cast<ControlId>(id),
-                                                                   hwnd, message, wparam, lparam);
+  return reinterpret_cast<MainWindow*>(self)->HandleControlMessage(static_cast<ControlId>(id), hwnd,
+                                                                   message, wparam, lparam);
 }
 
 LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT message, WPARAM wparam,

@@ -1,7 +1,7 @@
 // The option controls of the split and insert pages: radio rules, value boxes that select their
 // mode when pressed, the hints, and the numeric boxes.
 #include <windows.h>
-
+// The headers below need the types of windows.h.
 #include <commctrl.h>
 
 #include <cerrno>

@@ -1,9 +1,10 @@
 // Building the main window from the layout tables: fonts, controls, z-order, menus, and the
 // page background that labels and frames take.
-#include "ui/main_window.h"
-
+#include <windows.h>
+// The common controls need the types of windows.h.
 #include <commctrl.h>
 
+#include "ui/main_window.h"
 #include "ui/win_text.h"
 #ifdef TRAVIK_HAVE_WIDGETS
 #include "ui/widgets.h"

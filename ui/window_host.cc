@@ -33,8 +33,8 @@ void WindowHost::ReportFailures(const std::vector<FileFailure>& failures) {
 }
 
 std::string FailureReportText(const std::vector<FileFailure>& failures) {
-  std::string text = JoinText("以下 ", NumberToText(static_cast<int>(failures.size())),
-                              " 个文件未能完整处理：");
+  std::string text =
+      JoinText("以下 ", NumberToText(static_cast<int>(failures.size())), " 个文件未能完整处理：");
   for (const FileFailure& failure : failures) {
     text += JoinText("\r\n", failure.path, "：", failure.reason);
   }

@@ -1,16 +1,14 @@
 #include "ui/window_test_fixture.h"
 
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include "core/text.h"
 #include "ui/win_text.h"
 
 namespace travik::ui::testing {
 
-std::vector<std::string> FakeDesktop::PickTextFiles(HWND, const std::string& title,
-                                                    bool multiple) {
+std::vector<std::string> FakeDesktop::PickTextFiles(HWND, const std::string& title, bool multiple) {
   log.push_back(JoinText("files: ", title));
   multiple_selection.push_back(multiple);
   if (file_answers.empty()) return {};
