@@ -10,6 +10,9 @@
 #include "tests/test_util.h"
 #include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
+#ifdef TRAVIK_HAVE_WIDGETS
+#include "ui/feedback_window.h"
+#endif
 
 namespace travik::ui::testing {
 namespace {
@@ -108,10 +111,49 @@ TEST_F(LifecycleTest, TrayMenuPopsLeftOfTheCursorAndItsItemsWork) {
   EXPECT_FALSE(ShellHasTrayIcon(main));
 }
 
+#ifdef TRAVIK_HAVE_WIDGETS
+// What the feedback window looked like while it was open; closes it.
+struct FeedbackSeen {
+  int opened = 0;
+  HWND owner = nullptr;
+  bool owner_enabled = true;
+  std::wstring caption;
+};
+FeedbackSeen feedback_seen;
+
+void CALLBACK CloseFeedbackWindow(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND feedback = FeedbackWindow();
+  if (feedback == nullptr) return;
+  KillTimer(nullptr, timer);
+  ++feedback_seen.opened;
+  feedback_seen.owner = GetWindow(feedback, GW_OWNER);
+  feedback_seen.owner_enabled = IsWindowEnabled(feedback_seen.owner) != FALSE;
+  wchar_t caption[32] = {};
+  GetWindowTextW(feedback, caption, 32);
+  feedback_seen.caption = caption;
+  PostMessageW(feedback, WM_CLOSE, 0, 0);
+}
+
+TEST_F(LifecycleTest, FeedbackItemOpensTheFeedbackWindowModallyEachTime) {
+  feedback_seen = {};
+  for (int i = 0; i < 2; ++i) {
+    SetTimer(nullptr, 0, 50, CloseFeedbackWindow);
+    Menu(kMenuFeedback);  // returns when the window has been closed
+    EXPECT_EQ(FeedbackWindow(), nullptr);
+    EXPECT_EQ(feedback_seen.opened, i + 1);
+  }
+  EXPECT_EQ(feedback_seen.owner, window().hwnd());
+  EXPECT_FALSE(feedback_seen.owner_enabled) << "the main window takes no input meanwhile";
+  EXPECT_EQ(feedback_seen.caption, L"意见反馈");
+  EXPECT_TRUE(IsWindowEnabled(window().hwnd()));
+}
+#endif
+
 // travik.exe, started as a program: its window appears with the layout's caption and place,
 // and closing it ends the process with exit code 0.
 TEST(TravikProgram, StartsIntoItsWindowAndExitsWithZero) {
-  std::wstring program = Wide(JoinText(ProgramDirectory(), "\\..\\app\\travik.exe"));
+  std::wstring program = Wide(JoinText(ProgramDirectory(), kPathSeparator, "..", kPathSeparator,
+                                       "app", kPathSeparator, "travik.exe"));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};

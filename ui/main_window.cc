@@ -78,6 +78,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->hwnd_ = nullptr;
     self->controls_.clear();
+    self->hint_.release();  // an owned window: the system destroyed it first
   }
   return result;
 }
