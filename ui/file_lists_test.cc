@@ -51,6 +51,20 @@ TEST_F(FileListsTest, SplitListTakesOneFileWithItsSizeInKilobytes) {
   EXPECT_EQ(window().RowCount(超级列表框2) + window().RowCount(超级列表框3), 0);
 }
 
+TEST_F(FileListsTest, AQuickSecondClickOnAnIconButtonStillAdds) {
+  std::string a = MakeFile("a.txt", 10);
+  desktop_.file_answers = {{a}, {a}};
+  HWND main = GetAncestor(Hwnd(按钮1), GA_ROOT);
+  ASSERT_NE(main, nullptr);
+  ASSERT_EQ(GetWindowLongPtrW(Hwnd(按钮1), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  Click(按钮1);
+  // What an owner-drawn button sends for the second click of a double click.
+  SendMessageW(main, WM_COMMAND, MAKEWPARAM(按钮1, BN_DOUBLECLICKED),
+               reinterpret_cast<LPARAM>(Hwnd(按钮1)));
+  Pump();
+  EXPECT_EQ(window().RowCount(超级列表框1), 2);
+}
+
 TEST_F(FileListsTest, InsertListAppendsEveryChosenFileInTheDialogsOrder) {
   std::string a = MakeFile("a.txt", 10);
   std::string b = MakeFile("b.txt", 20);

@@ -211,7 +211,12 @@ void MainWindow::OnCommand(int id, int code) {
   }
   ControlId control = static_cast<ControlId>(id);
   if (Control(control) == nullptr) return;  // IDOK and IDCANCEL from the dialog keys
-  if (code == BN_CLICKED) OnControlClicked(*this, control);
+  // An owner-drawn (icon) button reports a quick second click as a double click.
+  const bool owner_drawn =
+      (GetWindowLongPtrW(Control(control), GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
+  if (code == BN_CLICKED || (code == BN_DOUBLECLICKED && owner_drawn)) {
+    OnControlClicked(*this, control);
+  }
   if (code == EN_KILLFOCUS && (SpecOf(control).state & (kInt64Entry | kInt32Entry))) {
     NormaliseNumberBox(*this, control);
   }
