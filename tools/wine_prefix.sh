@@ -14,3 +14,8 @@ if [ ! -f "$WINEPREFIX/.travik-ready" ]; then
   timeout 300 "$TRAVIK_WINESERVER" -w || true
   touch "$WINEPREFIX/.travik-ready"
 fi
+# Wine draws the caption buttons with the Marlett font; the packaged prefix may lack it.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+fi
