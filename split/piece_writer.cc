@@ -9,13 +9,26 @@ namespace travik {
 
 namespace {
 
-// ASCII letters folded to lower case, double-byte characters untouched: Windows compares file
-// names without regard to case.
+// The GBK code of a small letter's capital (the small Roman numerals, full-width Latin, Greek and
+// Cyrillic letters); other codes unchanged.
+unsigned CapitalCode(unsigned code) {
+  if (code >= 0xA2A1 && code <= 0xA2AA) return code + 0x50;  // ⅰ ... ⅹ
+  if (code >= 0xA3E1 && code <= 0xA3FA) return code - 0x20;  // ａ ... ｚ
+  if (code >= 0xA6C1 && code <= 0xA6D8) return code - 0x20;  // α ... ω
+  if (code >= 0xA7D1 && code <= 0xA7F1) return code - 0x30;  // а ... я
+  return code;
+}
+
+// ASCII letters folded to lower case and the double-byte letters of GBK to their capitals:
+// Windows compares file names without regard to case, in every alphabet.
 std::string NameKey(std::string_view name) {
   std::string key(name);
   for (size_t i = 0; i < key.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(key[i]);
     if (c >= 0x80) {
+      if (i + 1 >= key.size()) break;
+      const unsigned code = CapitalCode(c << 8 | static_cast<unsigned char>(key[i + 1]));
+      key[i + 1] = static_cast<char>(code & 0xFF);
       ++i;
     } else if (c >= 'A' && c <= 'Z') {
       key[i] = static_cast<char>(c + 32);

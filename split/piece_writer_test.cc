@@ -169,6 +169,25 @@ TEST(PieceWriter, GivesClashingNamesNumberedCopies) {
   EXPECT_EQ(plain.names(), (std::vector<std::string>{"\x81\x41.txt", "\x81\x61.txt"}));
 }
 
+TEST(PieceWriter, FoldsTheCaseOfDoubleByteLettersAsWindowsDoes) {
+  // Windows and Wine take full-width Latin, Greek, Cyrillic and Roman-numeral letters without
+  // regard to case too: 第ａ章.txt would overwrite 第Ａ章.txt.
+  MemoryOutput out;
+  PieceWriter writer("D", PieceNaming::kKeyword, "", "M", out);
+  const char* const matched[] = {"第Ａ章", "第ａ章", "第Ⅹ卷", "第ⅹ卷", "Ω",  "ω",
+                                 "Ж",      "ж",      "ё",     "Ё",     "ｚ", "Ｚ"};
+  for (int i = 0; i < 12; ++i) writer.WritePiece("x", i + 1, matched[i]);
+  EXPECT_EQ(writer.names(),
+            (std::vector<std::string>{"第Ａ章.txt", "第ａ章(2).txt", "第Ⅹ卷.txt", "第ⅹ卷(2).txt",
+                                      "Ω.txt", "ω(2).txt", "Ж.txt", "ж(2).txt", "ё.txt", "Ё(2).txt",
+                                      "ｚ.txt", "Ｚ(2).txt"}));
+  // Letters of different alphabets, and a capital without a small form, stay apart.
+  PieceWriter apart("D", PieceNaming::kKeyword, "", "M", out);
+  for (const char* m : {"ａ", "α", "а", "ⅰ", "Ⅺ", "a"}) apart.WritePiece("y", 1, m);
+  EXPECT_EQ(apart.names(),
+            (std::vector<std::string>{"ａ.txt", "α.txt", "а.txt", "ⅰ.txt", "Ⅺ.txt", "a.txt"}));
+}
+
 TEST(PieceWriter, ReservedNamesAndFailedWrites) {
   MemoryOutput out;
   const std::string sep = kPathSeparator;

@@ -10,14 +10,29 @@ namespace {
 
 bool IsSingle(int signed_byte) { return signed_byte > 0; }
 
-// Two names that Windows takes for the same file: equal, but for the case of ASCII letters.
+// The double-byte letters that have a small and a capital form, in the same order.
+constexpr char kSmallLetters[] =
+    "ⅰⅱⅲⅳⅴⅵⅶⅷⅸⅹａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚαβγδεζηθικλμνξοπρστυφχψω"
+    "абвгдеёжзийклмнопрстуфхцчшщъыьэюя";
+constexpr char kCapitalLetters[] =
+    "ⅠⅡⅢⅣⅤⅥⅦⅧⅨⅩＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ"
+    "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
+
+// A double-byte character as its capital, when it is a small letter.
+std::string Capital(const std::string& character) {
+  int p = FindText(kSmallLetters, character);
+  return p == -1 ? character : MidText(kCapitalLetters, p, 2);
+}
+
+// Two names that Windows takes for the same file: equal, but for the case of letters.
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 0x80) {  // a double-byte character: both bytes exactly
-      if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
+    if (x >= 0x80) {  // a double-byte character: the same, or the same letter in the other case
+      if (y < 0x80 || i + 1 >= a.size()) return false;
+      if (Capital(a.substr(i, 2)) != Capital(b.substr(i, 2))) return false;
       ++i;
       continue;
     }

@@ -23,8 +23,10 @@ constexpr unsigned kSeed = 936;
 constexpr int kRounds = 3000;
 
 // Snippets for the random texts, NUL-separated: headings, pieces of headings, and texts that
-// make awkward file names.
-constexpr char kSnippets[] = "第一章\0第二章 卷二\0章\0第\0CON\0a?b\0\xD5\xC2\0 .\0Con.\0東錦|";
+// make awkward file names, and headings that differ only in the case of a letter.
+constexpr char kSnippets[] =
+    "第一章\0第二章 卷二\0章\0第\0CON\0a?b\0\xD5\xC2\0 .\0Con.\0東錦|\0"
+    "第Ａ章\0第ａ章\0第ⅰ章\0第Ⅰ章";
 std::string_view Snippets() { return std::string_view(kSnippets, sizeof(kSnippets) - 1); }
 
 model::Naming RandomNaming(std::mt19937& rng) {
