@@ -3,6 +3,7 @@
 #include <windows.h>
 // The headers below need the types of windows.h.
 #include <commctrl.h>
+#include <imm.h>
 
 #include <cerrno>
 #include <climits>
@@ -154,6 +155,33 @@ TEST_F(OptionsTest, NumericBoxesTakeDigitsAndMinusAndNormaliseOnFocusLoss) {
   // Other boxes take any text.
   Type(编辑框8, L"a+b");
   EXPECT_EQ(window().Text(编辑框8), "a+b");
+  // Characters from an input method are typed characters too: the numeric boxes take no
+  // composition at all (the edit would insert its result itself), and a character that an input
+  // method sends on arrives as a key and is filtered like one.
+  for (ControlId box : {编辑框1, 编辑框2, 编辑框9}) {
+    SCOPED_TRACE(box);
+    if (window().CurrentPage() != PageOf(box)) ClickTab(PageOf(box));
+    window().SetText(box, "5");
+    MouseDown(box);
+    SendMessageW(Hwnd(box), WM_IME_CHAR, L'\x4E2D', 1);
+    SendMessageW(Hwnd(box), WM_IME_CHAR, L'a', 1);
+    SendMessageW(Hwnd(box), WM_IME_CHAR, L'6', 1);
+    Pump();
+    EXPECT_NE(window().Text(box).find('6'), std::string::npos);
+    EXPECT_EQ(window().Text(box).find('a'), std::string::npos) << window().Text(box);
+    EXPECT_EQ(window().Text(box).size(), 2u) << window().Text(box);
+    HIMC context = ImmGetContext(Hwnd(box));
+    EXPECT_EQ(context, nullptr);
+    if (context != nullptr) ImmReleaseContext(Hwnd(box), context);
+  }
+  // The text boxes keep their input method.
+  HIMC context = ImmGetContext(Hwnd(编辑框8));
+  EXPECT_NE(context, nullptr);
+  if (context != nullptr) ImmReleaseContext(Hwnd(编辑框8), context);
+  SendMessageW(Hwnd(编辑框8), WM_IME_CHAR, L'\x4E2D', 1);
+  Pump();
+  EXPECT_EQ(window().Text(编辑框8), "a+b中");
+  window().SetText(编辑框8, "a+b");
 
   // Typed text, then focus elsewhere on the same page.
   struct Case {

@@ -3,6 +3,7 @@
 #include <windows.h>
 // The common controls need the types of windows.h.
 #include <commctrl.h>
+#include <imm.h>
 
 #include "ui/main_window.h"
 #include "ui/win_text.h"
@@ -171,6 +172,9 @@ void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
     }
     case ControlKind::kEditBox:
       SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
+      // A numeric box takes no input method: the edit would insert a composition's result
+      // itself, past the filter of typed characters.
+      if (spec.state & (kInt64Entry | kInt32Entry)) ImmAssociateContext(control, nullptr);
       break;
     default:
       break;
