@@ -12,7 +12,6 @@ namespace {
 
 constexpr char kNoTask[] = "当前没有可执行的任务！";
 constexpr char kNoName[] = "请输入合并后的文件名！";
-constexpr char kNoFolder[] = "未指定保存目录，合并后的文件将保存到软件所在目录！";
 constexpr char kMerging[] = "当前状态: 正在合并文件...";
 constexpr char kFinished[] = "当前状态: 已完成";
 constexpr char kSaveFolder[] = "保存目录: ";
@@ -100,7 +99,7 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     return;
   }
   if (!form.save_in_program_folder && form.chosen_folder.empty()) {
-    host.ShowMessage(kNoFolder);
+    host.ShowMessage(kNoFolderNotice);
     result.save_in_program_folder = true;
   }
   result.checks_passed = true;

@@ -35,6 +35,10 @@ struct MergeResult {
 // The sub-folder of the program's folder that receives merged files.
 inline constexpr char kMergedFolderName[] = "合并后的文件";
 
+// The notice of a job without a save folder; after it the job writes into the program's folder,
+// so the window ticks 选择框6 "保存到软件所在目录" once it has been read.
+inline constexpr char kNoFolderNotice[] = "未指定保存目录，合并后的文件将保存到软件所在目录！";
+
 // Runs the merge job: the three checks (empty list, empty name, missing save folder), then reads
 // every row's file, writes the merged text once (a temporary file renamed into place) and, when
 // asked, deletes the sources that were read completely. Messages, status panes, failures and the

@@ -24,6 +24,20 @@ SplitMode SplitModeOf(const MainWindow& window) {
   return SplitMode::kUnchecked;
 }
 
+// The merge page's host: the notice of a missing save folder ticks 选择框6 as soon as it has
+// been read, since the job then writes into the program's folder.
+class MergeHost : public WindowHost {
+ public:
+  explicit MergeHost(MainWindow& window) : WindowHost(window), window_(window) {}
+  void ShowMessage(const std::string& text) override {
+    WindowHost::ShowMessage(text);
+    if (text == kNoFolderNotice) window_.SetChecked(选择框6, true);
+  }
+
+ private:
+  MainWindow& window_;
+};
+
 }  // namespace
 
 void RunSplitJob(MainWindow& window) {
@@ -51,11 +65,8 @@ void RunMergeJob(MainWindow& window) {
   form.save_in_program_folder = window.Checked(选择框6);
   form.delete_sources = window.Checked(选择框2);
   form.program_folder = ProgramDirectory();
-  WindowHost host(window);
-  MergeResult result;
-  MergeJob(form, host, &result);
-  // The missing-folder notice sends the file to the program's folder and ticks the box.
-  if (result.save_in_program_folder) window.SetChecked(选择框6, true);
+  MergeHost host(window);
+  MergeJob(form, host);
 }
 
 void RunInsertJob(MainWindow& window) {

@@ -155,8 +155,13 @@ TEST_F(JobButtonsTest, MergeWithoutAFolderGoesToTheProgramsFolderAndTicksTheBox)
   desktop_.file_answers = {{a}};
   Click(按钮7);
   Enter(编辑框5, L"窗口测试合并");
+  // The box is ticked once the notice has been read, before the job writes anything.
+  std::vector<bool> ticked;
+  desktop_.on_message = [&] { ticked.push_back(window().Checked(选择框6)); };
+  desktop_.on_pause = [&] { ticked.push_back(window().Checked(选择框6)); };
   Click(按钮2);
   EXPECT_EQ(Messages(), Texts{"未指定保存目录，合并后的文件将保存到软件所在目录！"});
+  EXPECT_EQ(ticked, (std::vector<bool>{false, true})) << "at the notice, at the completion notice";
   EXPECT_TRUE(window().Checked(选择框6));
   EXPECT_EQ(Read(target), "abc");
   EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", ProgramDirectory()));
