@@ -206,6 +206,45 @@ TEST(InsertJob, InPlaceReplacesTheWholeFileAndLeavesPaneOne) {
   EXPECT_EQ(nothing.panes[1], "保存目录: " + dir.path());
 }
 
+// In place with 选择框7 ticked, the length and random modes still make the program's sub-folder
+// (empty); the keyword mode in place makes none.
+TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("i.txt");
+  WriteFileBytes(path, "第一章");
+  InsertForm form = FormFor(dir, {path});
+  form.keep_original = false;
+  form.keyword_text = "章";
+  InsertContext context;
+  RecordingHost keyword;
+  InsertJob(form, context, keyword);
+  EXPECT_EQ(Bytes(path), "第一章##");
+  EXPECT_FALSE(FolderExists(Processed(dir)));
+
+  form.keyword_text.clear();
+  form.every_text = "100";  // more than the listed length: nothing inserted
+  RecordingHost every;
+  InsertJob(form, context, every);
+  EXPECT_EQ(Bytes(path), "第一章##");
+  EXPECT_TRUE(FolderExists(Processed(dir)));
+  EXPECT_EQ(EntriesIn(Processed(dir)), 0u);
+
+  ScopedTempDir other;
+  std::string random_path = other.Join("j.txt");
+  WriteFileBytes(random_path, "中文");
+  form = FormFor(other, {random_path});
+  form.keep_original = false;
+  form.random = true;
+  SeededCounter counter(3);
+  context.random = &counter;
+  RecordingHost random;
+  InsertJob(form, context, random);
+  EXPECT_TRUE(FolderExists(Processed(other)));
+  EXPECT_EQ(EntriesIn(Processed(other)), 0u);
+  EXPECT_EQ(TextLength(Bytes(random_path)), 4 + 2 * 2);  // two digits or fewer: two draws
+  EXPECT_EQ(random.notices, 1);
+}
+
 TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   ScopedTempDir dir;
   std::string path = dir.Join("d.txt");
