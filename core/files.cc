@@ -154,6 +154,7 @@ std::string ReadTextFromFile(FileNumber number, ReadInfo* info) {
   bytes.resize(end.length);
   entry->position = start + static_cast<int64_t>(end.position);
   result.cut_short = end.cut_short;
+  result.half_character = end.position != end.length;
   return bytes;
 }
 
@@ -309,7 +310,10 @@ SourceText LoadSourceText(std::string_view path) {
   }
   source.ok = true;
   source.cut_short = info.cut_short;
-  if (source.cut_short) source.error = "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  if (source.cut_short) {
+    source.error = info.half_character ? "文件中有不完整的双字节字符，其后的内容未被读取"
+                                       : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  }
   return source;
 }
 

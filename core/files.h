@@ -46,6 +46,7 @@ int64_t FilePosition(FileNumber number);
 struct ReadInfo {
   bool ok = false;          // the number was known and the read succeeded
   bool cut_short = false;   // the text ends before the file does (0x00, 0x1A, lone lead byte)
+  bool half_character = false;  // it ends because a lead byte had no second byte
   int64_t bytes_read = 0;   // bytes from the position to the end of the file
 };
 

@@ -29,6 +29,7 @@ TEST(ReadTextFromFile, StopsAtNulAndEofBytesOutsideCharacters) {
   ReadInfo info;
   EXPECT_EQ(ReadTextFromFile(f, &info), "ab");
   EXPECT_TRUE(info.cut_short);
+  EXPECT_FALSE(info.half_character);
   EXPECT_EQ(FilePosition(f), 2);
   EXPECT_EQ(ReadTextFromFile(f), "");  // left on the terminator
   CloseFile(f);
@@ -46,6 +47,7 @@ TEST(ReadTextFromFile, StopsAtNulAndEofBytesOutsideCharacters) {
   EXPECT_EQ(ReadTextFromFile(f, &info), "ab");
   EXPECT_EQ(FilePosition(f), 3);
   EXPECT_TRUE(info.cut_short);
+  EXPECT_TRUE(info.half_character);
   EXPECT_EQ(ReadTextFromFile(f), "");  // at the end
   ASSERT_TRUE(SeekFile(f, 1));
   EXPECT_EQ(ReadTextFromFile(f, &info), "b");
@@ -305,6 +307,12 @@ TEST(LoadSourceText, ReportsWhatWasNotRead) {
   EXPECT_EQ(s.text, "ab");
   EXPECT_EQ(s.file_size, 5);
   EXPECT_EQ(OpenFileCount(), 0);
+  std::string nul_reason = s.error;
+  ASSERT_TRUE(WriteFileBytes(path, "ab\xB0"));
+  SourceText half = LoadSourceText(path);
+  EXPECT_TRUE(half.cut_short);
+  EXPECT_EQ(half.text, "ab");
+  EXPECT_NE(half.error, nul_reason);  // the reason names the half character, not 0x00 or 0x1A
   SourceText missing = LoadSourceText(dir.Join("none.txt"));
   EXPECT_FALSE(missing.ok);
   EXPECT_FALSE(missing.error.empty());
