@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace travik {
@@ -48,6 +49,15 @@ class FailureList {
     if (failures_.empty()) return true;
     host.ReportFailures(failures_);
     return false;
+  }
+  // A job's finished status text, followed by the number of failed files when there are any, so
+  // that the status bar never reads as a plain success after a failure.
+  std::string FinishedStatus(std::string_view finished) const {
+    std::string status(finished);
+    if (!failures_.empty()) {
+      status += "，" + std::to_string(failures_.size()) + " 个文件失败";
+    }
+    return status;
   }
 
  private:

@@ -110,7 +110,7 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
     host.Progress(i + 1, rows);
   }
 
-  host.SetStatusPane(0, kFinishedStatus);
+  host.SetStatusPane(0, failures.FinishedStatus(kFinishedStatus));
   // Pane 1 names the folder that holds the results; in place they are where the sources are.
   if (form.keep_original) host.SetStatusPane(1, JoinText(kFolderStatus, context.output_folder));
   if (failures.ReportTo(host)) host.ShowCompletionNotice();

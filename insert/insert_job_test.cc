@@ -261,7 +261,7 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   EXPECT_EQ(host.failures[0].path, path);
   EXPECT_EQ(host.reports, 1);
   EXPECT_EQ(host.notices, 0);
-  EXPECT_EQ(host.panes[0], "当前状态: 已完成");
+  EXPECT_EQ(host.panes[0], "当前状态: 已完成，1 个文件失败");
 }
 
 TEST(InsertJob, SourcesCutShortAreReported) {

@@ -143,10 +143,7 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
   }
 
   result.failures = static_cast<int>(failures.items().size());
-  host.SetStatusPane(
-      0, failures.empty()
-             ? std::string(kFinished)
-             : JoinText(kFinished, "，", std::to_string(result.failures), " 个文件失败"));
+  host.SetStatusPane(0, failures.FinishedStatus(kFinished));
   host.SetStatusPane(
       1, JoinText(kSaveFolder, in_program_folder ? form.program_folder : form.chosen_folder));
   if (failures.ReportTo(host)) host.ShowCompletionNotice();

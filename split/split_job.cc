@@ -165,13 +165,12 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
       context.source_text.shrink_to_fit();
     }
   }
-  if (failures.ReportTo(host)) {
+  if (failures.empty()) {
     host.ShowCompletionNotice();
     host.SetStatusPane(0, "当前状态: 任务完成");
   } else {
-    host.SetStatusPane(
-        0, JoinText("当前状态: 任务结束，", NumberToText(static_cast<int>(failures.items().size())),
-                    " 个错误"));
+    host.SetStatusPane(0, failures.FinishedStatus("当前状态: 任务完成"));
+    failures.ReportTo(host);
   }
 }
 

@@ -205,7 +205,7 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   std::vector<std::string> failed;
   for (const FileFailure& f : host.failures) failed.push_back(f.path);
   EXPECT_EQ(failed, (std::vector<std::string>{missing, cut, blocked, blocked, locked}));
-  EXPECT_EQ(host.panes[0], "当前状态: 任务结束，5 个错误");
+  EXPECT_EQ(host.panes[0], "当前状态: 任务完成，5 个文件失败");
   // What was read of the cut-short file is split.
   EXPECT_EQ(Bytes(scene.out + kSep + "截" + kSep + "1.txt"), "abc");
   // The read-only piece stays, and the script lists only the pieces written.
