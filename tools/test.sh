@@ -27,7 +27,9 @@ tools/wine_prefix.sh
 # Window tests need a display: start a virtual one unless one is given.
 xvfb_pid=
 if [ -z "${DISPLAY:-}" ]; then
-  export DISPLAY=:91
+  for n in $(seq 91 150); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then export DISPLAY=:$n; break; fi
+  done
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; "$TRAVIK_WINESERVER" -k 2>/dev/null || true' EXIT
