@@ -289,7 +289,9 @@ TEST_F(PaintIconButtonTest, ClassicFrameWithoutThemeDrawsHotAsDefault) {
   EXPECT_TRUE(differ(normal, disabled));
   // The classic pushed frame: dark top-left edge.
   EXPECT_EQ(pressed.Pixel(0, 10), GetSysColor(COLOR_3DDKSHADOW));
-  if (IsThemeActive()) EXPECT_TRUE(differ(themed, normal));
+  if (IsThemeActive()) {
+    EXPECT_TRUE(differ(themed, normal));
+  }
 }
 
 TEST_F(PaintIconButtonTest, PaintsThroughTheParentsDrawItemAndItsOwnContext) {

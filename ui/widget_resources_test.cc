@@ -75,7 +75,9 @@ TEST(WidgetResources, ButtonIconsComeInTheirSizesAndShareByJob) {
   const int distinct[] = {1, 2, 3, 4, 5};
   for (int a : distinct) {
     for (int b : distinct) {
-      if (a < b) EXPECT_NE(pixels(a, 16), pixels(b, 16)) << a << " vs " << b;
+      if (a < b) {
+        EXPECT_NE(pixels(a, 16), pixels(b, 16)) << a << " vs " << b;
+      }
     }
   }
   HICON big = LoadButtonIcon(5, 128);
