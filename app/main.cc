@@ -9,6 +9,9 @@
 
 #include "ui/desktop_calls.h"
 #include "ui/main_window.h"
+#ifdef TRAVIK_HAVE_WIDGETS
+#include "ui/icon_button.h"
+#endif
 
 namespace {
 
@@ -28,6 +31,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int show_
   InitCommonControlsEx(&controls);
   // The folder browser's new dialog style needs OLE on this thread.
   OleInitialize(nullptr);
+#ifdef TRAVIK_HAVE_WIDGETS
+  // The icon buttons' fallback font exists before any button is drawn.
+  travik::ui::ButtonFont();
+#endif
 
   int exit_code = 0;
   {
