@@ -27,6 +27,20 @@ std::string CutShortReason(const SourceText& source, bool deleting) {
   return reason;
 }
 
+// A source read by an earlier row (same file, by identity; sizes are compared first so that the
+// check stays cheap).
+struct TakenSource {
+  int64_t size;
+  const std::string* path;
+};
+bool TakenBefore(const std::vector<TakenSource>& taken, const std::string& path) {
+  const int64_t size = FileSizeOf(path);
+  for (const TakenSource& t : taken) {
+    if (t.size == size && SameFile(*t.path, path)) return true;
+  }
+  return false;
+}
+
 // Reads every row in order and appends its text to the merged file, one source in memory at a
 // time (with no merged file, the rows are still read so that their problems are reported). Rows
 // read completely are listed in `complete`; the others are reported. False when the merged text
@@ -36,13 +50,21 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
                  bool* out_of_range) {
   const int64_t total_rows = static_cast<int64_t>(form.rows.size());
   int64_t done = 0;
+  // When sources are deleted, a file goes with its first row: a later row of the same file
+  // reads nothing, so the merged text holds it once.
+  std::vector<TakenSource> taken;
   for (const FileEntry& row : form.rows) {
+    if (form.delete_sources && TakenBefore(taken, row.path)) {
+      host.Progress(++done, total_rows);
+      continue;
+    }
     SourceText source = LoadSourceText(row.path);
     host.Progress(++done, total_rows);
     if (!source.ok) {
       failures->Add(row.path, source.error);
       continue;
     }
+    if (form.delete_sources) taken.push_back({source.file_size, &row.path});
     if (merged != nullptr) {
       if (merged->size() + static_cast<int64_t>(source.text.size()) > kMaxFileSize) {
         *out_of_range = true;

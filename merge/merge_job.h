@@ -41,7 +41,8 @@ inline constexpr char kNoFolderNotice[] = "未指定保存目录，合并后的�
 
 // Runs the merge job: the three checks (empty list, empty name, missing save folder), then reads
 // every row's file, writes the merged text once (a temporary file renamed into place) and, when
-// asked, deletes the sources that were read completely. Messages, status panes, failures and the
+// asked, deletes the sources that were read completely (then a file listed again after its first
+// row adds nothing, as it is taken away with that row). Messages, status panes, failures and the
 // completion notice go to `host`; `result`, when given, receives the outcome.
 void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result = nullptr);
 

@@ -299,7 +299,7 @@ TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
   RecordingHost mixed;
   MergeJob(form, mixed, &result);
   EXPECT_TRUE(result.written);
-  EXPECT_EQ(Bytes(target), "oldABA");
+  EXPECT_EQ(Bytes(target), "oldAB");  // the second "a" row finds its file already taken
   EXPECT_EQ(mixed.FailedPaths(), (std::vector<std::string>{missing, locked, target}));
   EXPECT_EQ(mixed.reports, 1);
   EXPECT_FALSE(Exists(a) || Exists(b));
@@ -307,6 +307,31 @@ TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
   EXPECT_EQ(result.sources_deleted, 2);
   EXPECT_EQ(mixed.notices, 0);
   SetReadOnly(locked, false);
+}
+
+TEST(MergeJob, AFileListedAgainAddsNothingWhenSourcesAreDeleted) {
+  // Deleting takes each file away with its first row, so a later row of the same file reads
+  // nothing; without deleting, every row contributes.
+  Scene scene;
+  std::string a = scene.File("a.txt", "A");
+  std::string b = scene.File("b.txt", "B");
+  std::string cut = scene.File("cut.txt", std::string("C\x1A" "c", 3));
+  std::string a_again = scene.dir.path() + kPathSeparator + "." + kPathSeparator + "a.txt";
+  RecordingHost keep;
+  MergeResult result;
+  MergeJob(scene.Form({a, b, a, cut, cut}), keep, &result);
+  EXPECT_EQ(Bytes(result.merged_path), "ABACC");
+
+  MergeForm form = scene.Form({a, b, a_again, cut, a, cut, b});
+  form.delete_sources = true;
+  RecordingHost deleting;
+  MergeJob(form, deleting, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(Bytes(result.merged_path), "ABC");
+  EXPECT_EQ(deleting.FailedPaths(), std::vector<std::string>{cut});  // reported once, kept
+  EXPECT_FALSE(Exists(a) || Exists(b));
+  EXPECT_TRUE(Exists(cut));
+  EXPECT_EQ(result.sources_deleted, 2);
 }
 
 // The job's steps, literally, on a snapshot of the files: what the merged file, the remaining
@@ -385,11 +410,14 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     std::string merged;
     std::vector<std::string> failed;
     std::vector<int> complete;
+    std::vector<bool> taken(paths.size(), false);  // read by an earlier row and to be deleted
     for (int r : rows) {
+      if (taken[r]) continue;
       if (!model[r].exists || model[r].read_only) {
         failed.push_back(paths[r]);
         continue;
       }
+      taken[r] = form.delete_sources;
       bool whole = false;
       merged += ModelRead(model[r].bytes, &whole);
       if (whole) {
