@@ -1,0 +1,359 @@
+// Slow, step-by-step models of the text and file operations, written apart from the fast code and
+// compared with it on random GBK-like inputs (fixed seeds, printed on failure).
+#include <gtest/gtest.h>
+
+#include <boost/regex.hpp>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/files.h"
+#include "core/pattern.h"
+#include "core/text.h"
+#include "tests/test_util.h"
+
+namespace travik {
+namespace {
+
+bool High(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+
+// The characters of text[from..] by double-byte stepping: (offset, length); a lone lead byte at
+// the very end is a character of length 1 flagged `lone`.
+struct Char {
+  size_t at;
+  size_t len;
+  bool lone;
+};
+std::vector<Char> Characters(const std::string& text, size_t from) {
+  std::vector<Char> out;
+  size_t p = from;
+  while (p < text.size()) {
+    if (High(text[p])) {
+      if (p + 1 >= text.size()) {
+        out.push_back({p, 1, true});
+        break;
+      }
+      out.push_back({p, 2, false});
+      p += 2;
+    } else {
+      out.push_back({p, 1, false});
+      p += 1;
+    }
+  }
+  return out;
+}
+
+bool IsSpaceChar(const std::string& text, const Char& c) {
+  if (c.len == 1) return !c.lone && text[c.at] == ' ';
+  return text.compare(c.at, 2, "\xA1\xA1") == 0;
+}
+
+std::string ModelTrim(const std::string& text) {
+  std::vector<Char> chars = Characters(text, 0);
+  size_t k = 0;
+  while (k < chars.size() && IsSpaceChar(text, chars[k])) ++k;
+  if (k == chars.size()) return "";
+  size_t first = chars[k].at;
+  if (chars.back().lone) return text.substr(first, chars.back().at - first);
+  size_t last = chars.size();
+  while (last > k && IsSpaceChar(text, chars[last - 1])) --last;
+  size_t end = last == chars.size() ? text.size() : chars[last].at;
+  return text.substr(first, end - first);
+}
+
+std::string ModelFold(const std::string& text) {
+  std::string out;
+  for (const Char& c : Characters(text, 0)) {
+    if (c.len == 1) {
+      out += text[c.at];
+      continue;
+    }
+    unsigned char a = text[c.at], b = text[c.at + 1];
+    if (a == 0xA3 && b >= 0xA1 && b <= 0xFE) {
+      out += static_cast<char>(b - 0x80);
+    } else if (a == 0xA1 && b == 0xA1) {
+      out += ' ';
+    } else if (a == 0xA1 && b == 0xAB) {
+      out += '~';
+    } else if (a == 0xA1 && (b == 0xEE || b == 0xEF)) {
+      out += '*';
+    } else {
+      out += text.substr(c.at, 2);
+    }
+  }
+  return out;
+}
+
+bool CSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// atof limited to "sign digits . digits exponent": the longest such prefix after white space.
+double ModelNumber(const std::string& text) {
+  std::string s = ModelFold(text);
+  size_t i = 0;
+  while (i < s.size() && CSpace(s[i])) ++i;
+  size_t b = i;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && Digit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && Digit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < s.size() && Digit(s[j])) {
+      while (j < s.size() && Digit(s[j])) ++j;
+      i = j;
+    }
+  }
+  return std::strtod(s.substr(b, i - b).c_str(), nullptr);
+}
+
+long long ModelInt(const std::string& text) {
+  std::string s = ModelFold(text);
+  size_t i = 0;
+  while (i < s.size() && CSpace(s[i])) ++i;
+  bool neg = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+  long long v = 0;
+  while (i < s.size() && Digit(s[i])) v = v * 10 + (s[i++] - '0');
+  return neg ? -v : v;
+}
+
+std::string NumberyText(std::mt19937& rng) {
+  static const char* const kPieces[] = {
+      " ", "\xA1\xA1", "\t", "+", "-", "\xA3\xAB", "\xA3\xAD", "0", "1", "7", "9", "\xA3\xB0",
+      "\xA3\xB1", "\xA3\xB9", ".", "\xA3\xAE", "e", "E", "\xA3\xE5", "\xA3\xC5", "x", "\xB0\xA3",
+      "\xA3", "\xA1", "a", "\xA1\xAB", "\xA1\xEE", "\xA3\xA1", "\xA2\xB1"};
+  std::string s;
+  int n = std::uniform_int_distribution<int>(0, 9)(rng);
+  for (int i = 0; i < n; ++i) s += kPieces[rng() % (sizeof kPieces / sizeof kPieces[0])];
+  return s;
+}
+
+TEST(LiteralModel, TrimSpacesFollowsTheSteps) {
+  std::mt19937 rng(41);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = testing::RandomGbkText(rng, 12, false, std::string(" \0\xA1\xA1\0\xA1\0\t", 9));
+    if (round % 5 == 0 && !text.empty()) text.pop_back();
+    ASSERT_EQ(TrimSpaces(text), ModelTrim(text)) << "round " << round << " seed 41";
+  }
+}
+
+TEST(LiteralModel, FoldedNumbersParseLikeTheCLibrary) {
+  std::mt19937 rng(42);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = NumberyText(rng);
+    ASSERT_EQ(FoldFullWidth(text), ModelFold(text)) << "round " << round;
+    double want = ModelNumber(text);
+    double got = TextToNumber(text);
+    ASSERT_TRUE(got == want || (std::isnan(got) && std::isnan(want)))
+        << "round " << round << " got " << got << " want " << want;
+    ASSERT_EQ(TextToInt(text), ModelInt(text)) << "round " << round;
+  }
+}
+
+TEST(LiteralModel, FindTextWithNeedlesTakenFromTheText) {
+  std::mt19937 rng(43);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = testing::RandomGbkText(rng, 30);
+    if (round % 3 == 0 && !text.empty()) text.pop_back();
+    if (text.empty()) continue;
+    size_t a = rng() % text.size();
+    std::string needle = text.substr(a, 1 + rng() % 3);
+    int start = std::uniform_int_distribution<int>(-2, static_cast<int>(text.size()) + 2)(rng);
+    // Forward: first candidate of the stepping scan from max(start-1, 0).
+    int want = -1;
+    size_t s = start > 1 ? start - 1 : 0;
+    if (s < text.size()) {
+      for (const Char& c : Characters(text, s)) {
+        if (text.compare(c.at, needle.size(), needle) == 0 && c.at + needle.size() <= text.size()) {
+          want = static_cast<int>(c.at) + 1;
+          break;
+        }
+      }
+    }
+    ASSERT_EQ(FindText(text, needle, start), want) << "round " << round << " start " << start;
+    // Reverse: last candidate from byte 0 that ends within the first start-1 bytes.
+    size_t region = start > 1 ? std::min<size_t>(start - 1, text.size()) : 0;
+    want = -1;
+    for (const Char& c : Characters(text, 0)) {
+      if (c.at + needle.size() <= region && text.compare(c.at, needle.size(), needle) == 0) {
+        want = static_cast<int>(c.at) + 1;
+      }
+    }
+    ASSERT_EQ(FindTextReverse(text, needle, start), want) << "round " << round << " start " << start;
+  }
+}
+
+TEST(LiteralModel, RoundToAndIntegerPart) {
+  std::mt19937 rng(44);
+  for (int round = 0; round < 20000; ++round) {
+    int digits = std::uniform_int_distribution<int>(-3, 4)(rng);
+    double x = std::uniform_int_distribution<int>(-200000, 200000)(rng) / 1000.0;
+    if (round % 2) x = std::uniform_real_distribution<double>(-1e4, 1e4)(rng);
+    double want = 0;
+    if (x != 0) {
+      double y = std::fabs(x);
+      for (int i = 0; i < digits; ++i) y *= 10;
+      for (int i = 0; i < -digits; ++i) y /= 10;
+      y += 0.000000000001;
+      double w = std::floor(y);
+      double r = y - w >= 0.5 ? w + 1 : w;
+      for (int i = 0; i < digits; ++i) r /= 10;
+      for (int i = 0; i < -digits; ++i) r *= 10;
+      want = x < 0 ? -r : r;
+    }
+    ASSERT_DOUBLE_EQ(RoundTo(x, digits), want) << "round " << round << " x " << x << " digits " << digits;
+    double ax = std::fabs(x);
+    int part = static_cast<int>(std::floor(ax)) + (ax - std::floor(ax) > 0.999999999999 ? 1 : 0);
+    ASSERT_EQ(IntegerPart(ax), part) << ax;
+  }
+  EXPECT_EQ(NumberToText(1e20), "1e+20");
+  EXPECT_EQ(NumberToText(0.00001), "1e-05");
+  EXPECT_EQ(NumberToText(1234567890123.0), "1234567890123");
+  EXPECT_EQ(NumberToText(12345678901234.0), "1.234567890123e+13");
+  EXPECT_EQ(NumberToText(-0.5), "-0.5");
+}
+
+// ReadTextFromFile, step by step: the end of the text and where the position is left.
+void ModelRead(const std::string& bytes, size_t start, std::string* text, size_t* position) {
+  text->clear();
+  size_t p = start;
+  while (p < bytes.size()) {
+    unsigned char c = bytes[p];
+    if (c == 0x00 || c == 0x1A) {
+      *position = p;
+      return;
+    }
+    if (c >= 0x80) {
+      if (p + 1 >= bytes.size() || bytes[p + 1] == '\0') {
+        *position = p + 1;
+        return;
+      }
+      *text += bytes.substr(p, 2);
+      p += 2;
+    } else {
+      *text += bytes[p];
+      p += 1;
+    }
+  }
+  *position = bytes.size() > start ? bytes.size() : start;
+}
+
+TEST(LiteralModel, ReadTextFromFileStopsWhereTheStepsSay) {
+  testing::ScopedTempDir dir;
+  std::string path = dir.Join("r.txt");
+  std::mt19937 rng(45);
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes = testing::RandomGbkText(rng, 40, true, std::string("\0\xB0\0\x1A\0\xB0\x1A", 8));
+    if (round % 4 == 0 && !bytes.empty()) bytes.pop_back();
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    FileNumber f = OpenFile(path);
+    ASSERT_NE(f, 0);
+    size_t start = bytes.empty() ? 0 : rng() % (bytes.size() + 1);
+    ASSERT_TRUE(SeekFile(f, static_cast<int64_t>(start)));
+    std::string want;
+    size_t position = 0;
+    ModelRead(bytes, start, &want, &position);
+    ASSERT_EQ(ReadTextFromFile(f), want) << "round " << round << " start " << start;
+    ASSERT_EQ(FilePosition(f), static_cast<int64_t>(position)) << "round " << round;
+    CloseFile(f);
+  }
+}
+
+TEST(LiteralModel, InsertTextIntoFileShiftsTheTail) {
+  testing::ScopedTempDir dir;
+  std::string path = dir.Join("i.txt");
+  std::mt19937 rng(46);
+  for (int round = 0; round < 60; ++round) {
+    size_t size = rng() % 14000;
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng());
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    FileNumber f = OpenFile(path);
+    ASSERT_NE(f, 0);
+    for (int k = 0; k < 3; ++k) {
+      size_t at = rng() % (bytes.size() + 30);
+      std::string insert(rng() % 9000 / (k + 1), 'x');
+      for (char& c : insert) c = static_cast<char>(rng());
+      ASSERT_TRUE(SeekFile(f, static_cast<int64_t>(at)));
+      ASSERT_TRUE(InsertTextIntoFile(f, insert));
+      if (!insert.empty()) {
+        if (at > bytes.size()) bytes.resize(at, '\0');
+        bytes.insert(at, insert);
+      }
+      ASSERT_EQ(FilePosition(f), static_cast<int64_t>(at + insert.size())) << round;
+    }
+    CloseFile(f);
+    std::string on_disk;
+    ASSERT_TRUE(testing::ReadFileBytes(path, &on_disk));
+    ASSERT_EQ(on_disk, bytes) << "round " << round;
+  }
+}
+
+// RegexSearchAll by its steps: every later range is copied out and searched as a text of its own;
+// a hit on a second byte (judged from the start of the whole text) is passed over within the same
+// range; after an empty match the range begins there and the search one character on.
+std::vector<std::pair<size_t, size_t>> ModelSearchAll(const boost::regex& re, const std::string& text) {
+  std::vector<std::pair<size_t, size_t>> out;
+  if (text.empty()) return out;
+  std::vector<bool> starts(text.size() + 1, false);
+  for (const Char& c : Characters(text, 0)) starts[c.at] = true;
+  starts[text.size()] = true;
+  size_t range = 0, from = 0;
+  while (from <= text.size()) {
+    std::string own = text.substr(range);
+    boost::smatch m;
+    if (!boost::regex_search(own.cbegin() + (from - range), own.cend(), m, re, boost::match_default,
+                             own.cbegin())) {
+      break;
+    }
+    size_t at = range + (m[0].first - own.cbegin());
+    size_t end = range + (m[0].second - own.cbegin());
+    if (!starts[at]) {
+      from = at + 1;
+      continue;
+    }
+    out.push_back({at, end - at});
+    if (end == 0) break;
+    if (end != at) {
+      range = from = end;
+      continue;
+    }
+    if (end == text.size()) break;
+    range = end;
+    from = end + (High(text[end]) && end + 1 < text.size() ? 2 : 1);
+  }
+  return out;
+}
+
+TEST(LiteralModel, RegexSearchAllSearchesEachRangeAsATextOfItsOwn) {
+  const char* const patterns[] = {"^\xB5\xDA", "\xD5\xC2$", "(?<=\r\n)\xB5\xDA", "\\ba", "x*", "$", "^",
+                                  "\xD5\xC2", ".", "..", "(?<=\xB0)\xD5", "a|$", "\r?\n", "(?=\xC2)",
+                                  "[\x80-\xFF]{2}", "(?<!a)b", "^$", "\\Aa", "a\\z", "(a)|(b)"};
+  std::mt19937 rng(47);
+  for (int round = 0; round < 20000; ++round) {
+    const char* pattern = patterns[round % (sizeof patterns / sizeof patterns[0])];
+    std::string text = testing::RandomGbkText(
+        rng, 24, false, std::string("\xB5\xDA\0\xD5\xC2\0\r\n\0a\0b\0\xB0\xD5\xC2\0x", 24));
+    if (round % 3 == 0 && !text.empty()) text.pop_back();
+    Pattern p;
+    ASSERT_TRUE(RegexCompile(&p, pattern));
+    boost::regex re(pattern, boost::regex::perl);
+    std::vector<std::pair<size_t, size_t>> got;
+    for (const MatchRecord& m : RegexSearchAll(p, text).matches) {
+      got.push_back({static_cast<size_t>(MatchPosition(m)), MatchText(m, text).size()});
+    }
+    ASSERT_EQ(got, ModelSearchAll(re, text)) << "round " << round << " pattern " << pattern;
+  }
+}
+
+}  // namespace
+}  // namespace travik
