@@ -160,6 +160,9 @@ bool RenameReplace(std::string_view from, std::string_view to) {
 int64_t EntrySize(std::string_view path) {
   std::string native;
   if (!ToNative(path, &native)) return -1;
+  // A directory search (the Windows backend's FindFirstFileW) finds no entry for a name that
+  // ends in a separator.
+  if (native.empty() || native.back() == '/') return -1;
   struct stat st;
   if (stat(native.c_str(), &st) != 0) return -1;
   return S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);

@@ -357,3 +357,62 @@ TEST(LiteralModel, RegexSearchAllSearchesEachRangeAsATextOfItsOwn) {
 
 }  // namespace
 }  // namespace travik
+
+namespace travik {
+namespace {
+
+// The observable rules of the file layer, the same on every system.
+TEST(FileRules, AreTheSameOnEverySystem) {
+  testing::ScopedTempDir dir;
+  std::string folder = dir.Join("sub");
+  ASSERT_TRUE(MakeDirectory(folder));
+  EXPECT_FALSE(MakeDirectory(folder));
+  EXPECT_FALSE(MakeDirectory(dir.Join("no") + kPathSeparator + "deeper"));
+  EXPECT_TRUE(FolderExists(folder));
+  EXPECT_TRUE(FolderExists(folder + kPathSeparator));
+  EXPECT_EQ(FileSizeOf(folder), 0);
+  EXPECT_EQ(FileSizeOf(folder + kPathSeparator), -1);  // a directory search finds no such entry
+  EXPECT_EQ(OpenFile(folder), 0);
+  EXPECT_FALSE(RemoveFile(folder));
+  EXPECT_FALSE(WriteWholeFile(folder, "x"));
+
+  std::string file = dir.Join("f.txt");
+  EXPECT_FALSE(RemoveFile(file));
+  EXPECT_EQ(FileSizeOf(file), -1);
+  ASSERT_TRUE(WriteWholeFile(file, "abc", "", "de"));
+  EXPECT_EQ(FileSizeOf(file), 5);
+  EXPECT_FALSE(FolderExists(file));
+  EXPECT_TRUE(SameFile(file, dir.path() + kPathSeparator + "." + kPathSeparator + "f.txt"));
+  EXPECT_FALSE(SameFile(file, folder));
+
+  FileNumber one = OpenFile(file);
+  FileNumber two = OpenFile(file);
+  ASSERT_NE(one, 0);
+  ASSERT_NE(two, 0);
+  EXPECT_NE(one, two);
+  EXPECT_FALSE(WriteWholeFile(file, "zz"));
+  EXPECT_FALSE(ReplaceWholeFile(file, {"zz"}));
+  EXPECT_FALSE(RemoveFile(file));
+  CloseFile(one);
+  EXPECT_FALSE(RemoveFile(file));
+  EXPECT_EQ(ReadTextFromFile(two), "abcde");
+  EXPECT_EQ(ReadTextFromFile(one), "");  // closed: unknown number
+  EXPECT_FALSE(SeekFile(one, 0));
+  EXPECT_FALSE(InsertTextIntoFile(one, "x"));
+  CloseAllFiles();
+  EXPECT_EQ(OpenFileCount(), 0);
+  EXPECT_TRUE(WriteWholeFile(file));
+  EXPECT_EQ(FileSizeOf(file), 0);
+  EXPECT_TRUE(RemoveFile(file));
+
+  std::string temp = TempDirectory();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.back(), kPathSeparator[0]);
+  std::string program = ProgramDirectory();
+  ASSERT_FALSE(program.empty());
+  EXPECT_NE(program.back(), kPathSeparator[0]);
+  EXPECT_TRUE(FolderExists(program));
+}
+
+}  // namespace
+}  // namespace travik
