@@ -186,7 +186,7 @@ struct WindowSpec {
 const WindowSpec& MainWindowSpec();
 // Every control, parents before their children, in creation (and tab) order.
 Table<ControlSpec> Controls();
-// The spec of one control; the id must be a control's.
+// The layout row of one control; the id must be a control's.
 const ControlSpec& SpecOf(ControlId id);
 // Page captions of 选择夹1 in page order.
 Table<const char*> TabPages();
