@@ -274,7 +274,13 @@ bool MakeDirectory(std::string_view path) { return !path.empty() && platform::Ma
 bool FolderExists(std::string_view path) { return !path.empty() && platform::IsDir(path); }
 
 bool SameFile(std::string_view a, std::string_view b) {
-  return !a.empty() && !b.empty() && platform::Same(a, b);
+  if (a.empty() || b.empty()) return false;
+  std::string ia = platform::Identity(a);
+  return !ia.empty() && ia == platform::Identity(b);
+}
+
+std::string FileIdentity(std::string_view path) {
+  return path.empty() ? std::string() : platform::Identity(path);
 }
 
 bool PathIsRepresentable(std::string_view path) { return platform::Representable(path); }

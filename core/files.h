@@ -107,6 +107,9 @@ bool MakeDirectory(std::string_view path);
 bool FolderExists(std::string_view path);
 // True when both paths name the same existing file.
 bool SameFile(std::string_view a, std::string_view b);
+// A key that is equal for two paths exactly when they name the same existing file (or folder);
+// empty when the path names nothing. Lets callers find repeated files in one pass.
+std::string FileIdentity(std::string_view path);
 // True when the path can be handed to the system (GBK that converts both ways).
 bool PathIsRepresentable(std::string_view path);
 

@@ -37,7 +37,9 @@ int64_t EntrySize(std::string_view path);
 bool Remove(std::string_view path);
 bool MakeDir(std::string_view path);
 bool IsDir(std::string_view path);
-bool Same(std::string_view a, std::string_view b);
+// A key naming the file itself (volume and file index, or device and inode); empty when the path
+// names nothing.
+std::string Identity(std::string_view path);
 bool Representable(std::string_view path);
 std::string ProgramDir();
 std::string TempDir();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "core/codepage.h"
@@ -191,12 +192,12 @@ bool IsDir(std::string_view path) {
   return stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool Same(std::string_view a, std::string_view b) {
-  std::string na, nb;
-  if (!ToNative(a, &na) || !ToNative(b, &nb)) return false;
-  struct stat sa, sb;
-  if (stat(na.c_str(), &sa) != 0 || stat(nb.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+std::string Identity(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return {};
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) return {};
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 bool Representable(std::string_view path) {

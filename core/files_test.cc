@@ -271,6 +271,13 @@ TEST(Folders, MakeOneLevelAndTestExistence) {
   EXPECT_FALSE(FolderExists(file));
   EXPECT_TRUE(SameFile(file, sub + kPathSeparator + "." + kPathSeparator + "第一章.txt"));
   EXPECT_FALSE(SameFile(file, sub));
+  std::string other = sub + kPathSeparator + "第二章.txt";
+  EXPECT_TRUE(WriteWholeFile(other, "中文"));
+  EXPECT_FALSE(SameFile(file, other));  // same size and bytes, another file
+  EXPECT_FALSE(FileIdentity(file).empty());
+  EXPECT_EQ(FileIdentity(file), FileIdentity(sub + kPathSeparator + "." + kPathSeparator + "第一章.txt"));
+  EXPECT_NE(FileIdentity(file), FileIdentity(other));
+  EXPECT_EQ(FileIdentity(dir.Join("missing")), "");
   EXPECT_FALSE(ProgramDirectory().empty());
   std::string temp = TempDirectory();
   ASSERT_FALSE(temp.empty());

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "core/codepage.h"
 #include "core/files_platform.h"
@@ -177,21 +178,17 @@ bool IsDir(std::string_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Same(std::string_view a, std::string_view b) {
-  std::wstring wa, wb;
-  if (!ToWide(a, &wa) || !ToWide(b, &wb)) return false;
+std::string Identity(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return {};
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  ScopedHandle ha(CreateFileW(wa.c_str(), 0, share, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  ScopedHandle hb(CreateFileW(wb.c_str(), 0, share, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!ha.valid() || !hb.valid()) return false;
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (!GetFileInformationByHandle(ha.get(), &ia) || !GetFileInformationByHandle(hb.get(), &ib)) {
-    return false;
-  }
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+  ScopedHandle h(CreateFileW(wide.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.valid()) return {};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h.get(), &info)) return {};
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow);
 }
 
 bool Representable(std::string_view path) {

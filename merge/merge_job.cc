@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 
 #include "core/files.h"
 #include "core/text.h"
@@ -27,20 +28,6 @@ std::string CutShortReason(const SourceText& source, bool deleting) {
   return reason;
 }
 
-// A source read by an earlier row (same file, by identity; sizes are compared first so that the
-// check stays cheap).
-struct TakenSource {
-  int64_t size;
-  const std::string* path;
-};
-bool TakenBefore(const std::vector<TakenSource>& taken, const std::string& path) {
-  const int64_t size = FileSizeOf(path);
-  for (const TakenSource& t : taken) {
-    if (t.size == size && SameFile(*t.path, path)) return true;
-  }
-  return false;
-}
-
 // Reads every row in order and appends its text to the merged file, one source in memory at a
 // time (with no merged file, the rows are still read so that their problems are reported). Rows
 // read completely are listed in `complete`; the others are reported. False when the merged text
@@ -52,9 +39,10 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
   int64_t done = 0;
   // When sources are deleted, a file goes with its first row: a later row of the same file
   // reads nothing, so the merged text holds it once.
-  std::vector<TakenSource> taken;
+  std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
   for (const FileEntry& row : form.rows) {
-    if (form.delete_sources && TakenBefore(taken, row.path)) {
+    const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
+    if (!identity.empty() && taken.count(identity) != 0) {
       host.Progress(++done, total_rows);
       continue;
     }
@@ -64,7 +52,7 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       failures->Add(row.path, source.error);
       continue;
     }
-    if (form.delete_sources) taken.push_back({source.file_size, &row.path});
+    if (!identity.empty()) taken.insert(identity);
     if (merged != nullptr) {
       if (merged->size() + static_cast<int64_t>(source.text.size()) > kMaxFileSize) {
         *out_of_range = true;
