@@ -30,47 +30,51 @@ constexpr uint64_t kEvenBits = 0x5555555555555555ull;
 constexpr uint64_t kOddBits = ~kEvenBits;
 
 struct BlockMasks {
-  uint64_t high = 0;         // bytes 0x80 and above
-  uint64_t anchor_lead = 0;  // 0xA1..0xA9, the first bytes of the double-byte anchors
-  uint64_t single = 0;       // 0x21..0x40, [ ] | ~: a superset of the one-byte anchors
-  uint64_t cr = 0;
-  uint64_t backslash = 0;
+  uint64_t high = 0;       // bytes 0x80 and above
+  uint64_t candidate = 0;  // bytes that may begin an anchor or a CR LF (a superset)
 };
 
-// Bytes with (byte - low) < count, as unsigned 8-bit values.
-inline __m128i InRange(__m128i v, char low, char count) {
-  const __m128i sign = _mm_set1_epi8(static_cast<char>(0x80));
-  __m128i t = _mm_xor_si128(_mm_sub_epi8(v, _mm_set1_epi8(low)), sign);
-  return _mm_cmplt_epi8(t, _mm_set1_epi8(static_cast<char>(0x80 + count)));
+// Bytes with (byte - low) < count, as unsigned 8-bit values: shifted so that the range starts at
+// -128, one signed comparison tells.
+inline __m128i InRange(__m128i v, unsigned char low, unsigned char count) {
+  __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - low)));
+  return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + count)));
 }
 
 inline uint64_t Bits(__m128i v, size_t k) {
   return static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(v))) << (16 * k);
 }
 
+// One mask for every kind of candidate: 0xA1..0xA9 (the first bytes of the double-byte anchors),
+// 0x21..0x40 and [ \ ] | ~ (the one-byte anchors and the backslash), and CR. Which kind a
+// candidate is, is looked up only for the last few of a block.
 BlockMasks ReadBlock(const unsigned char* p) {
   BlockMasks m;
+  const __m128i two = _mm_set1_epi8(2);
+  const __m128i tilde = _mm_set1_epi8('~');  // | is ~ without bit 1
+  const __m128i cr = _mm_set1_epi8('\r');
   for (size_t k = 0; k < kBlock / 16; ++k) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
     m.high |= Bits(v, k);
-    m.anchor_lead |= Bits(InRange(v, static_cast<char>(0xA1), 9), k);
-    __m128i single =
-        _mm_or_si128(_mm_or_si128(InRange(v, 0x21, 0x20), _mm_cmpeq_epi8(v, _mm_set1_epi8('['))),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(']')),
-                                  _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('|')),
-                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('~')))));
-    m.single |= Bits(single, k);
-    m.cr |= Bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), k);
-    m.backslash |= Bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), k);
+    __m128i low = _mm_or_si128(InRange(v, 0x21, 0x20), InRange(v, '[', 3));
+    __m128i rest = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, two), tilde), _mm_cmpeq_epi8(v, cr));
+    m.candidate |= Bits(_mm_or_si128(_mm_or_si128(low, rest), InRange(v, 0xA1, 9)), k);
   }
   return m;
 }
 
 inline int HighestBit(uint64_t mask) { return 63 - __builtin_clzll(mask); }
 
-// Takes in the block at `at` (a character boundary, no character pending before it) and returns
-// the boundary after its last character. Needs `at` + kBlock + kBlockMargin bytes of text.
-size_t ScanBlock(const unsigned char* p, size_t at, int64_t base, Found* found) {
+// A block's character starts that may begin an anchor or a CR LF.
+struct BlockStarts {
+  size_t at;
+  uint64_t starts;
+  uint64_t high;
+};
+
+// Masks the block at `at` (a character boundary, no character pending before it) and returns the
+// boundary after its last character.
+size_t MaskBlock(const unsigned char* p, size_t at, BlockStarts* out) {
   const BlockMasks m = ReadBlock(p + at);
   // A run of high bytes begins a character (the byte before it ends one), so its lead bytes are
   // those at an even distance from the run's first byte. Adding a run's first bit clears the run:
@@ -78,46 +82,66 @@ size_t ScanBlock(const unsigned char* p, size_t at, int64_t base, Found* found) 
   uint64_t run_starts = m.high & ~(m.high << 1);
   uint64_t odd_runs = m.high & ~(m.high + (run_starts & kOddBits));
   uint64_t leads = (odd_runs & kOddBits) | (m.high & ~odd_runs & kEvenBits);
-  uint64_t low_starts = ~m.high & ~(leads << 1);
-  const AnchorTables& tables = Tables();
-  // Only the last anchor of each kind in the block matters.
-  for (uint64_t e = low_starts & m.single; e != 0; e &= ~(1ull << HighestBit(e))) {
-    size_t i = at + static_cast<size_t>(HighestBit(e));
-    if (tables.single[p[i]] != kNone) {
-      found->single = base + static_cast<int64_t>(i) + 1;
-      break;
-    }
-  }
-  for (uint64_t e = low_starts & m.cr; e != 0; e &= ~(1ull << HighestBit(e))) {
-    size_t i = at + static_cast<size_t>(HighestBit(e));
-    if (p[i + 1] == '\n') {
-      found->line_break = base + static_cast<int64_t>(i) + 1;
-      break;
-    }
-  }
-  int64_t pair = 0;
-  if (uint64_t e = low_starts & m.backslash)
-    pair = base + static_cast<int64_t>(at) + HighestBit(e) + 2;
-  for (uint64_t e = leads & m.anchor_lead; e != 0; e &= ~(1ull << HighestBit(e))) {
-    size_t i = at + static_cast<size_t>(HighestBit(e));
-    if (base + static_cast<int64_t>(i) + 2 <= pair) break;
-    unsigned char c = p[i];
-    unsigned char trail = p[i + 1];
-    int row = tables.row[c];  // none for A2, A4..A7
-    if ((row != kNone && tables.pair[static_cast<size_t>(row)][trail] != kNone) ||
-        ((static_cast<unsigned>(c) << 8 | trail) == kDivisionSign && p[i + 2] == ' ')) {
-      pair = base + static_cast<int64_t>(i) + 2;
-      break;
-    }
-  }
-  if (pair != 0) found->pair = pair;
+  *out = {at, m.candidate & (leads | (~m.high & ~(leads << 1))), m.high};
   return at + kBlock + static_cast<size_t>(leads >> 63);
+}
+
+// Takes in whole blocks from `at` while `end` leaves kBlockMargin bytes after them, and returns
+// where it stopped (a character boundary). The blocks are masked in runs; only the last anchor of
+// each kind in a run matters, so each run's candidates are looked up from its end.
+size_t ScanBlocks(const unsigned char* p, size_t at, size_t end, int64_t base, Found* found) {
+  constexpr size_t kRun = 32;
+  BlockStarts run[kRun];
+  const AnchorTables& tables = Tables();
+  while (at + kBlock + kBlockMargin <= end) {
+    size_t n = 0;
+    while (n < kRun && at + kBlock + kBlockMargin <= end) at = MaskBlock(p, at, &run[n++]);
+    bool want_single = true;
+    bool want_break = true;
+    bool want_pair = true;
+    for (size_t k = n; k-- > 0 && (want_single || want_break || want_pair);) {
+      const BlockStarts& block = run[k];
+      uint64_t e = want_pair ? block.starts : block.starts & ~block.high;
+      while (e != 0 && (want_single || want_break || want_pair)) {
+        const int bit = HighestBit(e);
+        e &= ~(1ull << bit);
+        const size_t i = block.at + static_cast<size_t>(bit);
+        const int64_t position = base + static_cast<int64_t>(i) + 1;
+        const unsigned char c = p[i];
+        if (c >= 0x80) {
+          unsigned char trail = p[i + 1];
+          int row = tables.row[c];  // none for A2, A4..A7
+          if ((row != kNone && tables.pair[static_cast<size_t>(row)][trail] != kNone) ||
+              ((static_cast<unsigned>(c) << 8 | trail) == kDivisionSign && p[i + 2] == ' ')) {
+            found->pair = position + 1;
+            want_pair = false;
+            e &= ~block.high;  // the rest are one-byte kinds
+          }
+        } else if (c == '\r') {
+          if (want_break && p[i + 1] == '\n') {
+            found->line_break = position;
+            want_break = false;
+          }
+        } else if (c == '\\') {
+          if (want_pair) {
+            found->pair = position + 1;
+            want_pair = false;
+            e &= ~block.high;
+          }
+        } else if (want_single && tables.single[c] != kNone) {
+          found->single = position;
+          want_single = false;
+        }
+      }
+    }
+  }
+  return at;
 }
 #else
 constexpr bool kBlockScan = false;
 constexpr size_t kBlock = 64;
 constexpr size_t kBlockMargin = 2;
-size_t ScanBlock(const unsigned char*, size_t at, int64_t, Found*) { return at; }
+size_t ScanBlocks(const unsigned char*, size_t at, size_t, int64_t, Found*) { return at; }
 #endif
 
 }  // namespace
@@ -149,9 +173,7 @@ void AnchorScanner::AdvanceTo(const TextWindow& text, size_t region) {
       if (at + 1 >= end) break;
     }
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text.bytes.data());
-    while (!cr && !division && at + kBlock + kBlockMargin <= end) {
-      at = ScanBlock(p, at, base, &found);
-    }
+    if (!cr && !division) at = ScanBlocks(p, at, end, base, &found);
   }
   at = StepCharacters(text.bytes, at, end, &cr, &division, record);
   at_ = text.base + at;

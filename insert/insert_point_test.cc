@@ -158,5 +158,39 @@ TEST(AnchorScanner, BlocksSeeAnchorsAcrossTheirEdges) {
   }
 }
 
+// Texts of several kilobytes with rare anchors: the blocks are looked at in runs, and the last
+// anchor of a kind may lie in an earlier run than the last of another kind.
+TEST(AnchorScanner, FindsRareAnchorsAcrossRunsOfBlocks) {
+  const std::string rare[] = {"\xA3\xAC", "\xA1\xC2 ", "\r\n", "\\",      "1",
+                              "\xA9x",    "\x82\\",    "a",    "\xA1\xA3"};
+  const unsigned seed = 4504;
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 60; ++round) {
+    std::string text;
+    const size_t length = 2000 + rng() % 8000;
+    const unsigned spacing = 50 + rng() % 3000;
+    while (text.size() < length) {
+      text += rng() % spacing == 0 ? rare[rng() % std::size(rare)] : "\xD6\xD0";
+      if (rng() % 4000 == 0) text += "b";  // an odd run of high bytes
+    }
+    const TextWindow window{text, 0};
+    AnchorScanner growing;
+    for (int64_t pos = 1 + rng() % 300; pos <= TextLength(text); pos += 1 + rng() % 900) {
+      AnchorScanner scanner;
+      scanner.AdvanceTo(window, static_cast<size_t>(pos - 1));
+      growing.AdvanceTo(window, static_cast<size_t>(pos - 1));
+      const int64_t want = model::ResolveInsertOffset(text, pos);
+      ASSERT_EQ(ResolveWithScanner(window, pos, scanner), want)
+          << "seed " << seed << " round " << round << " pos " << pos << " text "
+          << model::Hex(text);
+      ASSERT_EQ(ResolveWithScanner(window, pos, growing), want)
+          << "seed " << seed << " round " << round << " pos " << pos << " (growing) text "
+          << model::Hex(text);
+      ASSERT_EQ(scanner.NearestAnchor(), growing.NearestAnchor())
+          << "seed " << seed << " round " << round << " pos " << pos;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace travik
