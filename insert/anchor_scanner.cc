@@ -184,6 +184,48 @@ void AnchorScanner::AdvanceTo(const TextWindow& text, size_t region) {
       cr ? Previous::kCarriageReturn : (division ? Previous::kDivisionSign : Previous::kOther);
 }
 
+void AnchorScanner::JumpTo(const TextWindow& text, size_t region) {
+  constexpr size_t kChunk = 4096;
+  region = std::min(region, text.end());
+  if (region <= at_) return;
+  AnchorScanner latest;  // the chunk that ends at `region`: where the frontier stops, what pends
+  bool have_latest = false;
+  int64_t single = 0;
+  int64_t pair = 0;
+  int64_t line_break = 0;
+  size_t chunk_end = region;
+  while (true) {
+    // A line feed ends a character and leaves nothing pending: a fresh walk can start after it.
+    size_t start = at_;
+    if (chunk_end - at_ > kChunk) {
+      std::string_view before = text.bytes.substr(at_ - text.base, chunk_end - kChunk - at_);
+      size_t lf = before.rfind('\n');
+      if (lf != std::string_view::npos) start = at_ + lf + 1;
+    }
+    AnchorScanner part;
+    if (start == at_) {
+      part = *this;  // the frontier's own state covers what lies before it
+    } else {
+      part.at_ = start;
+    }
+    part.AdvanceTo(text, chunk_end);
+    if (!have_latest) {
+      latest = part;
+      have_latest = true;
+    }
+    if (single == 0) single = part.last_single_;
+    if (pair == 0) pair = part.last_double_;
+    if (line_break == 0) line_break = part.last_line_break_;
+    if (start == at_ || (single != 0 && pair != 0 && line_break != 0)) break;
+    chunk_end = start;
+  }
+  at_ = latest.at_;
+  previous_ = latest.previous_;
+  last_single_ = single;
+  last_double_ = pair;
+  last_line_break_ = line_break;
+}
+
 bool AnchorScanner::IsCharStart(const TextWindow& text, size_t offset) const {
   return BoundaryFrom(text, at_, offset);
 }

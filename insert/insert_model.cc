@@ -121,6 +121,15 @@ std::string InsertAtKeyword(const std::string& source, const std::string& insert
   return file.bytes();
 }
 
+std::string SparseText(std::mt19937& rng, size_t length, unsigned spacing,
+                       const std::vector<std::string>& rare) {
+  std::string text;
+  while (text.size() < length) {
+    text += rng() % spacing == 0 ? rare[rng() % rare.size()] : "\xD6\xD0";
+  }
+  return text;
+}
+
 std::string RandomText(std::mt19937& rng, size_t max_length, bool loose_end) {
   // clang-format off
   static const char* const kSnippets[] = {

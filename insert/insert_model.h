@@ -49,6 +49,11 @@ std::string InsertAtKeyword(const std::string& source, const std::string& insert
 // look like anchors or line breaks, and (when `loose_end`) possibly a lone lead byte at the end.
 std::string RandomText(std::mt19937& rng, size_t max_length, bool loose_end = false);
 
+// Long text for the scanning paths: "中" repeated, with one of `rare` about every `spacing`
+// characters, until the text is at least `length` bytes long.
+std::string SparseText(std::mt19937& rng, size_t length, unsigned spacing,
+                       const std::vector<std::string>& rare);
+
 // The bytes in hex, for failure messages.
 std::string Hex(std::string_view text);
 

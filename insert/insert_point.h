@@ -49,6 +49,10 @@ class AnchorScanner {
   // calls the text may grow and change, but never within the part already taken in, and the
   // window must start at or before frontier().
   void AdvanceTo(const TextWindow& text, size_t region);
+  // Ends as AdvanceTo(text, region) does, but looks back from `region` in chunks that begin after
+  // a line feed, and stops once the last anchor of each kind and the last CR LF are found: only
+  // when one is missing does it walk back to the frontier. Never walks more than AdvanceTo.
+  void JumpTo(const TextWindow& text, size_t region);
   // Starts again from byte 0.
   void Reset() { *this = AnchorScanner(); }
 

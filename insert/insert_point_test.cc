@@ -161,18 +161,13 @@ TEST(AnchorScanner, BlocksSeeAnchorsAcrossTheirEdges) {
 // Texts of several kilobytes with rare anchors: the blocks are looked at in runs, and the last
 // anchor of a kind may lie in an earlier run than the last of another kind.
 TEST(AnchorScanner, FindsRareAnchorsAcrossRunsOfBlocks) {
-  const std::string rare[] = {"\xA3\xAC", "\xA1\xC2 ", "\r\n", "\\",      "1",
-                              "\xA9x",    "\x82\\",    "a",    "\xA1\xA3"};
+  const std::vector<std::string> rare = {"\xA3\xAC", "\xA1\xC2 ", "\r\n", "\\", "1",
+                                         "\xA9x",    "\x82\\",    "a",    "b",  "\xA1\xA3"};
   const unsigned seed = 4504;
   std::mt19937 rng(seed);
   for (int round = 0; round < 60; ++round) {
-    std::string text;
     const size_t length = 2000 + rng() % 8000;
-    const unsigned spacing = 50 + rng() % 3000;
-    while (text.size() < length) {
-      text += rng() % spacing == 0 ? rare[rng() % std::size(rare)] : "\xD6\xD0";
-      if (rng() % 4000 == 0) text += "b";  // an odd run of high bytes
-    }
+    const std::string text = model::SparseText(rng, length, 50 + rng() % 3000, rare);
     const TextWindow window{text, 0};
     AnchorScanner growing;
     for (int64_t pos = 1 + rng() % 300; pos <= TextLength(text); pos += 1 + rng() % 900) {
@@ -188,6 +183,36 @@ TEST(AnchorScanner, FindsRareAnchorsAcrossRunsOfBlocks) {
           << model::Hex(text);
       ASSERT_EQ(scanner.NearestAnchor(), growing.NearestAnchor())
           << "seed " << seed << " round " << round << " pos " << pos;
+    }
+  }
+}
+
+// Jumps look back from the region in chunks that start after line feeds: with anchors and line
+// breaks far apart, in any order, they end where a walk from the frontier ends.
+TEST(AnchorScanner, JumpsEndLikeAWalkFromTheFrontier) {
+  const std::vector<std::string> rare = {"\xA3\xAC", "\xA1\xC2 ", "\xA1\xC2", "\r\n",
+                                         "\r",       "\n",        "\x81\n",   "\\",
+                                         "1",        "\xA9x",     "\x82\\",   "a"};
+  const unsigned seed = 4505;
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 40; ++round) {
+    const size_t length = 3000 + rng() % 12000;
+    const std::string text = model::SparseText(rng, length, 20 + rng() % 4000, rare);
+    const TextWindow window{text, 0};
+    AnchorScanner walking;
+    AnchorScanner jumping;
+    const unsigned stride = round % 2 ? 300 : 12000;
+    for (int64_t pos = 1 + rng() % 50; pos <= TextLength(text) + 1; pos += 1 + rng() % stride) {
+      const size_t region = static_cast<size_t>(std::min<int64_t>(pos - 1, TextLength(text)));
+      walking.AdvanceTo(window, region);
+      jumping.JumpTo(window, region);
+      ASSERT_EQ(jumping.frontier(), walking.frontier())
+          << "seed " << seed << " round " << round << " pos " << pos;
+      ASSERT_EQ(jumping.NearestAnchor(), walking.NearestAnchor())
+          << "seed " << seed << " round " << round << " pos " << pos;
+      ASSERT_EQ(ResolveWithScanner(window, pos, jumping), model::ResolveInsertOffset(text, pos))
+          << "seed " << seed << " round " << round << " pos " << pos << " text "
+          << model::Hex(text);
     }
   }
 }

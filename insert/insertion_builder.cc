@@ -32,24 +32,47 @@ void InsertionBuilder::Fill(size_t end, size_t region) {
     consumed_ += take;
     if (window_.size() >= piece_) {
       // Everything before the region is final: take it in and hand it on.
-      scanner_.AdvanceTo({window_, handed_}, std::min(region, handed_ + window_.size()));
+      scanner_.JumpTo({window_, handed_}, std::min(region, handed_ + window_.size()));
       HandOn();
     }
   }
+}
+
+int64_t InsertionBuilder::OffsetWithoutAnchors(int64_t pos, int64_t budget) const {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(window_.data());
+  const size_t last = static_cast<size_t>(pos) - handed_;  // byte pos + 1, the first after pos
+  const unsigned char c = p[last - 1];
+  if (c >= 0x01 && c < 0x80) return pos;  // a character ends on such a byte
+  // Every byte below 0x80 ends a character, and so does the byte before the frontier; the high
+  // bytes after that pair up. Counted back no further than the budget allows.
+  const size_t floor = scanner_.frontier() - handed_;
+  const size_t limit =
+      last - floor > static_cast<size_t>(budget) ? last - static_cast<size_t>(budget) : floor;
+  size_t start = last;
+  while (start > limit && p[start - 1] >= 0x80) --start;
+  if (start == limit && limit != floor) return -1;
+  if ((last - start) % 2 != 0) return pos + 1;  // byte pos begins a character: after it
+  // A character ends at pos. Unless the next one is a single byte, pos + 1 lies inside it.
+  if (p[last] >= 0x80) return pos;
+  return -1;  // both pos and pos + 1 end characters: the anchors decide
 }
 
 int64_t InsertionBuilder::InsertAtPoint(int64_t pos) {
   pos = std::max<int64_t>(pos, 0);
   if (pos < last_pos_) ok_ = false;  // the bytes it would need may be handed on already
   if (!ok_) return -1;
+  const int64_t budget = std::max<int64_t>(pos - last_pos_, 64);
   last_pos_ = pos;
   const int64_t length = size();
   size_t region = static_cast<size_t>(std::clamp<int64_t>(pos - 1, 0, length));
   // The rule reads up to byte pos + 1 (the exact check of pos + 1).
   Fill(static_cast<size_t>(std::min(pos + 1, length)), region);
   const TextWindow text{window_, handed_};
-  scanner_.AdvanceTo(text, region);
-  int64_t offset = std::clamp<int64_t>(ResolveWithScanner(text, pos, scanner_), 0, length);
+  int64_t offset = pos >= 1 && pos < length ? OffsetWithoutAnchors(pos, budget) : -1;
+  if (offset < 0) {
+    scanner_.JumpTo(text, region);
+    offset = std::clamp<int64_t>(ResolveWithScanner(text, pos, scanner_), 0, length);
+  }
   size_t at = static_cast<size_t>(offset) - handed_;  // offset >= region >= frontier >= handed_
   if (at == window_.size()) {
     window_.append(insert_);

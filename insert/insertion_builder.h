@@ -58,6 +58,11 @@ class InsertionBuilder {
   // Moves source bytes into the window until the text up to `end` is there (or all of it),
   // taking in and handing on finished bytes on the way so that the window stays short.
   void Fill(size_t end, size_t region);
+  // The offset for candidate `pos` (1 <= pos < size(), the window holding bytes pos and pos + 1)
+  // when it does not depend on the anchors: the byte at pos, or whether pos and pos + 1 end
+  // characters, settles it. -1 when the anchors decide or the character boundaries lie further
+  // back than `budget` bytes.
+  int64_t OffsetWithoutAnchors(int64_t pos, int64_t budget) const;
   // Hands on the window's bytes before the scanner's frontier.
   void HandOn();
 

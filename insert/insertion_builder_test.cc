@@ -111,6 +111,27 @@ TEST(InsertEveryInterval, AgreesWithTheLiteralModel) {
   }
 }
 
+// Long lines of double-byte characters with rare anchors, line breaks and letters: most points
+// are settled without the anchors, the others look far back, across pieces already handed on.
+TEST(InsertEveryInterval, AgreesWithTheModelOnLongSparseTexts) {
+  const std::vector<std::string> rare = {"\xA3\xAC", "\xA1\xC2 ", "\r\n", "\n", "\\",
+                                         "1",        "\xA9x",     "a",    " ",  "\x81\n"};
+  const unsigned seed = 5104;
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 12; ++round) {
+    const size_t length = 2000 + rng() % 7000;
+    const std::string source = model::SparseText(rng, length, 3 + rng() % 2000, rare);
+    const std::string insert = round % 3 == 0 ? "#" : (round % 3 == 1 ? "\xA3\xAC" : "a\r\n");
+    int interval = 1 + static_cast<int>(rng() % (round % 2 ? 40 : 900));
+    int steps = StepCountFor(TextLength(source), interval);
+    size_t piece = 100 + rng() % 5000;
+    ASSERT_EQ(model::Hex(Every(source, insert, interval, steps, piece)),
+              model::Hex(model::InsertByLength(source, insert, interval, steps)))
+        << "seed " << seed << " round " << round << " interval " << interval << " steps " << steps
+        << "\nsource " << model::Hex(source);
+  }
+}
+
 TEST(InsertAtDraws, AgreesWithTheLiteralModel) {
   const unsigned seed = 5102;
   std::mt19937 rng(seed);
