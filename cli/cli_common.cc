@@ -147,10 +147,10 @@ int ConsoleHost::ExitCode() const {
   return kExitOk;
 }
 
-const Options::Spec* Options::Find(std::string_view name) const {
-  for (const Spec& spec : specs_) {
-    for (const std::string& n : spec.names) {
-      if (n == name) return &spec;
+const Options::Rule* Options::Find(std::string_view name) const {
+  for (const Rule& rule : rules_) {
+    for (const std::string& n : rule.names) {
+      if (n == name) return &rule;
     }
   }
   return nullptr;
@@ -177,39 +177,39 @@ bool Options::Parse(const std::vector<std::string>& args, std::string* error) {
       value = arg.substr(eq + 1);
       inline_value = true;
     }
-    const Spec* spec = Find(name);
-    if (spec == nullptr) {
+    const Rule* rule = Find(name);
+    if (rule == nullptr) {
       *error = "未知选项: " + arg;
       return false;
     }
-    if (spec->takes_value && !inline_value) {
+    if (rule->takes_value && !inline_value) {
       if (i + 1 >= args.size()) {
         *error = "选项缺少参数: " + arg;
         return false;
       }
       value = args[++i];
-    } else if (!spec->takes_value && inline_value) {
+    } else if (!rule->takes_value && inline_value) {
       *error = "选项不带参数: " + name;
       return false;
     }
-    given_.push_back({spec, value});
+    given_.push_back({rule, value});
   }
   return true;
 }
 
 bool Options::Has(std::string_view name) const {
-  const Spec* spec = Find(name);
+  const Rule* rule = Find(name);
   for (const auto& g : given_) {
-    if (g.first == spec) return true;
+    if (g.first == rule) return true;
   }
   return false;
 }
 
 std::string Options::Value(std::string_view name) const {
-  const Spec* spec = Find(name);
+  const Rule* rule = Find(name);
   std::string value;
   for (const auto& g : given_) {
-    if (g.first == spec) value = g.second;
+    if (g.first == rule) value = g.second;
   }
   return value;
 }

@@ -61,11 +61,11 @@ class ConsoleHost : public JobHost {
 class Options {
  public:
   // `with_value` and `flags` list the accepted spellings, e.g. {"-s", "--size"}.
-  struct Spec {
+  struct Rule {
     std::vector<std::string> names;
     bool takes_value;
   };
-  explicit Options(std::vector<Spec> specs) : specs_(std::move(specs)) {}
+  explicit Options(std::vector<Rule> rules) : rules_(std::move(rules)) {}
 
   // False with *error set on an unknown option or a missing value.
   bool Parse(const std::vector<std::string>& args, std::string* error);
@@ -76,9 +76,9 @@ class Options {
   const std::vector<std::string>& operands() const { return operands_; }
 
  private:
-  const Spec* Find(std::string_view name) const;
-  std::vector<Spec> specs_;
-  std::vector<std::pair<const Spec*, std::string>> given_;
+  const Rule* Find(std::string_view name) const;
+  std::vector<Rule> rules_;
+  std::vector<std::pair<const Rule*, std::string>> given_;
   std::vector<std::string> operands_;
 };
 

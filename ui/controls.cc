@@ -145,9 +145,9 @@ std::vector<FileEntry> MainWindow::Rows(ControlId list) const {
 void MainWindow::ShowPage(int page) {
   HWND tab = Control(选择夹1);
   if (CurrentPage() != page) SendMessageW(tab, TCM_SETCURSEL, page, 0);
-  for (const ControlSpec& spec : Controls()) {
-    int on = PageOf(spec.id);
-    if (on >= 0) ShowWindow(Control(spec.id), on == page ? SW_SHOWNA : SW_HIDE);
+  for (const ControlLayout& row : Controls()) {
+    int on = PageOf(row.id);
+    if (on >= 0) ShowWindow(Control(row.id), on == page ? SW_SHOWNA : SW_HIDE);
   }
   RefreshStatusBar(*this);
 }

@@ -8,7 +8,7 @@
 namespace travik::ui {
 
 void OnControlClicked(MainWindow& window, ControlId id) {
-  if (SpecOf(id).kind == ControlKind::kRadioButton) KeepRadioGroup(window, id);
+  if (LayoutOf(id).kind == ControlKind::kRadioButton) KeepRadioGroup(window, id);
   switch (id) {
     case 按钮1:
       AddSplitFile(window);

@@ -7,10 +7,10 @@ namespace {
 using K = ControlKind;
 using F = FontRole;
 
-constexpr WindowSpec kMainWindow_ = {"Travik", 50, 50, 581, 460};
+constexpr WindowLayout kMainWindow_ = {"Travik", 50, 50, 581, 460};
 
 // clang-format off
-constexpr ControlSpec kControls[] = {
+constexpr ControlLayout kControls[] = {
   // id        name        kind                    caption   left top  width height parent       state
   {选择夹1,   "选择夹1",   K::kTabControl,        nullptr,   5,   8, 564, 384, kMainWindow, kPlain, kNoRadioGroup, F::kDialog},
   {透明标签1, "透明标签1", K::kTransparentLabel,  "",      227, 208, 120,  24, kMainWindow, kPlain, kNoRadioGroup, F::kNotice},
@@ -77,21 +77,21 @@ constexpr ControlSpec kControls[] = {
 
 constexpr const char* kTabPages[] = {"分割文本", "合并文本", "插入文字"};
 
-constexpr ListColumnSpec kListColumns[] = {
+constexpr ListColumnLayout kListColumns[] = {
   {超级列表框1, "文件名", 100}, {超级列表框1, "文件位置", 200}, {超级列表框1, "文件大小(KB)", 105},
   {超级列表框2, "文件名", 150}, {超级列表框2, "文件位置", 370},
   {超级列表框3, "文件名", 130}, {超级列表框3, "文件位置", 260}, {超级列表框3, "文件长度（Byte）", 135},
 };
 
-constexpr StatusPaneSpec kStatusPanes[] = {{"当前状态:", 200}, {"保存目录:", 376}};
+constexpr StatusPaneLayout kStatusPanes[] = {{"当前状态:", 200}, {"保存目录:", 376}};
 
-constexpr MenuSpec kMenus[] = {
+constexpr MenuLayout kMenus[] = {
   {MenuName::k菜单, "菜单", true},
   {MenuName::k关于, "关于", true},
   {MenuName::k托盘菜单, "托盘菜单", false},
 };
 
-constexpr MenuItemSpec kMenuItems[] = {
+constexpr MenuItemLayout kMenuItems[] = {
   {MenuName::k菜单, kMenuAdd, "添加"},
   {MenuName::k菜单, kMenuDelete, "删除"},
   {MenuName::k菜单, kMenuDeleteAll, "全部删除"},
@@ -103,31 +103,31 @@ constexpr MenuItemSpec kMenuItems[] = {
 
 }  // namespace
 
-const WindowSpec& MainWindowSpec() { return kMainWindow_; }
-Table<ControlSpec> Controls() { return kControls; }
+const WindowLayout& MainWindowLayout() { return kMainWindow_; }
+Table<ControlLayout> Controls() { return kControls; }
 Table<const char*> TabPages() { return kTabPages; }
-Table<ListColumnSpec> ListColumns() { return kListColumns; }
-Table<StatusPaneSpec> StatusPanes() { return kStatusPanes; }
-Table<MenuSpec> Menus() { return kMenus; }
-Table<MenuItemSpec> MenuItems() { return kMenuItems; }
+Table<ListColumnLayout> ListColumns() { return kListColumns; }
+Table<StatusPaneLayout> StatusPanes() { return kStatusPanes; }
+Table<MenuLayout> Menus() { return kMenus; }
+Table<MenuItemLayout> MenuItems() { return kMenuItems; }
 
-const ControlSpec& SpecOf(ControlId id) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.id == id) return spec;
+const ControlLayout& LayoutOf(ControlId id) {
+  for (const ControlLayout& row : kControls) {
+    if (row.id == id) return row;
   }
   return kControls[0];  // not reached for the ids of the enumeration
 }
 
 int PageOf(ControlId id) {
-  while (id >= 选择夹1) id = SpecOf(id).parent;
+  while (id >= 选择夹1) id = LayoutOf(id).parent;
   return id == kMainWindow ? -1 : id - kSplitPage;
 }
 
 RECT RectInContainer(ControlId id) {
-  const ControlSpec& spec = SpecOf(id);
-  RECT rect = {spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
-  if (spec.parent >= 选择夹1) {
-    RECT frame = RectInContainer(spec.parent);
+  const ControlLayout& row = LayoutOf(id);
+  RECT rect = {row.left, row.top, row.left + row.width, row.top + row.height};
+  if (row.parent >= 选择夹1) {
+    RECT frame = RectInContainer(row.parent);
     OffsetRect(&rect, frame.left, frame.top);
   }
   return rect;
@@ -136,7 +136,7 @@ RECT RectInContainer(ControlId id) {
 RECT RectInMainWindow(ControlId id) {
   RECT rect = RectInContainer(id);
   if (PageOf(id) >= 0) {
-    const ControlSpec& tab = SpecOf(选择夹1);
+    const ControlLayout& tab = LayoutOf(选择夹1);
     OffsetRect(&rect, tab.left, tab.top);
   }
   return rect;

@@ -130,7 +130,7 @@ class Table {
   size_t size_;
 };
 
-struct ControlSpec {
+struct ControlLayout {
   ControlId id;
   const char* name;  // the layout name
   ControlKind kind;
@@ -142,13 +142,13 @@ struct ControlSpec {
   FontRole font;
 };
 
-struct ListColumnSpec {
+struct ListColumnLayout {
   ControlId list;
   const char* title;
   int width;
 };
 
-struct StatusPaneSpec {
+struct StatusPaneLayout {
   const char* text;  // text at start
   int width;
 };
@@ -165,37 +165,37 @@ enum MenuCommand : int {
 
 enum class MenuName { k菜单, k关于, k托盘菜单 };
 
-struct MenuSpec {
+struct MenuLayout {
   MenuName menu;
   const char* caption;
   bool in_menu_bar;  // "托盘菜单" only pops up
 };
 
-struct MenuItemSpec {
+struct MenuItemLayout {
   MenuName menu;
   MenuCommand command;
   const char* caption;
 };
 
-struct WindowSpec {
+struct WindowLayout {
   const char* caption;
   int left, top, width, height;  // outer rectangle on screen
 };
 
 // The main window itself.
-const WindowSpec& MainWindowSpec();
+const WindowLayout& MainWindowLayout();
 // Every control, parents before their children, in creation (and tab) order.
-Table<ControlSpec> Controls();
+Table<ControlLayout> Controls();
 // The layout row of one control; the id must be a control's.
-const ControlSpec& SpecOf(ControlId id);
+const ControlLayout& LayoutOf(ControlId id);
 // Page captions of 选择夹1 in page order.
 Table<const char*> TabPages();
 // The columns of the three lists, list by list in column order.
-Table<ListColumnSpec> ListColumns();
+Table<ListColumnLayout> ListColumns();
 // The two panes of 状态条1.
-Table<StatusPaneSpec> StatusPanes();
-Table<MenuSpec> Menus();
-Table<MenuItemSpec> MenuItems();
+Table<StatusPaneLayout> StatusPanes();
+Table<MenuLayout> Menus();
+Table<MenuItemLayout> MenuItems();
 
 // The page (0, 1, 2) a control lies on, or -1 for a direct child of the main window.
 int PageOf(ControlId id);

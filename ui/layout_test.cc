@@ -64,14 +64,14 @@ RECT RectInClient(HWND control, HWND main) {
 }
 
 TEST_F(LayoutTest, MainWindowHasItsCaptionPlaceSizeAndMenuBar) {
-  const WindowSpec& spec = MainWindowSpec();
+  const WindowLayout& row = MainWindowLayout();
   EXPECT_EQ(WindowTextOf(window().hwnd()), "Travik");
   RECT rect;
   GetWindowRect(window().hwnd(), &rect);
   EXPECT_EQ(rect.left, window().Scale(50));
   EXPECT_EQ(rect.top, window().Scale(50));
-  EXPECT_EQ(rect.right - rect.left, window().Scale(spec.width));
-  EXPECT_EQ(rect.bottom - rect.top, window().Scale(spec.height));
+  EXPECT_EQ(rect.right - rect.left, window().Scale(row.width));
+  EXPECT_EQ(rect.bottom - rect.top, window().Scale(row.height));
 
   HMENU bar = GetMenu(window().hwnd());
   ASSERT_NE(bar, nullptr);
@@ -101,61 +101,61 @@ TEST_F(LayoutTest, MainWindowHasItsCaptionPlaceSizeAndMenuBar) {
 TEST_F(LayoutTest, EveryControlMatchesItsRowOfTheTable) {
   HWND main = window().hwnd();
   ASSERT_EQ(Controls().size(), 55u);
-  for (const ControlSpec& spec : Controls()) {
-    SCOPED_TRACE(GbkToUtf8Lossy(spec.name));
-    HWND control = window().Control(spec.id);
+  for (const ControlLayout& row : Controls()) {
+    SCOPED_TRACE(GbkToUtf8Lossy(row.name));
+    HWND control = window().Control(row.id);
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(GetDlgCtrlID(control), spec.id);
-    EXPECT_EQ(window().IdOf(control), spec.id);
+    EXPECT_EQ(GetDlgCtrlID(control), row.id);
+    EXPECT_EQ(window().IdOf(control), row.id);
     // A page is the tab control's client area; a group box only frames its members.
-    HWND container = PageOf(spec.id) >= 0 ? window().Control(选择夹1) : main;
+    HWND container = PageOf(row.id) >= 0 ? window().Control(选择夹1) : main;
     EXPECT_EQ(GetParent(control), container);
 
-    KindCheck kind = CheckFor(spec.kind);
+    KindCheck kind = CheckFor(row.kind);
     EXPECT_EQ(ClassName(control), kind.class_name);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
     if (kind.type_mask != 0) {
       EXPECT_EQ(style & kind.type_mask, kind.type);
     }
-    if (spec.kind == ControlKind::kIconButton) {
+    if (row.kind == ControlKind::kIconButton) {
       EXPECT_TRUE((style & BS_TYPEMASK) == BS_PUSHBUTTON || (style & BS_TYPEMASK) == BS_OWNERDRAW);
     }
 
     // Captions of the kinds that show one.
-    if (spec.caption != nullptr) {
-      EXPECT_EQ(WindowTextOf(control), spec.caption);
+    if (row.caption != nullptr) {
+      EXPECT_EQ(WindowTextOf(control), row.caption);
     }
 
     // The rectangle: the table's, moved by its parents; a page starts at the tab control.
     RECT rect = RectInClient(control, main);
-    RECT expected = RectInMainWindow(spec.id);
-    if (spec.kind != ControlKind::kStatusBar) {
+    RECT expected = RectInMainWindow(row.id);
+    if (row.kind != ControlKind::kStatusBar) {
       EXPECT_EQ(rect.left, window().Scale(expected.left));
       EXPECT_EQ(rect.top, window().Scale(expected.top));
-      EXPECT_EQ(rect.right - rect.left, window().Scale(spec.width));
-      EXPECT_EQ(rect.bottom - rect.top, window().Scale(spec.height));
+      EXPECT_EQ(rect.right - rect.left, window().Scale(row.width));
+      EXPECT_EQ(rect.bottom - rect.top, window().Scale(row.height));
     }
     RECT inside = RectInClient(control, container);
-    RECT expected_inside = RectInContainer(spec.id);
-    if (spec.kind != ControlKind::kStatusBar) {
+    RECT expected_inside = RectInContainer(row.id);
+    if (row.kind != ControlKind::kStatusBar) {
       EXPECT_EQ(inside.left, window().Scale(expected_inside.left));
       EXPECT_EQ(inside.top, window().Scale(expected_inside.top));
     }
-    if (spec.parent >= 选择夹1) {
-      RECT parent = RectInClient(window().Control(spec.parent), main);
-      EXPECT_EQ(rect.left - parent.left, window().Scale(spec.left));
-      EXPECT_EQ(rect.top - parent.top, window().Scale(spec.top));
+    if (row.parent >= 选择夹1) {
+      RECT parent = RectInClient(window().Control(row.parent), main);
+      EXPECT_EQ(rect.left - parent.left, window().Scale(row.left));
+      EXPECT_EQ(rect.top - parent.top, window().Scale(row.top));
     }
 
     // State at start.
-    EXPECT_EQ(window().Enabled(spec.id), (spec.state & kDisabled) == 0);
-    if (spec.kind == ControlKind::kRadioButton || spec.kind == ControlKind::kCheckBox) {
-      EXPECT_EQ(window().Checked(spec.id), (spec.state & kChecked) != 0);
+    EXPECT_EQ(window().Enabled(row.id), (row.state & kDisabled) == 0);
+    if (row.kind == ControlKind::kRadioButton || row.kind == ControlKind::kCheckBox) {
+      EXPECT_EQ(window().Checked(row.id), (row.state & kChecked) != 0);
     }
-    bool visible = PageOf(spec.id) <= 0 && spec.id != 透明标签1;
+    bool visible = PageOf(row.id) <= 0 && row.id != 透明标签1;
     EXPECT_EQ(IsWindowVisible(control) != FALSE, visible);
-    if (spec.kind == ControlKind::kListView) {
-      EXPECT_EQ(window().RowCount(spec.id), 0);
+    if (row.kind == ControlKind::kListView) {
+      EXPECT_EQ(window().RowCount(row.id), 0);
     }
   }
 }
@@ -275,18 +275,18 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
 }
 
 TEST_F(LayoutTest, EveryInputControlIsATabStopAndNoFrameOrLabelIs) {
-  for (const ControlSpec& spec : Controls()) {
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window().Control(spec.id), GWL_STYLE));
+  for (const ControlLayout& row : Controls()) {
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window().Control(row.id), GWL_STYLE));
     bool stop = (style & WS_TABSTOP) != 0;
-    switch (spec.kind) {
+    switch (row.kind) {
       case ControlKind::kGroupBox:
       case ControlKind::kLabel:
       case ControlKind::kTransparentLabel:
       case ControlKind::kStatusBar:
-        EXPECT_FALSE(stop) << spec.id;
+        EXPECT_FALSE(stop) << row.id;
         break;
       default:
-        EXPECT_TRUE(stop) << spec.id;
+        EXPECT_TRUE(stop) << row.id;
         break;
     }
   }

@@ -54,11 +54,11 @@ bool MainWindow::Create(HINSTANCE instance, bool quit_on_destroy) {
   }
   taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
 
-  const WindowSpec& spec = MainWindowSpec();
+  const WindowLayout& row = MainWindowLayout();
   HWND hwnd =
-      CreateWindowExW(0, kWindowClass, Wide(spec.caption).c_str(),
+      CreateWindowExW(0, kWindowClass, Wide(row.caption).c_str(),
                       WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                      Scale(spec.left), Scale(spec.top), Scale(spec.width), Scale(spec.height),
+                      Scale(row.left), Scale(row.top), Scale(row.width), Scale(row.height),
                       nullptr, BuildMenuBar(), instance, this);
   return hwnd != nullptr;
 }
@@ -123,11 +123,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 bool MainWindow::OnCreate() {
   CreateFonts();
-  for (const ControlSpec& spec : Controls()) {
-    HWND control = CreateControl(spec);
+  for (const ControlLayout& row : Controls()) {
+    HWND control = CreateControl(row);
     if (control == nullptr) return false;
-    controls_[spec.id] = control;
-    SetUpControl(spec, control);
+    controls_[row.id] = control;
+    SetUpControl(row, control);
   }
   SetZOrder();
 
@@ -181,7 +181,7 @@ LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT messag
       }
       break;
     case WM_CHAR:
-      if ((SpecOf(id).state & (kInt64Entry | kInt32Entry)) &&
+      if ((LayoutOf(id).state & (kInt64Entry | kInt32Entry)) &&
           !AcceptsNumberChar(static_cast<wchar_t>(wparam))) {
         return 0;
       }
@@ -190,7 +190,7 @@ LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT messag
       LRESULT result = DefSubclassProc(control, message, wparam, lparam);
       if (id == 状态条1) {
         OpenSaveFolder(*this);
-      } else if (SpecOf(id).kind == ControlKind::kEditBox) {
+      } else if (LayoutOf(id).kind == ControlKind::kEditBox) {
         OnEditMouseDown(*this, id);
       }
       return result;
@@ -217,7 +217,7 @@ void MainWindow::OnCommand(int id, int code) {
   if (code == BN_CLICKED || (code == BN_DOUBLECLICKED && owner_drawn)) {
     OnControlClicked(*this, control);
   }
-  if (code == EN_KILLFOCUS && (SpecOf(control).state & (kInt64Entry | kInt32Entry))) {
+  if (code == EN_KILLFOCUS && (LayoutOf(control).state & (kInt64Entry | kInt32Entry))) {
     NormaliseNumberBox(*this, control);
   }
 }
@@ -228,7 +228,7 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
     ShowPage(CurrentPage());
     return 0;
   }
-  if (header.code == NM_RCLICK && SpecOf(id).kind == ControlKind::kListView) {
+  if (header.code == NM_RCLICK && LayoutOf(id).kind == ControlKind::kListView) {
     ShowListMenu(*this, id);
     return 0;
   }

@@ -109,8 +109,8 @@ class MainWindow {
   HBRUSH PageBrush();
 
   void CreateFonts();
-  HWND CreateControl(const ControlSpec& spec);
-  void SetUpControl(const ControlSpec& spec, HWND control);
+  HWND CreateControl(const ControlLayout& row);
+  void SetUpControl(const ControlLayout& row, HWND control);
   void SetButtonIcons();
   HMENU BuildMenuBar() const;
   void SetZOrder();

@@ -49,11 +49,11 @@ void OnCustomNamingClicked(MainWindow& window) {
 }
 
 void KeepRadioGroup(MainWindow& window, ControlId radio) {
-  RadioGroup group = SpecOf(radio).radio_group;
+  RadioGroup group = LayoutOf(radio).radio_group;
   if (group == kNoRadioGroup || !window.Checked(radio)) return;
   // Auto radio buttons leave a disabled member of the group checked; the group must not.
-  for (const ControlSpec& spec : Controls()) {
-    if (spec.radio_group == group && spec.id != radio) window.SetChecked(spec.id, false);
+  for (const ControlLayout& row : Controls()) {
+    if (row.radio_group == group && row.id != radio) window.SetChecked(row.id, false);
   }
 }
 
@@ -108,7 +108,7 @@ std::string NormalisedNumberText(std::string_view text, bool clamp_to_int32) {
 
 void NormaliseNumberBox(MainWindow& window, ControlId edit) {
   std::string text = window.Text(edit);
-  std::string normal = NormalisedNumberText(text, (SpecOf(edit).state & kInt32Entry) != 0);
+  std::string normal = NormalisedNumberText(text, (LayoutOf(edit).state & kInt32Entry) != 0);
   if (normal == text) return;
   HWND box = window.Control(edit);
   DWORD start = 0, end = 0;

@@ -28,8 +28,8 @@ struct ControlClass {
   DWORD ex_style;
 };
 
-ControlClass ClassOf(const ControlSpec& spec) {
-  switch (spec.kind) {
+ControlClass ClassOf(const ControlLayout& row) {
+  switch (row.kind) {
     case ControlKind::kTabControl:
       // The pages' controls are its children; Tab and the arrow keys reach into it.
       return {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
@@ -58,12 +58,12 @@ ControlClass ClassOf(const ControlSpec& spec) {
   return {WC_STATICW, 0, 0};
 }
 
-// The radio button of the same group that comes before `spec` in the table, or kNoControl.
-ControlId PreviousInRadioGroup(const ControlSpec& spec) {
+// The radio button of the same group that comes before `row` in the table, or kNoControl.
+ControlId PreviousInRadioGroup(const ControlLayout& row) {
   ControlId previous = kNoControl;
-  for (const ControlSpec& other : Controls()) {
-    if (other.id == spec.id) break;
-    if (spec.radio_group != kNoRadioGroup && other.radio_group == spec.radio_group) {
+  for (const ControlLayout& other : Controls()) {
+    if (other.id == row.id) break;
+    if (row.radio_group != kNoRadioGroup && other.radio_group == row.radio_group) {
       previous = other.id;
     }
   }
@@ -98,41 +98,41 @@ void MainWindow::CreateFonts() {
                                  DEFAULT_QUALITY, DEFAULT_PITCH, Wide("微软雅黑").c_str()));
 }
 
-HWND MainWindow::CreateControl(const ControlSpec& spec) {
-  ControlClass control_class = ClassOf(spec);
+HWND MainWindow::CreateControl(const ControlLayout& row) {
+  ControlClass control_class = ClassOf(row);
   // Frames may draw over the edge of a member that reaches their border.
   DWORD style = WS_CHILD | control_class.style;
-  if (spec.kind != ControlKind::kGroupBox) style |= WS_CLIPSIBLINGS;
-  bool visible = PageOf(spec.id) <= 0;
-  if (spec.id == 透明标签1) visible = spec.caption[0] != '\0';
+  if (row.kind != ControlKind::kGroupBox) style |= WS_CLIPSIBLINGS;
+  bool visible = PageOf(row.id) <= 0;
+  if (row.id == 透明标签1) visible = row.caption[0] != '\0';
   if (visible) style |= WS_VISIBLE;
-  if (spec.state & kDisabled) style |= WS_DISABLED;
+  if (row.state & kDisabled) style |= WS_DISABLED;
   // Each radio group is one dialog group (its members follow each other, see SetZOrder), so
   // that Tab reaches its checked member and the arrow keys move within it.
-  if (PreviousInRadioGroup(spec) == kNoControl) style |= WS_GROUP;
+  if (PreviousInRadioGroup(row) == kNoControl) style |= WS_GROUP;
   // A page is the tab control's client area, so the pages' controls are its children; a group
   // box only frames its members, which lie beside it on the page.
-  HWND parent = PageOf(spec.id) >= 0 ? Control(选择夹1) : hwnd_;
-  RECT rect = RectInContainer(spec.id);
-  std::wstring caption = Wide(spec.caption != nullptr ? spec.caption : "");
+  HWND parent = PageOf(row.id) >= 0 ? Control(选择夹1) : hwnd_;
+  RECT rect = RectInContainer(row.id);
+  std::wstring caption = Wide(row.caption != nullptr ? row.caption : "");
   return CreateWindowExW(control_class.ex_style, control_class.name, caption.c_str(), style,
-                         Scale(rect.left), Scale(rect.top), Scale(spec.width), Scale(spec.height),
-                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+                         Scale(rect.left), Scale(rect.top), Scale(row.width), Scale(row.height),
+                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_,
                          nullptr);
 }
 
-void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
+void MainWindow::SetUpControl(const ControlLayout& row, HWND control) {
   HFONT font = dialog_font_.get();
-  if (spec.font == FontRole::kNotice) font = notice_font_.get();
-  if (spec.font == FontRole::kStatus) font = status_font_.get();
-  if (spec.font == FontRole::kSmall) font = small_font_.get();
+  if (row.font == FontRole::kNotice) font = notice_font_.get();
+  if (row.font == FontRole::kStatus) font = status_font_.get();
+  if (row.font == FontRole::kSmall) font = small_font_.get();
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  if (spec.state & kChecked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
-  if (spec.state & kNoLengthLimit) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+  if (row.state & kChecked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+  if (row.state & kNoLengthLimit) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
 
-  switch (spec.kind) {
+  switch (row.kind) {
     case ControlKind::kTabControl: {
-      SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
+      SetWindowSubclass(control, ControlProc, row.id, reinterpret_cast<DWORD_PTR>(this));
       int index = 0;
       for (const char* page : TabPages()) {
         std::wstring text = Wide(page);
@@ -147,8 +147,8 @@ void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
       SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
       int index = 0;
-      for (const ListColumnSpec& column : ListColumns()) {
-        if (column.list != spec.id) continue;
+      for (const ListColumnLayout& column : ListColumns()) {
+        if (column.list != row.id) continue;
         std::wstring title = Wide(column.title);
         LVCOLUMNW item = {};
         item.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -161,20 +161,20 @@ void MainWindow::SetUpControl(const ControlSpec& spec, HWND control) {
     case ControlKind::kStatusBar: {
       int edges[2] = {Scale(StatusPanes()[0].width), -1};
       SendMessageW(control, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
-      SendMessageW(control, SB_SETMINHEIGHT, Scale(spec.height), 0);
+      SendMessageW(control, SB_SETMINHEIGHT, Scale(row.height), 0);
       SendMessageW(control, WM_SIZE, 0, 0);
       for (int pane = 0; pane < 2; ++pane) {
         SendMessageW(control, SB_SETTEXTW, pane,
                      reinterpret_cast<LPARAM>(Wide(StatusPanes()[pane].text).c_str()));
       }
-      SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
+      SetWindowSubclass(control, ControlProc, row.id, reinterpret_cast<DWORD_PTR>(this));
       break;
     }
     case ControlKind::kEditBox:
-      SetWindowSubclass(control, ControlProc, spec.id, reinterpret_cast<DWORD_PTR>(this));
+      SetWindowSubclass(control, ControlProc, row.id, reinterpret_cast<DWORD_PTR>(this));
       // A numeric box takes no input method: the edit would insert a composition's result
       // itself, past the filter of typed characters.
-      if (spec.state & (kInt64Entry | kInt32Entry)) ImmAssociateContext(control, nullptr);
+      if (row.state & (kInt64Entry | kInt32Entry)) ImmAssociateContext(control, nullptr);
       break;
     default:
       break;
@@ -185,13 +185,13 @@ void MainWindow::SetZOrder() {
   // Frames lie under what they frame and the notice above the pages. The z-order is also the
   // tab order: the members of a radio group follow each other.
   constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-  for (const ControlSpec& spec : Controls()) {
-    if (spec.kind == ControlKind::kGroupBox) {
-      SetWindowPos(Control(spec.id), HWND_BOTTOM, 0, 0, 0, 0, kFlags);
+  for (const ControlLayout& row : Controls()) {
+    if (row.kind == ControlKind::kGroupBox) {
+      SetWindowPos(Control(row.id), HWND_BOTTOM, 0, 0, 0, 0, kFlags);
     }
-    ControlId previous = PreviousInRadioGroup(spec);
+    ControlId previous = PreviousInRadioGroup(row);
     if (previous != kNoControl) {
-      SetWindowPos(Control(spec.id), Control(previous), 0, 0, 0, 0, kFlags);
+      SetWindowPos(Control(row.id), Control(previous), 0, 0, 0, 0, kFlags);
     }
   }
   SetWindowPos(Control(透明标签1), HWND_TOP, 0, 0, 0, 0, kFlags);
@@ -199,7 +199,7 @@ void MainWindow::SetZOrder() {
 
 HMENU MainWindow::BuildMenuBar() const {
   HMENU bar = CreateMenu();
-  for (const MenuSpec& menu : Menus()) {
+  for (const MenuLayout& menu : Menus()) {
     if (!menu.in_menu_bar) continue;
     AppendMenuW(bar, MF_POPUP | MF_STRING,
                 reinterpret_cast<UINT_PTR>(BuildPopupMenu(menu.menu).release()),
@@ -210,7 +210,7 @@ HMENU MainWindow::BuildMenuBar() const {
 
 ScopedMenu MainWindow::BuildPopupMenu(MenuName menu) const {
   ScopedMenu popup(CreatePopupMenu());
-  for (const MenuItemSpec& item : MenuItems()) {
+  for (const MenuItemLayout& item : MenuItems()) {
     if (item.menu != menu) continue;
     AppendMenuW(popup.get(), MF_STRING, item.command, Wide(item.caption).c_str());
   }
@@ -225,7 +225,7 @@ LRESULT MainWindow::OnControlColor(HDC dc, HWND control, UINT message, WPARAM wp
     if (id == 透明标签1) SetTextColor(dc, RGB(255, 0, 0));
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
   }
-  if (id == kNoControl || PageOf(id) < 0 || SpecOf(id).kind == ControlKind::kEditBox) {
+  if (id == kNoControl || PageOf(id) < 0 || LayoutOf(id).kind == ControlKind::kEditBox) {
     return DefWindowProcW(hwnd_, message, wparam, lparam);
   }
   // Labels, check boxes, radio buttons and frames on a page take the page's own background
