@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/codepage.h"
@@ -85,6 +86,25 @@ std::string AbsolutePath(std::string_view gbk_path) {
   if (cwd.empty()) return std::string(gbk_path);
   if (cwd.back() == kPathSeparator[0]) return cwd + std::string(gbk_path);
   return JoinText(cwd, kPathSeparator, gbk_path);
+}
+
+std::string FolderArgument(std::string_view typed) {
+  std::string folder = typed == "." ? CurrentDirectory() : AbsolutePath(typed);
+  while (folder.size() > 1 && folder[folder.size() - 2] != ':') {
+    int last = FindTextReverse(folder, kPathSeparator);
+#ifdef _WIN32
+    last = std::max(last, FindTextReverse(folder, "/"));
+#endif
+    if (last != TextLength(folder)) break;
+    folder.pop_back();
+  }
+  return folder;
+}
+
+int UsageError(std::string_view command, std::string_view message) {
+  PrintError(JoinText("travik ", command, ": ", message));
+  PrintError(JoinText("用 travik ", command, " --help 查看用法"));
+  return kExitUsage;
 }
 
 ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) {}

@@ -27,6 +27,11 @@ void PrintError(std::string_view gbk);
 std::string CurrentDirectory();
 // A path made absolute against the current folder.
 std::string AbsolutePath(std::string_view gbk_path);
+// A folder as typed, made absolute, without trailing separators (the jobs add one). The last byte
+// is only taken for a separator when it is not the second byte of a character.
+std::string FolderArgument(std::string_view typed);
+// Prints "travik COMMAND: MESSAGE" and where to find the usage; returns kExitUsage.
+int UsageError(std::string_view command, std::string_view message);
 
 // The job host of the command line: messages and failures to stderr, a progress line when stderr
 // is a terminal, and the exit code the job earned.

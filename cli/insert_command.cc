@@ -39,11 +39,6 @@ constexpr char kInsertHelp[] =
     "\n"
     "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）";
 
-int UsageError(const std::string& message) {
-  PrintError("travik insert: " + message);
-  PrintError("用 travik insert --help 查看用法");
-  return kExitUsage;
-}
 
 bool IsInteger(const std::string& text) {
   size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
@@ -54,16 +49,6 @@ bool IsInteger(const std::string& text) {
   return true;
 }
 
-// The folder as typed, made absolute, without a trailing separator (the job adds one).
-std::string FolderArgument(const std::string& typed) {
-  std::string folder = AbsolutePath(typed);
-  while (folder.size() > 1 && (folder.back() == kPathSeparator[0] || folder.back() == '/') &&
-         BoundaryCursor(folder).IsCharStart(folder.size() - 1) &&
-         folder[folder.size() - 2] != ':') {
-    folder.pop_back();
-  }
-  return folder;
-}
 
 }  // namespace
 
@@ -77,7 +62,7 @@ int RunInsert(const std::vector<std::string>& args) {
                    {{"--seed"}, true},
                    {{"-h", "--help"}, false}});
   std::string error;
-  if (!options.Parse(args, &error)) return UsageError(error);
+  if (!options.Parse(args, &error)) return UsageError("insert", error);
   if (options.Has("--help")) {
     PrintOut(kInsertHelp);
     return kExitOk;
@@ -90,9 +75,9 @@ int RunInsert(const std::vector<std::string>& args) {
   form.random = options.Has("--random");
   int modes =
       (options.Has("--keyword") ? 1 : 0) + (options.Has("--every") ? 1 : 0) + (form.random ? 1 : 0);
-  if (modes > 1) return UsageError("-k、-e、-r 只能给出一个");
+  if (modes > 1) return UsageError("insert", "-k、-e、-r 只能给出一个");
   if (options.Has("--every") && !IsInteger(form.every_text)) {
-    return UsageError("-e 需要一个整数: " + form.every_text);
+    return UsageError("insert", "-e 需要一个整数: " + form.every_text);
   }
 
   SeededCounter seeded(0);
@@ -103,7 +88,7 @@ int RunInsert(const std::vector<std::string>& args) {
     char* end = nullptr;
     unsigned long long value = std::strtoull(seed.c_str(), &end, 10);
     if (seed.empty() || *end != '\0' || errno != 0 || seed[0] == '-') {
-      return UsageError("--seed 需要一个非负整数: " + seed);
+      return UsageError("insert", "--seed 需要一个非负整数: " + seed);
     }
     seeded = SeededCounter(value);
     context.random = &seeded;
@@ -121,11 +106,11 @@ int RunInsert(const std::vector<std::string>& args) {
     if (!typed.empty()) {
       form.output_folder = FolderArgument(typed);
       if (!FolderExists(form.output_folder) && !MakeDirectory(form.output_folder)) {
-        return UsageError("无法创建保存目录: " + form.output_folder);
+        return UsageError("insert", "无法创建保存目录: " + form.output_folder);
       }
     }
   }
-  if (options.operands().empty()) return UsageError("没有给出要插入文字的文件");
+  if (options.operands().empty()) return UsageError("insert", "没有给出要插入文字的文件");
   for (const std::string& operand : options.operands()) {
     form.rows.push_back(MakeInsertEntry(AbsolutePath(operand)));
   }

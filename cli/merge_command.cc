@@ -23,20 +23,6 @@ constexpr char kHelp[] =
     "例: travik merge -n 全书 -o 输出 第1章.txt 第2章.txt 第3章.txt\n"
     "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）";
 
-// The folder as typed, made absolute, without trailing separators (the job adds one). The last
-// byte is only taken for a separator when it is not the second byte of a character.
-std::string SaveFolder(std::string_view typed) {
-  std::string folder = typed == "." ? CurrentDirectory() : AbsolutePath(typed);
-  while (folder.size() > 1) {
-    int last = FindTextReverse(folder, kPathSeparator);
-#ifdef _WIN32
-    last = std::max(last, FindTextReverse(folder, "/"));
-#endif
-    if (last != TextLength(folder)) break;
-    folder.pop_back();
-  }
-  return folder;
-}
 
 }  // namespace
 
@@ -69,7 +55,7 @@ int RunMerge(const std::vector<std::string>& args) {
   }
   if (options.Has("--out")) {
     std::string typed = options.Value("--out");
-    if (!typed.empty()) form.chosen_folder = SaveFolder(typed);
+    if (!typed.empty()) form.chosen_folder = FolderArgument(typed);
   } else {
     form.save_in_program_folder = true;
   }

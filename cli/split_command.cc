@@ -39,11 +39,6 @@ constexpr char kSplitHelp[] =
     "\n"
     "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）";
 
-int UsageError(const std::string& message) {
-  PrintError("travik split: " + message);
-  PrintError("用 travik split --help 查看用法");
-  return kExitUsage;
-}
 
 }  // namespace
 
@@ -58,7 +53,7 @@ int RunSplit(const std::vector<std::string>& args) {
                    {{"-h", "--help"}, false},
                    {{"--version"}, false}});
   std::string error;
-  if (!options.Parse(args, &error)) return UsageError(error);
+  if (!options.Parse(args, &error)) return UsageError("split", error);
   if (options.Has("--help")) {
     PrintOut(kSplitHelp);
     return kExitOk;
@@ -85,7 +80,7 @@ int RunSplit(const std::vector<std::string>& args) {
     form.keyword_text = options.Value("--keyword");
     ++modes;
   }
-  if (modes != 1) return UsageError("必须且只能给出 -s、-p、-k 中的一个");
+  if (modes != 1) return UsageError("split", "必须且只能给出 -s、-p、-k 中的一个");
 
   const std::string naming = options.Has("--name") ? options.Value("--name") : "number";
   if (naming == "number") {
@@ -95,19 +90,19 @@ int RunSplit(const std::vector<std::string>& args) {
   } else if (naming == "custom") {
     form.naming = PieceNaming::kCustom;
   } else {
-    return UsageError("--name 只能是 number、keyword 或 custom: " + naming);
+    return UsageError("split", "--name 只能是 number、keyword 或 custom: " + naming);
   }
   if (options.Has("--custom-text")) form.custom_text = options.Value("--custom-text");
   form.write_merge_script = options.Has("--merge-script");
 
   if (options.Has("--out")) {
     const std::string out = options.Value("--out");
-    form.chosen_folder = out.empty() ? out : AbsolutePath(out);
+    form.chosen_folder = out.empty() ? out : FolderArgument(out);
   } else {
     form.save_in_program_folder = true;  // under the current folder, as the window does
     form.program_folder = CurrentDirectory();
   }
-  if (options.operands().empty()) return UsageError("没有给出要分割的文件");
+  if (options.operands().empty()) return UsageError("split", "没有给出要分割的文件");
   for (const std::string& operand : options.operands()) {
     const std::string path = AbsolutePath(operand);
     FileEntry entry = MakeSplitEntry(path);
