@@ -12,7 +12,7 @@ constexpr char kNoPositionMessage[] = "请输入欲插入的文字的位置！";
 constexpr char kWorkingStatus[] = "当前状态: 正在处理文件...";
 constexpr char kFinishedStatus[] = "当前状态: 已完成";
 constexpr char kFolderStatus[] = "保存目录: ";
-constexpr char kCutShortInPlace[] = "文件中含有 0x00 或 0x1A 字节，写回会丢失其后的内容，未作修改";
+constexpr char kKeptInPlace[] = "，写回会丢失其后的内容，未作修改";
 
 // Loads one listed file into the context and runs the mode's routine on it.
 void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_text,
@@ -25,7 +25,7 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
     return;
   }
   if (source.cut_short && !context.keep_original) {
-    failures.Add(row.path, kCutShortInPlace);
+    failures.Add(row.path, source.error + kKeptInPlace);
     return;
   }
   context.source_text = std::move(source.text);
