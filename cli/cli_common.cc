@@ -150,6 +150,11 @@ void ConsoleHost::ReportFailures(const std::vector<FileFailure>& failures) {
   for (const FileFailure& f : failures) PrintError("失败: " + f.path + ": " + f.reason);
 }
 
+void ConsoleHost::ReportResults(const std::vector<FileResult>& results) {
+  ClearProgressLine();
+  for (const FileResult& r : results) PrintOut(r.path + ": " + r.summary);
+}
+
 void ConsoleHost::Progress(int64_t done, int64_t total) {
   if (!progress_to_terminal_ || total <= 0) return;
   int percent = static_cast<int>(done * 100 / total);

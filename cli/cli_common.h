@@ -43,6 +43,8 @@ class ConsoleHost : public JobHost {
   std::string StatusPane(int index) const override;
   void ShowCompletionNotice() override;
   void ReportFailures(const std::vector<FileFailure>& failures) override;
+  // One "PATH: SUMMARY" line per file on stdout.
+  void ReportResults(const std::vector<FileResult>& results) override;
   void Progress(int64_t done, int64_t total) override;
 
   // kExitCheckFailed after a message, kExitFilesFailed after failures, else kExitOk.

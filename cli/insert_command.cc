@@ -29,7 +29,8 @@ constexpr char kInsertHelp[] =
     "                         默认保留原文件，把插入后的副本存为 文件名.txt\n"
     "  -o, --out 目录         副本的保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"处理后的文件\"\n"
-    "      --seed N           随机插入使用可重现的位置\n"
+    "      --seed N           随机插入使用可重现的位置（同一文件、同一 N，在各平台上相同）；\n"
+    "                         不给出时由系统随机源取种子\n"
     "  -h, --help             显示本帮助\n"
     "\n"
     "示例:\n"
@@ -80,7 +81,7 @@ int RunInsert(const std::vector<std::string>& args) {
     return UsageError("insert", "-e 需要一个整数: " + form.every_text);
   }
 
-  SeededCounter seeded(0);
+  RandomGenerator seeded(0);
   InsertContext context;
   if (options.Has("--seed")) {
     const std::string seed = options.Value("--seed");
@@ -90,7 +91,7 @@ int RunInsert(const std::vector<std::string>& args) {
     if (seed.empty() || *end != '\0' || errno != 0 || seed[0] == '-') {
       return UsageError("insert", "--seed 需要一个非负整数: " + seed);
     }
-    seeded = SeededCounter(value);
+    seeded = RandomGenerator(value);
     context.random = &seeded;
   }
 

@@ -16,6 +16,12 @@ struct FileFailure {
   std::string reason;
 };
 
+// What a job made of one file, for the end-of-job account (both GBK).
+struct FileResult {
+  std::string path;
+  std::string summary;  // e.g. "插入 12 处"
+};
+
 class JobHost {
  public:
   virtual ~JobHost() = default;
@@ -29,6 +35,9 @@ class JobHost {
   virtual void ShowCompletionNotice() = 0;
   // Called once at the end of a job in which some files failed.
   virtual void ReportFailures(const std::vector<FileFailure>& failures) = 0;
+  // Called once at the end of a job that accounts for each file it wrote, before any failures are
+  // reported. Hosts with nowhere to show it may ignore it.
+  virtual void ReportResults(const std::vector<FileResult>& results) { (void)results; }
   // Progress of the current file: `done` of `total` units (bytes or pieces).
   virtual void Progress(int64_t done, int64_t total) {
     (void)done;

@@ -1,5 +1,7 @@
 #include "insert/insert_job.h"
 
+#include <string>
+
 #include "core/files.h"
 #include "core/text.h"
 
@@ -104,15 +106,22 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   }
 
   FailureList failures;
+  std::vector<FileResult> results;
   const int64_t rows = static_cast<int64_t>(form.rows.size());
   for (int64_t i = 0; i < rows; ++i) {
-    HandleRow(form.rows[static_cast<size_t>(i)], mode, form.every_text, context, host, failures);
+    const FileEntry& row = form.rows[static_cast<size_t>(i)];
+    context.insertions = -1;  // stays so unless the routine writes the file's result
+    HandleRow(row, mode, form.every_text, context, host, failures);
+    if (context.insertions >= 0) {
+      results.push_back({row.path, JoinText("插入 ", std::to_string(context.insertions), " 处")});
+    }
     host.Progress(i + 1, rows);
   }
 
   host.SetStatusPane(0, failures.FinishedStatus(kFinishedStatus));
   // Pane 1 names the folder that holds the results; in place they are where the sources are.
   if (form.keep_original) host.SetStatusPane(1, JoinText(kFolderStatus, context.output_folder));
+  if (!results.empty()) host.ReportResults(results);
   if (failures.ReportTo(host)) host.ShowCompletionNotice();
 }
 

@@ -49,12 +49,15 @@ struct InsertContext {
   int source_length = 0;           // TextToInt of list column 2 (kByLength, kAtRandom)
   int step_count = 0;              // insertions of kByLength
   int random_count = 0;            // insertions of kAtRandom
-  RandomSource* random = nullptr;  // the counter RandomInRange reads; null: the processor's
+  // kAtRandom: every file draws from a copy of this generator; null: a new one seeded by the OS.
+  RandomGenerator* random = nullptr;
+  int64_t insertions = 0;             // insertions written into the current file's result
 };
 
 // Runs the job: checks the form (a failed check shows its message and changes nothing), then
-// handles every row in list order. Files that cannot be handled are reported together at the
-// end; the completion notice is shown only when none failed.
+// handles every row in list order. At the end the host gets the number of insertions made in each
+// file that was written, and then the files that could not be handled; the completion notice is
+// shown only when none failed.
 void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host);
 
 // The routines, one file each; the context holds the file's text and values.

@@ -29,6 +29,10 @@ class RecordingHost : public JobHost {
     ++reports;
     failures.insert(failures.end(), list.begin(), list.end());
   }
+  void ReportResults(const std::vector<FileResult>& list) override {
+    EXPECT_EQ(reports, 0) << "results come before failures";
+    for (const FileResult& r : list) results.push_back(r.path + " " + r.summary);
+  }
 
   std::vector<std::string> messages;
   std::vector<std::string> pane_writes;
@@ -36,6 +40,7 @@ class RecordingHost : public JobHost {
   int notices = 0;
   int reports = 0;
   std::vector<FileFailure> failures;
+  std::vector<std::string> results;
 };
 
 std::string Bytes(const std::string& path) {
@@ -235,8 +240,8 @@ TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
   form = FormFor(other, {random_path});
   form.keep_original = false;
   form.random = true;
-  SeededCounter counter(3);
-  context.random = &counter;
+  RandomGenerator generator(3);
+  context.random = &generator;
   RecordingHost random;
   InsertJob(form, context, random);
   EXPECT_TRUE(FolderExists(Processed(other)));
@@ -262,6 +267,7 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   EXPECT_EQ(host.reports, 1);
   EXPECT_EQ(host.notices, 0);
   EXPECT_EQ(host.panes[0], "当前状态: 已完成，1 个文件失败");
+  EXPECT_TRUE(host.results.empty());
 }
 
 TEST(InsertJob, SourcesCutShortAreReported) {
@@ -316,32 +322,32 @@ TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {
   EXPECT_EQ(host.failures[0].path, missing);
   EXPECT_EQ(host.failures[1].path, locked);
   EXPECT_EQ(host.notices, 0);
+  EXPECT_EQ(host.results, std::vector<std::string>{good + " 插入 1 处"});  // only what was written
 }
 
-TEST(InsertJob, RandomDrawsComeFromTheInjectedCounter) {
+TEST(InsertJob, RandomDrawsComeFromTheGivenGeneratorForEveryFileAlike) {
   ScopedTempDir dir;
   std::string text;
   for (int i = 0; i < 500; ++i) text += i % 7 == 0 ? "，\r\n" : "中文a";
   std::string path = dir.Join("f.txt");
   std::string empty = dir.Join("empty.txt");
+  ScopedTempDir other;
+  std::string twin = other.Join("f.txt");
   WriteFileBytes(path, text);
+  WriteFileBytes(twin, text);
   WriteFileBytes(empty, "");
   InsertForm form = FormFor(dir, {path, empty});
   form.random = true;
   form.keyword_text = "ignored";
   InsertContext context;
-  SeededCounter counter(7);
-  context.random = &counter;
+  RandomGenerator generator(7);
+  context.random = &generator;
   RecordingHost host;
   InsertJob(form, context, host);
 
   const int listed = TextLength(text);
-  SeededCounter same(7);
-  std::vector<int> draws;
-  for (int k = 0; k < RandomCountFor(NumberToText(listed)); ++k) {
-    draws.push_back(RandomInRange(same, 1, listed));
-  }
-  SortIntegers(draws);
+  RandomGenerator same(7);
+  std::vector<int> draws = DrawSortedPositions(same, RandomCountFor(NumberToText(listed)), listed);
   ASSERT_EQ(draws.size(), 2u);  // four digits: listed / 1000
   const std::string out = Processed(dir) + kPathSeparator;
   StringSink expected;
@@ -349,6 +355,14 @@ TEST(InsertJob, RandomDrawsComeFromTheInjectedCounter) {
   EXPECT_EQ(Bytes(out + "f.txt"), expected.text);
   EXPECT_EQ(Bytes(out + "empty.txt"), "");  // listed length 0: nothing drawn, a plain copy
   EXPECT_EQ(host.notices, 1);
+  EXPECT_EQ(host.results, (std::vector<std::string>{path + " 插入 2 处", empty + " 插入 0 处"}));
+
+  // The same file after another one gets the same positions from the same seed.
+  form = FormFor(other, {empty, twin});
+  form.random = true;
+  RecordingHost second;
+  InsertJob(form, context, second);
+  EXPECT_EQ(Bytes(Processed(other) + kPathSeparator + "f.txt"), expected.text);
 
   // In place, an empty file is left alone.
   form.rows = {MakeInsertEntry(empty)};
@@ -357,6 +371,7 @@ TEST(InsertJob, RandomDrawsComeFromTheInjectedCounter) {
   InsertJob(form, context, in_place);
   EXPECT_EQ(Bytes(empty), "");
   EXPECT_EQ(in_place.notices, 1);
+  EXPECT_EQ(in_place.results, std::vector<std::string>{empty + " 插入 0 处"});
 }
 
 TEST(InsertJob, InvalidPatternShowsItsMessageForEveryRow) {

@@ -1,5 +1,6 @@
 #include "insert/insert_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -60,6 +61,14 @@ int ResolveInsertOffset(const std::string& text, int pos) {
   return offset;
 }
 
+int InsertionOffset(const std::string& text, int pos) {
+  int offset = std::min(ResolveInsertOffset(text, pos), TextLength(text));
+  if (offset >= 1 && offset < TextLength(text) && MidText(text, offset, 2) == "\r\n") {
+    offset = offset + 1;
+  }
+  return offset;
+}
+
 void WorkingFile::InsertAt(int offset, const std::string& text) {
   if (offset > TextLength(bytes_)) offset = TextLength(bytes_);
   if (offset < 0) offset = 0;
@@ -76,7 +85,7 @@ std::string InsertByLength(const std::string& source, const std::string& insert,
     position = position + interval;
     position = position + step_length;
     int pos = position;
-    int offset = ResolveInsertOffset(current, pos);
+    int offset = InsertionOffset(current, pos);
     file.InsertAt(offset, insert);
   }
   return file.bytes();
@@ -94,7 +103,7 @@ std::string InsertAtRandom(const std::string& source, const std::string& insert,
     if (static_cast<double>(pos - previous) - (step_length + 2) < -0.0000001) {
       pos = pos + step_length;
     }
-    int offset = ResolveInsertOffset(current, pos);
+    int offset = InsertionOffset(current, pos);
     file.InsertAt(offset, insert);
     previous = pos;
   }

@@ -23,6 +23,10 @@ int RuleOffset(const std::string& text, int pos);
 // pos + 1 is taken.
 int ResolveInsertOffset(const std::string& text, int pos);
 
+// Where the length and random routines insert for candidate `pos`: ResolveInsertOffset clamped to
+// the end of the text, and one byte on when that falls between a CR and an LF.
+int InsertionOffset(const std::string& text, int pos);
+
 // An in-memory working file with the file layer's insertion semantics.
 class WorkingFile {
  public:

@@ -43,30 +43,32 @@ class FileSink : public OutputSink {
 
 // Writes the result that `produce` (a function of an OutputSink) makes: the copy named after the
 // list's file name in keep mode, the source itself otherwise. Either file is only ever replaced
-// by a complete new one, and the source only when it changes.
+// by a complete new one, and the source only when it changes. False when nothing was written
+// because of a failure (which is reported).
 template <typename Produce>
-void WriteResult(const InsertContext& context, bool changed, FailureList& failures,
+bool WriteResult(const InsertContext& context, bool changed, FailureList& failures,
                  Produce&& produce) {
   std::string target = context.source_path;
   if (context.keep_original) {
     target = JoinText(context.output_folder, kPathSeparator, context.source_name, ".txt");
     if (SameFile(target, context.source_path)) {
       failures.Add(context.source_path, "副本的路径就是源文件本身，为保留原始文件未作修改");
-      return;
+      return false;
     }
   } else if (!changed) {
-    return;  // nothing to insert: the file stays byte for byte as it is
+    return true;  // nothing to insert: the file stays byte for byte as it is
   }
   ReplacementFile file(target);
   FileSink sink(file);
   if (!file.ok() || !produce(sink) || !file.Commit()) {
     failures.Add(context.source_path, context.keep_original ? JoinText("无法写入副本 ", target)
                                                             : "无法写回文件，文件未作修改");
-    return;
+    return false;
   }
   if (context.keep_original && context.source_cut_short) {
     failures.Add(context.source_path, "文件中含有 0x00 或 0x1A 字节，副本不含其后的内容");
   }
+  return true;
 }
 
 }  // namespace
@@ -91,36 +93,40 @@ void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failure
     failures.Add(context.source_path, "关键字搜索未能完成（表达式过于复杂），副本只在已找到处插入");
   }
   if (!ResultFits(context, static_cast<int64_t>(matches.size()), failures)) return;
-  WriteResult(context, !matches.empty(), failures, [&](OutputSink& out) {
-    return InsertAfterMatches(context.source_text, context.insert_text, matches, out);
-  });
+  if (WriteResult(context, !matches.empty(), failures, [&](OutputSink& out) {
+        return InsertAfterMatches(context.source_text, context.insert_text, matches, out);
+      })) {
+    context.insertions = static_cast<int64_t>(matches.size());
+  }
 }
 
 void InsertByLength(InsertContext& context, FailureList& failures) {
   EnsureOutputFolder(context);
   int64_t steps = std::max(context.step_count, 0);
   if (!ResultFits(context, steps, failures)) return;
-  WriteResult(context, steps > 0, failures, [&](OutputSink& out) {
-    return InsertEveryInterval(context.source_text, context.insert_text, context.interval, steps,
-                               out);
-  });
+  if (WriteResult(context, steps > 0, failures, [&](OutputSink& out) {
+        return InsertEveryInterval(context.source_text, context.insert_text, context.interval,
+                                   steps, out);
+      })) {
+    context.insertions = steps;
+  }
 }
 
 void InsertAtRandom(InsertContext& context, FailureList& failures) {
-  std::vector<int> draws;
-  if (context.source_length > 0) {  // an empty range has nothing to draw from
-    CycleCounter counter;
-    RandomSource& source = context.random != nullptr ? *context.random : counter;
-    for (int k = 0; k < context.random_count; ++k) {
-      draws.push_back(RandomInRange(source, 1, context.source_length));
-    }
-  }
-  SortIntegers(draws);
+  // Each file draws from a copy of a given generator: its positions depend on the seed and the
+  // file only, not on the files listed before it.
+  RandomGenerator generator =
+      context.random != nullptr ? *context.random : RandomGenerator::FromDevice();
+  std::vector<int> draws =
+      DrawSortedPositions(generator, context.random_count, context.source_length);
   EnsureOutputFolder(context);
   if (!ResultFits(context, static_cast<int64_t>(draws.size()), failures)) return;
-  WriteResult(context, !draws.empty(), failures, [&](OutputSink& out) {
-    return InsertAtDraws(context.source_text, context.insert_text, draws, out);
-  });
+  const int64_t made = static_cast<int64_t>(draws.size());
+  if (WriteResult(context, made > 0, failures, [&](OutputSink& out) {
+        return InsertAtDraws(context.source_text, context.insert_text, draws, out);
+      })) {
+    context.insertions = made;
+  }
 }
 
 }  // namespace travik

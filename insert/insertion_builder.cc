@@ -65,8 +65,8 @@ int64_t InsertionBuilder::InsertAtPoint(int64_t pos) {
   last_pos_ = pos;
   const int64_t length = size();
   size_t region = static_cast<size_t>(std::clamp<int64_t>(pos - 1, 0, length));
-  // The rule reads up to byte pos + 1 (the exact check of pos + 1).
-  Fill(static_cast<size_t>(std::min(pos + 1, length)), region);
+  // The rule reads up to byte pos + 1 (the exact check of pos + 1), the line-break check one more.
+  Fill(static_cast<size_t>(std::min(pos + 2, length)), region);
   const TextWindow text{window_, handed_};
   int64_t offset = pos >= 1 && pos < length ? OffsetWithoutAnchors(pos, budget) : -1;
   if (offset < 0) {
@@ -74,6 +74,10 @@ int64_t InsertionBuilder::InsertAtPoint(int64_t pos) {
     offset = std::clamp<int64_t>(ResolveWithScanner(text, pos, scanner_), 0, length);
   }
   size_t at = static_cast<size_t>(offset) - handed_;  // offset >= region >= frontier >= handed_
+  if (at >= 1 && at < window_.size() && window_[at - 1] == '\r' && window_[at] == '\n') {
+    ++at;  // never between a CR and its LF: a lone CR reads as a broken line
+    ++offset;
+  }
   if (at == window_.size()) {
     window_.append(insert_);
   } else {

@@ -48,7 +48,7 @@ class InsertionBuilder {
   // Length of the current text (the source with the insertions so far).
   int64_t size() const;
   // Inserts at candidate `pos`: the offset is ResolveInsertOffset of the current text, clamped to
-  // its end. Candidates must not decrease (a smaller one fails the builder). Returns the offset
+  // its end, and moved past the LF when it falls between a CR and that LF. Candidates must not decrease (a smaller one fails the builder). Returns the offset
   // used, or -1 once the builder has failed.
   int64_t InsertAtPoint(int64_t pos);
   // Hands on the rest of the text. False when the sink or the builder failed.

@@ -1,5 +1,7 @@
 #include "ui/window_host.h"
 
+#include <string>
+
 #include "core/text.h"
 #include "ui/main_window.h"
 #ifdef TRAVIK_HAVE_WIDGETS
@@ -30,6 +32,22 @@ void WindowHost::ShowCompletionNotice() {
 void WindowHost::ReportFailures(const std::vector<FileFailure>& failures) {
   if (failures.empty()) return;
   ShowMessage(FailureReportText(failures));
+}
+
+void WindowHost::ReportResults(const std::vector<FileResult>& results) {
+  if (results.empty()) return;
+  ShowMessage(ResultReportText(results));
+}
+
+std::string ResultReportText(const std::vector<FileResult>& results) {
+  std::string text = JoinText("已处理 ", std::to_string(results.size()), " 个文件：");
+  for (size_t i = 0; i < results.size() && i < kMaxResultLines; ++i) {
+    text += JoinText("\r\n", results[i].path, "：", results[i].summary);
+  }
+  if (results.size() > kMaxResultLines) {
+    text += JoinText("\r\n……另有 ", std::to_string(results.size() - kMaxResultLines), " 个文件");
+  }
+  return text;
 }
 
 std::string FailureReportText(const std::vector<FileFailure>& failures) {

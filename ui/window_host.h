@@ -28,6 +28,8 @@ class WindowHost : public JobHost {
   void ShowCompletionNotice() override;
   // One "提示" box naming every failed file with its reason.
   void ReportFailures(const std::vector<FileFailure>& failures) override;
+  // One "提示" box with a "path：summary" line per file.
+  void ReportResults(const std::vector<FileResult>& results) override;
 
  private:
   MainWindow& window_;
@@ -35,6 +37,10 @@ class WindowHost : public JobHost {
 
 // The text of the failure box: a heading, then one "path：reason" line per file.
 std::string FailureReportText(const std::vector<FileFailure>& failures);
+// The text of the results box: a heading, then one "path：summary" line per file, the first
+// kMaxResultLines of them and a line saying how many more there are.
+inline constexpr size_t kMaxResultLines = 30;
+std::string ResultReportText(const std::vector<FileResult>& results);
 
 }  // namespace travik::ui
 
