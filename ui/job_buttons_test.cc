@@ -9,6 +9,7 @@
 #include "core/files.h"
 #include "core/text.h"
 #include "tests/test_util.h"
+#include "ui/window_host.h"
 #include "ui/window_test_fixture.h"
 
 namespace travik::ui::testing {
@@ -205,7 +206,10 @@ TEST_F(JobButtonsTest, InsertChecksThenInsertsAfterEveryKeyword) {
   Enter(编辑框8, L"章");
   Click(按钮4);
   EXPECT_EQ(Read(path), "第一章【插】abc\r\n第二章【插】def");
-  EXPECT_EQ(desktop_.log, (Texts{"pause: 500", "notice: 任务完成！ | 当前状态: 已完成"}));
+  // The number of insertions, then the completion notice.
+  EXPECT_EQ(desktop_.log,
+            (Texts{JoinText("message: 已处理 1 个文件：\r\n", path, "：插入 2 处"), "pause: 500",
+                   "notice: 任务完成！ | 当前状态: 已完成"}));
   EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", ProgramDirectory()));
 }
 
@@ -222,8 +226,25 @@ TEST_F(JobButtonsTest, InsertKeepsACopyInTheChosenFolder) {
   Click(按钮4);
   EXPECT_EQ(Read(path), "0123456789");
   EXPECT_EQ(Read(out.Join("副本.txt")), "0123-4567-89");
+  EXPECT_EQ(Messages(), Texts{JoinText("已处理 1 个文件：\r\n", path, "：插入 2 处")});
   EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成");
   EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", out.path()));
+}
+
+// A long list is cut short so that the box stays on the screen; nothing is left unaccounted for.
+TEST(ResultReportText, ListsTheFirstFilesAndCountsTheRest) {
+  std::vector<FileResult> results;
+  for (size_t i = 0; i < kMaxResultLines + 5; ++i) {
+    results.push_back({JoinText("C:\\书\\", std::to_string(i), ".txt"), "插入 3 处"});
+  }
+  const std::string text = ResultReportText(results);
+  EXPECT_EQ(text.rfind(JoinText("已处理 ", std::to_string(results.size()), " 个文件：\r\n"), 0), 0u);
+  EXPECT_NE(text.find("C:\\书\\0.txt：插入 3 处\r\n"), std::string::npos);
+  EXPECT_NE(text.find(JoinText("\\", std::to_string(kMaxResultLines - 1), ".txt")), std::string::npos);
+  EXPECT_EQ(text.find(JoinText("\\", std::to_string(kMaxResultLines), ".txt")), std::string::npos);
+  EXPECT_EQ(text.substr(text.rfind("\r\n")), "\r\n……另有 5 个文件");
+  results.resize(kMaxResultLines);
+  EXPECT_EQ(ResultReportText(results).find("另有"), std::string::npos);
 }
 
 }  // namespace

@@ -50,14 +50,37 @@ travik insert -e 1000 -t '【插】' --in-place "$(to_arg "$WORK/every/novel.txt
 cmp every/novel.txt every/out/novel.txt || fail "every-1000: in place differs from copy"
 [ ! -e 处理后的文件 ] || fail "in place made a results folder"
 
-# 3. Random places, reproducible with --seed: one per 10000 bytes for a seven-digit length.
+# No insertion between a CR and its LF (the corpus has none alone): such a line would break.
+no_lone_cr() {
+  ! LC_ALL=C grep -a -q $'\r.' "$1" || fail "$1 has a CR without its LF"
+}
+no_lone_cr "$CORPUS"
+no_lone_cr every/out/novel.txt
+mkdir every997
+travik insert -e 997 -t '【注】' -o "$(to_arg "$WORK/every997")" "$(to_arg "$CORPUS")" \
+  >stdout 2>stderr || fail "every-997 insert: exit $? $(cat stderr)"
+check every997/novel.txt '【注】' $(( size / 997 ))
+no_lone_cr every997/novel.txt
+grep -q "novel.txt: 插入 $(( size / 997 )) 处" stdout || fail "count not reported: $(cat stdout)"
+
+# 3. Random places, reproducible with --seed: one per 10000 bytes for a seven-digit length, the
+#    same positions on every platform, spread over the whole file.
 mkdir random random/a random/b && cp "$CORPUS" random/novel.txt
 for out in a b; do
   travik insert -r --seed 7 -t '<随机>' -o "$(to_arg "$WORK/random/$out")" \
-    "$(to_arg "$WORK/random/novel.txt")" >/dev/null 2>stderr || fail "random: exit $? $(cat stderr)"
+    "$(to_arg "$WORK/random/novel.txt")" >stdout 2>stderr || fail "random: exit $? $(cat stderr)"
 done
 check random/a/novel.txt '<随机>' $(( size / 10000 ))
+grep -q "novel.txt: 插入 $(( size / 10000 )) 处" stdout || fail "count not reported: $(cat stdout)"
 cmp random/a/novel.txt random/b/novel.txt || fail "random with the same seed differs"
+no_lone_cr random/a/novel.txt
+random_gbk=$(printf '<随机>' | iconv -f UTF-8 -t GBK)
+LC_ALL=C grep -o -b -a -F "$random_gbk" random/a/novel.txt | cut -d: -f1 >offsets
+[ "$(head -5 offsets | tr '\n' ' ')" = "19477 23841 44955 53243 55113 " ] ||
+  fail "seed 7 gave other positions: $(head -5 offsets | tr '\n' ' ')"
+awk -v n="$(stat -c %s random/a/novel.txt)" '{ t[int($1 * 10 / n)]++ }
+  END { for (i = 0; i < 10; i++) if (t[i] > 2 * NR / 10) { print i ": " t[i]; exit 1 } }' offsets ||
+  fail "random insertions bunch in one tenth of the file"
 travik insert -r --seed 7 -t '<随机>' --in-place "$(to_arg "$WORK/random/novel.txt")" 2>stderr ||
   fail "random in place: exit $? $(cat stderr)"
 cmp random/novel.txt random/a/novel.txt || fail "random: in place differs from copy"
