@@ -372,6 +372,24 @@ TEST(InsertJob, RandomDrawsComeFromTheGivenGeneratorForEveryFileAlike) {
   EXPECT_EQ(Bytes(empty), "");
   EXPECT_EQ(in_place.notices, 1);
   EXPECT_EQ(in_place.results, std::vector<std::string>{empty + " 插入 0 处"});
+
+  // Without a given generator every file is drawn for afresh: two copies of one text get their
+  // own positions (twelve draws each among 121400 bytes, never equal in practice).
+  ScopedTempDir fresh;
+  std::string long_text;
+  for (int i = 0; i < 50; ++i) long_text += text;
+  WriteFileBytes(fresh.Join("a.txt"), long_text);
+  WriteFileBytes(fresh.Join("b.txt"), long_text);
+  form = FormFor(fresh, {fresh.Join("a.txt"), fresh.Join("b.txt")});
+  form.random = true;
+  context.random = nullptr;
+  RecordingHost unseeded;
+  InsertJob(form, context, unseeded);
+  const std::string a = Bytes(Processed(fresh) + kPathSeparator + "a.txt");
+  EXPECT_EQ(a.size(), long_text.size() + 12 * 2);
+  const std::string b = Bytes(Processed(fresh) + kPathSeparator + "b.txt");
+  EXPECT_TRUE(a != b) << "the same positions twice";
+  EXPECT_EQ(unseeded.results.size(), 2u);
 }
 
 TEST(InsertJob, InvalidPatternShowsItsMessageForEveryRow) {

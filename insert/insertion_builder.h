@@ -48,8 +48,9 @@ class InsertionBuilder {
   // Length of the current text (the source with the insertions so far).
   int64_t size() const;
   // Inserts at candidate `pos`: the offset is ResolveInsertOffset of the current text, clamped to
-  // its end, and moved past the LF when it falls between a CR and that LF. Candidates must not decrease (a smaller one fails the builder). Returns the offset
-  // used, or -1 once the builder has failed.
+  // its end, and moved past the LF when it falls between a CR and that LF. Candidates must not
+  // decrease (a smaller one fails the builder). Returns the offset used, or -1 once the builder
+  // has failed.
   int64_t InsertAtPoint(int64_t pos);
   // Hands on the rest of the text. False when the sink or the builder failed.
   bool Finish();
