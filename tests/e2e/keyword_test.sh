@@ -45,8 +45,9 @@ done
 # 2. The help's chapter pattern: 日落 is C8 D5 C2 E4, its middle bytes are 章, which ends no match.
 gbk sunset.txt '序\r\n第一回 起\r\n第二日落时分，天色渐暗，众人各自散去回家。\r\n第三十二章 乙\r\n正文\r\n'
 run 0 split -k '^第.{2,16}章' --name keyword -o "$(to_arg "$WORK/sunset")" "$(to_arg "$WORK/sunset.txt")"
-names=$(ls sunset/sunset | tr '\n' ' ')
-[ "$names" = "头文本.txt 第三十二章.txt " ] || fail "sunset pieces: $names"
+names=$(ls sunset/sunset | LC_ALL=C sort | tr '\n' ' ')
+[ "$names" = "$(printf '%s\n' 头文本.txt 第三十二章.txt | LC_ALL=C sort | tr '\n' ' ')" ] ||
+  fail "sunset pieces: $names"
 cat sunset/sunset/头文本.txt sunset/sunset/第三十二章.txt | cmp -s - sunset.txt ||
   fail "sunset pieces joined differ from the source"
 
@@ -59,7 +60,7 @@ run 0 split -k '^(?=第)' -o "$(to_arg "$WORK/ahead")" "$(to_arg "$WORK/chapters
 # 4. insert -k '^' indents every line, and nothing follows the last line break.
 gbk lines.txt '甲\r\n乙\n\r\n丙\r\n'
 run 0 insert -k '^' -t '　　' -o "$(to_arg "$WORK/indent")" "$(to_arg "$WORK/lines.txt")"
-printf '　　甲\r\n　　乙\n　　\r\n　　丙\r\n' | iconv -t GBK | cmp -s - indent/lines.txt ||
+printf '　　甲\r\n　　乙\n　　\r\n　　丙\r\n' | iconv -f UTF-8 -t GBK | cmp -s - indent/lines.txt ||
   fail "insert -k ^ gave $(utf8 indent/lines.txt | od -c | head -5)"
 
 # 5. A file without the keyword: named in the report (exit 3); split writes no folder for it,
