@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/files.h"
+#include "core/pattern.h"
 #include "core/text.h"
 
 namespace travik {
@@ -85,6 +86,13 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   } else {
     host.ShowMessage(kNoPositionMessage);
     return;
+  }
+  if (mode == InsertMode::kByKeyword) {
+    Pattern pattern;
+    if (!RegexCompile(&pattern, form.keyword_text)) {
+      host.ShowMessage(JoinText(kInvalidPatternMessage, pattern.error()));  // no file is touched
+      return;
+    }
   }
   context.insert_text = form.text_to_insert;
   if (mode == InsertMode::kByKeyword) context.keyword = form.keyword_text;
