@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "core/codepage.h"
@@ -77,6 +79,8 @@ class Win32File : public File {
     return size.QuadPart;
   }
 
+  bool Flush() override { return FlushFileBuffers(handle_.get()) != 0; }
+
  private:
   ScopedHandle handle_;
 };
@@ -99,7 +103,95 @@ std::string WideToGbkPath(const std::wstring& wide) {
   return gbk;
 }
 
+OpenProblem ProblemOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return OpenProblem::kMissing;
+    case ERROR_ACCESS_DENIED:
+      return OpenProblem::kDenied;
+    case ERROR_WRITE_PROTECT:
+      return OpenProblem::kReadOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return OpenProblem::kBusy;
+    default:
+      return OpenProblem::kOther;
+  }
+}
+
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 }  // namespace
+
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem) {
+  std::wstring wide;
+  *problem = OpenProblem::kOther;
+  if (!ToWide(path, &wide)) return nullptr;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    *problem = OpenProblem::kFolder;
+    return nullptr;
+  }
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, kShareReadWrite, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *problem = ProblemOf(GetLastError());
+    return nullptr;
+  }
+  *problem = OpenProblem::kNone;
+  return std::make_unique<Win32File>(h);
+}
+
+OpenProblem WriteProblem(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return OpenProblem::kOther;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ProblemOf(GetLastError());
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return OpenProblem::kFolder;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return OpenProblem::kReadOnly;
+  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE, kShareReadWrite, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  return h.valid() ? OpenProblem::kNone : ProblemOf(GetLastError());
+}
+
+std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp) {
+  std::wstring wide;
+  if (!ToWide(beside, &wide)) return nullptr;
+  // The new file carries the original's attributes (hidden, system, archive ...).
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  DWORD keep = FILE_ATTRIBUTE_NORMAL;
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    keep = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (keep == 0) keep = FILE_ATTRIBUTE_NORMAL;
+  }
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  std::random_device device;
+  std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device() ^
+                      static_cast<uint64_t>(counter.QuadPart) ^ GetCurrentProcessId());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[40];
+    snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp",
+             static_cast<unsigned long long>(rng()));
+    std::string candidate = std::string(beside) + suffix;
+    std::wstring wide_candidate;
+    if (!ToWide(candidate, &wide_candidate)) return nullptr;
+    HANDLE h = CreateFileW(wide_candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           CREATE_NEW, keep, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return nullptr;
+    }
+    *temp = candidate;
+    return std::make_unique<Win32File>(h);
+  }
+  return nullptr;
+}
+
+std::string ResolveLink(std::string_view path) { return std::string(path); }
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
   std::wstring wide;
