@@ -276,6 +276,10 @@ std::string FileIdentity(std::string_view path) {
   return path.empty() ? std::string() : platform::Identity(path);
 }
 
+std::vector<std::string> FileNamesIn(std::string_view folder) {
+  return folder.empty() ? std::vector<std::string>() : platform::FileNames(folder);
+}
+
 bool PathIsRepresentable(std::string_view path) { return platform::Representable(path); }
 
 std::string ProgramDirectory() { return platform::ProgramDir(); }

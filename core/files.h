@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace travik {
 
@@ -115,6 +116,8 @@ bool SameFile(std::string_view a, std::string_view b);
 // A key that is equal for two paths exactly when they name the same existing file (or folder);
 // empty when the path names nothing. Lets callers find repeated files in one pass.
 std::string FileIdentity(std::string_view path);
+// Names of the regular files in a folder, in no particular order; empty when it cannot be read.
+std::vector<std::string> FileNamesIn(std::string_view folder);
 // True when the path can be handed to the system (GBK that converts both ways).
 bool PathIsRepresentable(std::string_view path);
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace travik::platform {
 
@@ -38,6 +39,8 @@ OpenProblem WriteProblem(std::string_view path);
 // Creates a new file, exclusively, under a name nobody can predict in the folder of `beside`,
 // with the permission bits (attributes) of `beside` when it exists. *temp receives its path.
 std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp);
+// Names of the regular files in the folder (GBK; names that cannot be converted are skipped).
+std::vector<std::string> FileNames(std::string_view folder);
 // The path with symbolic links resolved when it names a link to an existing file; else itself.
 std::string ResolveLink(std::string_view path);
 

@@ -1,5 +1,6 @@
 // POSIX backend: paths are converted from GBK to UTF-8; Windows' sharing rules are enforced by
 // hand (the tests run as root, where permission bits alone stop nothing).
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -217,6 +218,26 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
     return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
   }
   return nullptr;
+}
+
+std::vector<std::string> FileNames(std::string_view folder) {
+  std::vector<std::string> names;
+  std::string native;
+  if (!ToNative(folder, &native)) return names;
+  DIR* dir = opendir(native.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    struct stat st;
+    if (name == "." || name == ".." || stat((native + "/" + name).c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    std::string gbk;
+    if (Utf8ToGbk(name, &gbk)) names.push_back(std::move(gbk));
+  }
+  closedir(dir);
+  return names;
 }
 
 std::string ResolveLink(std::string_view path) {

@@ -191,6 +191,24 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
   return nullptr;
 }
 
+std::vector<std::string> FileNames(std::string_view folder) {
+  std::vector<std::string> names;
+  std::wstring wide;
+  if (!ToWide(folder, &wide)) return names;
+  if (!wide.empty() && wide.back() != L'\\') wide += L'\\';
+  wide += L'*';
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW(wide.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::string gbk;
+    if (WideToGbk(data.cFileName, &gbk)) names.push_back(std::move(gbk));
+  } while (FindNextFileW(h, &data));
+  FindClose(h);
+  return names;
+}
+
 std::string ResolveLink(std::string_view path) { return std::string(path); }
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
