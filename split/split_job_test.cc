@@ -143,7 +143,7 @@ TEST(SplitJob, OneFolderPerSourceWithPiecesScriptAndStatus) {
   EXPECT_EQ(Bytes(base + "甲" + kSep + "3.txt"), first.substr(2050));
   EXPECT_FALSE(Exists(base + "甲" + kSep + "4.txt"));
   EXPECT_EQ(Bytes(base + "甲" + kSep + "点我合并.bat"),
-            MergeScriptText(base + "甲", "甲", {"1.txt", "2.txt", "3.txt"}));
+            MergeScriptText("甲", {"1.txt", "2.txt", "3.txt"}));
   EXPECT_EQ(Bytes(base + "乙" + kSep + "1.txt"), second.substr(0, 1024));
   EXPECT_EQ(Bytes(base + "乙" + kSep + "2.txt"), second.substr(1024));
 }
@@ -211,7 +211,7 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   // The read-only piece stays, and the script lists only the pieces written.
   EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "2.txt"), "old");
   EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "点我合并.bat"),
-            MergeScriptText(scene.out + kSep + "锁", "锁", {"1.txt", "3.txt"}));
+            MergeScriptText("锁", {"1.txt", "3.txt"}));
   EXPECT_EQ(Bytes(scene.out + kSep + "好" + kSep + "1.txt"), "good");
   testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", false);
 }
