@@ -110,12 +110,15 @@ int RunInsert(const std::vector<std::string>& args) {
     }
   }
   if (options.operands().empty()) return UsageError("insert", "没有给出要插入文字的文件");
-  for (const std::string& operand : options.operands()) {
-    form.rows.push_back(MakeInsertEntry(AbsolutePath(operand)));
+  for (const std::string& path : FileOperands(options.operands())) {
+    form.rows.push_back(MakeInsertEntry(path));
   }
 
   ConsoleHost host;
   InsertJob(form, context, host);
+  for (const std::string& copy : context.renamed_copies) {
+    PrintError("注意: 同名文件的副本存为 " + copy);
+  }
   if (form.keep_original && host.StatusPane(0) == "当前状态: 已完成") {
     PrintOut(host.StatusPane(1));
   }

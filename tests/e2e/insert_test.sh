@@ -96,6 +96,8 @@ grep -q '请输入欲插入的文字！' stderr || fail "missing-text message: $
 expect_exit 1 -t x "$(to_arg "$CORPUS")"
 grep -q '请输入欲插入的文字的位置！' stderr || fail "missing-position message: $(cat stderr)"
 expect_exit 2 -t x -k 章 -e 5 "$(to_arg "$CORPUS")"
-expect_exit 2 -t x -e abc "$(to_arg "$CORPUS")"
+for bad in abc 0 -5 1e3 100abc; do
+  expect_exit 2 -t x -e "$bad" "$(to_arg "$CORPUS")"
+done
 cmp -s "$CORPUS" "$CORPUS_DIR/novel_gbk.txt" || fail "the corpus copy was changed"
 echo "insert e2e ok ($PLATFORM)"
