@@ -151,7 +151,9 @@ OpenProblem WriteProblem(std::string_view path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return ProblemOf(GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return OpenProblem::kFolder;
   if (attributes & FILE_ATTRIBUTE_READONLY) return OpenProblem::kReadOnly;
-  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE, kShareReadWrite, nullptr, OPEN_EXISTING,
+  // DELETE too: the change replaces the file, which a program holding it open prevents.
+  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE,
+                             kShareReadWrite | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   return h.valid() ? OpenProblem::kNone : ProblemOf(GetLastError());
 }

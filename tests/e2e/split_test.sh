@@ -42,7 +42,7 @@ script_names() {
 run_merge_script() {
   local dir=$1 merged=$2
   [ "$PLATFORM" = windows ] || return 0
-  local moved=moved/"$(basename "$dir")"' 100% 移走'
+  local moved=moved/"$(basename "$dir")"' 移走'
   rm -rf moved && mkdir moved && mv "$dir" "$moved"
   # The script's last line calls mshta; a hang there would stop the test here, not forever.
   timeout 300 "$SOURCE_ROOT/tools/wine_run.sh" cmd /c "$(to_arg "$WORK/$moved/点我合并.bat")" \
