@@ -211,7 +211,36 @@ std::vector<std::string> FileNames(std::string_view folder) {
   return names;
 }
 
-std::string ResolveLink(std::string_view path) { return std::string(path); }
+std::string ResolveLink(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return std::string(path);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return std::string(path);
+  }
+  // A symbolic link: the file it leads to, by the path the system reaches it under.
+  ScopedHandle h(CreateFileW(wide.c_str(), 0, kShareReadWrite | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.valid()) return std::string(path);
+  std::wstring final_path(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(h.get(), final_path.data(),
+                                      static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+  if (n >= final_path.size()) {
+    final_path.resize(n + 1);
+    n = GetFinalPathNameByHandleW(h.get(), final_path.data(),
+                                  static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+  }
+  if (n == 0 || n >= final_path.size()) return std::string(path);
+  final_path.resize(n);
+  // "\\?\C:\..." for a drive, "\\?\UNC\server\..." for a share.
+  if (final_path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    final_path = L"\\\\" + final_path.substr(8);
+  } else if (final_path.compare(0, 4, L"\\\\?\\") == 0) {
+    final_path = final_path.substr(4);
+  }
+  std::string gbk;
+  return WideToGbk(final_path, &gbk) ? gbk : std::string(path);
+}
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
   std::wstring wide;
