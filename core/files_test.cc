@@ -4,7 +4,9 @@
 
 #include <random>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -379,7 +381,21 @@ TEST(FileAccess, ReadOnlyFilesAreReadButNotChangedInPlace) {
   CloseFile(open);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(ReplaceWholeFile, KeepsTheAttributesOfTheFileItReplaces) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("hidden.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "old"));
+  const std::wstring wide = testing::NativePath(path).wstring();
+  ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  if (!(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN)) {
+    GTEST_SKIP() << "the file system keeps no hidden attribute";
+  }
+  EXPECT_TRUE(ReplaceWholeFile(path, {"new"}));
+  EXPECT_EQ(Bytes(path), "new");
+  EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+#else
 mode_t ModeOf(const std::string& path) {
   struct stat st;
   EXPECT_EQ(stat(testing::NativePath(path).c_str(), &st), 0);
