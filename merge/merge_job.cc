@@ -21,7 +21,9 @@ constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的�
 constexpr char kSourcesKept[] = "，原文件均未删除";
 
 std::string CutShortReason(const SourceText& source, size_t carried, bool deleting) {
-  const int64_t kept = static_cast<int64_t>(source.text.size() - std::min(carried, source.text.size()));
+  // Bytes of this file itself: a byte carried in from the file before is not counted.
+  const int64_t kept =
+      static_cast<int64_t>(source.text.size() - std::min(carried, source.text.size()));
   std::string reason = JoinText("只读取了前 ", std::to_string(kept),
                                 " 字节（遇到 0x00、0x1A 或不完整的双字节字符），其后的 ",
                                 std::to_string(source.file_size - kept), " 字节未被合并");

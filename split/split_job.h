@@ -72,9 +72,9 @@ inline constexpr char kSplitFolderName[] = "分割后的文件";
 // showing the first failed check through host.ShowMessage and returning before any file is read.
 // Then splits every row's file into <output folder>/<column 0>/ (<column 0>(2)/ ... for a later
 // row of the same name), writing the merge script when asked. A piece folder that holds files
-// the split did not write is reported with their number. Files that cannot be read completely, pieces or scripts that cannot be written and
-// keyword searches that were cut short are reported once at the end (host.ReportFailures); the
-// completion notice is shown only when nothing failed.
+// the split did not write is reported with their number. Files that cannot be read completely,
+// pieces or scripts that cannot be written and keyword searches that were cut short are reported
+// once at the end (host.ReportFailures); the completion notice is shown only when nothing failed.
 void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host);
 // The same with a context of its own (naming mode unset before the job).
 void SplitJob(const SplitForm& form, JobHost& host);
