@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/codepage.h"
+#include "core/file_entry.h"
 #include "core/files.h"
 #include "core/text.h"
 
@@ -42,6 +43,26 @@ bool IsTerminal(FILE* stream) {
   return isatty(fileno(stream)) != 0;
 #endif
 }
+
+#ifdef _WIN32
+// Names of the files in `folder` (ending in a separator) that match the wildcard `pattern`.
+std::vector<std::string> MatchingFileNames(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  std::wstring wide;
+  if (!GbkToWide(folder + pattern, &wide)) return names;
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW(wide.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::string gbk;
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WideToGbk(data.cFileName, &gbk)) {
+      names.push_back(std::move(gbk));
+    }
+  } while (FindNextFileW(h, &data));
+  FindClose(h);
+  return names;
+}
+#endif
 
 bool IsAbsolute(std::string_view path) {
 #ifdef _WIN32
@@ -99,6 +120,48 @@ std::string FolderArgument(std::string_view typed) {
     folder.pop_back();
   }
   return folder;
+}
+
+bool IsPositiveWholeNumber(std::string_view text) {
+  if (text.empty() || text.size() > 10) return false;
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return value >= 1 && value <= INT32_MAX;
+}
+
+std::string PositiveNumberProblem(std::string_view name, std::string_view value) {
+  if (IsPositiveWholeNumber(value)) return {};
+  return JoinText(name, " 需要一个正整数（1 到 2147483647，只含数字）: ", value);
+}
+
+bool CurrentFolderForOutput(std::string_view command, std::string* folder) {
+  *folder = CurrentDirectory();
+  if (!folder->empty()) return true;
+  UsageError(command, "当前目录的名称无法用 GBK 表示，请用 -o 指定保存目录");
+  return false;
+}
+
+std::vector<std::string> FileOperands(const std::vector<std::string>& operands) {
+  std::vector<std::string> paths;
+  for (const std::string& operand : operands) {
+    const std::string path = AbsolutePath(operand);
+#ifdef _WIN32
+    // "*" and "?" are never the second byte of a GBK character (those are 0x40 and above).
+    const std::string name = FileNamePart(path);
+    if (name.find_first_of("*?") != std::string::npos) {
+      const std::string folder = path.substr(0, path.size() - name.size());
+      std::vector<std::string> matches = MatchingFileNames(folder, name);
+      std::sort(matches.begin(), matches.end());
+      for (const std::string& match : matches) paths.push_back(folder + match);
+      if (!matches.empty()) continue;
+    }
+#endif
+    paths.push_back(path);
+  }
+  return paths;
 }
 
 int UsageError(std::string_view command, std::string_view message) {

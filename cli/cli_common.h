@@ -32,6 +32,19 @@ std::string AbsolutePath(std::string_view gbk_path);
 std::string FolderArgument(std::string_view typed);
 // Prints "travik COMMAND: MESSAGE" and where to find the usage; returns kExitUsage.
 int UsageError(std::string_view command, std::string_view message);
+// True when `text` is a whole number from 1 to 2147483647 written in ASCII digits only ("1e3",
+// "100abc", "0", "-5", "+5" and " 5" are not).
+bool IsPositiveWholeNumber(std::string_view text);
+// Checks the value of option `name` with IsPositiveWholeNumber: "" when it is one, else the
+// usage error's message.
+std::string PositiveNumberProblem(std::string_view name, std::string_view value);
+// The folder that receives output when no -o is given: the current folder. Empty, with the
+// usage error printed, when its name cannot be held in GBK (never the root folder instead).
+bool CurrentFolderForOutput(std::string_view command, std::string* folder);
+// The file operands as the job gets them, made absolute. On Windows an operand with "*" or "?"
+// in its last part stands for the files that match it, in name order (as other Windows programs
+// expand wildcards); one that matches nothing stays as it is, to be reported.
+std::vector<std::string> FileOperands(const std::vector<std::string>& operands);
 
 // The job host of the command line: messages and failures to stderr, a progress line when stderr
 // is a terminal, and the exit code the job earned.

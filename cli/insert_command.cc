@@ -27,8 +27,12 @@ constexpr char kInsertHelp[] =
     "  -e, --every N          每 N 字节之后插入一次（N 大于文件长度时不插入）\n"
     "  -r, --random           在随机位置插入，次数由文件长度决定\n"
     "其他选项:\n"
-    "      --in-place         直接修改原文件（先完整写出新文件再替换）；\n"
-    "                         默认保留原文件，把插入后的副本存为 文件名.txt\n"
+    "      --in-place         直接修改原文件: 先在同一目录完整写出新文件并写入磁盘，再替换；\n"
+    "                         权限（Windows 上为属性）保持不变，符号链接保持为链接、替换的是\n"
+    "                         它指向的文件；硬链接则不同: 改后的文件是新文件，其他硬链接\n"
+    "                         仍是原来的内容；只读的文件不会修改\n"
+    "                         默认保留原文件，把插入后的副本存为 文件名.txt（同名的\n"
+    "                         第二个文件存为 文件名(2).txt）\n"
     "  -o, --out 目录         副本的保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"处理后的文件\"\n"
     "      --seed N           随机插入使用可重现的位置（同一文件、同一 N，在各平台上相同）；\n"
@@ -44,16 +48,6 @@ constexpr char kInsertHelp[] =
     "除非写 (?-s)），[...] 里是字符，数量词重复整个字符；匹配总在字符之间开始和结束。\n"
     "\n"
     "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）";
-
-
-bool IsInteger(const std::string& text) {
-  size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
-  if (i == text.size()) return false;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
 
 
 }  // namespace
@@ -82,8 +76,9 @@ int RunInsert(const std::vector<std::string>& args) {
   int modes =
       (options.Has("--keyword") ? 1 : 0) + (options.Has("--every") ? 1 : 0) + (form.random ? 1 : 0);
   if (modes > 1) return UsageError("insert", "-k、-e、-r 只能给出一个");
-  if (options.Has("--every") && !IsInteger(form.every_text)) {
-    return UsageError("insert", "-e 需要一个整数: " + form.every_text);
+  if (options.Has("--every")) {
+    const std::string problem = PositiveNumberProblem("-e", form.every_text);
+    if (!problem.empty()) return UsageError("insert", problem);
   }
 
   RandomGenerator seeded(0);
@@ -101,7 +96,11 @@ int RunInsert(const std::vector<std::string>& args) {
   }
 
   form.keep_original = !options.Has("--in-place");
-  form.program_folder = CurrentDirectory();
+  if (form.keep_original && !options.Has("--out")) {
+    if (!CurrentFolderForOutput("insert", &form.program_folder)) return kExitUsage;
+  } else {
+    form.program_folder = CurrentDirectory();
+  }
   if (!form.keep_original) {
     // No copies: no results folder is made or named.
     form.use_program_folder = false;
@@ -117,12 +116,15 @@ int RunInsert(const std::vector<std::string>& args) {
     }
   }
   if (options.operands().empty()) return UsageError("insert", "没有给出要插入文字的文件");
-  for (const std::string& operand : options.operands()) {
-    form.rows.push_back(MakeInsertEntry(AbsolutePath(operand)));
+  for (const std::string& path : FileOperands(options.operands())) {
+    form.rows.push_back(MakeInsertEntry(path));
   }
 
   ConsoleHost host;
   InsertJob(form, context, host);
+  for (const std::string& copy : context.renamed_copies) {
+    PrintError("注意: 同名文件的副本存为 " + copy);
+  }
   if (form.keep_original && host.StatusPane(0) == "当前状态: 已完成") {
     PrintOut(host.StatusPane(1));
   }

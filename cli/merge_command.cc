@@ -4,6 +4,7 @@
 #include "cli/cli_common.h"
 #include "core/file_entry.h"
 #include "core/files.h"
+#include "core/natural_order.h"
 #include "core/text.h"
 #include "merge/merge_job.h"
 
@@ -12,41 +13,92 @@ namespace travik::cli {
 namespace {
 
 constexpr char kHelp[] =
-    "用法: travik merge [选项] 文件...\n"
+    "用法: travik merge [选项] 文件或文件夹...\n"
     "按给出的顺序把文件合并为一个 .txt 文件，文件之间不加任何内容。\n"
+    "给出的文件夹代表其中所有的 .txt 文件（按文件名的自然顺序）。\n"
+    "前一个文件末尾是被切开的双字节字符的第一个字节时，与下一个文件的开头合为一个字符。\n"
     "  -n, --name NAME        合并后的文件名（不含 .txt，总会加上 .txt）；\n"
     "                         默认取第一个文件名中的汉字（双字节字符）\n"
-    "  -o, --out DIR          保存目录；不指定时保存到当前目录下的 合并后的文件\n"
-    "      --delete-sources   合并后的文件完整写入后删除原文件；读取不完整或无法读取的\n"
+    "  -o, --out DIR          保存目录（不存在时创建一层）；\n"
+    "                         不指定时保存到当前目录下的 合并后的文件\n"
+    "  -N, --natural          按文件名的自然顺序合并: 数字按数值比较（含全角数字），\n"
+    "                         “第”后的中文数字也按数值（第二章 < 第十章 < 第一百一十一章），\n"
+    "                         头文本 排在最前\n"
+    "      --delete-sources   合并后的文件完整写入磁盘后删除原文件；读取不完整或无法读取的\n"
     "                         文件以及合并后的文件本身不会删除\n"
     "  -h, --help             显示本帮助\n"
-    "例: travik merge -n 全书 -o 输出 第1章.txt 第2章.txt 第3章.txt\n"
+    "一个文件也没有读到时不写合并后的文件，已有的同名文件保持原样。\n"
+    "例: travik merge -n 全书 -o 输出 --natural 第*.txt\n"
     "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）";
 
+// True when the name holds a number that natural order reads: digits, full-width digits, 第.
+bool HasNumber(std::string_view name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c >= '0' && c <= '9') return true;
+    if (c >= 0x80 && i + 1 < name.size()) {
+      const unsigned char t = static_cast<unsigned char>(name[i + 1]);
+      if ((c == 0xA3 && t >= 0xB0 && t <= 0xB9) || name.substr(i, 2) == "第") return true;
+      ++i;
+    }
+  }
+  return false;
+}
+
+// The .txt files of a folder, in natural order of their names.
+std::vector<std::string> TextFilesIn(const std::string& folder) {
+  std::vector<std::string> paths;
+  for (const std::string& name : FileNamesIn(folder)) {
+    std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (ext == ".txt") paths.push_back(JoinText(folder, kPathSeparator, name));
+  }
+  SortPathsNaturally(paths, kPathSeparator[0]);
+  return paths;
+}
 
 }  // namespace
 
 int RunMerge(const std::vector<std::string>& args) {
   Options options({{{"-n", "--name"}, true},
                    {{"-o", "--out"}, true},
+                   {{"-N", "--natural"}, false},
                    {{"--delete-sources"}, false},
                    {{"-h", "--help"}, false}});
   std::string error;
-  if (!options.Parse(args, &error)) {
-    PrintError(error);
-    PrintError(
-        "用法: travik merge [-n 文件名] [-o 目录] [--delete-sources] 文件...（详见 --help）");
-    return kExitUsage;
-  }
+  if (!options.Parse(args, &error)) return UsageError("merge", error);
   if (options.Has("--help")) {
     PrintOut(kHelp);
     return kExitOk;
   }
+  if (options.operands().empty()) return UsageError("merge", "没有给出要合并的文件");
+
+  std::vector<std::string> paths;
+  bool given_order = true;  // the files were named one by one, in an order of the user's
+  for (const std::string& path : FileOperands(options.operands())) {
+    if (FolderExists(path)) {
+      for (std::string& file : TextFilesIn(FolderArgument(path))) paths.push_back(std::move(file));
+      given_order = false;
+    } else {
+      paths.push_back(path);
+    }
+  }
+  if (options.Has("--natural")) {
+    SortPathsNaturally(paths, kPathSeparator[0]);
+  } else if (given_order) {
+    for (size_t i = 0; i + 1 < paths.size(); ++i) {
+      const std::string a = FileNamePart(paths[i]), b = FileNamePart(paths[i + 1]);
+      if (HasNumber(a) && HasNumber(b) && NaturalLess(b, a)) {
+        PrintError(JoinText("注意: ", a, " 排在 ", b,
+                            " 之前，不是文件名的自然顺序；按给出的顺序合并（用 --natural "
+                            "按自然顺序）"));
+        break;
+      }
+    }
+  }
 
   MergeForm form;
-  for (const std::string& operand : options.operands()) {
-    form.rows.push_back(MakeMergeEntry(AbsolutePath(operand)));
-  }
+  for (const std::string& path : paths) form.rows.push_back(MakeMergeEntry(path));
   const bool name_given = options.Has("--name");
   if (name_given) {
     form.merged_name = options.Value("--name");
@@ -55,12 +107,18 @@ int RunMerge(const std::vector<std::string>& args) {
   }
   if (options.Has("--out")) {
     std::string typed = options.Value("--out");
-    if (!typed.empty()) form.chosen_folder = FolderArgument(typed);
+    if (!typed.empty()) {
+      form.chosen_folder = FolderArgument(typed);
+      if (!FolderExists(form.chosen_folder) && !MakeDirectory(form.chosen_folder)) {
+        return UsageError("merge", "无法创建保存目录: " + form.chosen_folder);
+      }
+    }
+    form.program_folder = CurrentDirectory();
   } else {
     form.save_in_program_folder = true;
+    if (!CurrentFolderForOutput("merge", &form.program_folder)) return kExitUsage;
   }
   form.delete_sources = options.Has("--delete-sources");
-  form.program_folder = CurrentDirectory();
 
   ConsoleHost host;
   MergeResult result;

@@ -29,6 +29,8 @@ constexpr char kSplitHelp[] =
     "      --merge-script     另外生成合并文件 \"点我合并.bat\"\n"
     "  -o, --out 目录         保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"分割后的文件\"\n"
+    "同名的文件（如 a/小说.txt 与 b/小说.txt）依次放进 小说、小说(2) ...；子目录中\n"
+    "原有的、不是这次分割写出的文件不会删除，会在结束时报告其个数。\n"
     "  -h, --help             显示本帮助\n"
     "      --version          显示版本\n"
     "\n"
@@ -86,6 +88,12 @@ int RunSplit(const std::vector<std::string>& args) {
     ++modes;
   }
   if (modes != 1) return UsageError("split", "必须且只能给出 -s、-p、-k 中的一个");
+  for (const char* number_option : {"--size", "--parts"}) {
+    if (!options.Has(number_option)) continue;
+    const std::string problem = PositiveNumberProblem(
+        number_option[2] == 's' ? "-s" : "-p", options.Value(number_option));
+    if (!problem.empty()) return UsageError("split", problem);
+  }
 
   const std::string naming = options.Has("--name") ? options.Value("--name") : "number";
   if (naming == "number") {
@@ -105,11 +113,10 @@ int RunSplit(const std::vector<std::string>& args) {
     form.chosen_folder = out.empty() ? out : FolderArgument(out);
   } else {
     form.save_in_program_folder = true;  // under the current folder, as the window does
-    form.program_folder = CurrentDirectory();
+    if (!CurrentFolderForOutput("split", &form.program_folder)) return kExitUsage;
   }
   if (options.operands().empty()) return UsageError("split", "没有给出要分割的文件");
-  for (const std::string& operand : options.operands()) {
-    const std::string path = AbsolutePath(operand);
+  for (const std::string& path : FileOperands(options.operands())) {
     FileEntry entry = MakeSplitEntry(path);
     // A name without an extension still gets a sub-folder of its own.
     if (entry.name.empty()) entry.name = FileNamePart(path);
@@ -117,7 +124,11 @@ int RunSplit(const std::vector<std::string>& args) {
   }
 
   ConsoleHost host;
-  SplitJob(form, host);
+  SplitContext context;
+  SplitJob(form, context, host);
+  for (const std::string& folder : context.renamed_folders) {
+    PrintError("注意: 同名文件的分割文件保存在 " + folder);
+  }
   return host.ExitCode();
 }
 

@@ -9,8 +9,8 @@ if(NOT EXISTS ${TRAVIK_BOOST_INCLUDE}/boost)
   file(CREATE_LINK ${TRAVIK_BOOST_ROOT} ${TRAVIK_BOOST_INCLUDE}/boost SYMBOLIC)
 endif()
 
-# The sample corpus lives beside the project in shared/.
-get_filename_component(TRAVIK_CORPUS_DIR ${CMAKE_SOURCE_DIR}/../shared/corpus ABSOLUTE)
+# The sample text the tests read lives in the repository (tests/data/README.md says what it is).
+set(TRAVIK_CORPUS_DIR ${CMAKE_SOURCE_DIR}/tests/data)
 
 function(travik_target target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -fexec-charset=GBK)

@@ -19,6 +19,7 @@ std::string FileNamePart(std::string_view path) {
 std::string BaseName(std::string_view path) {
   std::string name = FileNamePart(path);
   int dot = FindTextReverse(name, ".");
+  if (dot <= 1) return name;  // no extension: the whole name (".txt" too)
   return LeftText(name, dot - 1);
 }
 

@@ -19,7 +19,8 @@ struct FileEntry {
 // The part of the path after its last separator, found by double-byte stepping so that a trail
 // byte 0x5C is never taken for "\".
 std::string FileNamePart(std::string_view path);
-// The file name up to its last "."; empty when there is no dot or the only dot is the first byte.
+// The file name up to its last "."; the whole name when there is no dot or the only dot is the
+// first byte ("小说", ".txt").
 std::string BaseName(std::string_view path);
 // FileSizeOf / 1024 rounded to two places ("1.5" for 1536 bytes).
 std::string SizeInKilobytesText(int64_t bytes);

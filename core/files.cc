@@ -192,14 +192,6 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
   return platform::WriteNew(path, parts);
 }
 
-namespace {
-// A name of our own beside the target, so the rename stays on one volume.
-std::string TemporarySibling(std::string_view path) {
-  static std::atomic<unsigned> counter{0};
-  return JoinText(path, ".travik-", NumberToText(static_cast<int>(++counter)), ".tmp");
-}
-}  // namespace
-
 struct ReplacementFile::Impl {
   std::string path;
   std::string temp;
@@ -209,14 +201,16 @@ struct ReplacementFile::Impl {
 };
 
 ReplacementFile::ReplacementFile(std::string_view path) : impl_(new Impl) {
-  impl_->path = std::string(path);
   if (path.empty()) {
     impl_->failed = true;
     return;
   }
-  impl_->temp = TemporarySibling(path);
-  impl_->file = platform::CreateNew(impl_->temp);
-  if (!impl_->file) impl_->failed = true;
+  impl_->path = platform::ResolveLink(path);
+  impl_->file = platform::CreateTemporaryBeside(impl_->path, &impl_->temp);
+  if (!impl_->file) {
+    impl_->temp.clear();
+    impl_->failed = true;
+  }
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -239,6 +233,11 @@ bool ReplacementFile::Append(std::string_view bytes) {
 
 bool ReplacementFile::Commit() {
   if (impl_->failed || impl_->committed) return false;
+  // On the disk before it replaces anything: a crash leaves the old file or the whole new one.
+  if (!impl_->file->Flush()) {
+    impl_->failed = true;
+    return false;
+  }
   impl_->file.reset();  // closed before the rename: Windows cannot rename an open file
   if (!platform::RenameReplace(impl_->temp, impl_->path)) {
     impl_->failed = true;
@@ -249,17 +248,11 @@ bool ReplacementFile::Commit() {
 }
 
 bool ReplaceWholeFile(std::string_view path, std::initializer_list<std::string_view> parts) {
-  if (path.empty()) return false;
-  std::string temp = TemporarySibling(path);
-  if (!platform::WriteNew(temp, parts)) {
-    platform::Remove(temp);
-    return false;
+  ReplacementFile file(path);
+  for (std::string_view part : parts) {
+    if (!file.Append(part)) return false;
   }
-  if (!platform::RenameReplace(temp, path)) {
-    platform::Remove(temp);
-    return false;
-  }
-  return true;
+  return file.Commit();
 }
 
 int64_t FileSizeOf(std::string_view path) {
@@ -283,13 +276,46 @@ std::string FileIdentity(std::string_view path) {
   return path.empty() ? std::string() : platform::Identity(path);
 }
 
+std::vector<std::string> FileNamesIn(std::string_view folder) {
+  return folder.empty() ? std::vector<std::string>() : platform::FileNames(folder);
+}
+
 bool PathIsRepresentable(std::string_view path) { return platform::Representable(path); }
 
 std::string ProgramDirectory() { return platform::ProgramDir(); }
 
 std::string TempDirectory() { return platform::TempDir(); }
 
-SourceText LoadSourceText(std::string_view path) {
+namespace {
+
+std::string ProblemText(platform::OpenProblem problem) {
+  switch (problem) {
+    case platform::OpenProblem::kMissing:
+      return "不存在";
+    case platform::OpenProblem::kDenied:
+      return "没有权限";
+    case platform::OpenProblem::kReadOnly:
+      return "只读";
+    case platform::OpenProblem::kBusy:
+      return "被其他程序占用";
+    case platform::OpenProblem::kFolder:
+      return "是文件夹";
+    case platform::OpenProblem::kNone:
+      return {};
+    case platform::OpenProblem::kOther:
+      break;
+  }
+  return "原因不明";
+}
+
+}  // namespace
+
+std::string WriteAccessProblem(std::string_view path) {
+  if (path.empty()) return ProblemText(platform::OpenProblem::kMissing);
+  return ProblemText(platform::WriteProblem(path));
+}
+
+SourceText LoadSourceText(std::string_view path, std::string_view carried) {
   SourceText source;
   if (!PathIsRepresentable(path)) {
     source.error = "文件名无法转换";
@@ -301,24 +327,41 @@ SourceText LoadSourceText(std::string_view path) {
     source.error = "文件超过 2 GB，无法处理";
     return source;
   }
-  FileNumber number = OpenFile(path);
-  if (number == 0) {
-    source.error = source.file_size < 0 ? "文件不存在" : "无法打开文件";
+  platform::OpenProblem problem = platform::OpenProblem::kOther;
+  std::unique_ptr<platform::File> file =
+      path.empty() ? nullptr : platform::OpenForReading(path, &problem);
+  if (!file) {
+    source.error = "无法打开文件: " + ProblemText(problem);
     return source;
   }
-  ReadInfo info;
-  source.text = ReadTextFromFile(number, &info);
-  CloseFile(number);
-  if (!info.ok) {
-    source.text.clear();
+  const int64_t size = file->Size();
+  if (size < 0 || size > kMaxFileSize) {
+    source.error = size < 0 ? "读取文件失败" : "文件超过 2 GB，无法处理";
+    source.too_large = size > kMaxFileSize;
+    return source;
+  }
+  std::string bytes = TextBuffer(carried.size() + static_cast<size_t>(size));
+  std::memcpy(bytes.data(), carried.data(), carried.size());
+  size_t got = 0;
+  if (!file->ReadAt(0, bytes.data() + carried.size(), static_cast<size_t>(size), &got)) {
     source.error = "读取文件失败";
     return source;
   }
+  file.reset();
+  bytes.resize(carried.size() + got);
+  source.file_size = static_cast<int64_t>(got);
+  TextEnd end = FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   source.ok = true;
-  source.cut_short = info.cut_short;
+  source.cut_short = end.cut_short;
+  source.ends_in_lead_byte = end.cut_short && end.position == bytes.size() &&
+                             end.length + 1 == bytes.size() && !bytes.empty();
+  if (source.ends_in_lead_byte) source.trailing_lead = bytes.back();
+  bytes.resize(end.length);
+  source.text = std::move(bytes);
   if (source.cut_short) {
-    source.error = info.half_character ? "文件中有不完整的双字节字符，其后的内容未被读取"
-                                       : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+    source.error = end.position != end.length
+                       ? "文件中有不完整的双字节字符，其后的内容未被读取"
+                       : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
   }
   return source;
 }

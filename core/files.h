@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace travik {
 
@@ -71,10 +72,15 @@ bool WriteWholeFile(std::string_view path, const Parts&... parts) {
 
 // Writes the parts to a temporary file beside `path`, then renames it over `path`. The old file
 // is replaced only by a complete new one; on failure it is untouched and nothing is left behind.
+// As ReplacementFile: links followed, permissions kept, flushed to disk before the rename.
 bool ReplaceWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
 
 // A new file written piece by piece beside `path` that replaces `path` only when committed.
 // Abandoned (destroyed without a successful Commit) it is removed and `path` is untouched.
+// When `path` is a symbolic link, the file it points to is replaced and the link stays. The new
+// file is created exclusively under an unpredictable name, gets the permission bits (Windows:
+// attributes) of the file it replaces, and is flushed to disk before the rename. A hard link to
+// the old file keeps the old text: the path names a new file afterwards.
 class ReplacementFile {
  public:
   explicit ReplacementFile(std::string_view path);
@@ -88,7 +94,7 @@ class ReplacementFile {
   bool Append(std::string_view bytes);
   // Bytes appended so far.
   int64_t size() const { return size_; }
-  // Closes the file and renames it over `path`. False when anything failed on the way.
+  // Flushes and closes the file and renames it over `path`. False when anything failed.
   bool Commit();
 
  private:
@@ -110,6 +116,8 @@ bool SameFile(std::string_view a, std::string_view b);
 // A key that is equal for two paths exactly when they name the same existing file (or folder);
 // empty when the path names nothing. Lets callers find repeated files in one pass.
 std::string FileIdentity(std::string_view path);
+// Names of the regular files in a folder, in no particular order; empty when it cannot be read.
+std::vector<std::string> FileNamesIn(std::string_view folder);
 // True when the path can be handed to the system (GBK that converts both ways).
 bool PathIsRepresentable(std::string_view path);
 
@@ -118,16 +126,26 @@ std::string ProgramDirectory();
 // The system's temporary folder, ending in a separator; empty when there is none.
 std::string TempDirectory();
 
-// A whole source file as a job reads it: opened, read from the start, closed again.
+// A whole source file as a job reads it: opened for reading only (read-only files can be read,
+// others may go on reading and writing it), read from the start, closed again.
 struct SourceText {
   bool ok = false;          // opened and read
-  bool cut_short = false;   // a 0x00 or 0x1A byte ended the text early
+  bool cut_short = false;   // a 0x00 or 0x1A byte or an incomplete character ended the text
   bool too_large = false;   // 2 GiB or more
+  // The file ends in a lead byte with nothing after it: cut_short, and `trailing_lead` holds it.
+  bool ends_in_lead_byte = false;
+  char trailing_lead = 0;
   int64_t file_size = -1;   // size on disk, -1 when unknown
   std::string text;
-  std::string error;        // GBK reason when !ok
+  std::string error;        // GBK reason when !ok or cut_short
 };
-SourceText LoadSourceText(std::string_view path);
+// `carried` bytes (the lead byte a previous file ended in) are read as if they came before the
+// file's first byte and begin `text` when the character they start is whole.
+SourceText LoadSourceText(std::string_view path, std::string_view carried = {});
+
+// Why the file cannot be changed in place, as a GBK cause ("只读", "没有权限", "被其他程序占用",
+// "是文件夹", "不存在"); empty when it can be opened for writing.
+std::string WriteAccessProblem(std::string_view path);
 
 }  // namespace travik
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace travik::platform {
 
@@ -23,7 +24,25 @@ class File {
   virtual bool WriteAt(int64_t offset, const char* data, size_t n) = 0;
   // The file's current length, or -1 on an error.
   virtual int64_t Size() = 0;
+  // Forces what was written onto the disk (fsync, FlushFileBuffers). False on an error.
+  virtual bool Flush() = 0;
 };
+
+// Why a file could not be opened.
+enum class OpenProblem { kNone, kMissing, kDenied, kReadOnly, kBusy, kFolder, kOther };
+
+// Opens an existing file for reading only, letting others read and write it; null with
+// *problem set on failure. Read-only files can be read.
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem);
+// Whether an existing file could be opened for writing: kNone when it could.
+OpenProblem WriteProblem(std::string_view path);
+// Creates a new file, exclusively, under a name nobody can predict in the folder of `beside`,
+// with the permission bits (attributes) of `beside` when it exists. *temp receives its path.
+std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp);
+// Names of the regular files in the folder (GBK; names that cannot be converted are skipped).
+std::vector<std::string> FileNames(std::string_view folder);
+// The path with symbolic links resolved when it names a link to an existing file; else itself.
+std::string ResolveLink(std::string_view path);
 
 // Opens an existing, writable file; null on failure.
 std::unique_ptr<File> OpenExisting(std::string_view path);

@@ -1,5 +1,6 @@
 // POSIX backend: paths are converted from GBK to UTF-8; Windows' sharing rules are enforced by
 // hand (the tests run as root, where permission bits alone stop nothing).
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <random>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -78,6 +80,8 @@ class PosixFile : public File {
     return st.st_size;
   }
 
+  bool Flush() override { return fsync(fd_) == 0; }
+
  private:
   int fd_;
   FileId id_;
@@ -96,7 +100,159 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
+OpenProblem ProblemOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return OpenProblem::kMissing;
+    case EACCES:
+    case EPERM:
+      return OpenProblem::kDenied;
+    case EROFS:
+      return OpenProblem::kReadOnly;
+    case ETXTBSY:
+    case EBUSY:
+      return OpenProblem::kBusy;
+    case EISDIR:
+      return OpenProblem::kFolder;
+    default:
+      return OpenProblem::kOther;
+  }
+}
+
+// The folder part of a native path, "." when it has none.
+std::string NativeFolderOf(const std::string& native) {
+  size_t slash = native.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : native.substr(0, slash);
+}
+
+// A rename is on the disk only once its folder is: flushed after replacing a file.
+void SyncFolder(const std::string& native_folder) {
+  int fd = open(native_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 }  // namespace
+
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem) {
+  std::string native;
+  *problem = OpenProblem::kOther;
+  if (!ToNative(path, &native)) return nullptr;
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) {
+    *problem = ProblemOf(errno);
+    return nullptr;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    *problem = OpenProblem::kFolder;
+    return nullptr;
+  }
+  int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    *problem = ProblemOf(errno);
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+  *problem = OpenProblem::kNone;
+  return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
+}
+
+OpenProblem WriteProblem(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return OpenProblem::kOther;
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) return ProblemOf(errno);
+  if (S_ISDIR(st.st_mode)) return OpenProblem::kFolder;
+  if (IsReadOnly(st)) return OpenProblem::kReadOnly;
+  if (IsOpenHere(st)) return OpenProblem::kBusy;
+  if (access(native.c_str(), W_OK) != 0) return ProblemOf(errno);
+  return OpenProblem::kNone;
+}
+
+std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp) {
+  std::string native;
+  if (!ToNative(beside, &native)) return nullptr;
+  struct stat original;
+  const bool exists = stat(native.c_str(), &original) == 0 && S_ISREG(original.st_mode);
+  std::random_device device;
+  std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device() ^
+                      static_cast<uint64_t>(getpid()));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[40];
+    snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp",
+             static_cast<unsigned long long>(rng()));
+    std::string candidate = native + suffix;
+    // O_EXCL with O_NOFOLLOW: never a file or link someone placed there first.
+    int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    // The new file gets the original's permissions before it holds any of its text; a new
+    // file the permissions the umask leaves.
+    mode_t mode = 0;
+    if (exists) {
+      mode = original.st_mode & 07777;
+      if (fchown(fd, original.st_uid, original.st_gid) != 0) mode &= 0777;  // no set-id bits then
+    } else {
+      mode_t mask = umask(0);
+      umask(mask);
+      mode = 0666 & ~mask;
+    }
+    struct stat st;
+    if (fchmod(fd, mode) != 0 || fstat(fd, &st) != 0) {
+      close(fd);
+      unlink(candidate.c_str());
+      return nullptr;
+    }
+    std::string gbk;
+    if (!Utf8ToGbk(candidate, &gbk)) {
+      close(fd);
+      unlink(candidate.c_str());
+      return nullptr;
+    }
+    *temp = gbk;
+    return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
+  }
+  return nullptr;
+}
+
+std::vector<std::string> FileNames(std::string_view folder) {
+  std::vector<std::string> names;
+  std::string native;
+  if (!ToNative(folder, &native)) return names;
+  DIR* dir = opendir(native.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    struct stat st;
+    if (name == "." || name == ".." || stat((native + "/" + name).c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    std::string gbk;
+    if (Utf8ToGbk(name, &gbk)) names.push_back(std::move(gbk));
+  }
+  closedir(dir);
+  return names;
+}
+
+std::string ResolveLink(std::string_view path) {
+  std::string native;
+  if (!ToNative(path, &native)) return std::string(path);
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::string(path);
+  char* real = realpath(native.c_str(), nullptr);
+  if (real == nullptr) return std::string(path);
+  std::string resolved(real);
+  free(real);
+  std::string gbk;
+  if (!Utf8ToGbk(resolved, &gbk)) return std::string(path);
+  return gbk;
+}
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
   std::string native;
@@ -155,7 +311,9 @@ bool RenameReplace(std::string_view from, std::string_view to) {
   if (stat(native_to.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) || IsReadOnly(st) || IsOpenHere(st)) return false;
   }
-  return rename(native_from.c_str(), native_to.c_str()) == 0;
+  if (rename(native_from.c_str(), native_to.c_str()) != 0) return false;
+  SyncFolder(NativeFolderOf(native_to));
+  return true;
 }
 
 int64_t EntrySize(std::string_view path) {

@@ -4,6 +4,13 @@
 
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "core/text.h"
 #include "tests/test_util.h"
 
@@ -320,10 +327,121 @@ TEST(LoadSourceText, ReportsWhatWasNotRead) {
   EXPECT_TRUE(half.cut_short);
   EXPECT_EQ(half.text, "ab");
   EXPECT_NE(half.error, nul_reason);  // the reason names the half character, not 0x00 or 0x1A
+  EXPECT_TRUE(half.ends_in_lead_byte);
+  EXPECT_EQ(half.trailing_lead, '\xB0');
+  EXPECT_FALSE(s.ends_in_lead_byte);  // a 0x00 is no lead byte waiting for the next file
   SourceText missing = LoadSourceText(dir.Join("none.txt"));
   EXPECT_FALSE(missing.ok);
-  EXPECT_FALSE(missing.error.empty());
+  EXPECT_NE(missing.error.find("不存在"), std::string::npos) << missing.error;
+  SourceText folder = LoadSourceText(dir.path());
+  EXPECT_FALSE(folder.ok);
+  EXPECT_NE(folder.error.find("是文件夹"), std::string::npos) << folder.error;
 }
+
+TEST(LoadSourceText, CarriedLeadByteCompletesTheFirstCharacter) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("next.txt");
+  // The file starts with the second byte of a character whose first byte ended the last file.
+  ASSERT_TRUE(WriteFileBytes(path, "\xA1\x5C\xB0"));
+  SourceText joined = LoadSourceText(path, "\xB0");
+  EXPECT_TRUE(joined.ok);
+  EXPECT_EQ(joined.text, "\xB0\xA1\x5C");  // read alone, A1 5C would be one character
+  EXPECT_TRUE(joined.ends_in_lead_byte);
+  EXPECT_EQ(joined.trailing_lead, '\xB0');
+  ASSERT_TRUE(WriteFileBytes(path, "\xA1z"));
+  SourceText whole = LoadSourceText(path, "\xB0");
+  EXPECT_FALSE(whole.cut_short);
+  EXPECT_EQ(whole.text, "\xB0\xA1z");
+  // A NUL after the carried byte still ends the text, dropping the lead byte.
+  ASSERT_TRUE(WriteFileBytes(path, std::string("\0z", 2)));
+  SourceText nul = LoadSourceText(path, "\xB0");
+  EXPECT_TRUE(nul.cut_short);
+  EXPECT_EQ(nul.text, "");
+}
+
+TEST(FileAccess, ReadOnlyFilesAreReadButNotChangedInPlace) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("ro.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "text"));
+  ASSERT_TRUE(testing::SetReadOnly(path, true));
+  SourceText source = LoadSourceText(path);
+  EXPECT_TRUE(source.ok) << source.error;
+  EXPECT_EQ(source.text, "text");
+  EXPECT_EQ(WriteAccessProblem(path), "只读");
+  EXPECT_FALSE(ReplaceWholeFile(path, {"new"}));
+  EXPECT_EQ(Bytes(path), "text");
+  ASSERT_TRUE(testing::SetReadOnly(path, false));
+  EXPECT_EQ(WriteAccessProblem(path), "");
+  EXPECT_EQ(WriteAccessProblem(dir.path()), "是文件夹");
+  EXPECT_EQ(WriteAccessProblem(dir.Join("none.txt")), "不存在");
+  // A file open in the table is busy for an in-place change.
+  FileNumber open = OpenFile(path);
+  ASSERT_NE(open, 0);
+  EXPECT_FALSE(WriteAccessProblem(path).empty());
+  CloseFile(open);
+}
+
+#ifdef _WIN32
+TEST(ReplaceWholeFile, KeepsTheAttributesOfTheFileItReplaces) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("hidden.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "old"));
+  const std::wstring wide = testing::NativePath(path).wstring();
+  ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  if (!(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN)) {
+    GTEST_SKIP() << "the file system keeps no hidden attribute";
+  }
+  EXPECT_TRUE(ReplaceWholeFile(path, {"new"}));
+  EXPECT_EQ(Bytes(path), "new");
+  EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+#else
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(stat(testing::NativePath(path).c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+TEST(ReplaceWholeFile, KeepsModeAndLinksAndNeverFollowsAPlantedTemporary) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("private.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "old"));
+  ASSERT_EQ(chmod(testing::NativePath(path).c_str(), 0600), 0);
+  EXPECT_TRUE(ReplaceWholeFile(path, {"new"}));
+  EXPECT_EQ(Bytes(path), "new");
+  EXPECT_EQ(ModeOf(path), 0600u);
+  ASSERT_EQ(chmod(testing::NativePath(path).c_str(), 0640), 0);
+  EXPECT_TRUE(ReplaceWholeFile(path, {"newer"}));
+  EXPECT_EQ(ModeOf(path), 0640u);
+
+  // A symbolic link stays a link; the file it points to gets the new text.
+  std::string link = dir.Join("link.txt");
+  ASSERT_EQ(symlink("private.txt", testing::NativePath(link).c_str()), 0);
+  EXPECT_TRUE(ReplaceWholeFile(link, {"via link"}));
+  struct stat st;
+  ASSERT_EQ(lstat(testing::NativePath(link).c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Bytes(path), "via link");
+
+  // Links planted under names a counter would give are never written through.
+  std::string victim = dir.Join("victim.txt");
+  ASSERT_TRUE(WriteFileBytes(victim, "keep"));
+  for (int i = 0; i < 64; ++i) {
+    std::string planted = path + ".travik-" + std::to_string(i) + ".tmp";
+    ASSERT_EQ(symlink("victim.txt", testing::NativePath(planted).c_str()), 0);
+  }
+  EXPECT_TRUE(ReplaceWholeFile(path, {"again"}));
+  EXPECT_EQ(Bytes(victim), "keep");
+  EXPECT_EQ(Bytes(path), "again");
+  // Nothing of ours is left beside the file: only the file, the link, the victim, the plants.
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(testing::NativePath(dir.path()))) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 3 + 64);
+}
+#endif
 
 }  // namespace
 }  // namespace travik

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "core/codepage.h"
@@ -77,6 +79,8 @@ class Win32File : public File {
     return size.QuadPart;
   }
 
+  bool Flush() override { return FlushFileBuffers(handle_.get()) != 0; }
+
  private:
   ScopedHandle handle_;
 };
@@ -99,7 +103,144 @@ std::string WideToGbkPath(const std::wstring& wide) {
   return gbk;
 }
 
+OpenProblem ProblemOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return OpenProblem::kMissing;
+    case ERROR_ACCESS_DENIED:
+      return OpenProblem::kDenied;
+    case ERROR_WRITE_PROTECT:
+      return OpenProblem::kReadOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return OpenProblem::kBusy;
+    default:
+      return OpenProblem::kOther;
+  }
+}
+
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 }  // namespace
+
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem) {
+  std::wstring wide;
+  *problem = OpenProblem::kOther;
+  if (!ToWide(path, &wide)) return nullptr;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    *problem = OpenProblem::kFolder;
+    return nullptr;
+  }
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, kShareReadWrite, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *problem = ProblemOf(GetLastError());
+    return nullptr;
+  }
+  *problem = OpenProblem::kNone;
+  return std::make_unique<Win32File>(h);
+}
+
+OpenProblem WriteProblem(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return OpenProblem::kOther;
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ProblemOf(GetLastError());
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return OpenProblem::kFolder;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return OpenProblem::kReadOnly;
+  // DELETE too: the change replaces the file, which a program holding it open prevents.
+  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE,
+                             kShareReadWrite | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  return h.valid() ? OpenProblem::kNone : ProblemOf(GetLastError());
+}
+
+std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp) {
+  std::wstring wide;
+  if (!ToWide(beside, &wide)) return nullptr;
+  // The new file carries the original's attributes (hidden, system, archive ...).
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  DWORD keep = FILE_ATTRIBUTE_NORMAL;
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    keep = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (keep == 0) keep = FILE_ATTRIBUTE_NORMAL;
+  }
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  std::random_device device;
+  std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device() ^
+                      static_cast<uint64_t>(counter.QuadPart) ^ GetCurrentProcessId());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[40];
+    snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp",
+             static_cast<unsigned long long>(rng()));
+    std::string candidate = std::string(beside) + suffix;
+    std::wstring wide_candidate;
+    if (!ToWide(candidate, &wide_candidate)) return nullptr;
+    HANDLE h = CreateFileW(wide_candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           CREATE_NEW, keep, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return nullptr;
+    }
+    *temp = candidate;
+    return std::make_unique<Win32File>(h);
+  }
+  return nullptr;
+}
+
+std::vector<std::string> FileNames(std::string_view folder) {
+  std::vector<std::string> names;
+  std::wstring wide;
+  if (!ToWide(folder, &wide)) return names;
+  if (!wide.empty() && wide.back() != L'\\') wide += L'\\';
+  wide += L'*';
+  WIN32_FIND_DATAW data;
+  HANDLE h = FindFirstFileW(wide.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::string gbk;
+    if (WideToGbk(data.cFileName, &gbk)) names.push_back(std::move(gbk));
+  } while (FindNextFileW(h, &data));
+  FindClose(h);
+  return names;
+}
+
+std::string ResolveLink(std::string_view path) {
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return std::string(path);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return std::string(path);
+  }
+  // A symbolic link: the file it leads to, by the path the system reaches it under.
+  ScopedHandle h(CreateFileW(wide.c_str(), 0, kShareReadWrite | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.valid()) return std::string(path);
+  std::wstring final_path(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(h.get(), final_path.data(),
+                                      static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+  if (n >= final_path.size()) {
+    final_path.resize(n + 1);
+    n = GetFinalPathNameByHandleW(h.get(), final_path.data(),
+                                  static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+  }
+  if (n == 0 || n >= final_path.size()) return std::string(path);
+  final_path.resize(n);
+  // "\\?\C:\..." for a drive, "\\?\UNC\server\..." for a share.
+  if (final_path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    final_path = L"\\\\" + final_path.substr(8);
+  } else if (final_path.compare(0, 4, L"\\\\?\\") == 0) {
+    final_path = final_path.substr(4);
+  }
+  std::string gbk;
+  return WideToGbk(final_path, &gbk) ? gbk : std::string(path);
+}
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
   std::wstring wide;

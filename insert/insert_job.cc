@@ -1,7 +1,9 @@
 #include "insert/insert_job.h"
 
 #include <string>
+#include <unordered_set>
 
+#include "core/file_entry.h"
 #include "core/files.h"
 #include "core/pattern.h"
 #include "core/text.h"
@@ -17,11 +19,42 @@ constexpr char kFinishedStatus[] = "当前状态: 已完成";
 constexpr char kFolderStatus[] = "保存目录: ";
 constexpr char kKeptInPlace[] = "，写回会丢失其后的内容，未作修改";
 
+constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的名称无法用 GBK 表示），未作处理";
+
+// The name (without ".txt") of the copy of `row`: its list name, or for a file named ".txt" the
+// empty name that gives ".txt" back; "(2)", "(3)" ... added when an earlier row of the job took
+// it, so that no copy overwrites another (then *renamed is set). `taken` holds the names used,
+// ASCII case folded.
+std::string CopyName(const FileEntry& row, std::unordered_set<std::string>& taken, bool* renamed) {
+  std::string name = row.name;
+  auto folded = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return text;
+  };
+  const std::string file = FileNamePart(row.path);
+  if (name == file && folded(name) == ".txt") name.clear();
+  std::string candidate = name;
+  for (int n = 2; !taken.insert(folded(candidate)).second; ++n) {
+    candidate = JoinText(name, "(", NumberToText(n), ")");
+  }
+  *renamed = candidate != name;
+  return candidate;
+}
+
 // Loads one listed file into the context and runs the mode's routine on it.
 void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_text,
                InsertContext& context, JobHost& host, FailureList& failures) {
   context.source_path = row.path;
-  context.source_name = row.name;
+  if (!context.keep_original) {
+    // Only a change in place needs to write the file; say why it cannot.
+    const std::string problem = WriteAccessProblem(row.path);
+    if (!problem.empty()) {
+      failures.Add(row.path, JoinText("无法修改文件（", problem, "），文件未作修改"));
+      return;
+    }
+  }
   SourceText source = LoadSourceText(row.path);
   if (!source.ok) {
     failures.Add(row.path, source.error);  // never an empty copy of a file that was not read
@@ -99,6 +132,12 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   context.keep_original = form.keep_original;
   context.use_program_folder = form.use_program_folder;
 
+  if (form.keep_original && form.program_folder.empty() &&
+      (form.use_program_folder || form.output_folder.empty())) {
+    // An empty folder would put the copies at the root of the drive.
+    host.ShowMessage(kNoProgramFolder);
+    return;
+  }
   host.SetStatusPane(0, kWorkingStatus);
   const std::string processed = JoinText(form.program_folder, kPathSeparator, kProcessedFolderName);
   if (form.use_program_folder) {
@@ -116,8 +155,16 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   FailureList failures;
   std::vector<FileResult> results;
   const int64_t rows = static_cast<int64_t>(form.rows.size());
+  std::unordered_set<std::string> copy_names;
+  context.renamed_copies.clear();
   for (int64_t i = 0; i < rows; ++i) {
     const FileEntry& row = form.rows[static_cast<size_t>(i)];
+    bool renamed = false;
+    context.source_name = context.keep_original ? CopyName(row, copy_names, &renamed) : row.name;
+    if (renamed) {
+      context.renamed_copies.push_back(
+          JoinText(context.output_folder, kPathSeparator, context.source_name, ".txt"));
+    }
     context.insertions = -1;  // stays so unless the routine writes the file's result
     HandleRow(row, mode, form.every_text, context, host, failures);
     if (context.insertions >= 0) {

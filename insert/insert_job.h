@@ -45,13 +45,16 @@ struct InsertContext {
   std::string source_text;         // the file's whole text (read and closed again by the job)
   bool source_cut_short = false;   // the text stopped at a 0x00 or 0x1A byte
   std::string source_path;         // list column 1
-  std::string source_name;         // list column 0
+  std::string source_name;         // the copy's name without ".txt" (list column 0, made unique)
   int source_length = 0;           // TextToInt of list column 2 (kByLength, kAtRandom)
   int step_count = 0;              // insertions of kByLength
   int random_count = 0;            // insertions of kAtRandom
   // kAtRandom: every file draws from a copy of this generator; null: a new one seeded by the OS.
   RandomGenerator* random = nullptr;
   int64_t insertions = 0;             // insertions written into the current file's result
+  // Copies that got a name other than their file's ("小说(2).txt"): a file of that name was
+  // already written by this job.
+  std::vector<std::string> renamed_copies;
 };
 
 // Runs the job: checks the form (a failed check shows its message and changes nothing), then

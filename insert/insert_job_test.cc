@@ -135,16 +135,30 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   ScopedTempDir dir;
   std::string log = dir.Join("卷一.log");
   std::string plain = dir.Join("noext");
+  std::string dot_txt = dir.Join(".txt");
   WriteFileBytes(log, "第一章\r\n正文第二章\r\n");
   WriteFileBytes(plain, "章");
-  InsertForm form = FormFor(dir, {log, plain});
+  WriteFileBytes(dot_txt, "章章");
+  // Two sources of one name, from two folders: the second copy gets "(2)", the third "(3)".
+  MakeDirectory(dir.Join("b"));
+  MakeDirectory(dir.Join("c"));
+  std::string again = dir.Join("b") + kPathSeparator + "卷一.txt";
+  std::string third = dir.Join("c") + kPathSeparator + "卷一.TXT";
+  WriteFileBytes(again, "b章");
+  WriteFileBytes(third, "c章");
+  InsertForm form = FormFor(dir, {log, plain, dot_txt, again, third});
   form.keyword_text = "章";
   InsertContext context;
   RecordingHost host;
   InsertJob(form, context, host);
   const std::string out = Processed(dir) + kPathSeparator;
   EXPECT_EQ(Bytes(out + "卷一.txt"), "第一章##\r\n正文第二章##\r\n");
-  EXPECT_EQ(Bytes(out + ".txt"), "章##");  // a name without "." has an empty base name
+  EXPECT_EQ(Bytes(out + "noext.txt"), "章##");  // a name without an extension is kept whole
+  EXPECT_EQ(Bytes(out + ".txt"), "章##章##");      // and ".txt" keeps its name
+  EXPECT_EQ(Bytes(out + "卷一(2).txt"), "b章##");
+  EXPECT_EQ(Bytes(out + "卷一(3).txt"), "c章##");
+  EXPECT_EQ(context.renamed_copies,
+            (std::vector<std::string>{out + "卷一(2).txt", out + "卷一(3).txt"}));
   EXPECT_EQ(Bytes(log), "第一章\r\n正文第二章\r\n");
   EXPECT_EQ(Bytes(plain), "章");
   EXPECT_EQ(host.panes[1], "保存目录: " + Processed(dir));
@@ -316,13 +330,27 @@ TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {
   testing::SetReadOnly(locked, false);
   const std::string out = Processed(dir) + kPathSeparator;
   EXPECT_EQ(Bytes(out + "missing.txt"), "<missing>");
-  EXPECT_EQ(Bytes(out + "locked.txt"), "<missing>");
+  EXPECT_EQ(Bytes(out + "locked.txt"), "章##");  // a read-only source can be copied
   EXPECT_EQ(Bytes(out + "good.txt"), "章##");
-  ASSERT_EQ(host.failures.size(), 2u);
+  ASSERT_EQ(host.failures.size(), 1u);
   EXPECT_EQ(host.failures[0].path, missing);
-  EXPECT_EQ(host.failures[1].path, locked);
+  EXPECT_NE(host.failures[0].reason.find("不存在"), std::string::npos) << host.failures[0].reason;
   EXPECT_EQ(host.notices, 0);
-  EXPECT_EQ(host.results, std::vector<std::string>{good + " 插入 1 处"});  // only what was written
+  // Only what was written is listed.
+  EXPECT_EQ(host.results, (std::vector<std::string>{locked + " 插入 1 处", good + " 插入 1 处"}));
+
+  // In place it needs writing, and says why it cannot.
+  testing::SetReadOnly(locked, true);
+  form.keep_original = false;
+  RecordingHost in_place;
+  InsertJob(form, context, in_place);
+  testing::SetReadOnly(locked, false);
+  EXPECT_EQ(Bytes(locked), "章");
+  EXPECT_EQ(Bytes(good), "章##");
+  ASSERT_EQ(in_place.failures.size(), 2u);
+  EXPECT_EQ(in_place.failures[1].path, locked);
+  EXPECT_NE(in_place.failures[1].reason.find("只读"), std::string::npos)
+      << in_place.failures[1].reason;
 }
 
 TEST(InsertJob, RandomDrawsComeFromTheGivenGeneratorForEveryFileAlike) {

@@ -17,10 +17,13 @@ constexpr char kMerging[] = "当前状态: 正在合并文件...";
 constexpr char kFinished[] = "当前状态: 已完成";
 constexpr char kSaveFolder[] = "保存目录: ";
 
+constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的名称无法用 GBK 表示），未合并";
 constexpr char kSourcesKept[] = "，原文件均未删除";
 
-std::string CutShortReason(const SourceText& source, bool deleting) {
-  const int64_t kept = static_cast<int64_t>(source.text.size());
+std::string CutShortReason(const SourceText& source, size_t carried, bool deleting) {
+  // Bytes of this file itself: a byte carried in from the file before is not counted.
+  const int64_t kept =
+      static_cast<int64_t>(source.text.size() - std::min(carried, source.text.size()));
   std::string reason = JoinText("只读取了前 ", std::to_string(kept),
                                 " 字节（遇到 0x00、0x1A 或不完整的双字节字符），其后的 ",
                                 std::to_string(source.file_size - kept), " 字节未被合并");
@@ -30,28 +33,36 @@ std::string CutShortReason(const SourceText& source, bool deleting) {
 
 // Reads every row in order and appends its text to the merged file, one source in memory at a
 // time (with no merged file, the rows are still read so that their problems are reported). Rows
-// read completely are listed in `complete`; the others are reported. False when the merged text
-// would leave the program's range or a write failed.
+// read completely are listed in `complete`; the others are reported. A file that ends in the
+// first byte of a character (a byte-wise split cut it) hands that byte to the next file read, so
+// the character is whole in the merged text; only a byte that nothing follows is reported.
+// *read counts the sources read. False when the merged text would leave the program's range or
+// a write failed.
 bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
                  std::vector<const std::string*>* complete, FailureList* failures,
-                 bool* out_of_range) {
+                 bool* out_of_range, int* read) {
   const int64_t total_rows = static_cast<int64_t>(form.rows.size());
   int64_t done = 0;
   // When sources are deleted, a file goes with its first row: a later row of the same file
   // reads nothing, so the merged text holds it once.
   std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
+  std::string carried;                    // a lead byte waiting for its second byte
+  const std::string* carried_from = nullptr;
+  SourceText carried_source;  // the file it came from, for its report
   for (const FileEntry& row : form.rows) {
+    const bool last = ++done == total_rows;
     const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
     if (!identity.empty() && taken.count(identity) != 0) {
-      host.Progress(++done, total_rows);
+      host.Progress(done, total_rows);
       continue;
     }
-    SourceText source = LoadSourceText(row.path);
-    host.Progress(++done, total_rows);
+    SourceText source = LoadSourceText(row.path, carried);
+    host.Progress(done, total_rows);
     if (!source.ok) {
       failures->Add(row.path, source.error);
       continue;
     }
+    ++*read;
     if (!identity.empty()) taken.insert(identity);
     if (merged != nullptr) {
       if (merged->size() + static_cast<int64_t>(source.text.size()) > kMaxFileSize) {
@@ -60,11 +71,30 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       }
       if (!merged->Append(source.text)) return false;
     }
-    if (source.cut_short) {
-      failures->Add(row.path, CutShortReason(source, form.delete_sources));
+    if (carried_from != nullptr) {
+      if (source.text.empty()) {  // a 0x00 right after it: the byte could not be kept
+        failures->Add(*carried_from, CutShortReason(carried_source, 0, form.delete_sources));
+      } else {
+        complete->push_back(carried_from);
+      }
+    }
+    const size_t carried_in = carried.size();
+    carried.clear();
+    carried_from = nullptr;
+    if (source.ends_in_lead_byte && !last) {
+      carried.assign(1, source.trailing_lead);
+      carried_from = &row.path;
+      carried_source = std::move(source);
+      carried_source.text.resize(carried_source.text.size() - std::min(carried_source.text.size(),
+                                                                      carried_in));
+    } else if (source.cut_short) {
+      failures->Add(row.path, CutShortReason(source, carried_in, form.delete_sources));
     } else {
       complete->push_back(&row.path);
     }
+  }
+  if (carried_from != nullptr) {
+    failures->Add(*carried_from, CutShortReason(carried_source, 0, form.delete_sources));
   }
   return true;
 }
@@ -112,6 +142,11 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     host.ShowMessage(kNoFolderNotice);
     result.save_in_program_folder = true;
   }
+  if (result.save_in_program_folder && form.program_folder.empty()) {
+    // An empty folder would put the merged file at the root of the drive.
+    host.ShowMessage(kNoProgramFolder);
+    return;
+  }
   result.checks_passed = true;
   host.SetStatusPane(0, kMerging);
 
@@ -133,15 +168,19 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
   } else {
     ReplacementFile merged(result.merged_path);
     bool out_of_range = false;
+    int read = 0;
     if (!merged.ok()) {
-      CopySources(form, host, nullptr, &complete, &failures, &out_of_range);
+      CopySources(form, host, nullptr, &complete, &failures, &out_of_range, &read);
       failures.Add(result.merged_path,
                    JoinText(FolderExists(folder) ? cannot_write
                                                  : "保存目录不存在，合并后的文件未写入",
                             kept));
-    } else if (!CopySources(form, host, &merged, &complete, &failures, &out_of_range)) {
+    } else if (!CopySources(form, host, &merged, &complete, &failures, &out_of_range, &read)) {
       failures.Add(result.merged_path,
                    JoinText(out_of_range ? "合并后的文件将超过 2 GB，未写入" : cannot_write, kept));
+    } else if (read == 0) {
+      // Nothing to merge: an existing file of that name stays as it was.
+      failures.Add(result.merged_path, "没有读取到任何文件，合并后的文件未写入");
     } else if (!merged.Commit()) {
       failures.Add(result.merged_path, JoinText(cannot_write, kept));
     } else {

@@ -226,12 +226,15 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   std::string utf16 = scene.File("utf16.txt", std::string("\xFF\xFE"
                                                           "a\0b\0",
                                                           6));
-  std::string half = scene.File("half.txt", "ab\xB0");  // lone lead byte at the end
+  // A character cut across two files by a byte-wise split is whole again.
+  std::string half = scene.File("half.txt", "ab\xB0");
+  std::string joined = scene.File("joined.txt", "\xA1z");
   std::string inner = scene.File("inner.txt",
                                  "\xB0\x1A"
                                  "c");  // 0x1A as a trail byte: whole
   std::string clean = scene.File("clean.txt", "ok");
-  MergeForm form = scene.Form({eof, utf16, half, inner, clean});
+  std::string tail = scene.File("tail.txt", "x\xB0");  // nothing after it: reported
+  MergeForm form = scene.Form({eof, utf16, half, joined, inner, clean, tail});
   form.delete_sources = true;
   RecordingHost host;
   MergeResult result;
@@ -241,11 +244,12 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
             "ab"
             "\xFF\xFE"
             "a"
-            "ab"
+            "ab\xB0\xA1z"
             "\xB0\x1A"
             "c"
-            "ok");
-  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, utf16, half}));
+            "ok"
+            "x");
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, utf16, tail}));
   EXPECT_EQ(host.reports, 1);
   EXPECT_NE(host.failures[0].reason.find("其后的 3 字节未被合并"), std::string::npos)
       << host.failures[0].reason;
@@ -253,12 +257,44 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   EXPECT_EQ(Bytes(eof), std::string("ab\x1A"
                                     "cd",
                                     5));
-  EXPECT_TRUE(Exists(utf16) && Exists(half));
-  EXPECT_FALSE(Exists(inner) || Exists(clean));
-  EXPECT_EQ(result.sources_deleted, 2);
+  EXPECT_TRUE(Exists(utf16) && Exists(tail));
+  EXPECT_FALSE(Exists(half) || Exists(joined) || Exists(inner) || Exists(clean));
+  EXPECT_EQ(result.sources_deleted, 4);
   EXPECT_EQ(host.notices, 0);
   EXPECT_EQ(host.panes[0], std::string(kFinished) + "，3 个文件失败");
   EXPECT_EQ(host.panes[1], "保存目录: " + scene.save);
+}
+
+TEST(MergeJob, WritesNothingWhenNoSourceWasRead) {
+  Scene scene;
+  const std::string target = scene.save + kPathSeparator + "全书.txt";
+  ASSERT_TRUE(WriteFileBytes(target, "good book"));
+  MergeForm form = scene.Form({scene.dir.Join("3.txt"), scene.dir.Join("4.txt")}, "全书");
+  RecordingHost host;
+  MergeResult result;
+  MergeJob(form, host, &result);
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(Bytes(target), "good book");
+  EXPECT_EQ(host.FailedPaths(),
+            (std::vector<std::string>{form.rows[0].path, form.rows[1].path, target}));
+  EXPECT_NE(host.failures[0].reason.find("不存在"), std::string::npos) << host.failures[0].reason;
+  EXPECT_EQ(host.notices, 0);
+  // An empty file that was read is something: the merge of it is written.
+  std::string empty = scene.File("empty.txt", "");
+  RecordingHost empty_host;
+  MergeJob(scene.Form({empty}, "全书"), empty_host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(Bytes(target), "");
+
+  // With no program folder known, the merged file never goes to the root folder.
+  form = scene.Form({empty}, "x");
+  form.save_in_program_folder = true;
+  form.program_folder.clear();
+  RecordingHost no_folder;
+  MergeJob(form, no_folder, &result);
+  EXPECT_FALSE(result.checks_passed);
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(no_folder.messages.size(), 1u);
 }
 
 TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
@@ -299,8 +335,9 @@ TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
   RecordingHost mixed;
   MergeJob(form, mixed, &result);
   EXPECT_TRUE(result.written);
-  EXPECT_EQ(Bytes(target), "oldAB");  // the second "a" row finds its file already taken
-  EXPECT_EQ(mixed.FailedPaths(), (std::vector<std::string>{missing, locked, target}));
+  // A read-only source is read; the second "a" row finds its file already taken.
+  EXPECT_EQ(Bytes(target), "oldALB");
+  EXPECT_EQ(mixed.FailedPaths(), (std::vector<std::string>{missing, target, locked}));
   EXPECT_EQ(mixed.reports, 1);
   EXPECT_FALSE(Exists(a) || Exists(b));
   EXPECT_TRUE(Exists(locked));
@@ -411,31 +448,53 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     std::vector<std::string> failed;
     std::vector<int> complete;
     std::vector<bool> taken(paths.size(), false);  // read by an earlier row and to be deleted
-    for (int r : rows) {
+    std::string carry;  // a lone lead byte at the end of a file, read with the next file
+    int carry_from = -1;
+    int read = 0;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      const int r = rows[k];
       if (taken[r]) continue;
-      if (!model[r].exists || model[r].read_only) {
+      if (!model[r].exists) {
         failed.push_back(paths[r]);
         continue;
       }
+      ++read;
       taken[r] = form.delete_sources;
       bool whole = false;
-      merged += ModelRead(model[r].bytes, &whole);
-      if (whole) {
+      const std::string bytes = carry + model[r].bytes;
+      const std::string text = ModelRead(bytes, &whole);
+      merged += text;
+      if (carry_from >= 0) {
+        if (text.empty()) {
+          failed.push_back(paths[carry_from]);
+        } else {
+          complete.push_back(carry_from);
+        }
+      }
+      carry.clear();
+      carry_from = -1;
+      const bool lone_lead = !whole && text.size() + 1 == bytes.size() &&
+                             static_cast<unsigned char>(bytes.back()) >= 0x80;
+      if (lone_lead && k + 1 < rows.size()) {
+        carry = bytes.substr(bytes.size() - 1);
+        carry_from = r;
+      } else if (whole) {
         complete.push_back(r);
       } else {
         failed.push_back(paths[r]);
       }
     }
+    if (carry_from >= 0) failed.push_back(paths[carry_from]);
     bool target_read_only = !program && model[3].exists && model[3].read_only;
-    bool written = !save_missing && !target_read_only;
+    bool written = !save_missing && !target_read_only && read > 0;
     if (!written) {
       failed.push_back(merged_path);
     } else {
       if (!program) model[3] = {merged, true, false};
       if (form.delete_sources) {
         for (int r : complete) {
-          if (!program && r == 3) {
-            failed.push_back(paths[r]);
+          if ((!program && r == 3) || model[r].read_only) {
+            failed.push_back(paths[r]);  // the merged file itself, or a file it cannot delete
           } else {
             model[r].exists = false;
           }

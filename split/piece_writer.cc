@@ -54,28 +54,19 @@ std::string BatchEscape(std::string_view text) {
   return out;
 }
 
-// A folder path with Windows separators. "/" is never part of a double-byte character.
-std::string WindowsPath(std::string_view path) {
-  std::string out(path);
-  for (char& c : out) {
-    if (c == '/') c = '\\';
-  }
-  return out;
-}
-
 }  // namespace
 
 bool DiskOutput::WriteFile(const std::string& path, std::string_view bytes) {
   return WriteWholeFile(path, bytes);
 }
 
-std::string MergeScriptText(std::string_view folder, std::string_view merged_name,
-                            const std::vector<std::string>& names) {
-  const std::string merged_folder =
-      JoinText(BatchEscape(WindowsPath(folder)), "\\", kMergedFolderInScript);
+std::string MergeScriptText(std::string_view merged_name, const std::vector<std::string>& names) {
+  // Every path is relative to the script's own folder (pushd "%~dp0"), so the script works
+  // wherever the folder is moved or copied, and from any current folder.
   const std::string target =
-      JoinText("\"", merged_folder, "\\", BatchEscape(merged_name), ".txt\"");
-  std::string script = JoinText("@echo off\r\nmd \"", merged_folder, "\"\r\n");
+      JoinText("\"", kMergedFolderInScript, "\\", BatchEscape(merged_name), ".txt\"");
+  std::string script =
+      JoinText("@echo off\r\npushd \"%~dp0\"\r\nmd \"", kMergedFolderInScript, "\" 2>nul\r\n");
   if (names.empty()) script += JoinText("type nul >", target, "\r\n");
   // copy /y /b "1.txt"+"2.txt" "<target>" >nul, then copy /y /b "<target>"+"3.txt" ... appends.
   const std::string line_end = JoinText(" ", target, " >nul");
@@ -96,7 +87,7 @@ std::string MergeScriptText(std::string_view folder, std::string_view merged_nam
     }
   }
   if (!line.empty()) script += JoinText(line, line_end, "\r\n");
-  script += "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
+  script += "popd\r\nmshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
   return script;
 }
 
@@ -139,7 +130,7 @@ void PieceWriter::ReserveName(std::string_view name) { taken_.insert(NameKey(nam
 
 bool PieceWriter::WriteMergeScript() {
   return output_.WriteFile(JoinText(folder_, kPathSeparator, kMergeScriptName),
-                           MergeScriptText(folder_, merged_name_, names_));
+                           MergeScriptText(merged_name_, names_));
 }
 
 }  // namespace travik

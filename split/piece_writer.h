@@ -51,14 +51,14 @@ std::string SafeFileStem(std::string_view text, std::string_view suffix = {});
 std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view matched, bool head,
                           std::string_view custom_text);
 
-// The text of the merge script for the piece folder `folder` (any separator; written with "\")
-// and the pieces `names`, merging into <folder>\合并后的文件\<merged_name>.txt. Paths and names are
-// quoted, "%" doubled, lines end in CR LF and stay within kMaxScriptLineBytes. The pieces are
-// joined by "copy /y /b", byte for byte (the type command of some cmd versions re-encodes text in
-// blocks and breaks double-byte characters at the block edges): the first copy line creates the
-// merged file, later ones append to it, so running the script twice gives the same file.
-std::string MergeScriptText(std::string_view folder, std::string_view merged_name,
-                            const std::vector<std::string>& names);
+// The text of the merge script for the pieces `names`, merging into 合并后的文件\<merged_name>.txt.
+// Every path is relative to the script's own folder, so the folder can be moved or copied.
+// Paths and names are quoted, "%" doubled, lines end in CR LF and stay within
+// kMaxScriptLineBytes. The pieces are joined by "copy /y /b", byte for byte (the type command of
+// some cmd versions re-encodes text in blocks and breaks double-byte characters at the block
+// edges): the first copy line creates the merged file, later ones append to it, so running the
+// script twice gives the same file.
+std::string MergeScriptText(std::string_view merged_name, const std::vector<std::string>& names);
 
 // Names and writes the pieces of one source file into one folder, remembering the names written
 // (the piece name list), and writes the merge script from them.

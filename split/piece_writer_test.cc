@@ -74,40 +74,35 @@ TEST(SafeFileStem, CutsLongNamesAtCharacterBoundaries) {
   EXPECT_EQ(SafeFileStem(std::string(99, 'x') + " y"), std::string(99, 'x'));
 }
 
-TEST(MergeScriptText, FourLinesWhenTheListFits) {
+TEST(MergeScriptText, PathsAreRelativeToTheScriptsFolder) {
   const std::string expected =
       "@echo off\r\n"
-      "md \"D:\\书\\小说\\合并后的文件\"\r\n"
-      "copy /y /b \"1.txt\"+\"2.txt\"+\"3.txt\" \"D:\\书\\小说\\合并后的文件\\小说.txt\" >nul\r\n"
+      "pushd \"%~dp0\"\r\n"
+      "md \"合并后的文件\" 2>nul\r\n"
+      "copy /y /b \"1.txt\"+\"2.txt\"+\"3.txt\" \"合并后的文件\\小说.txt\" >nul\r\n"
+      "popd\r\n"
       "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
-  EXPECT_EQ(MergeScriptText("D:\\书\\小说", "小说", {"1.txt", "2.txt", "3.txt"}), expected);
-  // Folders of the POSIX build are written with backslashes too.
-  EXPECT_EQ(MergeScriptText("/tmp/a", "b", {"1.txt"}),
-            "@echo off\r\nmd \"\\tmp\\a\\合并后的文件\"\r\n"
-            "copy /y /b \"1.txt\" \"\\tmp\\a\\合并后的文件\\b.txt\" >nul\r\n"
-            "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
+  EXPECT_EQ(MergeScriptText("小说", {"1.txt", "2.txt", "3.txt"}), expected);
   // No pieces: the merged file is still made, empty.
-  EXPECT_EQ(
-      MergeScriptText("C:\\x", "m", {}),
-      "@echo off\r\nmd \"C:\\x\\合并后的文件\"\r\ntype nul >\"C:\\x\\合并后的文件\\m.txt\"\r\n"
-      "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
+  EXPECT_EQ(MergeScriptText("m", {}),
+            "@echo off\r\npushd \"%~dp0\"\r\nmd \"合并后的文件\" 2>nul\r\n"
+            "type nul >\"合并后的文件\\m.txt\"\r\npopd\r\n"
+            "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
 }
 
 TEST(MergeScriptText, DoublesPercentSignsAndKeepsTrailBytes) {
-  std::string script = MergeScriptText("C:\\50%\\錦", "a%b", {"100%.txt", "東.txt"});
-  EXPECT_NE(script.find("md \"C:\\50%%\\錦\\合并后的文件\"\r\n"), std::string::npos) << script;
-  EXPECT_NE(
-      script.find("copy /y /b \"100%%.txt\"+\"東.txt\" \"C:\\50%%\\錦\\合并后的文件\\a%%b.txt\""),
-      std::string::npos)
+  std::string script = MergeScriptText("a%b", {"100%.txt", "東.txt"});
+  EXPECT_NE(script.find("copy /y /b \"100%%.txt\"+\"東.txt\" \"合并后的文件\\a%%b.txt\""),
+            std::string::npos)
       << script;
+  EXPECT_NE(script.find("pushd \"%~dp0\""), std::string::npos);  // the one % cmd expands
 }
 
 TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
   std::vector<std::string> names;
   for (int i = 0; i < 3000; ++i)
     names.push_back("第" + NumberToText(i) + "章 卷名稍长的一个标题.txt");
-  const std::string folder = "C:\\很长的目录名\\" + std::string(150, 'd');
-  std::string script = MergeScriptText(folder, "小说", names);
+  std::string script = MergeScriptText("小说", names);
   std::vector<std::string> lines;
   size_t start = 0;
   while (true) {
@@ -119,13 +114,14 @@ TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
   ASSERT_GT(lines.size(), 5u);
   EXPECT_EQ(lines.front(), "@echo off");
   EXPECT_EQ(lines.back(), "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
-  const std::string target = "\"" + folder + "\\合并后的文件\\小说.txt\"";
+  const std::string target = "\"合并后的文件\\小说.txt\"";
   std::string listed;
-  for (size_t i = 2; i + 1 < lines.size(); ++i) {
+  EXPECT_EQ(lines[lines.size() - 2], "popd");
+  for (size_t i = 3; i + 2 < lines.size(); ++i) {
     const std::string& line = lines[i];
     EXPECT_LE(line.size(), kMaxScriptLineBytes);
     // The first line creates the merged file; the others append to it.
-    const std::string head = i == 2 ? "copy /y /b " : "copy /y /b " + target + "+";
+    const std::string head = i == 3 ? "copy /y /b " : "copy /y /b " + target + "+";
     const std::string tail = " " + target + " >nul";
     ASSERT_EQ(line.compare(0, head.size(), head), 0) << line;
     ASSERT_GE(line.size(), head.size() + tail.size());
@@ -201,7 +197,7 @@ TEST(PieceWriter, ReservedNamesAndFailedWrites) {
   EXPECT_EQ(writer.failed_names(), (std::vector<std::string>{"2.txt"}));
   ASSERT_TRUE(writer.WriteMergeScript());
   ASSERT_EQ(out.files.back().path, "F" + sep + "点我合并.bat");
-  EXPECT_EQ(out.files.back().bytes, MergeScriptText("F", "源", {"1(2).txt", "3.txt"}));
+  EXPECT_EQ(out.files.back().bytes, MergeScriptText("源", {"1(2).txt", "3.txt"}));
   out.refused.insert("F" + sep + "点我合并.bat");
   EXPECT_FALSE(writer.WriteMergeScript());
 }

@@ -1,6 +1,7 @@
 #include "split/split_job.h"
 
 #include <cmath>
+#include <unordered_set>
 
 #include "core/files.h"
 #include "core/pattern.h"
@@ -61,12 +62,48 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
   return true;
 }
 
-// Splits the file of one row. Everything that went wrong goes to `failures`.
-void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, SplitContext& context,
-              PieceOutput& output, JobHost& host, FailureList& failures) {
+std::string FoldAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return text;
+}
+
+// The piece folder's name for a row: its name, or with "(2)", "(3)" ... when an earlier row of
+// the job used that name, so that no source's pieces replace another's.
+std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>& taken) {
+  std::string name = row.name;
+  for (int n = 2; !taken.insert(FoldAscii(name)).second; ++n) {
+    name = JoinText(row.name, "(", NumberToText(n), ")");
+  }
+  return name;
+}
+
+// Files in the piece folder that this split did not write: pieces of an earlier split, say,
+// that a merge of *.txt would mix in. They are counted and reported, never deleted.
+int FilesNotWritten(const PieceWriter& writer, const std::string& source_path, bool script) {
+  std::unordered_set<std::string> ours;
+  for (const std::string& name : writer.names()) ours.insert(FoldAscii(name));
+  for (const std::string& name : writer.failed_names()) ours.insert(FoldAscii(name));  // reported
+  if (script) ours.insert(FoldAscii(kMergeScriptName));
+  int count = 0;
+  for (const std::string& name : FileNamesIn(writer.folder())) {
+    if (ours.count(FoldAscii(name)) == 0 &&
+        !SameFile(JoinPath(writer.folder(), name), source_path)) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// Splits the file of one row into the sub-folder `folder_name`. Everything that went wrong goes
+// to `failures`.
+void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& folder_name,
+              int row_number, SplitContext& context, PieceOutput& output, JobHost& host,
+              FailureList& failures) {
   context.source_name = row.name;
   context.source_path = row.path;
-  const std::string folder = JoinPath(context.output_folder, row.name);
+  const std::string folder = JoinPath(context.output_folder, folder_name);
   auto make_folder = [&folder]() {
     if (!FolderExists(folder)) MakeDirectory(folder);
   };
@@ -123,6 +160,10 @@ void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, Split
   if (form.write_merge_script && !writer.WriteMergeScript()) {
     failures.Add(row.path, JoinText("无法写入合并文件 ", folder, kPathSeparator, kMergeScriptName));
   }
+  if (const int others = FilesNotWritten(writer, row.path, form.write_merge_script); others > 0) {
+    failures.Add(folder, JoinText("文件夹中另有 ", NumberToText(others),
+                                  " 个文件不是这次分割写出的（未删除），合并时请勿混入"));
+  }
   if (!writer.failed_names().empty()) {
     failures.Add(row.path,
                  JoinText("有 ", NumberToText(static_cast<int>(writer.failed_names().size())),
@@ -156,6 +197,10 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
     return;
   }
   if (form.save_in_program_folder) {
+    if (form.program_folder.empty()) {  // never the root folder
+      host.ShowMessage("无法确定保存目录（当前目录的名称无法用 GBK 表示）");
+      return;
+    }
     context.output_folder = JoinPath(form.program_folder, kSplitFolderName);
   } else if (form.chosen_folder.empty()) {
     host.ShowMessage("请选择保存的位置！");
@@ -170,8 +215,15 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   FailureList failures;
   if (form.mode != SplitMode::kUnchecked) {
     DiskOutput output;
+    std::unordered_set<std::string> folder_names;
+    context.renamed_folders.clear();
     for (size_t i = 0; i < form.rows.size(); ++i) {
-      SplitRow(form, form.rows[i], static_cast<int>(i) + 1, context, output, host, failures);
+      const std::string folder_name = FolderNameFor(form.rows[i], folder_names);
+      if (folder_name != form.rows[i].name) {
+        context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));
+      }
+      SplitRow(form, form.rows[i], folder_name, static_cast<int>(i) + 1, context, output, host,
+               failures);
       // The pieces hold the text now; the context does not keep it after the job.
       context.source_text.clear();
       context.source_text.shrink_to_fit();

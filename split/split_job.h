@@ -61,6 +61,8 @@ struct SplitContext {
   int64_t text_length = 0;       // keyword mode: bytes of the source text
   std::string keyword;           // keyword mode: 编辑框3
   std::string merged_file_name;  // the merged file's name in the merge script (column 0 again)
+  // Piece folders named other than their row ("小说(2)"): an earlier row of the job had the name.
+  std::vector<std::string> renamed_folders;
 };
 
 // The folder under the program's (or the current) folder that receives the pieces.
@@ -68,10 +70,11 @@ inline constexpr char kSplitFolderName[] = "分割后的文件";
 
 // Runs the split job. Checks, in order, the list, the save folder and the selected mode's field,
 // showing the first failed check through host.ShowMessage and returning before any file is read.
-// Then splits every row's file into <output folder>/<column 0>/, writing the merge script when
-// asked. Files that cannot be read completely, pieces or scripts that cannot be written and
-// keyword searches that were cut short are reported once at the end (host.ReportFailures); the
-// completion notice is shown only when nothing failed.
+// Then splits every row's file into <output folder>/<column 0>/ (<column 0>(2)/ ... for a later
+// row of the same name), writing the merge script when asked. A piece folder that holds files
+// the split did not write is reported with their number. Files that cannot be read completely,
+// pieces or scripts that cannot be written and keyword searches that were cut short are reported
+// once at the end (host.ReportFailures); the completion notice is shown only when nothing failed.
 void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host);
 // The same with a context of its own (naming mode unset before the job).
 void SplitJob(const SplitForm& form, JobHost& host);

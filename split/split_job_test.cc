@@ -143,7 +143,7 @@ TEST(SplitJob, OneFolderPerSourceWithPiecesScriptAndStatus) {
   EXPECT_EQ(Bytes(base + "甲" + kSep + "3.txt"), first.substr(2050));
   EXPECT_FALSE(Exists(base + "甲" + kSep + "4.txt"));
   EXPECT_EQ(Bytes(base + "甲" + kSep + "点我合并.bat"),
-            MergeScriptText(base + "甲", "甲", {"1.txt", "2.txt", "3.txt"}));
+            MergeScriptText("甲", {"1.txt", "2.txt", "3.txt"}));
   EXPECT_EQ(Bytes(base + "乙" + kSep + "1.txt"), second.substr(0, 1024));
   EXPECT_EQ(Bytes(base + "乙" + kSep + "2.txt"), second.substr(1024));
 }
@@ -211,7 +211,7 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   // The read-only piece stays, and the script lists only the pieces written.
   EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "2.txt"), "old");
   EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "点我合并.bat"),
-            MergeScriptText(scene.out + kSep + "锁", "锁", {"1.txt", "3.txt"}));
+            MergeScriptText("锁", {"1.txt", "3.txt"}));
   EXPECT_EQ(Bytes(scene.out + kSep + "好" + kSep + "1.txt"), "good");
   testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", false);
 }
@@ -278,6 +278,49 @@ TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
   EXPECT_EQ(Bytes(source), "abcdef");
   EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "1(2).txt"), "abc");
   EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "2.txt"), "def");
+}
+
+TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
+  Scene scene;
+  MakeDirectory(scene.dir.Join("a"));
+  MakeDirectory(scene.dir.Join("b"));
+  const std::string first = scene.Source("a" + std::string(kSep) + "小说.txt", "111222");
+  const std::string second = scene.Source("b" + std::string(kSep) + "小说.txt", "333444");
+  const std::string third = scene.Source("小说", "555666");  // no extension: the same name
+  SplitForm form = scene.Form({first, second, third});
+  form.mode = SplitMode::kByCount;
+  form.parts_text = "2";
+  SplitContext context;
+  RecordingHost host;
+  SplitJob(form, context, host);
+  const std::string base = scene.out + kSep + "小说";
+  EXPECT_EQ(Bytes(base + kSep + "1.txt"), "111");
+  EXPECT_EQ(Bytes(base + "(2)" + kSep + "1.txt"), "333");
+  EXPECT_EQ(Bytes(base + "(3)" + kSep + "2.txt"), "666");
+  EXPECT_EQ(context.renamed_folders, (std::vector<std::string>{base + "(2)", base + "(3)"}));
+  EXPECT_TRUE(host.failures.empty());
+  EXPECT_EQ(host.completions, 1);
+
+  // Splitting again into fewer parts leaves the earlier pieces: counted, reported, kept.
+  form = scene.Form({first});
+  form.mode = SplitMode::kByCount;
+  form.parts_text = "1";
+  RecordingHost again;
+  SplitJob(form, again);
+  EXPECT_EQ(Bytes(base + kSep + "1.txt"), "111222");
+  EXPECT_EQ(Bytes(base + kSep + "2.txt"), "222");
+  ASSERT_EQ(again.failures.size(), 1u);
+  EXPECT_EQ(again.failures[0].path, base);
+  EXPECT_NE(again.failures[0].reason.find("另有 1 个文件"), std::string::npos)
+      << again.failures[0].reason;
+
+  // No program folder known: nothing is written at the root.
+  form.save_in_program_folder = true;
+  form.program_folder.clear();
+  RecordingHost no_folder;
+  SplitJob(form, no_folder);
+  EXPECT_EQ(no_folder.messages.size(), 1u);
+  EXPECT_TRUE(no_folder.failures.empty());
 }
 
 TEST(SizeModePieceCount, CountsARemainderOfTwoBytesOrMore) {

@@ -63,8 +63,10 @@ check every997/novel.txt '【注】' $(( size / 997 ))
 no_lone_cr every997/novel.txt
 grep -q "novel.txt: 插入 $(( size / 997 )) 处" stdout || fail "count not reported: $(cat stdout)"
 
-# 3. Random places, reproducible with --seed: one per 10000 bytes for a seven-digit length, the
-#    same positions on every platform, spread over the whole file.
+# 3. Random places, reproducible with --seed: one per 10000 bytes for a six- or seven-digit
+#    length, the same positions on every platform (the first five below are what the native
+#    build gives for the repository's sample; the Windows build must give the same), spread over
+#    the whole file.
 mkdir random random/a random/b && cp "$CORPUS" random/novel.txt
 for out in a b; do
   travik insert -r --seed 7 -t '<随机>' -o "$(to_arg "$WORK/random/$out")" \
@@ -76,11 +78,14 @@ cmp random/a/novel.txt random/b/novel.txt || fail "random with the same seed dif
 no_lone_cr random/a/novel.txt
 random_gbk=$(printf '<随机>' | iconv -f UTF-8 -t GBK)
 LC_ALL=C grep -o -b -a -F "$random_gbk" random/a/novel.txt | cut -d: -f1 >offsets
-[ "$(head -5 offsets | tr '\n' ' ')" = "19477 23841 44955 53243 55113 " ] ||
+[ "$(head -5 offsets | tr '\n' ' ')" = "13239 19663 28341 33795 41667 " ] ||
   fail "seed 7 gave other positions: $(head -5 offsets | tr '\n' ' ')"
+# A few dozen draws on the sample: the tight statistical bound lives in the unit tests (7 MB, 700
+# draws); here the draws must reach most of the file and never crowd into one part of it.
 awk -v n="$(stat -c %s random/a/novel.txt)" '{ t[int($1 * 10 / n)]++ }
-  END { for (i = 0; i < 10; i++) if (t[i] > 2 * NR / 10) { print i ": " t[i]; exit 1 } }' offsets ||
-  fail "random insertions bunch in one tenth of the file"
+  END { used = 0; for (i = 0; i < 10; i++) { if (t[i] > 0) used++; if (t[i] > NR / 2) exit 1 }
+        if (used < 7) exit 1 }' offsets ||
+  fail "random insertions bunch in one part of the file"
 travik insert -r --seed 7 -t '<随机>' --in-place "$(to_arg "$WORK/random/novel.txt")" 2>stderr ||
   fail "random in place: exit $? $(cat stderr)"
 cmp random/novel.txt random/a/novel.txt || fail "random: in place differs from copy"
@@ -119,6 +124,8 @@ grep -q '请输入欲插入的文字！' stderr || fail "missing-text message: $
 expect_exit 1 -t x "$(to_arg "$CORPUS")"
 grep -q '请输入欲插入的文字的位置！' stderr || fail "missing-position message: $(cat stderr)"
 expect_exit 2 -t x -k 章 -e 5 "$(to_arg "$CORPUS")"
-expect_exit 2 -t x -e abc "$(to_arg "$CORPUS")"
+for bad in abc 0 -5 1e3 100abc; do
+  expect_exit 2 -t x -e "$bad" "$(to_arg "$CORPUS")"
+done
 cmp -s "$CORPUS" "$CORPUS_DIR/novel_gbk.txt" || fail "the corpus copy was changed"
 echo "insert e2e ok ($PLATFORM)"

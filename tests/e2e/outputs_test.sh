@@ -1,0 +1,118 @@
+#!/bin/bash
+# What the three commands write, and where: no output replaces another or an existing file with
+# nothing, read-only sources are read, in-place changes keep the file's permissions and links,
+# nothing is written at the root, and merges go in the order people mean.
+source "$(dirname "$0")/lib.sh"
+export LC_ALL=C
+cd "$WORK"
+gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+
+# 1. A merge that read nothing leaves an existing merged file as it was.
+mkdir -p one/合并后的文件
+gbk '好书' >one/合并后的文件/全书.txt
+set +e
+(cd one && travik merge -n 全书 3.txt) 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] || fail "merge of nothing: exit $status, want 3"
+[ "$(cat one/合并后的文件/全书.txt)" = "$(gbk '好书')" ] || fail "merge of nothing replaced the file"
+grep -q '3.txt: 无法打开文件: 不存在' stderr || fail "missing source: $(cat stderr)"
+grep -q '没有读取到任何文件' stderr || fail "nothing-read not reported: $(cat stderr)"
+
+# 2. Two sources of one name: their pieces and copies never replace each other.
+mkdir -p two/a two/b
+gbk '第一部甲乙丙' >two/a/小说.txt
+gbk '第二部丁戊己' >two/b/小说.txt
+(cd two && travik split -p 2 a/小说.txt b/小说.txt) 2>stderr || fail "split: $(cat stderr)"
+[ "$(cat two/分割后的文件/小说/1.txt two/分割后的文件/小说/2.txt)" = "$(cat two/a/小说.txt)" ] &&
+  [ "$(cat two/分割后的文件/小说\(2\)/1.txt two/分割后的文件/小说\(2\)/2.txt)" = "$(cat two/b/小说.txt)" ] ||
+  fail "same-named split: $(ls two/分割后的文件)"
+grep -q '小说(2)' stderr || fail "renamed folder not named: $(cat stderr)"
+(cd two && travik insert -e 2 -t '#' a/小说.txt b/小说.txt) >/dev/null 2>stderr || fail "insert: $(cat stderr)"
+[ "$(tr -d '#' <two/处理后的文件/小说.txt)" = "$(cat two/a/小说.txt)" ] &&
+  [ "$(tr -d '#' <two/处理后的文件/小说\(2\).txt)" = "$(cat two/b/小说.txt)" ] || fail "same-named copies"
+grep -q '小说(2).txt' stderr || fail "renamed copy not named: $(cat stderr)"
+# Splitting again into fewer parts: the old pieces stay and are counted.
+set +e
+(cd two && travik split -p 1 a/小说.txt) 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] && grep -q '另有 1 个文件' stderr || fail "leftover pieces: exit $status $(cat stderr)"
+[ -e two/分割后的文件/小说/2.txt ] || fail "an old piece was deleted"
+
+# 3. Files without an extension keep their name.
+mkdir three
+gbk '甲乙' >three/小说
+gbk '丙丁' >three/第二部
+(cd three && travik insert -e 2 -t '#' 小说 第二部) >/dev/null 2>stderr || fail "insert: $(cat stderr)"
+[ -e three/处理后的文件/小说.txt ] && [ -e three/处理后的文件/第二部.txt ] || fail "copies: $(ls three/处理后的文件)"
+(cd three && travik merge 小说 第二部) >/dev/null 2>stderr || fail "merge: $(cat stderr)"
+[ "$(cat three/合并后的文件/小说.txt)" = "$(gbk '甲乙丙丁')" ] || fail "merge of names without extension"
+
+# 6. Read-only sources are read; an in-place change of one says why it cannot.
+mkdir six
+gbk '第一章甲乙丙丁' >six/ro.txt
+chmod 444 six/ro.txt
+(cd six && travik split -p 2 ro.txt && travik merge -n m ro.txt && travik insert -e 2 -t '#' ro.txt) \
+  >/dev/null 2>stderr || fail "read-only source: $(cat stderr)"
+[ "$(cat six/合并后的文件/m.txt)" = "$(cat six/ro.txt)" ] || fail "read-only source merged wrongly"
+set +e
+(cd six && travik insert -e 2 -t '#' --in-place ro.txt) 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] && grep -q '只读' stderr || fail "read-only in place: exit $status $(cat stderr)"
+[ "$(cat six/ro.txt)" = "$(gbk '第一章甲乙丙丁')" ] || fail "read-only file changed"
+
+# 7. In place keeps the permission bits and symbolic links (POSIX).
+if [ "$PLATFORM" = native ]; then
+  mkdir seven
+  gbk '甲乙丙丁' >seven/private.txt
+  chmod 600 seven/private.txt
+  ln -s private.txt seven/link.txt
+  travik insert -e 2 -t '#' --in-place seven/link.txt 2>stderr || fail "in place: $(cat stderr)"
+  [ "$(stat -c %a seven/private.txt)" = 600 ] || fail "mode became $(stat -c %a seven/private.txt)"
+  [ -L seven/link.txt ] || fail "the link was replaced by a file"
+  [ "$(tr -d '#' <seven/private.txt)" = "$(gbk '甲乙丙丁')" ] && grep -q '#' seven/private.txt ||
+    fail "the link's target was not changed"
+  [ -z "$(ls seven | grep -v -e '^private.txt$' -e '^link.txt$')" ] || fail "left behind: $(ls seven)"
+fi
+
+# 9. A current folder whose name GBK cannot hold: a usage error, nothing at the root.
+mkdir España
+gbk '甲乙' >España/小说.txt
+for command in "split -p 2" "merge" "insert -e 1 -t #"; do
+  set +e
+  # shellcheck disable=SC2086
+  (cd España && travik $command 小说.txt) 2>stderr
+  status=$?
+  set -e
+  [ "$status" -eq 2 ] && grep -q 'GBK' stderr || fail "$command in España: exit $status $(cat stderr)"
+done
+[ "$(ls España)" = 小说.txt ] || fail "España: $(ls España)"
+[ ! -e /分割后的文件 ] && [ ! -e /合并后的文件 ] && [ ! -e /处理后的文件 ] || fail "written at the root"
+
+# 11. Natural order: --natural, a folder argument, the warning, and wildcards on Windows.
+mkdir eleven eleven/d
+for i in $(seq 1 12); do printf '%s,' "$i" >"eleven/$i.txt"; cp "eleven/$i.txt" eleven/d/; done
+want=$(seq 1 12 | tr '\n' ',')
+(cd eleven && travik merge -N -n 全 ./*.txt) >/dev/null 2>stderr || fail "natural: $(cat stderr)"
+[ "$(cat eleven/合并后的文件/全.txt)" = "$want" ] || fail "natural: $(cat eleven/合并后的文件/全.txt)"
+(cd eleven && travik merge -n 夹 -o out d) >/dev/null 2>stderr || fail "folder: $(cat stderr)"
+[ "$(cat eleven/out/夹.txt)" = "$want" ] || fail "folder argument: $(cat eleven/out/夹.txt)"
+(cd eleven && travik merge -n 序 1.txt 10.txt 2.txt) >/dev/null 2>stderr || fail "given order"
+[ "$(cat eleven/合并后的文件/序.txt)" = "1,10,2," ] || fail "the given order was not kept"
+grep -q '10.txt 排在 2.txt 之前' stderr && grep -q -- '--natural' stderr || fail "no warning: $(cat stderr)"
+if [ "$PLATFORM" = windows ]; then
+  (cd eleven && travik merge -N -n 星 '*.txt') >/dev/null 2>stderr || fail "wildcard: $(cat stderr)"
+  [ "$(cat eleven/合并后的文件/星.txt)" = "$want" ] || fail "wildcard: $(cat eleven/合并后的文件/星.txt)"
+fi
+
+# 13. merge -o makes one level of folder; merge with no files is a usage error.
+(cd eleven && travik merge -n 新 -o 新目录 1.txt) >/dev/null 2>stderr || fail "merge -o: $(cat stderr)"
+[ "$(cat eleven/新目录/新.txt)" = "1," ] || fail "merge -o did not make the folder"
+set +e
+travik merge -n x 2>stderr
+status=$?
+set -e
+[ "$status" -eq 2 ] || fail "merge with no files: exit $status"
+echo "outputs e2e: ok"
