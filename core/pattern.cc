@@ -124,14 +124,8 @@ RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) 
       const bool empty = m[0].first == match_end;
       if (empty && match_end == end && EndsInLineBreak(text)) break;
       MatchRecord record;
-      record.groups.resize(m.size());
-      for (size_t g = 0; g < m.size(); ++g) {
-        if (m[g].matched) {
-          record.groups[g] = {m[g].first.byte() - bytes, m[g].second.byte() - m[g].first.byte(),
-                              true};
-        }
-      }
-      result.matches.push_back(std::move(record));
+      record.groups[0] = {m[0].first.byte() - bytes, match_end.byte() - m[0].first.byte(), true};
+      result.matches.push_back(record);
       if (!empty) {
         from = match_end;
       } else if (match_end == end) {

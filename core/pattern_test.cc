@@ -2,8 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "core/text.h"
 #include "tests/test_util.h"
+
+namespace {
+
+// Heap allocations made while counting is on (this test program's own operator new).
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+}  // namespace
+
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 11
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // malloc and free are the pair here
+#endif
+void* operator new(std::size_t size) {
+  if (counting) ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace travik {
 namespace {
@@ -101,6 +124,23 @@ TEST(RegexSearchAll, EveryEmptyMatchIsKeptOnce) {
   EXPECT_EQ(AllMatchPositions("x*", "中x"), (std::vector<int64_t>{0, 2, 3}));
   EXPECT_EQ(AllMatchPositions("(?=b)", "中b中b"), (std::vector<int64_t>{2, 5}));
   EXPECT_EQ(AllMatchPositions("(?=a)|b", "中ab"), (std::vector<int64_t>{2, 3}));
+}
+
+TEST(RegexSearchAll, ManyMatchesCostNoAllocationEach) {
+  // A keyword such as "^" matches on every line of a long text: the records of its matches are
+  // kept in one array, not one heap block per match.
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "\xA1\xA1甲\r\n";
+  for (const char* keyword : {"^", "甲", "(甲)(\r)?", "\r\n"}) {
+    Pattern p;
+    ASSERT_TRUE(RegexCompile(&p, keyword));
+    allocations = 0;
+    counting = true;
+    RegexSearchResult r = RegexSearchAll(p, text);
+    counting = false;
+    EXPECT_EQ(r.size(), 20000u) << keyword;
+    EXPECT_LT(allocations.load(), 200) << keyword;
+  }
 }
 
 TEST(RegexSearchAll, ReportsASearchTheLibraryAbandons) {
