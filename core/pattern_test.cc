@@ -82,6 +82,34 @@ TEST(RegexSearchAll, SeesCharactersNotBytes) {
   EXPECT_EQ(RegexSearchAll(p, "xABC").size(), 1u);
 }
 
+TEST(RegexSearchAll, CharacterClassesAreTheSameOnEverySystem) {
+  // Chinese characters, kana, Greek, Cyrillic, pinyin and full-width letters are letters; their
+  // punctuation is not; the ideographic space is a space; full-width digits are digits.
+  for (const char* c : {"中", "文", "〇", "々", "あ", "ア", "α", "Ω", "Я", "ā", "ü", "Ａ", "ｚ", "Ⅳ"}) {
+    EXPECT_EQ(AllMatchTexts("\\w", c), (std::vector<std::string>{c})) << c;
+    EXPECT_EQ(AllMatchTexts("[[:alpha:]]", c), (std::vector<std::string>{c})) << c;
+    EXPECT_TRUE(AllMatchTexts("\\W|\\s|\\d|[[:punct:]]", c).empty()) << c;
+  }
+  for (const char* c : {"，", "。", "、", "「", "》", "…", "—", "·", "①", "※", "￥", "§", "×"}) {
+    EXPECT_TRUE(AllMatchTexts("\\w|\\s|\\d|[[:alpha:]]", c).empty()) << c;
+    EXPECT_EQ(AllMatchTexts("[[:punct:]]", c), (std::vector<std::string>{c})) << c;
+  }
+  EXPECT_EQ(AllMatchTexts("\\s", "　"), (std::vector<std::string>{"　"}));
+  EXPECT_EQ(AllMatchTexts("\\h", "　"), (std::vector<std::string>{"　"}));
+  EXPECT_TRUE(AllMatchTexts("\\S|\\w", "　").empty());
+  EXPECT_EQ(AllMatchTexts("第\\d+章", "第１２章 第12章 第十二章"),
+            (std::vector<std::string>{"第１２章", "第12章"}));
+  EXPECT_EQ(AllMatchTexts("[[:upper:]]+", "ΑαＡａЯя"), (std::vector<std::string>{"Α", "Ａ", "Я"}));
+  // \b between a Chinese character and a letter is no boundary; punctuation and spaces are.
+  EXPECT_EQ(AllMatchPositions("\\b", "中文abc 字，词。　天x_1"),
+            (std::vector<int64_t>{0, 7, 8, 10, 12, 14, 18, 23}));
+  EXPECT_EQ(AllMatchTexts("\\b\\w+\\b", "他说：“好x，2走。”"),
+            (std::vector<std::string>{"他说", "好x", "2走"}));
+  // Bytes that do not decode are no word characters and no space.
+  EXPECT_EQ(AllMatchPositions("\\W", "\x80\x41a"), (std::vector<int64_t>{0}));
+  EXPECT_EQ(AllMatchPositions("\\S", "\x80\x41"), (std::vector<int64_t>{0}));
+}
+
 TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
   Pattern p;
   EXPECT_FALSE(RegexCompile(&p, "(ab"));
