@@ -10,6 +10,26 @@
 
 namespace travik {
 
+namespace {
+
+// The private-use code point of a pair in one of GBK's three user-defined areas (AAA1-AFFE,
+// F8A1-FEFE, A140-A7A0), as Windows decodes them; 0 for any other pair. Some converters (iconv)
+// do not decode these, and a keyword must find them on every system.
+uint32_t UserDefinedCodePoint(int lead, int trail) {
+  if (lead >= 0xAA && lead <= 0xAF && trail >= 0xA1 && trail <= 0xFE) {
+    return 0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1);
+  }
+  if (lead >= 0xF8 && lead <= 0xFE && trail >= 0xA1 && trail <= 0xFE) {
+    return 0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1);
+  }
+  if (lead >= 0xA1 && lead <= 0xA7 && trail >= 0x40 && trail <= 0xA0 && trail != 0x7F) {
+    return 0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) - (trail > 0x7F ? 1 : 0);
+  }
+  return 0;
+}
+
+}  // namespace
+
 const CharValue* GbkPairTable() {
   static CharValue table[128 * 256];
   static std::once_flag built;
@@ -18,7 +38,7 @@ const CharValue* GbkPairTable() {
     for (int lead = 0x80; lead <= 0xFF; ++lead) {
       DecodeGbkPairs(static_cast<unsigned char>(lead), row);
       for (int trail = 0; trail < 256; ++trail) {
-        const uint32_t cp = row[trail];
+        const uint32_t cp = row[trail] != 0 ? row[trail] : UserDefinedCodePoint(lead, trail);
         // Only values below the surrogates and above them within the BMP are characters here;
         // a pair that decodes to nothing usable is undecodable.
         const bool usable = cp != 0 && cp <= 0xFFFD && (cp < 0xD800 || cp > 0xDFFF);

@@ -110,6 +110,19 @@ TEST(RegexSearchAll, CharacterClassesAreTheSameOnEverySystem) {
   EXPECT_EQ(AllMatchPositions("\\S", "\x80\x41"), (std::vector<int64_t>{0}));
 }
 
+TEST(RegexSearchAll, UserDefinedCharactersAreCharactersOnEverySystem) {
+  // The three user-defined areas of GBK: a keyword of such a character finds it, and it is the
+  // same character on every system (the private-use code points Windows gives them).
+  const std::string text = "x\xAA\xA1\xAF\xFE\xF8\xA1\xFE\xFE\xA1\x40\xA7\xA0\xA1\x7E\xA1\x80";
+  EXPECT_EQ(AllMatchPositions("\xAA\xA1", text), (std::vector<int64_t>{1}));
+  EXPECT_EQ(AllMatchPositions("\xFE\xFE", text), (std::vector<int64_t>{7}));
+  EXPECT_EQ(AllMatchPositions("\xA7\xA0", text), (std::vector<int64_t>{11}));
+  EXPECT_EQ(AllMatchPositions("\xA1\x80", text), (std::vector<int64_t>{15}));
+  EXPECT_EQ(AllMatchPositions("\\x{E000}|\\x{E233}|\\x{E234}|\\x{E4C5}|\\x{E4C6}|\\x{E765}|\\x{E504}|\\x{E505}", text),
+            (std::vector<int64_t>{1, 3, 5, 7, 9, 11, 13, 15}));
+  EXPECT_EQ(AllMatchPositions("[[:punct:]]", text).size(), 8u);
+}
+
 TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
   Pattern p;
   EXPECT_FALSE(RegexCompile(&p, "(ab"));
