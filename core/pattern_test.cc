@@ -121,6 +121,17 @@ TEST(RegexSearchAll, UserDefinedCharactersAreCharactersOnEverySystem) {
   EXPECT_EQ(AllMatchPositions("\\x{E000}|\\x{E233}|\\x{E234}|\\x{E4C5}|\\x{E4C6}|\\x{E765}|\\x{E504}|\\x{E505}", text),
             (std::vector<int64_t>{1, 3, 5, 7, 9, 11, 13, 15}));
   EXPECT_EQ(AllMatchPositions("[[:punct:]]", text).size(), 8u);
+  // Cells of the symbol rows that some converters leave undecoded: each is one character that a
+  // keyword finds where it stands, and only there.
+  const std::vector<std::string> cells = {"\xA2\xAB", "\xA2\xAC", "\xA6\xD9", "\xA8\xBF",
+                                          "\xA9\x97", "\xD7\xFA", "\xFE\x50", "\xFE\x51"};
+  std::string row = "x";
+  for (const std::string& c : cells) row += c + "x";
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(AllMatchPositions(cells[i], row), (std::vector<int64_t>{static_cast<int64_t>(1 + 3 * i)}))
+        << i;
+  }
+  EXPECT_EQ(AllMatchPositions("x.x", row).size(), 4u);
 }
 
 TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
