@@ -1,6 +1,7 @@
 #include "core/encoding.h"
 
 #include <mutex>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -10,20 +11,61 @@
 
 namespace travik {
 
+namespace {
+
+// The private-use code point of a pair in one of GBK's three user-defined areas (AAA1-AFFE,
+// F8A1-FEFE, A140-A7A0), as Windows decodes them; 0 for any other pair. Some converters (iconv)
+// do not decode these, and a keyword must find them on every system.
+uint32_t UserDefinedCodePoint(int lead, int trail) {
+  if (lead >= 0xAA && lead <= 0xAF && trail >= 0xA1 && trail <= 0xFE) {
+    return 0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1);
+  }
+  if (lead >= 0xF8 && lead <= 0xFE && trail >= 0xA1 && trail <= 0xFE) {
+    return 0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1);
+  }
+  if (lead >= 0xA1 && lead <= 0xA7 && trail >= 0x40 && trail <= 0xA0 && trail != 0x7F) {
+    return 0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) - (trail > 0x7F ? 1 : 0);
+  }
+  return 0;
+}
+
+}  // namespace
+
 const CharValue* GbkPairTable() {
   static CharValue table[128 * 256];
   static std::once_flag built;
   std::call_once(built, [] {
-    uint32_t row[256];
+    // Only values below the surrogates and above them within the BMP are characters here.
+    auto usable = [](uint32_t cp) { return cp != 0 && cp <= 0xFFFD && (cp < 0xD800 || cp > 0xDFFF); };
+    static uint32_t decoded[128][256];
+    std::vector<bool> taken(0x10000, false);
     for (int lead = 0x80; lead <= 0xFF; ++lead) {
+      uint32_t* row = decoded[lead - 0x80];
       DecodeGbkPairs(static_cast<unsigned char>(lead), row);
       for (int trail = 0; trail < 256; ++trail) {
-        const uint32_t cp = row[trail];
-        // Only values below the surrogates and above them within the BMP are characters here;
-        // a pair that decodes to nothing usable is undecodable.
-        const bool usable = cp != 0 && cp <= 0xFFFD && (cp < 0xD800 || cp > 0xDFFF);
+        if (row[trail] == 0) row[trail] = UserDefinedCodePoint(lead, trail);
+        if (usable(row[trail])) taken[row[trail]] = true;
+      }
+    }
+    // A well-formed pair the converter leaves undecoded (an unassigned cell of a symbol row) is
+    // still one character: it gets a private-use value of its own, in byte order. Any other pair
+    // is undecodable.
+    uint32_t spare = 0xE766;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        uint32_t& cp = decoded[lead - 0x80][trail];
+        if (trail == 0x7F || usable(cp)) continue;
+        while (spare <= 0xF8FF && taken[spare]) ++spare;
+        if (spare > 0xF8FF) break;
+        cp = spare;
+        taken[spare] = true;
+      }
+    }
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+      for (int trail = 0; trail < 256; ++trail) {
+        const uint32_t cp = decoded[lead - 0x80][trail];
         table[(lead - 0x80) * 256 + trail] =
-            usable ? static_cast<CharValue>(cp) : static_cast<CharValue>(kUndecodableBase + lead);
+            usable(cp) ? static_cast<CharValue>(cp) : static_cast<CharValue>(kUndecodableBase + lead);
       }
     }
   });

@@ -13,6 +13,7 @@
 
 #include "core/codepage.h"
 #include "core/encoding.h"
+#include "core/regex_traits.h"
 #include "core/files.h"
 #include "core/pattern.h"
 #include "core/text.h"
@@ -355,7 +356,7 @@ std::vector<std::pair<size_t, size_t>> ModelSearchAll(const std::string& pattern
   std::vector<std::pair<size_t, size_t>> out;
   if (text.empty()) return out;
   const std::wstring wide_pattern = ModelDecode(pattern, 0xFFFF).chars;
-  boost::wregex re(wide_pattern, boost::regex::perl);
+  KeywordRegex re(wide_pattern, boost::regex::perl);  // the classes keywords see
   const Decoded d = ModelDecode(text, 0);
   const std::wstring& w = d.chars;
   size_t from = 0;

@@ -5,12 +5,13 @@
 #include <cstring>
 
 #include "core/encoding.h"
+#include "core/regex_traits.h"
 #include "core/text.h"
 
 namespace travik {
 
 struct Pattern::Impl {
-  boost::wregex re;
+  KeywordRegex re;
   bool valid = false;
   std::string error;
   // The GBK bytes of a character every match begins with, when the pattern plainly says so;
@@ -53,7 +54,7 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   impl_->error.clear();
   const std::wstring wide = GbkPatternToWide(pattern);
   try {
-    boost::wregex::flag_type flags = boost::regex::perl;
+    KeywordRegex::flag_type flags = boost::regex::perl;
     if (!case_sensitive) flags |= boost::regex::icase;
     impl_->re.assign(wide.data(), wide.data() + wide.size(), flags);
     impl_->valid = true;
@@ -86,7 +87,7 @@ bool EndsInLineBreak(std::string_view text) {
 RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) {
   RegexSearchResult result;
   if (text.empty() || !pattern.valid()) return result;
-  const boost::wregex& re = pattern.impl_->re;
+  const KeywordRegex& re = pattern.impl_->re;
   const GbkSearchText chars(text);
   const GbkCharIterator begin(chars.begin, &chars);
   const GbkCharIterator end(chars.end, &chars);
@@ -124,14 +125,8 @@ RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) 
       const bool empty = m[0].first == match_end;
       if (empty && match_end == end && EndsInLineBreak(text)) break;
       MatchRecord record;
-      record.groups.resize(m.size());
-      for (size_t g = 0; g < m.size(); ++g) {
-        if (m[g].matched) {
-          record.groups[g] = {m[g].first.byte() - bytes, m[g].second.byte() - m[g].first.byte(),
-                              true};
-        }
-      }
-      result.matches.push_back(std::move(record));
+      record.groups[0] = {m[0].first.byte() - bytes, match_end.byte() - m[0].first.byte(), true};
+      result.matches.push_back(record);
       if (!empty) {
         from = match_end;
       } else if (match_end == end) {

@@ -3,6 +3,7 @@
 #ifndef TRAVIK_CORE_PATTERN_H_
 #define TRAVIK_CORE_PATTERN_H_
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,9 +24,10 @@ struct MatchGroup {
   bool matched = false;
 };
 
-// One match: the whole match (groups[0]) and every capture group in order.
+// One match: the whole match, groups[0]. The jobs need nothing else, and a keyword can match on
+// every line of a long text, so a record holds no heap block of its own.
 struct MatchRecord {
-  std::vector<MatchGroup> groups;
+  std::array<MatchGroup, 1> groups;
 };
 
 // All matches in ascending order, and whether the library gave up before the end.

@@ -2,8 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "core/text.h"
 #include "tests/test_util.h"
+
+namespace {
+
+// Heap allocations made while counting is on (this test program's own operator new).
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+}  // namespace
+
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 11
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // malloc and free are the pair here
+#endif
+void* operator new(std::size_t size) {
+  if (counting) ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace travik {
 namespace {
@@ -59,6 +82,58 @@ TEST(RegexSearchAll, SeesCharactersNotBytes) {
   EXPECT_EQ(RegexSearchAll(p, "xABC").size(), 1u);
 }
 
+TEST(RegexSearchAll, CharacterClassesAreTheSameOnEverySystem) {
+  // Chinese characters, kana, Greek, Cyrillic, pinyin and full-width letters are letters; their
+  // punctuation is not; the ideographic space is a space; full-width digits are digits.
+  for (const char* c : {"中", "文", "〇", "々", "あ", "ア", "α", "Ω", "Я", "ā", "ü", "Ａ", "ｚ", "Ⅳ"}) {
+    EXPECT_EQ(AllMatchTexts("\\w", c), (std::vector<std::string>{c})) << c;
+    EXPECT_EQ(AllMatchTexts("[[:alpha:]]", c), (std::vector<std::string>{c})) << c;
+    EXPECT_TRUE(AllMatchTexts("\\W|\\s|\\d|[[:punct:]]", c).empty()) << c;
+  }
+  for (const char* c : {"，", "。", "、", "「", "》", "…", "—", "·", "①", "※", "￥", "§", "×"}) {
+    EXPECT_TRUE(AllMatchTexts("\\w|\\s|\\d|[[:alpha:]]", c).empty()) << c;
+    EXPECT_EQ(AllMatchTexts("[[:punct:]]", c), (std::vector<std::string>{c})) << c;
+  }
+  EXPECT_EQ(AllMatchTexts("\\s", "　"), (std::vector<std::string>{"　"}));
+  EXPECT_EQ(AllMatchTexts("\\h", "　"), (std::vector<std::string>{"　"}));
+  EXPECT_TRUE(AllMatchTexts("\\S|\\w", "　").empty());
+  EXPECT_EQ(AllMatchTexts("第\\d+章", "第１２章 第12章 第十二章"),
+            (std::vector<std::string>{"第１２章", "第12章"}));
+  EXPECT_EQ(AllMatchTexts("[[:upper:]]+", "ΑαＡａЯя"), (std::vector<std::string>{"Α", "Ａ", "Я"}));
+  // \b between a Chinese character and a letter is no boundary; punctuation and spaces are.
+  EXPECT_EQ(AllMatchPositions("\\b", "中文abc 字，词。　天x_1"),
+            (std::vector<int64_t>{0, 7, 8, 10, 12, 14, 18, 23}));
+  EXPECT_EQ(AllMatchTexts("\\b\\w+\\b", "他说：“好x，2走。”"),
+            (std::vector<std::string>{"他说", "好x", "2走"}));
+  // Bytes that do not decode are no word characters and no space.
+  EXPECT_EQ(AllMatchPositions("\\W", "\x80\x41a"), (std::vector<int64_t>{0}));
+  EXPECT_EQ(AllMatchPositions("\\S", "\x80\x41"), (std::vector<int64_t>{0}));
+}
+
+TEST(RegexSearchAll, UserDefinedCharactersAreCharactersOnEverySystem) {
+  // The three user-defined areas of GBK: a keyword of such a character finds it, and it is the
+  // same character on every system (the private-use code points Windows gives them).
+  const std::string text = "x\xAA\xA1\xAF\xFE\xF8\xA1\xFE\xFE\xA1\x40\xA7\xA0\xA1\x7E\xA1\x80";
+  EXPECT_EQ(AllMatchPositions("\xAA\xA1", text), (std::vector<int64_t>{1}));
+  EXPECT_EQ(AllMatchPositions("\xFE\xFE", text), (std::vector<int64_t>{7}));
+  EXPECT_EQ(AllMatchPositions("\xA7\xA0", text), (std::vector<int64_t>{11}));
+  EXPECT_EQ(AllMatchPositions("\xA1\x80", text), (std::vector<int64_t>{15}));
+  EXPECT_EQ(AllMatchPositions("\\x{E000}|\\x{E233}|\\x{E234}|\\x{E4C5}|\\x{E4C6}|\\x{E765}|\\x{E504}|\\x{E505}", text),
+            (std::vector<int64_t>{1, 3, 5, 7, 9, 11, 13, 15}));
+  EXPECT_EQ(AllMatchPositions("[[:punct:]]", text).size(), 8u);
+  // Cells of the symbol rows that some converters leave undecoded: each is one character that a
+  // keyword finds where it stands, and only there.
+  const std::vector<std::string> cells = {"\xA2\xAB", "\xA2\xAC", "\xA6\xD9", "\xA8\xBF",
+                                          "\xA9\x97", "\xD7\xFA", "\xFE\x50", "\xFE\x51"};
+  std::string row = "x";
+  for (const std::string& c : cells) row += c + "x";
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(AllMatchPositions(cells[i], row), (std::vector<int64_t>{static_cast<int64_t>(1 + 3 * i)}))
+        << i;
+  }
+  EXPECT_EQ(AllMatchPositions("x.x", row).size(), 4u);
+}
+
 TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
   Pattern p;
   EXPECT_FALSE(RegexCompile(&p, "(ab"));
@@ -101,6 +176,23 @@ TEST(RegexSearchAll, EveryEmptyMatchIsKeptOnce) {
   EXPECT_EQ(AllMatchPositions("x*", "中x"), (std::vector<int64_t>{0, 2, 3}));
   EXPECT_EQ(AllMatchPositions("(?=b)", "中b中b"), (std::vector<int64_t>{2, 5}));
   EXPECT_EQ(AllMatchPositions("(?=a)|b", "中ab"), (std::vector<int64_t>{2, 3}));
+}
+
+TEST(RegexSearchAll, ManyMatchesCostNoAllocationEach) {
+  // A keyword such as "^" matches on every line of a long text: the records of its matches are
+  // kept in one array, not one heap block per match.
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "\xA1\xA1甲\r\n";
+  for (const char* keyword : {"^", "甲", "(甲)(\r)?", "\r\n"}) {
+    Pattern p;
+    ASSERT_TRUE(RegexCompile(&p, keyword));
+    allocations = 0;
+    counting = true;
+    RegexSearchResult r = RegexSearchAll(p, text);
+    counting = false;
+    EXPECT_EQ(r.size(), 20000u) << keyword;
+    EXPECT_LT(allocations.load(), 200) << keyword;
+  }
 }
 
 TEST(RegexSearchAll, ReportsASearchTheLibraryAbandons) {
