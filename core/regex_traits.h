@@ -71,15 +71,15 @@ class KeywordRegexTraits : public boost::cpp_regex_traits<wchar_t> {
     const char_class_type lower = kLower | kLetter | kPrint;
     if (u < 0x80) {
       if (in('0', '9')) return kDigit | kHexDigit | kPrint;
-      if (in('A', 'Z')) return upper | (u <= 'F' ? kHexDigit : 0);
-      if (in('a', 'z')) return lower | (u <= 'f' ? kHexDigit : 0);
+      if (in('A', 'Z')) return upper | (u <= 'F' ? kHexDigit : char_class_type{0});
+      if (in('a', 'z')) return lower | (u <= 'f' ? kHexDigit : char_class_type{0});
       if (u == ' ') return kSpace | kBlank | kPrint;
       if (u == '\t') return kSpace | kBlank | kControl;
       if (in(0x0A, 0x0D)) return kSpace | kVertical | kControl;
       if (u < 0x20 || u == 0x7F) return kControl;
-      return kPunct | kPrint | (u == '_' ? kUnderscore : 0);
+      return kPunct | kPrint | (u == '_' ? kUnderscore : char_class_type{0});
     }
-    const char_class_type wide = u > 0xFF ? kBeyondLatin1 : 0;
+    const char_class_type wide = u > 0xFF ? kBeyondLatin1 : char_class_type{0};
     if (u < 0xA0) return kControl;
     if (u == 0x3000) return wide | kSpace | kBlank | kPrint;
     if (in(0xD800, 0xDFFF) || u >= 0xFFFE) return wide;  // bytes that do not decode; no character
