@@ -5,6 +5,20 @@
 namespace travik {
 namespace {
 
+// Narrow literals are GBK bytes whichever compiler built the program (clang compiles escaped
+// copies of the sources); wide literals stay as the compiler writes them.
+TEST(SourceLiterals, AreGbkBytesWithEveryCompiler) {
+  EXPECT_EQ(std::string("任务完成"), "\xC8\xCE\xCE\xF1\xCD\xEA\xB3\xC9");
+  EXPECT_EQ(sizeof "任务完成", 9u);
+  // A digit or letter after a character stays its own byte (no escape swallows it).
+  EXPECT_EQ(std::string("章1A\x41第"), "\xD5\xC2" "1AA\xB5\xDA");
+  EXPECT_EQ(std::string("（" "字节）"), "\xA3\xA8\xD7\xD6\xBD\xDA\xA3\xA9");
+  EXPECT_EQ(std::string("\"第\\章\""), "\"\xB5\xDA\\\xD5\xC2\"");  // escapes beside
+  EXPECT_EQ(std::wstring(L"第"), std::wstring(1, static_cast<wchar_t>(0x7B2C)));
+  EXPECT_EQ(std::string(u8"第"), "\xE7\xAC\xAC");
+  // '章' in a comment, "第" in a comment: left as they are.
+}
+
 TEST(Codepage, ConvertsGbkAndRejectsWhatDoesNotConvert) {
   std::string utf8;
   ASSERT_TRUE(GbkToUtf8("第一章", &utf8));  // the literal is GBK in this program

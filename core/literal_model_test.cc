@@ -24,6 +24,13 @@ namespace {
 
 bool High(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 
+// The bytes of a literal with embedded '\0's (the snippet separators of RandomGbkText), without
+// its terminator: the length comes from the array, so it can never run past the literal.
+template <size_t N>
+std::string Snippets(const char (&bytes)[N]) {
+  return std::string(bytes, N - 1);
+}
+
 // The characters of text[from..] by double-byte stepping: (offset, length); a lone lead byte at
 // the very end is a character of length 1 flagged `lone`.
 struct Char {
@@ -144,7 +151,7 @@ std::string NumberyText(std::mt19937& rng) {
 TEST(LiteralModel, TrimSpacesFollowsTheSteps) {
   std::mt19937 rng(41);
   for (int round = 0; round < 20000; ++round) {
-    std::string text = testing::RandomGbkText(rng, 12, false, std::string(" \0\xA1\xA1\0\xA1\0\t", 9));
+    std::string text = testing::RandomGbkText(rng, 12, false, Snippets(" \0\xA1\xA1\0\xA1\0\t\0"));
     if (round % 5 == 0 && !text.empty()) text.pop_back();
     ASSERT_EQ(TrimSpaces(text), ModelTrim(text)) << "round " << round << " seed 41";
   }
@@ -256,7 +263,7 @@ TEST(LiteralModel, ReadTextFromFileStopsWhereTheStepsSay) {
   std::string path = dir.Join("r.txt");
   std::mt19937 rng(45);
   for (int round = 0; round < 400; ++round) {
-    std::string bytes = testing::RandomGbkText(rng, 40, true, std::string("\0\xB0\0\x1A\0\xB0\x1A", 8));
+    std::string bytes = testing::RandomGbkText(rng, 40, true, Snippets("\0\xB0\0\x1A\0\xB0\x1A\0"));
     if (round % 4 == 0 && !bytes.empty()) bytes.pop_back();
     ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
     FileNumber f = OpenFile(path);
@@ -421,7 +428,7 @@ TEST(LiteralModel, RegexSearchAllMatchesTheDecodedCharacters) {
   const std::vector<std::string> chars = PatternCharacters();
   std::string snippets;
   for (const std::string& c : chars) snippets += c + std::string(1, '\0');
-  snippets += std::string("\x80\x41\0\xFF\x7C\0\xD5\xC2\xD5\xC2\0\r\n", 12);
+  snippets += Snippets("\x80\x41\0\xFF\x7C\0\xD5\xC2\xD5\xC2\0\r\n");
   const char* const fixed[] = {"^\xB5\xDA", "\xD5\xC2$", "(?<=\r\n)\xB5\xDA", "\\ba", "x*", "$", "^",
                                ".", "..", "a|$", "\r?\n", "(?=\xD5\xC2)", "(?<!a)b", "^$", "\\Aa",
                                "a\\z", "(a)|(b)", "[^a]", "\\x{7AE0}"};

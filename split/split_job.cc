@@ -36,6 +36,23 @@ bool CheckNumberField(const std::string& text, const char* empty_message, const 
   return false;
 }
 
+// Every part holds one byte at least: a count larger than the smallest listed file is refused
+// before anything is written (a count in the billions would otherwise try to make that many
+// files). Files that cannot be looked at fail later, when they are read.
+bool CheckPartsFitFiles(const SplitForm& form, JobHost& host) {
+  const int parts = TextToInt(form.parts_text);
+  int64_t smallest = -1;
+  for (const FileEntry& row : form.rows) {
+    const int64_t size = FileSizeOf(row.path);
+    if (size >= 0 && (smallest < 0 || size < smallest)) smallest = size;
+  }
+  if (smallest < 0 || parts <= smallest) return true;
+  // smallest < parts, so it fits an int.
+  host.ShowMessage(JoinText("欲分割份数不能大于文件大小（", NumberToText(static_cast<int>(smallest)),
+                            " 字节）"));
+  return false;
+}
+
 bool CheckModeField(const SplitForm& form, JobHost& host) {
   switch (form.mode) {
     case SplitMode::kBySize:
@@ -43,7 +60,8 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
                               "欲分割大小必须大于0", host);
     case SplitMode::kByCount:
       return CheckNumberField(form.parts_text, "欲分割份数不能为空", "欲分割份数不能为0",
-                              "欲分割份数必须大于0", host);
+                              "欲分割份数必须大于0", host) &&
+             CheckPartsFitFiles(form, host);
     case SplitMode::kByKeyword: {
       if (form.keyword_text.empty()) {
         host.ShowMessage("请输入关键字");

@@ -109,6 +109,45 @@ TEST(SplitJobChecks, StopInOrderBeforeAnyFileIsRead) {
   EXPECT_TRUE(FolderExists(scene.program + kSep + "分割后的文件"));
 }
 
+TEST(SplitJobChecks, PartCountAboveTheSmallestFileSizeIsRefusedBeforeWriting) {
+  Scene scene;
+  const std::string small = scene.Source("小.txt", "abcde");
+  const std::string large = scene.Source("大.txt", std::string(300, 'x'));
+  const std::string empty = scene.Source("空.txt", "");
+  const std::string missing = scene.dir.Join("无.txt");
+  struct Case {
+    std::vector<std::string> files;
+    std::string parts;
+    std::string message;  // empty: the job runs
+  };
+  const std::vector<Case> cases = {
+      {{small}, "6", "欲分割份数不能大于文件大小（5 字节）"},
+      {{small}, "2000000000", "欲分割份数不能大于文件大小（5 字节）"},
+      {{large, small}, "100", "欲分割份数不能大于文件大小（5 字节）"},  // the smallest counts
+      {{empty}, "1", "欲分割份数不能大于文件大小（0 字节）"},
+      {{missing, small}, "9", "欲分割份数不能大于文件大小（5 字节）"},
+      {{small}, "5", ""},                // one byte per part is allowed
+      {{missing, large}, "300", ""},     // a missing file fails when it is read
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.parts + " parts of " + NumberToText(static_cast<int>(c.files.size())));
+    SplitForm form = scene.Form(c.files);
+    form.mode = SplitMode::kByCount;
+    form.parts_text = c.parts;
+    RecordingHost host;
+    SplitJob(form, host);
+    if (c.message.empty()) {
+      EXPECT_TRUE(host.messages.empty());
+      EXPECT_TRUE(Exists(scene.out + kSep + form.rows.back().name + kSep + c.parts + ".txt"));
+      continue;
+    }
+    EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(host.completions, 0);
+    EXPECT_TRUE(host.failures.empty());
+    for (const FileEntry& row : form.rows) EXPECT_FALSE(FolderExists(scene.out + kSep + row.name));
+  }
+}
+
 TEST(SplitJob, NoModeCheckedOnlyCompletes) {
   Scene scene;
   SplitForm form = scene.Form({scene.Source("a.txt", "abc")});

@@ -41,4 +41,22 @@ echo "== native tests"
 (cd build/native && ctest --output-on-failure -j "$jobs") || status=1
 echo "== windows tests under Wine"
 (cd build/win && ctest --output-on-failure -j "$jobs") || status=1
+
+echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer (clang)"
+(. tools/sanitize_build.sh >/dev/null && cd build/sanitize && ctest --output-on-failure -j "$jobs") ||
+  status=1
+# Every fuzz target for 60 s, as many at once as there are cores; any finding fails.
+echo "== fuzz smoke"
+export TRAVIK_FUZZ_BUILT=1
+if [ -d build/sanitize/fuzz ]; then
+  printf '%s\n' fuzz/corpus/*/ | xargs -n 1 basename | xargs -P "$jobs" -I{} bash -c '
+    log=build/sanitize/{}.log
+    if tools/fuzz.sh {} 60 >"$log" 2>&1; then
+      echo "{}: $(grep -a -m1 -o "DONE.*exec/s: [0-9]*" "$log")"
+    else
+      tail -n 40 "$log"; echo "{}: FAILED (build/sanitize/fuzz-findings/)"; exit 1
+    fi' || status=1
+else
+  status=1
+fi
 exit $status

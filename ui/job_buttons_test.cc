@@ -69,6 +69,20 @@ std::string Novel(size_t size) {
   return text;
 }
 
+TEST_F(JobButtonsTest, SplitRefusesMorePartsThanTheFileHasBytes) {
+  std::string novel = Novel(300);
+  std::string source = MakeFile("短篇.txt", novel);
+  desktop_.file_answers = {{source}};
+  Click(按钮1);
+  desktop_.folder_answers = {dir_.path()};
+  Click(按钮6);
+  Enter(编辑框2, L"2000000000");
+  Click(按钮5);
+  EXPECT_EQ(Messages(), (Texts{JoinText("欲分割份数不能大于文件大小（",
+                                        NumberToText(static_cast<int>(novel.size())), " 字节）")}));
+  EXPECT_FALSE(FolderExists(JoinText(dir_.path(), kPathSeparator, "短篇")));
+}
+
 TEST_F(JobButtonsTest, SplitChecksInOrderThenWritesThePieces) {
   std::string novel = Novel(2600);
   std::string source = MakeFile("长篇.txt", novel);

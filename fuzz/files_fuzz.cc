@@ -1,0 +1,102 @@
+// The file layer on real files in a temporary folder: reading from any position agrees with a
+// step-by-step model (text, position, flags), a whole source reads the same, and an in-place
+// insertion at any position leaves exactly the old bytes with the new ones between them.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/files.h"
+#include "fuzz/fuzz_util.h"
+
+namespace travik::fuzz {
+namespace {
+
+bool WriteRaw(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+std::string ReadRaw(const std::string& path) {
+  std::string bytes;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(f != nullptr, "cannot read %s back", path.c_str());
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
+// One file in a folder of this process's own, removed when the run ends.
+struct Scratch {
+  Scratch() {
+    folder = TempDirectory() + "travik_fuzz_files_" + std::to_string(getpid());
+    MakeDirectory(folder);
+    path = folder + kPathSeparator + "text.txt";  // ASCII: written and read back raw too
+  }
+  ~Scratch() {
+    CloseAllFiles();
+    RemoveFile(path);
+    rmdir(folder.c_str());
+  }
+  std::string folder;
+  std::string path;
+};
+
+}  // namespace
+
+void FuzzOne(Input& input) {
+  static Scratch scratch;
+  const std::string& path = scratch.path;
+  const unsigned start_raw = input.Byte() << 8 | input.Byte();
+  const unsigned at_raw = input.Byte() << 8 | input.Byte();
+  const std::string insert(input.Bytes(input.Byte() % 64));
+  std::string bytes(input.rest());
+  FUZZ_CHECK(WriteRaw(path, bytes), "cannot write %s", path.c_str());
+
+  // A whole source, as the jobs load it.
+  const SourceText source = LoadSourceText(path);
+  const ModelReading whole = ModelRead(bytes, 0);
+  FUZZ_CHECK(source.ok && source.file_size == static_cast<int64_t>(bytes.size()), "load: %s",
+             source.error.c_str());
+  FUZZ_CHECK(source.text == whole.text, "loaded text");
+  FUZZ_CHECK(source.cut_short == whole.cut_short, "cut_short %d", source.cut_short);
+  FUZZ_CHECK(source.cut_short == !source.error.empty(), "the error names the cut");
+
+  // Reading from any position, up to a little past the end.
+  const FileNumber f = OpenFile(path);
+  FUZZ_CHECK(f != 0, "open");
+  const size_t start = start_raw % (bytes.size() + 4);
+  FUZZ_CHECK(SeekFile(f, static_cast<int64_t>(start)), "seek");
+  ReadInfo info;
+  const std::string text = ReadTextFromFile(f, &info);
+  const ModelReading want = ModelRead(bytes, start);
+  FUZZ_CHECK(info.ok, "read");
+  FUZZ_CHECK(text == want.text, "text read from %zu", start);
+  FUZZ_CHECK(FilePosition(f) == static_cast<int64_t>(want.position), "position %lld, not %zu",
+             static_cast<long long>(FilePosition(f)), want.position);
+  FUZZ_CHECK(info.cut_short == want.cut_short && info.half_character == want.half_character,
+             "flags %d %d from %zu", info.cut_short, info.half_character, start);
+  const int64_t after_start = static_cast<int64_t>(bytes.size()) - static_cast<int64_t>(start);
+  FUZZ_CHECK(info.bytes_read == std::max<int64_t>(after_start, 0), "bytes_read %lld",
+             static_cast<long long>(info.bytes_read));
+
+  // Inserting in place, also past the end (the gap becomes zero bytes).
+  const size_t at = at_raw % (bytes.size() + 8);
+  FUZZ_CHECK(SeekFile(f, static_cast<int64_t>(at)), "seek");
+  FUZZ_CHECK(InsertTextIntoFile(f, insert), "insert");
+  FUZZ_CHECK(FilePosition(f) == static_cast<int64_t>(at + insert.size()), "position after");
+  CloseFile(f);
+  if (!insert.empty()) {
+    if (at > bytes.size()) bytes.resize(at, '\0');
+    bytes.insert(at, insert);
+  }
+  FUZZ_CHECK(ReadRaw(path) == bytes, "the file after inserting %zu bytes at %zu", insert.size(),
+             at);
+}
+
+}  // namespace travik::fuzz

@@ -1,0 +1,132 @@
+// Splits one text in memory by size, by part count or at a keyword's matches, through the piece
+// writer, then writes the merge script. Checks that the pieces join back to the text, that every
+// cut falls between characters, that piece names are unique and valid file names, and that the
+// merge script's lines stay within cmd's limit.
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_util.h"
+#include "split/piece_writer.h"
+#include "split/split_job.h"
+#include "split/split_modes.h"
+
+namespace travik::fuzz {
+namespace {
+
+const char kFolder[] = "输出";
+
+// Keeps what the writer writes, in order.
+class MemoryOutput : public PieceOutput {
+ public:
+  bool WriteFile(const std::string& path, std::string_view bytes) override {
+    FUZZ_CHECK(path.compare(0, sizeof kFolder - 1, kFolder) == 0, "outside the folder: %s",
+               path.c_str());
+    files.emplace_back(path.substr(sizeof kFolder), std::string(bytes));
+    return true;
+  }
+  std::vector<std::pair<std::string, std::string>> files;  // name in the folder, bytes
+};
+
+std::string Lower(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// A name every system accepts: ".txt" after a stem with no forbidden character or control byte
+// (double-byte characters stepped over whole), no trailing space or dot, no bare device name.
+void CheckName(const std::string& name) {
+  FUZZ_CHECK(name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0, "name %s",
+             name.c_str());
+  const std::string stem = name.substr(0, name.size() - 4);
+  for (size_t p = 0; p < stem.size();) {
+    const unsigned char c = stem[p];
+    if (c >= 0x80) {
+      FUZZ_CHECK(p + 1 < stem.size(), "half a character ends the name %s", name.c_str());
+      p += 2;
+      continue;
+    }
+    FUZZ_CHECK(c >= 0x20 && std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) ==
+                                std::string_view::npos,
+               "byte 0x%02X in the name %s", c, name.c_str());
+    ++p;
+  }
+  FUZZ_CHECK(stem.back() != ' ' && stem.back() != '.', "name %s", name.c_str());
+  const std::string head = Lower(stem.substr(0, stem.find('.')));
+  static const std::set<std::string> kDevices = {
+      "con", "prn", "aux", "nul", "com1", "com2", "com3", "com4", "com5", "com6", "com7",
+      "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+  FUZZ_CHECK(kDevices.count(head) == 0, "device name %s", name.c_str());
+}
+
+}  // namespace
+
+void FuzzOne(Input& input) {
+  const unsigned mode = input.Byte() % 3;
+  const unsigned value = input.Byte();
+  const PieceNaming naming = static_cast<PieceNaming>(input.Byte() % 4);
+  SplitContext context;
+  context.naming_mode = naming;
+  if (mode == 2) context.keyword = std::string(input.Bytes(value % 24));
+  context.source_text = ModelRead(input.rest()).text;  // as the job reads a file
+  const std::string& text = context.source_text;
+
+  MemoryOutput output;
+  PieceWriter writer(kFolder, naming, "卷", "全书", output);
+  if (mode == 0) {
+    context.piece_count = value % 8;
+    SplitBySize(context, 2 * (1 + value % 40), writer);
+  } else if (mode == 1) {
+    context.requested_parts = 1 + static_cast<int>(value % 16);
+    SplitByCount(context, writer);
+    FUZZ_CHECK(output.files.size() == static_cast<size_t>(context.requested_parts),
+               "%zu pieces of %d", output.files.size(), context.requested_parts);
+  } else {
+    context.text_length = static_cast<int64_t>(text.size());
+    SplitByKeyword(context, writer);
+  }
+  const size_t pieces = output.files.size();
+  FUZZ_CHECK(writer.names().size() == pieces, "%zu names for %zu pieces", writer.names().size(),
+             pieces);
+
+  // The pieces join back to the text (a keyword that finds nothing writes no piece).
+  std::string joined;
+  const std::vector<bool> starts = CharacterStarts(text);
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : output.files) {
+    joined += bytes;
+    FUZZ_CHECK(joined.size() <= text.size(), "pieces longer than the text");
+    FUZZ_CHECK(starts[joined.size()], "a cut at byte %zu inside a character", joined.size());
+    CheckName(name);
+    FUZZ_CHECK(names.insert(Lower(name)).second, "the name %s twice", name.c_str());
+  }
+  FUZZ_CHECK(pieces == 0 || joined == text, "the pieces do not join back to the text");
+
+  FUZZ_CHECK(writer.WriteMergeScript(), "the script was not written");
+  const std::string& script = output.files.back().second;
+  FUZZ_CHECK(output.files.back().first == kMergeScriptName, "script name");
+  for (size_t p = 0; p < script.size();) {
+    size_t end = script.find("\r\n", p);
+    if (end == std::string::npos) end = script.size();  // the last line
+    FUZZ_CHECK(end - p <= kMaxScriptLineBytes, "a script line of %zu bytes", end - p);
+    p = end + 2;
+  }
+  // Every piece is named in the script, quoted with "%" doubled, in the order of the pieces.
+  size_t at = 0;
+  for (const std::string& name : writer.names()) {
+    std::string quoted = "\"";
+    for (char c : name) quoted += c == '%' ? std::string("%%") : std::string(1, c);
+    quoted += '"';
+    at = script.find(quoted, at);
+    FUZZ_CHECK(at != std::string::npos, "the script misses %s", name.c_str());
+    at += quoted.size();
+  }
+}
+
+}  // namespace travik::fuzz
