@@ -5,6 +5,7 @@
 
 #include "cli/cli_common.h"
 #include "core/codepage.h"
+#include "travik_version.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (command == "--version") {
-    PrintOut("travik " TRAVIK_VERSION);
+    PrintOut("travik " TRAVIK_VERSION_TEXT);
     return kExitOk;
   }
   PrintError("未知命令: " + command);

@@ -6,6 +6,7 @@
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "split/split_job.h"
+#include "travik_version.h"
 
 namespace travik::cli {
 
@@ -66,7 +67,7 @@ int RunSplit(const std::vector<std::string>& args) {
     return kExitOk;
   }
   if (options.Has("--version")) {
-    PrintOut("travik " TRAVIK_VERSION);
+    PrintOut("travik " TRAVIK_VERSION_TEXT);
     return kExitOk;
   }
 

@@ -9,6 +9,10 @@ if(NOT EXISTS ${TRAVIK_BOOST_INCLUDE}/boost)
   file(CREATE_LINK ${TRAVIK_BOOST_ROOT} ${TRAVIK_BOOST_INCLUDE}/boost SYMBOLIC)
 endif()
 
+# The project's version for the programs and their version resources.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/travik_version.h.in
+               ${CMAKE_BINARY_DIR}/generated/travik_version.h @ONLY)
+
 # The sample text the tests read lives in the repository (tests/data/README.md says what it is).
 set(TRAVIK_CORPUS_DIR ${CMAKE_SOURCE_DIR}/tests/data)
 
@@ -62,6 +66,7 @@ function(travik_target target)
     target_compile_options(${target} PRIVATE -fexec-charset=GBK)
     target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
   endif()
+  target_include_directories(${target} PUBLIC ${CMAKE_BINARY_DIR}/generated)
   target_include_directories(${target} SYSTEM PUBLIC ${TRAVIK_BOOST_INCLUDE})
   if(MINGW)
     target_compile_definitions(${target} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
