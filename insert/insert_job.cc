@@ -105,10 +105,12 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
 
   FailureList failures;
   const int64_t rows = static_cast<int64_t>(form.rows.size());
-  for (int64_t i = 0; i < rows; ++i) {
+  context.host = &host;
+  for (int64_t i = 0; i < rows && !host.StopRequested(); ++i) {
+    host.FileStarted(static_cast<int>(i), static_cast<int>(rows), form.rows[static_cast<size_t>(i)].path);
     HandleRow(form.rows[static_cast<size_t>(i)], mode, form.every_text, context, host, failures);
-    host.Progress(i + 1, rows);
   }
+  context.host = nullptr;
 
   host.SetStatusPane(0, failures.FinishedStatus(kFinishedStatus));
   // Pane 1 names the folder that holds the results; in place they are where the sources are.

@@ -50,6 +50,9 @@ struct InsertContext {
   int step_count = 0;              // insertions of kByLength
   int random_count = 0;            // insertions of kAtRandom
   RandomSource* random = nullptr;  // the counter RandomInRange reads; null: the processor's
+  // The job's host while it runs: asked to stop before a file is replaced, told of every file
+  // written. Null outside a job.
+  JobHost* host = nullptr;
 };
 
 // Runs the job: checks the form (a failed check shows its message and changes nothing), then

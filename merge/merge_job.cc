@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <unordered_set>
 
 #include "core/files.h"
@@ -41,13 +42,12 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
   // reads nothing, so the merged text holds it once.
   std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
   for (const FileEntry& row : form.rows) {
+    if (host.StopRequested()) return false;
+    host.FileStarted(static_cast<int>(done), static_cast<int>(total_rows), row.path);
     const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
-    if (!identity.empty() && taken.count(identity) != 0) {
-      host.Progress(++done, total_rows);
-      continue;
-    }
+    ++done;
+    if (!identity.empty() && taken.count(identity) != 0) continue;
     SourceText source = LoadSourceText(row.path);
-    host.Progress(++done, total_rows);
     if (!source.ok) {
       failures->Add(row.path, source.error);
       continue;
@@ -77,13 +77,13 @@ bool EnsureFolder(const std::string& folder) {
 // Deletes the sources that were read completely, except the merged file itself. A source already
 // gone (the same file listed twice) is not a failure.
 int DeleteSources(const std::vector<const std::string*>& complete, const std::string& merged_path,
-                  FailureList* failures) {
+                  const std::function<bool(const std::string&)>& remove, FailureList* failures) {
   int deleted = 0;
   for (const std::string* source : complete) {
     const std::string& path = *source;
     if (SameFile(path, merged_path)) {
       failures->Add(path, "是合并后的文件本身，未删除");
-    } else if (RemoveFile(path)) {
+    } else if (remove ? remove(path) : RemoveFile(path)) {
       ++deleted;
     } else if (FileSizeOf(path) >= 0) {
       failures->Add(path, "无法删除原文件");
@@ -140,14 +140,19 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
                                                  : "保存目录不存在，合并后的文件未写入",
                             kept));
     } else if (!CopySources(form, host, &merged, &complete, &failures, &out_of_range)) {
-      failures.Add(result.merged_path,
+      // Stopped: the temporary file goes, nothing is replaced and no source is deleted.
+      if (!host.StopRequested()) failures.Add(result.merged_path,
                    JoinText(out_of_range ? "合并后的文件将超过 2 GB，未写入" : cannot_write, kept));
+    } else if (host.StopRequested()) {
+      // Stopped before the merged file replaced anything: nothing written, nothing deleted.
     } else if (!merged.Commit()) {
       failures.Add(result.merged_path, JoinText(cannot_write, kept));
     } else {
       result.written = true;
+      host.OutputWritten(result.merged_path);
       if (form.delete_sources) {
-        result.sources_deleted = DeleteSources(complete, result.merged_path, &failures);
+        result.sources_deleted =
+            DeleteSources(complete, result.merged_path, form.remove_source, &failures);
       }
     }
   }

@@ -158,7 +158,8 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   FailureList failures;
   if (form.mode != SplitMode::kUnchecked) {
     DiskOutput output;
-    for (size_t i = 0; i < form.rows.size(); ++i) {
+    for (size_t i = 0; i < form.rows.size() && !host.StopRequested(); ++i) {
+      host.FileStarted(static_cast<int>(i), static_cast<int>(form.rows.size()), form.rows[i].path);
       SplitRow(form, form.rows[i], static_cast<int>(i) + 1, context, output, host, failures);
       // The pieces hold the text now; the context does not keep it after the job.
       context.source_text.clear();
