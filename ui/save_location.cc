@@ -77,4 +77,13 @@ void OpenSaveFolder(MainWindow& window) {
   if (FolderExists(folder)) window.desktop().ExploreFolder(folder);
 }
 
+void OpenLastJobFolder(MainWindow& window) {
+  const std::string& folder = window.runner().last_folder();
+  if (!folder.empty() && FolderExists(folder)) {
+    window.desktop().ExploreFolder(folder);
+  } else {
+    OpenSaveFolder(window);
+  }
+}
+
 }  // namespace travik::ui
