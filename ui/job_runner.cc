@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <set>
 
 #include "core/file_entry.h"
@@ -330,10 +331,17 @@ void JobRunner::SetPageBusy(bool busy) {
         SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(stop_icon));
       }
     });
-    // The progress bar lies over the save-folder pane while the job runs.
+    // While the job runs the progress bar takes the save-folder pane, narrowed so that the
+    // work pane has room for the file's name.
+    HWND status = window_.Control(状态条1);
+    SendMessageW(status, SB_GETPARTS, 2, reinterpret_cast<LPARAM>(status_edges_));
+    RECT client = {};
+    GetClientRect(status, &client);
+    int edges[2] = {std::max<int>(status_edges_[0], client.right - window_.Scale(170)), -1};
+    SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
     HWND bar = window_.progress_bar();
     RECT pane = {};
-    SendMessageW(window_.Control(状态条1), SB_GETRECT, 1, reinterpret_cast<LPARAM>(&pane));
+    SendMessageW(status, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&pane));
     InflateRect(&pane, -2, -2);
     SetWindowPos(bar, HWND_TOP, pane.left, pane.top, pane.right - pane.left,
                  pane.bottom - pane.top, SWP_SHOWWINDOW);
@@ -349,6 +357,7 @@ void JobRunner::SetPageBusy(bool busy) {
       }
     });
     ShowWindow(window_.progress_bar(), SW_HIDE);
+    SendMessageW(window_.Control(状态条1), SB_SETPARTS, 2, reinterpret_cast<LPARAM>(status_edges_));
   }
 }
 

@@ -109,6 +109,7 @@ class JobRunner {
   HANDLE start_icon_ = nullptr;                  // the start button's own icon
   std::string start_caption_;
   std::string status_before_;  // pane 0 before the job
+  int status_edges_[2] = {0, -1};  // the status bar's panes before the job
   bool close_when_done_ = false;
   int progress_ = 0;
   std::string last_folder_;
