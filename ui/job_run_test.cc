@@ -51,6 +51,7 @@ class ResponseSampler {
             SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
             const int took = static_cast<int>(GetTickCount64() - start);
             worst_ = std::max(worst_.load(), took);
+            if (took >= 100) ++late_;
             ++samples_;
             Sleep(5);
           }
@@ -62,9 +63,11 @@ class ResponseSampler {
   }
   int worst() const { return worst_; }
   int samples() const { return samples_; }
+  int late() const { return late_; }
 
  private:
   std::atomic<bool> done_{false};
+  std::atomic<int> late_{0};
   std::atomic<int> worst_{0};
   std::atomic<int> samples_{0};
   std::thread thread_;
@@ -97,7 +100,18 @@ class JobRunTest : public WindowTest {
     const ULONGLONG deadline = GetTickCount64() + 120000;
     while (window().runner().running() && GetTickCount64() < deadline) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-      Pump();
+      // The window's own share of an answer: how long one message keeps its thread busy.
+      for (;;) {
+        const ULONGLONG start = GetTickCount64();
+        MSG message;
+        const bool got = PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE;
+        if (got && message.message != WM_QUIT) {
+          TranslateMessage(&message);
+          DispatchMessageW(&message);
+        }
+        longest_message_ = std::max(longest_message_, static_cast<int>(GetTickCount64() - start));
+        if (!got) break;
+      }
       const int position =
           static_cast<int>(SendMessageW(window().progress_bar(), PBM_GETPOS, 0, 0));
       if (positions_.empty() || positions_.back() != position) positions_.push_back(position);
@@ -127,8 +141,22 @@ class JobRunTest : public WindowTest {
            positions_.back() > positions_.front();
   }
 
+  // The end-to-end answers measured by `sampler` also wait for the processor, which other
+  // programs share: every answer within 100 ms but for rare moments when the machine is busy
+  // (1 in 100, none over a second), and no message of the window's own taking 100 ms.
+  void ExpectResponsive(const ResponseSampler& sampler, const char* job) {
+    std::cout << "worst answer during the " << job << ": " << sampler.worst() << " ms in "
+              << sampler.samples() << " samples (" << sampler.late()
+              << " over 100 ms); longest message " << longest_message_ << " ms\n";
+    EXPECT_GT(sampler.samples(), 10);
+    EXPECT_LE(sampler.late() * 100, sampler.samples());
+    EXPECT_LT(sampler.worst(), 1000);
+    EXPECT_LT(longest_message_, 100);
+  }
+
   ScopedTempDir dir_;
   std::vector<int> positions_;
+  int longest_message_ = 0;
 };
 
 TEST_F(JobRunTest, LargeSplitKeepsTheWindowAnsweringAndStopsBetweenPieces) {
@@ -152,12 +180,10 @@ TEST_F(JobRunTest, LargeSplitKeepsTheWindowAnsweringAndStopsBetweenPieces) {
   ASSERT_TRUE(ServeUntil([&] { return Advanced() && positions_.back() > 300; }))
       << "the job ended before it could be stopped";
   ExpectBusy(按钮5, 编辑框3, 按钮2);
-  Click(按钮5);  // "停止"; waits for the job to end
+  StartClick(按钮5);  // "停止"
+  EXPECT_FALSE(ServeUntil([] { return false; }));
   sampler.Stop();
-  std::cout << "worst answer during the split: " << sampler.worst() << " ms in "
-            << sampler.samples() << " samples\n";
-  EXPECT_LT(sampler.worst(), 100);
-  EXPECT_GT(sampler.samples(), 10);
+  ExpectResponsive(sampler, "split");
   EXPECT_TRUE(Advanced());
 
   // Only complete pieces, numbered from 1 without a gap, joining to the start of the text.
@@ -208,12 +234,11 @@ TEST_F(JobRunTest, StoppedMergeWritesNothingAndDeletesNothing) {
   ResponseSampler sampler(window().hwnd());
   StartClick(按钮2);
   ExpectBusy(按钮2, 编辑框5, 按钮5);
-  ASSERT_TRUE(ServeUntil([&] { return FileInHand() >= 3; })) << "the job ended too soon";
+  ASSERT_TRUE(ServeUntil([&] { return FileInHand() >= 100; })) << "the job ended too soon";
   SendMessageW(window().hwnd(), WM_COMMAND, IDCANCEL, 0);  // Esc
-  WaitForJob();
+  EXPECT_FALSE(ServeUntil([] { return false; }));
   sampler.Stop();
-  std::cout << "worst answer during the merge: " << sampler.worst() << " ms\n";
-  EXPECT_LT(sampler.worst(), 100);
+  ExpectResponsive(sampler, "merge");
 
   EXPECT_TRUE(FilesIn(out).empty()) << "no merged file, no temporary file";
   for (size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(Read(sources[i]), texts[i]);
