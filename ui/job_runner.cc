@@ -91,16 +91,23 @@ std::string JobSummary(JobKind kind, const JobTally& tally, bool in_place) {
   const std::string folder = CommonFolder(tally.written);
   std::string text;
   if (tally.stopped) {
-    text = JoinText("已停止：", GroupedNumber(tally.files), " 个文件中（共 ",
-                    GroupedNumber(tally.files_listed), " 个）已写入 ", GroupedNumber(made), what);
-    if (kind == JobKind::kMerge && made == 0) {
-      text = "已停止：没有写入合并后的文件，原文件均未删除";
-    } else if (made > 0) {
-      text += JoinText("，最后一个是 ", tally.written.back());
+    // What was written in full, and the file the stop came in, if it was not finished.
+    const char* written = kind == JobKind::kSplit    ? "已写入 %s 个分割文件"
+                          : kind == JobKind::kMerge  ? "已写入合并后的文件"
+                          : in_place                 ? "已修改 %s 个文件"
+                                                     : "已写入 %s 个副本";
+    if (made == 0) {
+      text = kind == JobKind::kMerge ? "已停止：没有写入合并后的文件，原文件均未删除"
+                                     : "已停止：没有写入文件";
+    } else {
+      std::string done = written;
+      const size_t count = done.find("%s");
+      if (count != std::string::npos) done.replace(count, 2, GroupedNumber(made));
+      text = JoinText("已停止：", done, "，最后一个是 ", tally.written.back());
     }
-    if (kind != JobKind::kMerge && !tally.current_file.empty()) {
-      text += JoinText("；停在 ", FileNamePart(tally.current_file));
-      if (kind == JobKind::kInsert) text += "，它未作修改";
+    if (kind != JobKind::kMerge && !tally.current_done && !tally.current_file.empty()) {
+      text += JoinText("；停在 ", FileNamePart(tally.current_file),
+                       kind == JobKind::kInsert ? "，它未作修改" : "，其后的文本未分割");
     }
   } else {
     text = JoinText("已完成：", GroupedNumber(tally.files), " 个文件 → ", GroupedNumber(made), what);
@@ -170,12 +177,17 @@ class JobRunner::WorkerHost : public JobHost {
     tally_.files = index + 1;
     tally_.files_listed = count;
     tally_.current_file = path;
+    tally_.current_done = false;
     const std::string text = JoinText("正在处理第 ", GroupedNumber(index + 1), " 个文件（共 ",
                                       GroupedNumber(count), " 个）：", FileNamePart(path));
     runner_.CallOnWindow([&] { window_.SetStatusPane(0, text); });
     Progress(0, 1);
   }
-  void OutputWritten(const std::string& path) override { tally_.written.push_back(path); }
+  void OutputWritten(const std::string& path) override {
+    tally_.written.push_back(path);
+    // An insertion writes one file per listed file; a split's file is done when its job moves on.
+    if (runner_.kind_ == JobKind::kInsert) tally_.current_done = true;
+  }
   bool StopRequested() const override { return runner_.stop_; }
 
   JobTally tally_;

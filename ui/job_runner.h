@@ -37,6 +37,7 @@ struct JobTally {
   int failures = 0;       // files reported as failed
   std::vector<std::string> written;  // complete files made or replaced, in order
   std::string current_file;          // the file being worked on when the job ended
+  bool current_done = false;         // ... and it was finished
   bool stopped = false;
 };
 
