@@ -61,7 +61,7 @@ void BrowseSaveFolder(MainWindow& window, ControlId button);
 void OnProgramFolderBoxClicked(MainWindow& window);
 // 选择框7 clicked: the program's "\处理后的文件" folder, or a chosen one when unticked.
 void OnInsertProgramFolderBoxClicked(MainWindow& window);
-// Both panes from the shown page: its task count and its save folder.
+// Both panes from the shown page: its task count and its save folder (not while a job runs).
 void RefreshStatusBar(MainWindow& window);
 // Mouse pressed on the status bar: opens the folder of pane 1 when it exists.
 void OpenSaveFolder(MainWindow& window);

@@ -169,7 +169,8 @@ class JobRunner::WorkerHost : public JobHost {
     const int64_t index = std::max(tally_.files - 1, 0);
     const int position = static_cast<int>(
         (index * kProgressRange + std::min(done, total) * kProgressRange / total) / files);
-    if (position == posted_) return;
+    // Steps of 0.5 % are enough for the bar; each one repaints it.
+    if (position < posted_ + 5 && position >= posted_ && position != kProgressRange) return;
     posted_ = position;
     PostMessageW(hwnd_, kJobProgressMessage, static_cast<WPARAM>(position), 0);
   }

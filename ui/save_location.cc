@@ -48,6 +48,7 @@ void OnInsertProgramFolderBoxClicked(MainWindow& window) {
 }
 
 void RefreshStatusBar(MainWindow& window) {
+  if (window.runner().running()) return;  // the bar tells of the running job until it ends
   ControlId list = window.CurrentList();
   int rows = window.RowCount(list);
   window.SetStatusPane(0, rows == 0 ? std::string("当前状态: 无任务")
