@@ -1,6 +1,7 @@
 #include "cli/cli_common.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include "core/codepage.h"
@@ -71,6 +72,11 @@ bool IsAbsolute(std::string_view path) {
   return !path.empty() && path[0] == '/';
 #endif
 }
+
+// Set by Ctrl+C; the job asks for it between units of work and stops at a safe point.
+volatile std::sig_atomic_t stop_requested = 0;
+
+extern "C" void OnInterrupt(int) { stop_requested = 1; }
 
 }  // namespace
 
@@ -170,7 +176,18 @@ int UsageError(std::string_view command, std::string_view message) {
   return kExitUsage;
 }
 
-ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) {}
+ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) {
+  std::signal(SIGINT, OnInterrupt);
+}
+
+bool ConsoleHost::StopRequested() const { return stop_requested != 0; }
+
+void ConsoleHost::FileStarted(int index, int count, const std::string& path) {
+  (void)path;
+  file_index_ = index;
+  file_count_ = count > 0 ? count : 1;
+  Progress(0, 1);
+}
 
 void ConsoleHost::ClearProgressLine() {
   if (progress_line_open_) {
@@ -220,7 +237,8 @@ void ConsoleHost::ReportResults(const std::vector<FileResult>& results) {
 
 void ConsoleHost::Progress(int64_t done, int64_t total) {
   if (!progress_to_terminal_ || total <= 0) return;
-  int percent = static_cast<int>(done * 100 / total);
+  // The whole job: files done, and the share of the current file.
+  int percent = static_cast<int>((file_index_ * total + done) * 100 / (total * file_count_));
   if (percent == last_percent_) return;
   last_percent_ = percent;
   std::string utf8 = GbkToUtf8Lossy(panes_[0]);
@@ -230,6 +248,10 @@ void ConsoleHost::Progress(int64_t done, int64_t total) {
 }
 
 int ConsoleHost::ExitCode() const {
+  if (stop_requested != 0) {
+    PrintError("已停止：只留下了完整写入的文件");
+    return kExitStopped;
+  }
   if (message_shown_) return kExitCheckFailed;
   if (failures_) return kExitFilesFailed;
   return kExitOk;

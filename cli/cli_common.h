@@ -17,6 +17,7 @@ enum ExitCode {
   kExitCheckFailed = 1,  // the job refused its inputs (its message was printed)
   kExitUsage = 2,        // the command line was wrong
   kExitFilesFailed = 3,  // some files failed (each named on stderr)
+  kExitStopped = 130,    // stopped by Ctrl+C at a safe point (only complete files were left)
 };
 
 // Prints GBK text to stdout / stderr in the terminal's encoding, with a line break.
@@ -59,8 +60,12 @@ class ConsoleHost : public JobHost {
   // One "PATH: SUMMARY" line per file on stdout.
   void ReportResults(const std::vector<FileResult>& results) override;
   void Progress(int64_t done, int64_t total) override;
+  void FileStarted(int index, int count, const std::string& path) override;
+  // True once Ctrl+C was pressed (the host catches it while it lives).
+  bool StopRequested() const override;
 
-  // kExitCheckFailed after a message, kExitFilesFailed after failures, else kExitOk.
+  // kExitStopped after Ctrl+C, kExitCheckFailed after a message, kExitFilesFailed after
+  // failures, else kExitOk.
   int ExitCode() const;
   bool completed() const { return completed_; }
 
@@ -74,6 +79,7 @@ class ConsoleHost : public JobHost {
   bool progress_to_terminal_ = false;
   bool progress_line_open_ = false;
   int last_percent_ = -1;
+  int file_index_ = 0, file_count_ = 1;
 };
 
 // A small option parser for "-x VALUE", "--long VALUE", "--long=VALUE" and flags; arguments that

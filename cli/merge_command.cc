@@ -130,6 +130,7 @@ int RunMerge(const std::vector<std::string>& args) {
     return host.ExitCode();
   }
   if (result.written) PrintOut(result.merged_path);
+  if (host.StopRequested()) return host.ExitCode();
   return result.failures > 0 ? kExitFilesFailed : kExitOk;
 }
 

@@ -43,6 +43,17 @@ class JobHost {
     (void)done;
     (void)total;
   }
+  // The job starts on file `index` (0-based) of `count`, the listed path.
+  virtual void FileStarted(int index, int count, const std::string& path) {
+    (void)index;
+    (void)count;
+    (void)path;
+  }
+  // A file the job made or replaced is complete on disk.
+  virtual void OutputWritten(const std::string& path) { (void)path; }
+  // Asked between units of work: true once the person asked the job to stop. A job then stops at
+  // its next safe point, leaving only complete files behind.
+  virtual bool StopRequested() const { return false; }
 };
 
 // Collects a job's failures and hands them to the host once, at the end.

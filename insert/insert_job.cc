@@ -157,8 +157,10 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   const int64_t rows = static_cast<int64_t>(form.rows.size());
   std::unordered_set<std::string> copy_names;
   context.renamed_copies.clear();
-  for (int64_t i = 0; i < rows; ++i) {
+  context.host = &host;
+  for (int64_t i = 0; i < rows && !host.StopRequested(); ++i) {
     const FileEntry& row = form.rows[static_cast<size_t>(i)];
+    host.FileStarted(static_cast<int>(i), static_cast<int>(rows), row.path);
     bool renamed = false;
     context.source_name = context.keep_original ? CopyName(row, copy_names, &renamed) : row.name;
     if (renamed) {
@@ -170,8 +172,8 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
     if (context.insertions >= 0) {
       results.push_back({row.path, JoinText("插入 ", std::to_string(context.insertions), " 处")});
     }
-    host.Progress(i + 1, rows);
   }
+  context.host = nullptr;
 
   host.SetStatusPane(0, failures.FinishedStatus(kFinishedStatus));
   // Pane 1 names the folder that holds the results; in place they are where the sources are.

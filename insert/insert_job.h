@@ -55,6 +55,9 @@ struct InsertContext {
   // Copies that got a name other than their file's ("小说(2).txt"): a file of that name was
   // already written by this job.
   std::vector<std::string> renamed_copies;
+  // The job's host while it runs: asked to stop before a file is replaced, told of every file
+  // written. Null outside a job.
+  JobHost* host = nullptr;
 };
 
 // Runs the job: checks the form (a failed check shows its message and changes nothing), then

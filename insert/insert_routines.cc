@@ -58,11 +58,15 @@ bool WriteResult(const InsertContext& context, bool changed, FailureList& failur
   }
   ReplacementFile file(target);
   FileSink sink(file);
-  if (!file.ok() || !produce(sink) || !file.Commit()) {
+  const bool written = file.ok() && produce(sink);
+  // A stop is honoured before the file is replaced: it stays as it was, no copy is made.
+  if (written && context.host != nullptr && context.host->StopRequested()) return false;
+  if (!written || !file.Commit()) {
     failures.Add(context.source_path, context.keep_original ? JoinText("无法写入副本 ", target)
                                                             : "无法写回文件，文件未作修改");
     return false;
   }
+  if (context.host != nullptr) context.host->OutputWritten(target);
   if (context.keep_original && context.source_cut_short) {
     failures.Add(context.source_path, "文件中含有 0x00 或 0x1A 字节，副本不含其后的内容");
   }

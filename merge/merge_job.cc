@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <unordered_set>
 
 #include "core/files.h"
@@ -50,14 +51,12 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
   const std::string* carried_from = nullptr;
   SourceText carried_source;  // the file it came from, for its report
   for (const FileEntry& row : form.rows) {
+    if (host.StopRequested()) return false;
+    host.FileStarted(static_cast<int>(done), static_cast<int>(total_rows), row.path);
     const bool last = ++done == total_rows;
     const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
-    if (!identity.empty() && taken.count(identity) != 0) {
-      host.Progress(done, total_rows);
-      continue;
-    }
+    if (!identity.empty() && taken.count(identity) != 0) continue;
     SourceText source = LoadSourceText(row.path, carried);
-    host.Progress(done, total_rows);
     if (!source.ok) {
       failures->Add(row.path, source.error);
       continue;
@@ -107,13 +106,13 @@ bool EnsureFolder(const std::string& folder) {
 // Deletes the sources that were read completely, except the merged file itself. A source already
 // gone (the same file listed twice) is not a failure.
 int DeleteSources(const std::vector<const std::string*>& complete, const std::string& merged_path,
-                  FailureList* failures) {
+                  const std::function<bool(const std::string&)>& remove, FailureList* failures) {
   int deleted = 0;
   for (const std::string* source : complete) {
     const std::string& path = *source;
     if (SameFile(path, merged_path)) {
       failures->Add(path, "是合并后的文件本身，未删除");
-    } else if (RemoveFile(path)) {
+    } else if (remove ? remove(path) : RemoveFile(path)) {
       ++deleted;
     } else if (FileSizeOf(path) >= 0) {
       failures->Add(path, "无法删除原文件");
@@ -176,8 +175,13 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
                                                  : "保存目录不存在，合并后的文件未写入",
                             kept));
     } else if (!CopySources(form, host, &merged, &complete, &failures, &out_of_range, &read)) {
-      failures.Add(result.merged_path,
-                   JoinText(out_of_range ? "合并后的文件将超过 2 GB，未写入" : cannot_write, kept));
+      // Stopped: the temporary file goes, nothing is replaced and no source is deleted.
+      if (!host.StopRequested()) {
+        failures.Add(result.merged_path,
+                     JoinText(out_of_range ? "合并后的文件将超过 2 GB，未写入" : cannot_write, kept));
+      }
+    } else if (host.StopRequested()) {
+      // Stopped before the merged file replaced anything: nothing written, nothing deleted.
     } else if (read == 0) {
       // Nothing to merge: an existing file of that name stays as it was.
       failures.Add(result.merged_path, "没有读取到任何文件，合并后的文件未写入");
@@ -185,8 +189,10 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
       failures.Add(result.merged_path, JoinText(cannot_write, kept));
     } else {
       result.written = true;
+      host.OutputWritten(result.merged_path);
       if (form.delete_sources) {
-        result.sources_deleted = DeleteSources(complete, result.merged_path, &failures);
+        result.sources_deleted =
+            DeleteSources(complete, result.merged_path, form.remove_source, &failures);
       }
     }
   }

@@ -2,6 +2,7 @@
 #ifndef TRAVIK_MERGE_MERGE_JOB_H_
 #define TRAVIK_MERGE_MERGE_JOB_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,9 @@ struct MergeForm {
   bool save_in_program_folder = false;  // 选择框6 "保存到软件所在目录"
   bool delete_sources = false;          // 选择框2 "删除原文件"
   std::string program_folder;           // ProgramDirectory() (the current folder for the CLI)
+  // Takes one source away after the merged file is complete; empty deletes it (RemoveFile). The
+  // window moves sources to the Recycle Bin. True when the file is gone.
+  std::function<bool(const std::string& path)> remove_source;
 };
 
 // What a run of the job leaves behind for its front end.

@@ -106,6 +106,11 @@ void PieceWriter::SetProgress(JobHost* host, int64_t total_bytes) {
 
 void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string_view matched,
                              bool head) {
+  // A stop is honoured between pieces: each piece is written whole or not at all.
+  if (stopped_ || (progress_host_ != nullptr && progress_host_->StopRequested())) {
+    stopped_ = true;
+    return;
+  }
   std::string name = PieceFileName(naming_, number, matched, head, custom_text_);
   if (!taken_.insert(NameKey(name)).second) {
     // The next number to try is kept per name, so that many equal names cost linear time.
@@ -117,8 +122,10 @@ void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string
       if (taken_.insert(NameKey(name)).second) break;
     }
   }
-  if (output_.WriteFile(JoinText(folder_, kPathSeparator, name), piece)) {
+  const std::string path = JoinText(folder_, kPathSeparator, name);
+  if (output_.WriteFile(path, piece)) {
     names_.push_back(std::move(name));
+    if (progress_host_ != nullptr) progress_host_->OutputWritten(path);
   } else {
     failed_.push_back(std::move(name));
   }

@@ -83,6 +83,8 @@ class PieceWriter {
 
   const std::vector<std::string>& names() const { return names_; }
   const std::vector<std::string>& failed_names() const { return failed_; }
+  // True once the host asked to stop: later pieces are not written (the split modes end early).
+  bool stopped() const { return stopped_; }
   const std::string& folder() const { return folder_; }
 
  private:
@@ -93,6 +95,7 @@ class PieceWriter {
   PieceOutput& output_;
   std::vector<std::string> names_;
   std::vector<std::string> failed_;
+  bool stopped_ = false;
   std::unordered_set<std::string> taken_;  // names in use, ASCII letters folded to lower case
   std::unordered_map<std::string, int> next_copy_number_;  // stem -> next "(k)" to try
   JobHost* progress_host_ = nullptr;

@@ -33,6 +33,7 @@ void SplitByCount(const SplitContext& context, PieceWriter& writer) {
       }
     }
     writer.WritePiece(text.substr(pos, length), i);
+    if (writer.stopped()) break;
     pos += length;
     if (i == parts - 1 && text.size() - pos > cut) cut = text.size() - pos;
   }

@@ -41,10 +41,11 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
     writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
     ++outcome.pieces;
   }
-  for (size_t i = 0; i < cuts.size() && cuts[i].start < text.size(); ++i) {
+  for (size_t i = 0; i < cuts.size() && cuts[i].start < text.size() && !writer.stopped(); ++i) {
     const size_t end = i + 1 < cuts.size() ? cuts[i + 1].start : text.size();
     writer.WritePiece(text.substr(cuts[i].start, end - cuts[i].start), static_cast<int64_t>(i) + 1,
                       cuts[i].matched);
+    if (writer.stopped()) break;
     ++outcome.pieces;
   }
   return outcome;

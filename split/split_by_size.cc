@@ -43,6 +43,7 @@ void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& 
     const std::string_view rest = text.substr(pos);
     const size_t length = static_cast<size_t>(SizePieceLength(rest, piece_bytes));
     writer.WritePiece(rest.substr(0, length), i);
+    if (writer.stopped()) break;
     pos += length;
     if (pos == text.size()) break;
   }

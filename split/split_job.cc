@@ -235,7 +235,8 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
     DiskOutput output;
     std::unordered_set<std::string> folder_names;
     context.renamed_folders.clear();
-    for (size_t i = 0; i < form.rows.size(); ++i) {
+    for (size_t i = 0; i < form.rows.size() && !host.StopRequested(); ++i) {
+      host.FileStarted(static_cast<int>(i), static_cast<int>(form.rows.size()), form.rows[i].path);
       const std::string folder_name = FolderNameFor(form.rows[i], folder_names);
       if (folder_name != form.rows[i].name) {
         context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));

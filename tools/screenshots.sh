@@ -2,6 +2,8 @@
 # Saves a screenshot of each page of the window program: starts travik.exe under Wine in a
 # private virtual display, once per page (it starts on the page given by --page=N), and captures
 # its window.
+# Then, at 96 dpi, the window at work (travik-job-shots.exe): a split in progress with its progress
+# bar, and the status bar after a job.
 # Usage: tools/screenshots.sh [OUT_DIR [DPI]]
 #   OUT_DIR  where the PNGs go (default build/screenshots); DPI  the screen's DPI (default 96)
 #   TRAVIK_EXE  the program to show (default build/win/app/travik.exe)
@@ -50,7 +52,7 @@ sleep 1
 
 # The X window of the program's main window, once it is shown.
 main_window() {
-  xwininfo -root -tree 2>/dev/null | awk '/"Travik": \("travik.exe"/ { print $1; exit }'
+  xwininfo -root -tree 2>/dev/null | awk '/"Travik": \("travik(-job-shots)?.exe"/ { print $1; exit }'
 }
 
 names=(split merge insert)
@@ -72,3 +74,29 @@ for page in 0 1 2; do
   "$TRAVIK_WINESERVER" -k 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
 done
+
+# The window at work: the helper program writes a marker when the window shows what is wanted and
+# waits until the picture is taken.
+shots=${TRAVIK_JOB_SHOTS_EXE:-build/win/app/travik-job-shots.exe}
+if [ "$dpi" = 96 ] && [ -f "$shots" ]; then
+  work=$TRAVIK_BUILD_ROOT/job-shots
+  rm -rf "$work"
+  mkdir -p "$work"
+  "$TRAVIK_WINE" "$shots" "$(DISPLAY= "$TRAVIK_WINE" winepath -w "$work" 2>/dev/null)" \
+    >/dev/null 2>&1 &
+  program_pid=$!
+  for shot in running finished; do
+    for _ in $(seq 1200); do
+      [ -f "$work/$shot" ] && break
+      sleep 0.1
+    done
+    [ -f "$work/$shot" ] || { echo "travik-job-shots.exe did not reach '$shot'" >&2; exit 1; }
+    sleep 0.5  # let it paint
+    file=$out/travik-job-$shot.png
+    import -window "$(main_window)" "$file"
+    echo "$file"
+    touch "$work/$shot.taken"
+  done
+  wait "$program_pid" 2>/dev/null || true
+  rm -rf "$work"
+fi

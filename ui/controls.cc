@@ -132,6 +132,41 @@ void MainWindow::DeleteAllRows(ControlId list) {
   SendMessageW(Control(list), LVM_DELETEALLITEMS, 0, 0);
 }
 
+void MainWindow::SetCell(ControlId list, int row, int column, std::string_view text) {
+  std::wstring wide = Wide(text);
+  LVITEMW cell = {};
+  cell.iSubItem = column;
+  cell.pszText = wide.data();
+  SendMessageW(Control(list), LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
+}
+
+void MainWindow::SetRows(ControlId list, const std::vector<FileEntry>& rows) {
+  const int columns = list == 超级列表框2 ? 2 : 3;
+  for (int row = 0; row < static_cast<int>(rows.size()) && row < RowCount(list); ++row) {
+    const std::string* cells[3] = {&rows[row].name, &rows[row].path, &rows[row].size};
+    for (int column = 0; column < columns; ++column) SetCell(list, row, column, *cells[column]);
+  }
+}
+
+void MainWindow::MoveRow(ControlId list, int from, int to) {
+  std::vector<FileEntry> rows = Rows(list);
+  if (from < 0 || to < 0 || from >= static_cast<int>(rows.size()) ||
+      to >= static_cast<int>(rows.size())) {
+    return;
+  }
+  FileEntry moved = std::move(rows[from]);
+  rows.erase(rows.begin() + from);
+  rows.insert(rows.begin() + to, std::move(moved));
+  SetRows(list, rows);
+  HWND view = Control(list);
+  LVITEMW state = {};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(view, LVM_SETITEMSTATE, to, reinterpret_cast<LPARAM>(&state));
+  SendMessageW(view, LVM_ENSUREVISIBLE, to, FALSE);
+}
+
 std::vector<FileEntry> MainWindow::Rows(ControlId list) const {
   std::vector<FileEntry> rows;
   int count = RowCount(list);

@@ -135,7 +135,26 @@ int SystemDesktopCalls::TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWN
 }
 
 void SystemDesktopCalls::ExploreFolder(const std::string& folder) {
-  ShellExecuteW(nullptr, L"explore", Wide(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(nullptr, L"open", Wide(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool SystemDesktopCalls::AskYesNo(HWND owner, const std::string& text,
+                                  const std::string& caption) {
+  return MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(),
+                     MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL) == IDYES;
+}
+
+bool SystemDesktopCalls::RecycleFile(const std::string& path) {
+  // The list of names ends with an empty name: two terminating zeros.
+  std::wstring from = Wide(path);
+  from.push_back(L'\0');
+  SHFILEOPSTRUCTW operation = {};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  const int failed = SHFileOperationW(&operation);
+  return failed == 0 && !operation.fAnyOperationsAborted &&
+         GetFileAttributesW(Wide(path).c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 void SystemDesktopCalls::Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }

@@ -32,10 +32,15 @@ class DesktopCalls {
   // Shows a pop-up menu at screen point (x, y) with TrackPopupMenu `flags` and returns the
   // command chosen, 0 when none.
   virtual int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) = 0;
-  // Opens the folder in the file manager.
+  // Opens the folder in the file manager (ShellExecute "open").
   virtual void ExploreFolder(const std::string& folder) = 0;
-  // Waits on the user-interface thread.
+  // Waits (on the thread of the job that shows its notice).
   virtual void Pause(int milliseconds) = 0;
+  // Task-modal question with Yes and No buttons; true for Yes.
+  virtual bool AskYesNo(HWND owner, const std::string& text, const std::string& caption) = 0;
+  // Moves a file to the Recycle Bin, where it can be restored from; true when it is gone from
+  // its folder.
+  virtual bool RecycleFile(const std::string& path) = 0;
 };
 
 // The real calls.
@@ -48,6 +53,8 @@ class SystemDesktopCalls : public DesktopCalls {
   int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override;
   void ExploreFolder(const std::string& folder) override;
   void Pause(int milliseconds) override;
+  bool AskYesNo(HWND owner, const std::string& text, const std::string& caption) override;
+  bool RecycleFile(const std::string& path) override;
 };
 
 // Shows an open-file dialog through `show` (GetOpenFileNameW in the program; it returns false

@@ -53,6 +53,12 @@ void OnControlClicked(MainWindow& window, ControlId id) {
 }
 
 void OnMenuCommand(MainWindow& window, int command) {
+  // The list of a running job stays as the job read it.
+  const bool list_busy = window.runner().page() == window.CurrentPage();
+  const bool changes_list = command == kMenuAdd || command == kMenuDelete ||
+                            command == kMenuDeleteAll || command == kMenuSortByName ||
+                            (command >= kMenuMoveUp && command <= kMenuMoveToBottom);
+  if (list_busy && changes_list) return;
   switch (command) {
     case kMenuAdd:
       AddToCurrentList(window);
@@ -62,6 +68,18 @@ void OnMenuCommand(MainWindow& window, int command) {
       break;
     case kMenuDeleteAll:
       DeleteAllRows(window);
+      break;
+    case kMenuMoveUp:
+    case kMenuMoveDown:
+    case kMenuMoveToTop:
+    case kMenuMoveToBottom:
+      MoveSelectedRow(window, command);
+      break;
+    case kMenuSortByName:
+      SortByName(window);
+      break;
+    case kMenuOpenFolder:
+      OpenLastJobFolder(window);
       break;
     case kMenuFeedback:
 #ifdef TRAVIK_HAVE_WIDGETS

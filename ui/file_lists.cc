@@ -1,5 +1,9 @@
 // The three file lists: adding files through the open dialogs, deleting rows, the list menu.
+#include <algorithm>
+
 #include "core/file_entry.h"
+#include "core/files.h"
+#include "core/natural_order.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
@@ -10,19 +14,23 @@ void AddSplitFile(MainWindow& window) {
   std::vector<std::string> paths = window.desktop().PickTextFiles(window.hwnd(), "", false);
   if (paths.empty()) return;
   window.AppendRow(超级列表框1, MakeSplitEntry(paths.front()));
+  RefreshStatusBar(window);
 }
 
 void AddFiles(MainWindow& window, ControlId list) {
-  // The same title on both pages.
-  std::vector<std::string> paths =
-      window.desktop().PickTextFiles(window.hwnd(), "选择欲分割的文件", true);
+  std::vector<std::string> paths = window.desktop().PickTextFiles(
+      window.hwnd(), list == 超级列表框2 ? "选择欲合并的文件" : "选择欲插入文字的文件", true);
   if (paths.empty()) return;
+  // Files chosen together come in the order people read numbered names, whatever order the
+  // dialog gave them in.
+  SortPathsNaturally(paths, kPathSeparator[0]);
   for (const std::string& path : paths) {
     window.AppendRow(list, list == 超级列表框2 ? MakeMergeEntry(path) : MakeInsertEntry(path));
   }
   if (list == 超级列表框2) {
     window.SetText(编辑框5, DefaultMergedName(window.Cell(超级列表框2, 0, 0)));
   }
+  RefreshStatusBar(window);
 }
 
 void AddToCurrentList(MainWindow& window) {
@@ -45,9 +53,47 @@ void DeleteSelectedRow(MainWindow& window) {
   ControlId list = window.CurrentList();
   int row = window.SelectedRow(list);
   if (row >= 0) window.DeleteRow(list, row);
+  RefreshStatusBar(window);
 }
 
-void DeleteAllRows(MainWindow& window) { window.DeleteAllRows(window.CurrentList()); }
+void DeleteAllRows(MainWindow& window) {
+  window.DeleteAllRows(window.CurrentList());
+  RefreshStatusBar(window);
+}
+
+void MoveSelectedRow(MainWindow& window, int command) {
+  ControlId list = window.CurrentList();
+  const int row = window.SelectedRow(list);
+  const int last = window.RowCount(list) - 1;
+  if (row < 0) return;
+  int to = row;
+  switch (command) {
+    case kMenuMoveUp:
+      to = std::max(row - 1, 0);
+      break;
+    case kMenuMoveDown:
+      to = std::min(row + 1, last);
+      break;
+    case kMenuMoveToTop:
+      to = 0;
+      break;
+    case kMenuMoveToBottom:
+      to = last;
+      break;
+    default:
+      break;
+  }
+  if (to != row) window.MoveRow(list, row, to);
+}
+
+void SortByName(MainWindow& window) {
+  ControlId list = window.CurrentList();
+  std::vector<FileEntry> rows = window.Rows(list);
+  std::stable_sort(rows.begin(), rows.end(), [](const FileEntry& a, const FileEntry& b) {
+    return NaturalLess(FileNamePart(a.path), FileNamePart(b.path));
+  });
+  window.SetRows(list, rows);
+}
 
 void ShowListMenu(MainWindow& window, ControlId list) {
   ScopedMenu menu = window.BuildPopupMenu(MenuName::k菜单);
@@ -55,6 +101,16 @@ void ShowListMenu(MainWindow& window, ControlId list) {
                  MF_BYCOMMAND | (window.SelectedRow(list) >= 0 ? MF_ENABLED : MF_GRAYED));
   EnableMenuItem(menu.get(), kMenuDeleteAll,
                  MF_BYCOMMAND | (window.RowCount(list) > 0 ? MF_ENABLED : MF_GRAYED));
+  const int row = window.SelectedRow(list);
+  const int last = window.RowCount(list) - 1;
+  const auto enable = [&](int command, bool on) {
+    EnableMenuItem(menu.get(), command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+  };
+  enable(kMenuMoveUp, row > 0);
+  enable(kMenuMoveToTop, row > 0);
+  enable(kMenuMoveDown, row >= 0 && row < last);
+  enable(kMenuMoveToBottom, row >= 0 && row < last);
+  enable(kMenuSortByName, last > 0);
   POINT cursor = {};
   GetCursorPos(&cursor);
   int command = window.desktop().TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON,

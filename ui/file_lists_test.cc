@@ -66,7 +66,7 @@ TEST_F(FileListsTest, AQuickSecondClickOnAnIconButtonStillAdds) {
   EXPECT_EQ(window().RowCount(超级列表框1), 2);
 }
 
-TEST_F(FileListsTest, InsertListAppendsEveryChosenFileInTheDialogsOrder) {
+TEST_F(FileListsTest, InsertListAppendsTheChosenFilesInNaturalOrder) {
   std::string a = MakeFile("a.txt", 10);
   std::string b = MakeFile("b.txt", 20);
   std::string c = MakeFile("c.txt", 300);
@@ -74,11 +74,11 @@ TEST_F(FileListsTest, InsertListAppendsEveryChosenFileInTheDialogsOrder) {
   desktop_.file_answers = {{a, b}, {c, a, b}};
   Click(按钮8);
   Click(按钮8);
-  EXPECT_EQ(desktop_.log, Texts(2, "files: 选择欲分割的文件"));
+  EXPECT_EQ(desktop_.log, Texts(2, "files: 选择欲插入文字的文件"));
   EXPECT_EQ(desktop_.multiple_selection, std::vector<bool>(2, true));
-  EXPECT_EQ(Column(超级列表框3, 0), (Texts{"a", "b", "c", "a", "b"}));
-  EXPECT_EQ(Column(超级列表框3, 1), (Texts{a, b, c, a, b}));
-  EXPECT_EQ(Column(超级列表框3, 2), (Texts{"10", "20", "300", "10", "20"}));
+  EXPECT_EQ(Column(超级列表框3, 0), (Texts{"a", "b", "a", "b", "c"}));
+  EXPECT_EQ(Column(超级列表框3, 1), (Texts{a, b, a, b, c}));
+  EXPECT_EQ(Column(超级列表框3, 2), (Texts{"10", "20", "10", "20", "300"}));
 }
 
 TEST_F(FileListsTest, MergeListProposesTheNameFromItsFirstRow) {
@@ -136,7 +136,7 @@ TEST_F(FileListsTest, ListMenuEnablesItsItemsToFitTheList) {
   const bool expected[3][3] = {{true, false, false}, {true, false, true}, {true, true, true}};
   for (int m = 0; m < 3; ++m) {
     const ShownMenu& menu = desktop_.menus[m];
-    ASSERT_EQ(menu.items.size(), 3u);
+    ASSERT_EQ(menu.items.size(), 9u);
     EXPECT_EQ(menu.items[0].caption, "添加");
     EXPECT_EQ(menu.items[1].caption, "删除");
     EXPECT_EQ(menu.items[2].caption, "全部删除");

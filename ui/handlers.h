@@ -29,6 +29,11 @@ void AddToCurrentList(MainWindow& window);
 void DeleteSelectedRow(MainWindow& window);
 // "全部删除": every row of the shown page's list.
 void DeleteAllRows(MainWindow& window);
+// "上移", "下移", "移到最前", "移到最后": the selected row of the shown page's list.
+void MoveSelectedRow(MainWindow& window, int command);
+// "按文件名排序": the shown page's rows in natural order of their file names (2 before 10,
+// 第二章 before 第十章); rows of equal names keep their order.
+void SortByName(MainWindow& window);
 // Right-click on a list: "菜单" at the cursor with "删除" and "全部删除" enabled to fit the list.
 void ShowListMenu(MainWindow& window, ControlId list);
 
@@ -56,12 +61,15 @@ void BrowseSaveFolder(MainWindow& window, ControlId button);
 void OnProgramFolderBoxClicked(MainWindow& window);
 // 选择框7 clicked: the program's "\处理后的文件" folder, or a chosen one when unticked.
 void OnInsertProgramFolderBoxClicked(MainWindow& window);
-// Both panes from the shown page: its task count and its save folder.
+// Both panes from the shown page: its task count and its save folder (not while a job runs).
 void RefreshStatusBar(MainWindow& window);
 // Mouse pressed on the status bar: opens the folder of pane 1 when it exists.
 void OpenSaveFolder(MainWindow& window);
+// "打开保存目录": the folder of the last job's files, else that of pane 1, in Explorer.
+void OpenLastJobFolder(MainWindow& window);
 
-// job_buttons.cc: the start buttons fill their job's form from the page and run it.
+// job_buttons.cc: the start buttons fill their job's form from the page and run it on a worker
+// thread; while it runs, the page's start button stops it.
 void RunSplitJob(MainWindow& window);   // 按钮5
 void RunMergeJob(MainWindow& window);   // 按钮2
 void RunInsertJob(MainWindow& window);  // 按钮4

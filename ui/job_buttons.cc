@@ -1,10 +1,14 @@
-// The three start buttons: each fills its job's form from its page and runs the job with the
-// window as host.
+// The three start buttons: each fills its job's form from its page (the controls are read once,
+// here) and runs the job on a worker thread; the job's state is copied in and out, so the window
+// never shares it with the running job.
+#include <memory>
+#include <string>
+
 #include "core/files.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
-#include "ui/window_host.h"
+#include "ui/job_runner.h"
 
 namespace travik::ui {
 
@@ -24,23 +28,17 @@ SplitMode SplitModeOf(const MainWindow& window) {
   return SplitMode::kUnchecked;
 }
 
-// The merge page's host: the notice of a missing save folder ticks 选择框6 as soon as it has
-// been read, since the job then writes into the program's folder.
-class MergeHost : public WindowHost {
- public:
-  explicit MergeHost(MainWindow& window) : WindowHost(window), window_(window) {}
-  void ShowMessage(const std::string& text) override {
-    WindowHost::ShowMessage(text);
-    if (text == kNoFolderNotice) window_.SetChecked(选择框6, true);
-  }
-
- private:
-  MainWindow& window_;
-};
+// A click on the start button of the page whose job runs stops that job. True when it did.
+bool StopsRunningJob(MainWindow& window, int page) {
+  if (!window.runner().running()) return false;
+  if (window.runner().page() == page) window.runner().RequestStop();
+  return true;
+}
 
 }  // namespace
 
 void RunSplitJob(MainWindow& window) {
+  if (StopsRunningJob(window, 0)) return;
   SplitForm form;
   form.rows = window.Rows(超级列表框1);
   form.save_in_program_folder = window.Checked(选择框3);
@@ -53,11 +51,14 @@ void RunSplitJob(MainWindow& window) {
   form.custom_text = window.Text(编辑框6);
   form.write_merge_script = window.Checked(选择框4);
   form.program_folder = ProgramDirectory();
-  WindowHost host(window);
-  SplitJob(form, window.jobs().split, host);
+  auto context = std::make_shared<SplitContext>(window.jobs().split);
+  window.runner().Start(
+      0, JobKind::kSplit, false, [form, context](JobHost& host) { SplitJob(form, *context, host); },
+      [&window, context] { window.jobs().split = *context; });
 }
 
 void RunMergeJob(MainWindow& window) {
+  if (StopsRunningJob(window, 1)) return;
   MergeForm form;
   form.rows = window.Rows(超级列表框2);
   form.merged_name = window.Text(编辑框5);
@@ -65,11 +66,32 @@ void RunMergeJob(MainWindow& window) {
   form.save_in_program_folder = window.Checked(选择框6);
   form.delete_sources = window.Checked(选择框2);
   form.program_folder = ProgramDirectory();
-  MergeHost host(window);
-  MergeJob(form, host);
+  // Sources go to the Recycle Bin, on the window's thread, after the merged file is complete.
+  JobRunner& runner = window.runner();
+  form.remove_source = [&window, &runner](const std::string& path) {
+    bool gone = false;
+    runner.CallOnWindow([&] { gone = window.desktop().RecycleFile(path); });
+    return gone;
+  };
+  // The notice of a missing save folder ticks 选择框6 as soon as it has been read, since the job
+  // then writes into the program's folder.
+  runner.OnMessageRead([&window](const std::string& text) {
+    if (text == kNoFolderNotice) window.SetChecked(选择框6, true);
+  });
+  auto result = std::make_shared<MergeResult>();
+  runner.Start(
+      1, JobKind::kMerge, false, [form, result](JobHost& host) { MergeJob(form, host, result.get()); },
+      [&window, result, delete_sources = form.delete_sources] {
+        // The rows of sources that went to the Recycle Bin go from the list too.
+        if (!delete_sources || result->sources_deleted == 0) return;
+        for (int row = window.RowCount(超级列表框2) - 1; row >= 0; --row) {
+          if (FileSizeOf(window.Cell(超级列表框2, row, 1)) < 0) window.DeleteRow(超级列表框2, row);
+        }
+      });
 }
 
 void RunInsertJob(MainWindow& window) {
+  if (StopsRunningJob(window, 2)) return;
   InsertForm form;
   form.rows = window.Rows(超级列表框3);
   form.text_to_insert = window.Text(编辑框7);
@@ -80,8 +102,20 @@ void RunInsertJob(MainWindow& window) {
   form.use_program_folder = window.Checked(选择框7);
   form.output_folder = window.jobs().insert.output_folder;
   form.program_folder = ProgramDirectory();
-  WindowHost host(window);
-  InsertJob(form, window.jobs().insert, host);
+  auto context = std::make_shared<InsertContext>(window.jobs().insert);
+  const bool in_place = !form.keep_original;
+  window.runner().Start(
+      2, JobKind::kInsert, in_place,
+      [form, context](JobHost& host) { InsertJob(form, *context, host); },
+      [&window, context, in_place] {
+        window.jobs().insert = *context;
+        if (!in_place) return;
+        // Files changed in place: the size column shows their new length.
+        for (int row = 0; row < window.RowCount(超级列表框3); ++row) {
+          const int64_t size = FileSizeOf(window.Cell(超级列表框3, row, 1));
+          if (size >= 0) window.SetCell(超级列表框3, row, 2, std::to_string(size));
+        }
+      });
 }
 
 }  // namespace travik::ui

@@ -107,15 +107,16 @@ TEST_F(JobButtonsTest, SplitChecksInOrderThenWritesThePieces) {
   Enter(编辑框1, L"1");
   Click(选择框4);
   Click(按钮5);
-  // The notice showed while the status bar still told of the file in hand.
-  EXPECT_EQ(desktop_.log,
-            (Texts{"pause: 500", "notice: 任务完成！ | 当前状态: 正在处理第 1 个任务"}));
+  // The notice shows once the status bar says what was made, and where.
+  std::string folder = JoinText(dir_.path(), kPathSeparator, "长篇", kPathSeparator);
+  const std::string done =
+      JoinText("已完成：1 个文件 → 3 个分割文件，保存在 ", dir_.path(), kPathSeparator, "长篇");
+  EXPECT_EQ(desktop_.log, (Texts{"pause: 500", JoinText("notice: 任务完成！ | ", done)}));
   EXPECT_TRUE(notice_visible_);
   EXPECT_EQ(window().Text(透明标签1), "");
   EXPECT_FALSE(IsWindowVisible(Hwnd(透明标签1)));
-  EXPECT_EQ(window().StatusPane(0), "当前状态: 任务完成");
+  EXPECT_EQ(window().StatusPane(0), done);
 
-  std::string folder = JoinText(dir_.path(), kPathSeparator, "长篇", kPathSeparator);
   std::string joined;
   for (const char* piece : {"1.txt", "2.txt", "3.txt"}) {
     std::string bytes = Read(folder + piece);
@@ -146,9 +147,10 @@ TEST_F(JobButtonsTest, MergeJoinsTheListIntoTheNamedFile) {
   Enter(编辑框5, L"合集");
   Click(按钮2);
   EXPECT_EQ(Read(dir_.Join("合集.txt")), "x\r\ny");
+  const std::string done = JoinText("已完成：2 个文件 → 1 个合并后的文件，保存在 ", dir_.path());
   EXPECT_EQ(desktop_.log, (Texts{"folder: 选择欲保存到的文件夹", "pause: 500",
-                                 "notice: 任务完成！ | 当前状态: 已完成"}));
-  EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成");
+                                 JoinText("notice: 任务完成！ | ", done)}));
+  EXPECT_EQ(window().StatusPane(0), done);
   EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", dir_.path()));
   EXPECT_TRUE(std::filesystem::exists(NativePath(a)));
 
@@ -179,7 +181,8 @@ TEST_F(JobButtonsTest, MergeWithoutAFolderGoesToTheProgramsFolderAndTicksTheBox)
   EXPECT_EQ(ticked, (std::vector<bool>{false, true})) << "at the notice, at the completion notice";
   EXPECT_TRUE(window().Checked(选择框6));
   EXPECT_EQ(Read(target), "abc");
-  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", ProgramDirectory()));
+  EXPECT_EQ(window().StatusPane(1),
+            JoinText("保存目录: ", ProgramDirectory(), kPathSeparator, "合并后的文件"));
   std::filesystem::remove(NativePath(target));
 }
 
@@ -220,11 +223,13 @@ TEST_F(JobButtonsTest, InsertChecksThenInsertsAfterEveryKeyword) {
   Enter(编辑框8, L"章");
   Click(按钮4);
   EXPECT_EQ(Read(path), "第一章【插】abc\r\n第二章【插】def");
-  // The number of insertions, then the completion notice.
+  // The number of insertions, then the completion notice with the end-of-job summary.
+  const std::string done = JoinText("已完成：1 个文件 → 1 个文件已插入文字，保存在 ", dir_.path());
   EXPECT_EQ(desktop_.log,
             (Texts{JoinText("message: 已处理 1 个文件：\r\n", path, "：插入 2 处"), "pause: 500",
-                   "notice: 任务完成！ | 当前状态: 已完成"}));
-  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", ProgramDirectory()));
+                   JoinText("notice: 任务完成！ | ", done)}));
+  // Changed in place: the folder named is the file's own.
+  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", dir_.path()));
 }
 
 TEST_F(JobButtonsTest, InsertKeepsACopyInTheChosenFolder) {
@@ -241,7 +246,8 @@ TEST_F(JobButtonsTest, InsertKeepsACopyInTheChosenFolder) {
   EXPECT_EQ(Read(path), "0123456789");
   EXPECT_EQ(Read(out.Join("副本.txt")), "0123-4567-89");
   EXPECT_EQ(Messages(), Texts{JoinText("已处理 1 个文件：\r\n", path, "：插入 2 处")});
-  EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成");
+  EXPECT_EQ(window().StatusPane(0),
+            JoinText("已完成：1 个文件 → 1 个插入文字后的副本，保存在 ", out.path()));
   EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", out.path()));
 }
 

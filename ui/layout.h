@@ -161,6 +161,12 @@ enum MenuCommand : int {
   kMenuFeedback,     // "关于" > "问题反馈"
   kMenuShowWindow,   // "托盘菜单" > "显示界面"
   kMenuExit,         // "托盘菜单" > "退出"
+  kMenuMoveUp,       // "菜单" > "上移": the selected row one place up
+  kMenuMoveDown,     // "菜单" > "下移"
+  kMenuMoveToTop,    // "菜单" > "移到最前"
+  kMenuMoveToBottom, // "菜单" > "移到最后"
+  kMenuSortByName,   // "菜单" > "按文件名排序": natural order of the file names
+  kMenuOpenFolder,   // "菜单" > "打开保存目录": the last job's folder in Explorer
 };
 
 enum class MenuName { k菜单, k关于, k托盘菜单 };

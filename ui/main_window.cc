@@ -111,6 +111,26 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DESTROY:
       OnDestroy();
       return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case kJobCallMessage:
+      runner_.OnCall(lparam);
+      return 0;
+    case kJobProgressMessage:
+      runner_.OnProgress(static_cast<int>(wparam));
+      return 0;
+    case kJobDoneMessage:
+      runner_.OnDone();
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (drag_list_ != kNoControl) {
+        POINT at = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+        EndDrag(at, message == WM_LBUTTONUP);
+        return 0;
+      }
+      break;
     default:
       break;
   }
@@ -154,6 +174,8 @@ void MainWindow::OnMainWindowCreated() {
   SetupIconButtons(hwnd_);
 #endif
   RefreshStatusBar(*this);
+  progress_bar_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | PBS_SMOOTH, 0, 0, 0, 0,
+                                  Control(状态条1), nullptr, instance_, nullptr);
   ScopedIcon tray_icon(ProgramIcon(GetSystemMetrics(SM_CXSMICON)));
   tray_.Show(hwnd_, kTrayMessage, tray_icon.get(), "Travik");
   icons_.push_back(std::move(tray_icon));
@@ -209,6 +231,11 @@ void MainWindow::OnCommand(int id, int code) {
     OnMenuCommand(*this, id);
     return;
   }
+  // Esc stops a running job.
+  if (id == IDCANCEL && runner_.running()) {
+    runner_.RequestStop();
+    return;
+  }
   ControlId control = static_cast<ControlId>(id);
   if (Control(control) == nullptr) return;  // IDOK and IDCANCEL from the dialog keys
   // An owner-drawn (icon) button reports a quick second click as a double click.
@@ -230,6 +257,13 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
   }
   if (header.code == NM_RCLICK && LayoutOf(id).kind == ControlKind::kListView) {
     ShowListMenu(*this, id);
+    return 0;
+  }
+  if (header.code == LVN_BEGINDRAG && LayoutOf(id).kind == ControlKind::kListView) {
+    // The row follows the mouse until the button is released over its new place.
+    drag_list_ = id;
+    drag_row_ = reinterpret_cast<const NMLISTVIEW&>(header).iItem;
+    SetCapture(hwnd_);
     return 0;
   }
   return DefWindowProcW(hwnd_, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
@@ -265,7 +299,42 @@ void MainWindow::Restore() {
   SetForegroundWindow(hwnd_);
 }
 
+void MainWindow::EndDrag(POINT at_client, bool drop) {
+  const ControlId list = drag_list_;
+  drag_list_ = kNoControl;
+  if (GetCapture() == hwnd_) ReleaseCapture();
+  if (!drop || drag_row_ < 0) return;
+  HWND view = Control(list);
+  MapWindowPoints(hwnd_, view, &at_client, 1);
+  LVHITTESTINFO hit = {};
+  hit.pt = at_client;
+  int to = static_cast<int>(SendMessageW(view, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  const int rows = RowCount(list);
+  if (to < 0) {
+    // Above the first row: to the start; anywhere else (below the last row): to the end.
+    RECT first = {};
+    first.left = LVIR_BOUNDS;
+    SendMessageW(view, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+    to = at_client.y < first.top ? 0 : rows - 1;
+  }
+  if (to != drag_row_ && drag_row_ < rows) MoveRow(list, drag_row_, to);
+}
+
+void MainWindow::OnClose() {
+  if (!runner_.running()) {
+    DestroyWindow(hwnd_);
+    return;
+  }
+  // A job runs: stop it first, at its next safe point, if the person wants that.
+  if (desktop_.AskYesNo(hwnd_, "任务还在进行。停止任务并退出吗？\r\n（已完整写入的文件会保留）",
+                        "提示")) {
+    runner_.RequestStop();
+    runner_.CloseWhenDone();
+  }
+}
+
 void MainWindow::OnDestroy() {
+  runner_.StopAndWait();
   HideHint();
   CloseAllFiles();
   tray_.Hide();

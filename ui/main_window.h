@@ -14,6 +14,7 @@
 
 #include "core/file_entry.h"
 #include "ui/desktop_calls.h"
+#include "ui/job_runner.h"
 #include "ui/jobs_state.h"
 #include "ui/layout.h"
 #include "ui/scoped_handle.h"
@@ -72,6 +73,11 @@ class MainWindow {
   void AppendRow(ControlId list, const FileEntry& entry);
   void DeleteRow(ControlId list, int row);
   void DeleteAllRows(ControlId list);
+  void SetCell(ControlId list, int row, int column, std::string_view text);
+  // Moves row `from` to place `to` (both in 0 ... rows - 1), keeping it selected.
+  void MoveRow(ControlId list, int from, int to);
+  // Puts the rows in this order (the rows of Rows(), reordered).
+  void SetRows(ControlId list, const std::vector<FileEntry>& rows);
   std::vector<FileEntry> Rows(ControlId list) const;
   // The list of the page shown.
   ControlId CurrentList() const;
@@ -89,6 +95,11 @@ class MainWindow {
   DesktopCalls& desktop() { return desktop_; }
   TrayIcon& tray() { return tray_; }
   JobsState& jobs() { return jobs_; }
+  JobRunner& runner() { return runner_; }
+  // The job's progress bar on the status bar (hidden while no job runs).
+  HWND progress_bar() const { return progress_bar_; }
+  // The list a row is being dragged in (kNoControl when none) and the row.
+  ControlId drag_list() const { return drag_list_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -105,6 +116,8 @@ class MainWindow {
   LRESULT OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam, LPARAM lparam);
   void OnTrayMessage(UINT event);
   void OnDestroy();
+  void OnClose();
+  void EndDrag(POINT at_client, bool drop);
   void PopTrayMenu();
   HBRUSH PageBrush();
 
@@ -129,6 +142,10 @@ class MainWindow {
   TrayIcon tray_;
   UINT taskbar_created_message_ = 0;
   JobsState jobs_;
+  HWND progress_bar_ = nullptr;
+  ControlId drag_list_ = kNoControl;
+  int drag_row_ = -1;
+  JobRunner runner_{*this};  // last: its job ends before the rest goes
 };
 
 }  // namespace travik::ui

@@ -48,6 +48,7 @@ void OnInsertProgramFolderBoxClicked(MainWindow& window) {
 }
 
 void RefreshStatusBar(MainWindow& window) {
+  if (window.runner().running()) return;  // the bar tells of the running job until it ends
   ControlId list = window.CurrentList();
   int rows = window.RowCount(list);
   window.SetStatusPane(0, rows == 0 ? std::string("当前状态: 无任务")
@@ -75,6 +76,15 @@ void OpenSaveFolder(MainWindow& window) {
   int colon = FindText(pane, ":");
   std::string folder = RightText(pane, TextLength(pane) - colon - 1);
   if (FolderExists(folder)) window.desktop().ExploreFolder(folder);
+}
+
+void OpenLastJobFolder(MainWindow& window) {
+  const std::string& folder = window.runner().last_folder();
+  if (!folder.empty() && FolderExists(folder)) {
+    window.desktop().ExploreFolder(folder);
+  } else {
+    OpenSaveFolder(window);
+  }
 }
 
 }  // namespace travik::ui

@@ -89,7 +89,7 @@ TEST_F(SaveLocationTest, PageChangeCountsTheRowsOfThePageShown) {
   ClickTab(1);
   EXPECT_EQ(window().StatusPane(0), "当前状态: 无任务");
   Click(按钮7);
-  EXPECT_EQ(window().StatusPane(0), "当前状态: 无任务") << "adding rows does not refresh";
+  EXPECT_EQ(window().StatusPane(0), "当前状态: 共 2 个任务") << "the count follows the list";
   ClickTab(2);
   EXPECT_EQ(window().StatusPane(0), "当前状态: 无任务");
   ClickTab(1);

@@ -57,6 +57,19 @@ void FakeDesktop::Pause(int milliseconds) {
   if (on_pause) on_pause();
 }
 
+bool FakeDesktop::AskYesNo(HWND, const std::string& text, const std::string&) {
+  log.push_back(JoinText("ask: ", text));
+  if (yes_no_answers.empty()) return false;
+  bool yes = yes_no_answers.front();
+  yes_no_answers.pop_front();
+  return yes;
+}
+
+bool FakeDesktop::RecycleFile(const std::string& path) {
+  log.push_back(JoinText("recycle: ", path));
+  return DeleteFileW(Wide(path).c_str()) != FALSE;
+}
+
 void WindowTest::SetUp() {
   window_ = std::make_unique<MainWindow>(desktop_);
   ASSERT_TRUE(window_->Create(GetModuleHandleW(nullptr), /*quit_on_destroy=*/false));
@@ -86,6 +99,23 @@ void WindowTest::Click(ControlId id) {
   if (!IsWindowEnabled(control) || !IsWindowVisible(control)) return;
   SendMessageW(control, BM_CLICK, 0, 0);
   Pump();
+  WaitForJob();
+}
+
+void WindowTest::StartClick(ControlId id) {
+  HWND control = Hwnd(id);
+  ASSERT_NE(control, nullptr);
+  ASSERT_TRUE(IsWindowEnabled(control) && IsWindowVisible(control));
+  SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+void WindowTest::WaitForJob() {
+  const ULONGLONG deadline = GetTickCount64() + 120000;
+  while (window_->hwnd() != nullptr && window_->runner().running()) {
+    ASSERT_LT(GetTickCount64(), deadline) << "the job did not end";
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    Pump();
+  }
 }
 
 void WindowTest::MouseDown(ControlId id) {

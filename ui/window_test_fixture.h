@@ -43,11 +43,16 @@ class FakeDesktop : public DesktopCalls {
   int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override;
   void ExploreFolder(const std::string& folder) override;
   void Pause(int milliseconds) override;
+  // Answers from yes_no_answers (none left: No); logs "ask: text".
+  bool AskYesNo(HWND owner, const std::string& text, const std::string& caption) override;
+  // Logs "recycle: path" and deletes the file (the tests' Recycle Bin).
+  bool RecycleFile(const std::string& path) override;
 
   // Scripts: each call takes the next answer; none left means "cancelled".
   std::deque<std::vector<std::string>> file_answers;
   std::deque<std::string> folder_answers;
   std::deque<int> menu_answers;
+  std::deque<bool> yes_no_answers;
 
   std::vector<std::string> log;
   std::vector<bool> multiple_selection;  // per PickTextFiles call
@@ -69,8 +74,12 @@ class WindowTest : public ::testing::Test {
   // Dispatches the window messages waiting in the queue.
   static void Pump();
   // A left click on a button, check box or radio button (nothing when it is disabled, as the
-  // system would do).
+  // system would do). A job the click starts is waited for.
   void Click(ControlId id);
+  // A click on an enabled button that returns at once, while the job it starts runs.
+  void StartClick(ControlId id);
+  // Serves the window until its job has ended.
+  void WaitForJob();
   // Left button pressed and released in an edit box or the status bar (enabled ones only).
   void MouseDown(ControlId id);
   // Characters typed into the control that has the focus after a click into it.
