@@ -22,19 +22,13 @@ constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的�
 // The name (without ".txt") of the copy of `row`: its list name, or for a file named ".txt" the
 // empty name that gives ".txt" back; "(2)", "(3)" ... added when an earlier row of the job took
 // it, so that no copy overwrites another (then *renamed is set). `taken` holds the names used,
-// ASCII case folded.
+// as FileNameKey compares them (the way Windows does).
 std::string CopyName(const FileEntry& row, std::unordered_set<std::string>& taken, bool* renamed) {
   std::string name = row.name;
-  auto folded = [](std::string text) {
-    for (char& c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return text;
-  };
   const std::string file = FileNamePart(row.path);
-  if (name == file && folded(name) == ".txt") name.clear();
+  if (name == file && FileNameKey(name) == ".txt") name.clear();
   std::string candidate = name;
-  for (int n = 2; !taken.insert(folded(candidate)).second; ++n) {
+  for (int n = 2; !taken.insert(FileNameKey(candidate)).second; ++n) {
     candidate = JoinText(name, "(", NumberToText(n), ")");
   }
   *renamed = candidate != name;

@@ -141,7 +141,12 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   std::string third = dir.Join("c") + kPathSeparator + "卷一.TXT";
   WriteFileBytes(again, "b章");
   WriteFileBytes(third, "c章");
-  InsertForm form = FormFor(dir, {log, plain, dot_txt, again, third});
+  // Names that Windows takes for one (full-width and Greek letters differ only in case).
+  std::string upper = dir.Join("b") + kPathSeparator + "Ｘα.txt";
+  std::string lower = dir.Join("c") + kPathSeparator + "ｘΑ.txt";
+  WriteFileBytes(upper, "U章");
+  WriteFileBytes(lower, "L章");
+  InsertForm form = FormFor(dir, {log, plain, dot_txt, again, third, upper, lower});
   form.keyword_text = "章";
   InsertContext context;
   RecordingHost host;
@@ -152,8 +157,10 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   EXPECT_EQ(Bytes(out + ".txt"), "章##章##");      // and ".txt" keeps its name
   EXPECT_EQ(Bytes(out + "卷一(2).txt"), "b章##");
   EXPECT_EQ(Bytes(out + "卷一(3).txt"), "c章##");
-  EXPECT_EQ(context.renamed_copies,
-            (std::vector<std::string>{out + "卷一(2).txt", out + "卷一(3).txt"}));
+  EXPECT_EQ(Bytes(out + "Ｘα.txt"), "U章##");
+  EXPECT_EQ(Bytes(out + "ｘΑ(2).txt"), "L章##");
+  EXPECT_EQ(context.renamed_copies, (std::vector<std::string>{out + "卷一(2).txt", out + "卷一(3).txt",
+                                                              out + "ｘΑ(2).txt"}));
   EXPECT_EQ(Bytes(log), "第一章\r\n正文第二章\r\n");
   EXPECT_EQ(Bytes(plain), "章");
   EXPECT_EQ(host.panes[1], "保存目录: " + Processed(dir));

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "core/file_entry.h"
 #include "core/files.h"
 #include "core/text.h"
 #include "split/piece_writer.h"
@@ -55,18 +56,11 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
   return true;
 }
 
-std::string FoldAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
-}
-
 // The piece folder's name for a row: its name, or with "(2)", "(3)" ... when an earlier row of
-// the job used that name, so that no source's pieces replace another's.
+// the job used that name as Windows compares names, so that no source's pieces replace another's.
 std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>& taken) {
   std::string name = row.name;
-  for (int n = 2; !taken.insert(FoldAscii(name)).second; ++n) {
+  for (int n = 2; !taken.insert(FileNameKey(name)).second; ++n) {
     name = JoinText(row.name, "(", NumberToText(n), ")");
   }
   return name;
@@ -76,12 +70,12 @@ std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>&
 // that a merge of *.txt would mix in. They are counted and reported, never deleted.
 int FilesNotWritten(const PieceWriter& writer, const std::string& source_path, bool script) {
   std::unordered_set<std::string> ours;
-  for (const std::string& name : writer.names()) ours.insert(FoldAscii(name));
-  for (const std::string& name : writer.failed_names()) ours.insert(FoldAscii(name));  // reported
-  if (script) ours.insert(FoldAscii(kMergeScriptName));
+  for (const std::string& name : writer.names()) ours.insert(FileNameKey(name));
+  for (const std::string& name : writer.failed_names()) ours.insert(FileNameKey(name));  // reported
+  if (script) ours.insert(FileNameKey(kMergeScriptName));
   int count = 0;
   for (const std::string& name : FileNamesIn(writer.folder())) {
-    if (ours.count(FoldAscii(name)) == 0 &&
+    if (ours.count(FileNameKey(name)) == 0 &&
         !SameFile(JoinPath(writer.folder(), name), source_path)) {
       ++count;
     }

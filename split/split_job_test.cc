@@ -282,6 +282,21 @@ TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
   EXPECT_TRUE(host.failures.empty());
   EXPECT_EQ(host.completions, 1);
 
+  // Windows takes names differing only in the case of full-width, Greek or Cyrillic letters
+  // for one name: those sources get folders of their own as well.
+  const std::string wide_upper = scene.Source("a" + std::string(kSep) + "Ａω.txt", "AAAaaa");
+  const std::string wide_lower = scene.Source("b" + std::string(kSep) + "ａΩ.txt", "BBBbbb");
+  SplitForm cased = scene.Form({wide_upper, wide_lower});
+  cased.mode = SplitMode::kByCount;
+  cased.parts_text = "2";
+  SplitContext cased_context;
+  RecordingHost cased_host;
+  SplitJob(cased, cased_context, cased_host);
+  EXPECT_EQ(Bytes(scene.out + kSep + "Ａω" + kSep + "1.txt"), "AAA");
+  EXPECT_EQ(Bytes(scene.out + kSep + "ａΩ(2)" + kSep + "1.txt"), "BBB");
+  EXPECT_EQ(cased_context.renamed_folders, (std::vector<std::string>{scene.out + kSep + "ａΩ(2)"}));
+  EXPECT_TRUE(cased_host.failures.empty());
+
   // Splitting again into fewer parts leaves the earlier pieces: counted, reported, kept.
   form = scene.Form({first});
   form.mode = SplitMode::kByCount;
