@@ -97,6 +97,7 @@ int RandomCountFor(std::string_view listed_length) {
 }
 
 void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
+  context.renamed_copies.clear();  // also when a check stops the job
   if (CompareText(form.text_to_insert, "") == 0) {
     host.ShowMessage(kNoTextMessage);
     return;
@@ -140,7 +141,6 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   FailureList failures;
   const int64_t rows = static_cast<int64_t>(form.rows.size());
   std::unordered_set<std::string> copy_names;
-  context.renamed_copies.clear();
   for (int64_t i = 0; i < rows; ++i) {
     const FileEntry& row = form.rows[static_cast<size_t>(i)];
     bool renamed = false;

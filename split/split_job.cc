@@ -174,6 +174,7 @@ double SizeModePieceCount(int64_t file_bytes, const std::string& size_text) {
 }
 
 void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
+  context.renamed_folders.clear();  // also when a check stops the job
   if (form.rows.empty()) {
     host.ShowMessage("请先添加欲分割的文件！");
     return;
@@ -198,7 +199,6 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   if (form.mode != SplitMode::kUnchecked) {
     DiskOutput output;
     std::unordered_set<std::string> folder_names;
-    context.renamed_folders.clear();
     for (size_t i = 0; i < form.rows.size(); ++i) {
       const std::string folder_name = FolderNameFor(form.rows[i], folder_names);
       if (folder_name != form.rows[i].name) {

@@ -296,6 +296,12 @@ TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
   EXPECT_EQ(Bytes(scene.out + kSep + "ａΩ(2)" + kSep + "1.txt"), "BBB");
   EXPECT_EQ(cased_context.renamed_folders, (std::vector<std::string>{scene.out + kSep + "ａΩ(2)"}));
   EXPECT_TRUE(cased_host.failures.empty());
+  // The next job of the window's context starts afresh, even one that a check stops.
+  cased.parts_text.clear();
+  RecordingHost stopped;
+  SplitJob(cased, cased_context, stopped);
+  EXPECT_EQ(stopped.messages.size(), 1u);
+  EXPECT_TRUE(cased_context.renamed_folders.empty());
 
   // Splitting again into fewer parts leaves the earlier pieces: counted, reported, kept.
   form = scene.Form({first});

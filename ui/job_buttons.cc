@@ -1,6 +1,7 @@
 // The three start buttons: each fills its job's form from its page and runs the job with the
 // window as host.
 #include "core/files.h"
+#include "core/text.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
@@ -38,6 +39,18 @@ class MergeHost : public WindowHost {
   MainWindow& window_;
 };
 
+// Outputs that got a name of their own because an earlier file of the job had theirs ("小说(2)"):
+// counted in the status bar and named in a box, so nobody looks for them under the first name.
+void TellRenamedOutputs(WindowHost& host, const std::vector<std::string>& renamed,
+                        std::string_view what) {
+  if (renamed.empty()) return;
+  host.SetStatusPane(0, JoinText(host.StatusPane(0), "，", NumberToText(static_cast<int>(
+                                     renamed.size())), " 个同名文件另存"));
+  std::string text = JoinText("同名文件的", what, "：");
+  for (const std::string& path : renamed) text += JoinText("\r\n", path);
+  host.ShowMessage(text);
+}
+
 }  // namespace
 
 void RunSplitJob(MainWindow& window) {
@@ -55,6 +68,7 @@ void RunSplitJob(MainWindow& window) {
   form.program_folder = ProgramDirectory();
   WindowHost host(window);
   SplitJob(form, window.jobs().split, host);
+  TellRenamedOutputs(host, window.jobs().split.renamed_folders, "分割文件保存在");
 }
 
 void RunMergeJob(MainWindow& window) {
@@ -82,6 +96,7 @@ void RunInsertJob(MainWindow& window) {
   form.program_folder = ProgramDirectory();
   WindowHost host(window);
   InsertJob(form, window.jobs().insert, host);
+  TellRenamedOutputs(host, window.jobs().insert.renamed_copies, "副本存为");
 }
 
 }  // namespace travik::ui
