@@ -137,6 +137,10 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   } else {
     context.output_folder = form.output_folder;
   }
+  if (form.program_folder.empty() && context.use_program_folder) {
+    // In place with no program folder known: no copies, and no empty sub-folder made at the root.
+    context.use_program_folder = false;
+  }
 
   FailureList failures;
   const int64_t rows = static_cast<int64_t>(form.rows.size());

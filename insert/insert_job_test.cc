@@ -264,6 +264,27 @@ TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
   EXPECT_EQ(EntriesIn(Processed(other)), 0u);
   EXPECT_EQ(TextLength(Bytes(random_path)), 4 + 2 * 2);  // two digits or fewer: two draws
   EXPECT_EQ(random.notices, 1);
+
+  // No program folder known (its name cannot be held in GBK): in place needs no folder, and the
+  // empty one is never made at the root of the drive, ticked or not.
+  const std::string at_root = JoinText(kPathSeparator, kProcessedFolderName);
+  const bool was_there = FolderExists(at_root);
+  for (bool ticked : {true, false}) {
+    form = FormFor(other, {random_path});
+    form.keep_original = false;
+    form.every_text = "2";
+    form.program_folder.clear();
+    form.use_program_folder = ticked;
+    RecordingHost no_folder;
+    InsertJob(form, context, no_folder);
+    EXPECT_TRUE(no_folder.failures.empty());
+    EXPECT_EQ(no_folder.notices, 1);
+  }
+  EXPECT_EQ(TextLength(Bytes(random_path)), 8 + 4 * 2 + 8 * 2);
+  if (!was_there) {
+    EXPECT_FALSE(FolderExists(at_root)) << at_root;
+    std::filesystem::remove(testing::NativePath(at_root));
+  }
 }
 
 TEST(InsertJob, KeepModeNeverWritesOverTheSource) {

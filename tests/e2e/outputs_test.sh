@@ -89,6 +89,9 @@ for command in "split -p 2" "merge" "insert -e 1 -t #"; do
   [ "$status" -eq 2 ] && grep -q 'GBK' stderr || fail "$command in España: exit $status $(cat stderr)"
 done
 [ "$(ls España)" = 小说.txt ] || fail "España: $(ls España)"
+# In place needs no output folder: it works there, and makes none.
+(cd España && travik insert -e 2 -t '#' --in-place 小说.txt) 2>stderr || fail "in place in España: $(cat stderr)"
+[ "$(ls España)" = 小说.txt ] && grep -q '#' España/小说.txt || fail "in place in España: $(ls España)"
 [ ! -e /分割后的文件 ] && [ ! -e /合并后的文件 ] && [ ! -e /处理后的文件 ] || fail "written at the root"
 
 # 11. Natural order: --natural, a folder argument, the warning, and wildcards on Windows.
