@@ -304,6 +304,23 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   EXPECT_EQ(host.reports, 1);
   EXPECT_EQ(host.notices, 0);
   EXPECT_EQ(host.panes[0], "当前状态: 已完成，1 个文件失败");
+
+  // Nor over another row's source in the chosen folder: the copy of a/d.txt takes "d(2)" and
+  // leaves d.txt to be read as it is.
+  MakeDirectory(dir.Join("a"));
+  std::string other = dir.Join("a") + kPathSeparator + "d.txt";
+  WriteFileBytes(other, "第二章");
+  form = FormFor(dir, {other, path});
+  form.keyword_text = "章";
+  form.use_program_folder = false;
+  form.output_folder = dir.path();
+  RecordingHost two;
+  InsertJob(form, context, two);
+  EXPECT_EQ(Bytes(path), "第一章");
+  EXPECT_EQ(Bytes(dir.Join("d(2).txt")), "第二章##");
+  EXPECT_EQ(context.renamed_copies, std::vector<std::string>{dir.Join("d(2).txt")});
+  ASSERT_EQ(two.failures.size(), 1u);
+  EXPECT_EQ(two.failures[0].path, path);  // its own copy would be itself
 }
 
 TEST(InsertJob, SourcesCutShortAreReported) {

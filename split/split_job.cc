@@ -83,11 +83,11 @@ int FilesNotWritten(const PieceWriter& writer, const std::string& source_path, b
   return count;
 }
 
-// Splits the file of one row into the sub-folder `folder_name`. Everything that went wrong goes
-// to `failures`.
+// Splits the file of one row into the sub-folder `folder_name`. `sources` holds the FileIdentity
+// of every source of the job. Everything that went wrong goes to `failures`.
 void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& folder_name,
-              int row_number, SplitContext& context, PieceOutput& output, JobHost& host,
-              FailureList& failures) {
+              const std::unordered_set<std::string>& sources, int row_number,
+              SplitContext& context, PieceOutput& output, JobHost& host, FailureList& failures) {
   context.source_name = row.name;
   context.source_path = row.path;
   const std::string folder = JoinPath(context.output_folder, folder_name);
@@ -108,10 +108,11 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
                      output);
   writer.SetProgress(&host, static_cast<int64_t>(context.source_text.size()));
-  // A source that lies in its own piece folder must not be overwritten by a piece of the same
-  // name; such a piece gets a "(2)" instead.
-  const std::string source_file_name = FileNamePart(row.path);
-  if (SameFile(JoinPath(folder, source_file_name), row.path)) writer.ReserveName(source_file_name);
+  // A source of the job (this row's or another's) that lies in the piece folder must not be
+  // overwritten by a piece of the same name; such a piece gets a "(2)" instead.
+  for (const std::string& name : FileNamesIn(folder)) {
+    if (sources.count(FileIdentity(JoinPath(folder, name))) != 0) writer.ReserveName(name);
+  }
 
   switch (form.mode) {
     case SplitMode::kBySize:
@@ -199,13 +200,17 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   if (form.mode != SplitMode::kUnchecked) {
     DiskOutput output;
     std::unordered_set<std::string> folder_names;
+    std::unordered_set<std::string> sources;
+    for (const FileEntry& row : form.rows) {
+      if (std::string id = FileIdentity(row.path); !id.empty()) sources.insert(std::move(id));
+    }
     for (size_t i = 0; i < form.rows.size(); ++i) {
       const std::string folder_name = FolderNameFor(form.rows[i], folder_names);
       if (folder_name != form.rows[i].name) {
         context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));
       }
-      SplitRow(form, form.rows[i], folder_name, static_cast<int>(i) + 1, context, output, host,
-               failures);
+      SplitRow(form, form.rows[i], folder_name, sources, static_cast<int>(i) + 1, context, output,
+               host, failures);
       // The pieces hold the text now; the context does not keep it after the job.
       context.source_text.clear();
       context.source_text.shrink_to_fit();

@@ -245,7 +245,7 @@ TEST(SplitJob, AnAbandonedKeywordSearchIsReportedAndNoTextIsLost) {
   EXPECT_EQ(Bytes(scene.out + kSep + "a" + kSep + "1.txt"), text);
 }
 
-TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
+TEST(SplitJob, SourcesInsidePieceFoldersAreNotOverwritten) {
   Scene scene;
   MakeDirectory(scene.out + kSep + "名");
   const std::string source = scene.out + kSep + "名" + kSep + "1.txt";
@@ -259,6 +259,29 @@ TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
   EXPECT_EQ(Bytes(source), "abcdef");
   EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "1(2).txt"), "abc");
   EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "2.txt"), "def");
+
+  // Nor the source of another row: a piece of an earlier split listed with the whole novel, in
+  // either order. The novel's new pieces go beside it but never over it.
+  for (bool piece_first : {true, false}) {
+    SCOPED_TRACE(piece_first ? "piece first" : "novel first");
+    Scene two;
+    MakeDirectory(two.out + kSep + "小说");
+    const std::string piece = two.out + kSep + "小说" + kSep + "2.txt";
+    ASSERT_TRUE(WriteFileBytes(piece, "old-piece"));
+    const std::string novel = two.Source("小说.txt", "aaabbb");
+    SplitForm both = two.Form(piece_first ? std::vector<std::string>{piece, novel}
+                                      : std::vector<std::string>{novel, piece});
+    both.mode = SplitMode::kByCount;
+    both.parts_text = "2";
+    RecordingHost rows;
+    SplitJob(both, rows);
+    EXPECT_EQ(Bytes(piece), "old-piece");
+    EXPECT_EQ(Bytes(two.out + kSep + "小说" + kSep + "1.txt"), "aaa");
+    EXPECT_EQ(Bytes(two.out + kSep + "小说" + kSep + "2(2).txt"), "bbb");
+    EXPECT_EQ(Bytes(two.out + kSep + "2" + kSep + "1.txt") +
+                  Bytes(two.out + kSep + "2" + kSep + "2.txt"),
+              "old-piece");
+  }
 }
 
 TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
