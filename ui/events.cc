@@ -63,9 +63,6 @@ void OnMenuCommand(MainWindow& window, int command) {
     case kMenuDeleteAll:
       DeleteAllRows(window);
       break;
-    case kMenuSortByName:
-      SortRowsByName(window);
-      break;
     case kMenuFeedback:
 #ifdef TRAVIK_HAVE_WIDGETS
       ShowFeedbackWindow(window.hwnd());

@@ -1,9 +1,5 @@
 // The three file lists: adding files through the open dialogs, deleting rows, the list menu.
-#include <algorithm>
-
 #include "core/file_entry.h"
-#include "core/files.h"
-#include "core/natural_order.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
@@ -21,7 +17,6 @@ void AddFiles(MainWindow& window, ControlId list) {
   std::vector<std::string> paths =
       window.desktop().PickTextFiles(window.hwnd(), "选择欲分割的文件", true);
   if (paths.empty()) return;
-  SortPathsNaturally(paths, kPathSeparator[0]);
   for (const std::string& path : paths) {
     window.AppendRow(list, list == 超级列表框2 ? MakeMergeEntry(path) : MakeInsertEntry(path));
   }
@@ -54,24 +49,12 @@ void DeleteSelectedRow(MainWindow& window) {
 
 void DeleteAllRows(MainWindow& window) { window.DeleteAllRows(window.CurrentList()); }
 
-void SortRowsByName(MainWindow& window) {
-  const ControlId list = window.CurrentList();
-  std::vector<FileEntry> rows = window.Rows(list);
-  std::stable_sort(rows.begin(), rows.end(), [](const FileEntry& a, const FileEntry& b) {
-    return NaturalPathLess(a.path, b.path, kPathSeparator[0]);
-  });
-  window.DeleteAllRows(list);
-  for (const FileEntry& row : rows) window.AppendRow(list, row);
-}
-
 void ShowListMenu(MainWindow& window, ControlId list) {
   ScopedMenu menu = window.BuildPopupMenu(MenuName::k菜单);
   EnableMenuItem(menu.get(), kMenuDelete,
                  MF_BYCOMMAND | (window.SelectedRow(list) >= 0 ? MF_ENABLED : MF_GRAYED));
   EnableMenuItem(menu.get(), kMenuDeleteAll,
                  MF_BYCOMMAND | (window.RowCount(list) > 0 ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(menu.get(), kMenuSortByName,
-                 MF_BYCOMMAND | (window.RowCount(list) > 1 ? MF_ENABLED : MF_GRAYED));
   POINT cursor = {};
   GetCursorPos(&cursor);
   int command = window.desktop().TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON,

@@ -66,50 +66,19 @@ TEST_F(FileListsTest, AQuickSecondClickOnAnIconButtonStillAdds) {
   EXPECT_EQ(window().RowCount(超级列表框1), 2);
 }
 
-TEST_F(FileListsTest, InsertListAppendsTheChosenFilesInNaturalOrder) {
+TEST_F(FileListsTest, InsertListAppendsEveryChosenFileInTheDialogsOrder) {
   std::string a = MakeFile("a.txt", 10);
   std::string b = MakeFile("b.txt", 20);
   std::string c = MakeFile("c.txt", 300);
   ClickTab(2);
-  desktop_.file_answers = {{b, a}, {c, a, b}};
+  desktop_.file_answers = {{a, b}, {c, a, b}};
   Click(按钮8);
-  Click(按钮8);  // each choice is sorted and appended after the rows already there
+  Click(按钮8);
   EXPECT_EQ(desktop_.log, Texts(2, "files: 选择欲分割的文件"));
   EXPECT_EQ(desktop_.multiple_selection, std::vector<bool>(2, true));
-  EXPECT_EQ(Column(超级列表框3, 0), (Texts{"a", "b", "a", "b", "c"}));
-  EXPECT_EQ(Column(超级列表框3, 1), (Texts{a, b, a, b, c}));
-  EXPECT_EQ(Column(超级列表框3, 2), (Texts{"10", "20", "10", "20", "300"}));
-}
-
-TEST_F(FileListsTest, MergeListTakesAndSortsNumberedPiecesInNaturalOrder) {
-  std::string ten = MakeFile("10.txt", 1);
-  std::string two = MakeFile("2.txt", 1);
-  std::string one = MakeFile("1.txt", 1);
-  std::string head = MakeFile("头文本.txt", 1);
-  std::string c10 = MakeFile("第十章.txt", 1);
-  std::string c111 = MakeFile("第一百一十一章.txt", 1);
-  std::string c2 = MakeFile("第二章.txt", 1);
-  ClickTab(1);
-  desktop_.file_answers = {{ten, two, head, one}, {c111, c10, c2}};
-  Click(按钮7);
-  EXPECT_EQ(Column(超级列表框2, 1), (Texts{head, one, two, ten}));
-  EXPECT_EQ(window().Text(编辑框5), "头文本") << "the name comes from the first row after sorting";
-  Click(按钮7);
-  EXPECT_EQ(Column(超级列表框2, 0), (Texts{"头文本", "1", "2", "10", "第二章", "第十章",
-                                          "第一百一十一章"}));
-
-  // Rows put out of order by hand are sorted back by "按文件名排序" on the right-click menu;
-  // the name typed in 编辑框5 stays.
-  SelectRow(超级列表框2, 0);
-  Menu(kMenuDelete);
-  desktop_.file_answers = {{head}};
-  Click(按钮7);
-  window().SetText(编辑框5, "全书");
-  desktop_.menu_answers = {kMenuSortByName};
-  RightClickList(超级列表框2);
-  EXPECT_EQ(Column(超级列表框2, 1), (Texts{head, one, two, ten, c2, c10, c111}));
-  EXPECT_EQ(window().Text(编辑框5), "全书");
-  EXPECT_EQ(window().RowCount(超级列表框3), 0) << "only the shown page's list";
+  EXPECT_EQ(Column(超级列表框3, 0), (Texts{"a", "b", "c", "a", "b"}));
+  EXPECT_EQ(Column(超级列表框3, 1), (Texts{a, b, c, a, b}));
+  EXPECT_EQ(Column(超级列表框3, 2), (Texts{"10", "20", "300", "10", "20"}));
 }
 
 TEST_F(FileListsTest, MergeListProposesTheNameFromItsFirstRow) {
@@ -164,17 +133,14 @@ TEST_F(FileListsTest, ListMenuEnablesItsItemsToFitTheList) {
   RightClickList(超级列表框2);  // a row selected
 
   ASSERT_EQ(desktop_.menus.size(), 3u);
-  // Sorting needs two rows.
-  const bool expected[3][4] = {
-      {true, false, false, false}, {true, false, true, true}, {true, true, true, true}};
+  const bool expected[3][3] = {{true, false, false}, {true, false, true}, {true, true, true}};
   for (int m = 0; m < 3; ++m) {
     const ShownMenu& menu = desktop_.menus[m];
-    ASSERT_EQ(menu.items.size(), 4u);
+    ASSERT_EQ(menu.items.size(), 3u);
     EXPECT_EQ(menu.items[0].caption, "添加");
     EXPECT_EQ(menu.items[1].caption, "删除");
     EXPECT_EQ(menu.items[2].caption, "全部删除");
-    EXPECT_EQ(menu.items[3].caption, "按文件名排序");
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(menu.items[i].enabled, expected[m][i]) << m << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(menu.items[i].enabled, expected[m][i]) << m << i;
     EXPECT_EQ(menu.owner, window().hwnd());
     EXPECT_EQ(menu.flags & (TPM_RIGHTBUTTON | TPM_RIGHTALIGN), static_cast<UINT>(TPM_RIGHTBUTTON));
   }

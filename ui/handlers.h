@@ -20,9 +20,8 @@ void OnMenuCommand(MainWindow& window, int command);
 // file_lists.cc: the three file lists.
 // 按钮1 and "添加" on page 0: one file from the single-selection dialog into 超级列表框1.
 void AddSplitFile(MainWindow& window);
-// 按钮7 / 按钮8 and "添加" on pages 1, 2: every chosen file into the list, in natural order of
-// their names (2 before 10, 第二章 before 第十章); the merge list also proposes the merged name
-// in 编辑框5.
+// 按钮7 / 按钮8 and "添加" on pages 1, 2: every chosen file into the list, in the dialog's order;
+// the merge list also proposes the merged name in 编辑框5.
 void AddFiles(MainWindow& window, ControlId list);
 // "添加": AddSplitFile or AddFiles by the page shown.
 void AddToCurrentList(MainWindow& window);
@@ -30,10 +29,7 @@ void AddToCurrentList(MainWindow& window);
 void DeleteSelectedRow(MainWindow& window);
 // "全部删除": every row of the shown page's list.
 void DeleteAllRows(MainWindow& window);
-// "按文件名排序": the shown page's rows in natural order of their file names.
-void SortRowsByName(MainWindow& window);
-// Right-click on a list: "菜单" at the cursor with "删除", "全部删除" and "按文件名排序" enabled to
-// fit the list.
+// Right-click on a list: "菜单" at the cursor with "删除" and "全部删除" enabled to fit the list.
 void ShowListMenu(MainWindow& window, ControlId list);
 
 // options.cc: radio rules, value boxes and hints.

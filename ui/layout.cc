@@ -95,7 +95,6 @@ constexpr MenuItemLayout kMenuItems[] = {
   {MenuName::k菜单, kMenuAdd, "添加"},
   {MenuName::k菜单, kMenuDelete, "删除"},
   {MenuName::k菜单, kMenuDeleteAll, "全部删除"},
-  {MenuName::k菜单, kMenuSortByName, "按文件名排序"},
   {MenuName::k关于, kMenuFeedback, "问题反馈"},
   {MenuName::k托盘菜单, kMenuShowWindow, "显示界面"},
   {MenuName::k托盘菜单, kMenuExit, "退出"},

@@ -161,7 +161,6 @@ enum MenuCommand : int {
   kMenuFeedback,     // "关于" > "问题反馈"
   kMenuShowWindow,   // "托盘菜单" > "显示界面"
   kMenuExit,         // "托盘菜单" > "退出"
-  kMenuSortByName,   // "菜单" > "按文件名排序"
 };
 
 enum class MenuName { k菜单, k关于, k托盘菜单 };

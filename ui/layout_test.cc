@@ -76,16 +76,14 @@ TEST_F(LayoutTest, MainWindowHasItsCaptionPlaceSizeAndMenuBar) {
   HMENU bar = GetMenu(window().hwnd());
   ASSERT_NE(bar, nullptr);
   ASSERT_EQ(GetMenuItemCount(bar), 2) << "the bar shows 菜单 and 关于 and nothing else";
-  const char* expected[2][5] = {{"菜单", "添加", "删除", "全部删除", "按文件名排序"},
-                                {"关于", "问题反馈"}};
-  const int commands[2][4] = {{kMenuAdd, kMenuDelete, kMenuDeleteAll, kMenuSortByName},
-                              {kMenuFeedback}};
+  const char* expected[2][4] = {{"菜单", "添加", "删除", "全部删除"}, {"关于", "问题反馈"}};
+  const int commands[2][3] = {{kMenuAdd, kMenuDelete, kMenuDeleteAll}, {kMenuFeedback}};
   for (int m = 0; m < 2; ++m) {
     wchar_t caption[32] = {};
     GetMenuStringW(bar, m, caption, 32, MF_BYPOSITION);
     EXPECT_EQ(Gbk(caption), expected[m][0]);
     HMENU sub = GetSubMenu(bar, m);
-    int count = m == 0 ? 4 : 1;
+    int count = m == 0 ? 3 : 1;
     ASSERT_EQ(GetMenuItemCount(sub), count);
     for (int i = 0; i < count; ++i) {
       GetMenuStringW(sub, i, caption, 32, MF_BYPOSITION);
