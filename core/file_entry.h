@@ -22,6 +22,9 @@ std::string FileNamePart(std::string_view path);
 // The file name up to its last "."; the whole name when there is no dot or the only dot is the
 // first byte ("小说", ".txt").
 std::string BaseName(std::string_view path);
+// The name with ASCII letters folded to lower case and the double-byte letters of GBK to their
+// capitals: equal for two names exactly when Windows takes them for one file, in every alphabet.
+std::string FileNameKey(std::string_view name);
 // FileSizeOf / 1024 rounded to two places ("1.5" for 1536 bytes).
 std::string SizeInKilobytesText(int64_t bytes);
 

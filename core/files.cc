@@ -206,6 +206,10 @@ ReplacementFile::ReplacementFile(std::string_view path) : impl_(new Impl) {
     return;
   }
   impl_->path = platform::ResolveLink(path);
+  if (impl_->path.empty()) {  // a link to a file that cannot be named: the link is not replaced
+    impl_->failed = true;
+    return;
+  }
   impl_->file = platform::CreateTemporaryBeside(impl_->path, &impl_->temp);
   if (!impl_->file) {
     impl_->temp.clear();

@@ -42,6 +42,7 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
 // Names of the regular files in the folder (GBK; names that cannot be converted are skipped).
 std::vector<std::string> FileNames(std::string_view folder);
 // The path with symbolic links resolved when it names a link to an existing file; else itself.
+// Empty for a link whose target has a path that GBK cannot hold.
 std::string ResolveLink(std::string_view path);
 
 // Opens an existing, writable file; null on failure.

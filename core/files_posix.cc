@@ -250,7 +250,7 @@ std::string ResolveLink(std::string_view path) {
   std::string resolved(real);
   free(real);
   std::string gbk;
-  if (!Utf8ToGbk(resolved, &gbk)) return std::string(path);
+  if (!Utf8ToGbk(resolved, &gbk)) return std::string();  // never the link itself instead
   return gbk;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #ifdef _WIN32
@@ -440,6 +442,18 @@ TEST(ReplaceWholeFile, KeepsModeAndLinksAndNeverFollowsAPlantedTemporary) {
     ++entries;
   }
   EXPECT_EQ(entries, 3 + 64);
+
+  // A link to a file in a folder whose name GBK cannot hold: the target cannot be named, so
+  // nothing is replaced (never the link by a plain file).
+  const std::filesystem::path far = testing::NativePath(dir.path()) / "Espa\xC3\xB1" "a";  // UTF-8
+  std::filesystem::create_directory(far);
+  { std::ofstream(far / "t.txt") << "far"; }
+  std::string far_link = dir.Join("far.txt");
+  std::filesystem::create_symlink(far / "t.txt", testing::NativePath(far_link));
+  EXPECT_FALSE(ReplaceWholeFile(far_link, {"new"}));
+  ASSERT_EQ(lstat(testing::NativePath(far_link).c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Bytes(far_link), "far");
 }
 #endif
 

@@ -239,7 +239,7 @@ std::string ResolveLink(std::string_view path) {
     final_path = final_path.substr(4);
   }
   std::string gbk;
-  return WideToGbk(final_path, &gbk) ? gbk : std::string(path);
+  return WideToGbk(final_path, &gbk) ? gbk : std::string();  // never the link itself instead
 }
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {

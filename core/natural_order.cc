@@ -147,7 +147,7 @@ bool NaturalLess(std::string_view a, std::string_view b) {
   return CompareText(a, b) < 0;
 }
 
-void SortPathsNaturally(std::vector<std::string>& paths, char separator) {
+bool NaturalPathLess(std::string_view a, std::string_view b, char separator) {
   auto last_component = [separator](std::string_view path) {
     // A separator byte can be the second byte of a GBK character: step over characters.
     size_t start = 0;
@@ -156,11 +156,16 @@ void SortPathsNaturally(std::vector<std::string>& paths, char separator) {
     }
     return path.substr(start);
   };
-  std::stable_sort(paths.begin(), paths.end(), [&](const std::string& a, const std::string& b) {
-    std::string_view na = last_component(a), nb = last_component(b);
-    if (NaturalLess(na, nb)) return true;
-    if (NaturalLess(nb, na)) return false;
-    return NaturalLess(a, b);
+  std::string_view na = last_component(a), nb = last_component(b);
+  if (NaturalLess(na, nb)) return true;
+  if (NaturalLess(nb, na)) return false;
+  return NaturalLess(a, b);
+}
+
+void SortPathsNaturally(std::vector<std::string>& paths, char separator) {
+  std::stable_sort(paths.begin(), paths.end(), [separator](const std::string& a,
+                                                           const std::string& b) {
+    return NaturalPathLess(a, b, separator);
   });
 }
 

@@ -16,8 +16,10 @@ namespace travik {
 // so the order is total: exactly one of a<b, b<a, a==b holds.
 bool NaturalLess(std::string_view a, std::string_view b);
 
-// Sorts GBK paths by the natural order of their last component, then of the whole path.
-// Stable; `separator` is the platform's path separator.
+// True when GBK path `a` comes before `b`: by the natural order of their last component, then of
+// the whole path. `separator` is the platform's path separator.
+bool NaturalPathLess(std::string_view a, std::string_view b, char separator);
+// Sorts GBK paths by NaturalPathLess. Stable.
 void SortPathsNaturally(std::vector<std::string>& paths, char separator);
 
 }  // namespace travik

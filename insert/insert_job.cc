@@ -21,22 +21,25 @@ constexpr char kKeptInPlace[] = "，写回会丢失其后的内容，未作修�
 
 constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的名称无法用 GBK 表示），未作处理";
 
-// The name (without ".txt") of the copy of `row`: its list name, or for a file named ".txt" the
-// empty name that gives ".txt" back; "(2)", "(3)" ... added when an earlier row of the job took
-// it, so that no copy overwrites another (then *renamed is set). `taken` holds the names used,
-// ASCII case folded.
-std::string CopyName(const FileEntry& row, std::unordered_set<std::string>& taken, bool* renamed) {
+// The name (without ".txt") of the copy of `row` in `folder`: its list name, or for a file named
+// ".txt" the empty name that gives ".txt" back; "(2)", "(3)" ... added when an earlier row of the
+// job took it or when it is the source of another row (FileIdentity in `sources`), so that no
+// copy overwrites another or a file still to be read (then *renamed is set). `taken` holds the
+// names used, as FileNameKey compares them (the way Windows does).
+std::string CopyName(const FileEntry& row, const std::string& folder,
+                     const std::unordered_set<std::string>& sources,
+                     std::unordered_set<std::string>& taken, bool* renamed) {
   std::string name = row.name;
-  auto folded = [](std::string text) {
-    for (char& c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return text;
-  };
   const std::string file = FileNamePart(row.path);
-  if (name == file && folded(name) == ".txt") name.clear();
+  if (name == file && FileNameKey(name) == ".txt") name.clear();
+  const std::string own = FileIdentity(row.path);
+  auto usable = [&](const std::string& candidate) {
+    const std::string id = FileIdentity(JoinText(folder, kPathSeparator, candidate, ".txt"));
+    if (!id.empty() && id != own && sources.count(id) != 0) return false;
+    return taken.insert(FileNameKey(candidate)).second;
+  };
   std::string candidate = name;
-  for (int n = 2; !taken.insert(folded(candidate)).second; ++n) {
+  for (int n = 2; !usable(candidate); ++n) {
     candidate = JoinText(name, "(", NumberToText(n), ")");
   }
   *renamed = candidate != name;
@@ -105,6 +108,7 @@ int RandomCountFor(std::string_view listed_length) {
 }
 
 void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
+  context.renamed_copies.clear();  // also when a check stops the job
   if (CompareText(form.text_to_insert, "") == 0) {
     host.ShowMessage(kNoTextMessage);
     return;
@@ -151,18 +155,29 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   } else {
     context.output_folder = form.output_folder;
   }
+  if (form.program_folder.empty() && context.use_program_folder) {
+    // In place with no program folder known: no copies, and no empty sub-folder made at the root.
+    context.use_program_folder = false;
+  }
 
   FailureList failures;
   std::vector<FileResult> results;
   const int64_t rows = static_cast<int64_t>(form.rows.size());
   std::unordered_set<std::string> copy_names;
   context.renamed_copies.clear();
+  std::unordered_set<std::string> sources;  // FileIdentity of every row's file
+  for (const FileEntry& row : form.rows) {
+    if (!context.keep_original) break;
+    if (std::string id = FileIdentity(row.path); !id.empty()) sources.insert(std::move(id));
+  }
   context.host = &host;
   for (int64_t i = 0; i < rows && !host.StopRequested(); ++i) {
     const FileEntry& row = form.rows[static_cast<size_t>(i)];
     host.FileStarted(static_cast<int>(i), static_cast<int>(rows), row.path);
     bool renamed = false;
-    context.source_name = context.keep_original ? CopyName(row, copy_names, &renamed) : row.name;
+    context.source_name = context.keep_original
+                              ? CopyName(row, context.output_folder, sources, copy_names, &renamed)
+                              : row.name;
     if (renamed) {
       context.renamed_copies.push_back(
           JoinText(context.output_folder, kPathSeparator, context.source_name, ".txt"));

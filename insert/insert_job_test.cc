@@ -146,7 +146,12 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   std::string third = dir.Join("c") + kPathSeparator + "卷一.TXT";
   WriteFileBytes(again, "b章");
   WriteFileBytes(third, "c章");
-  InsertForm form = FormFor(dir, {log, plain, dot_txt, again, third});
+  // Names that Windows takes for one (full-width and Greek letters differ only in case).
+  std::string upper = dir.Join("b") + kPathSeparator + "Ｘα.txt";
+  std::string lower = dir.Join("c") + kPathSeparator + "ｘΑ.txt";
+  WriteFileBytes(upper, "U章");
+  WriteFileBytes(lower, "L章");
+  InsertForm form = FormFor(dir, {log, plain, dot_txt, again, third, upper, lower});
   form.keyword_text = "章";
   InsertContext context;
   RecordingHost host;
@@ -157,8 +162,10 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   EXPECT_EQ(Bytes(out + ".txt"), "章##章##");      // and ".txt" keeps its name
   EXPECT_EQ(Bytes(out + "卷一(2).txt"), "b章##");
   EXPECT_EQ(Bytes(out + "卷一(3).txt"), "c章##");
-  EXPECT_EQ(context.renamed_copies,
-            (std::vector<std::string>{out + "卷一(2).txt", out + "卷一(3).txt"}));
+  EXPECT_EQ(Bytes(out + "Ｘα.txt"), "U章##");
+  EXPECT_EQ(Bytes(out + "ｘΑ(2).txt"), "L章##");
+  EXPECT_EQ(context.renamed_copies, (std::vector<std::string>{out + "卷一(2).txt", out + "卷一(3).txt",
+                                                              out + "ｘΑ(2).txt"}));
   EXPECT_EQ(Bytes(log), "第一章\r\n正文第二章\r\n");
   EXPECT_EQ(Bytes(plain), "章");
   EXPECT_EQ(host.panes[1], "保存目录: " + Processed(dir));
@@ -262,6 +269,27 @@ TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
   EXPECT_EQ(EntriesIn(Processed(other)), 0u);
   EXPECT_EQ(TextLength(Bytes(random_path)), 4 + 2 * 2);  // two digits or fewer: two draws
   EXPECT_EQ(random.notices, 1);
+
+  // No program folder known (its name cannot be held in GBK): in place needs no folder, and the
+  // empty one is never made at the root of the drive, ticked or not.
+  const std::string at_root = JoinText(kPathSeparator, kProcessedFolderName);
+  const bool was_there = FolderExists(at_root);
+  for (bool ticked : {true, false}) {
+    form = FormFor(other, {random_path});
+    form.keep_original = false;
+    form.every_text = "2";
+    form.program_folder.clear();
+    form.use_program_folder = ticked;
+    RecordingHost no_folder;
+    InsertJob(form, context, no_folder);
+    EXPECT_TRUE(no_folder.failures.empty());
+    EXPECT_EQ(no_folder.notices, 1);
+  }
+  EXPECT_EQ(TextLength(Bytes(random_path)), 8 + 4 * 2 + 8 * 2);
+  if (!was_there) {
+    EXPECT_FALSE(FolderExists(at_root)) << at_root;
+    std::filesystem::remove(testing::NativePath(at_root));
+  }
 }
 
 TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
@@ -282,6 +310,23 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   EXPECT_EQ(host.notices, 0);
   EXPECT_EQ(host.panes[0], "当前状态: 已完成，1 个文件失败");
   EXPECT_TRUE(host.results.empty());
+
+  // Nor over another row's source in the chosen folder: the copy of a/d.txt takes "d(2)" and
+  // leaves d.txt to be read as it is.
+  MakeDirectory(dir.Join("a"));
+  std::string other = dir.Join("a") + kPathSeparator + "d.txt";
+  WriteFileBytes(other, "第二章");
+  form = FormFor(dir, {other, path});
+  form.keyword_text = "章";
+  form.use_program_folder = false;
+  form.output_folder = dir.path();
+  RecordingHost two;
+  InsertJob(form, context, two);
+  EXPECT_EQ(Bytes(path), "第一章");
+  EXPECT_EQ(Bytes(dir.Join("d(2).txt")), "第二章##");
+  EXPECT_EQ(context.renamed_copies, std::vector<std::string>{dir.Join("d(2).txt")});
+  ASSERT_EQ(two.failures.size(), 1u);
+  EXPECT_EQ(two.failures[0].path, path);  // its own copy would be itself
 }
 
 TEST(InsertJob, SourcesCutShortAreReported) {

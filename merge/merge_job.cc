@@ -70,6 +70,12 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       }
       if (!merged->Append(source.text)) return false;
     }
+    const size_t carried_in = carried.size();
+    if (carried_in > 0 && source.file_size == 0) {
+      // An empty file between the halves: the byte passes on to the file after it.
+      complete->push_back(&row.path);
+      continue;
+    }
     if (carried_from != nullptr) {
       if (source.text.empty()) {  // a 0x00 right after it: the byte could not be kept
         failures->Add(*carried_from, CutShortReason(carried_source, 0, form.delete_sources));
@@ -77,7 +83,6 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
         complete->push_back(carried_from);
       }
     }
-    const size_t carried_in = carried.size();
     carried.clear();
     carried_from = nullptr;
     if (source.ends_in_lead_byte && !last) {

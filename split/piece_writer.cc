@@ -2,40 +2,13 @@
 
 #include <utility>
 
+#include "core/file_entry.h"
 #include "core/files.h"
 #include "core/text.h"
 
 namespace travik {
 
 namespace {
-
-// The GBK code of a small letter's capital (the small Roman numerals, full-width Latin, Greek and
-// Cyrillic letters); other codes unchanged.
-unsigned CapitalCode(unsigned code) {
-  if (code >= 0xA2A1 && code <= 0xA2AA) return code + 0x50;  // ⅰ ... ⅹ
-  if (code >= 0xA3E1 && code <= 0xA3FA) return code - 0x20;  // ａ ... ｚ
-  if (code >= 0xA6C1 && code <= 0xA6D8) return code - 0x20;  // α ... ω
-  if (code >= 0xA7D1 && code <= 0xA7F1) return code - 0x30;  // а ... я
-  return code;
-}
-
-// ASCII letters folded to lower case and the double-byte letters of GBK to their capitals:
-// Windows compares file names without regard to case, in every alphabet.
-std::string NameKey(std::string_view name) {
-  std::string key(name);
-  for (size_t i = 0; i < key.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(key[i]);
-    if (c >= 0x80) {
-      if (i + 1 >= key.size()) break;
-      const unsigned code = CapitalCode(c << 8 | static_cast<unsigned char>(key[i + 1]));
-      key[i + 1] = static_cast<char>(code & 0xFF);
-      ++i;
-    } else if (c >= 'A' && c <= 'Z') {
-      key[i] = static_cast<char>(c + 32);
-    }
-  }
-  return key;
-}
 
 // The text with every "%" doubled, so that cmd takes it literally in a batch file.
 std::string BatchEscape(std::string_view text) {
@@ -112,14 +85,14 @@ void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string
     return;
   }
   std::string name = PieceFileName(naming_, number, matched, head, custom_text_);
-  if (!taken_.insert(NameKey(name)).second) {
+  if (!taken_.insert(FileNameKey(name)).second) {
     // The next number to try is kept per name, so that many equal names cost linear time.
     const std::string stem = name.substr(0, name.size() - 4);  // without ".txt"
-    int& k = next_copy_number_[NameKey(stem)];
+    int& k = next_copy_number_[FileNameKey(stem)];
     if (k < 2) k = 2;
     for (;; ++k) {
       name = JoinText(stem, "(", NumberToText(k), ").txt");
-      if (taken_.insert(NameKey(name)).second) break;
+      if (taken_.insert(FileNameKey(name)).second) break;
     }
   }
   const std::string path = JoinText(folder_, kPathSeparator, name);
@@ -133,7 +106,7 @@ void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string
   if (progress_host_ != nullptr) progress_host_->Progress(written_bytes_, total_bytes_);
 }
 
-void PieceWriter::ReserveName(std::string_view name) { taken_.insert(NameKey(name)); }
+void PieceWriter::ReserveName(std::string_view name) { taken_.insert(FileNameKey(name)); }
 
 bool PieceWriter::WriteMergeScript() {
   return output_.WriteFile(JoinText(folder_, kPathSeparator, kMergeScriptName),

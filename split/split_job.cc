@@ -3,6 +3,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "core/file_entry.h"
 #include "core/files.h"
 #include "core/pattern.h"
 #include "core/text.h"
@@ -80,18 +81,11 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
   return true;
 }
 
-std::string FoldAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
-}
-
 // The piece folder's name for a row: its name, or with "(2)", "(3)" ... when an earlier row of
-// the job used that name, so that no source's pieces replace another's.
+// the job used that name as Windows compares names, so that no source's pieces replace another's.
 std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>& taken) {
   std::string name = row.name;
-  for (int n = 2; !taken.insert(FoldAscii(name)).second; ++n) {
+  for (int n = 2; !taken.insert(FileNameKey(name)).second; ++n) {
     name = JoinText(row.name, "(", NumberToText(n), ")");
   }
   return name;
@@ -101,12 +95,12 @@ std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>&
 // that a merge of *.txt would mix in. They are counted and reported, never deleted.
 int FilesNotWritten(const PieceWriter& writer, const std::string& source_path, bool script) {
   std::unordered_set<std::string> ours;
-  for (const std::string& name : writer.names()) ours.insert(FoldAscii(name));
-  for (const std::string& name : writer.failed_names()) ours.insert(FoldAscii(name));  // reported
-  if (script) ours.insert(FoldAscii(kMergeScriptName));
+  for (const std::string& name : writer.names()) ours.insert(FileNameKey(name));
+  for (const std::string& name : writer.failed_names()) ours.insert(FileNameKey(name));  // reported
+  if (script) ours.insert(FileNameKey(kMergeScriptName));
   int count = 0;
   for (const std::string& name : FileNamesIn(writer.folder())) {
-    if (ours.count(FoldAscii(name)) == 0 &&
+    if (ours.count(FileNameKey(name)) == 0 &&
         !SameFile(JoinPath(writer.folder(), name), source_path)) {
       ++count;
     }
@@ -114,11 +108,11 @@ int FilesNotWritten(const PieceWriter& writer, const std::string& source_path, b
   return count;
 }
 
-// Splits the file of one row into the sub-folder `folder_name`. Everything that went wrong goes
-// to `failures`.
+// Splits the file of one row into the sub-folder `folder_name`. `sources` holds the FileIdentity
+// of every source of the job. Everything that went wrong goes to `failures`.
 void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& folder_name,
-              int row_number, SplitContext& context, PieceOutput& output, JobHost& host,
-              FailureList& failures) {
+              const std::unordered_set<std::string>& sources, int row_number,
+              SplitContext& context, PieceOutput& output, JobHost& host, FailureList& failures) {
   context.source_name = row.name;
   context.source_path = row.path;
   const std::string folder = JoinPath(context.output_folder, folder_name);
@@ -143,10 +137,11 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
                      output);
   writer.SetProgress(&host, static_cast<int64_t>(context.source_text.size()));
-  // A source that lies in its own piece folder must not be overwritten by a piece of the same
-  // name; such a piece gets a "(2)" instead.
-  const std::string source_file_name = FileNamePart(row.path);
-  if (SameFile(JoinPath(folder, source_file_name), row.path)) writer.ReserveName(source_file_name);
+  // A source of the job (this row's or another's) that lies in the piece folder must not be
+  // overwritten by a piece of the same name; such a piece gets a "(2)" instead.
+  for (const std::string& name : FileNamesIn(folder)) {
+    if (sources.count(FileIdentity(JoinPath(folder, name))) != 0) writer.ReserveName(name);
+  }
 
   switch (form.mode) {
     case SplitMode::kBySize:
@@ -210,6 +205,7 @@ double SizeModePieceCount(int64_t file_bytes, const std::string& size_text) {
 }
 
 void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
+  context.renamed_folders.clear();  // also when a check stops the job
   if (form.rows.empty()) {
     host.ShowMessage("请先添加欲分割的文件！");
     return;
@@ -235,14 +231,18 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
     DiskOutput output;
     std::unordered_set<std::string> folder_names;
     context.renamed_folders.clear();
+    std::unordered_set<std::string> sources;
+    for (const FileEntry& row : form.rows) {
+      if (std::string id = FileIdentity(row.path); !id.empty()) sources.insert(std::move(id));
+    }
     for (size_t i = 0; i < form.rows.size() && !host.StopRequested(); ++i) {
       host.FileStarted(static_cast<int>(i), static_cast<int>(form.rows.size()), form.rows[i].path);
       const std::string folder_name = FolderNameFor(form.rows[i], folder_names);
       if (folder_name != form.rows[i].name) {
         context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));
       }
-      SplitRow(form, form.rows[i], folder_name, static_cast<int>(i) + 1, context, output, host,
-               failures);
+      SplitRow(form, form.rows[i], folder_name, sources, static_cast<int>(i) + 1, context, output,
+               host, failures);
       // The pieces hold the text now; the context does not keep it after the job.
       context.source_text.clear();
       context.source_text.shrink_to_fit();

@@ -303,7 +303,7 @@ TEST(SplitJob, AnAbandonedKeywordSearchIsReportedAndNoTextIsLost) {
   EXPECT_EQ(Bytes(scene.out + kSep + "a" + kSep + "1.txt"), text);
 }
 
-TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
+TEST(SplitJob, SourcesInsidePieceFoldersAreNotOverwritten) {
   Scene scene;
   MakeDirectory(scene.out + kSep + "名");
   const std::string source = scene.out + kSep + "名" + kSep + "1.txt";
@@ -317,6 +317,29 @@ TEST(SplitJob, SourceInsideItsPieceFolderIsNotOverwritten) {
   EXPECT_EQ(Bytes(source), "abcdef");
   EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "1(2).txt"), "abc");
   EXPECT_EQ(Bytes(scene.out + kSep + "名" + kSep + "2.txt"), "def");
+
+  // Nor the source of another row: a piece of an earlier split listed with the whole novel, in
+  // either order. The novel's new pieces go beside it but never over it.
+  for (bool piece_first : {true, false}) {
+    SCOPED_TRACE(piece_first ? "piece first" : "novel first");
+    Scene two;
+    MakeDirectory(two.out + kSep + "小说");
+    const std::string piece = two.out + kSep + "小说" + kSep + "2.txt";
+    ASSERT_TRUE(WriteFileBytes(piece, "old-piece"));
+    const std::string novel = two.Source("小说.txt", "aaabbb");
+    SplitForm both = two.Form(piece_first ? std::vector<std::string>{piece, novel}
+                                      : std::vector<std::string>{novel, piece});
+    both.mode = SplitMode::kByCount;
+    both.parts_text = "2";
+    RecordingHost rows;
+    SplitJob(both, rows);
+    EXPECT_EQ(Bytes(piece), "old-piece");
+    EXPECT_EQ(Bytes(two.out + kSep + "小说" + kSep + "1.txt"), "aaa");
+    EXPECT_EQ(Bytes(two.out + kSep + "小说" + kSep + "2(2).txt"), "bbb");
+    EXPECT_EQ(Bytes(two.out + kSep + "2" + kSep + "1.txt") +
+                  Bytes(two.out + kSep + "2" + kSep + "2.txt"),
+              "old-piece");
+  }
 }
 
 TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
@@ -339,6 +362,27 @@ TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
   EXPECT_EQ(context.renamed_folders, (std::vector<std::string>{base + "(2)", base + "(3)"}));
   EXPECT_TRUE(host.failures.empty());
   EXPECT_EQ(host.completions, 1);
+
+  // Windows takes names differing only in the case of full-width, Greek or Cyrillic letters
+  // for one name: those sources get folders of their own as well.
+  const std::string wide_upper = scene.Source("a" + std::string(kSep) + "Ａω.txt", "AAAaaa");
+  const std::string wide_lower = scene.Source("b" + std::string(kSep) + "ａΩ.txt", "BBBbbb");
+  SplitForm cased = scene.Form({wide_upper, wide_lower});
+  cased.mode = SplitMode::kByCount;
+  cased.parts_text = "2";
+  SplitContext cased_context;
+  RecordingHost cased_host;
+  SplitJob(cased, cased_context, cased_host);
+  EXPECT_EQ(Bytes(scene.out + kSep + "Ａω" + kSep + "1.txt"), "AAA");
+  EXPECT_EQ(Bytes(scene.out + kSep + "ａΩ(2)" + kSep + "1.txt"), "BBB");
+  EXPECT_EQ(cased_context.renamed_folders, (std::vector<std::string>{scene.out + kSep + "ａΩ(2)"}));
+  EXPECT_TRUE(cased_host.failures.empty());
+  // The next job of the window's context starts afresh, even one that a check stops.
+  cased.parts_text.clear();
+  RecordingHost stopped;
+  SplitJob(cased, cased_context, stopped);
+  EXPECT_EQ(stopped.messages.size(), 1u);
+  EXPECT_TRUE(cased_context.renamed_folders.empty());
 
   // Splitting again into fewer parts leaves the earlier pieces: counted, reported, kept.
   form = scene.Form({first});

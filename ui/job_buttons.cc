@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/files.h"
+#include "core/text.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
@@ -35,6 +36,18 @@ bool StopsRunningJob(MainWindow& window, int page) {
   return true;
 }
 
+// Outputs that got a name of their own because an earlier file of the job had theirs ("小说(2)"):
+// counted in the status bar and named in a box, so nobody looks for them under the first name.
+void TellRenamedOutputs(WindowHost& host, const std::vector<std::string>& renamed,
+                        std::string_view what) {
+  if (renamed.empty()) return;
+  host.SetStatusPane(0, JoinText(host.StatusPane(0), "，", NumberToText(static_cast<int>(
+                                     renamed.size())), " 个同名文件另存"));
+  std::string text = JoinText("同名文件的", what, "：");
+  for (const std::string& path : renamed) text += JoinText("\r\n", path);
+  host.ShowMessage(text);
+}
+
 }  // namespace
 
 void RunSplitJob(MainWindow& window) {
@@ -54,7 +67,11 @@ void RunSplitJob(MainWindow& window) {
   auto context = std::make_shared<SplitContext>(window.jobs().split);
   window.runner().Start(
       0, JobKind::kSplit, false, [form, context](JobHost& host) { SplitJob(form, *context, host); },
-      [&window, context] { window.jobs().split = *context; });
+      [&window, context] {
+        window.jobs().split = *context;
+        WindowHost host(window);
+        TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
+      });
 }
 
 void RunMergeJob(MainWindow& window) {
@@ -109,6 +126,8 @@ void RunInsertJob(MainWindow& window) {
       [form, context](JobHost& host) { InsertJob(form, *context, host); },
       [&window, context, in_place] {
         window.jobs().insert = *context;
+        WindowHost host(window);
+        TellRenamedOutputs(host, context->renamed_copies, "副本存为");
         if (!in_place) return;
         // Files changed in place: the size column shows their new length.
         for (int row = 0; row < window.RowCount(超级列表框3); ++row) {

@@ -130,6 +130,44 @@ TEST_F(JobButtonsTest, SplitChecksInOrderThenWritesThePieces) {
   EXPECT_EQ(window().RowCount(超级列表框1), 1);
 }
 
+TEST_F(JobButtonsTest, SameNamedOutputsAreNamedInTheStatusBarAndABox) {
+  // Two sources called 小说 from two folders: the second one's pieces go to 小说(2).
+  MakeDirectory(dir_.Join("a"));
+  MakeDirectory(dir_.Join("b"));
+  std::string first = MakeFile(JoinText("a", kPathSeparator, "小说.txt"), "第一本书啊");
+  std::string second = MakeFile(JoinText("b", kPathSeparator, "小说.txt"), "第二本书啊");
+  ScopedTempDir out;
+  desktop_.file_answers = {{first}, {second}};
+  Click(按钮1);
+  Click(按钮1);
+  desktop_.folder_answers = {out.path()};
+  Click(按钮6);
+  Click(单选框2);
+  Enter(编辑框2, L"2");
+  Click(按钮5);
+  const std::string renamed = out.Join("小说(2)");
+  EXPECT_EQ(Read(JoinText(renamed, kPathSeparator, "1.txt")).substr(0, 4), "第二");
+  EXPECT_EQ(Read(out.Join("小说") + kPathSeparator + "1.txt").substr(0, 4), "第一");
+  EXPECT_EQ(Messages(), (Texts{JoinText("同名文件的分割文件保存在：\r\n", renamed)}));
+  EXPECT_EQ(window().StatusPane(0), "当前状态: 任务完成，1 个同名文件另存");
+
+  // Copies of the two in the insert page: the second is 小说(2).txt.
+  desktop_.log.clear();
+  ClickTab(2);
+  desktop_.file_answers = {{first, second}};
+  Click(按钮8);
+  desktop_.folder_answers = {out.path()};
+  Click(选择框7);
+  Enter(编辑框7, L"-");
+  Enter(编辑框9, L"4");
+  Click(按钮4);
+  const std::string copy = out.Join("小说(2).txt");
+  EXPECT_EQ(Read(out.Join("小说.txt")), "第一-本书-啊");
+  EXPECT_EQ(Read(copy), "第二-本书-啊");
+  EXPECT_EQ(Messages(), (Texts{JoinText("同名文件的副本存为：\r\n", copy)}));
+  EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成，1 个同名文件另存");
+}
+
 TEST_F(JobButtonsTest, MergeJoinsTheListIntoTheNamedFile) {
   std::string a = MakeFile("a.txt", "x\r\n");
   std::string b = MakeFile("b.txt", "y");

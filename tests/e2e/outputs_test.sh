@@ -77,6 +77,24 @@ if [ "$PLATFORM" = native ]; then
   [ -z "$(ls seven | grep -v -e '^private.txt$' -e '^link.txt$')" ] || fail "left behind: $(ls seven)"
 fi
 
+# 8. Merge with deleting sources: the merged file is on the disk (flushed, renamed into place,
+# its folder flushed) before the first source is deleted. Seen through strace where it can run.
+if [ "$PLATFORM" = native ] && command -v strace >/dev/null &&
+  strace -o /dev/null true 2>/dev/null; then
+  mkdir eight
+  printf a >eight/1.txt
+  printf b >eight/2.txt
+  (cd eight && strace -o ../trace -e trace=fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat \
+    "$TRAVIK_BIN" merge -n m --delete-sources 1.txt 2.txt) >/dev/null 2>stderr ||
+    fail "merge --delete-sources: $(cat stderr)"
+  order=$(sed -E -e 's/^[0-9]+ +//' -e 's/\(.*//' -e 's/^(rename|unlink)[a-z0-9]*$/\1/' \
+    -e 's/^fdatasync$/fsync/' trace | grep -v '^[+-]' | uniq | tr '\n' ' ')
+  [ "$order" = "fsync rename fsync unlink " ] ||
+    fail "sources deleted before the merged file was on the disk: $order"
+  [ "$(cat eight/合并后的文件/m.txt)" = ab ] && [ ! -e eight/1.txt ] && [ ! -e eight/2.txt ] ||
+    fail "merge --delete-sources: $(ls eight)"
+fi
+
 # 9. A current folder whose name GBK cannot hold: a usage error, nothing at the root.
 mkdir España
 gbk '甲乙' >España/小说.txt
@@ -89,6 +107,9 @@ for command in "split -p 2" "merge" "insert -e 1 -t #"; do
   [ "$status" -eq 2 ] && grep -q 'GBK' stderr || fail "$command in España: exit $status $(cat stderr)"
 done
 [ "$(ls España)" = 小说.txt ] || fail "España: $(ls España)"
+# In place needs no output folder: it works there, and makes none.
+(cd España && travik insert -e 2 -t '#' --in-place 小说.txt) 2>stderr || fail "in place in España: $(cat stderr)"
+[ "$(ls España)" = 小说.txt ] && grep -q '#' España/小说.txt || fail "in place in España: $(ls España)"
 [ ! -e /分割后的文件 ] && [ ! -e /合并后的文件 ] && [ ! -e /处理后的文件 ] || fail "written at the root"
 
 # 11. Natural order: --natural, a folder argument, the warning, and wildcards on Windows.
