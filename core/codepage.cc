@@ -120,6 +120,93 @@ void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
   }
 }
 
+
+namespace {
+
+UINT CodePageOf(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kGbk:
+      return kGbk;
+    case Encoding::kGb18030:
+      return 54936;
+    case Encoding::kUtf8:
+      return CP_UTF8;
+    default:
+      return 0;
+  }
+}
+
+bool DecodeToWide(std::string_view text, UINT code_page, std::wstring* out) {
+  if (text.empty()) {
+    out->clear();
+    return true;
+  }
+  const int size = static_cast<int>(text.size());
+  int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  if (MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, w.data(), n) != n) {
+    return false;
+  }
+  *out = std::move(w);
+  return true;
+}
+
+bool EncodeFromWide(std::wstring_view wide, UINT code_page, std::string* out) {
+  if (code_page == kGbk) return WideToGbk(wide, out);
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  const int size = static_cast<int>(wide.size());
+  // UTF-8 and GB18030 hold every character; the flag refuses unpaired surrogates.
+  int n = WideCharToMultiByte(code_page, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
+                              nullptr, nullptr);
+  if (n <= 0) return false;
+  std::string s(static_cast<size_t>(n), '\0');
+  if (WideCharToMultiByte(code_page, WC_ERR_INVALID_CHARS, wide.data(), size, s.data(), n, nullptr,
+                          nullptr) != n) {
+    return false;
+  }
+  *out = std::move(s);
+  return true;
+}
+
+}  // namespace
+
+bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  const UINT in = CodePageOf(from), target = CodePageOf(to);
+  if (in == 0 || target == 0) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  std::wstring wide;
+  return DecodeToWide(text, in, &wide) && EncodeFromWide(wide, target, out);
+}
+
+bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+  const UINT in = CodePageOf(encoding);
+  std::wstring wide;
+  if (in == 0 || !DecodeToWide(text, in, &wide)) return false;
+  std::u32string result;
+  result.reserve(wide.size());
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const char32_t c = static_cast<unsigned short>(wide[i]);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+      const char32_t low = static_cast<unsigned short>(wide[i + 1]);
+      if (low >= 0xDC00 && low < 0xE000) {
+        result += 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+        continue;
+      }
+    }
+    result += c;
+  }
+  *out = std::move(result);
+  return true;
+}
+
 #else  // POSIX: iconv
 
 namespace {
@@ -193,6 +280,48 @@ std::string GbkToUtf8Lossy(std::string_view gbk) {
     i += n;
   }
   return out;
+}
+
+namespace {
+
+const char* IconvName(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kGbk:
+      return "CP936";
+    case Encoding::kGb18030:
+      return "GB18030";
+    case Encoding::kUtf8:
+      return "UTF-8";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  const char* in = IconvName(from);
+  const char* target = IconvName(to);
+  if (!in || !target) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  return Convert(target, in, text, out);
+}
+
+bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+  const char* in = IconvName(encoding);
+  std::string wide;
+  if (!in || !Convert("UTF-32LE", in, text, &wide)) return false;
+  std::u32string result(wide.size() / 4, U'\0');
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(wide.data());
+  for (size_t i = 0; i < result.size(); ++i) {
+    result[i] = b[4 * i] | (b[4 * i + 1] << 8) | (b[4 * i + 2] << 16) |
+                (static_cast<char32_t>(b[4 * i + 3]) << 24);
+  }
+  *out = std::move(result);
+  return true;
 }
 
 void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
