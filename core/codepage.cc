@@ -1,5 +1,7 @@
 #include "core/codepage.h"
 
+#include "core/gb18030.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -127,8 +129,6 @@ UINT CodePageOf(Encoding encoding) {
   switch (encoding) {
     case Encoding::kGbk:
       return kGbk;
-    case Encoding::kGb18030:
-      return 54936;
     case Encoding::kUtf8:
       return CP_UTF8;
     default:
@@ -174,7 +174,7 @@ bool EncodeFromWide(std::wstring_view wide, UINT code_page, std::string* out) {
 
 }  // namespace
 
-bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+bool SystemConvert(std::string_view text, Encoding from, Encoding to, std::string* out) {
   const UINT in = CodePageOf(from), target = CodePageOf(to);
   if (in == 0 || target == 0) return false;
   if (from == to) {
@@ -185,7 +185,7 @@ bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string*
   return DecodeToWide(text, in, &wide) && EncodeFromWide(wide, target, out);
 }
 
-bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+bool SystemDecode(std::string_view text, Encoding encoding, std::u32string* out) {
   const UINT in = CodePageOf(encoding);
   std::wstring wide;
   if (in == 0 || !DecodeToWide(text, in, &wide)) return false;
@@ -288,8 +288,6 @@ const char* IconvName(Encoding encoding) {
   switch (encoding) {
     case Encoding::kGbk:
       return "CP936";
-    case Encoding::kGb18030:
-      return "GB18030";
     case Encoding::kUtf8:
       return "UTF-8";
     default:
@@ -299,7 +297,7 @@ const char* IconvName(Encoding encoding) {
 
 }  // namespace
 
-bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+bool SystemConvert(std::string_view text, Encoding from, Encoding to, std::string* out) {
   const char* in = IconvName(from);
   const char* target = IconvName(to);
   if (!in || !target) return false;
@@ -310,7 +308,7 @@ bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string*
   return Convert(target, in, text, out);
 }
 
-bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+bool SystemDecode(std::string_view text, Encoding encoding, std::u32string* out) {
   const char* in = IconvName(encoding);
   std::string wide;
   if (!in || !Convert("UTF-32LE", in, text, &wide)) return false;
@@ -344,5 +342,78 @@ void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
 }
 
 #endif
+
+// GB18030 goes through our own codec: some systems have no converter for it, and the others
+// would differ from it in a few codes.
+namespace {
+
+bool DecodeUtf8(std::string_view text, std::u32string* out) {
+  std::u32string result;
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) return false;
+    result += DecodeChar(Encoding::kUtf8, p, end);
+    p += n;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+void EncodeUtf8(std::u32string_view code_points, std::string* out) {
+  out->clear();
+  for (char32_t c : code_points) {
+    if (c < 0x80) {
+      *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out += static_cast<char>(0xC0 | c >> 6);
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *out += static_cast<char>(0xE0 | c >> 12);
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *out += static_cast<char>(0xF0 | c >> 18);
+      *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+}
+
+}  // namespace
+
+bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  if (!IsWorkingEncoding(from) || !IsWorkingEncoding(to)) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  if (from != Encoding::kGb18030 && to != Encoding::kGb18030) {
+    return SystemConvert(text, from, to, out);
+  }
+  // Through code points: GB18030 -> UTF-8 (-> GBK), or (GBK ->) UTF-8 -> GB18030.
+  std::u32string code_points;
+  std::string utf8;
+  if (from == Encoding::kGb18030) {
+    if (!DecodeGb18030(text, &code_points)) return false;
+    EncodeUtf8(code_points, &utf8);
+    if (to == Encoding::kUtf8) {
+      *out = std::move(utf8);
+      return true;
+    }
+    return SystemConvert(utf8, Encoding::kUtf8, to, out);
+  }
+  if (from == Encoding::kGbk) {
+    if (!SystemConvert(text, from, Encoding::kUtf8, &utf8)) return false;
+    text = utf8;
+  }
+  return DecodeUtf8(text, &code_points) && EncodeGb18030(code_points, out);
+}
+
+bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+  if (encoding == Encoding::kGb18030) return DecodeGb18030(text, out);
+  return SystemDecode(text, encoding, out);
+}
 
 }  // namespace travik
