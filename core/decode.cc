@@ -42,7 +42,7 @@ CodePoint DecodeChar(Encoding encoding, const char* p, const char* end) {
 
 DecodedSearchText::DecodedSearchText(std::string_view text, Encoding encoding)
     : begin_(text.data()), end_(text.data() + text.size()), encoding_(encoding) {
-  if (encoding_ != Encoding::kGb18030) return;
+  if (encoding_ == Encoding::kUtf8) return;
   starts_.assign(text.size() / 64 + 1, 0);
   for (const char* p = begin_; p < end_; p += Length(p)) {
     const size_t at = static_cast<size_t>(p - begin_);
@@ -51,7 +51,7 @@ DecodedSearchText::DecodedSearchText(std::string_view text, Encoding encoding)
 }
 
 bool DecodedSearchText::IsStart(size_t offset) const {
-  if (encoding_ == Encoding::kGb18030) return (starts_[offset >> 6] >> (offset & 63)) & 1;
+  if (encoding_ != Encoding::kUtf8) return (starts_[offset >> 6] >> (offset & 63)) & 1;
   // UTF-8: a byte that is no continuation byte begins a character; a continuation byte does
   // unless the sequence of the nearest such byte covers it.
   const unsigned char* u = reinterpret_cast<const unsigned char*>(begin_);

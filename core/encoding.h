@@ -222,8 +222,9 @@ using CodePoint = char32_t;
 // CharLength(encoding, p, end) bytes long. Other encodings decode as GBK.
 CodePoint DecodeChar(Encoding encoding, const char* p, const char* end);
 
-// A UTF-8 or GB18030 text a search runs over: its bytes and how to step through them both ways.
-// It must outlive every iterator made on it.
+// A text a search over code points runs over (UTF-8, GB18030, or GBK where the pattern holds a
+// character beyond U+FFFF and wchar_t has 16 bits): its bytes and how to step through them both
+// ways. It must outlive every iterator made on it.
 class DecodedSearchText {
  public:
   DecodedSearchText(std::string_view text, Encoding encoding);
@@ -241,7 +242,7 @@ class DecodedSearchText {
   const char* begin_;
   const char* end_;
   Encoding encoding_;
-  std::vector<uint64_t> starts_;  // GB18030: one bit per character start
+  std::vector<uint64_t> starts_;  // not UTF-8: one bit per character start
 };
 
 // A bidirectional iterator over the code points of a UTF-8 or GB18030 text, standing on a

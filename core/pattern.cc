@@ -16,6 +16,7 @@ using CodePointRegex = boost::basic_regex<char32_t, CodePointRegexTraits>;
 struct Pattern::Impl {
   boost::wregex re;
   CodePointRegex code_point_re;  // the same pattern for texts decoded to code points
+  bool wide_valid = false;       // false when only code_point_re could take the pattern
   bool valid = false;
   std::string error;
   // The GBK bytes of a character every match begins with, when the pattern plainly says so;
@@ -53,26 +54,43 @@ Pattern::~Pattern() = default;
 Pattern::Pattern(Pattern&&) noexcept = default;
 Pattern& Pattern::operator=(Pattern&&) noexcept = default;
 
+namespace {
+
+// The library's own short description (ASCII), and where in the pattern it stopped.
+std::string DescribeError(const boost::regex_error& e) {
+  return JoinText(boost::BOOST_REGEX_DETAIL_NS::get_default_error_string(e.code()), "（第 ",
+                  NumberToText(static_cast<int>(e.position()) + 1), " 个字符处）");
+}
+
+}  // namespace
+
 bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   impl_->valid = false;
+  impl_->wide_valid = false;
   impl_->error.clear();
   const std::wstring wide = GbkPatternToWide(pattern);
+  boost::wregex::flag_type flags = boost::regex::perl;
+  if (!case_sensitive) flags |= boost::regex::icase;
   try {
-    boost::wregex::flag_type flags = boost::regex::perl;
-    if (!case_sensitive) flags |= boost::regex::icase;
     impl_->re.assign(wide.data(), wide.data() + wide.size(), flags);
-    std::u32string code_points;
-    for (wchar_t c : wide) code_points += static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
-    impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
-    impl_->valid = true;
-    impl_->first_char = case_sensitive ? FirstCharacter(pattern, wide) : std::string();
+    impl_->wide_valid = true;
   } catch (const boost::regex_error& e) {
-    // The library's own short description (ASCII), and where in the pattern it stopped.
-    impl_->error = JoinText(boost::BOOST_REGEX_DETAIL_NS::get_default_error_string(e.code()),
-                            "（第 ", NumberToText(static_cast<int>(e.position()) + 1), " 个字符处）");
+    impl_->error = DescribeError(e);
   } catch (const std::exception& e) {
     impl_->error = e.what();
   }
+  // Where wchar_t has 16 bits, a pattern naming a character beyond U+FFFF (\x{20000}) compiles
+  // only over code points; it then finds nothing in GBK, which holds no such character.
+  try {
+    std::u32string code_points;
+    for (wchar_t c : wide) code_points += static_cast<std::make_unsigned_t<wchar_t>>(c);
+    impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
+    impl_->valid = true;
+    impl_->error.clear();
+  } catch (const std::exception&) {
+    // The wide-character compilation has said why; both grammars are the same.
+  }
+  if (impl_->valid) impl_->first_char = case_sensitive ? FirstCharacter(pattern, wide) : std::string();
   return impl_->valid;
 }
 
@@ -157,6 +175,7 @@ RegexSearchResult SearchAll(const Regex& re, std::string_view text, const std::s
 
 RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) {
   if (text.empty() || !pattern.valid()) return {};
+  if (!pattern.impl_->wide_valid) return RegexSearchAll(pattern, text, Encoding::kGbk);
   const GbkSearchText chars(text);
   return SearchAll<GbkCharIterator>(
       pattern.impl_->re, text, pattern.impl_->first_char,
@@ -166,7 +185,7 @@ RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) 
 
 RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text,
                                  Encoding encoding) {
-  if (encoding == Encoding::kGbk) return RegexSearchAll(pattern, text);
+  if (encoding == Encoding::kGbk && pattern.impl_->wide_valid) return RegexSearchAll(pattern, text);
   if (text.empty() || !pattern.valid() || !IsWorkingEncoding(encoding)) return {};
   // The first character in the text's own bytes; without them every place is tried.
   std::string first_char;

@@ -213,6 +213,8 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
     EXPECT_TRUE(Spans("\\x{D840}", t, e).empty()) << EncodingName(e);  // no half of one
     EXPECT_EQ(Spans("(?<=\\x{1F600})z", t, e), (Spans_{{10, 1}})) << EncodingName(e);
   }
+  // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
+  EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
   // Bytes that begin no character match "." one by one.
   EXPECT_EQ(Spans(".", "\xE7\xAC" "a", Encoding::kUtf8).size(), 3u);
   Pattern p;
