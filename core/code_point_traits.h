@@ -7,7 +7,6 @@
 #define TRAVIK_CORE_CODE_POINT_TRAITS_H_
 
 #include <boost/regex.hpp>
-
 #include <cwchar>
 #include <string>
 
@@ -29,7 +28,8 @@ class CodePointRegexTraits {
     return Fits(c) ? base_.syntax_type(Wide(c)) : boost::regex_constants::syntax_char;
   }
   boost::regex_constants::escape_syntax_type escape_syntax_type(char_type c) const {
-    return Fits(c) ? base_.escape_syntax_type(Wide(c)) : boost::regex_constants::escape_type_identity;
+    return Fits(c) ? base_.escape_syntax_type(Wide(c))
+                   : boost::regex_constants::escape_type_identity;
   }
   char_type translate(char_type c) const { return c; }
   char_type translate_nocase(char_type c) const {
@@ -60,7 +60,9 @@ class CodePointRegexTraits {
     return ToWide(p1, p2, &w) ? FromWide(base_.lookup_collatename(w.data(), w.data() + w.size()))
                               : string_type();
   }
-  bool isctype(char_type c, char_class_type f) const { return Fits(c) && base_.isctype(Wide(c), f); }
+  bool isctype(char_type c, char_class_type f) const {
+    return Fits(c) && base_.isctype(Wide(c), f);
+  }
   std::intmax_t toi(const char_type*& p1, const char_type* p2, int radix) const {
     return boost::BOOST_REGEX_DETAIL_NS::global_toi(p1, p2, radix, *this);
   }

@@ -4,7 +4,9 @@
 // apart, which is rare in any text, before stepping confirms one.
 #include "core/encoding.h"
 
-#ifdef __SSE2__
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -18,6 +20,56 @@ struct BlockMasks {
   uint64_t digit = 0;  // bytes 0x30 to 0x39
 };
 
+// True when the 64 bytes hold a zero byte, a digit, or (when `high` asks) a byte of 0x80 or
+// above: most blocks of a text hold none of the first two, and the masks are not needed. A digit
+// d gives d - 0x30 below 10 (unsigned), so two running minimums answer for the first two.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) bool BlockNeedsMasksAvx2(const unsigned char* block, bool high) {
+  const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+  const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
+  const __m256i base = _mm256_set1_epi8(0x30);
+  const __m256i least = _mm256_min_epu8(v0, v1);
+  const __m256i least_digit = _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base));
+  __m256i flags = _mm256_or_si256(
+      _mm256_cmpeq_epi8(least, _mm256_setzero_si256()),
+      _mm256_cmpeq_epi8(_mm256_min_epu8(least_digit, _mm256_set1_epi8(9)), least_digit));
+  if (high) flags = _mm256_or_si256(flags, _mm256_or_si256(v0, v1));
+  return _mm256_movemask_epi8(flags) != 0;
+}
+#endif
+
+bool BlockNeedsMasks(const unsigned char* block, bool high) {
+#ifdef __SSE2__
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16));
+  const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32));
+  const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 48));
+  const __m128i base = _mm_set1_epi8(0x30);
+  const __m128i least = _mm_min_epu8(_mm_min_epu8(v0, v1), _mm_min_epu8(v2, v3));
+  const __m128i least_digit =
+      _mm_min_epu8(_mm_min_epu8(_mm_sub_epi8(v0, base), _mm_sub_epi8(v1, base)),
+                   _mm_min_epu8(_mm_sub_epi8(v2, base), _mm_sub_epi8(v3, base)));
+  __m128i flags =
+      _mm_or_si128(_mm_cmpeq_epi8(least, _mm_setzero_si128()),
+                   _mm_cmpeq_epi8(_mm_min_epu8(least_digit, _mm_set1_epi8(9)), least_digit));
+  if (high) flags = _mm_or_si128(flags, _mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3)));
+  return _mm_movemask_epi8(flags) != 0;
+#else
+  (void)block;
+  (void)high;
+  return true;
+#endif
+}
+
+bool HasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+#else
+  return false;
+#endif
+}
+
 BlockMasks Masks(const unsigned char* block) {
   BlockMasks m;
 #ifdef __SSE2__
@@ -27,10 +79,12 @@ BlockMasks Masks(const unsigned char* block) {
   for (int k = 0; k < 4; ++k) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * k));
     const int shift = 16 * k;
-    m.zero |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))))
-              << shift;
+    m.zero |=
+        static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))))
+        << shift;
     m.high |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v))) << shift;
-    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(v, below_digits), _mm_cmplt_epi8(v, above_digits));
+    const __m128i digit =
+        _mm_and_si128(_mm_cmpgt_epi8(v, below_digits), _mm_cmplt_epi8(v, above_digits));
     m.digit |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(digit))) << shift;
   }
 #else
@@ -46,6 +100,34 @@ BlockMasks Masks(const unsigned char* block) {
 
 int CountBits(uint64_t x) { return __builtin_popcountll(x); }
 
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Valid UTF-8 from `at` on, up to at least `stop` (a character may run past it), or to the
+// first byte that begins no character; returns where it stopped. The three-byte characters of
+// Chinese text and ASCII runs take a short path.
+size_t ValidUtf8Until(const unsigned char* bytes, size_t at, size_t stop, size_t n,
+                      bool* multi_byte) {
+  while (at < stop) {
+    const unsigned char c = bytes[at];
+    if (c < 0x80) {
+      ++at;
+      continue;
+    }
+    if ((c & 0xF0) == 0xE0 && c != 0xE0 && c != 0xED && at + 2 < n &&
+        IsContinuation(bytes[at + 1]) && IsContinuation(bytes[at + 2])) {
+      at += 3;
+      *multi_byte = true;
+      continue;
+    }
+    const size_t len = Utf8SequenceLength(reinterpret_cast<const char*>(bytes + at),
+                                          reinterpret_cast<const char*>(bytes + n));
+    if (len == 0) return at;
+    *multi_byte = true;
+    at += len;
+  }
+  return at;
+}
+
 bool IsGb18030Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 }  // namespace
@@ -56,9 +138,8 @@ DetectedEncoding DetectEncoding(std::string_view text) {
   }
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
-  const char* end = text.data() + n;
 
-  bool utf8 = true;        // valid UTF-8 up to utf8_at
+  bool utf8 = true;         // valid UTF-8 up to utf8_at
   bool multi_byte = false;  // a multi-byte UTF-8 sequence was seen
   size_t utf8_at = 0;
   size_t zero_even = 0, zero_odd = 0;
@@ -66,10 +147,22 @@ DetectedEncoding DetectEncoding(std::string_view text) {
   CharCursor gb18030(text, Encoding::kGb18030);
   uint64_t previous_digits = 0;
 
+  const bool avx2 = HasAvx2();
   for (size_t at = 0; at < n; at += 64) {
     BlockMasks m;
     const size_t block_end = at + 64 < n ? at + 64 : n;
     if (at + 64 <= n) {
+#if defined(__x86_64__) || defined(__i386__)
+      const bool needs =
+          avx2 ? BlockNeedsMasksAvx2(bytes + at, utf8) : BlockNeedsMasks(bytes + at, utf8);
+#else
+      const bool needs = BlockNeedsMasks(bytes + at, utf8);
+#endif
+      if (!needs) {
+        previous_digits = 0;
+        if (utf8_at <= at) utf8_at = block_end;  // ASCII only
+        continue;
+      }
       m = Masks(bytes + at);
     } else {
       unsigned char tail[64];
@@ -85,22 +178,13 @@ DetectedEncoding DetectEncoding(std::string_view text) {
       if (m.high == 0 && utf8_at <= at) {
         utf8_at = block_end;
       } else {
-        while (utf8_at < block_end) {
-          if (bytes[utf8_at] < 0x80) {
-            ++utf8_at;
-            continue;
-          }
-          const size_t len = Utf8SequenceLength(text.data() + utf8_at, end);
-          if (len == 0) {
-            // A text cut short inside its last character is still UTF-8 (the reader reports
-            // the cut); a sequence that can never be completed is not.
-            const TextCheckResult tail = CheckText(text.substr(utf8_at), Encoding::kUtf8);
-            utf8 = tail.check == TextCheck::kCutShort && tail.offset == 0;
-            utf8_at = n;
-            break;
-          }
-          multi_byte = true;
-          utf8_at += len;
+        utf8_at = ValidUtf8Until(bytes, utf8_at, block_end, n, &multi_byte);
+        if (utf8_at < block_end) {
+          // A text cut short inside its last character is still UTF-8 (the reader reports
+          // the cut); a sequence that can never be completed is not.
+          const TextCheckResult tail = CheckText(text.substr(utf8_at), Encoding::kUtf8);
+          utf8 = tail.check == TextCheck::kCutShort && tail.offset == 0;
+          utf8_at = n;
         }
       }
     }

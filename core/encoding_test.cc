@@ -105,7 +105,7 @@ std::string RandomBytes(std::mt19937& rng, size_t max_length) {
         s += flavour == 3 ? std::string(1, '\0') + static_cast<char>('a' + pick(26)) : "\r\n";
         break;
       case 3: {
-        static const char* const kUtf8[] = {"\xC3\xA9", "\xE4\xB8\x80", "\xE7\xAC\xAC",
+        static const char* const kUtf8[] = {"\xC3\xA9",         "\xE4\xB8\x80",     "\xE7\xAC\xAC",
                                             "\xF0\xA0\x80\x80", "\xF0\x9F\x98\x80", "\xED\x9F\xBF"};
         std::string c = kUtf8[pick(6)];
         if (pick(40) == 0) c.pop_back();
@@ -192,7 +192,8 @@ TEST(DetectEncoding, Traps) {
   EXPECT_EQ(detect(be), Encoding::kUtf16Be);
   EXPECT_EQ(detect("\xFF\xFE" + le), Encoding::kUtf16Le);
   std::string chinese_le;
-  for (int k = 0; k < 30; ++k) chinese_le += std::string("\x2C\x7B\x00\x4E\xE0\x7A\x0D\x00\x0A\x00", 10);
+  for (int k = 0; k < 30; ++k)
+    chinese_le += std::string("\x2C\x7B\x00\x4E\xE0\x7A\x0D\x00\x0A\x00", 10);
   EXPECT_EQ(detect(chinese_le), Encoding::kUtf16Le);
   // A stray zero byte in a long GBK text is no UTF-16.
   EXPECT_EQ(detect(std::string(400, '\xB5') + '\0' + "ab" + '\0'), Encoding::kGbk);
@@ -243,7 +244,11 @@ TEST(CharStepping, FollowsTheModelInEveryEncoding) {
 TEST(CheckText, TellsValidCutShortAndInvalid) {
   auto check = [](std::string_view s, Encoding e) { return CheckText(s, e); };
   EXPECT_EQ(check("", Encoding::kUtf8).check, TextCheck::kValid);
-  EXPECT_EQ(check("\xE7\xAC\xAC" "a", Encoding::kUtf8).check, TextCheck::kValid);
+  EXPECT_EQ(check("\xE7\xAC\xAC"
+                  "a",
+                  Encoding::kUtf8)
+                .check,
+            TextCheck::kValid);
   TextCheckResult r = check("a\xE7\xAC\xAC\xE7\xAC", Encoding::kUtf8);
   EXPECT_EQ(r.check, TextCheck::kCutShort);
   EXPECT_EQ(r.offset, 4u);
@@ -263,8 +268,14 @@ TEST(CheckText, TellsValidCutShortAndInvalid) {
   EXPECT_EQ(r.check, TextCheck::kCutShort);
   EXPECT_EQ(r.offset, 2u);
   EXPECT_EQ(check("ab", Encoding::kUtf16Le).check, TextCheck::kInvalid);
-  EXPECT_EQ(ByteOrderMarkLength("\xEF\xBB\xBF" "a", Encoding::kUtf8), 3u);
-  EXPECT_EQ(ByteOrderMarkLength("\xEF\xBB\xBF" "a", Encoding::kGbk), 0u);
+  EXPECT_EQ(ByteOrderMarkLength("\xEF\xBB\xBF"
+                                "a",
+                                Encoding::kUtf8),
+            3u);
+  EXPECT_EQ(ByteOrderMarkLength("\xEF\xBB\xBF"
+                                "a",
+                                Encoding::kGbk),
+            0u);
   EXPECT_EQ(ByteOrderMarkLength("\xFE\xFF", Encoding::kUtf16Le), 0u);
 }
 

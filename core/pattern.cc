@@ -68,6 +68,7 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   impl_->valid = false;
   impl_->wide_valid = false;
   impl_->error.clear();
+  impl_->first_char.clear();
   const std::wstring wide = GbkPatternToWide(pattern);
   boost::wregex::flag_type flags = boost::regex::perl;
   if (!case_sensitive) flags |= boost::regex::icase;
@@ -90,7 +91,7 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   } catch (const std::exception&) {
     // The wide-character compilation has said why; both grammars are the same.
   }
-  if (impl_->valid) impl_->first_char = case_sensitive ? FirstCharacter(pattern, wide) : std::string();
+  if (impl_->valid && case_sensitive) impl_->first_char = FirstCharacter(pattern, wide);
   return impl_->valid;
 }
 
