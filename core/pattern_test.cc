@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "core/code_point_traits.h"
 #include "core/codepage.h"
 #include "core/text.h"
 #include "tests/test_util.h"
@@ -191,6 +192,69 @@ TEST(RegexSearchAllEncodings, FindsTheSameCharactersInEveryForm) {
       ASSERT_EQ(Spans(pattern, text, e), Moved(in_gbk, gbk, e))
           << EncodingName(e) << " seed 1208 round " << round << " pattern " << pattern;
     }
+  }
+}
+
+// The search by its steps over the whole text decoded at once: after a match the next search
+// starts at its end, after an empty one a character later; no empty match at the end after a
+// final line break. Offsets are mapped back to UTF-8 bytes.
+std::vector<std::pair<int64_t, int64_t>> ModelUtf8Spans(const std::string& pattern,
+                                                        const std::string& utf8) {
+  std::vector<std::pair<int64_t, int64_t>> out;
+  std::u32string cps;
+  EXPECT_TRUE(DecodeText(utf8, Encoding::kUtf8, &cps));
+  std::wstring wide;
+  for (unsigned char c : pattern) wide += static_cast<wchar_t>(c);  // ASCII patterns only
+  boost::basic_regex<char32_t, CodePointRegexTraits> re(
+      std::u32string(wide.begin(), wide.end()), boost::regex::perl);
+  std::vector<int64_t> offsets = {0};
+  for (char32_t c : cps) {
+    offsets.push_back(offsets.back() + (c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4));
+  }
+  size_t from = 0;
+  while (!cps.empty() && from <= cps.size()) {
+    boost::match_results<std::u32string::const_iterator> m;
+    boost::match_flag_type flags = boost::match_default;
+    if (from > 0) flags |= boost::match_prev_avail;
+    if (!boost::regex_search(cps.cbegin() + from, cps.cend(), m, re, flags, cps.cbegin())) break;
+    const size_t at = m[0].first - cps.cbegin(), end = m[0].second - cps.cbegin();
+    if (at == end && end == cps.size() && (utf8.back() == '\n' || utf8.back() == '\r')) break;
+    out.push_back({offsets[at], offsets[end] - offsets[at]});
+    from = at == end ? end + 1 : end;
+  }
+  return out;
+}
+
+// Texts with characters GBK lacks: the UTF-8 form gives the model's matches, and the GB18030
+// form the same characters.
+TEST(RegexSearchAllEncodings, BeyondGbkUtf8FollowsTheModelAndGb18030Agrees) {
+  const std::vector<std::string> pieces = {
+      "\xF0\xA0\x80\x80", "\xF0\x9F\x98\x80", "\xE7\xAC\xAC", "\xE7\xAB\xA0",
+      "\xE4\xB8\x80", "\xC3\xA9", "\xE2\x82\xAC", "a", "1", "\r\n", "\n", "\\", "|"};
+  const char* const patterns[] = {"^.",           ".$",   "\\x{20000}.",
+                                  "[^a\n]+",       "(?<=\\x{1F600})..",
+                                  "\\x{1F600}|a", "(?-s)^.{2,3}$",
+                                  "\\W",          "[\\x{10000}-\\x{10FFFF}]+"};
+  std::mt19937 rng(1812);
+  for (int round = 0; round < 1500; ++round) {
+    std::string utf8;
+    const size_t n = rng() % 30;
+    for (size_t k = 0; k < n; ++k) utf8 += pieces[rng() % pieces.size()];
+    std::string gb18030;
+    ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &gb18030));
+    const char* pattern = patterns[round % (sizeof patterns / sizeof patterns[0])];
+    ASSERT_EQ(Spans(pattern, utf8, Encoding::kUtf8), ModelUtf8Spans(pattern, utf8))
+        << "seed 1812 round " << round << " pattern " << pattern;
+    std::vector<std::pair<int64_t, int64_t>> moved;
+    for (auto [start, length] : Spans(pattern, utf8, Encoding::kUtf8)) {
+      std::string before, match;
+      ASSERT_TRUE(ConvertText(utf8.substr(0, start), Encoding::kUtf8, Encoding::kGb18030, &before));
+      ASSERT_TRUE(ConvertText(utf8.substr(start, length), Encoding::kUtf8, Encoding::kGb18030,
+                              &match));
+      moved.push_back({static_cast<int64_t>(before.size()), static_cast<int64_t>(match.size())});
+    }
+    ASSERT_EQ(Spans(pattern, gb18030, Encoding::kGb18030), moved)
+        << "seed 1812 round " << round << " pattern " << pattern;
   }
 }
 
