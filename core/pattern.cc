@@ -84,7 +84,11 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   // only over code points; it then finds nothing in GBK, which holds no such character.
   try {
     std::u32string code_points;
-    for (wchar_t c : wide) code_points += static_cast<std::make_unsigned_t<wchar_t>>(c);
+    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF.
+    for (wchar_t c : wide) {
+      code_points += c == kUnmatchable ? char32_t{0x110000}
+                                       : static_cast<std::make_unsigned_t<wchar_t>>(c);
+    }
     impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
     impl_->valid = true;
     impl_->error.clear();

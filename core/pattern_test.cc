@@ -278,6 +278,8 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
   }
   // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
   EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
+  // A pattern byte that does not decode matches nothing, not even U+FFFF.
+  EXPECT_TRUE(Spans("\x80\x41", "\xEF\xBF\xBF\x80\x41", Encoding::kUtf8).empty());
   // Bytes that begin no character match "." one by one.
   EXPECT_EQ(Spans(".", "\xE7\xAC" "a", Encoding::kUtf8).size(), 3u);
   Pattern p;
