@@ -9,6 +9,8 @@
 #include <iostream>
 #include <string>
 
+#include "core/codepage.h"
+#include "core/encoding.h"
 #include "core/pattern.h"
 #include "core/text.h"
 
@@ -107,8 +109,46 @@ void BM_RegexSearchAll(benchmark::State& state, const char* pattern) {
   SetBytes(state, text.size());
 }
 
+// The big text in UTF-8, made once.
+const std::string& BigUtf8Text() {
+  static const std::string text = [] {
+    std::string utf8;
+    if (!travik::ConvertText(BigText(), travik::Encoding::kGbk, travik::Encoding::kUtf8, &utf8)) {
+      std::cerr << "the big text does not convert to UTF-8\n";
+      std::exit(2);
+    }
+    return utf8;
+  }();
+  return text;
+}
+
+// Detection reads every byte of a GBK text (the UTF-8 check gives up at once); of a UTF-8 text
+// it validates every byte.
+void BM_DetectEncoding(benchmark::State& state, bool utf8) {
+  const std::string& text = utf8 ? BigUtf8Text() : BigText();
+  for (auto _ : state) benchmark::DoNotOptimize(travik::DetectEncoding(text));
+  SetBytes(state, text.size());
+}
+
+void BM_RegexSearchAllUtf8(benchmark::State& state, const char* pattern) {
+  const std::string& text = BigUtf8Text();
+  travik::Pattern p;
+  travik::RegexCompile(&p, pattern);
+  size_t matches = 0;
+  for (auto _ : state) {
+    matches = travik::RegexSearchAll(p, text, travik::Encoding::kUtf8).size();
+    benchmark::DoNotOptimize(matches);
+  }
+  state.counters["matches"] = static_cast<double>(matches);
+  SetBytes(state, text.size());
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_DetectEncoding, gbk, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DetectEncoding, utf8, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RegexSearchAllUtf8, chapter, "章")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RegexSearchAllUtf8, heading, "^第[^\\r\\n]+章")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memmem_Absent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindText_Absent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memmem_AllChapters)->Unit(benchmark::kMillisecond);

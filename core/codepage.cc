@@ -1,5 +1,7 @@
 #include "core/codepage.h"
 
+#include "core/gb18030.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -120,6 +122,91 @@ void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
   }
 }
 
+
+namespace {
+
+UINT CodePageOf(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kGbk:
+      return kGbk;
+    case Encoding::kUtf8:
+      return CP_UTF8;
+    default:
+      return 0;
+  }
+}
+
+bool DecodeToWide(std::string_view text, UINT code_page, std::wstring* out) {
+  if (text.empty()) {
+    out->clear();
+    return true;
+  }
+  const int size = static_cast<int>(text.size());
+  int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  if (MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, w.data(), n) != n) {
+    return false;
+  }
+  *out = std::move(w);
+  return true;
+}
+
+bool EncodeFromWide(std::wstring_view wide, UINT code_page, std::string* out) {
+  if (code_page == kGbk) return WideToGbk(wide, out);
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  const int size = static_cast<int>(wide.size());
+  // UTF-8 and GB18030 hold every character; the flag refuses unpaired surrogates.
+  int n = WideCharToMultiByte(code_page, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
+                              nullptr, nullptr);
+  if (n <= 0) return false;
+  std::string s(static_cast<size_t>(n), '\0');
+  if (WideCharToMultiByte(code_page, WC_ERR_INVALID_CHARS, wide.data(), size, s.data(), n, nullptr,
+                          nullptr) != n) {
+    return false;
+  }
+  *out = std::move(s);
+  return true;
+}
+
+}  // namespace
+
+bool SystemConvert(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  const UINT in = CodePageOf(from), target = CodePageOf(to);
+  if (in == 0 || target == 0) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  std::wstring wide;
+  return DecodeToWide(text, in, &wide) && EncodeFromWide(wide, target, out);
+}
+
+bool SystemDecode(std::string_view text, Encoding encoding, std::u32string* out) {
+  const UINT in = CodePageOf(encoding);
+  std::wstring wide;
+  if (in == 0 || !DecodeToWide(text, in, &wide)) return false;
+  std::u32string result;
+  result.reserve(wide.size());
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const char32_t c = static_cast<unsigned short>(wide[i]);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+      const char32_t low = static_cast<unsigned short>(wide[i + 1]);
+      if (low >= 0xDC00 && low < 0xE000) {
+        result += 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+        continue;
+      }
+    }
+    result += c;
+  }
+  *out = std::move(result);
+  return true;
+}
+
 #else  // POSIX: iconv
 
 namespace {
@@ -195,6 +282,46 @@ std::string GbkToUtf8Lossy(std::string_view gbk) {
   return out;
 }
 
+namespace {
+
+const char* IconvName(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kGbk:
+      return "CP936";
+    case Encoding::kUtf8:
+      return "UTF-8";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+bool SystemConvert(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  const char* in = IconvName(from);
+  const char* target = IconvName(to);
+  if (!in || !target) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  return Convert(target, in, text, out);
+}
+
+bool SystemDecode(std::string_view text, Encoding encoding, std::u32string* out) {
+  const char* in = IconvName(encoding);
+  std::string wide;
+  if (!in || !Convert("UTF-32LE", in, text, &wide)) return false;
+  std::u32string result(wide.size() / 4, U'\0');
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(wide.data());
+  for (size_t i = 0; i < result.size(); ++i) {
+    result[i] = b[4 * i] | (b[4 * i + 1] << 8) | (b[4 * i + 2] << 16) |
+                (static_cast<char32_t>(b[4 * i + 3]) << 24);
+  }
+  *out = std::move(result);
+  return true;
+}
+
 void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
   iconv_t cd = iconv_open("UTF-32LE", "CP936");
   for (int trail = 0; trail < 256; ++trail) {
@@ -215,5 +342,78 @@ void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
 }
 
 #endif
+
+// GB18030 goes through our own codec: some systems have no converter for it, and the others
+// would differ from it in a few codes.
+namespace {
+
+bool DecodeUtf8(std::string_view text, std::u32string* out) {
+  std::u32string result;
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) return false;
+    result += DecodeChar(Encoding::kUtf8, p, end);
+    p += n;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+void EncodeUtf8(std::u32string_view code_points, std::string* out) {
+  out->clear();
+  for (char32_t c : code_points) {
+    if (c < 0x80) {
+      *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out += static_cast<char>(0xC0 | c >> 6);
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *out += static_cast<char>(0xE0 | c >> 12);
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *out += static_cast<char>(0xF0 | c >> 18);
+      *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+}
+
+}  // namespace
+
+bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  if (!IsWorkingEncoding(from) || !IsWorkingEncoding(to)) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  if (from != Encoding::kGb18030 && to != Encoding::kGb18030) {
+    return SystemConvert(text, from, to, out);
+  }
+  // Through code points: GB18030 -> UTF-8 (-> GBK), or (GBK ->) UTF-8 -> GB18030.
+  std::u32string code_points;
+  std::string utf8;
+  if (from == Encoding::kGb18030) {
+    if (!DecodeGb18030(text, &code_points)) return false;
+    EncodeUtf8(code_points, &utf8);
+    if (to == Encoding::kUtf8) {
+      *out = std::move(utf8);
+      return true;
+    }
+    return SystemConvert(utf8, Encoding::kUtf8, to, out);
+  }
+  if (from == Encoding::kGbk) {
+    if (!SystemConvert(text, from, Encoding::kUtf8, &utf8)) return false;
+    text = utf8;
+  }
+  return DecodeUtf8(text, &code_points) && EncodeGb18030(code_points, out);
+}
+
+bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+  if (encoding == Encoding::kGb18030) return DecodeGb18030(text, out);
+  return SystemDecode(text, encoding, out);
+}
 
 }  // namespace travik

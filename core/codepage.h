@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/encoding.h"
+
 namespace travik {
 
 // GBK to UTF-8. False (and *out unchanged) when the bytes are not valid code page 936 text.
@@ -16,6 +18,15 @@ bool Utf8ToGbk(std::string_view utf8, std::string* out);
 
 // Lossy forms for display only: invalid bytes become "?".
 std::string GbkToUtf8Lossy(std::string_view gbk);
+
+// The text converted from one encoding (GBK, GB18030 or UTF-8) to another. False, with *out
+// unchanged, when the text is not valid in `from` or a character has no form in `to` (only GBK
+// lacks some); never substitutes. The same encoding on both sides copies the text unchecked.
+// UTF-16 on either side is false. A byte-order mark is a character (U+FEFF) here: strip it first.
+bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out);
+
+// The code points of a text in GBK, GB18030 or UTF-8. False when the text is not valid in it.
+bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out);
 
 // The code point of each two-byte sequence (lead, trail) for trail 0x00 ... 0xFF in turn: 0 where
 // code page 936 does not decode the pair as exactly one character.

@@ -46,3 +46,120 @@ TEST(Codepage, ConvertsGbkAndRejectsWhatDoesNotConvert) {
 
 }  // namespace
 }  // namespace travik
+
+namespace travik {
+namespace {
+
+TEST(ConvertText, BetweenTheThreeEncodingsWithoutSubstituting) {
+  const std::string utf8 = "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0 a\\|\r\n";  // 第一章 a\|
+  const std::string gbk = "第一章 a\\|\r\n";
+  // 𠀀 (U+20000) and 😀 (U+1F600) exist in UTF-8 and GB18030 only.
+  const std::string rare_utf8 = "a\xF0\xA0\x80\x80" "b\xF0\x9F\x98\x80";
+  const std::string rare_gb18030 = "a\x95\x32\x82\x36" "b\x94\x39\xFC\x36";
+  std::string out;
+  ASSERT_TRUE(ConvertText(gbk, Encoding::kGbk, Encoding::kUtf8, &out));
+  EXPECT_EQ(out, utf8);
+  ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGbk, &out));
+  EXPECT_EQ(out, gbk);
+  ASSERT_TRUE(ConvertText(gbk, Encoding::kGbk, Encoding::kGb18030, &out));
+  EXPECT_EQ(out, gbk);  // GB18030 keeps GBK's two-byte forms
+  ASSERT_TRUE(ConvertText(rare_utf8, Encoding::kUtf8, Encoding::kGb18030, &out));
+  EXPECT_EQ(out, rare_gb18030);
+  ASSERT_TRUE(ConvertText(rare_gb18030, Encoding::kGb18030, Encoding::kUtf8, &out));
+  EXPECT_EQ(out, rare_utf8);
+  std::u32string cps;
+  ASSERT_TRUE(DecodeText(rare_gb18030, Encoding::kGb18030, &cps));
+  EXPECT_EQ(cps, U"a\U00020000b\U0001F600");
+  // What GBK cannot hold, or invalid input, fails and leaves the output alone.
+  out = "unchanged";
+  EXPECT_FALSE(ConvertText(rare_utf8, Encoding::kUtf8, Encoding::kGbk, &out));
+  EXPECT_FALSE(ConvertText(rare_gb18030, Encoding::kGb18030, Encoding::kGbk, &out));
+  EXPECT_FALSE(ConvertText("a\xE7\xAC", Encoding::kUtf8, Encoding::kGb18030, &out));
+  EXPECT_FALSE(ConvertText("\xED\xA0\x80", Encoding::kUtf8, Encoding::kGb18030, &out));
+  EXPECT_FALSE(ConvertText("a\x95\x32\x41", Encoding::kGb18030, Encoding::kUtf8, &out));
+  EXPECT_FALSE(ConvertText("ab", Encoding::kUtf16Le, Encoding::kUtf8, &out));
+  EXPECT_FALSE(ConvertText("ab", Encoding::kUtf8, Encoding::kUtf16Be, &out));
+  EXPECT_EQ(out, "unchanged");
+  ASSERT_TRUE(ConvertText("", Encoding::kUtf8, Encoding::kGbk, &out));
+  EXPECT_EQ(out, "");
+}
+
+}  // namespace
+}  // namespace travik
+
+#ifndef _WIN32
+#include <iconv.h>
+#endif
+#include "core/gb18030.h"
+
+namespace travik {
+namespace {
+
+// Every two-byte and four-byte BMP code, and the edges of the supplementary range: decoding
+// agrees with the system's converter where there is one, and encoding gives the code back.
+TEST(Gb18030Codec, AgreesWithTheSystemAndRoundTrips) {
+  std::vector<std::string> codes;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail != 0x7F) codes.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+    }
+  }
+  for (int i = 0; i < 39420; ++i) {
+    codes.push_back({static_cast<char>(0x81 + i / 12600), static_cast<char>(0x30 + i / 1260 % 10),
+                     static_cast<char>(0x81 + i / 10 % 126), static_cast<char>(0x30 + i % 10)});
+  }
+  for (const char* c : {"\x90\x30\x81\x30", "\x95\x32\x82\x36", "\xE3\x32\x9A\x35",
+                        "\xE3\x32\x9A\x36", "\x84\x31\xA5\x30", "\xFE\x39\xFE\x39"}) {
+    codes.push_back(c);
+  }
+#ifndef _WIN32
+  iconv_t cd = iconv_open("UTF-32LE", "GB18030");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+#endif
+  int decoded = 0;
+  for (const std::string& code : codes) {
+    std::u32string mine;
+    const bool ok = DecodeGb18030(code, &mine);
+#ifndef _WIN32
+    char in[4], out[8];
+    char* src = in;
+    char* dst = out;
+    size_t src_left = code.size(), dst_left = sizeof out;
+    code.copy(in, code.size());
+    const bool system_ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) &&
+                           dst_left == 4;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(ok, system_ok) << testing::PrintToString(code);
+    if (ok) {
+      const unsigned char* u = reinterpret_cast<const unsigned char*>(out);
+      ASSERT_EQ(mine[0], static_cast<char32_t>(u[0] | u[1] << 8 | u[2] << 16 | u[3] << 24))
+          << testing::PrintToString(code);
+    }
+#endif
+    if (!ok) continue;
+    ++decoded;
+    ASSERT_EQ(mine.size(), 1u);
+    std::string back;
+    // A private-use value that the 2022 edition moved away from has no code of its own.
+    if (EncodeGb18030(mine, &back)) {
+      ASSERT_EQ(back, code) << testing::PrintToString(code);
+    } else {
+      ASSERT_TRUE(mine[0] >= 0xE000 && mine[0] <= 0xF8FF) << testing::PrintToString(code);
+    }
+  }
+#ifndef _WIN32
+  iconv_close(cd);
+#endif
+  EXPECT_GT(decoded, 63000);
+  std::u32string cps;
+  EXPECT_FALSE(DecodeGb18030("\xFE\x39\xFE\x39", &cps));  // beyond U+10FFFF
+  EXPECT_FALSE(DecodeGb18030("\x80", &cps));
+  std::string out;
+  EXPECT_FALSE(EncodeGb18030(U"\xD800", &out));
+  EXPECT_FALSE(EncodeGb18030(U"\x110000", &out));
+  ASSERT_TRUE(EncodeGb18030(U"\x20087\x20000", &out));
+  EXPECT_EQ(out, "\xFE\x51\x95\x32\x82\x36");
+}
+
+}  // namespace
+}  // namespace travik

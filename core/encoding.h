@@ -1,5 +1,5 @@
-// Characters of a GBK text: where each one begins and ends, and which code point it is. The
-// searches decode text through here only, so another encoding needs only another decoder here.
+// Characters of a text: which encoding it is in, where each character begins and ends, and which
+// code point it is. Cuts, insertion points and the searches step through text here only.
 #ifndef TRAVIK_CORE_ENCODING_H_
 #define TRAVIK_CORE_ENCODING_H_
 
@@ -30,6 +30,108 @@ inline constexpr CharValue kUnmatchable = 0xFFFF;
 inline size_t GbkCharLength(const char* p, const char* end) {
   return IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end ? 2 : 1;
 }
+
+// The encodings a text can be in. GBK is code page 936 with the double-byte rule of text.h;
+// UTF-16 is only recognised, never worked in.
+enum class Encoding { kGbk, kGb18030, kUtf8, kUtf16Le, kUtf16Be };
+
+// The encoding's name as the user reads it: "GBK", "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE".
+const char* EncodingName(Encoding encoding);
+
+// True for the encodings the jobs work in (GBK, GB18030, UTF-8); false for UTF-16.
+inline bool IsWorkingEncoding(Encoding encoding) {
+  return encoding == Encoding::kGbk || encoding == Encoding::kGb18030 ||
+         encoding == Encoding::kUtf8;
+}
+
+// What detection found: the encoding, and the length of the byte-order mark the text starts
+// with (0 when it has none).
+struct DetectedEncoding {
+  Encoding encoding = Encoding::kGbk;
+  size_t mark_length = 0;
+};
+
+// The encoding of a whole text, read once. A byte-order mark decides (EF BB BF UTF-8, FF FE
+// UTF-16LE, FE FF UTF-16BE). Without one, in this order: valid UTF-8 holding at least one
+// multi-byte sequence is UTF-8; zero bytes at one parity of position, more than at the other and
+// at least 2 and 1% of the byte pairs, are UTF-16 (zeros at odd positions: little-endian); a
+// four-byte sequence met while stepping as GB18030 makes GB18030; anything else, pure ASCII and
+// the empty text included, is GBK.
+DetectedEncoding DetectEncoding(std::string_view text);
+
+// The length of the byte-order mark of `encoding` at the start of the text: 3 for EF BB BF in
+// UTF-8, 2 for FF FE / FE FF in UTF-16LE / UTF-16BE, else 0 (GBK and GB18030 have none).
+size_t ByteOrderMarkLength(std::string_view text, Encoding encoding);
+
+// The byte length of a well-formed UTF-8 character at p (p < end), or 0 when p begins no
+// well-formed character (a continuation byte, C0, C1, F5-FF, an overlong or surrogate form, a
+// value above U+10FFFF, or a sequence cut short by `end`).
+size_t Utf8SequenceLength(const char* p, const char* end);
+
+// The byte length of a GB18030 character at p (p < end): 1 for a byte below 0x80; 2 for a lead
+// byte 81-FE with a trail 40-7E or 80-FE; 4 for 81-FE 30-39 81-FE 30-39; 0 when none of these
+// begins at p (0x80, 0xFF, a lead with any other byte after it, or a sequence cut short by end).
+size_t Gb18030SequenceLength(const char* p, const char* end);
+
+// Where the character that begins at p (p < end) ends, as a byte length of 1 to 4 that never
+// reaches past `end`. GBK: 2 for a lead byte with a byte after it, else 1 (GbkCharLength).
+// UTF-8 and GB18030: the well-formed sequence's length; a byte that begins none is a character
+// of its own. UTF-16 steps like GBK (it is never worked in).
+inline size_t CharLength(Encoding encoding, const char* p, const char* end) {
+  switch (encoding) {
+    case Encoding::kUtf8: {
+      if (static_cast<unsigned char>(*p) < 0x80) return 1;
+      const size_t n = Utf8SequenceLength(p, end);
+      return n ? n : 1;
+    }
+    case Encoding::kGb18030: {
+      if (static_cast<unsigned char>(*p) < 0x80) return 1;
+      const size_t n = Gb18030SequenceLength(p, end);
+      return n ? n : 1;
+    }
+    default:
+      return GbkCharLength(p, end);
+  }
+}
+
+// Character boundaries of one text, stepping by CharLength from byte `origin`, asked about
+// non-decreasing offsets. Each query costs amortised O(1): a query looks back only to the last
+// place it knows for a boundary (for GB18030 also no further than a byte that can only begin a
+// character). The text's end is a boundary.
+class CharCursor {
+ public:
+  CharCursor(std::string_view text, Encoding encoding, size_t origin = 0)
+      : text_(text), encoding_(encoding), known_(origin), origin_(origin) {}
+
+  // True when byte `offset` (non-decreasing between calls) begins a character or is the end;
+  // false for an offset before the origin or past the end.
+  bool IsCharStart(size_t offset);
+  // The first boundary at or after `offset` (non-decreasing between calls); the text's size when
+  // `offset` is at or past the end. Where a character covers `offset`, the end of that character.
+  size_t NextBoundary(size_t offset);
+
+ private:
+  std::string_view text_;
+  Encoding encoding_;
+  size_t known_;   // a boundary, <= every later query
+  size_t origin_;
+};
+
+// Whether a whole text holds only complete characters of the encoding.
+enum class TextCheck {
+  kValid,     // every byte belongs to a well-formed character
+  kCutShort,  // valid up to a character the end cuts off
+  kInvalid,   // a byte begins no character of the encoding
+};
+struct TextCheckResult {
+  TextCheck check = TextCheck::kValid;
+  size_t offset = 0;  // where the cut-off or invalid character begins (the size when valid)
+};
+
+// Checks the text (without its byte-order mark) in the encoding. GBK is never invalid: it is cut
+// short only when it ends on a lead byte, as the reader has always said. UTF-16 is always
+// invalid (offset 0).
+TextCheckResult CheckText(std::string_view text, Encoding encoding);
 
 // The table of double-byte values, indexed by (lead - 0x80) * 256 + trail. Built once, on first
 // use, from the program's code-page decoder; safe to call from any thread.
@@ -109,6 +211,81 @@ class GbkCharIterator {
  private:
   const char* at_ = nullptr;
   const GbkSearchText* text_ = nullptr;
+};
+
+// A character's value in UTF-8 and GB18030 texts: its code point, up to U+10FFFF, which a 16-bit
+// wchar_t cannot hold. Bytes that begin no character give kUndecodableBase plus the byte (plus
+// the lead byte for an unassigned four-byte GB18030 sequence), as in GBK.
+using CodePoint = char32_t;
+
+// The code point of the character at p (p < end) of a UTF-8 or GB18030 text; the character is
+// CharLength(encoding, p, end) bytes long. Other encodings decode as GBK.
+CodePoint DecodeChar(Encoding encoding, const char* p, const char* end);
+
+// A text a search over code points runs over (UTF-8, GB18030, or GBK where the pattern holds a
+// character beyond U+FFFF and wchar_t has 16 bits): its bytes and how to step through them both
+// ways. It must outlive every iterator made on it.
+class DecodedSearchText {
+ public:
+  DecodedSearchText(std::string_view text, Encoding encoding);
+
+  const char* begin() const { return begin_; }
+  const char* end() const { return end_; }
+  // True when byte `offset` (< size) begins a character, stepping from the start.
+  bool IsStart(size_t offset) const;
+  size_t Length(const char* p) const { return CharLength(encoding_, p, end_); }
+  CodePoint Value(const char* p) const { return DecodeChar(encoding_, p, end_); }
+  // The first byte of the character that ends at p (begin < p).
+  const char* Previous(const char* p) const;
+
+ private:
+  const char* begin_;
+  const char* end_;
+  Encoding encoding_;
+  std::vector<uint64_t> starts_;  // not UTF-8: one bit per character start
+};
+
+// A bidirectional iterator over the code points of a UTF-8 or GB18030 text, standing on a
+// character's first byte.
+class DecodedCharIterator {
+ public:
+  using iterator_category = std::bidirectional_iterator_tag;
+  using value_type = CodePoint;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const CodePoint*;
+  using reference = CodePoint;
+
+  DecodedCharIterator() = default;
+  DecodedCharIterator(const char* at, const DecodedSearchText* text) : at_(at), text_(text) {}
+
+  CodePoint operator*() const { return text_->Value(at_); }
+  DecodedCharIterator& operator++() {
+    at_ += text_->Length(at_);
+    return *this;
+  }
+  DecodedCharIterator operator++(int) {
+    DecodedCharIterator old = *this;
+    ++*this;
+    return old;
+  }
+  DecodedCharIterator& operator--() {
+    at_ = text_->Previous(at_);
+    return *this;
+  }
+  DecodedCharIterator operator--(int) {
+    DecodedCharIterator old = *this;
+    --*this;
+    return old;
+  }
+  bool operator==(const DecodedCharIterator& other) const { return at_ == other.at_; }
+  bool operator!=(const DecodedCharIterator& other) const { return at_ != other.at_; }
+
+  // The byte the character begins at.
+  const char* byte() const { return at_; }
+
+ private:
+  const char* at_ = nullptr;
+  const DecodedSearchText* text_ = nullptr;
 };
 
 }  // namespace travik

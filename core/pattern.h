@@ -1,5 +1,5 @@
-// Keyword search: Boost.Regex over the characters of GBK text, Perl grammar. Match offsets are
-// byte offsets into the text.
+// Keyword search: Boost.Regex over the characters of a text in GBK, GB18030 or UTF-8, Perl
+// grammar. Match offsets are byte offsets into the text.
 #ifndef TRAVIK_CORE_PATTERN_H_
 #define TRAVIK_CORE_PATTERN_H_
 
@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/encoding.h"
 
 namespace travik {
 
@@ -59,6 +61,15 @@ class Pattern {
  private:
   std::unique_ptr<Impl> impl_;
   friend RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text);
+
+// The same search over a text in `encoding` (without its byte-order mark): the pattern means the
+// same characters in every encoding, and the offsets are the text's own bytes, between its
+// characters. A character beyond U+FFFF (GB18030 four-byte, UTF-8 four-byte) is one character,
+// on Windows too; the pattern names one as \x{20000}. GBK runs the search above; UTF-16 finds
+// nothing.
+RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text, Encoding encoding);
+  friend RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text,
+                                          Encoding encoding);
 };
 
 // Compiles `pattern` into *compiled; false when the library rejects it.
@@ -71,6 +82,13 @@ bool RegexCompile(Pattern* compiled, std::string_view pattern, bool case_sensiti
 // line follows that break). If the library gives up, the matches so far are returned with
 // cut_short set.
 RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text);
+
+// The same search over a text in `encoding` (without its byte-order mark): the pattern means the
+// same characters in every encoding, and the offsets are the text's own bytes, between its
+// characters. A character beyond U+FFFF (GB18030 four-byte, UTF-8 four-byte) is one character,
+// on Windows too; the pattern names one as \x{20000}. GBK runs the search above; UTF-16 finds
+// nothing.
+RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text, Encoding encoding);
 
 // The bytes of the whole match; empty when it holds no whole match.
 std::string MatchText(const MatchRecord& match, std::string_view text);

@@ -5,7 +5,10 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <random>
 
+#include "core/code_point_traits.h"
+#include "core/codepage.h"
 #include "core/text.h"
 #include "tests/test_util.h"
 
@@ -227,6 +230,153 @@ TEST(RegexSearchAll, FindsOnlyTheRealCharactersInTheCorpus) {
   EXPECT_EQ(raw, 568u);
   ASSERT_TRUE(RegexCompile(&p, "^第"));
   EXPECT_EQ(RegexSearchAll(p, text).size(), 28u);
+}
+
+}  // namespace
+}  // namespace travik
+
+namespace travik {
+namespace {
+
+std::vector<std::pair<int64_t, int64_t>> Spans(std::string_view pattern, std::string_view text,
+                                               Encoding encoding) {
+  Pattern p;
+  EXPECT_TRUE(RegexCompile(&p, pattern)) << pattern;
+  std::vector<std::pair<int64_t, int64_t>> out;
+  for (const MatchRecord& m : RegexSearchAll(p, text, encoding).matches) {
+    out.push_back({m.groups[0].start, m.groups[0].length});
+  }
+  return out;
+}
+
+// The GBK form's matches, moved to the bytes of the same characters in another encoding.
+std::vector<std::pair<int64_t, int64_t>> Moved(const std::vector<std::pair<int64_t, int64_t>>& gbk,
+                                               const std::string& text, Encoding encoding) {
+  std::vector<std::pair<int64_t, int64_t>> out;
+  for (auto [start, length] : gbk) {
+    std::string before, match;
+    EXPECT_TRUE(ConvertText(text.substr(0, start), Encoding::kGbk, encoding, &before));
+    EXPECT_TRUE(ConvertText(text.substr(start, length), Encoding::kGbk, encoding, &match));
+    out.push_back({static_cast<int64_t>(before.size()), static_cast<int64_t>(match.size())});
+  }
+  return out;
+}
+
+TEST(RegexSearchAllEncodings, FindsTheSameCharactersInEveryForm) {
+  // Characters whose second GBK byte is "\" or "|", headings, numbers and line breaks.
+  const std::vector<std::string> pieces = {"第", "一", "章", "東", "\x81\x5C", "\x95\x7C", "表",
+                                           "\xE9\x5C", "a", "1", " ", "\r\n", "\n", "，", "\\",
+                                           "|"};
+  const char* const patterns[] = {"^第.{1,3}章", "東", "\x81\x5C", "表", "\\\\", "\\|", ".章",
+                                  "(?-s)第.+", "[^\r\n]+$", "^", "一|表", "(?<=第)一", "\\w+"};
+  std::mt19937 rng(1208);
+  for (int round = 0; round < 1500; ++round) {
+    std::string gbk;
+    const size_t n = rng() % 40;
+    for (size_t k = 0; k < n; ++k) gbk += pieces[rng() % pieces.size()];
+    const char* pattern = patterns[round % (sizeof patterns / sizeof patterns[0])];
+    const auto in_gbk = Spans(pattern, gbk, Encoding::kGbk);
+    ASSERT_EQ(in_gbk, Spans(pattern, gbk, Encoding::kGbk)) << "the default is GBK";
+    for (Encoding e : {Encoding::kUtf8, Encoding::kGb18030}) {
+      std::string text;
+      ASSERT_TRUE(ConvertText(gbk, Encoding::kGbk, e, &text)) << round;
+      ASSERT_EQ(Spans(pattern, text, e), Moved(in_gbk, gbk, e))
+          << EncodingName(e) << " seed 1208 round " << round << " pattern " << pattern;
+    }
+  }
+}
+
+// The search by its steps over the whole text decoded at once: after a match the next search
+// starts at its end, after an empty one a character later; no empty match at the end after a
+// final line break. Offsets are mapped back to UTF-8 bytes.
+std::vector<std::pair<int64_t, int64_t>> ModelUtf8Spans(const std::string& pattern,
+                                                        const std::string& utf8) {
+  std::vector<std::pair<int64_t, int64_t>> out;
+  std::u32string cps;
+  EXPECT_TRUE(DecodeText(utf8, Encoding::kUtf8, &cps));
+  std::wstring wide;
+  for (unsigned char c : pattern) wide += static_cast<wchar_t>(c);  // ASCII patterns only
+  boost::basic_regex<char32_t, CodePointRegexTraits> re(
+      std::u32string(wide.begin(), wide.end()), boost::regex::perl);
+  std::vector<int64_t> offsets = {0};
+  for (char32_t c : cps) {
+    offsets.push_back(offsets.back() + (c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4));
+  }
+  size_t from = 0;
+  while (!cps.empty() && from <= cps.size()) {
+    boost::match_results<std::u32string::const_iterator> m;
+    boost::match_flag_type flags = boost::match_default;
+    if (from > 0) flags |= boost::match_prev_avail;
+    if (!boost::regex_search(cps.cbegin() + from, cps.cend(), m, re, flags, cps.cbegin())) break;
+    const size_t at = m[0].first - cps.cbegin(), end = m[0].second - cps.cbegin();
+    if (at == end && end == cps.size() && (utf8.back() == '\n' || utf8.back() == '\r')) break;
+    out.push_back({offsets[at], offsets[end] - offsets[at]});
+    from = at == end ? end + 1 : end;
+  }
+  return out;
+}
+
+// Texts with characters GBK lacks: the UTF-8 form gives the model's matches, and the GB18030
+// form the same characters.
+TEST(RegexSearchAllEncodings, BeyondGbkUtf8FollowsTheModelAndGb18030Agrees) {
+  const std::vector<std::string> pieces = {
+      "\xF0\xA0\x80\x80", "\xF0\x9F\x98\x80", "\xE7\xAC\xAC", "\xE7\xAB\xA0",
+      "\xE4\xB8\x80", "\xC3\xA9", "\xE2\x82\xAC", "a", "1", "\r\n", "\n", "\\", "|"};
+  const char* const patterns[] = {"^.", ".$", "\\x{20000}.", "[^a\n]+", "(?<=\\x{1F600})..",
+                                  "\\x{1F600}|a", "(?-s)^.{2,3}$", "\\W",
+                                  "[\\x{10000}-\\x{10FFFF}]+"};
+  std::mt19937 rng(1812);
+  for (int round = 0; round < 1500; ++round) {
+    std::string utf8;
+    const size_t n = rng() % 30;
+    for (size_t k = 0; k < n; ++k) utf8 += pieces[rng() % pieces.size()];
+    std::string gb18030;
+    ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &gb18030));
+    const char* pattern = patterns[round % (sizeof patterns / sizeof patterns[0])];
+    ASSERT_EQ(Spans(pattern, utf8, Encoding::kUtf8), ModelUtf8Spans(pattern, utf8))
+        << "seed 1812 round " << round << " pattern " << pattern;
+    std::vector<std::pair<int64_t, int64_t>> moved;
+    for (auto [start, length] : Spans(pattern, utf8, Encoding::kUtf8)) {
+      std::string before, match;
+      ASSERT_TRUE(ConvertText(utf8.substr(0, start), Encoding::kUtf8, Encoding::kGb18030, &before));
+      ASSERT_TRUE(ConvertText(utf8.substr(start, length), Encoding::kUtf8, Encoding::kGb18030,
+                              &match));
+      moved.push_back({static_cast<int64_t>(before.size()), static_cast<int64_t>(match.size())});
+    }
+    ASSERT_EQ(Spans(pattern, gb18030, Encoding::kGb18030), moved)
+        << "seed 1812 round " << round << " pattern " << pattern;
+  }
+}
+
+TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
+  std::string utf8 = "x\xF0\xA0\x80\x80y\xF0\x9F\x98\x80z\n";  // x𠀀y😀z
+  std::string gb18030;
+  ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &gb18030));
+  ASSERT_EQ(gb18030, "x\x95\x32\x82\x36y\x94\x39\xFC\x36z\n");
+  for (Encoding e : {Encoding::kGb18030, Encoding::kUtf8}) {
+    const std::string& t = e == Encoding::kUtf8 ? utf8 : gb18030;
+    using Spans_ = std::vector<std::pair<int64_t, int64_t>>;
+    EXPECT_EQ(Spans("x.y", t, e), (Spans_{{0, 6}})) << EncodingName(e);
+    EXPECT_EQ(Spans("y.z", t, e), (Spans_{{5, 6}})) << EncodingName(e);
+    EXPECT_EQ(Spans("\\x{20000}", t, e), (Spans_{{1, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans("\\x{1F600}", t, e), (Spans_{{6, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans("[\\x{20000}-\\x{2A6DF}]", t, e), (Spans_{{1, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans(".", t, e).size(), 6u) << EncodingName(e);  // "." takes line breaks too
+    EXPECT_EQ(Spans("[^xyz\n]", t, e), (Spans_{{1, 4}, {6, 4}})) << EncodingName(e);
+    EXPECT_TRUE(Spans("x..y", t, e).empty()) << EncodingName(e);
+    EXPECT_TRUE(Spans("\\x{D840}", t, e).empty()) << EncodingName(e);  // no half of one
+    EXPECT_EQ(Spans("(?<=\\x{1F600})z", t, e), (Spans_{{10, 1}})) << EncodingName(e);
+  }
+  // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
+  EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
+  // A pattern byte that does not decode matches nothing, not even U+FFFF.
+  EXPECT_TRUE(Spans("\x80\x41", "\xEF\xBF\xBF\x80\x41", Encoding::kUtf8).empty());
+  // Bytes that begin no character match "." one by one.
+  EXPECT_EQ(Spans(".", "\xE7\xAC" "a", Encoding::kUtf8).size(), 3u);
+  Pattern p;
+  ASSERT_TRUE(RegexCompile(&p, "ABC", false));
+  EXPECT_EQ(RegexSearchAll(p, "x\xF0\x9F\x98\x80" "abc", Encoding::kUtf8)[0].groups[0].start, 5);
+  EXPECT_TRUE(RegexSearchAll(p, "abc", Encoding::kUtf16Le).empty());
 }
 
 }  // namespace
