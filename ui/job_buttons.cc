@@ -10,6 +10,7 @@
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 #include "ui/job_runner.h"
+#include "ui/window_host.h"
 
 namespace travik::ui {
 
