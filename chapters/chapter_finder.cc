@@ -1,0 +1,390 @@
+#include "chapters/chapter_finder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "chapters/numerals.h"
+#include "core/encoding.h"
+#include "core/pattern.h"
+
+namespace travik::chapters {
+
+namespace {
+
+// The most bytes a heading line can take: every character of the longest heading at four bytes.
+constexpr std::ptrdiff_t kLongestLine = 4 * static_cast<std::ptrdiff_t>(kMaxHeadingChars) + 8;
+
+// One line that reads as a heading under some preset, before the presets are chosen.
+struct Candidate {
+  int64_t line;
+  size_t start;        // the line's first byte
+  size_t title_start;  // after the leading spaces
+  size_t title_end;    // before the line break and trailing spaces
+  LineHeading heading;
+};
+
+// The lines of a GBK text that read as headings under any of `presets`, in one pass. Most lines
+// are dismissed on their first character without being decoded further.
+class LineScanner {
+ public:
+  explicit LineScanner(std::string_view text) : text_(text), table_(GbkPairTable()) {}
+
+  std::vector<Candidate> Scan(PresetSet presets) {
+    std::vector<Candidate> found;
+    const char* begin = text_.data();
+    const char* end = begin + text_.size();
+    const char* p = begin;
+    int64_t line = 1;
+    while (p < end) {
+      const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+      const char* line_end = nl ? nl : end;
+      Consider(p, line_end, line, presets, &found);
+      if (!nl) break;
+      p = nl + 1;
+      ++line;
+    }
+    return found;
+  }
+
+  // Reads the one line that holds byte `offset` (used for a pattern's matches).
+  std::optional<LineHeading> ReadLineAt(size_t line_start, size_t* title_start, size_t* title_end) {
+    const char* begin = text_.data();
+    const char* end = begin + text_.size();
+    const char* p = begin + line_start;
+    // Only a heading's length of the line is looked at, so that many matches in one long line
+    // cost no more than the line.
+    const char* limit = end - p > kLongestLine ? p + kLongestLine : end;
+    const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(limit - p)));
+    const char* line_end = nl ? nl : limit;
+    const char* first = SkipLeadingSpaces(p, line_end);
+    if (!nl && limit != end) {
+      // Too long for a heading: the title is its start, cut between characters.
+      const char* cut = first;
+      while (cut < line_end && cut + GbkCharLength(cut, end) <= line_end) cut += GbkCharLength(cut, end);
+      *title_start = static_cast<size_t>(first - begin);
+      *title_end = static_cast<size_t>(cut - begin);
+      return std::nullopt;
+    }
+    const char* last = TrimTrailing(first, line_end);
+    *title_start = static_cast<size_t>(first - begin);
+    *title_end = static_cast<size_t>(last - begin);
+    if (!Decode(first, last)) return std::nullopt;
+    return ReadHeading(decoded_, kAllPresets);
+  }
+
+ private:
+  const char* SkipLeadingSpaces(const char* p, const char* end) const {
+    while (p < end) {
+      if (*p == ' ' || *p == '\t') {
+        ++p;
+      } else if (end - p >= 2 && static_cast<unsigned char>(p[0]) == 0xA1 &&
+                 static_cast<unsigned char>(p[1]) == 0xA1) {
+        p += 2;  // the full-width space
+      } else {
+        break;
+      }
+    }
+    return p;
+  }
+
+  // The end of the line's text without its CR and trailing ASCII spaces (full-width ones are
+  // trimmed after decoding).
+  static const char* TrimTrailing(const char* first, const char* end) {
+    while (end > first && (end[-1] == '\r' || end[-1] == ' ' || end[-1] == '\t')) --end;
+    return end;
+  }
+
+  // Decodes [p, end) into decoded_; false when it holds more characters than a heading can.
+  bool Decode(const char* p, const char* end) {
+    decoded_.clear();
+    while (p < end) {
+      if (decoded_.size() > kMaxHeadingChars) return false;
+      decoded_.push_back(static_cast<char32_t>(GbkCharValue(p, end, table_)));
+      p += GbkCharLength(p, end);
+    }
+    return true;
+  }
+
+  void Consider(const char* line_begin, const char* line_end, int64_t line, PresetSet presets,
+                std::vector<Candidate>* found) {
+    const char* first = SkipLeadingSpaces(line_begin, line_end);
+    if (first == line_end) return;
+    if (!CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)))) return;
+    // A line far longer than a heading can be is prose, whatever it begins with.
+    if (line_end - first > kLongestLine) return;
+    const char* last = TrimTrailing(first, line_end);
+    if (!Decode(first, last)) return;
+    std::optional<LineHeading> heading = ReadHeading(decoded_, presets);
+    if (!heading) return;
+    const char* begin = text_.data();
+    found->push_back({line, static_cast<size_t>(line_begin - begin),
+                      static_cast<size_t>(first - begin), static_cast<size_t>(last - begin),
+                      *heading});
+  }
+
+  std::string_view text_;
+  const CharValue* table_;
+  std::u32string decoded_;
+};
+
+// How consistently the chapter numbers of a list run: steps of one (or a restart at one after a
+// volume heading) count for it, gaps, repeats and falls against it.
+int64_t Consistency(const std::vector<Candidate>& list) {
+  int64_t score = 0;
+  std::optional<int64_t> previous;
+  bool volume_between = false;
+  for (const Candidate& c : list) {
+    if (c.heading.kind == HeadingKind::kVolume) {
+      volume_between = true;
+      continue;
+    }
+    if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) continue;
+    int64_t n = *c.heading.number;
+    if (!previous) {
+      score += (n <= 1) ? 1 : 0;
+    } else if (n == *previous + 1 || (volume_between && n == 1)) {
+      score += 1;
+    } else {
+      score -= 2;
+    }
+    previous = n;
+    volume_between = false;
+  }
+  return score;
+}
+
+std::vector<Candidate> OnlyPresets(const std::vector<Candidate>& all, PresetSet presets) {
+  std::vector<Candidate> kept;
+  for (const Candidate& c : all) {
+    if (presets & c.heading.preset) kept.push_back(c);
+  }
+  return kept;
+}
+
+// Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
+// the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported.
+std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
+  std::vector<Candidate> kept;
+  std::optional<int64_t> previous;
+  bool volume_between = false;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const Candidate& c = list[i];
+    if (c.heading.kind == HeadingKind::kVolume) volume_between = true;
+    if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) {
+      kept.push_back(c);
+      continue;
+    }
+    int64_t n = *c.heading.number;
+    bool in_step = !previous || n == *previous + 1 || n == *previous || (volume_between && n == 1);
+    if (!in_step) {
+      // The next numbered chapter, unless a volume heading comes first.
+      std::optional<int64_t> next;
+      for (size_t j = i + 1; j < list.size(); ++j) {
+        if (list[j].heading.kind == HeadingKind::kVolume) break;
+        if (list[j].heading.kind == HeadingKind::kChapter && list[j].heading.number) {
+          next = list[j].heading.number;
+          break;
+        }
+      }
+      if (next && *next == *previous + 1) continue;  // a stray between two chapters in a row
+    }
+    kept.push_back(c);
+    previous = n;
+    volume_between = false;
+  }
+  return kept;
+}
+
+// The automatic choice: for each kind of chapter heading (第X章, Chapter N, numbered lines), with
+// or without volume headings, the combination whose numbers run most consistently; 序章, 尾声 and
+// the like go with whichever wins.
+PresetSet ChoosePresets(const std::vector<Candidate>& all) {
+  PresetSet best = 0;
+  int64_t best_score = 0;
+  size_t best_count = 0;
+  for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
+    for (PresetSet with_volume : {0u, static_cast<unsigned>(kPresetVolume)}) {
+      PresetSet set = primary | with_volume;
+      std::vector<Candidate> list = DropStrays(OnlyPresets(all, set));
+      size_t chapters = 0;
+      for (const Candidate& c : list) chapters += c.heading.kind == HeadingKind::kChapter;
+      if (chapters == 0) continue;
+      int64_t score = Consistency(list);
+      if (best == 0 || score > best_score || (score == best_score && chapters > best_count)) {
+        best = set;
+        best_score = score;
+        best_count = chapters;
+      }
+    }
+  }
+  if (best == 0) {
+    // No chapters at all: volume headings alone, or the extras alone.
+    if (!OnlyPresets(all, kPresetVolume).empty()) best = kPresetVolume;
+  }
+  return best | kPresetExtra;
+}
+
+std::string Number(int64_t n) { return std::to_string(n); }
+
+void Warn(std::vector<Warning>* warnings, WarningKind kind, int64_t line, std::string text) {
+  warnings->push_back({kind, line, std::move(text)});
+}
+
+}  // namespace
+
+const char* WarningKindName(WarningKind kind) {
+  switch (kind) {
+    case WarningKind::kGap: return "gap";
+    case WarningKind::kRepeat: return "repeat";
+    case WarningKind::kBack: return "back";
+    case WarningKind::kShort: return "short";
+    case WarningKind::kLong: return "long";
+    case WarningKind::kNone: return "none";
+  }
+  return "none";
+}
+
+const char* HeadingKindName(HeadingKind kind) {
+  switch (kind) {
+    case HeadingKind::kChapter: return "chapter";
+    case HeadingKind::kVolume: return "volume";
+    case HeadingKind::kExtra: return "extra";
+  }
+  return "chapter";
+}
+
+std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
+  std::vector<Warning> warnings;
+  if (headings.empty()) {
+    Warn(&warnings, WarningKind::kNone, 0, "没有找到章节标题，可以改为按大小分割");
+    return warnings;
+  }
+  // The numbers: chapters against the chapter before, volumes against the volume before.
+  std::optional<int64_t> previous_chapter, previous_volume;
+  bool volume_between = false;
+  for (const Heading& h : headings) {
+    if (!h.number || h.kind == HeadingKind::kExtra) continue;
+    int64_t n = *h.number;
+    bool volume = h.kind == HeadingKind::kVolume;
+    std::optional<int64_t>& previous = volume ? previous_volume : previous_chapter;
+    const char* what = volume ? "卷号" : "章节号";
+    if (previous) {
+      int64_t p = *previous;
+      bool restart = !volume && volume_between && n == 1;
+      if (n == p) {
+        Warn(&warnings, WarningKind::kRepeat, h.line, std::string(what) + " " + Number(n) + " 重复出现");
+      } else if (n > p + 1 && !restart) {
+        int64_t missing = n - p - 1;
+        Warn(&warnings, WarningKind::kGap, h.line,
+             std::string(what) + "从 " + Number(p) + " 跳到 " + Number(n) + "，中间缺少 " +
+                 Number(missing) + " 个");
+      } else if (n < p && !restart && !(volume_between && !volume)) {
+        Warn(&warnings, WarningKind::kBack, h.line,
+             std::string(what) + "从 " + Number(p) + " 退回到 " + Number(n) + "，中间没有卷标题");
+      }
+    }
+    previous = n;
+    if (volume) {
+      volume_between = true;
+    } else {
+      volume_between = false;
+    }
+  }
+  // The sizes of the chapters against their median.
+  std::vector<int64_t> sizes;
+  for (const Heading& h : headings) {
+    if (h.kind == HeadingKind::kChapter) sizes.push_back(h.bytes);
+  }
+  if (sizes.size() >= 3) {
+    std::vector<int64_t> sorted = sizes;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    int64_t median = sorted[sorted.size() / 2];
+    for (const Heading& h : headings) {
+      if (h.kind != HeadingKind::kChapter) continue;
+      if (h.bytes * 20 < median) {
+        Warn(&warnings, WarningKind::kShort, h.line,
+             "本章只有 " + Number(h.bytes) + " 字节，不到中位数（" + Number(median) +
+                 " 字节）的二十分之一");
+      } else if (h.bytes > median * 20) {
+        Warn(&warnings, WarningKind::kLong, h.line,
+             "本章有 " + Number(h.bytes) + " 字节，超过中位数（" + Number(median) + " 字节）的 20 倍");
+      }
+    }
+  }
+  std::stable_sort(warnings.begin(), warnings.end(),
+                   [](const Warning& a, const Warning& b) { return a.line < b.line; });
+  return warnings;
+}
+
+ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
+  ChapterList result;
+  LineScanner scanner(text);
+  if (!options.pattern.empty()) {
+    result.pattern = options.pattern;
+    Pattern pattern;
+    if (!RegexCompile(&pattern, options.pattern)) {
+      result.pattern_valid = false;
+      result.pattern_error = pattern.error();
+      return result;
+    }
+    RegexSearchResult matches = RegexSearchAll(pattern, text);
+    result.cut_short = matches.cut_short;
+    int64_t line = 1;
+    size_t counted = 0;     // line breaks counted up to here
+    size_t line_start = 0;  // where the line holding `counted` begins
+    for (const MatchRecord& m : matches.matches) {
+      size_t at = static_cast<size_t>(MatchPosition(m));
+      if (at >= text.size() || (!result.headings.empty() &&
+                                static_cast<int64_t>(at) == result.headings.back().offset)) {
+        continue;  // an empty match at the end cuts nothing; one cut per place
+      }
+      for (; counted < at; ++counted) {
+        if (text[counted] == '\n') {
+          ++line;
+          line_start = counted + 1;
+        }
+      }
+      size_t title_start = 0, title_end = 0;
+      std::optional<LineHeading> form = scanner.ReadLineAt(line_start, &title_start, &title_end);
+      Heading h;
+      h.line = line;
+      h.offset = static_cast<int64_t>(at);
+      h.title = std::string(text.substr(title_start, title_end - title_start));
+      if (form) {
+        h.number = form->number;
+        h.kind = form->kind;
+      }
+      result.headings.push_back(std::move(h));
+    }
+  } else {
+    std::vector<Candidate> all = scanner.Scan(options.presets ? options.presets : kAllPresets);
+    PresetSet presets = options.presets;
+    std::vector<Candidate> chosen;
+    if (presets == 0) {
+      presets = ChoosePresets(all);
+      chosen = DropStrays(OnlyPresets(all, presets));
+    } else {
+      chosen = all;
+    }
+    result.presets = presets;
+    result.pattern = "preset:" + PresetSetName(presets);
+    for (const Candidate& c : chosen) {
+      Heading h;
+      h.line = c.line;
+      h.offset = static_cast<int64_t>(c.start);
+      h.title = std::string(text.substr(c.title_start, c.title_end - c.title_start));
+      h.number = c.heading.number;
+      h.kind = c.heading.kind;
+      result.headings.push_back(std::move(h));
+    }
+  }
+  for (size_t i = 0; i < result.headings.size(); ++i) {
+    int64_t next = i + 1 < result.headings.size() ? result.headings[i + 1].offset
+                                                  : static_cast<int64_t>(text.size());
+    result.headings[i].bytes = next - result.headings[i].offset;
+  }
+  result.warnings = CheckHeadings(result.headings);
+  return result;
+}
+
+}  // namespace travik::chapters
