@@ -111,6 +111,15 @@ std::string GbkToUtf8Lossy(std::string_view gbk) {
   return out;
 }
 
+void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
+  for (int trail = 0; trail < 256; ++trail) {
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    wchar_t w[2];
+    int n = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, pair, 2, w, 2);
+    out[trail] = n == 1 ? static_cast<uint32_t>(w[0]) : 0;
+  }
+}
+
 #else  // POSIX: iconv
 
 namespace {
@@ -184,6 +193,25 @@ std::string GbkToUtf8Lossy(std::string_view gbk) {
     i += n;
   }
   return out;
+}
+
+void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
+  iconv_t cd = iconv_open("UTF-32LE", "CP936");
+  for (int trail = 0; trail < 256; ++trail) {
+    out[trail] = 0;
+    if (cd == reinterpret_cast<iconv_t>(-1)) continue;
+    char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    unsigned char wide[8];
+    char* src = pair;
+    size_t src_left = 2;
+    char* dst = reinterpret_cast<char*>(wide);
+    size_t dst_left = sizeof wide;
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    if (r == static_cast<size_t>(-1) || src_left != 0 || sizeof wide - dst_left != 4) continue;
+    out[trail] = wide[0] | (wide[1] << 8) | (wide[2] << 16) | (static_cast<uint32_t>(wide[3]) << 24);
+  }
+  if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
 }
 
 #endif

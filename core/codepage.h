@@ -3,6 +3,7 @@
 #ifndef TRAVIK_CORE_CODEPAGE_H_
 #define TRAVIK_CORE_CODEPAGE_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ bool Utf8ToGbk(std::string_view utf8, std::string* out);
 
 // Lossy forms for display only: invalid bytes become "?".
 std::string GbkToUtf8Lossy(std::string_view gbk);
+
+// The code point of each two-byte sequence (lead, trail) for trail 0x00 ... 0xFF in turn: 0 where
+// code page 936 does not decode the pair as exactly one character.
+void DecodeGbkPairs(unsigned char lead, uint32_t out[256]);
 
 #ifdef _WIN32
 // GBK to UTF-16 with code page 936, whatever the system's code page. False on invalid bytes.

@@ -5,11 +5,14 @@
 #include <boost/regex.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/codepage.h"
+#include "core/encoding.h"
 #include "core/files.h"
 #include "core/pattern.h"
 #include "core/text.h"
@@ -298,60 +301,161 @@ TEST(LiteralModel, InsertTextIntoFileShiftsTheTail) {
   }
 }
 
-// RegexSearchAll by its steps: every later range is copied out and searched as a text of its own;
-// a hit on a second byte (judged from the start of the whole text) is passed over within the same
-// range; after an empty match the range begins there and the search one character on.
-std::vector<std::pair<size_t, size_t>> ModelSearchAll(const boost::regex& re, const std::string& text) {
-  std::vector<std::pair<size_t, size_t>> out;
-  if (text.empty()) return out;
-  std::vector<bool> starts(text.size() + 1, false);
-  for (const Char& c : Characters(text, 0)) starts[c.at] = true;
-  starts[text.size()] = true;
-  size_t range = 0, from = 0;
-  while (from <= text.size()) {
-    std::string own = text.substr(range);
-    boost::smatch m;
-    if (!boost::regex_search(own.cbegin() + (from - range), own.cend(), m, re, boost::match_default,
-                             own.cbegin())) {
-      break;
+// The characters of a GBK text as code points, decoded one by one through the code-page
+// converter, with the byte offset of each (and the text's length at the end). Bytes that do not
+// decode give `undecodable` plus the lead byte, or `unmatchable` when that is not zero.
+struct Decoded {
+  std::wstring chars;
+  std::vector<size_t> offsets;
+};
+// The one code point of a UTF-8 text, or 0 when it holds anything else.
+uint32_t SingleCodePoint(const std::string& utf8) {
+  const unsigned char* u = reinterpret_cast<const unsigned char*>(utf8.data());
+  if (utf8.size() == 2 && (u[0] & 0xE0) == 0xC0) return ((u[0] & 0x1F) << 6) | (u[1] & 0x3F);
+  if (utf8.size() == 3 && (u[0] & 0xF0) == 0xE0) {
+    return ((u[0] & 0x0F) << 12) | ((u[1] & 0x3F) << 6) | (u[2] & 0x3F);
+  }
+  return 0;
+}
+
+Decoded ModelDecode(const std::string& text, wchar_t unmatchable) {
+  Decoded d;
+  for (const Char& c : Characters(text, 0)) {
+    const unsigned char first = static_cast<unsigned char>(text[c.at]);
+    std::string utf8;
+    uint32_t cp = 0;
+    if (c.len == 1 && !c.lone) {
+      cp = first;
+    } else if (!c.lone && GbkToUtf8(text.substr(c.at, 2), &utf8)) {
+      cp = SingleCodePoint(utf8);
     }
-    size_t at = range + (m[0].first - own.cbegin());
-    size_t end = range + (m[0].second - own.cbegin());
-    if (!starts[at]) {
-      from = at + 1;
-      continue;
-    }
-    out.push_back({at, end - at});
-    if (end == 0) break;
-    if (end != at) {
-      range = from = end;
-      continue;
-    }
-    if (end == text.size()) break;
-    range = end;
-    from = end + (High(text[end]) && end + 1 < text.size() ? 2 : 1);
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) cp = unmatchable ? unmatchable : 0xDC00 + first;
+    d.chars += static_cast<wchar_t>(cp);
+    d.offsets.push_back(c.at);
+  }
+  d.offsets.push_back(text.size());
+  return d;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string out;
+  char buf[4];
+  for (unsigned char b : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X ", b);
+    out += buf;
   }
   return out;
 }
 
-TEST(LiteralModel, RegexSearchAllSearchesEachRangeAsATextOfItsOwn) {
-  const char* const patterns[] = {"^\xB5\xDA", "\xD5\xC2$", "(?<=\r\n)\xB5\xDA", "\\ba", "x*", "$", "^",
-                                  "\xD5\xC2", ".", "..", "(?<=\xB0)\xD5", "a|$", "\r?\n", "(?=\xC2)",
-                                  "[\x80-\xFF]{2}", "(?<!a)b", "^$", "\\Aa", "a\\z", "(a)|(b)"};
-  std::mt19937 rng(47);
-  for (int round = 0; round < 20000; ++round) {
-    const char* pattern = patterns[round % (sizeof patterns / sizeof patterns[0])];
-    std::string text = testing::RandomGbkText(
-        rng, 24, false, std::string("\xB5\xDA\0\xD5\xC2\0\r\n\0a\0b\0\xB0\xD5\xC2\0x", 24));
+// RegexSearchAll by its steps over the decoded characters: the whole text is always the base;
+// after a match the next search starts at its end, after an empty one a character later; an
+// empty match at the end after a final line break is no match. Results in byte offsets.
+std::vector<std::pair<size_t, size_t>> ModelSearchAll(const std::string& pattern,
+                                                      const std::string& text) {
+  std::vector<std::pair<size_t, size_t>> out;
+  if (text.empty()) return out;
+  const std::wstring wide_pattern = ModelDecode(pattern, 0xFFFF).chars;
+  boost::wregex re(wide_pattern, boost::regex::perl);
+  const Decoded d = ModelDecode(text, 0);
+  const std::wstring& w = d.chars;
+  size_t from = 0;
+  while (from <= w.size()) {
+    boost::wsmatch m;
+    boost::match_flag_type flags = boost::match_default;
+    if (from > 0) flags |= boost::match_prev_avail;
+    if (!boost::regex_search(w.cbegin() + from, w.cend(), m, re, flags, w.cbegin())) break;
+    size_t at = m[0].first - w.cbegin();
+    size_t end = m[0].second - w.cbegin();
+    bool ends_in_break = text.back() == '\n' || text.back() == '\r';
+    if (at == end && end == w.size() && ends_in_break) break;
+    out.push_back({d.offsets[at], d.offsets[end] - d.offsets[at]});
+    from = at == end ? end + 1 : end;
+  }
+  return out;
+}
+
+// Characters whose second byte is regex syntax or a letter, a few that do not decode, and ASCII.
+std::vector<std::string> PatternCharacters() {
+  std::vector<std::string> out = {"\x96\x7C", "\xB5\xDA", "\xD5\xC2", "\xB0\xA1", "a", "b", "x"};
+  for (unsigned char lead : {0x81, 0x96, 0xE9}) {
+    for (char trail : std::string("|^[]\\{}aZ")) out.push_back(std::string(1, lead) + trail);
+  }
+  return out;
+}
+
+// A random pattern of literal characters, ".", classes, quantifiers, anchors and look-ahead.
+std::string RandomPattern(std::mt19937& rng, const std::vector<std::string>& chars) {
+  auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+  auto literal = [&]() {
+    const std::string& c = chars[pick(chars.size())];
+    return c.size() == 1 && c != "a" && c != "b" && c != "x" ? "\\" + c : c;
+  };
+  auto atom = [&]() -> std::string {
+    switch (pick(6)) {
+      case 0:
+        return ".";
+      case 1:
+        return "[" + std::string(pick(2) ? "^" : "") + literal() + literal() + "]";
+      case 2:
+        return pick(2) ? "\\r" : "\\n";
+      default:
+        return literal();
+    }
+  };
+  static const char* const kQuantifiers[] = {"", "", "", "?", "*", "+", "{1,2}", "+?"};
+  std::string p = pick(4) == 0 ? "^" : "";
+  const size_t atoms = 1 + pick(3);
+  for (size_t k = 0; k < atoms; ++k) {
+    if (pick(6) == 0) {
+      p += "(?=" + atom() + ")";
+    } else {
+      p += atom() + kQuantifiers[pick(8)];
+    }
+  }
+  if (pick(4) == 0) p += "$";
+  return p;
+}
+
+TEST(LiteralModel, RegexSearchAllMatchesTheDecodedCharacters) {
+  const std::vector<std::string> chars = PatternCharacters();
+  std::string snippets;
+  for (const std::string& c : chars) snippets += c + std::string(1, '\0');
+  snippets += std::string("\x80\x41\0\xFF\x7C\0\xD5\xC2\xD5\xC2\0\r\n", 12);
+  const char* const fixed[] = {"^\xB5\xDA", "\xD5\xC2$", "(?<=\r\n)\xB5\xDA", "\\ba", "x*", "$", "^",
+                               ".", "..", "a|$", "\r?\n", "(?=\xD5\xC2)", "(?<!a)b", "^$", "\\Aa",
+                               "a\\z", "(a)|(b)", "[^a]", "\\x{7AE0}"};
+  std::mt19937 rng(4711);
+  for (int round = 0; round < 30000; ++round) {
+    const std::string pattern = round % 4 == 0 ? fixed[round / 4 % (sizeof fixed / sizeof fixed[0])]
+                                               : RandomPattern(rng, chars);
+    std::string text = testing::RandomGbkText(rng, 24, false, snippets);
     if (round % 3 == 0 && !text.empty()) text.pop_back();
     Pattern p;
-    ASSERT_TRUE(RegexCompile(&p, pattern));
-    boost::regex re(pattern, boost::regex::perl);
+    ASSERT_TRUE(RegexCompile(&p, pattern)) << Hex(pattern) << p.error();
     std::vector<std::pair<size_t, size_t>> got;
     for (const MatchRecord& m : RegexSearchAll(p, text).matches) {
       got.push_back({static_cast<size_t>(MatchPosition(m)), MatchText(m, text).size()});
     }
-    ASSERT_EQ(got, ModelSearchAll(re, text)) << "round " << round << " pattern " << pattern;
+    ASSERT_EQ(got, ModelSearchAll(pattern, text))
+        << "seed 4711 round " << round << " pattern " << Hex(pattern) << " text "
+        << Hex(text);
+  }
+}
+
+// Character starts against double-byte stepping, on texts long enough to cross 64-byte blocks.
+TEST(LiteralModel, CharStartsFollowDoubleByteStepping) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = testing::RandomGbkText(rng, 300);
+    if (round % 2) {
+      for (char& c : text) c = (rng() % 3) ? static_cast<char>(0x80 | rng()) : c;  // long high runs
+    }
+    std::vector<bool> starts(text.size(), false);
+    for (const Char& c : Characters(text, 0)) starts[c.at] = true;
+    CharStarts fast(text);
+    for (size_t i = 0; i < text.size(); ++i) {
+      ASSERT_EQ(fast.IsStart(i), starts[i]) << "seed 99 round " << round << " byte " << i;
+    }
   }
 }
 

@@ -1,4 +1,5 @@
-// Keyword search: Boost.Regex over GBK bytes, Perl grammar, default match flags.
+// Keyword search: Boost.Regex over the characters of GBK text, Perl grammar. Match offsets are
+// byte offsets into the text.
 #ifndef TRAVIK_CORE_PATTERN_H_
 #define TRAVIK_CORE_PATTERN_H_
 
@@ -39,10 +40,12 @@ class Pattern {
   Pattern(Pattern&&) noexcept;
   Pattern& operator=(Pattern&&) noexcept;
 
-  // Compiles with the Perl grammar (ignoring case when case_sensitive is false). False when the
-  // library rejects the pattern; the object then matches nothing.
+  // Compiles the GBK pattern as a pattern over characters with the Perl grammar (ignoring case
+  // when case_sensitive is false). False when the library rejects the pattern; the object then
+  // matches nothing and error() gives the library's reason.
   bool Compile(std::string_view pattern, bool case_sensitive = true);
   bool valid() const;
+  const std::string& error() const;
 
   struct Impl;
 
@@ -54,12 +57,12 @@ class Pattern {
 // Compiles `pattern` into *compiled; false when the library rejects it.
 bool RegexCompile(Pattern* compiled, std::string_view pattern, bool case_sensitive = true);
 
-// Every match of the pattern in the text: leftmost first, each later search running from the end
-// of the previous match as a text of its own. A match never starts on the second byte of a
-// double-byte character (judged from the start of the text); such a hit is skipped and the same
-// search goes on one byte later. After an empty match the search moves one character on; an empty
-// match at the start or the end of the text ends the list. If the library gives up, the matches
-// so far are returned with cut_short set.
+// Every match of the pattern in the text, leftmost first. The pattern sees characters: a match
+// starts and ends between two characters, and "^", "$", \b and look-behind see the whole text
+// around it. After a match the search goes on from its end; after an empty match, from the next
+// character. An empty match at the end of a text that ends in a line break is not reported (no
+// line follows that break). If the library gives up, the matches so far are returned with
+// cut_short set.
 RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text);
 
 // The bytes of the whole match; empty when it holds no whole match.
