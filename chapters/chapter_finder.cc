@@ -27,7 +27,19 @@ struct Candidate {
 // are dismissed on their first character without being decoded further.
 class LineScanner {
  public:
-  explicit LineScanner(std::string_view text) : text_(text), table_(GbkPairTable()) {}
+  explicit LineScanner(std::string_view text) : text_(text), table_(GbkPairTable()) {
+    // The bytes that can begin a character that can begin a heading: most lines are dismissed on
+    // their first byte after the leading spaces.
+    for (int c = 0; c < 0x80; ++c) may_begin_[c] = CanBeginHeading(static_cast<char32_t>(c));
+    for (int lead = 0x80; lead < 0x100 && !may_begin_[lead]; ++lead) {
+      for (int trail = 0; trail < 0x100; ++trail) {
+        if (CanBeginHeading(static_cast<char32_t>(table_[(lead - 0x80) * 256 + trail]))) {
+          may_begin_[lead] = true;
+          break;
+        }
+      }
+    }
+  }
 
   std::vector<Candidate> Scan(PresetSet presets) {
     std::vector<Candidate> found;
@@ -108,7 +120,7 @@ class LineScanner {
   void Consider(const char* line_begin, const char* line_end, int64_t line, PresetSet presets,
                 std::vector<Candidate>* found) {
     const char* first = SkipLeadingSpaces(line_begin, line_end);
-    if (first == line_end) return;
+    if (first == line_end || !may_begin_[static_cast<unsigned char>(*first)]) return;
     if (!CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)))) return;
     // A line far longer than a heading can be is prose, whatever it begins with.
     if (line_end - first > kLongestLine) return;
@@ -124,6 +136,7 @@ class LineScanner {
 
   std::string_view text_;
   const CharValue* table_;
+  bool may_begin_[256] = {};
   std::u32string decoded_;
 };
 
@@ -157,6 +170,36 @@ std::vector<Candidate> OnlyPresets(const std::vector<Candidate>& all, PresetSet 
   std::vector<Candidate> kept;
   for (const Candidate& c : all) {
     if (presets & c.heading.preset) kept.push_back(c);
+  }
+  return kept;
+}
+
+// Keeps a doubtful heading (a ， inside its title) only where the numbering runs on through it:
+// the next chapter (or volume) after the one before, or chapter one after a volume heading.
+std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
+  std::vector<Candidate> kept;
+  std::optional<int64_t> chapter, volume;
+  bool volume_between = false;
+  for (const Candidate& c : list) {
+    const LineHeading& h = c.heading;
+    if (h.doubtful) {
+      bool confirmed = false;
+      if (h.number && h.kind == HeadingKind::kChapter) {
+        int64_t n = *h.number;
+        confirmed = chapter ? (n == *chapter + 1 || (volume_between && n == 1)) : n == 1;
+      } else if (h.number && h.kind == HeadingKind::kVolume) {
+        confirmed = volume ? *h.number == *volume + 1 : *h.number == 1;
+      }
+      if (!confirmed) continue;
+    }
+    kept.push_back(c);
+    if (h.kind == HeadingKind::kVolume) {
+      volume_between = true;
+      if (h.number) volume = h.number;
+    } else if (h.kind == HeadingKind::kChapter && h.number) {
+      chapter = h.number;
+      volume_between = false;
+    }
   }
   return kept;
 }
@@ -202,18 +245,23 @@ PresetSet ChoosePresets(const std::vector<Candidate>& all) {
   PresetSet best = 0;
   int64_t best_score = 0;
   size_t best_count = 0;
+  size_t best_size = 0;
   for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
     for (PresetSet with_volume : {0u, static_cast<unsigned>(kPresetVolume)}) {
       PresetSet set = primary | with_volume;
-      std::vector<Candidate> list = DropStrays(OnlyPresets(all, set));
+      std::vector<Candidate> list = DropStrays(ConfirmDoubtful(OnlyPresets(all, set)));
       size_t chapters = 0;
       for (const Candidate& c : list) chapters += c.heading.kind == HeadingKind::kChapter;
       if (chapters == 0) continue;
       int64_t score = Consistency(list);
-      if (best == 0 || score > best_score || (score == best_score && chapters > best_count)) {
+      // Ties go to more chapters, then to the set that also takes the volume headings.
+      if (best == 0 || score > best_score ||
+          (score == best_score &&
+           (chapters > best_count || (chapters == best_count && list.size() > best_size)))) {
         best = set;
         best_score = score;
         best_count = chapters;
+        best_size = list.size();
       }
     }
   }
@@ -271,14 +319,16 @@ std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
     if (previous) {
       int64_t p = *previous;
       bool restart = !volume && volume_between && n == 1;
-      if (n == p) {
+      if (restart) {
+        // A volume heading lets the chapters start again at one.
+      } else if (n == p) {
         Warn(&warnings, WarningKind::kRepeat, h.line, std::string(what) + " " + Number(n) + " 重复出现");
-      } else if (n > p + 1 && !restart) {
+      } else if (n > p + 1) {
         int64_t missing = n - p - 1;
         Warn(&warnings, WarningKind::kGap, h.line,
              std::string(what) + "从 " + Number(p) + " 跳到 " + Number(n) + "，中间缺少 " +
                  Number(missing) + " 个");
-      } else if (n < p && !restart && !(volume_between && !volume)) {
+      } else if (n < p && !(volume_between && !volume)) {
         Warn(&warnings, WarningKind::kBack, h.line,
              std::string(what) + "从 " + Number(p) + " 退回到 " + Number(n) + "，中间没有卷标题");
       }
@@ -362,9 +412,9 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
     std::vector<Candidate> chosen;
     if (presets == 0) {
       presets = ChoosePresets(all);
-      chosen = DropStrays(OnlyPresets(all, presets));
+      chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)));
     } else {
-      chosen = all;
+      chosen = ConfirmDoubtful(all);
     }
     result.presets = presets;
     result.pattern = "preset:" + PresetSetName(presets);

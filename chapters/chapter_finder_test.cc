@@ -134,6 +134,19 @@ TEST(ChapterFinder, DropsAStrayHeadingWhenChoosingOnItsOwn) {
   EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap, WarningKind::kBack}));
 }
 
+TEST(ChapterFinder, AHeadingWithACommaCountsOnlyWhereTheNumbersRunThroughIt) {
+  std::string text = Lines({"第一章 甲"}) + Body(5) + Lines({"第二章 诗三章，章八句"}) + Body(5) +
+                     Lines({"第五章 他说，我们走吧"}) + Body(2) + Lines({"第三章 丙"}) + Body(5) +
+                     Lines({"第四章 丁"}) + Body(5);
+  for (PresetSet presets : {0u, static_cast<unsigned>(kPresetChapter)}) {
+    FinderOptions options;
+    options.presets = presets;
+    ChapterList list = FindChapters(text, options);
+    EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4})) << presets;
+    EXPECT_TRUE(list.warnings.empty()) << presets;
+  }
+}
+
 TEST(ChapterFinder, ChoosesTheFormThatNumbersConsistently) {
   std::string english = Lines({"Chapter 1", "It was cold.", "Chapter 2: Rain", "It rained.",
                                "Chapter 3", "It cleared."});
@@ -216,7 +229,9 @@ TEST(ChapterFinder, HeadingsCoverTheTextOnRandomInput) {
       ASSERT_GE(h.offset, 0) << "round " << round;
       ASSERT_LT(h.offset, static_cast<int64_t>(text.size())) << "round " << round;
       ASSERT_TRUE(h.offset == 0 || text[static_cast<size_t>(h.offset) - 1] == '\n') << round;
-      if (i > 0) ASSERT_GT(h.offset, list.headings[i - 1].offset) << "round " << round;
+      if (i > 0) {
+        ASSERT_GT(h.offset, list.headings[i - 1].offset) << "round " << round;
+      }
       covered += h.bytes;
     }
     if (!list.headings.empty()) {

@@ -18,23 +18,34 @@ std::u32string_view SkipSpaces(std::u32string_view s) {
   return s;
 }
 
-// True when the title reads as a sentence: 。 anywhere, or ！？，(and their ASCII forms) with
-// more text after them. A title may end in ！ or ？ ("第五章 出发！").
+// True when the rest of the line after position i holds more than closing marks.
+bool MoreTextAfter(std::u32string_view line, size_t i) {
+  std::u32string_view after = SkipSpaces(line.substr(i + 1));
+  // Closing quotes and more of the same marks do not make more text.
+  while (!after.empty() && (after.front() == U'！' || after.front() == U'？' ||
+                            after.front() == U'!' || after.front() == U'?' ||
+                            after.front() == U'”' || after.front() == U'」' ||
+                            after.front() == U'』' || after.front() == U'"')) {
+    after.remove_prefix(1);
+  }
+  return !after.empty();
+}
+
+// True when the title reads as a sentence: 。 anywhere, or ！ ？ with more text after them. A
+// title may end in ！ or ？ ("第五章 出发！").
 bool ReadsAsSentence(std::u32string_view title) {
   for (size_t i = 0; i < title.size(); ++i) {
     char32_t c = title[i];
     if (c == U'。') return true;
-    if (c == U'！' || c == U'？' || c == U'，' || c == U'!' || c == U'?' || c == U',') {
-      std::u32string_view after = SkipSpaces(title.substr(i + 1));
-      // Closing quotes and more of the same marks do not make more text.
-      while (!after.empty() && (after.front() == U'！' || after.front() == U'？' ||
-                                after.front() == U'!' || after.front() == U'?' ||
-                                after.front() == U'”' || after.front() == U'」' ||
-                                after.front() == U'』' || after.front() == U'"')) {
-        after.remove_prefix(1);
-      }
-      if (!after.empty()) return true;
-    }
+    if ((c == U'！' || c == U'？' || c == U'!' || c == U'?') && MoreTextAfter(title, i)) return true;
+  }
+  return false;
+}
+
+// True when a ， (or ,) has more text after it: prose, unless the numbering says otherwise.
+bool HasInnerComma(std::u32string_view line) {
+  for (size_t i = 0; i < line.size(); ++i) {
+    if ((line[i] == U'，' || line[i] == U',') && MoreTextAfter(line, i)) return true;
   }
   return false;
 }
@@ -234,7 +245,9 @@ bool CanBeginHeading(char32_t c) {
   }
 }
 
-std::optional<LineHeading> ReadHeading(std::u32string_view line, PresetSet presets) {
+namespace {
+
+std::optional<LineHeading> ReadAnyForm(std::u32string_view line, PresetSet presets) {
   while (!line.empty() && IsSpaceChar(line.back())) line.remove_suffix(1);
   line = SkipSpaces(line);
   if (line.empty() || line.size() > kMaxHeadingChars) return std::nullopt;
@@ -254,6 +267,14 @@ std::optional<LineHeading> ReadHeading(std::u32string_view line, PresetSet prese
   }
   if (auto heading = ReadNumberedForm(line, presets)) return heading;
   return ReadExtraForm(line, presets);
+}
+
+}  // namespace
+
+std::optional<LineHeading> ReadHeading(std::u32string_view line, PresetSet presets) {
+  std::optional<LineHeading> heading = ReadAnyForm(line, presets);
+  if (heading) heading->doubtful = HasInnerComma(line);
+  return heading;
 }
 
 }  // namespace travik::chapters

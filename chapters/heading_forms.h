@@ -44,6 +44,9 @@ struct LineHeading {
   Preset preset;
   HeadingKind kind;
   std::optional<int64_t> number;  // none for 序章, 楔子 …
+  // The title holds a ， with more text after it: a sentence, unless the chapter numbers run on
+  // through it (第四章 卷四 延英殿玉靈芝詩三章，章八句 between 第三章 and 第五章).
+  bool doubtful = false;
 };
 
 // The longest line, in characters, that can still be a heading.
@@ -52,8 +55,9 @@ inline constexpr size_t kMaxHeadingChars = 120;
 // Reads one line (decoded, leading spaces and the line break already removed) against the presets
 // in `presets`; nothing when it is not a heading of any of them. A heading is the whole line: the
 // form, then nothing or a separator (space, full-width space, ：, :) and a title. A line longer
-// than kMaxHeadingChars, or whose title reads as a sentence (。 anywhere; ！ ？ ， followed by
-// more text), is prose. So are measure words followed directly by a noun (第一封信, 第二部分).
+// than kMaxHeadingChars, or whose title reads as a sentence (。 anywhere; ！ ？ followed by more
+// text), is prose; a ， followed by more text makes the heading doubtful. Measure words followed
+// directly by a noun (第一封信, 第二部分) are prose.
 std::optional<LineHeading> ReadHeading(std::u32string_view line, PresetSet presets);
 
 // True for the characters that can begin a heading of any preset: a cheap test that lets the
