@@ -20,7 +20,8 @@ constexpr char kSplitHelp[] =
     "  -s, --size KB          按大小分割: 每个文件 KB 千字节（可能多 1 字节）\n"
     "  -p, --parts N          按份数分割: 分成 N 个文件\n"
     "  -k, --keyword 正则     按关键字分割: 每个匹配处开始一个新文件，\n"
-    "                         第一个匹配之前的文本单独成为头文件\n"
+    "                         第一个匹配之前的文本单独成为头文件；\n"
+    "                         没有匹配的文件算作失败，不建子目录\n"
     "选项:\n"
     "      --name 方式        文件命名: number 自动编号（默认）、keyword 按关键字（仅 -k）、\n"
     "                         custom 自定义文字＋编号\n"
@@ -34,8 +35,12 @@ constexpr char kSplitHelp[] =
     "示例:\n"
     "  travik split -s 100 小说.txt\n"
     "  travik split -p 10 -o 输出 小说.txt\n"
-    "  travik split -k \"^第.{2,16}章\" --name keyword --merge-script 小说.txt\n"
+    "  travik split -k \"^第.{1,8}章\" --name keyword --merge-script 小说.txt\n"
     "      (每章一个文件，以章标题命名；标题前的文本在 头文本.txt)\n"
+    "\n"
+    "关键字是按字符匹配的正则表达式（Perl 语法，区分大小写）: . 匹配任意一个字符（含换行，\n"
+    "除非写 (?-s)），[...] 里是字符，数量词重复整个字符；匹配总在字符之间开始和结束。\n"
+    "^ 和 $ 匹配每行的开头和结尾（CR LF 算一个换行）。\n"
     "\n"
     "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）";
 

@@ -11,6 +11,11 @@
 
 namespace travik {
 
+// What the jobs say about a keyword that is no valid pattern (followed by Pattern::error()), and
+// about a file in which the keyword matches nothing.
+inline constexpr char kInvalidPatternMessage[] = "关键字不是有效的正则表达式：";
+inline constexpr char kKeywordNotFound[] = "未找到关键字";
+
 // One group of a match: 0-based start offset in the searched text, length, whether it matched.
 struct MatchGroup {
   int64_t start = 0;

@@ -1,6 +1,7 @@
 #include "insert/insert_job.h"
 
 #include "core/files.h"
+#include "core/pattern.h"
 #include "core/text.h"
 
 namespace travik {
@@ -83,6 +84,13 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   } else {
     host.ShowMessage(kNoPositionMessage);
     return;
+  }
+  if (mode == InsertMode::kByKeyword) {
+    Pattern pattern;
+    if (!RegexCompile(&pattern, form.keyword_text)) {
+      host.ShowMessage(JoinText(kInvalidPatternMessage, pattern.error()));  // no file is touched
+      return;
+    }
   }
   context.insert_text = form.text_to_insert;
   if (mode == InsertMode::kByKeyword) context.keyword = form.keyword_text;

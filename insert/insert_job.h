@@ -58,7 +58,8 @@ struct InsertContext {
 void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host);
 
 // The routines, one file each; the context holds the file's text and values.
-// After every match of `keyword`; an invalid pattern shows "没有找到匹配文本！".
+// After every match of `keyword`; a file it does not match is named in the report (its copy is
+// still written).
 void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failures);
 // After every `interval` bytes, `step_count` times.
 void InsertByLength(InsertContext& context, FailureList& failures);

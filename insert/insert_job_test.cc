@@ -359,7 +359,7 @@ TEST(InsertJob, RandomDrawsComeFromTheInjectedCounter) {
   EXPECT_EQ(in_place.notices, 1);
 }
 
-TEST(InsertJob, InvalidPatternShowsItsMessageForEveryRow) {
+TEST(InsertJob, InvalidPatternIsNamedAndNothingIsWritten) {
   ScopedTempDir dir;
   std::string a = dir.Join("a.txt");
   std::string b = dir.Join("b.txt");
@@ -370,11 +370,42 @@ TEST(InsertJob, InvalidPatternShowsItsMessageForEveryRow) {
   InsertContext context;
   RecordingHost host;
   InsertJob(form, context, host);
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"没有找到匹配文本！", "没有找到匹配文本！"}));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].rfind("关键字不是有效的正则表达式：", 0), 0u) << host.messages[0];
+  EXPECT_FALSE(FolderExists(Processed(dir)));
+  EXPECT_EQ(host.notices, 0);
+  form.keep_original = false;
+  InsertJob(form, context, host);
+  EXPECT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(Bytes(a), "a(b");
+}
+
+TEST(InsertJob, AFileWithoutTheKeywordIsReportedAndItsCopyStillWritten) {
+  ScopedTempDir dir;
+  std::string a = dir.Join("a.txt");
+  std::string b = dir.Join("b.txt");
+  WriteFileBytes(a, "甲\r\n乙\r\n");
+  WriteFileBytes(b, "無");
+  InsertForm form = FormFor(dir, {a, b});
+  form.keyword_text = "^";
+  form.text_to_insert = "　　";
+  InsertContext context;
+  RecordingHost host;
+  InsertJob(form, context, host);
   const std::string out = Processed(dir) + kPathSeparator;
-  EXPECT_EQ(Bytes(out + "a.txt"), "a(b");  // the unchanged copy stays
-  EXPECT_EQ(Bytes(out + "b.txt"), "c");
-  EXPECT_EQ(host.notices, 1);
+  EXPECT_EQ(Bytes(out + "a.txt"), "　　甲\r\n　　乙\r\n");  // every line, none after the last break
+  form.keyword_text = "東";
+  InsertJob(form, context, host);
+  EXPECT_EQ(Bytes(out + "b.txt"), "無");  // the copy is written all the same
+  ASSERT_EQ(host.failures.size(), 2u);
+  EXPECT_EQ(host.failures[0].reason, "未找到关键字");
+  EXPECT_EQ(host.failures[1].reason, "未找到关键字");
+  EXPECT_EQ(host.notices, 1);  // only the first job went without a failure
+  // In place, a file without the keyword stays as it is and is named.
+  form.keep_original = false;
+  InsertJob(form, context, host);
+  EXPECT_EQ(Bytes(b), "無");
+  EXPECT_EQ(host.failures.size(), 4u);
 }
 
 TEST(InsertJob, AnAbandonedSearchIsReported) {

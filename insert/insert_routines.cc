@@ -12,8 +12,6 @@ namespace travik {
 
 namespace {
 
-constexpr char kNoMatchMessage[] = "没有找到匹配文本！";
-
 // The program's sub-folder is made on first use; a chosen folder is used as it is.
 void EnsureOutputFolder(const InsertContext& context) {
   if (context.use_program_folder && !FolderExists(context.output_folder)) {
@@ -71,15 +69,11 @@ void WriteResult(const InsertContext& context, bool changed, FailureList& failur
 
 }  // namespace
 
-void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failures) {
+void InsertAtKeyword(InsertContext& context, JobHost& /*host*/, FailureList& failures) {
   if (context.keep_original) EnsureOutputFolder(context);
   Pattern pattern;
   if (!RegexCompile(&pattern, context.keyword)) {
-    host.ShowMessage(kNoMatchMessage);
-    if (context.keep_original) {
-      WriteResult(context, false, failures,
-                  [&](OutputSink& out) { return out.Write(context.source_text); });
-    }
+    failures.Add(context.source_path, JoinText(kInvalidPatternMessage, pattern.error()));
     return;
   }
   RegexSearchResult matches = RegexSearchAll(pattern, context.source_text);
@@ -90,6 +84,8 @@ void InsertAtKeyword(InsertContext& context, JobHost& host, FailureList& failure
     }
     failures.Add(context.source_path, "关键字搜索未能完成（表达式过于复杂），副本只在已找到处插入");
   }
+  // A file the keyword is not found in is named in the report; a copy is still written.
+  if (matches.empty() && !matches.cut_short) failures.Add(context.source_path, kKeywordNotFound);
   if (!ResultFits(context, static_cast<int64_t>(matches.size()), failures)) return;
   WriteResult(context, !matches.empty(), failures, [&](OutputSink& out) {
     return InsertAfterMatches(context.source_text, context.insert_text, matches, out);

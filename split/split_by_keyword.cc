@@ -6,7 +6,8 @@
 
 namespace travik {
 
-KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer) {
+KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer,
+                                   const std::function<void()>& before_first_piece) {
   KeywordSplitOutcome outcome;
   Pattern pattern;
   if (!RegexCompile(&pattern, context.keyword)) return outcome;
@@ -33,6 +34,8 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
                     text.substr(static_cast<size_t>(start), static_cast<size_t>(whole.length))});
   }
   found = RegexSearchResult();  // the match records can be large; the cuts are all we need
+  if (cuts.empty()) return outcome;
+  if (before_first_piece) before_first_piece();
 
   if (!cuts.empty() && cuts.front().start > 0) {
     writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);

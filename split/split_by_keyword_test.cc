@@ -35,16 +35,16 @@ const std::string kNovel =
     "序言\r\n第一章 起\r\n正文一\r\n第二章 承\r\n正文二\r\n第三章 合\r\n正文三\r\n";
 
 TEST(SplitByKeyword, HeadPieceThenOnePiecePerMatch) {
-  KeywordRun run = RunKeyword(kNovel, "第.{2}章");
+  KeywordRun run = RunKeyword(kNovel, "第.章");
   EXPECT_TRUE(run.outcome.pattern_ok);
   EXPECT_EQ(run.outcome.pieces, 4);
   EXPECT_EQ(run.pieces,
             (std::vector<std::string>{"序言\r\n", "第一章 起\r\n正文一\r\n",
                                       "第二章 承\r\n正文二\r\n", "第三章 合\r\n正文三\r\n"}));
   EXPECT_EQ(run.names, (std::vector<std::string>{"0.txt", "1.txt", "2.txt", "3.txt"}));
-  EXPECT_EQ(RunKeyword(kNovel, "第.{2}章", PieceNaming::kKeyword).names,
+  EXPECT_EQ(RunKeyword(kNovel, "第.章", PieceNaming::kKeyword).names,
             (std::vector<std::string>{"头文本.txt", "第一章.txt", "第二章.txt", "第三章.txt"}));
-  EXPECT_EQ(RunKeyword(kNovel, "第.{2}章", PieceNaming::kCustom).names,
+  EXPECT_EQ(RunKeyword(kNovel, "第.章", PieceNaming::kCustom).names,
             (std::vector<std::string>{"卷0.txt", "卷1.txt", "卷2.txt", "卷3.txt"}));
   // Matched text with a line break and spaces is made a file name.
   EXPECT_EQ(RunKeyword(kNovel, "第[^\\r]*\\r\\n", PieceNaming::kKeyword).names,
@@ -54,7 +54,7 @@ TEST(SplitByKeyword, HeadPieceThenOnePiecePerMatch) {
 
 TEST(SplitByKeyword, OpenCasesAtTheEdgesOfTheText) {
   // A match at the very start: no empty head piece; piece 1 starts with it.
-  KeywordRun at_start = RunKeyword("第一章\r\nA\r\n第二章\r\nB", "第.{2}章", PieceNaming::kKeyword);
+  KeywordRun at_start = RunKeyword("第一章\r\nA\r\n第二章\r\nB", "第.章", PieceNaming::kKeyword);
   EXPECT_EQ(at_start.pieces, (std::vector<std::string>{"第一章\r\nA\r\n", "第二章\r\nB"}));
   EXPECT_EQ(at_start.names, (std::vector<std::string>{"第一章.txt", "第二章.txt"}));
   // One match, at the start: one piece, the whole text.
@@ -66,8 +66,11 @@ TEST(SplitByKeyword, OpenCasesAtTheEdgesOfTheText) {
   KeywordRun lookahead = RunKeyword(kNovel, "(?=第)", PieceNaming::kKeyword);
   EXPECT_EQ(lookahead.pieces.size(), 4u);
   EXPECT_EQ(lookahead.names, (std::vector<std::string>{"头文本.txt", "1.txt", "2.txt", "3.txt"}));
-  KeywordRun every = RunKeyword("ab中", "x*");  // matches empty at the start only
-  EXPECT_EQ(every.pieces, (std::vector<std::string>{"ab中"}));
+  KeywordRun every = RunKeyword("ab中", "x*");  // empty before every character and at the end
+  EXPECT_EQ(every.pieces, (std::vector<std::string>{"a", "b", "中"}));
+  // A file that opens with its first chapter: the empty match at the start cuts there too.
+  KeywordRun chapters = RunKeyword("第一章\n甲\n第二章\n乙\n", "^(?=第)");
+  EXPECT_EQ(chapters.pieces, (std::vector<std::string>{"第一章\n甲\n", "第二章\n乙\n"}));
   KeywordRun end_anchor = RunKeyword("ab\ncd", "$");
   EXPECT_EQ(end_anchor.pieces, (std::vector<std::string>{"ab", "\ncd"}));
 }
@@ -77,6 +80,11 @@ TEST(SplitByKeyword, MatchesStartOnlyBetweenCharacters) {
   const std::string text = "x\x81\xB5\xDA\x41y第z";
   KeywordRun run = RunKeyword(text, "第");
   EXPECT_EQ(run.pieces, (std::vector<std::string>{"x\x81\xB5\xDA\x41y", "第z"}));
+  // 日落 is C8 D5 C2 E4; its middle bytes are 章, which ends no match and names no piece.
+  KeywordRun sunset = RunKeyword("序\n第二日落时分\n第三章 乙\n", "^第.{2,16}章", PieceNaming::kKeyword);
+  EXPECT_EQ(sunset.names, (std::vector<std::string>{"头文本.txt", "第二日落时分_第三章.txt"}));
+  // 東 (96 7C) is one character, not "0x96 or nothing".
+  EXPECT_EQ(RunKeyword("甲東乙東", "東").pieces, (std::vector<std::string>{"甲", "東乙", "東"}));
 }
 
 TEST(SplitByKeyword, NothingWrittenWithoutAMatchOrAValidPattern) {
@@ -88,6 +96,18 @@ TEST(SplitByKeyword, NothingWrittenWithoutAMatchOrAValidPattern) {
   EXPECT_TRUE(bad.pieces.empty());
   KeywordRun empty_text = RunKeyword("", "第");
   EXPECT_TRUE(empty_text.pieces.empty());
+  // The folder is made before the first piece only, and never when there is none.
+  int made = 0;
+  SplitContext context;
+  context.source_text = kNovel;
+  MemoryOutput out;
+  PieceWriter writer("D", PieceNaming::kNumber, "", "m", out);
+  context.keyword = "第九章";
+  SplitByKeyword(context, writer, [&] { ++made; });
+  EXPECT_EQ(made, 0);
+  context.keyword = "第";
+  SplitByKeyword(context, writer, [&] { ++made; });
+  EXPECT_EQ(made, 1);
 }
 
 TEST(SplitByKeyword, SameMatchedTextNeverOverwrites) {

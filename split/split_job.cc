@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/files.h"
+#include "core/pattern.h"
 #include "core/text.h"
 #include "split/piece_writer.h"
 #include "split/split_modes.h"
@@ -42,12 +43,18 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
     case SplitMode::kByCount:
       return CheckNumberField(form.parts_text, "欲分割份数不能为空", "欲分割份数不能为0",
                               "欲分割份数必须大于0", host);
-    case SplitMode::kByKeyword:
+    case SplitMode::kByKeyword: {
       if (form.keyword_text.empty()) {
         host.ShowMessage("请输入关键字");
         return false;
       }
+      Pattern pattern;
+      if (!RegexCompile(&pattern, form.keyword_text)) {
+        host.ShowMessage(JoinText(kInvalidPatternMessage, pattern.error()));
+        return false;
+      }
       return true;
+    }
     case SplitMode::kUnchecked:
       break;
   }
@@ -60,7 +67,11 @@ void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, Split
   context.source_name = row.name;
   context.source_path = row.path;
   const std::string folder = JoinPath(context.output_folder, row.name);
-  if (!FolderExists(folder)) MakeDirectory(folder);
+  auto make_folder = [&folder]() {
+    if (!FolderExists(folder)) MakeDirectory(folder);
+  };
+  // A keyword split makes the piece folder only once it has a piece to put in it.
+  if (form.mode != SplitMode::kByKeyword) make_folder();
   host.SetStatusPane(0, JoinText("当前状态: 正在处理第 ", NumberToText(row_number), " 个任务"));
 
   context.source_text.clear();
@@ -94,14 +105,15 @@ void SplitRow(const SplitForm& form, const FileEntry& row, int row_number, Split
     case SplitMode::kByKeyword: {
       context.text_length = static_cast<int64_t>(context.source_text.size());
       context.keyword = form.keyword_text;
-      KeywordSplitOutcome outcome = SplitByKeyword(context, writer);
-      if (!outcome.pattern_ok) {
-        host.ShowMessage("没有找到匹配文本！");
-        return;
-      }
+      KeywordSplitOutcome outcome = SplitByKeyword(context, writer, make_folder);
+      if (!outcome.pattern_ok) return;  // checked before any file; never reached
       if (outcome.cut_short) {
         failures.Add(row.path,
                      "关键字搜索中途放弃，其后的文本没有再分割（仍在最后一个分割文件中）");
+      }
+      if (outcome.pieces == 0) {
+        if (!outcome.cut_short) failures.Add(row.path, kKeywordNotFound);
+        return;  // nothing written for this file, not even its folder
       }
       break;
     }

@@ -216,7 +216,7 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", false);
 }
 
-TEST(SplitJob, BadKeywordIsShownForEveryFileAndWritesNothing) {
+TEST(SplitJob, BadKeywordIsShownOnceAndWritesNothing) {
   Scene scene;
   SplitForm form = scene.Form({scene.Source("a.txt", "第一"), scene.Source("b.txt", "第二")});
   form.mode = SplitMode::kByKeyword;
@@ -224,10 +224,29 @@ TEST(SplitJob, BadKeywordIsShownForEveryFileAndWritesNothing) {
   form.write_merge_script = true;
   RecordingHost host;
   SplitJob(form, host);
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"没有找到匹配文本！", "没有找到匹配文本！"}));
-  EXPECT_FALSE(Exists(scene.out + kSep + "a" + kSep + "点我合并.bat"));
-  EXPECT_FALSE(Exists(scene.out + kSep + "b" + kSep + "0.txt"));
-  EXPECT_EQ(host.completions, 1);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].rfind("关键字不是有效的正则表达式：", 0), 0u) << host.messages[0];
+  EXPECT_GT(host.messages[0].size(), std::string("关键字不是有效的正则表达式：").size());
+  EXPECT_FALSE(Exists(scene.out + kSep + "a"));
+  EXPECT_FALSE(Exists(scene.out + kSep + "b"));
+  EXPECT_EQ(host.completions, 0);
+}
+
+TEST(SplitJob, AFileWithoutTheKeywordIsReportedAndGetsNoFolder) {
+  Scene scene;
+  SplitForm form = scene.Form({scene.Source("a.txt", "甲\n第一章\n"), scene.Source("b.txt", "无")});
+  form.mode = SplitMode::kByKeyword;
+  form.keyword_text = "^第";
+  form.write_merge_script = true;
+  RecordingHost host;
+  SplitJob(form, host);
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(host.failures[0].path, form.rows[1].path);
+  EXPECT_EQ(host.failures[0].reason, "未找到关键字");
+  EXPECT_EQ(host.completions, 0);
+  EXPECT_EQ(Bytes(scene.out + kSep + "a" + kSep + "1.txt"), "第一章\n");
+  EXPECT_TRUE(Exists(scene.out + kSep + "a" + kSep + "点我合并.bat"));
+  EXPECT_FALSE(Exists(scene.out + kSep + "b"));
 }
 
 TEST(SplitJob, AnAbandonedKeywordSearchIsReportedAndNoTextIsLost) {

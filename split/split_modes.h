@@ -4,6 +4,7 @@
 #define TRAVIK_SPLIT_SPLIT_MODES_H_
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "split/piece_writer.h"
@@ -41,8 +42,10 @@ struct KeywordSplitOutcome {
 // before the first match is the head piece (number 0, none when the first match is at the start),
 // then one piece per match running to the next match or the end of the text, named by the match.
 // Matches that would give empty pieces (zero-length matches at the same place or at the end) make
-// no piece. Writes nothing when the pattern does not compile or nothing matches.
-KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer);
+// no piece. Writes nothing when the pattern does not compile or nothing matches; else calls
+// `before_first_piece` (when given) once before the first piece is written.
+KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer,
+                                   const std::function<void()>& before_first_piece = {});
 
 }  // namespace travik
 
