@@ -249,11 +249,15 @@ PresetSet ChoosePresets(const std::vector<Candidate>& all) {
   for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
     for (PresetSet with_volume : {0u, static_cast<unsigned>(kPresetVolume)}) {
       PresetSet set = primary | with_volume;
-      std::vector<Candidate> list = DropStrays(ConfirmDoubtful(OnlyPresets(all, set)));
+      std::vector<Candidate> confirmed = ConfirmDoubtful(OnlyPresets(all, set));
+      std::vector<Candidate> list = DropStrays(confirmed);
       size_t chapters = 0;
       for (const Candidate& c : list) chapters += c.heading.kind == HeadingKind::kChapter;
       if (chapters == 0) continue;
-      int64_t score = Consistency(list);
+      // A heading dropped as a stray counts against the set as much as a break in the numbers:
+      // volume headings that explain a restart beat dropping the chapter that restarts.
+      int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
+      int64_t score = Consistency(list) - 2 * dropped;
       // Ties go to more chapters, then to the set that also takes the volume headings.
       if (best == 0 || score > best_score ||
           (score == best_score &&
@@ -400,6 +404,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       h.line = line;
       h.offset = static_cast<int64_t>(at);
       h.title = std::string(text.substr(title_start, title_end - title_start));
+      h.title_offset = static_cast<int64_t>(title_start);
       if (form) {
         h.number = form->number;
         h.kind = form->kind;
@@ -423,6 +428,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       h.line = c.line;
       h.offset = static_cast<int64_t>(c.start);
       h.title = std::string(text.substr(c.title_start, c.title_end - c.title_start));
+      h.title_offset = static_cast<int64_t>(c.title_start);
       h.number = c.heading.number;
       h.kind = c.heading.kind;
       result.headings.push_back(std::move(h));

@@ -20,6 +20,7 @@ struct Heading {
   int64_t line = 0;    // 1-based line number
   int64_t offset = 0;  // byte offset of the cut: the heading line's start (a pattern's: its match)
   std::string title;   // the heading line without its leading spaces and line break, as in the text
+  int64_t title_offset = 0;  // where the title lies in the text
   std::optional<int64_t> number;  // 第一百零三章 103, 第０１２章 12; none for 序章
   HeadingKind kind = HeadingKind::kChapter;
   int64_t bytes = 0;  // size of the piece from this heading to the next, or to the end

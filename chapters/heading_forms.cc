@@ -225,6 +225,18 @@ std::optional<Preset> PresetByName(std::string_view name) {
   return std::nullopt;
 }
 
+std::optional<PresetSet> ParsePresetSet(std::string_view names) {
+  PresetSet set = 0;
+  while (true) {
+    const size_t plus = names.find('+');
+    std::optional<Preset> preset = PresetByName(names.substr(0, plus));
+    if (!preset) return std::nullopt;
+    set |= *preset;
+    if (plus == std::string_view::npos) return set;
+    names.remove_prefix(plus + 1);
+  }
+}
+
 std::string PresetSetName(PresetSet set) {
   std::string name;
   for (const PresetInfo& info : Presets()) {

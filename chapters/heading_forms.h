@@ -36,6 +36,12 @@ struct PresetInfo {
 const std::vector<PresetInfo>& Presets();
 // The preset of that name, or nothing.
 std::optional<Preset> PresetByName(std::string_view name);
+// What --preset takes, for messages (GBK).
+inline constexpr char kPresetNamesHint[] =
+    "--preset 只能是 chapter、volume、english、numbered、extra，或用 + 连接的几种: ";
+
+// The set named by "chapter+volume" (names joined by "+"); nothing when a name is unknown.
+std::optional<PresetSet> ParsePresetSet(std::string_view names);
 // "chapter+volume": the names of the presets in the set, joined by "+".
 std::string PresetSetName(PresetSet set);
 

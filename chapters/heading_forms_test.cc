@@ -117,6 +117,11 @@ TEST(HeadingForms, PresetNamesAndFirstCharacters) {
   }
   EXPECT_FALSE(PresetByName("chapters").has_value());
   EXPECT_EQ(PresetSetName(kPresetChapter | kPresetVolume), "chapter+volume");
+  EXPECT_EQ(ParsePresetSet("chapter+volume"), kPresetChapter | kPresetVolume);
+  EXPECT_EQ(ParsePresetSet("extra"), static_cast<PresetSet>(kPresetExtra));
+  EXPECT_FALSE(ParsePresetSet("chapter+").has_value());
+  EXPECT_FALSE(ParsePresetSet("").has_value());
+  EXPECT_FALSE(ParsePresetSet("Chapter").has_value());
   for (char32_t c : {U'第', U'C', U'1', U'１', U'序', U'楔', U'尾', U'後', U'番', U'完'}) {
     EXPECT_TRUE(CanBeginHeading(c)) << static_cast<uint32_t>(c);
   }

@@ -181,20 +181,9 @@ int RunChapters(const std::vector<std::string>& args) {
   }
   if (options.Has("--preset")) {
     if (options.Has("--keyword")) return UsageError("chapters", "-k 与 --preset 只能给出一个");
-    std::string names = options.Value("--preset");
-    size_t from = 0;
-    while (from <= names.size()) {
-      size_t plus = names.find('+', from);
-      std::string name = names.substr(from, plus == std::string::npos ? std::string::npos : plus - from);
-      std::optional<chapters::Preset> preset = chapters::PresetByName(name);
-      if (!preset) {
-        return UsageError("chapters",
-                          "没有这种标题形式: " + name + "（可用 chapter、volume、english、numbered、extra）");
-      }
-      finder.presets |= *preset;
-      if (plus == std::string::npos) break;
-      from = plus + 1;
-    }
+    std::optional<chapters::PresetSet> presets = chapters::ParsePresetSet(options.Value("--preset"));
+    if (!presets) return UsageError("chapters", chapters::kPresetNamesHint + options.Value("--preset"));
+    finder.presets = *presets;
   }
   if (options.operands().empty()) return UsageError("chapters", "没有给出文件");
   const bool json = options.Has("--json");

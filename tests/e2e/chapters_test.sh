@@ -59,7 +59,10 @@ tr -d '\r' <table.out >table.txt
 grep -q '! 章节号从 1 跳到 3' table.txt || fail "gap not marked: $(cat table.txt)"
 grep -q '共 9 个标题，1 个警告' table.txt || fail "summary: $(cat table.txt)"
 cmp novel.txt original.txt || fail "chapters changed the file"
-[ "$(ls | wc -l)" -eq 5 ] || fail "chapters wrote files: $(ls)"
+mkdir look && cp novel.txt look/
+(cd look && travik chapters novel.txt >../look.out && travik chapters --json novel.txt >>../look.out) ||
+  fail "chapters in look/: exit $?"
+[ "$(ls -A look)" = novel.txt ] || fail "chapters wrote files: $(ls -A look)"
 
 # split --chapters: pieces at the same headings, the preamble in the head piece, joined = source.
 travik split --chapters --merge-script novel.txt >split.out 2>stderr ||
