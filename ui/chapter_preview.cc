@@ -25,11 +25,13 @@ constexpr struct {
   const char* title;
   int width;
   int format;
-} kColumns[] = {{"序号", 44, LVCFMT_RIGHT},
-                {"章节号", 58, LVCFMT_RIGHT},
-                {"标题", 220, LVCFMT_LEFT},
-                {"大小", 120, LVCFMT_RIGHT},
-                {"提示", 200, LVCFMT_LEFT}};
+} kColumns[] = {{"序号", 40, LVCFMT_RIGHT},
+                {"章节号", 52, LVCFMT_RIGHT},
+                {"标题", 190, LVCFMT_LEFT},
+                {"大小", 150, LVCFMT_RIGHT},
+                {"提示", 200, LVCFMT_LEFT}};  // 提示 takes the rest of the width
+// The size's text lies right of its bar, in this many pixels at 96 dpi.
+constexpr int kSizeTextWidth = 58;
 
 // How far the context box reaches from a heading's line, at most.
 constexpr size_t kMaxBytesBefore = 4096;
@@ -59,6 +61,7 @@ std::string HeadingNumberText(const chapters::Heading& heading) {
 }  // namespace
 
 std::string PieceSizeText(int64_t bytes) {
+  if (bytes < 1024) return JoinText(NumberToText(static_cast<int>(bytes)), " 字节");
   char text[32];
   std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1024.0);
   return text;
@@ -166,7 +169,7 @@ bool ChapterPreview::Create() {
   // Owned by the main window: it stays above it and goes when it goes.
   HWND hwnd = CreateWindowExW(0, kPreviewClass, caption.c_str(),
                               WS_OVERLAPPEDWINDOW & ~WS_MINIMIZEBOX, main.left + Scale(24),
-                              main.top + Scale(24), Scale(660), Scale(540), window_.hwnd(),
+                              main.top + Scale(24), Scale(720), Scale(540), window_.hwnd(),
                               nullptr, instance, this);
   if (hwnd == nullptr) return false;
   ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -336,6 +339,7 @@ void ChapterPreview::Arrange() {
   place(kPreviewList, margin, list_top, width - 2 * margin, context_top - margin - list_top);
   place(kPreviewContext, margin, context_top, width - 2 * margin, context_height);
   place(kPreviewSplit, width - margin - button_width, button_top, button_width, button_height);
+  SendMessageW(Control(kPreviewList), LVM_SETCOLUMNWIDTH, kColumnNotes, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 bool ChapterPreview::IsWarningRow(int row) const {
@@ -372,18 +376,23 @@ void ChapterPreview::DrawSizeCell(NMLVCUSTOMDRAW& draw) {
   cell.left = LVIR_BOUNDS;
   if (!SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell))) return;
   HDC dc = draw.nmcd.hdc;
-  const bool selected =
+  // The selection as the list draws it: highlighted while the list has the focus, grey after.
+  const bool marked =
       (SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  const bool selected = marked && GetFocus() == list;
   const bool warning = IsWarningRow(row);
   COLORREF back = selected ? GetSysColor(COLOR_HIGHLIGHT)
-                           : warning ? kWarningBack : GetSysColor(COLOR_WINDOW);
+                  : marked ? GetSysColor(COLOR_BTNFACE)
+                  : warning ? kWarningBack
+                            : GetSysColor(COLOR_WINDOW);
   SetBkColor(dc, back);
   ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &cell, nullptr, 0, nullptr);
 
   // The bar: the piece's share of the largest piece's width, at least a pixel.
   const int64_t bytes = list_.headings[row].bytes;
   RECT bar = cell;
-  InflateRect(&bar, -Scale(2), -Scale(3));
+  InflateRect(&bar, -Scale(3), -Scale(3));
+  bar.right -= Scale(kSizeTextWidth);
   if (largest_ > 0 && bytes > 0 && bar.right > bar.left) {
     const int full = bar.right - bar.left;
     bar.right = bar.left + std::max(1, static_cast<int>(static_cast<double>(bytes) * full /

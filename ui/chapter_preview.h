@@ -85,7 +85,8 @@ class ChapterPreview {
 std::string TextAroundHeading(std::string_view text, size_t offset, int before, int after,
                               size_t* heading_at);
 
-// The 大小 cell: the piece's size in KB to one place ("12.3 KB").
+// The 大小 cell: the piece's size in bytes under 1 KB ("17 字节"), else in KB to one place
+// ("12.3 KB").
 std::string PieceSizeText(int64_t bytes);
 
 }  // namespace travik::ui

@@ -476,7 +476,9 @@ TEST(TextAroundHeading, LongLinesAreLeftOutOrCutBetweenCharacters) {
   EXPECT_EQ(TextAroundHeading("", 5, 3, 3, &at), "");
   EXPECT_EQ(TextAroundHeading("a\nb", 99, 1, 1, &at), "a\r\nb");
   EXPECT_EQ(at, 3u);
-  EXPECT_EQ(PieceSizeText(0), "0.0 KB");
+  EXPECT_EQ(PieceSizeText(0), "0 字节");
+  EXPECT_EQ(PieceSizeText(1023), "1023 字节");
+  EXPECT_EQ(PieceSizeText(1024), "1.0 KB");
   EXPECT_EQ(PieceSizeText(1536), "1.5 KB");
 }
 
