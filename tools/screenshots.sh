@@ -59,24 +59,39 @@ preview_window() {
     awk '/\("travik.exe"/ && !/"Travik":/ && !/"Default IME":/ && !/has no name/ { print $1; exit }'
 }
 
-names=(split merge insert)
-for page in 0 1 2; do
-  "$TRAVIK_WINE" "$exe" --page=$page >/dev/null 2>&1 &
-  program_pid=$!
-  id=
+# shoot FILE FINDER HOW ARGS...: runs the program with ARGS, waits for the window FINDER names,
+# and captures it: HOW is "window", or "screen" for the screen's part under it (an open drop-down
+# list is a window of its own lying over the main window).
+shoot() {
+  local file=$1 finder=$2 how=$3 id=
+  shift 3
+  "$TRAVIK_WINE" "$exe" "$@" >/dev/null 2>&1 &
+  local program_pid=$!
   for _ in $(seq 150); do
-    id=$(main_window)
+    id=$($finder)
     [ -n "$id" ] && break
     sleep 0.2
   done
-  [ -n "$id" ] || { echo "travik.exe showed no window" >&2; exit 1; }
+  [ -n "$id" ] || { echo "travik.exe showed no window for $file" >&2; exit 1; }
   sleep 2  # let it paint
-  file=$out/travik-${names[$page]}.png
-  [ "$dpi" = 96 ] || file=$out/travik-${names[$page]}-${dpi}dpi.png
-  import -window "$id" "$file"
+  if [ "$how" = screen ]; then
+    local geometry
+    geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+      /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}')
+    import -window root -crop "$geometry" +repage "$file"
+  else
+    import -window "$id" "$file"
+  fi
   echo "$file"
   "$TRAVIK_WINESERVER" -k 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
+}
+
+suffix=
+[ "$dpi" = 96 ] || suffix=-${dpi}dpi
+names=(split merge insert)
+for page in 0 1 2; do
+  shoot "$out/travik-${names[$page]}$suffix.png" main_window window --page=$page
 done
 
 # A small novel in GBK for the preview: two volumes whose numbers restart, a line of prose that
@@ -98,44 +113,6 @@ novel=$out/江湖夜雨.txt
   printf '尾声\r\n'; body 20
 } | iconv -f UTF-8 -t GBK >"$novel"
 
-shoot() {  # shoot FILE FINDER ARGS...: runs the program with ARGS and captures the window FINDER names
-  local file=$1 finder=$2
-  shift 2
-  "$TRAVIK_WINE" "$exe" "$@" >/dev/null 2>&1 &
-  program_pid=$!
-  id=
-  for _ in $(seq 150); do
-    id=$($finder)
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  [ -n "$id" ] || { echo "travik.exe showed no window for $file" >&2; exit 1; }
-  sleep 2
-  import -window "$id" "$file"
-  echo "$file"
-  "$TRAVIK_WINESERVER" -k 2>/dev/null || true
-  wait "$program_pid" 2>/dev/null || true
-}
-suffix=
-[ "$dpi" = 96 ] || suffix=-${dpi}dpi
-# The open list lies over the main window, so the screen's part under the window is captured.
-shoot_list() {
-  "$TRAVIK_WINE" "$exe" --keyword-list >/dev/null 2>&1 &
-  program_pid=$!
-  id=
-  for _ in $(seq 150); do
-    id=$(main_window)
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  [ -n "$id" ] || { echo "travik.exe showed no window" >&2; exit 1; }
-  sleep 2
-  geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}')
-  import -window root -crop "$geometry" +repage "$1"
-  echo "$1"
-  "$TRAVIK_WINESERVER" -k 2>/dev/null || true
-  wait "$program_pid" 2>/dev/null || true
-}
-shoot_list "$out/travik-split-keywords$suffix.png"
-shoot "$out/travik-chapter-preview$suffix.png" preview_window "--preview=$(DISPLAY= "$TRAVIK_WINE" winepath -w "$novel" 2>/dev/null)"
+shoot "$out/travik-split-keywords$suffix.png" main_window screen --keyword-list
+shoot "$out/travik-chapter-preview$suffix.png" preview_window window \
+  "--preview=$(DISPLAY= "$TRAVIK_WINE" winepath -w "$novel" 2>/dev/null)"
