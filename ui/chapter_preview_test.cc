@@ -335,6 +335,51 @@ TEST_F(ChapterPreviewTest, PreviewListsHeadingsWithNumbersSizesAndWarningRows) {
   EXPECT_EQ(FilesOnDisk(), before);
 }
 
+TEST_F(ChapterPreviewTest, SizeColumnDrawsBarsInProportionToThePieces) {
+  AddSplitFile(MakeFile("江湖.txt", SmallNovel()));
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  HWND list = preview->Control(kPreviewList);
+  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Pump();
+  const auto& headings = preview->chapters().headings;
+  int largest = 0;
+  for (int row = 1; row < static_cast<int>(headings.size()); ++row) {
+    if (headings[row].bytes > headings[largest].bytes) largest = row;
+  }
+  ASSERT_NE(largest, 4) << "the gap's row is a warning row";
+  auto cell = [&](int row) {
+    RECT rect = {};
+    rect.top = kColumnSize;
+    rect.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    return rect;
+  };
+  HDC dc = GetDC(list);
+  auto pixel = [&](int row, double share) {
+    RECT rect = cell(row);
+    // The bar runs from 3 px in to the size's text, 58 px from the right.
+    int left = rect.left + window().Scale(3), right = rect.right - window().Scale(3 + 58);
+    return GetPixel(dc, left + static_cast<int>((right - left) * share), (rect.top + rect.bottom) / 2);
+  };
+  const COLORREF bar = RGB(150, 190, 240), window_colour = GetSysColor(COLOR_WINDOW);
+  EXPECT_EQ(pixel(largest, 0.95), bar) << "the largest piece's bar runs nearly the whole way";
+  // Every chapter's bar ends where its share of the largest ends.
+  for (int row : {1, 2, 3, 6, 7}) {
+    SCOPED_TRACE(row);
+    double share = static_cast<double>(headings[row].bytes) / headings[largest].bytes;
+    EXPECT_EQ(pixel(row, share - 0.05), bar);
+    if (share < 0.94) EXPECT_EQ(pixel(row, share + 0.05), window_colour);
+  }
+  // A volume heading's piece holds only its line: hardly any bar.
+  EXPECT_EQ(pixel(0, 0.1), window_colour);
+  // The warning row's bar and cell in its own colours.
+  EXPECT_EQ(pixel(4, 0.05), RGB(235, 150, 140));
+  EXPECT_EQ(pixel(4, 0.999), kWarningBack);
+  ReleaseDC(list, dc);
+}
+
 TEST_F(ChapterPreviewTest, DoubleClickShowsTheTextAroundTheHeading) {
   AddSplitFile(MakeFile("江湖.txt", SmallNovel()));
   Click(按钮9);
