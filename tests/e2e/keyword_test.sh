@@ -45,7 +45,7 @@ done
 # 2. The help's chapter pattern: 日落 is C8 D5 C2 E4, its middle bytes are 章, which ends no match.
 gbk sunset.txt '序\r\n第一回 起\r\n第二日落时分，天色渐暗，众人各自散去回家。\r\n第三十二章 乙\r\n正文\r\n'
 run 0 split -k '^第.{2,16}章' --name keyword -o "$(to_arg "$WORK/sunset")" "$(to_arg "$WORK/sunset.txt")"
-names=$(ls sunset/sunset | tr '\n' ' ')
+names=$(LC_ALL=C ls sunset/sunset | tr '\n' ' ')
 [ "$names" = "头文本.txt 第三十二章.txt " ] || fail "sunset pieces: $names"
 cat sunset/sunset/头文本.txt sunset/sunset/第三十二章.txt | cmp -s - sunset.txt ||
   fail "sunset pieces joined differ from the source"
