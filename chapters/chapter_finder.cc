@@ -140,25 +140,56 @@ class LineScanner {
   std::u32string decoded_;
 };
 
-// How consistently the chapter numbers of a list run: steps of one (or a restart at one after a
-// volume heading) count for it, gaps, repeats and falls against it.
-int64_t Consistency(const std::vector<Candidate>& list) {
+// The bytes each chapter heading of a list carries: from it to the next chapter heading, or to the
+// end of the text (volume and other headings in between do not shorten it, so that a set with
+// volume headings weighs its chapters as the set without them does).
+std::vector<int64_t> ChapterBytes(const std::vector<Candidate>& list, size_t text_size) {
+  std::vector<int64_t> bytes(list.size(), 0);
+  size_t next = text_size;
+  for (size_t i = list.size(); i-- > 0;) {
+    if (list[i].heading.kind != HeadingKind::kChapter) continue;
+    bytes[i] = static_cast<int64_t>(next - list[i].start);
+    next = list[i].start;
+  }
+  return bytes;
+}
+
+// The median of the chapters' bytes (0 without chapters).
+int64_t MedianChapterBytes(const std::vector<Candidate>& list, const std::vector<int64_t>& bytes) {
+  std::vector<int64_t> sizes;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].heading.kind == HeadingKind::kChapter) sizes.push_back(bytes[i]);
+  }
+  if (sizes.empty()) return 0;
+  std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+  return sizes[sizes.size() / 2];
+}
+
+// How consistently the chapter numbers of a list run, weighed by the text the chapters carry:
+// chapters in step (or restarting at one after a volume heading) count for it with their bytes,
+// gaps, repeats and falls against it with twice theirs. A piece counts for at most 20 times the
+// median, so that lines running in step inside one chapter (a numbered list, lines that begin with
+// years) do not outweigh the chapters because the last of them takes in the rest of the text.
+int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_t>& bytes,
+                    int64_t median) {
   int64_t score = 0;
   std::optional<int64_t> previous;
   bool volume_between = false;
-  for (const Candidate& c : list) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    const Candidate& c = list[i];
     if (c.heading.kind == HeadingKind::kVolume) {
       volume_between = true;
       continue;
     }
     if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) continue;
+    const int64_t weight = std::min(bytes[i], 20 * median);
     int64_t n = *c.heading.number;
     if (!previous) {
-      score += (n <= 1) ? 1 : 0;
+      score += (n <= 1) ? weight : 0;
     } else if (n == *previous + 1 || (volume_between && n == 1)) {
-      score += 1;
+      score += weight;
     } else {
-      score -= 2;
+      score -= 2 * weight;
     }
     previous = n;
     volume_between = false;
@@ -241,7 +272,7 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
 // The automatic choice: for each kind of chapter heading (第X章, Chapter N, numbered lines), with
 // or without volume headings, the combination whose numbers run most consistently; 序章, 尾声 and
 // the like go with whichever wins.
-PresetSet ChoosePresets(const std::vector<Candidate>& all) {
+PresetSet ChoosePresets(const std::vector<Candidate>& all, size_t text_size) {
   PresetSet best = 0;
   int64_t best_score = 0;
   size_t best_count = 0;
@@ -254,10 +285,13 @@ PresetSet ChoosePresets(const std::vector<Candidate>& all) {
       size_t chapters = 0;
       for (const Candidate& c : list) chapters += c.heading.kind == HeadingKind::kChapter;
       if (chapters == 0) continue;
-      // A heading dropped as a stray counts against the set as much as a break in the numbers:
-      // volume headings that explain a restart beat dropping the chapter that restarts.
+      // A heading dropped as a stray counts against the set as much as a break in the numbers of
+      // a chapter of the median size: volume headings that explain a restart beat dropping the
+      // chapter that restarts.
       int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
-      int64_t score = Consistency(list) - 2 * dropped;
+      const std::vector<int64_t> bytes = ChapterBytes(list, text_size);
+      const int64_t median = MedianChapterBytes(list, bytes);
+      int64_t score = Consistency(list, bytes, median) - 2 * dropped * median;
       // Ties go to more chapters, then to the set that also takes the volume headings.
       if (best == 0 || score > best_score ||
           (score == best_score &&
@@ -416,7 +450,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
     PresetSet presets = options.presets;
     std::vector<Candidate> chosen;
     if (presets == 0) {
-      presets = ChoosePresets(all);
+      presets = ChoosePresets(all, text.size());
       chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)));
     } else {
       chosen = ConfirmDoubtful(all);

@@ -161,6 +161,25 @@ TEST(ChapterFinder, ChoosesTheFormThatNumbersConsistently) {
   list = FindChapters(numbered);
   EXPECT_EQ(list.presets & ~kPresetExtra, static_cast<PresetSet>(kPresetNumbered));
   EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4}));
+
+  // A short novel whose chapter holds a longer numbered list, or lines that begin with years:
+  // those lines run in step too, but the chapters carry the text.
+  std::string rules = Lines({"　　门上贴着一张纸："});
+  std::string years;
+  for (int i = 1; i <= 10; ++i) {
+    rules += Lines({std::to_string(i) + "、不许在院子里大声喧哗"});
+    years += Lines({std::to_string(1990 + i) + " 年的夏天"}) + Body(1);
+  }
+  for (const std::string& inner : {rules, years}) {
+    for (bool at_start : {false, true}) {
+      std::string novel = Lines({"第一章 开始"}) + (at_start ? inner : "") + Body(20) +
+                          Lines({"第二章 规矩"}) + (at_start ? "" : inner) + Body(20) +
+                          Lines({"第三章 结束"}) + Body(20) + Lines({"第四章 归来"}) + Body(20);
+      list = FindChapters(novel);
+      EXPECT_EQ(list.presets & ~kPresetExtra, static_cast<PresetSet>(kPresetChapter)) << at_start;
+      EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4})) << at_start;
+    }
+  }
 }
 
 TEST(ChapterFinder, SaysSoWhenThereIsNoHeadingOrAChapterIsOddInSize) {
