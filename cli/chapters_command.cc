@@ -137,7 +137,8 @@ std::string Right(const std::string& text, size_t width) {
   return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-void PrintTable(const std::string& path, const chapters::ChapterList& list) {
+// `named`: the forms were named with --preset rather than chosen by the finder.
+void PrintTable(const std::string& path, const chapters::ChapterList& list, bool named) {
   PrintOut(path);
   PrintOut("  序号    章节号  标题                                          大小(字节)  提示");
   for (size_t i = 0; i < list.headings.size(); ++i) {
@@ -156,7 +157,7 @@ void PrintTable(const std::string& path, const chapters::ChapterList& list) {
   }
   std::string summary = "  共 " + std::to_string(list.headings.size()) + " 个标题，" +
                         std::to_string(list.warnings.size()) + " 个警告（" +
-                        (list.presets ? "自动识别: " : "关键字: ") + list.pattern + "）";
+                        (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
   if (list.cut_short) summary += "；正则表达式过于复杂，只找到了一部分";
   PrintOut(summary);
 }
@@ -204,7 +205,7 @@ int RunChapters(const std::vector<std::string>& args) {
     if (json) {
       PrintUtf8Line(Json(operand, list));
     } else {
-      PrintTable(operand, list);
+      PrintTable(operand, list, finder.presets != 0);
     }
     if (source.cut_short) PrintError(operand + ": 文本在 0x00 或 0x1A 处截止，之后的部分没有读取");
     if (list.headings.empty() && exit_code == kExitOk) exit_code = kExitCheckFailed;

@@ -88,6 +88,10 @@ travik chapters --preset chapter --json novel.txt >preset.out || fail "--preset 
 python3 -c 'import json,sys; d=json.loads(open(sys.argv[1],encoding="utf-8").read());
 assert [c["number"] for c in d["chapters"]] == [1, 2, 1, 3, 4], d["chapters"]
 assert d["pattern"] == "preset:chapter"' preset.out || fail "preset chapter: $(cat preset.out)"
+# The summary says which forms were named, and does not call them an automatic choice.
+travik chapters --preset chapter novel.txt >named.out || fail "--preset chapter table: exit $?"
+grep -q '（标题形式: preset:chapter）' named.out || fail "named forms: $(tail -1 named.out)"
+grep -q '（自动识别: preset:chapter+volume+extra）' table.txt || fail "automatic: $(tail -1 table.txt)"
 travik chapters -k '^第.章' --json novel.txt >pattern.out || fail "-k: exit $?"
 python3 -c 'import json,sys; d=json.loads(open(sys.argv[1],encoding="utf-8").read());
 assert len(d["chapters"]) == 5 and d["pattern"] == "^第.章", d' pattern.out || fail "-k: $(cat pattern.out)"
