@@ -31,9 +31,37 @@ bool MoreTextAfter(std::u32string_view line, size_t i) {
   return !after.empty();
 }
 
+// The bracket that closes `open`, or 0 when it opens none.
+char32_t ClosingBracket(char32_t open) {
+  switch (open) {
+    case U'（': return U'）';
+    case U'(': return U')';
+    case U'【': return U'】';
+    case U'[': return U']';
+    default: return 0;
+  }
+}
+
+// The title without its bracketed notes: 突破（求月票！） is 突破. A bracket that is never closed
+// stays, with what follows it.
+std::u32string WithoutBracketedNotes(std::u32string_view title) {
+  std::u32string kept;
+  for (size_t i = 0; i < title.size(); ++i) {
+    const char32_t close = ClosingBracket(title[i]);
+    const size_t end = close ? title.find(close, i + 1) : std::u32string_view::npos;
+    if (end == std::u32string_view::npos) {
+      kept += title[i];
+    } else {
+      i = end;
+    }
+  }
+  return kept;
+}
+
 // True when the title reads as a sentence: 。 anywhere, or ！ ？ with more text after them. A
-// title may end in ！ or ？ ("第五章 出发！").
-bool ReadsAsSentence(std::u32string_view title) {
+// title may end in ！ or ？ ("第五章 出发！"), and the marks inside a bracketed note do not count.
+bool ReadsAsSentence(std::u32string_view title_with_notes) {
+  const std::u32string title = WithoutBracketedNotes(title_with_notes);
   for (size_t i = 0; i < title.size(); ++i) {
     char32_t c = title[i];
     if (c == U'。') return true;
