@@ -211,14 +211,20 @@ std::optional<LineHeading> ReadExtraForm(std::u32string_view line, PresetSet pre
     std::u32string_view rest = line.substr(word.size());
     std::optional<int64_t> number;
     if (word == U"番外") {
-      // 番外, 番外1, 番外 2, 番外三, 番外篇.
+      // 番外, 番外1, 番外 2, 番外三, 番外篇, 番外（一）.
       if (!rest.empty() && rest.front() == U'篇') rest.remove_prefix(1);
       std::u32string_view digits = SkipSpaces(rest);
+      const char32_t close = digits.empty() ? 0 : ClosingBracket(digits.front());
+      if (close) digits.remove_prefix(1);
       size_t run = NumberRunLength(digits);
       if (run > 0) {
         number = ParseNumber(digits.substr(0, run));
         if (!number) return std::nullopt;
         rest = digits.substr(run);
+        if (close) {
+          if (rest.empty() || rest.front() != close) return std::nullopt;
+          rest.remove_prefix(1);
+        }
       }
     }
     std::u32string_view title;

@@ -62,6 +62,9 @@ TEST(HeadingForms, ReadEveryPreset) {
       {U"番外", kPresetExtra, HeadingKind::kExtra, std::nullopt},
       {U"番外三 重逢", kPresetExtra, HeadingKind::kExtra, 3},
       {U"番外 2", kPresetExtra, HeadingKind::kExtra, 2},
+      {U"番外（一）", kPresetExtra, HeadingKind::kExtra, 1},
+      {U"番外(2) 重逢", kPresetExtra, HeadingKind::kExtra, 2},
+      {U"番外篇（十二）：归来", kPresetExtra, HeadingKind::kExtra, 12},
       {U"正文 第一章 开始", kPresetChapter, HeadingKind::kChapter, 1},
   };
   for (const Expected& e : cases) ExpectHeading(e);
@@ -94,6 +97,8 @@ TEST(HeadingForms, ProseIsNoHeading) {
            U"Chapter",
            U"序章里说，他早已离开。",
            U"正文开始",
+           U"番外（一",
+           U"番外（一）他走了",
            U"后来",
            U"",
            U"　　",
