@@ -165,13 +165,10 @@ int64_t MedianChapterBytes(const std::vector<Candidate>& list, const std::vector
   return sizes[sizes.size() / 2];
 }
 
-// How consistently the chapter numbers of a list run, weighed by the text the chapters carry:
-// chapters in step (or restarting at one after a volume heading) count for it with their bytes,
-// gaps, repeats and falls against it with twice theirs. A piece counts for at most 20 times the
-// median, so that lines running in step inside one chapter (a numbered list, lines that begin with
-// years) do not outweigh the chapters because the last of them takes in the rest of the text.
-int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_t>& bytes,
-                    int64_t median) {
+// How consistently the chapter numbers of a list run: chapters in step (or restarting at one
+// after a volume heading) count for it with their weight, gaps, repeats and falls against it with
+// twice theirs.
+int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_t>& weights) {
   int64_t score = 0;
   std::optional<int64_t> previous;
   bool volume_between = false;
@@ -182,14 +179,13 @@ int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_
       continue;
     }
     if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) continue;
-    const int64_t weight = std::min(bytes[i], 20 * median);
     int64_t n = *c.heading.number;
     if (!previous) {
-      score += (n <= 1) ? weight : 0;
+      score += (n <= 1) ? weights[i] : 0;
     } else if (n == *previous + 1 || (volume_between && n == 1)) {
-      score += weight;
+      score += weights[i];
     } else {
-      score -= 2 * weight;
+      score -= 2 * weights[i];
     }
     previous = n;
     volume_between = false;
@@ -269,38 +265,65 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
   return kept;
 }
 
-// The automatic choice: for each kind of chapter heading (第X章, Chapter N, numbered lines), with
-// or without volume headings, the combination whose numbers run most consistently; 序章, 尾声 and
-// the like go with whichever wins.
+// How well a set of forms reads a text as chapters, once its doubtful headings are settled and its
+// strays dropped.
+struct SetScore {
+  size_t chapters = 0;  // none: the set finds no chapter
+  size_t headings = 0;
+  // The numbers' consistency counted by headings: each heading in step counts one, each break
+  // two against, and so does each stray dropped.
+  int64_t steps = 0;
+  // The same weighed by the text the chapters carry (a stray dropped costs twice the median).
+  // A piece counts for at most 20 times the median, so that lines running in step inside one
+  // chapter (a numbered list, lines that begin with years) do not outweigh the chapters because
+  // the last of them takes in the rest of the text.
+  int64_t bytes = 0;
+};
+
+SetScore ScoreSet(const std::vector<Candidate>& all, PresetSet set, size_t text_size) {
+  SetScore score;
+  std::vector<Candidate> confirmed = ConfirmDoubtful(OnlyPresets(all, set));
+  std::vector<Candidate> list = DropStrays(confirmed);
+  for (const Candidate& c : list) score.chapters += c.heading.kind == HeadingKind::kChapter;
+  if (score.chapters == 0) return score;
+  score.headings = list.size();
+  const int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
+  score.steps = Consistency(list, std::vector<int64_t>(list.size(), 1)) - 2 * dropped;
+  std::vector<int64_t> weights = ChapterBytes(list, text_size);
+  const int64_t median = MedianChapterBytes(list, weights);
+  for (int64_t& w : weights) w = std::min(w, 20 * median);
+  score.bytes = Consistency(list, weights) - 2 * dropped * median;
+  return score;
+}
+
+// True when `a` beats `b` on `points` (SetScore::steps or ::bytes); ties go to more chapters, then
+// to more headings (the set that also takes the volume headings).
+bool Beats(const SetScore& a, const SetScore& b, int64_t SetScore::*points) {
+  if (a.chapters == 0) return false;
+  if (b.chapters == 0) return true;
+  if (a.*points != b.*points) return a.*points > b.*points;
+  if (a.chapters != b.chapters) return a.chapters > b.chapters;
+  return a.headings > b.headings;
+}
+
+// The automatic choice. For each kind of chapter heading (第X章, Chapter N, numbered lines), the
+// volume headings are taken when the numbers run at least as consistently with them: volume
+// headings that explain a restart beat dropping the chapter that restarts. Between the kinds, the
+// one whose chapters carry the most text in step wins. 序章, 尾声 and the like go with the winner.
 PresetSet ChoosePresets(const std::vector<Candidate>& all, size_t text_size) {
   PresetSet best = 0;
-  int64_t best_score = 0;
-  size_t best_count = 0;
-  size_t best_size = 0;
+  SetScore best_score;
   for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
-    for (PresetSet with_volume : {0u, static_cast<unsigned>(kPresetVolume)}) {
-      PresetSet set = primary | with_volume;
-      std::vector<Candidate> confirmed = ConfirmDoubtful(OnlyPresets(all, set));
-      std::vector<Candidate> list = DropStrays(confirmed);
-      size_t chapters = 0;
-      for (const Candidate& c : list) chapters += c.heading.kind == HeadingKind::kChapter;
-      if (chapters == 0) continue;
-      // A heading dropped as a stray counts against the set as much as a break in the numbers of
-      // a chapter of the median size: volume headings that explain a restart beat dropping the
-      // chapter that restarts.
-      int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
-      const std::vector<int64_t> bytes = ChapterBytes(list, text_size);
-      const int64_t median = MedianChapterBytes(list, bytes);
-      int64_t score = Consistency(list, bytes, median) - 2 * dropped * median;
-      // Ties go to more chapters, then to the set that also takes the volume headings.
-      if (best == 0 || score > best_score ||
-          (score == best_score &&
-           (chapters > best_count || (chapters == best_count && list.size() > best_size)))) {
-        best = set;
-        best_score = score;
-        best_count = chapters;
-        best_size = list.size();
-      }
+    PresetSet set = primary;
+    SetScore score = ScoreSet(all, primary, text_size);
+    SetScore with_volumes = ScoreSet(all, primary | kPresetVolume, text_size);
+    if (Beats(with_volumes, score, &SetScore::steps)) {
+      set = primary | kPresetVolume;
+      score = with_volumes;
+    }
+    if (Beats(score, best_score, &SetScore::bytes)) {
+      best = set;
+      best_score = score;
     }
   }
   if (best == 0) {

@@ -111,6 +111,15 @@ TEST(ChapterFinder, VolumesRestartOrContinueTheNumbers) {
   EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 1, 2, 2, 3, 4}));
   EXPECT_TRUE(list.warnings.empty()) << WarningKindName(list.warnings[0].kind);
 
+  // A restart followed by a gap: the volume heading explains the restart, and the chapter that
+  // restarts is not dropped as a stray between 2 and 3.
+  std::string restart_then_gap = Lines({"第一卷 春", "第一章 甲"}) + Body(30) +
+                                 Lines({"第二章 乙"}) + Body(30) + Lines({"第二卷 夏"}) +
+                                 Lines({"第一章 丙"}) + Body(30) + Lines({"第三章 丁"}) + Body(28);
+  list = FindChapters(restart_then_gap);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 1, 2, 2, 1, 3}));
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap}));
+
   // The volumes are checked among themselves too.
   std::string volume_gap = Lines({"第一卷 春", "第一章 甲"}) + Body(5) +
                            Lines({"第三卷 秋", "第一章 乙"}) + Body(5);
@@ -223,6 +232,71 @@ TEST(ChapterFinder, APatternAloneCutsAndTheChecksStillRun) {
   list = FindChapters(text, options);
   EXPECT_FALSE(list.pattern_valid);
   EXPECT_TRUE(list.headings.empty());
+}
+
+// A chapter number as novels write it, in Chinese numerals below a hundred or in digits.
+std::string ChapterNumber(int n, bool chinese) {
+  static const char* const kDigits[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  if (!chinese || n >= 100) return std::to_string(n);
+  if (n < 10) return kDigits[n];
+  return std::string(n >= 20 ? kDigits[n / 10] : "") + "十" + (n % 10 ? kDigits[n % 10] : "");
+}
+
+// Ordinary novels made at random: a preamble, volumes that restart or continue the numbering (or
+// none), chapters of varied size in one heading style, now and then a missing chapter, and in the
+// chapters' text the lines that look like headings (prose that begins with 第, a mid-line 第五章,
+// a numbered list, lines that begin with years). The finder, choosing on its own, lists every
+// real heading and nothing else.
+TEST(ChapterFinder, FindsEveryRealHeadingOfOrdinaryNovels) {
+  const std::string traps[] = {"　　第三天早上，他出门了。", "第一封信是寄给母亲的",
+                               "第五本书记载了这件事", "　　他翻到第五章，读了起来。",
+                               "第二部分", "第一次见面是在桥上"};
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    std::mt19937 rng(seed);
+    std::string text = Lines({"书名：河", "作者：某人", ""});
+    std::vector<int64_t> offsets;
+    const int volumes = static_cast<int>(rng() % 4);
+    const bool restart = rng() % 2;
+    const bool chinese = rng() % 2;
+    const char* const styles[] = {"第%s章 题", "　　第%s章：题", "第%s章"};
+    const char* style = styles[rng() % 3];
+    int number = 0;
+    for (int v = 0; v < std::max(volumes, 1); ++v) {
+      if (volumes > 0) {
+        offsets.push_back(static_cast<int64_t>(text.size()));
+        text += Lines({"第" + ChapterNumber(v + 1, true) + "卷 卷名"});
+        if (restart) number = 0;
+      }
+      const int chapters = 3 + static_cast<int>(rng() % 25);
+      for (int c = 0; c < chapters; ++c) {
+        number += (rng() % 20 == 0) ? 2 : 1;  // now and then a chapter is missing
+        offsets.push_back(static_cast<int64_t>(text.size()));
+        std::string heading = style;
+        heading.replace(heading.find("%s"), 2, ChapterNumber(number, chinese));
+        text += Lines({heading});
+        const int lines = 10 + static_cast<int>(rng() % 40);
+        for (int l = 0; l < lines; ++l) {
+          const unsigned what = rng() % 40;
+          if (what == 0) {
+            text += Lines({traps[rng() % std::size(traps)]});
+          } else if (what == 1) {
+            for (int i = 1; i <= 3 + static_cast<int>(rng() % 10); ++i) {
+              text += Lines({std::to_string(i) + "、不许在院子里大声喧哗"});
+            }
+          } else if (what == 2) {
+            text += Lines({std::to_string(1990 + rng() % 30) + " 年的夏天"});
+          } else {
+            text += Body(1);
+          }
+        }
+      }
+    }
+    ChapterList list = FindChapters(text);
+    std::vector<int64_t> found;
+    for (const Heading& h : list.headings) found.push_back(h.offset);
+    ASSERT_EQ(found, offsets) << "seed " << seed << ", " << volumes << " volumes, restart "
+                              << restart << ", style " << style;
+  }
 }
 
 // On any text the headings are in order, start lines, lie inside the text and their pieces cover
