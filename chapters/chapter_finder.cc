@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "chapters/numerals.h"
 #include "core/encoding.h"
@@ -232,8 +233,13 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
 }
 
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
-// the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported.
-std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
+// the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported, and so does a chapter heading
+// that is the very line of an earlier one (a chapter uploaded again after the next).
+std::vector<Candidate> DropStrays(const std::vector<Candidate>& list, std::string_view text) {
+  auto line_of = [text](const Candidate& c) {
+    return text.substr(c.title_start, c.title_end - c.title_start);
+  };
+  std::unordered_set<std::string_view> kept_lines;
   std::vector<Candidate> kept;
   std::optional<int64_t> previous;
   bool volume_between = false;
@@ -256,9 +262,11 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
           break;
         }
       }
-      if (next && *next == *previous + 1) continue;  // a stray between two chapters in a row
+      // A stray between two chapters in a row.
+      if (next && *next == *previous + 1 && !kept_lines.count(line_of(c))) continue;
     }
     kept.push_back(c);
+    kept_lines.insert(line_of(c));
     previous = n;
     volume_between = false;
   }
@@ -280,16 +288,16 @@ struct SetScore {
   int64_t bytes = 0;
 };
 
-SetScore ScoreSet(const std::vector<Candidate>& all, PresetSet set, size_t text_size) {
+SetScore ScoreSet(const std::vector<Candidate>& all, PresetSet set, std::string_view text) {
   SetScore score;
   std::vector<Candidate> confirmed = ConfirmDoubtful(OnlyPresets(all, set));
-  std::vector<Candidate> list = DropStrays(confirmed);
+  std::vector<Candidate> list = DropStrays(confirmed, text);
   for (const Candidate& c : list) score.chapters += c.heading.kind == HeadingKind::kChapter;
   if (score.chapters == 0) return score;
   score.headings = list.size();
   const int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
   score.steps = Consistency(list, std::vector<int64_t>(list.size(), 1)) - 2 * dropped;
-  std::vector<int64_t> weights = ChapterBytes(list, text_size);
+  std::vector<int64_t> weights = ChapterBytes(list, text.size());
   const int64_t median = MedianChapterBytes(list, weights);
   for (int64_t& w : weights) w = std::min(w, 20 * median);
   score.bytes = Consistency(list, weights) - 2 * dropped * median;
@@ -310,13 +318,13 @@ bool Beats(const SetScore& a, const SetScore& b, int64_t SetScore::*points) {
 // volume headings are taken when the numbers run at least as consistently with them: volume
 // headings that explain a restart beat dropping the chapter that restarts. Between the kinds, the
 // one whose chapters carry the most text in step wins. 序章, 尾声 and the like go with the winner.
-PresetSet ChoosePresets(const std::vector<Candidate>& all, size_t text_size) {
+PresetSet ChoosePresets(const std::vector<Candidate>& all, std::string_view text) {
   PresetSet best = 0;
   SetScore best_score;
   for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
     PresetSet set = primary;
-    SetScore score = ScoreSet(all, primary, text_size);
-    SetScore with_volumes = ScoreSet(all, primary | kPresetVolume, text_size);
+    SetScore score = ScoreSet(all, primary, text);
+    SetScore with_volumes = ScoreSet(all, primary | kPresetVolume, text);
     if (Beats(with_volumes, score, &SetScore::steps)) {
       set = primary | kPresetVolume;
       score = with_volumes;
@@ -473,8 +481,8 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
     PresetSet presets = options.presets;
     std::vector<Candidate> chosen;
     if (presets == 0) {
-      presets = ChoosePresets(all, text.size());
-      chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)));
+      presets = ChoosePresets(all, text);
+      chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)), text);
     } else {
       chosen = ConfirmDoubtful(all);
     }

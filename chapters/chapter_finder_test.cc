@@ -135,6 +135,13 @@ TEST(ChapterFinder, DropsAStrayHeadingWhenChoosingOnItsOwn) {
   ChapterList list = FindChapters(text);
   EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4}));
   EXPECT_TRUE(list.warnings.empty());
+  // A chapter uploaded again after the next one is no stray: it stays, and the checks show it.
+  std::string again = Lines({"第一章 甲"}) + Body(5) + Lines({"第二章 乙"}) + Body(5) +
+                      Lines({"第三章 丙"}) + Body(5) + Lines({"第二章 乙"}) + Body(5) +
+                      Lines({"第四章 丁"}) + Body(5);
+  list = FindChapters(again);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 2, 4}));
+  EXPECT_FALSE(list.warnings.empty());
   // Asked for by name, the preset keeps every heading it reads, and the checks say what is odd.
   FinderOptions named;
   named.presets = kPresetChapter;
