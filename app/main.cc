@@ -6,9 +6,13 @@
 #include <ole2.h>
 
 #include <cwchar>
+#include <string>
 
+#include "core/file_entry.h"
+#include "ui/chapter_preview.h"
 #include "ui/desktop_calls.h"
 #include "ui/main_window.h"
+#include "ui/win_text.h"
 #ifdef TRAVIK_HAVE_WIDGETS
 #include "ui/icon_button.h"
 #endif
@@ -21,6 +25,35 @@ int StartPage(const wchar_t* command_line) {
   if (option == nullptr) return 0;
   int page = option[7] - L'0';
   return page >= 0 && page <= 2 ? page : 0;
+}
+
+// "--keyword-list" opens the keyword box's list and "--preview=FILE" (the rest of the command
+// line) adds FILE to the split list and previews its chapters: the screenshot script shows them.
+void ShowScreenshotState(travik::ui::MainWindow& window, const wchar_t* command_line) {
+  using namespace travik::ui;
+  if (wcsstr(command_line, L"--keyword-list") != nullptr) {
+    SendMessageW(window.Control(编辑框3), CB_SHOWDROPDOWN, TRUE, 0);
+  }
+  const wchar_t* preview = wcsstr(command_line, L"--preview=");
+  if (preview == nullptr) return;
+  std::wstring path = preview + 10;
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
+    path = path.substr(1, path.size() - 2);
+  }
+  window.AppendRow(超级列表框1, travik::MakeSplitEntry(Gbk(path)));
+  ChapterPreview* shown = ChapterPreview::Open(window);
+  if (shown == nullptr || shown->chapters().warnings.empty()) return;
+  // The first warning row double-clicked, to show its text.
+  const auto& headings = shown->chapters().headings;
+  for (size_t row = 0; row < headings.size(); ++row) {
+    if (headings[row].line != shown->chapters().warnings.front().line) continue;
+    HWND list = shown->Control(kPreviewList);
+    NMITEMACTIVATE click = {};
+    click.hdr = {list, kPreviewList, static_cast<UINT>(NM_DBLCLK)};
+    click.iItem = static_cast<int>(row);
+    SendMessageW(shown->hwnd(), WM_NOTIFY, kPreviewList, reinterpret_cast<LPARAM>(&click));
+    break;
+  }
 }
 
 }  // namespace
@@ -45,6 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int show_
       if (page != 0) window.ShowPage(page);
       ShowWindow(window.hwnd(), show_command);
       UpdateWindow(window.hwnd());
+      ShowScreenshotState(window, command_line);
       MSG message;
       while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab and the arrow keys move between the controls as in a dialog.

@@ -112,6 +112,7 @@ class Options {
 int RunSplit(const std::vector<std::string>& args);
 int RunMerge(const std::vector<std::string>& args);
 int RunInsert(const std::vector<std::string>& args);
+int RunChapters(const std::vector<std::string>& args);
 
 }  // namespace travik::cli
 

@@ -15,10 +15,11 @@
 namespace {
 
 constexpr char kUsage[] =
-    "用法: travik split|merge|insert [选项] 文件...\n"
+    "用法: travik split|merge|insert|chapters [选项] 文件...\n"
     "  travik split  --help   分割文本\n"
     "  travik merge  --help   合并文本\n"
     "  travik insert --help   插入文本\n"
+    "  travik chapters --help 列出章节标题（不写文件）\n"
     "  travik --version";
 
 // The arguments in GBK: from the wide command line on Windows, from UTF-8 elsewhere.
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
   if (command == "split") return RunSplit(rest);
   if (command == "merge") return RunMerge(rest);
   if (command == "insert") return RunInsert(rest);
+  if (command == "chapters") return RunChapters(rest);
   if (command == "-h" || command == "--help") {
     PrintOut(kUsage);
     return kExitOk;

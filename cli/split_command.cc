@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "chapters/heading_forms.h"
 #include "cli/cli_common.h"
 #include "core/file_entry.h"
 #include "core/files.h"
@@ -23,7 +24,12 @@ constexpr char kSplitHelp[] =
     "  -k, --keyword 正则     按关键字分割: 每个匹配处开始一个新文件，\n"
     "                         第一个匹配之前的文本单独成为头文件；\n"
     "                         没有匹配的文件算作失败，不建子目录\n"
+    "      --chapters         按章节分割: 正好在 travik chapters 列出的标题处分割\n"
+    "                         （自动识别标题形式；可加 --preset 名称 或 -k 正则），\n"
+    "                         文件默认以标题命名；找不到标题的文件算作失败\n"
     "选项:\n"
+    "      --preset 名称      --chapters 的标题形式: chapter volume english numbered extra，\n"
+    "                         可用 + 连接（详见 travik chapters --help）\n"
     "      --name 方式        文件命名: number 自动编号（默认）、keyword 按关键字（仅 -k）、\n"
     "                         custom 自定义文字＋编号\n"
     "      --custom-text 文字 --name custom 时编号前的文字（默认 \"自定义内容\"）\n"
@@ -40,6 +46,8 @@ constexpr char kSplitHelp[] =
     "  travik split -p 10 -o 输出 小说.txt\n"
     "  travik split -k \"^第.{1,8}章\" --name keyword --merge-script 小说.txt\n"
     "      (每章一个文件，以章标题命名；标题前的文本在 头文本.txt)\n"
+    "  travik split --chapters --merge-script 小说.txt\n"
+    "      (先用 travik chapters 小说.txt 看一看会在哪里分割)\n"
     "\n"
     "关键字是按字符匹配的正则表达式（Perl 语法，区分大小写）: . 匹配任意一个字符（含换行，\n"
     "除非写 (?-s)），[...] 里是字符，数量词重复整个字符；匹配总在字符之间开始和结束。\n"
@@ -54,6 +62,8 @@ int RunSplit(const std::vector<std::string>& args) {
   Options options({{{"-s", "--size"}, true},
                    {{"-p", "--parts"}, true},
                    {{"-k", "--keyword"}, true},
+                   {{"--chapters"}, false},
+                   {{"--preset"}, true},
                    {{"--name"}, true},
                    {{"--custom-text"}, true},
                    {{"--merge-script"}, false},
@@ -86,9 +96,25 @@ int RunSplit(const std::vector<std::string>& args) {
   if (options.Has("--keyword")) {
     form.mode = SplitMode::kByKeyword;
     form.keyword_text = options.Value("--keyword");
-    ++modes;
+    if (!options.Has("--chapters")) ++modes;
   }
-  if (modes != 1) return UsageError("split", "必须且只能给出 -s、-p、-k 中的一个");
+  if (options.Has("--chapters")) {
+    form.mode = SplitMode::kByKeyword;
+    form.find_chapters = true;
+    ++modes;
+    if (options.Has("--preset")) {
+      if (options.Has("--keyword")) return UsageError("split", "-k 与 --preset 只能给出一个");
+      std::optional<chapters::PresetSet> presets =
+          chapters::ParsePresetSet(options.Value("--preset"));
+      if (!presets) {
+        return UsageError("split", chapters::kPresetNamesHint + options.Value("--preset"));
+      }
+      form.chapter_presets = *presets;
+    }
+  } else if (options.Has("--preset")) {
+    return UsageError("split", "--preset 只能与 --chapters 一起使用");
+  }
+  if (modes != 1) return UsageError("split", "必须且只能给出 -s、-p、-k、--chapters 中的一个");
   for (const char* number_option : {"--size", "--parts"}) {
     if (!options.Has(number_option)) continue;
     const std::string problem = PositiveNumberProblem(
@@ -96,7 +122,9 @@ int RunSplit(const std::vector<std::string>& args) {
     if (!problem.empty()) return UsageError("split", problem);
   }
 
-  const std::string naming = options.Has("--name") ? options.Value("--name") : "number";
+  const std::string naming = options.Has("--name")       ? options.Value("--name")
+                             : options.Has("--chapters") ? "keyword"
+                                                         : "number";
   if (naming == "number") {
     form.naming = PieceNaming::kNumber;
   } else if (naming == "keyword") {

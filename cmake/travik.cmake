@@ -26,7 +26,7 @@ if(NOT TRAVIK_HAVE_EXEC_CHARSET_GBK)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   set(TRAVIK_GBK_SOURCE_ROOT ${CMAKE_BINARY_DIR}/gbk_sources)
   set(TRAVIK_GBK_FILES)
-  foreach(dir app bench cli core fuzz insert merge split tests ui)
+  foreach(dir app bench chapters cli core fuzz insert merge split tests ui)
     file(GLOB_RECURSE files RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS
          ${CMAKE_SOURCE_DIR}/${dir}/*.cc ${CMAKE_SOURCE_DIR}/${dir}/*.h)
     list(APPEND TRAVIK_GBK_FILES ${files})

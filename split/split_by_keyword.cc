@@ -1,10 +1,43 @@
-// Split by keyword: a piece starts at every match of a regular expression.
+// Split by keyword: a piece starts at every match of a regular expression, or at every heading
+// the chapter finder lists.
 #include <vector>
 
+#include "chapters/chapter_finder.h"
 #include "core/pattern.h"
 #include "split/split_modes.h"
 
 namespace travik {
+
+namespace {
+
+// Where a piece starts, and the text that names it.
+struct Cut {
+  size_t start;
+  std::string_view name;
+};
+
+// Writes the head piece (the text before the first cut, when there is any) and one piece per cut,
+// running to the next cut or the end; returns the number written. Cuts are ascending and lie
+// inside the text.
+int64_t WriteCutPieces(std::string_view text, const std::vector<Cut>& cuts, PieceWriter& writer) {
+  int64_t pieces = 0;
+  if (!cuts.empty() && cuts.front().start > 0) {
+    writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
+    if (writer.stopped()) return pieces;
+    ++pieces;
+  }
+  // A stop asked for between pieces leaves the pieces written so far, each of them whole.
+  for (size_t i = 0; i < cuts.size() && cuts[i].start < text.size() && !writer.stopped(); ++i) {
+    const size_t end = i + 1 < cuts.size() ? cuts[i + 1].start : text.size();
+    writer.WritePiece(text.substr(cuts[i].start, end - cuts[i].start), static_cast<int64_t>(i) + 1,
+                      cuts[i].name);
+    if (writer.stopped()) break;
+    ++pieces;
+  }
+  return pieces;
+}
+
+}  // namespace
 
 KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer,
                                    const std::function<void()>& before_first_piece) {
@@ -19,10 +52,6 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
   // Where pieces start, and the matched text that names each. Matches start on character
   // boundaries; a start that is not past the previous one would only give an empty piece, and
   // so does one at the very end (which still ends the head piece).
-  struct Cut {
-    size_t start;
-    std::string_view matched;
-  };
   std::vector<Cut> cuts;
   cuts.reserve(found.size());
   for (const MatchRecord& match : found.matches) {
@@ -36,18 +65,31 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
   found = RegexSearchResult();  // the match records can be large; the cuts are all we need
   if (cuts.empty()) return outcome;
   if (before_first_piece) before_first_piece();
+  outcome.pieces = WriteCutPieces(text, cuts, writer);
+  return outcome;
+}
 
-  if (!cuts.empty() && cuts.front().start > 0) {
-    writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
-    ++outcome.pieces;
+KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& writer,
+                                    const std::function<void()>& before_first_piece) {
+  KeywordSplitOutcome outcome;
+  chapters::FinderOptions options;
+  options.pattern = context.keyword;
+  options.presets = context.chapter_presets;
+  const std::string_view text = context.source_text;
+  chapters::ChapterList list = chapters::FindChapters(text, options);
+  if (!list.pattern_valid) return outcome;
+  outcome.pattern_ok = true;
+  outcome.cut_short = list.cut_short;
+  std::vector<Cut> cuts;
+  cuts.reserve(list.headings.size());
+  for (const chapters::Heading& h : list.headings) {
+    // The heading's line names its piece.
+    cuts.push_back({static_cast<size_t>(h.offset),
+                    text.substr(static_cast<size_t>(h.title_offset), h.title.size())});
   }
-  for (size_t i = 0; i < cuts.size() && cuts[i].start < text.size() && !writer.stopped(); ++i) {
-    const size_t end = i + 1 < cuts.size() ? cuts[i + 1].start : text.size();
-    writer.WritePiece(text.substr(cuts[i].start, end - cuts[i].start), static_cast<int64_t>(i) + 1,
-                      cuts[i].matched);
-    if (writer.stopped()) break;
-    ++outcome.pieces;
-  }
+  if (cuts.empty()) return outcome;
+  if (before_first_piece) before_first_piece();
+  outcome.pieces = WriteCutPieces(text, cuts, writer);
   return outcome;
 }
 

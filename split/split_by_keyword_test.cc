@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "split/split_modes.h"
 #include "split/split_test_util.h"
+#include "tests/test_util.h"
 
 namespace travik {
 namespace {
@@ -114,6 +116,65 @@ TEST(SplitByKeyword, SameMatchedTextNeverOverwrites) {
   KeywordRun run = RunKeyword("章a章b章c", "章", PieceNaming::kKeyword);
   EXPECT_EQ(run.pieces, (std::vector<std::string>{"章a", "章b", "章c"}));
   EXPECT_EQ(run.names, (std::vector<std::string>{"章.txt", "章(2).txt", "章(3).txt"}));
+}
+
+
+KeywordRun RunChapters(const std::string& text, unsigned presets = 0, const std::string& pattern = {}) {
+  SplitContext context;
+  context.source_text = text;
+  context.keyword = pattern;
+  context.chapter_presets = presets;
+  MemoryOutput out;
+  PieceWriter writer("D", PieceNaming::kKeyword, "卷", "m", out);
+  KeywordRun run;
+  run.outcome = SplitByChapters(context, writer);
+  run.pieces = testing::PieceBytes(out);
+  run.names = writer.names();
+  return run;
+}
+
+TEST(SplitByChapters, CutsAtTheHeadingsAndNamesPiecesByThem) {
+  const std::string text = "书名：河\r\n第一章 起\r\n第三天早上，他走了。\r\n　　第二章 承\r\n正文二\r\n"
+                           "第三章：合\r\n正文三";
+  KeywordRun run = RunChapters(text);
+  EXPECT_TRUE(run.outcome.pattern_ok);
+  EXPECT_EQ(run.pieces, (std::vector<std::string>{"书名：河\r\n", "第一章 起\r\n第三天早上，他走了。\r\n",
+                                                  "　　第二章 承\r\n正文二\r\n", "第三章：合\r\n正文三"}));
+  EXPECT_EQ(run.names, (std::vector<std::string>{"头文本.txt", "第一章 起.txt", "第二章 承.txt",
+                                                 "第三章：合.txt"}));
+  // With a pattern, only the pattern cuts; the heading line still names the piece.
+  run = RunChapters(text, 0, "第二章");
+  EXPECT_EQ(run.names, (std::vector<std::string>{"头文本.txt", "第二章 承.txt"}));
+  EXPECT_EQ(run.pieces[1], "第二章 承\r\n正文二\r\n第三章：合\r\n正文三");
+  // No heading, or a pattern that does not compile: nothing written.
+  run = RunChapters("正文一\r\n正文二\r\n");
+  EXPECT_TRUE(run.outcome.pattern_ok);
+  EXPECT_EQ(run.outcome.pieces, 0);
+  EXPECT_TRUE(run.pieces.empty());
+  run = RunChapters(text, 0, "(第");
+  EXPECT_FALSE(run.outcome.pattern_ok);
+  EXPECT_TRUE(run.pieces.empty());
+}
+
+// On any text, the pieces of a chapter split join back to the source.
+TEST(SplitByChapters, PiecesJoinBackToTheSourceOnRandomText) {
+  std::mt19937 rng(7031);
+  const std::string snippets[] = {"第一章 甲\r\n", "第二章\r\n", "第二卷 乙\n", "　　第三章 丙\r\n",
+                                  "楔子\r\n", "001 题\n", "Chapter 4\r\n", "第五章 东，走\r\n"};
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(rng() % 20); i > 0; --i) {
+      text += rng() % 2 ? snippets[rng() % std::size(snippets)] : testing::RandomGbkText(rng, 30);
+    }
+    for (unsigned presets : {0u, 1u, 3u, 31u}) {
+      KeywordRun run = RunChapters(text, presets);
+      std::string joined;
+      for (const std::string& piece : run.pieces) joined += piece;
+      if (run.pieces.empty()) continue;
+      ASSERT_EQ(joined, text) << "round " << round << " presets " << presets;
+      ASSERT_EQ(run.outcome.pieces, static_cast<int64_t>(run.pieces.size()));
+    }
+  }
 }
 
 }  // namespace

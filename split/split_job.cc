@@ -64,6 +64,7 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
                               "欲分割份数必须大于0", host) &&
              CheckPartsFitFiles(form, host);
     case SplitMode::kByKeyword: {
+      if (form.find_chapters && form.keyword_text.empty()) return true;
       if (form.keyword_text.empty()) {
         host.ShowMessage("请输入关键字");
         return false;
@@ -155,14 +156,20 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     case SplitMode::kByKeyword: {
       context.text_length = static_cast<int64_t>(context.source_text.size());
       context.keyword = form.keyword_text;
-      KeywordSplitOutcome outcome = SplitByKeyword(context, writer, make_folder);
+      context.find_chapters = form.find_chapters;
+      context.chapter_presets = form.chapter_presets;
+      KeywordSplitOutcome outcome = form.find_chapters
+                                        ? SplitByChapters(context, writer, make_folder)
+                                        : SplitByKeyword(context, writer, make_folder);
       if (!outcome.pattern_ok) return;  // checked before any file; never reached
       if (outcome.cut_short) {
         failures.Add(row.path,
                      "关键字搜索中途放弃，其后的文本没有再分割（仍在最后一个分割文件中）");
       }
       if (outcome.pieces == 0) {
-        if (!outcome.cut_short) failures.Add(row.path, kKeywordNotFound);
+        if (!outcome.cut_short) {
+          failures.Add(row.path, form.find_chapters ? kChaptersNotFound : kKeywordNotFound);
+        }
         return;  // nothing written for this file, not even its folder
       }
       break;

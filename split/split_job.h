@@ -43,6 +43,10 @@ struct SplitForm {
   std::string size_text;                      // 编辑框1: piece size in KB
   std::string parts_text;                     // 编辑框2: number of parts
   std::string keyword_text;                   // 编辑框3: the pattern (Perl syntax)
+  // Keyword mode cuts at the chapter finder's headings instead: of the forms in chapter_presets
+  // (0: the forms it chooses itself), or of keyword_text when that is not empty.
+  bool find_chapters = false;
+  unsigned chapter_presets = 0;
   std::string custom_text = "自定义内容";  // 编辑框6: text before the number in kCustom naming
   bool write_merge_script = false;         // 选择框4 "生成合并文件"
   std::string program_folder;              // ProgramDirectory() (the current folder for the CLI)
@@ -60,10 +64,15 @@ struct SplitContext {
   int requested_parts = 0;       // count mode: 编辑框2 as a number
   int64_t text_length = 0;       // keyword mode: bytes of the source text
   std::string keyword;           // keyword mode: 编辑框3
+  bool find_chapters = false;    // keyword mode: cut at the chapter finder's headings
+  unsigned chapter_presets = 0;  // the finder's heading forms (0: its own choice)
   std::string merged_file_name;  // the merged file's name in the merge script (column 0 again)
   // Piece folders named other than their row ("小说(2)"): an earlier row of the job had the name.
   std::vector<std::string> renamed_folders;
 };
+
+// The failure of a chapter split in a file where the finder saw no heading.
+inline constexpr char kChaptersNotFound[] = "未找到章节标题（可以改为按大小分割）";
 
 // The folder under the program's (or the current) folder that receives the pieces.
 inline constexpr char kSplitFolderName[] = "分割后的文件";

@@ -46,6 +46,12 @@ struct KeywordSplitOutcome {
 // `before_first_piece` (when given) once before the first piece is written.
 KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& writer,
                                    const std::function<void()>& before_first_piece = {});
+// The same at the headings the chapter finder lists for context.source_text (with
+// context.keyword as its pattern when not empty, else context.chapter_presets, or its own choice
+// when those are 0): each piece is named by its heading line. pattern_ok is false only for a
+// pattern that does not compile; no heading writes nothing.
+KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& writer,
+                                    const std::function<void()>& before_first_piece = {});
 
 }  // namespace travik
 

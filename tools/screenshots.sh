@@ -1,7 +1,8 @@
 #!/bin/bash
 # Saves a screenshot of each page of the window program: starts travik.exe under Wine in a
 # private virtual display, once per page (it starts on the page given by --page=N), and captures
-# its window.
+# its window; then the split page with the keyword box's list open (--keyword-list) and the
+# chapter preview of a small made-up novel (--preview=FILE).
 # Then, at 96 dpi, the window at work (travik-job-shots.exe): a split in progress with its progress
 # bar, and the status bar after a job.
 # Usage: tools/screenshots.sh [OUT_DIR [DPI]]
@@ -54,26 +55,69 @@ sleep 1
 main_window() {
   xwininfo -root -tree 2>/dev/null | awk '/"Travik": \("travik(-job-shots)?.exe"/ { print $1; exit }'
 }
+# The X window of the chapter preview (the program's other top-level window with a caption).
+preview_window() {
+  xwininfo -root -tree 2>/dev/null |
+    awk '/\("travik.exe"/ && !/"Travik":/ && !/"Default IME":/ && !/has no name/ { print $1; exit }'
+}
 
-names=(split merge insert)
-for page in 0 1 2; do
-  "$TRAVIK_WINE" "$exe" --page=$page >/dev/null 2>&1 &
-  program_pid=$!
-  id=
+# shoot FILE FINDER HOW ARGS...: runs the program with ARGS, waits for the window FINDER names,
+# and captures it: HOW is "window", or "screen" for the screen's part under it (an open drop-down
+# list is a window of its own lying over the main window).
+shoot() {
+  local file=$1 finder=$2 how=$3 id=
+  shift 3
+  "$TRAVIK_WINE" "$exe" "$@" >/dev/null 2>&1 &
+  local program_pid=$!
   for _ in $(seq 150); do
-    id=$(main_window)
+    id=$($finder)
     [ -n "$id" ] && break
     sleep 0.2
   done
-  [ -n "$id" ] || { echo "travik.exe showed no window" >&2; exit 1; }
+  [ -n "$id" ] || { echo "travik.exe showed no window for $file" >&2; exit 1; }
   sleep 2  # let it paint
-  file=$out/travik-${names[$page]}.png
-  [ "$dpi" = 96 ] || file=$out/travik-${names[$page]}-${dpi}dpi.png
-  import -window "$id" "$file"
+  if [ "$how" = screen ]; then
+    local geometry
+    geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+      /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}')
+    import -window root -crop "$geometry" +repage "$file"
+  else
+    import -window "$id" "$file"
+  fi
   echo "$file"
   "$TRAVIK_WINESERVER" -k 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
+}
+
+suffix=
+[ "$dpi" = 96 ] || suffix=-${dpi}dpi
+names=(split merge insert)
+for page in 0 1 2; do
+  shoot "$out/travik-${names[$page]}$suffix.png" main_window window --page=$page
 done
+
+# A small novel in GBK for the preview: two volumes whose numbers restart, a line of prose that
+# begins like a heading, a missing chapter and one short chapter.
+novel=$out/江湖夜雨.txt
+{
+  body() { for _ in $(seq "$1"); do printf '山高水长，云深不知处。风过林梢，雨打芭蕉。\r\n'; done; }
+  printf '江湖夜雨\r\n作者：无名\r\n\r\n第一卷 风起青萍\r\n'
+  printf '第一章 初入江湖\r\n'; body 60
+  printf '第二章 离家\r\n'; body 45
+  printf '第三天早上，他出了门，再也没有回头。\r\n'; body 8
+  printf '第三章 夜雨\r\n'; body 70
+  printf '第五章 重逢\r\n'; body 52
+  printf '第六章 短歌\r\n'; body 2
+  printf '第二卷 江湖路远\r\n'
+  printf '第一章 新生\r\n'; body 64
+  printf '第二章 归来\r\n'; body 58
+  printf '第三章 渡口\r\n'; body 49
+  printf '尾声\r\n'; body 20
+} | iconv -f UTF-8 -t GBK >"$novel"
+
+shoot "$out/travik-split-keywords$suffix.png" main_window screen --keyword-list
+shoot "$out/travik-chapter-preview$suffix.png" preview_window window \
+  "--preview=$(DISPLAY= "$TRAVIK_WINE" winepath -w "$novel" 2>/dev/null)"
 
 # The window at work: the helper program writes a marker when the window shows what is wanted and
 # waits until the picture is taken.

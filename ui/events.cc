@@ -1,4 +1,5 @@
 // Which handler serves which click and which menu item: the event table of the layout.
+#include "ui/chapter_preview.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 #ifdef TRAVIK_HAVE_WIDGETS
@@ -40,6 +41,9 @@ void OnControlClicked(MainWindow& window, ControlId id) {
       break;
     case 按钮5:
       RunSplitJob(window);
+      break;
+    case 按钮9:
+      ChapterPreview::Open(window);
       break;
     case 按钮2:
       RunMergeJob(window);

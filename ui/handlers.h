@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui/keyword_box.h"
 #include "ui/layout.h"
 
 namespace travik::ui {
@@ -46,6 +47,9 @@ void OnCustomNamingClicked(MainWindow& window);
 void KeepRadioGroup(MainWindow& window, ControlId radio);
 // Mouse pressed in an edit box (after the box's own handling).
 void OnEditMouseDown(MainWindow& window, ControlId edit);
+// The keyword box's list opened or an entry of it chosen: keyword mode, as a press into the box
+// selects it, without the hint over the list.
+void OnKeywordListUsed(MainWindow& window);
 // True for a typed character a numeric box accepts: control characters, digits and "-".
 bool AcceptsNumberChar(wchar_t c);
 // A numeric box's text as it reads after focus loss: the leading integer (a string-to-integer
@@ -71,6 +75,9 @@ void OpenLastJobFolder(MainWindow& window);
 // job_buttons.cc: the start buttons fill their job's form from the page and run it on a worker
 // thread; while it runs, the page's start button stops it.
 void RunSplitJob(MainWindow& window);   // 按钮5
+// The split job as 按钮5 starts it, in keyword mode with what `keyword` asks for instead of
+// 编辑框3's text (the chapter preview's cuts).
+void RunSplitJob(MainWindow& window, const KeywordChoice& keyword);
 void RunMergeJob(MainWindow& window);   // 按钮2
 void RunInsertJob(MainWindow& window);  // 按钮4
 

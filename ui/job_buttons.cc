@@ -49,19 +49,20 @@ void TellRenamedOutputs(WindowHost& host, const std::vector<std::string>& rename
   host.ShowMessage(text);
 }
 
-}  // namespace
-
-void RunSplitJob(MainWindow& window) {
-  if (StopsRunningJob(window, 0)) return;
+// The split job with the page's form, in `mode` and with `keyword` for 编辑框3.
+void RunSplit(MainWindow& window, const KeywordChoice& keyword, SplitMode mode) {
   SplitForm form;
   form.rows = window.Rows(超级列表框1);
   form.save_in_program_folder = window.Checked(选择框3);
   form.chosen_folder = window.Text(编辑框10);
   form.naming = NamingOf(window);
-  form.mode = SplitModeOf(window);
+  form.mode = mode;
   form.size_text = window.Text(编辑框1);
   form.parts_text = window.Text(编辑框2);
-  form.keyword_text = window.Text(编辑框3);
+  // An entry of the keyword box cuts at the chapter finder's headings; typed text is a keyword.
+  form.keyword_text = keyword.keyword;
+  form.find_chapters = keyword.find_chapters;
+  form.chapter_presets = keyword.presets;
   form.custom_text = window.Text(编辑框6);
   form.write_merge_script = window.Checked(选择框4);
   form.program_folder = ProgramDirectory();
@@ -73,6 +74,18 @@ void RunSplitJob(MainWindow& window) {
         WindowHost host(window);
         TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
       });
+}
+
+}  // namespace
+
+void RunSplitJob(MainWindow& window) {
+  if (StopsRunningJob(window, 0)) return;
+  RunSplit(window, KeywordChoiceOf(window.Text(编辑框3)), SplitModeOf(window));
+}
+
+void RunSplitJob(MainWindow& window, const KeywordChoice& keyword) {
+  if (window.runner().running()) return;  // the preview starts no second job
+  RunSplit(window, keyword, SplitMode::kByKeyword);
 }
 
 void RunMergeJob(MainWindow& window) {

@@ -35,6 +35,7 @@ enum ControlId : int {
   标签4,
   单选框3,
   编辑框3,
+  按钮9,
   分组框2,
   单选框4,
   单选框5,
@@ -88,6 +89,8 @@ enum class ControlKind {
   kListView,
   kRadioButton,
   kEditBox,
+  kComboBox,   // a drop-down list that also takes typed text
+  kPushButton,  // a plain push button
   kLabel,
   kCheckBox,
   kIconButton,

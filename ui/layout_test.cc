@@ -49,6 +49,11 @@ KindCheck CheckFor(ControlKind kind) {
       return {L"Button", 0, 0};
     case ControlKind::kEditBox:
       return {L"Edit", 0, 0};
+    case ControlKind::kComboBox:
+      // A drop-down that takes typed text.
+      return {L"ComboBox", 3, CBS_DROPDOWN};
+    case ControlKind::kPushButton:
+      return {L"Button", BS_TYPEMASK, BS_PUSHBUTTON};
     case ControlKind::kLabel:
     case ControlKind::kTransparentLabel:
       return {L"Static", 0, 0};
@@ -104,7 +109,7 @@ TEST_F(LayoutTest, MainWindowHasItsCaptionPlaceSizeAndMenuBar) {
 
 TEST_F(LayoutTest, EveryControlMatchesItsRowOfTheTable) {
   HWND main = window().hwnd();
-  ASSERT_EQ(Controls().size(), 55u);
+  ASSERT_EQ(Controls().size(), 56u);
   for (const ControlLayout& row : Controls()) {
     SCOPED_TRACE(GbkToUtf8Lossy(row.name));
     HWND control = window().Control(row.id);
@@ -201,6 +206,16 @@ TEST_F(LayoutTest, StartStatesReadAsTheLayoutSays) {
   EXPECT_EQ(rect.top, 8 + 32 + 17);
   rect = RectInMainWindow(透明标签2);
   EXPECT_EQ(rect.left, 5 + 19 + 213);
+  // 预览 lies beside the keyword box, inside the frame of the split modes.
+  RECT box = RectInContainer(编辑框3), button = RectInContainer(按钮9);
+  RECT modes = RectInContainer(分组框9);
+  EXPECT_EQ(box.left, 448);
+  EXPECT_EQ(box.right, 448 + 64);
+  EXPECT_GE(button.left, box.right);
+  EXPECT_EQ(button.top, box.top);
+  EXPECT_EQ(button.bottom, box.bottom);
+  EXPECT_LT(button.right, modes.right);
+  EXPECT_LT(button.bottom, modes.bottom);
 }
 
 TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {

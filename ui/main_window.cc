@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "core/files.h"
 #include "ui/handlers.h"
@@ -22,6 +23,15 @@ HICON ProgramIcon(int size) {
 #else
   return static_cast<HICON>(LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size, 0));
 #endif
+}
+
+// True when a press at `point` (client coordinates) on a drop-down falls on its button.
+bool OnDropDownButton(HWND combo, LPARAM point) {
+  COMBOBOXINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!GetComboBoxInfo(combo, &info)) return false;
+  POINT at = {GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+  return PtInRect(&info.rcButton, at) != FALSE;
 }
 
 }  // namespace
@@ -212,7 +222,8 @@ LRESULT MainWindow::HandleControlMessage(ControlId id, HWND control, UINT messag
       LRESULT result = DefSubclassProc(control, message, wparam, lparam);
       if (id == 状态条1) {
         OpenSaveFolder(*this);
-      } else if (LayoutOf(id).kind == ControlKind::kEditBox) {
+      } else if (LayoutOf(id).kind == ControlKind::kEditBox ||
+                 (LayoutOf(id).kind == ControlKind::kComboBox && !OnDropDownButton(control, lparam))) {
         OnEditMouseDown(*this, id);
       }
       return result;
@@ -246,6 +257,10 @@ void MainWindow::OnCommand(int id, int code) {
   }
   if (code == EN_KILLFOCUS && (LayoutOf(control).state & (kInt64Entry | kInt32Entry))) {
     NormaliseNumberBox(*this, control);
+  }
+  if (LayoutOf(control).kind == ControlKind::kComboBox &&
+      (code == CBN_DROPDOWN || code == CBN_SELCHANGE)) {
+    OnKeywordListUsed(*this);
   }
 }
 

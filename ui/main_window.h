@@ -124,6 +124,7 @@ class MainWindow {
   void CreateFonts();
   HWND CreateControl(const ControlLayout& row);
   void SetUpControl(const ControlLayout& row, HWND control);
+  void SetUpKeywordBox(const ControlLayout& row, HWND control);
   void SetButtonIcons();
   HMENU BuildMenuBar() const;
   void SetZOrder();

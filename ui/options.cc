@@ -78,6 +78,11 @@ void OnEditMouseDown(MainWindow& window, ControlId edit) {
   if (const char* hint = HintFor(edit)) window.ShowHint(hint);
 }
 
+void OnKeywordListUsed(MainWindow& window) {
+  window.HideHint();
+  SelectSplitMode(window, 单选框3);
+}
+
 bool AcceptsNumberChar(wchar_t c) { return c < 32 || c == L'-' || (c >= L'0' && c <= L'9'); }
 
 std::string NormalisedNumberText(std::string_view text, bool clamp_to_int32) {

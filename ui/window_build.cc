@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <imm.h>
 
+#include "ui/keyword_box.h"
 #include "ui/main_window.h"
 #include "ui/win_text.h"
 #ifdef TRAVIK_HAVE_WIDGETS
@@ -47,6 +48,10 @@ ControlClass ClassOf(const ControlLayout& row) {
       return {WC_BUTTONW, BS_AUTORADIOBUTTON | WS_TABSTOP, 0};
     case ControlKind::kEditBox:
       return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case ControlKind::kComboBox:
+      return {WC_COMBOBOXW, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0};
+    case ControlKind::kPushButton:
+      return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0};
     case ControlKind::kLabel:
       // A caption a little wider than its label is cut, never wrapped onto a hidden line.
       return {WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
@@ -69,6 +74,10 @@ ControlId PreviousInRadioGroup(const ControlLayout& row) {
   }
   return previous;
 }
+
+// The open list of the keyword box: its height and width at 96 dpi.
+constexpr int kDropDownListHeight = 150;
+constexpr int kDropDownListWidth = 170;
 
 }  // namespace
 
@@ -115,8 +124,10 @@ HWND MainWindow::CreateControl(const ControlLayout& row) {
   HWND parent = PageOf(row.id) >= 0 ? Control(选择夹1) : hwnd_;
   RECT rect = RectInContainer(row.id);
   std::wstring caption = Wide(row.caption != nullptr ? row.caption : "");
+  // A drop-down's height at creation is that of its box and its open list together.
+  int height = row.height + (row.kind == ControlKind::kComboBox ? kDropDownListHeight : 0);
   return CreateWindowExW(control_class.ex_style, control_class.name, caption.c_str(), style,
-                         Scale(rect.left), Scale(rect.top), Scale(row.width), Scale(row.height),
+                         Scale(rect.left), Scale(rect.top), Scale(row.width), Scale(height),
                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_,
                          nullptr);
 }
@@ -176,8 +187,39 @@ void MainWindow::SetUpControl(const ControlLayout& row, HWND control) {
       // itself, past the filter of typed characters.
       if (row.state & (kInt64Entry | kInt32Entry)) ImmAssociateContext(control, nullptr);
       break;
+    case ControlKind::kComboBox:
+      SetUpKeywordBox(row, control);
+      break;
     default:
       break;
+  }
+}
+
+void MainWindow::SetUpKeywordBox(const ControlLayout& row, HWND control) {
+  for (const KeywordEntry& entry : KeywordEntries()) {
+    SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry.text).c_str()));
+  }
+  // The entries are wider than the box: the open list is not.
+  SendMessageW(control, CB_SETDROPPEDWIDTH, Scale(kDropDownListWidth), 0);
+  // The box takes the height of its row: its field height follows the font, so the field grows
+  // or shrinks by what the whole box lacks.
+  // How the field's height maps to the box's differs between systems (and what some report for
+  // it is off): step the field by what the box lacks until the box has its height.
+  int field = static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    int missing = Scale(row.height) - (rect.bottom - rect.top);
+    if (missing == 0 || field + missing <= 0) break;
+    field += missing;
+    SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+  }
+  // Presses in the box's edit part reach the edit, not the drop-down: both serve the box.
+  SetWindowSubclass(control, ControlProc, row.id, reinterpret_cast<DWORD_PTR>(this));
+  COMBOBOXINFO info = {};
+  info.cbSize = sizeof(info);
+  if (GetComboBoxInfo(control, &info) && info.hwndItem != nullptr) {
+    SetWindowSubclass(info.hwndItem, ControlProc, row.id, reinterpret_cast<DWORD_PTR>(this));
   }
 }
 

@@ -1,0 +1,71 @@
+// The chapter finder: the headings of a novel, found by the built-in heading forms (chosen
+// automatically or named) or by a person's own pattern, and the checks on their numbers and
+// sizes. It reads a text and writes nothing: the split cuts where it says, the command line prints
+// what it found, and the window previews it.
+#ifndef TRAVIK_CHAPTERS_CHAPTER_FINDER_H_
+#define TRAVIK_CHAPTERS_CHAPTER_FINDER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chapters/heading_forms.h"
+
+namespace travik::chapters {
+
+// One heading, in text order.
+struct Heading {
+  int64_t line = 0;    // 1-based line number
+  int64_t offset = 0;  // byte offset of the cut: the heading line's start (a pattern's: its match)
+  std::string title;   // the heading line without its leading spaces and line break, as in the text
+  int64_t title_offset = 0;  // where the title lies in the text
+  std::optional<int64_t> number;  // 第一百零三章 103, 第０１２章 12; none for 序章
+  HeadingKind kind = HeadingKind::kChapter;
+  int64_t bytes = 0;  // size of the piece from this heading to the next, or to the end
+};
+
+enum class WarningKind { kGap, kRepeat, kBack, kShort, kLong, kNone };
+
+// A check that did not pass: which, the line of the heading concerned (0 for none), and a sentence
+// for a person (GBK).
+struct Warning {
+  WarningKind kind = WarningKind::kNone;
+  int64_t line = 0;
+  std::string text;
+};
+
+// What to look for. With a pattern, only the pattern cuts; otherwise the presets named, or, when
+// none are named, the combination whose numbers run most consistently.
+struct FinderOptions {
+  std::string pattern;  // GBK; empty for the heading forms
+  PresetSet presets = 0;
+};
+
+struct ChapterList {
+  std::vector<Heading> headings;
+  std::vector<Warning> warnings;
+  PresetSet presets = 0;     // the forms that found the headings (0 with a pattern)
+  std::string pattern;       // what was used: the pattern as given, or "preset:" and the names
+  bool pattern_valid = true; // false when the pattern does not compile (pattern_error says why)
+  std::string pattern_error;
+  bool cut_short = false;    // the pattern engine gave up before the end of the text
+};
+
+// Finds the headings of a GBK text.
+ChapterList FindChapters(std::string_view text, const FinderOptions& options = {});
+
+// The checks alone, on headings whose `bytes` are filled in: gap, repeat and back on the numbers
+// (a volume heading lets the chapter numbers restart), short and long on the chapters' sizes
+// against their median, none for an empty list.
+std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings);
+
+// The name of a warning kind as the JSON output gives it ("gap", "repeat", …).
+const char* WarningKindName(WarningKind kind);
+// The name of a heading kind ("chapter", "volume", "extra").
+const char* HeadingKindName(HeadingKind kind);
+
+}  // namespace travik::chapters
+
+#endif  // TRAVIK_CHAPTERS_CHAPTER_FINDER_H_

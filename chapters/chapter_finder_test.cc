@@ -1,0 +1,346 @@
+#include "chapters/chapter_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+
+namespace travik::chapters {
+namespace {
+
+// A GBK text from lines (narrow literals are GBK in this build), CR LF after each.
+std::string Lines(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// A chapter's body: `n` lines of ordinary prose.
+std::string Body(int n) {
+  std::string body;
+  for (int i = 0; i < n; ++i) body += "　　他沿着河岸走了很久，直到天色暗下来，才在一座小桥边停住。\r\n";
+  return body;
+}
+
+std::vector<std::string> Titles(const ChapterList& list) {
+  std::vector<std::string> titles;
+  for (const Heading& h : list.headings) titles.push_back(h.title);
+  return titles;
+}
+
+std::vector<int64_t> Numbers(const ChapterList& list) {
+  std::vector<int64_t> numbers;
+  for (const Heading& h : list.headings) numbers.push_back(h.number.value_or(-1));
+  return numbers;
+}
+
+std::vector<WarningKind> Kinds(const ChapterList& list) {
+  std::vector<WarningKind> kinds;
+  for (const Warning& w : list.warnings) kinds.push_back(w.kind);
+  return kinds;
+}
+
+TEST(ChapterFinder, FindsTheChaptersAndPassesOverProseThatLooksLikeThem) {
+  std::string text = Lines({"书名：河", "作者：某人", ""}) + Lines({"序章 远行"}) + Body(10) +
+                     Lines({"第一章 出发"}) + Body(10) +
+                     Lines({"　　第三天早上，他出门了。", "第一封信是寄给母亲的"}) + Body(9) +
+                     Lines({"　　第二章　小桥"}) + Body(10) +
+                     Lines({"　　他翻到第五章，读了起来。", "第五本书记载了这件事"}) + Body(9) +
+                     Lines({"第三章：夜雨"}) + Body(10) +
+                     Lines({"第四章 淺東億"}) + Body(10) +  // second bytes 0x5C and 0x7C
+                     Lines({"第五章 他走了很远很远，一直走到了天边。"}) + Body(10) +
+                     Lines({"第五章 2019年的夏天"}) + Body(10) + Lines({"尾声"}) + Body(3);
+  ChapterList list = FindChapters(text);
+  EXPECT_EQ(Titles(list),
+            (std::vector<std::string>{"序章 远行", "第一章 出发", "第二章　小桥", "第三章：夜雨",
+                                      "第四章 淺東億", "第五章 2019年的夏天", "尾声"}));
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{-1, 1, 2, 3, 4, 5, -1}));
+  EXPECT_EQ(list.headings[0].kind, HeadingKind::kExtra);
+  EXPECT_EQ(list.headings[1].kind, HeadingKind::kChapter);
+  EXPECT_EQ(list.headings[0].line, 4);
+  // Offsets are the starts of the heading lines, leading spaces and all; sizes run to the next.
+  EXPECT_EQ(text.compare(static_cast<size_t>(list.headings[2].offset), 6, "　　第"), 0);
+  int64_t total = 0;
+  for (size_t i = 0; i < list.headings.size(); ++i) {
+    const Heading& h = list.headings[i];
+    EXPECT_EQ(h.offset == 0 || text[static_cast<size_t>(h.offset) - 1] == '\n', true);
+    int64_t next = i + 1 < list.headings.size() ? list.headings[i + 1].offset
+                                                : static_cast<int64_t>(text.size());
+    EXPECT_EQ(h.bytes, next - h.offset);
+    total += h.bytes;
+  }
+  EXPECT_EQ(total, static_cast<int64_t>(text.size()) - list.headings[0].offset);
+  EXPECT_EQ(list.presets & kPresetChapter, static_cast<PresetSet>(kPresetChapter));
+  EXPECT_EQ(list.pattern.rfind("preset:", 0), 0u);
+  EXPECT_TRUE(list.warnings.empty()) << WarningKindName(list.warnings[0].kind) << " "
+                                     << list.warnings[0].line;
+}
+
+TEST(ChapterFinder, ReportsGapsRepeatsAndFalls) {
+  std::string text = Lines({"第一章 甲"}) + Body(5) + Lines({"第二章 乙"}) + Body(5) +
+                     Lines({"第四章 丁"}) + Body(5) + Lines({"第四章 丁"}) + Body(5) +
+                     Lines({"第五章 戊"}) + Body(5) + Lines({"第六章 己"}) + Body(5) +
+                     Lines({"第一章 又一个开头"}) + Body(5) + Lines({"第二章 再一个"}) + Body(5);
+  ChapterList list = FindChapters(text);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 4, 4, 5, 6, 1, 2}));
+  EXPECT_EQ(Kinds(list),
+            (std::vector<WarningKind>{WarningKind::kGap, WarningKind::kRepeat, WarningKind::kBack}));
+  EXPECT_EQ(list.warnings[0].line, list.headings[2].line);
+  EXPECT_EQ(list.warnings[1].line, list.headings[3].line);
+  EXPECT_EQ(list.warnings[2].line, list.headings[6].line);
+  EXPECT_FALSE(list.warnings[0].text.empty());
+}
+
+TEST(ChapterFinder, VolumesRestartOrContinueTheNumbers) {
+  std::string restart = Lines({"第一卷 春"}) + Lines({"第一章 甲"}) + Body(5) +
+                        Lines({"第二章 乙"}) + Body(5) + Lines({"第二卷 夏"}) +
+                        Lines({"第一章 丙"}) + Body(5) + Lines({"第二章 丁"}) + Body(5);
+  ChapterList list = FindChapters(restart);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 1, 2, 2, 1, 2}));
+  EXPECT_EQ(list.headings[3].kind, HeadingKind::kVolume);
+  EXPECT_TRUE(list.presets & kPresetVolume);
+  EXPECT_TRUE(list.warnings.empty()) << WarningKindName(list.warnings[0].kind);
+
+  std::string carry_on = Lines({"第一卷 春"}) + Lines({"第一章 甲"}) + Body(5) +
+                         Lines({"第二章 乙"}) + Body(5) + Lines({"第二卷 夏"}) +
+                         Lines({"第三章 丙"}) + Body(5) + Lines({"第四章 丁"}) + Body(5);
+  list = FindChapters(carry_on);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 1, 2, 2, 3, 4}));
+  EXPECT_TRUE(list.warnings.empty()) << WarningKindName(list.warnings[0].kind);
+
+  // A restart followed by a gap: the volume heading explains the restart, and the chapter that
+  // restarts is not dropped as a stray between 2 and 3.
+  std::string restart_then_gap = Lines({"第一卷 春", "第一章 甲"}) + Body(30) +
+                                 Lines({"第二章 乙"}) + Body(30) + Lines({"第二卷 夏"}) +
+                                 Lines({"第一章 丙"}) + Body(30) + Lines({"第三章 丁"}) + Body(28);
+  list = FindChapters(restart_then_gap);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 1, 2, 2, 1, 3}));
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap}));
+
+  // The volumes are checked among themselves too.
+  std::string volume_gap = Lines({"第一卷 春", "第一章 甲"}) + Body(5) +
+                           Lines({"第三卷 秋", "第一章 乙"}) + Body(5);
+  list = FindChapters(volume_gap);
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap}));
+  EXPECT_EQ(list.warnings[0].line, 8);
+}
+
+TEST(ChapterFinder, DropsAStrayHeadingWhenChoosingOnItsOwn) {
+  std::string text = Lines({"第一章 甲"}) + Body(5) + Lines({"第二章 乙"}) + Body(2) +
+                     Lines({"第七章 回忆"}) + Body(2) + Lines({"第三章 丙"}) + Body(5) +
+                     Lines({"第四章 丁"}) + Body(5);
+  ChapterList list = FindChapters(text);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4}));
+  EXPECT_TRUE(list.warnings.empty());
+  // A chapter uploaded again after the next one is no stray: it stays, and the checks show it.
+  std::string again = Lines({"第一章 甲"}) + Body(5) + Lines({"第二章 乙"}) + Body(5) +
+                      Lines({"第三章 丙"}) + Body(5) + Lines({"第二章 乙"}) + Body(5) +
+                      Lines({"第四章 丁"}) + Body(5);
+  list = FindChapters(again);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 2, 4}));
+  EXPECT_FALSE(list.warnings.empty());
+  // Asked for by name, the preset keeps every heading it reads, and the checks say what is odd.
+  FinderOptions named;
+  named.presets = kPresetChapter;
+  list = FindChapters(text, named);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 7, 3, 4}));
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap, WarningKind::kBack}));
+}
+
+TEST(ChapterFinder, AHeadingWithACommaCountsOnlyWhereTheNumbersRunThroughIt) {
+  std::string text = Lines({"第一章 甲"}) + Body(5) + Lines({"第二章 诗三章，章八句"}) + Body(5) +
+                     Lines({"第五章 他说，我们走吧"}) + Body(2) + Lines({"第三章 丙"}) + Body(5) +
+                     Lines({"第四章 丁"}) + Body(5);
+  for (PresetSet presets : {0u, static_cast<unsigned>(kPresetChapter)}) {
+    FinderOptions options;
+    options.presets = presets;
+    ChapterList list = FindChapters(text, options);
+    EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4})) << presets;
+    EXPECT_TRUE(list.warnings.empty()) << presets;
+  }
+}
+
+TEST(ChapterFinder, ChoosesTheFormThatNumbersConsistently) {
+  std::string english = Lines({"Chapter 1", "It was cold.", "Chapter 2: Rain", "It rained.",
+                               "Chapter 3", "It cleared."});
+  ChapterList list = FindChapters(english);
+  EXPECT_EQ(list.presets & ~kPresetExtra, static_cast<PresetSet>(kPresetEnglish));
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3}));
+
+  // Numbered lines win over a lone 第X章 mentioned as a line of its own.
+  std::string numbered = Lines({"001 出发"}) + Body(4) + Lines({"002 小桥"}) + Body(4) +
+                         Lines({"第九章"}) + Body(1) + Lines({"003 夜雨"}) + Body(4) +
+                         Lines({"004 归来"}) + Body(4);
+  list = FindChapters(numbered);
+  EXPECT_EQ(list.presets & ~kPresetExtra, static_cast<PresetSet>(kPresetNumbered));
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4}));
+
+  // A short novel whose chapter holds a longer numbered list, or lines that begin with years:
+  // those lines run in step too, but the chapters carry the text.
+  std::string rules = Lines({"　　门上贴着一张纸："});
+  std::string years;
+  for (int i = 1; i <= 10; ++i) {
+    rules += Lines({std::to_string(i) + "、不许在院子里大声喧哗"});
+    years += Lines({std::to_string(1990 + i) + " 年的夏天"}) + Body(1);
+  }
+  for (const std::string& inner : {rules, years}) {
+    for (bool at_start : {false, true}) {
+      std::string novel = Lines({"第一章 开始"}) + (at_start ? inner : "") + Body(20) +
+                          Lines({"第二章 规矩"}) + (at_start ? "" : inner) + Body(20) +
+                          Lines({"第三章 结束"}) + Body(20) + Lines({"第四章 归来"}) + Body(20);
+      list = FindChapters(novel);
+      EXPECT_EQ(list.presets & ~kPresetExtra, static_cast<PresetSet>(kPresetChapter)) << at_start;
+      EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4})) << at_start;
+    }
+  }
+}
+
+TEST(ChapterFinder, SaysSoWhenThereIsNoHeadingOrAChapterIsOddInSize) {
+  ChapterList none = FindChapters(Body(20));
+  EXPECT_TRUE(none.headings.empty());
+  EXPECT_EQ(Kinds(none), (std::vector<WarningKind>{WarningKind::kNone}));
+  EXPECT_TRUE(FindChapters("").headings.empty());
+
+  std::string sizes = Lines({"第一章 甲"}) + Body(40) + Lines({"第二章 乙"}) + Body(40) +
+                      Lines({"第三章 丙"}) + Lines({"第四章 丁"}) + Body(40) +
+                      Lines({"第五章 戊"}) + Body(1000) + Lines({"第六章 己"}) + Body(40);
+  ChapterList list = FindChapters(sizes);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kShort, WarningKind::kLong}));
+  EXPECT_EQ(list.warnings[0].line, list.headings[2].line);
+  EXPECT_EQ(list.warnings[1].line, list.headings[4].line);
+}
+
+TEST(ChapterFinder, APatternAloneCutsAndTheChecksStillRun) {
+  std::string text = Lines({"前言"}) + Lines({"第一章 甲"}) + Body(3) + Lines({"第二章 乙"}) +
+                     Body(3) + Lines({"第四章 丁"}) + Body(3);
+  FinderOptions options;
+  options.pattern = "^第";
+  ChapterList list = FindChapters(text, options);
+  EXPECT_EQ(list.pattern, "^第");
+  EXPECT_EQ(list.presets, 0u);
+  EXPECT_EQ(Titles(list), (std::vector<std::string>{"第一章 甲", "第二章 乙", "第四章 丁"}));
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 4}));
+  EXPECT_EQ(list.headings[0].line, 2);
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap}));
+
+  // A match inside a line cuts there; its title is the whole line.
+  options.pattern = "章";
+  list = FindChapters(Lines({"abc", "第一章 甲"}), options);
+  ASSERT_EQ(list.headings.size(), 1u);
+  EXPECT_EQ(list.headings[0].offset, 9);
+  EXPECT_EQ(list.headings[0].title, "第一章 甲");
+  EXPECT_EQ(list.headings[0].line, 2);
+
+  options.pattern = "(第";
+  list = FindChapters(text, options);
+  EXPECT_FALSE(list.pattern_valid);
+  EXPECT_TRUE(list.headings.empty());
+}
+
+// A chapter number as novels write it, in Chinese numerals below a hundred or in digits.
+std::string ChapterNumber(int n, bool chinese) {
+  static const char* const kDigits[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  if (!chinese || n >= 100) return std::to_string(n);
+  if (n < 10) return kDigits[n];
+  return std::string(n >= 20 ? kDigits[n / 10] : "") + "十" + (n % 10 ? kDigits[n % 10] : "");
+}
+
+// Ordinary novels made at random: a preamble, volumes that restart or continue the numbering (or
+// none), chapters of varied size in one heading style, now and then a missing chapter, and in the
+// chapters' text the lines that look like headings (prose that begins with 第, a mid-line 第五章,
+// a numbered list, lines that begin with years). The finder, choosing on its own, lists every
+// real heading and nothing else.
+TEST(ChapterFinder, FindsEveryRealHeadingOfOrdinaryNovels) {
+  const std::string traps[] = {"　　第三天早上，他出门了。", "第一封信是寄给母亲的",
+                               "第五本书记载了这件事", "　　他翻到第五章，读了起来。",
+                               "第二部分", "第一次见面是在桥上"};
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    std::mt19937 rng(seed);
+    std::string text = Lines({"书名：河", "作者：某人", ""});
+    std::vector<int64_t> offsets;
+    const int volumes = static_cast<int>(rng() % 4);
+    const bool restart = rng() % 2;
+    const bool chinese = rng() % 2;
+    const char* const styles[] = {"第%s章 题", "　　第%s章：题", "第%s章"};
+    const char* style = styles[rng() % 3];
+    int number = 0;
+    for (int v = 0; v < std::max(volumes, 1); ++v) {
+      if (volumes > 0) {
+        offsets.push_back(static_cast<int64_t>(text.size()));
+        text += Lines({"第" + ChapterNumber(v + 1, true) + "卷 卷名"});
+        if (restart) number = 0;
+      }
+      const int chapters = 3 + static_cast<int>(rng() % 25);
+      for (int c = 0; c < chapters; ++c) {
+        number += (rng() % 20 == 0) ? 2 : 1;  // now and then a chapter is missing
+        offsets.push_back(static_cast<int64_t>(text.size()));
+        std::string heading = style;
+        heading.replace(heading.find("%s"), 2, ChapterNumber(number, chinese));
+        text += Lines({heading});
+        const int lines = 10 + static_cast<int>(rng() % 40);
+        for (int l = 0; l < lines; ++l) {
+          const unsigned what = rng() % 40;
+          if (what == 0) {
+            text += Lines({traps[rng() % std::size(traps)]});
+          } else if (what == 1) {
+            for (int i = 1; i <= 3 + static_cast<int>(rng() % 10); ++i) {
+              text += Lines({std::to_string(i) + "、不许在院子里大声喧哗"});
+            }
+          } else if (what == 2) {
+            text += Lines({std::to_string(1990 + rng() % 30) + " 年的夏天"});
+          } else {
+            text += Body(1);
+          }
+        }
+      }
+    }
+    ChapterList list = FindChapters(text);
+    std::vector<int64_t> found;
+    for (const Heading& h : list.headings) found.push_back(h.offset);
+    ASSERT_EQ(found, offsets) << "seed " << seed << ", " << volumes << " volumes, restart "
+                              << restart << ", style " << style;
+  }
+}
+
+// On any text the headings are in order, start lines, lie inside the text and their pieces cover
+// it from the first heading on.
+TEST(ChapterFinder, HeadingsCoverTheTextOnRandomInput) {
+  std::mt19937 rng(20261207);
+  const std::string snippets[] = {"第一章 甲\r\n", "第二章\r\n", "第十卷 乙\n", "　　第三章 丙\r\n",
+                                  "序章\r\n",       "12、题\n",   "Chapter 4\r\n", "第五章 东。\r\n"};
+  for (int round = 0; round < 500; ++round) {
+    std::string text;
+    int parts = static_cast<int>(rng() % 30);
+    for (int i = 0; i < parts; ++i) {
+      if (rng() % 3 == 0) {
+        text += snippets[rng() % std::size(snippets)];
+      } else {
+        text += testing::RandomGbkText(rng, 40);
+      }
+    }
+    ChapterList list = FindChapters(text);
+    int64_t covered = 0;
+    for (size_t i = 0; i < list.headings.size(); ++i) {
+      const Heading& h = list.headings[i];
+      ASSERT_GE(h.offset, 0) << "round " << round;
+      ASSERT_LT(h.offset, static_cast<int64_t>(text.size())) << "round " << round;
+      ASSERT_TRUE(h.offset == 0 || text[static_cast<size_t>(h.offset) - 1] == '\n') << round;
+      if (i > 0) {
+        ASSERT_GT(h.offset, list.headings[i - 1].offset) << "round " << round;
+      }
+      covered += h.bytes;
+    }
+    if (!list.headings.empty()) {
+      ASSERT_EQ(covered, static_cast<int64_t>(text.size()) - list.headings[0].offset) << round;
+    } else {
+      ASSERT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kNone})) << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace travik::chapters

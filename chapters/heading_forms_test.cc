@@ -1,0 +1,147 @@
+#include "chapters/heading_forms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace travik::chapters {
+namespace {
+
+struct Expected {
+  std::u32string line;
+  Preset preset;
+  HeadingKind kind;
+  std::optional<int64_t> number;
+};
+
+void ExpectHeading(const Expected& e, PresetSet presets = kAllPresets) {
+  std::optional<LineHeading> h = ReadHeading(e.line, presets);
+  ASSERT_TRUE(h.has_value()) << "not read as a heading: line of " << e.line.size() << " chars, "
+                             << (e.number ? *e.number : -1);
+  EXPECT_EQ(h->preset, e.preset) << (e.number ? *e.number : -1);
+  EXPECT_EQ(h->kind, e.kind) << (e.number ? *e.number : -1);
+  EXPECT_EQ(h->number, e.number);
+}
+
+TEST(HeadingForms, ReadEveryPreset) {
+  const Expected cases[] = {
+      {U"第一章", kPresetChapter, HeadingKind::kChapter, 1},
+      {U"第一百零三章 风起", kPresetChapter, HeadingKind::kChapter, 103},
+      {U"第十章　夜雨", kPresetChapter, HeadingKind::kChapter, 10},
+      {U"第十章：夜雨", kPresetChapter, HeadingKind::kChapter, 10},
+      {U"第０１２章 回家", kPresetChapter, HeadingKind::kChapter, 12},
+      {U"第 12 章 回家", kPresetChapter, HeadingKind::kChapter, 12},
+      {U"　　第三回 宝玉", kPresetChapter, HeadingKind::kChapter, 3},
+      {U"第四节", kPresetChapter, HeadingKind::kChapter, 4},
+      {U"第五話 雨", kPresetChapter, HeadingKind::kChapter, 5},
+      {U"第六节 出发！", kPresetChapter, HeadingKind::kChapter, 6},
+      {U"第七章 2019年的夏天", kPresetChapter, HeadingKind::kChapter, 7},
+      // A mark inside brackets is a note on the title, not a sentence.
+      {U"第八章 突破（求月票！）", kPresetChapter, HeadingKind::kChapter, 8},
+      {U"第九章 什么？！（上）", kPresetChapter, HeadingKind::kChapter, 9},
+      {U"第十章 谁？(下)", kPresetChapter, HeadingKind::kChapter, 10},
+      {U"第十一章 【加更！求收藏。】夜雨", kPresetChapter, HeadingKind::kChapter, 11},
+      {U"第二卷 江湖", kPresetVolume, HeadingKind::kVolume, 2},
+      {U"第一部", kPresetVolume, HeadingKind::kVolume, 1},
+      {U"第三集：归来", kPresetVolume, HeadingKind::kVolume, 3},
+      {U"第四篇 终", kPresetVolume, HeadingKind::kVolume, 4},
+      {U"第二卷 江湖 第十一章 初见", kPresetChapter, HeadingKind::kChapter, 11},
+      {U"Chapter 12", kPresetEnglish, HeadingKind::kChapter, 12},
+      {U"CHAPTER 3: The Storm", kPresetEnglish, HeadingKind::kChapter, 3},
+      {U"Chapter XIV", kPresetEnglish, HeadingKind::kChapter, 14},
+      {U"Chapter 4. Home", kPresetEnglish, HeadingKind::kChapter, 4},
+      {U"001 标题", kPresetNumbered, HeadingKind::kChapter, 1},
+      {U"12、夜雨", kPresetNumbered, HeadingKind::kChapter, 12},
+      {U"12. 夜雨", kPresetNumbered, HeadingKind::kChapter, 12},
+      {U"１２．夜雨", kPresetNumbered, HeadingKind::kChapter, 12},
+      {U"序章", kPresetExtra, HeadingKind::kExtra, std::nullopt},
+      {U"楔子 风起", kPresetExtra, HeadingKind::kExtra, std::nullopt},
+      {U"尾聲", kPresetExtra, HeadingKind::kExtra, std::nullopt},
+      {U"後記", kPresetExtra, HeadingKind::kExtra, std::nullopt},
+      {U"完本感言", kPresetExtra, HeadingKind::kExtra, std::nullopt},
+      {U"番外", kPresetExtra, HeadingKind::kExtra, std::nullopt},
+      {U"番外三 重逢", kPresetExtra, HeadingKind::kExtra, 3},
+      {U"番外 2", kPresetExtra, HeadingKind::kExtra, 2},
+      {U"番外（一）", kPresetExtra, HeadingKind::kExtra, 1},
+      {U"番外(2) 重逢", kPresetExtra, HeadingKind::kExtra, 2},
+      {U"番外篇（十二）：归来", kPresetExtra, HeadingKind::kExtra, 12},
+      {U"正文 第一章 开始", kPresetChapter, HeadingKind::kChapter, 1},
+  };
+  for (const Expected& e : cases) ExpectHeading(e);
+}
+
+TEST(HeadingForms, ProseIsNoHeading) {
+  for (std::u32string line : {
+           U"第三天早上，他出门了。",
+           U"第三天",
+           U"第一封信是寄给母亲的",
+           U"第五本书记载了这件事",
+           U"他翻到第五章，读了起来。",
+           U"第一章讲的是，他如何离开了家乡，又如何回来",
+           U"第五章 我们来讲讲这个问题，他说。",
+           U"第五章 他走了。",
+           U"第五章 （笑）他走了。",
+           U"第五章 他说（走！吧",
+           U"第五章 他说）走！吧",
+           U"第二部分",
+           U"第三回合",
+           U"第一个",
+           U"第十名",
+           U"第五次",
+           U"第章",
+           U"第十十章",
+           U"12.5 元",
+           U"2023年",
+           U"1. 2.",
+           U"Chapters 3",
+           U"Chapter",
+           U"序章里说，他早已离开。",
+           U"正文开始",
+           U"番外（一",
+           U"番外（一）他走了",
+           U"后来",
+           U"",
+           U"　　",
+       }) {
+    EXPECT_FALSE(ReadHeading(line, kAllPresets).has_value()) << "line of " << line.size();
+  }
+  // Too long for a heading, though well formed.
+  std::u32string long_title = U"第一章 " + std::u32string(kMaxHeadingChars, U'长');
+  EXPECT_FALSE(ReadHeading(long_title, kAllPresets).has_value());
+  EXPECT_TRUE(ReadHeading(long_title.substr(0, kMaxHeadingChars), kAllPresets).has_value());
+}
+
+TEST(HeadingForms, OnlyThePresetsAsked) {
+  EXPECT_FALSE(ReadHeading(U"第二卷 江湖", kPresetChapter).has_value());
+  EXPECT_FALSE(ReadHeading(U"第二章 江湖", kPresetVolume).has_value());
+  EXPECT_FALSE(ReadHeading(U"12、夜雨", kPresetChapter).has_value());
+  EXPECT_FALSE(ReadHeading(U"Chapter 1", kPresetChapter | kPresetNumbered).has_value());
+  EXPECT_FALSE(ReadHeading(U"楔子", kPresetChapter).has_value());
+  // A volume and a chapter on one line: without chapters asked for, it is the volume.
+  std::optional<LineHeading> h = ReadHeading(U"第二卷 江湖 第十一章 初见", kPresetVolume);
+  ASSERT_TRUE(h.has_value());
+  EXPECT_EQ(h->kind, HeadingKind::kVolume);
+  EXPECT_EQ(h->number, 2);
+}
+
+TEST(HeadingForms, PresetNamesAndFirstCharacters) {
+  for (const PresetInfo& info : Presets()) {
+    EXPECT_EQ(PresetByName(info.name), info.preset);
+  }
+  EXPECT_FALSE(PresetByName("chapters").has_value());
+  EXPECT_EQ(PresetSetName(kPresetChapter | kPresetVolume), "chapter+volume");
+  EXPECT_EQ(ParsePresetSet("chapter+volume"), kPresetChapter | kPresetVolume);
+  EXPECT_EQ(ParsePresetSet("extra"), static_cast<PresetSet>(kPresetExtra));
+  EXPECT_FALSE(ParsePresetSet("chapter+").has_value());
+  EXPECT_FALSE(ParsePresetSet("").has_value());
+  EXPECT_FALSE(ParsePresetSet("Chapter").has_value());
+  for (char32_t c : {U'第', U'C', U'1', U'１', U'序', U'楔', U'尾', U'後', U'番', U'完'}) {
+    EXPECT_TRUE(CanBeginHeading(c)) << static_cast<uint32_t>(c);
+  }
+  for (char32_t c : {U'　', U'他', U'a', U'c', U'“'}) {
+    EXPECT_FALSE(CanBeginHeading(c)) << static_cast<uint32_t>(c);
+  }
+}
+
+}  // namespace
+}  // namespace travik::chapters

@@ -1,0 +1,216 @@
+// travik chapters: the headings the chapter finder sees in each file, and its warnings. Writes no
+// file: a person checks here what `travik split --chapters` will cut.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "chapters/chapter_finder.h"
+#include "cli/cli_common.h"
+#include "core/codepage.h"
+#include "core/files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace travik::cli {
+
+namespace {
+
+constexpr char kChaptersHelp[] =
+    "用法: travik chapters [选项] 文件...\n"
+    "列出每个文件的章节标题和它们开始的分割文件大小，并检查章节号与大小，不写任何文件。\n"
+    "travik split --chapters 正好在这里列出的标题处分割。\n"
+    "\n"
+    "  -k, --keyword 正则     只按这个正则表达式找标题（检查照样进行）\n"
+    "      --preset 名称      只用这些标题形式，可用 + 连接，如 chapter+volume；\n"
+    "                         不给出时自动选择章节号最连贯的形式\n"
+    "      --json             每个文件输出一行 JSON（UTF-8）\n"
+    "  -h, --help             显示本帮助\n"
+    "\n"
+    "标题形式（整行是标题；行首可有空格或全角空格；句子不是标题）:\n"
+    "  chapter   第X章 第X回 第X节 第X话，可带标题      例: 第一百零三章 风起\n"
+    "  volume    第X卷 第X部 第X集 第X篇（卷标题后章节号可重新从 1 开始）  例: 第二卷 江湖\n"
+    "  english   Chapter N / CHAPTER N，可带标题       例: Chapter 12: The Storm\n"
+    "  numbered  编号行                                例: 001 标题、12、标题、12. 标题\n"
+    "  extra     序章 序言 楔子 引子 正文 尾声 后记 终章 番外N 完本感言（含繁体）  例: 番外三 重逢\n"
+    "  X 可以是阿拉伯数字、全角数字或中文数字（一百零三、两百、壹佰零伍）。\n"
+    "\n"
+    "警告: gap 章节号跳过、repeat 重复、back 无卷标题时倒退、short/long 章节小于中位数的\n"
+    "1/20 或大于 20 倍、none 没有找到标题（可改为按大小分割）。\n"
+    "\n"
+    "示例:\n"
+    "  travik chapters 小说.txt\n"
+    "  travik chapters --preset chapter+volume --json 小说.txt > 目录.json\n"
+    "  travik chapters -k \"^第.{1,9}章\" 小说.txt\n"
+    "\n"
+    "退出码: 0 每个文件都找到了标题；1 有文件没有找到标题；2 用法错误；3 有文件无法读取";
+
+// Writes UTF-8 text and a line break to stdout (a Windows console gets it as UTF-16).
+void PrintUtf8Line(const std::string& utf8) {
+#ifdef _WIN32
+  HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
+    std::string line = utf8 + "\n";
+    int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+      MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), n);
+    }
+    DWORD written = 0;
+    WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+#endif
+  fwrite(utf8.data(), 1, utf8.size(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+// A JSON string literal of UTF-8 text.
+std::string JsonString(std::string_view utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string Json(const std::string& path, const chapters::ChapterList& list) {
+  using chapters::Heading;
+  using chapters::Warning;
+  std::string out = "{\"file\":" + JsonString(GbkToUtf8Lossy(path)) +
+                    ",\"encoding\":\"GBK\",\"pattern\":" + JsonString(GbkToUtf8Lossy(list.pattern)) +
+                    ",\"chapters\":[";
+  for (size_t i = 0; i < list.headings.size(); ++i) {
+    const Heading& h = list.headings[i];
+    if (i > 0) out += ',';
+    out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(h.offset) +
+           ",\"title\":" + JsonString(GbkToUtf8Lossy(h.title)) + ",\"number\":" +
+           (h.number ? std::to_string(*h.number) : std::string("null")) + ",\"kind\":\"" +
+           chapters::HeadingKindName(h.kind) + "\",\"bytes\":" + std::to_string(h.bytes) + "}";
+  }
+  out += "],\"warnings\":[";
+  for (size_t i = 0; i < list.warnings.size(); ++i) {
+    const Warning& w = list.warnings[i];
+    if (i > 0) out += ',';
+    out += "{\"kind\":\"" + std::string(chapters::WarningKindName(w.kind)) +
+           "\",\"line\":" + std::to_string(w.line) + ",\"text\":" +
+           JsonString(GbkToUtf8Lossy(w.text)) + "}";
+  }
+  return out + "]}";
+}
+
+// A GBK text padded with spaces to `width` columns (a double-byte character takes two, as its
+// bytes do), or cut between characters with "…" when longer.
+std::string Column(std::string_view gbk, size_t width) {
+  if (gbk.size() > width) {
+    size_t cut = 0;
+    while (cut < gbk.size()) {
+      size_t step = (static_cast<unsigned char>(gbk[cut]) >= 0x80 && cut + 1 < gbk.size()) ? 2 : 1;
+      if (cut + step > width - 2) break;
+      cut += step;
+    }
+    std::string out(gbk.substr(0, cut));
+    out += "…";
+    return out + std::string(width - cut - 2, ' ');
+  }
+  return std::string(gbk) + std::string(width - gbk.size(), ' ');
+}
+
+std::string Right(const std::string& text, size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// `named`: the forms were named with --preset rather than chosen by the finder.
+void PrintTable(const std::string& path, const chapters::ChapterList& list, bool named) {
+  PrintOut(path);
+  PrintOut("  序号    章节号  标题                                          大小(字节)  提示");
+  for (size_t i = 0; i < list.headings.size(); ++i) {
+    const chapters::Heading& h = list.headings[i];
+    std::string marks;
+    for (const chapters::Warning& w : list.warnings) {
+      if (w.line == h.line) marks += std::string(marks.empty() ? "! " : "；") + w.text;
+    }
+    std::string number = h.number ? std::to_string(*h.number) : "-";
+    if (h.kind == chapters::HeadingKind::kVolume) number = "卷" + number;
+    PrintOut(Right(std::to_string(i + 1), 6) + "  " + Right(number, 8) + "  " + Column(h.title, 44) +
+             Right(std::to_string(h.bytes), 12) + "  " + marks);
+  }
+  for (const chapters::Warning& w : list.warnings) {
+    if (w.line == 0) PrintOut("  ! " + w.text);
+  }
+  std::string summary = "  共 " + std::to_string(list.headings.size()) + " 个标题，" +
+                        std::to_string(list.warnings.size()) + " 个警告（" +
+                        (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
+  if (list.cut_short) summary += "；正则表达式过于复杂，只找到了一部分";
+  PrintOut(summary);
+}
+
+}  // namespace
+
+int RunChapters(const std::vector<std::string>& args) {
+  Options options({{{"-k", "--keyword"}, true},
+                   {{"--preset"}, true},
+                   {{"--json"}, false},
+                   {{"-h", "--help"}, false}});
+  std::string error;
+  if (!options.Parse(args, &error)) return UsageError("chapters", error);
+  if (options.Has("--help")) {
+    PrintOut(kChaptersHelp);
+    return kExitOk;
+  }
+  chapters::FinderOptions finder;
+  if (options.Has("--keyword")) {
+    finder.pattern = options.Value("--keyword");
+    if (finder.pattern.empty()) return UsageError("chapters", "关键字不能为空");
+  }
+  if (options.Has("--preset")) {
+    if (options.Has("--keyword")) return UsageError("chapters", "-k 与 --preset 只能给出一个");
+    std::optional<chapters::PresetSet> presets = chapters::ParsePresetSet(options.Value("--preset"));
+    if (!presets) return UsageError("chapters", chapters::kPresetNamesHint + options.Value("--preset"));
+    finder.presets = *presets;
+  }
+  if (options.operands().empty()) return UsageError("chapters", "没有给出文件");
+  const bool json = options.Has("--json");
+
+  int exit_code = kExitOk;
+  for (const std::string& operand : options.operands()) {
+    SourceText source = LoadSourceText(AbsolutePath(operand));
+    if (!source.ok) {
+      PrintError(operand + ": " + source.error);
+      exit_code = kExitFilesFailed;
+      continue;
+    }
+    chapters::ChapterList list = chapters::FindChapters(source.text, finder);
+    if (!list.pattern_valid) {
+      PrintError("关键字不是有效的正则表达式：" + list.pattern_error);
+      return kExitUsage;
+    }
+    if (json) {
+      PrintUtf8Line(Json(operand, list));
+    } else {
+      PrintTable(operand, list, finder.presets != 0);
+    }
+    if (source.cut_short) PrintError(operand + ": 文本在 0x00 或 0x1A 处截止，之后的部分没有读取");
+    if (list.headings.empty() && exit_code == kExitOk) exit_code = kExitCheckFailed;
+  }
+  return exit_code;
+}
+
+}  // namespace travik::cli

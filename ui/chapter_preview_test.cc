@@ -1,0 +1,531 @@
+// The keyword box's drop-down and the chapter preview on the real main window: the entries, what
+// choosing one makes the split do, and the preview's rows, warnings, context and split button.
+#include "ui/chapter_preview.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/codepage.h"
+#include "core/files.h"
+#include "core/pattern.h"
+#include "core/text.h"
+#include "split/split_job.h"
+#include "tests/test_util.h"
+#include "ui/keyword_box.h"
+#include "ui/win_text.h"
+#include "ui/window_test_fixture.h"
+
+namespace travik::ui::testing {
+namespace {
+
+using travik::testing::NativePath;
+using travik::testing::ReadFileBytes;
+using travik::testing::ScopedTempDir;
+using travik::testing::WriteFileBytes;
+using Texts = std::vector<std::string>;
+
+std::string Body(int lines) {
+  std::string body;
+  for (int i = 0; i < lines; ++i) body += "山高水长，云深不知处。\r\n";
+  return body;
+}
+
+// A small novel: a title line, two volumes whose chapter numbers restart, a line of prose that
+// begins like a heading, and a missing chapter 4.
+std::string SmallNovel() {
+  return JoinText("风雨江湖\r\n", "第一卷 风起\r\n", "第一章 初见\r\n", Body(20), "第二章 离家\r\n",
+                  Body(20), "第三天早上，他出了门，再也没有回头。\r\n", Body(2), "第三章 夜雨\r\n",
+                  Body(20), "第五章 重逢\r\n", Body(20), "第二卷 江湖\r\n", "第一章 新生\r\n",
+                  Body(20), "第二章 归来\r\n", Body(20));
+}
+
+class ChapterPreviewTest : public WindowTest {
+ protected:
+  void TearDown() override {
+    WindowTest::TearDown();
+    EXPECT_EQ(ChapterPreview::Current(), nullptr) << "the preview goes with the main window";
+  }
+  std::string MakeFile(const std::string& name, const std::string& bytes) {
+    std::string path = dir_.Join(name);
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return path;
+  }
+  void AddSplitFile(const std::string& path) {
+    desktop_.file_answers = {{path}};
+    Click(按钮1);
+  }
+  void ChooseSaveFolder() {
+    desktop_.folder_answers = {dir_.path()};
+    Click(按钮6);
+  }
+  Texts Messages() const {
+    Texts messages;
+    for (const std::string& line : desktop_.log) {
+      if (line.rfind("message: ", 0) == 0) messages.push_back(line.substr(9));
+    }
+    return messages;
+  }
+  // The pieces of a split of `name`: the head piece, if any, then 1.txt, 2.txt, ...
+  Texts Pieces(const std::string& name) {
+    std::string folder = JoinText(dir_.path(), kPathSeparator, name, kPathSeparator);
+    Texts pieces;
+    std::string bytes;
+    // Numbered naming calls the head piece 0.txt, naming by keyword 头文本.txt.
+    if (ReadFileBytes(folder + "0.txt", &bytes) || ReadFileBytes(folder + "头文本.txt", &bytes)) {
+      pieces.push_back(bytes);
+    }
+    for (int i = 1; ReadFileBytes(JoinText(folder, NumberToText(i), ".txt"), &bytes); ++i) {
+      pieces.push_back(bytes);
+    }
+    return pieces;
+  }
+  // Every file under the temporary folder.
+  std::set<std::filesystem::path> FilesOnDisk() {
+    std::set<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(NativePath(dir_.path()))) {
+      files.insert(entry.path());
+    }
+    return files;
+  }
+  std::string ListCell(HWND list, int row, int column) {
+    wchar_t text[512] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return Gbk(text);
+  }
+  // What the preview's list answers when it asks how to draw a cell.
+  NMLVCUSTOMDRAW DrawCell(ChapterPreview& preview, int row, int column, LRESULT* answer) {
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = preview.Control(kPreviewList);
+    draw.nmcd.hdr.idFrom = kPreviewList;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
+    draw.iSubItem = column;
+    *answer = SendMessageW(preview.hwnd(), WM_NOTIFY, kPreviewList, reinterpret_cast<LPARAM>(&draw));
+    return draw;
+  }
+  void DoubleClickRow(ChapterPreview& preview, int row) {
+    NMITEMACTIVATE click = {};
+    click.hdr.hwndFrom = preview.Control(kPreviewList);
+    click.hdr.idFrom = kPreviewList;
+    click.hdr.code = NM_DBLCLK;
+    click.iItem = row;
+    SendMessageW(preview.hwnd(), WM_NOTIFY, kPreviewList, reinterpret_cast<LPARAM>(&click));
+    Pump();
+  }
+  // A choice from the open drop-down, as the list reports it.
+  void ChooseEntry(int index) {
+    HWND box = Hwnd(编辑框3);
+    SendMessageW(box, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(box, CB_SETCURSEL, index, 0);
+    SendMessageW(window().hwnd(), WM_COMMAND, MAKEWPARAM(编辑框3, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(box));
+    SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
+    Pump();
+  }
+
+  ScopedTempDir dir_;
+};
+
+TEST_F(ChapterPreviewTest, KeywordBoxOffersAutomaticThenEachPresetAndStillTakesText) {
+  HWND box = Hwnd(编辑框3);
+  ASSERT_EQ(SendMessageW(box, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(KeywordEntries().size()));
+  Texts shown;
+  for (int i = 0; i < static_cast<int>(KeywordEntries().size()); ++i) {
+    wchar_t text[64] = {};
+    SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    shown.push_back(Gbk(text));
+  }
+  EXPECT_EQ(shown, (Texts{"自动识别章节", "章节：第X章/回/节/话", "卷：第X卷/部/集/篇",
+                          "英文：Chapter N", "编号：001 标题", "番外/序章/尾声…"}));
+  // Each preset of the finder once, and the first entry leaves the choice to the finder.
+  EXPECT_EQ(KeywordEntries()[0].presets, 0u);
+  chapters::PresetSet seen = 0;
+  for (size_t i = 1; i < KeywordEntries().size(); ++i) {
+    chapters::PresetSet presets = KeywordEntries()[i].presets;
+    EXPECT_EQ(presets & (presets - 1), 0u) << "one preset per entry";
+    EXPECT_EQ(seen & presets, 0u);
+    seen |= presets;
+  }
+  chapters::PresetSet all = 0;
+  for (const chapters::PresetInfo& info : chapters::Presets()) all |= info.preset;
+  EXPECT_EQ(seen, all);
+
+  // What the text asks for: an entry's forms, or the keyword as typed.
+  for (const KeywordEntry& entry : KeywordEntries()) {
+    KeywordChoice choice = KeywordChoiceOf(entry.text);
+    EXPECT_TRUE(choice.find_chapters);
+    EXPECT_EQ(choice.presets, entry.presets);
+    EXPECT_EQ(choice.keyword, "");
+  }
+  for (const char* typed : {"", "第", "自动识别章节 ", "章节", "^第.+章$"}) {
+    KeywordChoice choice = KeywordChoiceOf(typed);
+    EXPECT_FALSE(choice.find_chapters) << typed;
+    EXPECT_EQ(choice.keyword, typed);
+  }
+  EXPECT_EQ(PresetSetLabel(chapters::kPresetChapter | chapters::kPresetVolume), "章节＋卷");
+  EXPECT_EQ(PresetSetLabel(0), "");
+
+  // The box keeps its place and size, and the button sits beside it inside the frame.
+  RECT rect, button, frame;
+  GetWindowRect(box, &rect);
+  GetWindowRect(Hwnd(按钮9), &button);
+  GetWindowRect(Hwnd(分组框9), &frame);
+  EXPECT_EQ(rect.right - rect.left, window().Scale(64));
+  EXPECT_EQ(rect.bottom - rect.top, window().Scale(24));
+  EXPECT_LE(rect.right, button.left);
+  EXPECT_EQ(button.top, rect.top);
+  EXPECT_LT(button.right, frame.right);
+  EXPECT_EQ(window().Text(按钮9), "预览");
+
+  // Typing reaches the edit part; opening the list chooses keyword mode as a press does.
+  MouseDown(编辑框3);
+  EXPECT_TRUE(window().Checked(单选框3));
+  Type(编辑框3, L"第\x7AE0");
+  EXPECT_EQ(window().Text(编辑框3), "第章");
+  Click(单选框1);
+  ChooseEntry(3);
+  EXPECT_EQ(window().Text(编辑框3), "英文：Chapter N");
+  EXPECT_TRUE(window().Checked(单选框3));
+  EXPECT_FALSE(window().Checked(单选框1));
+  EXPECT_TRUE(window().Enabled(单选框5));
+}
+
+TEST_F(ChapterPreviewTest, ChoosingAnEntryCutsAtTheHeadingsAndTypingMakesAKeywordAgain) {
+  const std::string novel = SmallNovel();
+  AddSplitFile(MakeFile("江湖.txt", novel));
+  ChooseSaveFolder();
+  ChooseEntry(1);  // 章节：第X章/回/节/话
+  Click(按钮5);
+  EXPECT_EQ(Messages(), Texts{});
+  Texts pieces = Pieces("江湖");
+  ASSERT_EQ(pieces.size(), 7u) << "the head piece and one per chapter heading";
+  EXPECT_EQ(pieces[0], "风雨江湖\r\n第一卷 风起\r\n");
+  const char* starts[] = {"第一章 初见", "第二章 离家", "第三章 夜雨", "第五章 重逢",
+                          "第一章 新生", "第二章 归来"};
+  std::string joined = pieces[0];
+  for (int i = 1; i < 7; ++i) {
+    EXPECT_EQ(pieces[i].rfind(starts[i - 1], 0), 0u) << i;
+    joined += pieces[i];
+  }
+  EXPECT_EQ(joined, novel);
+  // The prose line stays inside chapter 2, the second volume's heading inside chapter 5.
+  EXPECT_NE(pieces[2].find("第三天早上"), std::string::npos);
+  EXPECT_NE(pieces[4].find("第二卷 江湖"), std::string::npos);
+
+  // 自动识别章节 cuts at the volumes too; the split reads the same folder again.
+  std::filesystem::remove_all(NativePath(dir_.Join("江湖")));
+  ChooseEntry(0);
+  Click(按钮5);
+  pieces = Pieces("江湖");
+  ASSERT_EQ(pieces.size(), 9u);
+  EXPECT_EQ(pieces[0], "风雨江湖\r\n");
+  EXPECT_EQ(pieces[1], "第一卷 风起\r\n");
+  EXPECT_EQ(pieces[6], "第二卷 江湖\r\n");
+
+  // Typed text is a keyword again: every "第" cuts, the prose line too.
+  std::filesystem::remove_all(NativePath(dir_.Join("江湖")));
+  MouseDown(编辑框3);
+  window().SetText(编辑框3, "");
+  Type(编辑框3, L"第");
+  Click(按钮5);
+  pieces = Pieces("江湖");
+  EXPECT_EQ(pieces.size(), 10u);
+  joined.clear();
+  for (const std::string& piece : pieces) joined += piece;
+  EXPECT_EQ(joined, novel);
+
+  // And the checks on the typed text stay.
+  window().SetText(编辑框3, "");
+  Click(按钮5);
+  window().SetText(编辑框3, "第(");
+  Click(按钮5);
+  Texts messages = Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "请输入关键字");
+  EXPECT_EQ(messages[1].rfind(kInvalidPatternMessage, 0), 0u);
+}
+
+TEST_F(ChapterPreviewTest, PreviewListsHeadingsWithNumbersSizesAndWarningRows) {
+  const std::string novel = SmallNovel();
+  const std::string path = MakeFile("江湖.txt", novel);
+  AddSplitFile(path);
+  const std::set<std::filesystem::path> before = FilesOnDisk();
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(IsWindowVisible(preview->hwnd()));
+  EXPECT_EQ(GetWindow(preview->hwnd(), GW_OWNER), window().hwnd());
+  EXPECT_EQ(preview->path(), path);
+
+  HWND list = preview->Control(kPreviewList);
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 8);
+  struct Row {
+    const char* number;
+    const char* title;
+    bool warning;
+  };
+  const Row expected[] = {{"卷1", "第一卷 风起", false}, {"1", "第一章 初见", false},
+                          {"2", "第二章 离家", false},   {"3", "第三章 夜雨", false},
+                          {"5", "第五章 重逢", true},    {"卷2", "第二卷 江湖", false},
+                          {"1", "第一章 新生", false},   {"2", "第二章 归来", false}};
+  const chapters::ChapterList& found = preview->chapters();
+  ASSERT_EQ(found.headings.size(), 8u);
+  int64_t total = static_cast<int64_t>(std::string("风雨江湖\r\n").size());
+  for (int row = 0; row < 8; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(ListCell(list, row, kColumnIndex), NumberToText(row + 1));
+    EXPECT_EQ(ListCell(list, row, kColumnNumber), expected[row].number);
+    EXPECT_EQ(ListCell(list, row, kColumnTitle), expected[row].title);
+    EXPECT_EQ(ListCell(list, row, kColumnSize), PieceSizeText(found.headings[row].bytes));
+    total += found.headings[row].bytes;
+    // The heading's line starts where the piece starts.
+    EXPECT_EQ(novel.compare(static_cast<size_t>(found.headings[row].offset),
+                            std::string(expected[row].title).size(), expected[row].title),
+              0);
+    std::string notes = ListCell(list, row, kColumnNotes);
+    EXPECT_EQ(!notes.empty(), expected[row].warning) << GbkToUtf8Lossy(notes);
+
+    // Warning rows draw dark red on light red, every column but the size, which draws itself.
+    LRESULT answer = 0;
+    NMLVCUSTOMDRAW draw = DrawCell(*preview, row, kColumnTitle, &answer);
+    EXPECT_EQ(draw.clrTextBk == kWarningBack, expected[row].warning);
+    EXPECT_EQ(draw.clrText == kWarningText, expected[row].warning);
+    EXPECT_TRUE(answer & CDRF_NEWFONT);
+    DrawCell(*preview, row, kColumnSize, &answer);
+    EXPECT_EQ(answer, CDRF_SKIPDEFAULT);
+  }
+  EXPECT_EQ(total, static_cast<int64_t>(novel.size())) << "the pieces cover the text";
+  // The one warning is the gap, on chapter 5.
+  ASSERT_EQ(found.warnings.size(), 1u);
+  EXPECT_EQ(found.warnings[0].kind, chapters::WarningKind::kGap);
+  EXPECT_EQ(ListCell(list, 4, kColumnNotes), found.warnings[0].text);
+
+  EXPECT_EQ(WindowTextOf(preview->Control(kPreviewSummary)),
+            "江湖.txt：共 8 个标题（其中 2 卷），1 个提示");
+  std::string rule = WindowTextOf(preview->Control(kPreviewRule));
+  EXPECT_EQ(rule.rfind("规则：自动识别，章节＋卷", 0), 0u) << GbkToUtf8Lossy(rule);
+  EXPECT_NE(rule.find(found.pattern), std::string::npos);
+  EXPECT_TRUE(IsWindowEnabled(preview->Control(kPreviewSplit)));
+  EXPECT_EQ(FilesOnDisk(), before) << "the preview writes nothing";
+
+  // Opening it again replaces it; a chosen preset or a typed pattern is what it looks for.
+  ChooseEntry(1);
+  Click(按钮9);
+  ASSERT_NE(ChapterPreview::Current(), nullptr);
+  EXPECT_EQ(SendMessageW(ChapterPreview::Current()->Control(kPreviewList), LVM_GETITEMCOUNT, 0, 0),
+            6);
+  EXPECT_EQ(WindowTextOf(ChapterPreview::Current()->Control(kPreviewRule)).rfind("规则：章节（", 0),
+            0u);
+  window().SetText(编辑框3, "^第.卷");
+  Click(按钮9);
+  ASSERT_NE(ChapterPreview::Current(), nullptr);
+  EXPECT_EQ(SendMessageW(ChapterPreview::Current()->Control(kPreviewList), LVM_GETITEMCOUNT, 0, 0),
+            2);
+  EXPECT_EQ(WindowTextOf(ChapterPreview::Current()->Control(kPreviewRule)), "规则：关键字 ^第.卷");
+  EXPECT_EQ(FilesOnDisk(), before);
+}
+
+TEST_F(ChapterPreviewTest, SizeColumnDrawsBarsInProportionToThePieces) {
+  AddSplitFile(MakeFile("江湖.txt", SmallNovel()));
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  HWND list = preview->Control(kPreviewList);
+  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Pump();
+  const auto& headings = preview->chapters().headings;
+  int largest = 0;
+  for (int row = 1; row < static_cast<int>(headings.size()); ++row) {
+    if (headings[row].bytes > headings[largest].bytes) largest = row;
+  }
+  ASSERT_NE(largest, 4) << "the gap's row is a warning row";
+  auto cell = [&](int row) {
+    RECT rect = {};
+    rect.top = kColumnSize;
+    rect.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    return rect;
+  };
+  HDC dc = GetDC(list);
+  auto pixel = [&](int row, double share) {
+    RECT rect = cell(row);
+    // The bar runs from 3 px in to the size's text, 58 px from the right.
+    int left = rect.left + window().Scale(3), right = rect.right - window().Scale(3 + 58);
+    return GetPixel(dc, left + static_cast<int>((right - left) * share), (rect.top + rect.bottom) / 2);
+  };
+  const COLORREF bar = RGB(150, 190, 240), window_colour = GetSysColor(COLOR_WINDOW);
+  EXPECT_EQ(pixel(largest, 0.95), bar) << "the largest piece's bar runs nearly the whole way";
+  // Every chapter's bar ends where its share of the largest ends.
+  for (int row : {1, 2, 3, 6, 7}) {
+    SCOPED_TRACE(row);
+    double share = static_cast<double>(headings[row].bytes) / headings[largest].bytes;
+    EXPECT_EQ(pixel(row, share - 0.05), bar);
+    if (share < 0.94) EXPECT_EQ(pixel(row, share + 0.05), window_colour);
+  }
+  // A volume heading's piece holds only its line: hardly any bar.
+  EXPECT_EQ(pixel(0, 0.1), window_colour);
+  // The warning row's bar and cell in its own colours.
+  EXPECT_EQ(pixel(4, 0.05), RGB(235, 150, 140));
+  EXPECT_EQ(pixel(4, 0.999), kWarningBack);
+  ReleaseDC(list, dc);
+}
+
+TEST_F(ChapterPreviewTest, DoubleClickShowsTheTextAroundTheHeading) {
+  AddSplitFile(MakeFile("江湖.txt", SmallNovel()));
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  HWND context = preview->Control(kPreviewContext);
+  EXPECT_TRUE(GetWindowLongPtrW(context, GWL_STYLE) & ES_READONLY);
+  DoubleClickRow(*preview, 4);  // 第五章 重逢
+  std::string shown = WindowTextOf(context);
+  EXPECT_EQ(shown, JoinText(Body(3), "第五章 重逢\r\n", Body(12))) << GbkToUtf8Lossy(shown);
+  // The heading's line is selected.
+  DWORD start = 0, end = 0;
+  SendMessageW(context, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, Wide(Body(3)).size());
+  EXPECT_EQ(end - start, Wide("第五章 重逢").size());
+  // The first heading has only the title line above it.
+  DoubleClickRow(*preview, 0);
+  EXPECT_EQ(WindowTextOf(context).rfind("风雨江湖\r\n第一卷 风起\r\n第一章 初见\r\n", 0), 0u);
+  // A row past the end changes nothing.
+  DoubleClickRow(*preview, -1);
+  EXPECT_EQ(WindowTextOf(context).rfind("风雨江湖\r\n", 0), 0u);
+}
+
+TEST_F(ChapterPreviewTest, SplitButtonCutsExactlyWhereThePreviewShows) {
+  const std::string novel = SmallNovel();
+  const std::string path = MakeFile("江湖.txt", novel);
+  AddSplitFile(path);
+  ChooseSaveFolder();
+  Click(单选框2);  // another mode on the page: the preview's button still cuts at the headings
+  window().SetText(编辑框3, "^第.[章卷]");
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  std::vector<int64_t> cuts;
+  for (const chapters::Heading& heading : preview->chapters().headings) cuts.push_back(heading.offset);
+  ASSERT_EQ(cuts.size(), 8u);
+  SendMessageW(preview->Control(kPreviewSplit), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(Messages(), Texts{});
+  EXPECT_TRUE(window().Checked(单选框3));
+  EXPECT_FALSE(window().Checked(单选框2));
+  EXPECT_EQ(window().Text(编辑框3), "^第.[章卷]") << "the box keeps what the person typed";
+  Texts pieces = Pieces("江湖");
+  ASSERT_EQ(pieces.size(), cuts.size() + 1);
+  size_t at = pieces[0].size();
+  for (size_t i = 0; i < cuts.size(); ++i) {
+    EXPECT_EQ(static_cast<int64_t>(at), cuts[i]) << i;
+    at += pieces[i + 1].size();
+  }
+  EXPECT_EQ(at, novel.size());
+}
+
+TEST_F(ChapterPreviewTest, WhatThePreviewSaysWhenItCannotShowChapters) {
+  Click(按钮9);
+  EXPECT_EQ(ChapterPreview::Current(), nullptr);
+  AddSplitFile(dir_.Join("不存在.txt"));
+  Click(按钮9);
+  EXPECT_EQ(ChapterPreview::Current(), nullptr);
+  const std::string plain = MakeFile("散文.txt", Body(40));
+  AddSplitFile(plain);
+  SelectRow(超级列表框1, 1);
+  window().SetText(编辑框3, "第(");
+  Click(按钮9);
+  EXPECT_EQ(ChapterPreview::Current(), nullptr);
+  Texts messages = Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], "请先添加欲分割的文件！");
+  EXPECT_EQ(messages[1].rfind(dir_.Join("不存在.txt"), 0), 0u);
+  EXPECT_EQ(messages[2].rfind(kInvalidPatternMessage, 0), 0u);
+
+  // A text without headings: the preview opens, says so, and offers no split.
+  window().SetText(编辑框3, "");
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ(preview->path(), plain) << "the selected row, not the first";
+  EXPECT_EQ(SendMessageW(preview->Control(kPreviewList), LVM_GETITEMCOUNT, 0, 0), 0);
+  std::string summary = WindowTextOf(preview->Control(kPreviewSummary));
+  EXPECT_EQ(summary.rfind("散文.txt：共 0 个标题，1 个提示：", 0), 0u) << GbkToUtf8Lossy(summary);
+  EXPECT_FALSE(IsWindowEnabled(preview->Control(kPreviewSplit)));
+  SendMessageW(preview->hwnd(), WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_EQ(ChapterPreview::Current(), nullptr);
+}
+
+// The context around a heading against a literal model: the lines from `before` above to `after`
+// below, on random texts of short lines with double-byte characters whose second byte is "\" or
+// "|", and with "\n" or "\r\n" breaks.
+TEST(TextAroundHeading, MatchesTheLinesAroundOnRandomTexts) {
+  const std::vector<std::string> pieces = {"a", "\x95\x5C", "\x81\x7C", "第", "\xB0\xA1", " "};
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    std::mt19937 random(seed);
+    std::vector<std::string> lines;
+    std::string text;
+    std::vector<size_t> starts;
+    const int count = 1 + static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      std::string line;
+      for (int n = static_cast<int>(random() % 8); n > 0; --n) line += pieces[random() % pieces.size()];
+      lines.push_back(line);
+      starts.push_back(text.size());
+      text += line + (random() % 2 ? "\r\n" : "\n");
+    }
+    const int heading = static_cast<int>(random() % count);
+    const int before = static_cast<int>(random() % 4), after = static_cast<int>(random() % 4);
+    std::string model;
+    size_t model_at = 0;
+    for (int i = std::max(0, heading - before); i <= std::min(count - 1, heading + after); ++i) {
+      if (i == heading) model_at = model.size();
+      model += lines[i] + "\r\n";
+    }
+    size_t at = 0;
+    // A cut anywhere in the heading's line finds the line's start.
+    size_t offset = starts[heading] + random() % (lines[heading].size() + 1);
+    EXPECT_EQ(TextAroundHeading(text, offset, before, after, &at), model) << "seed " << seed;
+    EXPECT_EQ(at, model_at) << "seed " << seed;
+  }
+}
+
+TEST(TextAroundHeading, LongLinesAreLeftOutOrCutBetweenCharacters) {
+  const std::string long_line(10000, 'x');
+  size_t at = 0;
+  // A line above that reaches too far is left out, with everything above it.
+  std::string text = JoinText("a\r\n", long_line, "\r\nb\r\n第一章\r\nc\r\n");
+  EXPECT_EQ(TextAroundHeading(text, text.find("第一章"), 3, 1, &at), "b\r\n第一章\r\nc\r\n");
+  EXPECT_EQ(at, 3u);
+  // A heading line too long is cut, and never inside a character: 0x81 0x7C pairs, one byte off.
+  std::string pairs;
+  for (int i = 0; i < 6000; ++i) pairs += "\x81\x7C";
+  text = JoinText("z", pairs);
+  std::string shown = TextAroundHeading(text, 0, 2, 2, &at);
+  EXPECT_EQ(at, 0u);
+  ASSERT_GT(shown.size(), 4000u);
+  ASSERT_LT(shown.size(), text.size());
+  EXPECT_EQ(shown[0], 'z');
+  EXPECT_EQ(shown.size() % 2, 1u) << "z and whole pairs";
+  EXPECT_EQ(text.compare(0, shown.size(), shown), 0);
+  // Offsets past the end and empty texts.
+  EXPECT_EQ(TextAroundHeading("", 5, 3, 3, &at), "");
+  EXPECT_EQ(TextAroundHeading("a\nb", 99, 1, 1, &at), "a\r\nb");
+  EXPECT_EQ(at, 3u);
+  EXPECT_EQ(PieceSizeText(0), "0 字节");
+  EXPECT_EQ(PieceSizeText(1023), "1023 字节");
+  EXPECT_EQ(PieceSizeText(1024), "1.0 KB");
+  EXPECT_EQ(PieceSizeText(1536), "1.5 KB");
+}
+
+}  // namespace
+}  // namespace travik::ui::testing
