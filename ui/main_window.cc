@@ -328,6 +328,11 @@ void MainWindow::OnClose() {
   // A job runs: stop it first, at its next safe point, if the person wants that.
   if (desktop_.AskYesNo(hwnd_, "任务还在进行。停止任务并退出吗？\r\n（已完整写入的文件会保留）",
                         "提示")) {
+    // The job may have ended while the question was up: then there is nothing to wait for.
+    if (!runner_.running()) {
+      DestroyWindow(hwnd_);
+      return;
+    }
     runner_.RequestStop();
     runner_.CloseWhenDone();
   }
