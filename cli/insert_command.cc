@@ -37,7 +37,8 @@ constexpr char kInsertHelp[] =
     "  travik insert -e 1000 -t \"【广告】\" --in-place 第*.txt\n"
     "  travik insert -r --seed 1 -t \"（完）\" -o 输出 小说.txt\n"
     "\n"
-    "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）";
+    "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）；"
+    "130 被 Ctrl+C 停止（只留下完整写入的文件）";
 
 
 bool IsInteger(const std::string& text) {
