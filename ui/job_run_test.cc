@@ -354,8 +354,16 @@ TEST_F(JobRunTest, FinishedJobsSayWhatTheyMadeAndListsFollow) {
   window().SetText(编辑框5, "合集");
   Click(选择框2);
   desktop_.log.clear();
-  Click(按钮2);
   const std::string merged = dir_.Join("合集.txt");
+  std::vector<std::string> merged_when_recycled;  // the merged file on disk at each recycle
+  desktop_.on_recycle = [&] {
+    std::string bytes;
+    ReadFileBytes(merged, &bytes);
+    merged_when_recycled.push_back(bytes);
+  };
+  Click(按钮2);
+  desktop_.on_recycle = nullptr;
+  EXPECT_EQ(merged_when_recycled, (std::vector<std::string>(2, "甲\r\n乙\r\n")));
   EXPECT_EQ(Read(merged), "甲\r\n乙\r\n");
   EXPECT_EQ(desktop_.log, (std::vector<std::string>{JoinText("recycle: ", a),
                                                     JoinText("recycle: ", b), "pause: 500"}));
