@@ -462,5 +462,42 @@ TEST_F(JobRunTest, AStopAfterTheLastUnitOfWorkStopsNothing) {
   EXPECT_EQ(desktop_.log.back(), "pause: 500");
 }
 
+// A double click on the start button is one click: the second half neither stops the job the
+// first started nor starts again the job the first stopped (which would, in place, insert twice).
+TEST_F(JobRunTest, TheSecondHalfOfADoubleClickOnStartOrStopDoesNothing) {
+  const auto second_half = [&](ControlId button) {
+    SendMessageW(window().hwnd(), WM_COMMAND, MAKEWPARAM(button, BN_DOUBLECLICKED),
+                 reinterpret_cast<LPARAM>(Hwnd(button)));
+  };
+  std::vector<std::string> sources, texts;
+  for (int i = 1; i <= 60; ++i) {
+    texts.push_back(Chapters(160u << 10));
+    sources.push_back(MakeFile(JoinText(NumberToText(i), ".txt"), texts.back()));
+  }
+  ClickTab(2);
+  desktop_.file_answers = {sources};
+  Click(按钮8);
+  window().SetText(编辑框7, "★");
+  window().SetText(编辑框8, "章");
+  Click(选择框5);  // in place
+  ASSERT_FALSE(window().Checked(选择框5));
+
+  StartClick(按钮4);
+  second_half(按钮4);
+  EXPECT_FALSE(window().runner().stop_requested()) << "a double click on 开始 stopped the job";
+  ASSERT_TRUE(ServeUntil([&] { return FileInHand() >= 2; })) << "the job ended too soon";
+  StartClick(按钮4);  // 停止
+  WaitForJob();
+  ASSERT_EQ(window().StatusPane(0).rfind("已停止：", 0), 0u) << window().StatusPane(0);
+  second_half(按钮4);
+  EXPECT_FALSE(window().runner().running()) << "a double click on 停止 started the job again";
+  WaitForJob();
+  // No file has the text inserted twice.
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const std::string now = Read(sources[i]);
+    EXPECT_EQ(now.find("★★"), std::string::npos) << sources[i];
+  }
+}
+
 }  // namespace
 }  // namespace travik::ui::testing
