@@ -152,6 +152,23 @@ class JobRunTest : public WindowTest {
     EXPECT_TRUE(IsWindowVisible(window().progress_bar()));
     EXPECT_EQ(window().StatusPane(0).find("完成"), std::string::npos) << window().StatusPane(0);
   }
+  // `count` files of chapters on the insert page's list, set to insert ★ after every 章 in place;
+  // their texts are kept in `texts`.
+  std::vector<std::string> ListForInPlaceInsertion(int count, std::vector<std::string>* texts) {
+    std::vector<std::string> sources;
+    for (int i = 1; i <= count; ++i) {
+      texts->push_back(Chapters(160u << 10));
+      sources.push_back(MakeFile(JoinText(NumberToText(i), ".txt"), texts->back()));
+    }
+    ClickTab(2);
+    desktop_.file_answers = {sources};
+    Click(按钮8);
+    window().SetText(编辑框7, "★");
+    window().SetText(编辑框8, "章");
+    Click(选择框5);  // 保留原始文件 off: in place
+    EXPECT_FALSE(window().Checked(选择框5));
+    return sources;
+  }
   bool Advanced() const {
     return positions_.size() >= 3 && std::is_sorted(positions_.begin(), positions_.end()) &&
            positions_.back() > positions_.front();
@@ -270,18 +287,8 @@ TEST_F(JobRunTest, StoppedMergeWritesNothingAndDeletesNothing) {
 }
 
 TEST_F(JobRunTest, StoppedInPlaceInsertionLeavesTheFileInHandUntouched) {
-  std::vector<std::string> sources, texts;
-  for (int i = 1; i <= 120; ++i) {
-    texts.push_back(Chapters(160u << 10));
-    sources.push_back(MakeFile(JoinText(NumberToText(i), ".txt"), texts.back()));
-  }
-  ClickTab(2);
-  desktop_.file_answers = {sources};
-  Click(按钮8);
-  window().SetText(编辑框7, "★");
-  window().SetText(编辑框8, "章");
-  Click(选择框5);  // 保留原始文件 off: in place
-  ASSERT_FALSE(window().Checked(选择框5));
+  std::vector<std::string> texts;
+  const std::vector<std::string> sources = ListForInPlaceInsertion(120, &texts);
 
   StartClick(按钮4);
   ExpectBusy(按钮4, 编辑框7, 按钮2);
@@ -469,18 +476,8 @@ TEST_F(JobRunTest, TheSecondHalfOfADoubleClickOnStartOrStopDoesNothing) {
     SendMessageW(window().hwnd(), WM_COMMAND, MAKEWPARAM(button, BN_DOUBLECLICKED),
                  reinterpret_cast<LPARAM>(Hwnd(button)));
   };
-  std::vector<std::string> sources, texts;
-  for (int i = 1; i <= 60; ++i) {
-    texts.push_back(Chapters(160u << 10));
-    sources.push_back(MakeFile(JoinText(NumberToText(i), ".txt"), texts.back()));
-  }
-  ClickTab(2);
-  desktop_.file_answers = {sources};
-  Click(按钮8);
-  window().SetText(编辑框7, "★");
-  window().SetText(编辑框8, "章");
-  Click(选择框5);  // in place
-  ASSERT_FALSE(window().Checked(选择框5));
+  std::vector<std::string> texts;
+  const std::vector<std::string> sources = ListForInPlaceInsertion(60, &texts);
 
   StartClick(按钮4);
   second_half(按钮4);
