@@ -182,6 +182,11 @@ ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) {
 
 bool ConsoleHost::StopRequested() const { return stop_requested != 0; }
 
+void ConsoleHost::OutputWritten(const std::string& path) {
+  ++written_;
+  last_written_ = path;
+}
+
 void ConsoleHost::FileStarted(int index, int count, const std::string& path) {
   (void)path;
   file_index_ = index;
@@ -249,7 +254,10 @@ void ConsoleHost::Progress(int64_t done, int64_t total) {
 
 int ConsoleHost::ExitCode() const {
   if (stop_requested != 0) {
-    PrintError("已停止：只留下了完整写入的文件");
+    // Only complete files are left; the report says how many and which was the last.
+    PrintError(written_ == 0 ? std::string("已停止：没有写入文件")
+                             : JoinText("已停止：已完整写入 ", NumberToText(written_),
+                                        " 个文件，最后一个是 ", last_written_));
     return kExitStopped;
   }
   if (message_shown_) return kExitCheckFailed;

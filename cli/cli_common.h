@@ -61,6 +61,8 @@ class ConsoleHost : public JobHost {
   void ReportResults(const std::vector<FileResult>& results) override;
   void Progress(int64_t done, int64_t total) override;
   void FileStarted(int index, int count, const std::string& path) override;
+  // Counted for the report of a stop.
+  void OutputWritten(const std::string& path) override;
   // True once Ctrl+C was pressed (the host catches it while it lives).
   bool StopRequested() const override;
 
@@ -80,6 +82,8 @@ class ConsoleHost : public JobHost {
   bool progress_line_open_ = false;
   int last_percent_ = -1;
   int file_index_ = 0, file_count_ = 1;
+  int written_ = 0;           // complete files made or replaced
+  std::string last_written_;  // the last of them
 };
 
 // A small option parser for "-x VALUE", "--long VALUE", "--long=VALUE" and flags; arguments that

@@ -29,7 +29,8 @@ constexpr char kHelp[] =
     "  -h, --help             显示本帮助\n"
     "一个文件也没有读到时不写合并后的文件，已有的同名文件保持原样。\n"
     "例: travik merge -n 全书 -o 输出 --natural 第*.txt\n"
-    "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）";
+    "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）, "
+    "130 被 Ctrl+C 停止（只留下完整写入的文件）";
 
 // True when the name holds a number that natural order reads: digits, full-width digits, 第.
 bool HasNumber(std::string_view name) {

@@ -13,6 +13,7 @@
 #include "gtest/gtest.h"
 #include "insert/insert_job.h"
 #include "merge/merge_job.h"
+#include "split/piece_writer.h"
 #include "split/split_job.h"
 #include "tests/test_util.h"
 
@@ -131,6 +132,35 @@ TEST(JobStop, SplitKeepsTheCompletePiecesWrittenBeforeTheStop) {
     EXPECT_LT(joined.size(), text.size());
     EXPECT_TRUE(stopped.failures.empty());
   }
+}
+
+// A stopped split writes no merge script: the script would join the pieces written so far into a
+// file named after the whole text, which it is not.
+TEST(JobStop, AStoppedSplitWritesNoMergeScript) {
+  std::mt19937 rng(99);
+  ScopedTempDir dir;
+  const std::string text = ChapterText(rng);
+  const std::string source = dir.Join("源.txt");
+  ASSERT_TRUE(WriteFileBytes(source, text));
+  SplitForm form;
+  form.rows = {MakeSplitEntry(source)};
+  form.mode = SplitMode::kBySize;
+  form.size_text = "1";
+  form.write_merge_script = true;
+  form.chosen_folder = dir.path();
+  StoppingHost stopped;
+  stopped.stop_after_outputs = 2;
+  SplitJob(form, stopped);
+  const std::vector<std::string> files = FilesIn(JoinText(dir.path(), kPathSeparator, "源"));
+  EXPECT_EQ(files.size(), 2u);
+  for (const std::string& name : files) EXPECT_EQ(name.find(".bat"), std::string::npos) << name;
+  // Not stopped, the same split writes it.
+  form.chosen_folder = dir.Join("全");
+  MakeDirectory(form.chosen_folder);
+  StoppingHost whole;
+  SplitJob(form, whole);
+  EXPECT_TRUE(std::filesystem::exists(
+      NativePath(JoinText(form.chosen_folder, kPathSeparator, "源", kPathSeparator, kMergeScriptName))));
 }
 
 TEST(JobStop, MergeStoppedAnywhereWritesNothingAndDeletesNothing) {

@@ -177,7 +177,8 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     case SplitMode::kUnchecked:
       return;
   }
-  if (form.write_merge_script && !writer.WriteMergeScript()) {
+  // A stopped split writes no script: it would join a part of the text under the whole's name.
+  if (form.write_merge_script && !writer.stopped() && !writer.WriteMergeScript()) {
     failures.Add(row.path, JoinText("无法写入合并文件 ", folder, kPathSeparator, kMergeScriptName));
   }
   if (const int others = FilesNotWritten(writer, row.path, form.write_merge_script); others > 0) {

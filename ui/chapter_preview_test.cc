@@ -370,7 +370,9 @@ TEST_F(ChapterPreviewTest, SizeColumnDrawsBarsInProportionToThePieces) {
     SCOPED_TRACE(row);
     double share = static_cast<double>(headings[row].bytes) / headings[largest].bytes;
     EXPECT_EQ(pixel(row, share - 0.05), bar);
-    if (share < 0.94) EXPECT_EQ(pixel(row, share + 0.05), window_colour);
+    if (share < 0.94) {
+      EXPECT_EQ(pixel(row, share + 0.05), window_colour);
+    }
   }
   // A volume heading's piece holds only its line: hardly any bar.
   EXPECT_EQ(pixel(0, 0.1), window_colour);

@@ -146,7 +146,7 @@ class JobRunner::WorkerHost : public JobHost {
   }
   // The status bar says what was made before "任务完成！" is shown; a stopped job shows no notice.
   void ShowCompletionNotice() override {
-    if (StopRequested()) return;
+    if (StopRequested() && !Finished()) return;
     runner_.CallOnWindow([&] {
       window_.SetStatusPane(0, JobSummary(runner_.kind_, tally_, runner_.in_place_));
       window_.SetNotice("任务完成！");
@@ -165,6 +165,8 @@ class JobRunner::WorkerHost : public JobHost {
   }
   void Progress(int64_t done, int64_t total) override {
     if (total <= 0) return;
+    // A split's file is done once its pieces hold all of its text.
+    if (runner_.kind_ == JobKind::kSplit && done >= total) tally_.current_done = true;
     const int64_t files = std::max(tally_.files_listed, 1);
     const int64_t index = std::max(tally_.files - 1, 0);
     const int position = static_cast<int>(
@@ -186,10 +188,16 @@ class JobRunner::WorkerHost : public JobHost {
   }
   void OutputWritten(const std::string& path) override {
     tally_.written.push_back(path);
-    // An insertion writes one file per listed file; a split's file is done when its job moves on.
-    if (runner_.kind_ == JobKind::kInsert) tally_.current_done = true;
+    // An insertion writes one file per listed file, a merge one for all of them; a split's file
+    // is done when its pieces hold all of its text.
+    if (runner_.kind_ != JobKind::kSplit) tally_.current_done = true;
   }
   bool StopRequested() const override { return runner_.stop_; }
+  // The job's work is all done: its last file is finished. A stop asked for after that stops
+  // nothing.
+  bool Finished() const {
+    return tally_.files_listed > 0 && tally_.files == tally_.files_listed && tally_.current_done;
+  }
 
   JobTally tally_;
   std::string job_status_;
@@ -278,8 +286,9 @@ void JobRunner::OnDone() {
   if (!running()) return;
   Join();
   SetPageBusy(false);
+  const bool finished = host_->Finished();
   JobTally tally = std::move(host_->tally_);
-  tally.stopped = stop_;
+  tally.stopped = stop_ && !finished;
   const std::string job_status = host_->job_status_;
   host_.reset();
   if (tally.files > 0 || !tally.written.empty()) {

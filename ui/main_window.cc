@@ -250,9 +250,12 @@ void MainWindow::OnCommand(int id, int code) {
   ControlId control = static_cast<ControlId>(id);
   if (Control(control) == nullptr) return;  // IDOK and IDCANCEL from the dialog keys
   // An owner-drawn (icon) button reports a quick second click as a double click.
+  // A start button's is not: its second half would stop the job the first started, or start
+  // again the job the first stopped.
   const bool owner_drawn =
       (GetWindowLongPtrW(Control(control), GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
-  if (code == BN_CLICKED || (code == BN_DOUBLECLICKED && owner_drawn)) {
+  const bool start_button = control == 按钮5 || control == 按钮2 || control == 按钮4;
+  if (code == BN_CLICKED || (code == BN_DOUBLECLICKED && owner_drawn && !start_button)) {
     OnControlClicked(*this, control);
   }
   if (code == EN_KILLFOCUS && (LayoutOf(control).state & (kInt64Entry | kInt32Entry))) {
@@ -343,6 +346,11 @@ void MainWindow::OnClose() {
   // A job runs: stop it first, at its next safe point, if the person wants that.
   if (desktop_.AskYesNo(hwnd_, "任务还在进行。停止任务并退出吗？\r\n（已完整写入的文件会保留）",
                         "提示")) {
+    // The job may have ended while the question was up: then there is nothing to wait for.
+    if (!runner_.running()) {
+      DestroyWindow(hwnd_);
+      return;
+    }
     runner_.RequestStop();
     runner_.CloseWhenDone();
   }

@@ -59,6 +59,7 @@ void FakeDesktop::Pause(int milliseconds) {
 
 bool FakeDesktop::AskYesNo(HWND, const std::string& text, const std::string&) {
   log.push_back(JoinText("ask: ", text));
+  if (on_ask) on_ask();
   if (yes_no_answers.empty()) return false;
   bool yes = yes_no_answers.front();
   yes_no_answers.pop_front();
@@ -67,6 +68,7 @@ bool FakeDesktop::AskYesNo(HWND, const std::string& text, const std::string&) {
 
 bool FakeDesktop::RecycleFile(const std::string& path) {
   log.push_back(JoinText("recycle: ", path));
+  if (on_recycle) on_recycle();
   return DeleteFileW(Wide(path).c_str()) != FALSE;
 }
 

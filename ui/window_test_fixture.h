@@ -61,6 +61,10 @@ class FakeDesktop : public DesktopCalls {
   // Run inside Pause and ShowMessageBox, to look at the window while the job waits.
   std::function<void()> on_pause;
   std::function<void()> on_message;
+  // Run inside AskYesNo before it answers (as the question's own loop serves the window), and
+  // inside RecycleFile before the file goes.
+  std::function<void()> on_ask;
+  std::function<void()> on_recycle;
 };
 
 class WindowTest : public ::testing::Test {

@@ -29,6 +29,8 @@ while [ -e "out/big/$n.txt" ]; do
 done
 pieces=$(ls out/big | wc -l)
 [ "$pieces" = $((n - 1)) ] || fail "$pieces pieces, but only 1 to $((n - 1)) follow each other"
+grep -q "已完整写入 $pieces 个文件，最后一个是 .*$pieces\.txt" stderr ||
+  fail "the report does not name the $pieces pieces written ($(cat stderr))"
 joined_size=$(stat -c %s joined)
 [ "$joined_size" -lt "$size" ] || fail "the split ran to its end before the interrupt"
 cmp -s joined <(head -c "$joined_size" big.txt) || fail "the pieces are not the start of the text"
