@@ -6,6 +6,8 @@
 
 #include "chapters/numerals.h"
 #include "core/encoding.h"
+#include "core/files.h"
+#include "core/text.h"
 #include "core/pattern.h"
 
 namespace travik::chapters {
@@ -22,13 +24,14 @@ struct Candidate {
   size_t title_start;  // after the leading spaces
   size_t title_end;    // before the line break and trailing spaces
   LineHeading heading;
+  std::string title;   // the bytes from title_start to title_end
 };
 
 // The lines of a GBK text that read as headings under any of `presets`, in one pass. Most lines
 // are dismissed on their first character without being decoded further.
 class LineScanner {
  public:
-  explicit LineScanner(std::string_view text) : text_(text), table_(GbkPairTable()) {
+  explicit LineScanner(std::string_view text = {}) : text_(text), table_(GbkPairTable()) {
     // The bytes that can begin a character that can begin a heading: most lines are dismissed on
     // their first byte after the leading spaces.
     for (int c = 0; c < 0x80; ++c) may_begin_[c] = CanBeginHeading(static_cast<char32_t>(c));
@@ -44,19 +47,27 @@ class LineScanner {
 
   std::vector<Candidate> Scan(PresetSet presets) {
     std::vector<Candidate> found;
-    const char* begin = text_.data();
-    const char* end = begin + text_.size();
-    const char* p = begin;
     int64_t line = 1;
+    ScanRange(text_.data(), text_.data() + text_.size(), 0, true, presets, &line, &found);
+    return found;
+  }
+
+  // The lines of [begin, end), a stretch of a text that starts at byte `base` of it and at line
+  // *line. Without `last`, a line with no line break after it is left for the next stretch: the
+  // return value is where it starts (else `end`).
+  const char* ScanRange(const char* begin, const char* end, size_t base, bool last,
+                        PresetSet presets, int64_t* line, std::vector<Candidate>* found) {
+    const char* p = begin;
     while (p < end) {
       const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+      if (!nl && !last) return p;
       const char* line_end = nl ? nl : end;
-      Consider(p, line_end, line, presets, &found);
+      Consider(p, line_end, *line, begin, base, presets, found);
       if (!nl) break;
       p = nl + 1;
-      ++line;
+      ++*line;
     }
-    return found;
+    return end;
   }
 
   // Reads the one line that holds byte `offset` (used for a pattern's matches).
@@ -118,8 +129,9 @@ class LineScanner {
     return true;
   }
 
-  void Consider(const char* line_begin, const char* line_end, int64_t line, PresetSet presets,
-                std::vector<Candidate>* found) {
+  // Offsets are base + (pointer - block).
+  void Consider(const char* line_begin, const char* line_end, int64_t line, const char* block,
+                size_t base, PresetSet presets, std::vector<Candidate>* found) {
     const char* first = SkipLeadingSpaces(line_begin, line_end);
     if (first == line_end || !may_begin_[static_cast<unsigned char>(*first)]) return;
     if (!CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)))) return;
@@ -129,10 +141,9 @@ class LineScanner {
     if (!Decode(first, last)) return;
     std::optional<LineHeading> heading = ReadHeading(decoded_, presets);
     if (!heading) return;
-    const char* begin = text_.data();
-    found->push_back({line, static_cast<size_t>(line_begin - begin),
-                      static_cast<size_t>(first - begin), static_cast<size_t>(last - begin),
-                      *heading});
+    auto offset = [block, base](const char* at) { return base + static_cast<size_t>(at - block); };
+    found->push_back({line, offset(line_begin), offset(first), offset(last), *heading,
+                      std::string(first, static_cast<size_t>(last - first))});
   }
 
   std::string_view text_;
@@ -235,10 +246,8 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
 // the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported, and so does a chapter heading
 // that is the very line of an earlier one (a chapter uploaded again after the next).
-std::vector<Candidate> DropStrays(const std::vector<Candidate>& list, std::string_view text) {
-  auto line_of = [text](const Candidate& c) {
-    return text.substr(c.title_start, c.title_end - c.title_start);
-  };
+std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
+  auto line_of = [](const Candidate& c) { return std::string_view(c.title); };
   std::unordered_set<std::string_view> kept_lines;
   std::vector<Candidate> kept;
   std::optional<int64_t> previous;
@@ -288,16 +297,16 @@ struct SetScore {
   int64_t bytes = 0;
 };
 
-SetScore ScoreSet(const std::vector<Candidate>& all, PresetSet set, std::string_view text) {
+SetScore ScoreSet(const std::vector<Candidate>& all, PresetSet set, size_t text_size) {
   SetScore score;
   std::vector<Candidate> confirmed = ConfirmDoubtful(OnlyPresets(all, set));
-  std::vector<Candidate> list = DropStrays(confirmed, text);
+  std::vector<Candidate> list = DropStrays(confirmed);
   for (const Candidate& c : list) score.chapters += c.heading.kind == HeadingKind::kChapter;
   if (score.chapters == 0) return score;
   score.headings = list.size();
   const int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
   score.steps = Consistency(list, std::vector<int64_t>(list.size(), 1)) - 2 * dropped;
-  std::vector<int64_t> weights = ChapterBytes(list, text.size());
+  std::vector<int64_t> weights = ChapterBytes(list, text_size);
   const int64_t median = MedianChapterBytes(list, weights);
   for (int64_t& w : weights) w = std::min(w, 20 * median);
   score.bytes = Consistency(list, weights) - 2 * dropped * median;
@@ -318,13 +327,13 @@ bool Beats(const SetScore& a, const SetScore& b, int64_t SetScore::*points) {
 // volume headings are taken when the numbers run at least as consistently with them: volume
 // headings that explain a restart beat dropping the chapter that restarts. Between the kinds, the
 // one whose chapters carry the most text in step wins. 序章, 尾声 and the like go with the winner.
-PresetSet ChoosePresets(const std::vector<Candidate>& all, std::string_view text) {
+PresetSet ChoosePresets(const std::vector<Candidate>& all, size_t text_size) {
   PresetSet best = 0;
   SetScore best_score;
   for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
     PresetSet set = primary;
-    SetScore score = ScoreSet(all, primary, text);
-    SetScore with_volumes = ScoreSet(all, primary | kPresetVolume, text);
+    SetScore score = ScoreSet(all, primary, text_size);
+    SetScore with_volumes = ScoreSet(all, primary | kPresetVolume, text_size);
     if (Beats(with_volumes, score, &SetScore::steps)) {
       set = primary | kPresetVolume;
       score = with_volumes;
@@ -435,6 +444,45 @@ std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
   return warnings;
 }
 
+namespace {
+
+// The headings among the lines that read as headings (of a text of `text_size` bytes): those of
+// `presets`, or of the forms the automatic choice takes when it is 0.
+void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t text_size,
+                    ChapterList* result) {
+  std::vector<Candidate> chosen;
+  if (presets == 0) {
+    presets = ChoosePresets(all, text_size);
+    chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)));
+  } else {
+    chosen = ConfirmDoubtful(all);
+  }
+  result->presets = presets;
+  result->pattern = "preset:" + PresetSetName(presets);
+  for (Candidate& c : chosen) {
+    Heading h;
+    h.line = c.line;
+    h.offset = static_cast<int64_t>(c.start);
+    h.title = std::move(c.title);
+    h.title_offset = static_cast<int64_t>(c.title_start);
+    h.number = c.heading.number;
+    h.kind = c.heading.kind;
+    result->headings.push_back(std::move(h));
+  }
+}
+
+// The sizes of the pieces, for a text of `text_size` bytes, and the checks.
+void Finish(size_t text_size, ChapterList* result) {
+  for (size_t i = 0; i < result->headings.size(); ++i) {
+    int64_t next = i + 1 < result->headings.size() ? result->headings[i + 1].offset
+                                                   : static_cast<int64_t>(text_size);
+    result->headings[i].bytes = next - result->headings[i].offset;
+  }
+  result->warnings = CheckHeadings(result->headings);
+}
+
+}  // namespace
+
 ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
   ChapterList result;
   LineScanner scanner(text);
@@ -477,35 +525,63 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       result.headings.push_back(std::move(h));
     }
   } else {
-    std::vector<Candidate> all = scanner.Scan(options.presets ? options.presets : kAllPresets);
-    PresetSet presets = options.presets;
-    std::vector<Candidate> chosen;
-    if (presets == 0) {
-      presets = ChoosePresets(all, text);
-      chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)), text);
-    } else {
-      chosen = ConfirmDoubtful(all);
-    }
-    result.presets = presets;
-    result.pattern = "preset:" + PresetSetName(presets);
-    for (const Candidate& c : chosen) {
-      Heading h;
-      h.line = c.line;
-      h.offset = static_cast<int64_t>(c.start);
-      h.title = std::string(text.substr(c.title_start, c.title_end - c.title_start));
-      h.title_offset = static_cast<int64_t>(c.title_start);
-      h.number = c.heading.number;
-      h.kind = c.heading.kind;
-      result.headings.push_back(std::move(h));
-    }
+    TakeCandidates(scanner.Scan(options.presets ? options.presets : kAllPresets), options.presets,
+                   text.size(), &result);
   }
-  for (size_t i = 0; i < result.headings.size(); ++i) {
-    int64_t next = i + 1 < result.headings.size() ? result.headings[i + 1].offset
-                                                  : static_cast<int64_t>(text.size());
-    result.headings[i].bytes = next - result.headings[i].offset;
-  }
-  result.warnings = CheckHeadings(result.headings);
+  Finish(text.size(), &result);
   return result;
+}
+
+FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& options,
+                                size_t block) {
+  FileChapters found;
+  if (options.pattern.empty()) {
+    // The heading forms read line by line: the file passes in blocks, never whole. A file whose
+    // text the reading rules would end early (a 0x00 or 0x1A byte, or a last byte that may be a
+    // lone lead byte) is read whole instead, so that the text is exactly the one a split cuts.
+    const PresetSet presets = options.presets ? options.presets : kAllPresets;
+    LineScanner scanner;
+    std::vector<Candidate> all;
+    std::string pending;  // the start of a line whose break is still to come
+    size_t pending_at = 0, size = 0;
+    int64_t line = 1;
+    bool plain = true;
+    char last_byte = 0;
+    const bool read = ReadFileInBlocks(
+        path, block,
+        [&](std::string_view block) {
+          if (memchr(block.data(), '\0', block.size()) != nullptr ||
+              memchr(block.data(), 0x1A, block.size()) != nullptr) {
+            plain = false;
+            return false;
+          }
+          size += block.size();
+          last_byte = block.back();
+          pending.append(block);
+          const char* rest = scanner.ScanRange(pending.data(), pending.data() + pending.size(),
+                                               pending_at, false, presets, &line, &all);
+          const size_t used = static_cast<size_t>(rest - pending.data());
+          pending.erase(0, used);
+          pending_at += used;
+          return true;
+        },
+        &found.error);
+    if (!read) return found;
+    if (plain && !IsLeadByte(static_cast<unsigned char>(last_byte))) {
+      scanner.ScanRange(pending.data(), pending.data() + pending.size(), pending_at, true, presets,
+                        &line, &all);
+      found.ok = true;
+      TakeCandidates(std::move(all), options.presets, size, &found.list);
+      Finish(size, &found.list);
+      return found;
+    }
+  }
+  SourceText source = LoadSourceText(path);
+  found.ok = source.ok;
+  found.cut_short = source.cut_short;
+  found.error = source.error;
+  if (source.ok) found.list = FindChapters(source.text, options);
+  return found;
 }
 
 }  // namespace travik::chapters

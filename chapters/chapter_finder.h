@@ -56,6 +56,19 @@ struct ChapterList {
 // Finds the headings of a GBK text.
 ChapterList FindChapters(std::string_view text, const FinderOptions& options = {});
 
+// A file's headings, and how its reading went.
+struct FileChapters {
+  bool ok = false;         // the file was read
+  bool cut_short = false;  // its text ends early (a 0x00 or 0x1A byte, a lone lead byte)
+  std::string error;       // GBK cause when !ok or cut_short
+  ChapterList list;
+};
+
+// FindChapters on the text of a file as the split reads it. With the heading forms the file is
+// read in blocks of `block` bytes, never held whole.
+FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& options = {},
+                                size_t block = size_t{4} << 20);
+
 // The checks alone, on headings whose `bytes` are filled in: gap, repeat and back on the numbers
 // (a volume heading lets the chapter numbers restart), short and long on the chapters' sizes
 // against their median, none for an empty list.

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <string>
 #include <vector>
 
+#include "core/files.h"
 #include "tests/test_util.h"
 
 namespace travik::chapters {
@@ -340,6 +342,47 @@ TEST(ChapterFinder, HeadingsCoverTheTextOnRandomInput) {
       ASSERT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kNone})) << round;
     }
   }
+}
+
+// A file's headings, read in blocks of any size, are those of its text read whole, also when the
+// reading rules end the text early (0x1A, 0x00, a lone lead byte at the end).
+TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
+  std::mt19937 rng(777);
+  testing::ScopedTempDir dir;
+  const std::string path = dir.Join("novel.txt");
+  const std::string snippets[] = {"第一章 甲\r\n", "第二章\r\n", "第二卷 乙\n", "　　第三章 丙\r\n",
+                                  "楔子\r\n", "第五章 东，走\r\n", "\x1A", std::string(1, '\0')};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(rng() % 25); i > 0; --i) {
+      text += rng() % 2 ? snippets[rng() % (round % 3 == 0 ? 8 : 6)] : testing::RandomGbkText(rng, 30);
+    }
+    if (round % 5 == 0) text += "\xB5";  // a lone lead byte at the end
+    ASSERT_TRUE(testing::WriteFileBytes(path, text));
+    const SourceText whole = LoadSourceText(path);
+    ASSERT_TRUE(whole.ok);
+    for (unsigned presets : {0u, static_cast<unsigned>(kPresetChapter)}) {
+      FinderOptions options;
+      options.presets = presets;
+      const ChapterList expected = FindChapters(whole.text, options);
+      for (size_t block : {size_t{1}, size_t{7}, size_t{64}, size_t{1} << 20}) {
+        const FileChapters file = FindChaptersInFile(path, options, block);
+        ASSERT_TRUE(file.ok) << round;
+        EXPECT_EQ(file.cut_short, whole.cut_short) << round;
+        ASSERT_EQ(file.list.headings.size(), expected.headings.size()) << round << " " << block;
+        for (size_t i = 0; i < expected.headings.size(); ++i) {
+          const Heading& a = file.list.headings[i];
+          const Heading& b = expected.headings[i];
+          ASSERT_EQ(std::tie(a.line, a.offset, a.title, a.title_offset, a.number, a.bytes),
+                    std::tie(b.line, b.offset, b.title, b.title_offset, b.number, b.bytes))
+              << "round " << round << " block " << block << " heading " << i;
+        }
+        EXPECT_EQ(file.list.warnings.size(), expected.warnings.size()) << round;
+        EXPECT_EQ(file.list.pattern, expected.pattern) << round;
+      }
+    }
+  }
+  EXPECT_FALSE(FindChaptersInFile(dir.Join("missing.txt")).ok);
 }
 
 }  // namespace

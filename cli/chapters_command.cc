@@ -191,13 +191,13 @@ int RunChapters(const std::vector<std::string>& args) {
 
   int exit_code = kExitOk;
   for (const std::string& operand : options.operands()) {
-    SourceText source = LoadSourceText(AbsolutePath(operand));
-    if (!source.ok) {
-      PrintError(operand + ": " + source.error);
+    chapters::FileChapters file = chapters::FindChaptersInFile(AbsolutePath(operand), finder);
+    if (!file.ok) {
+      PrintError(operand + ": " + file.error);
       exit_code = kExitFilesFailed;
       continue;
     }
-    chapters::ChapterList list = chapters::FindChapters(source.text, finder);
+    const chapters::ChapterList& list = file.list;
     if (!list.pattern_valid) {
       PrintError("关键字不是有效的正则表达式：" + list.pattern_error);
       return kExitUsage;
@@ -207,7 +207,7 @@ int RunChapters(const std::vector<std::string>& args) {
     } else {
       PrintTable(operand, list, finder.presets != 0);
     }
-    if (source.cut_short) PrintError(operand + ": 文本在 0x00 或 0x1A 处截止，之后的部分没有读取");
+    if (file.cut_short) PrintError(operand + ": " + file.error);
     if (list.headings.empty() && exit_code == kExitOk) exit_code = kExitCheckFailed;
   }
   return exit_code;

@@ -319,6 +319,41 @@ std::string WriteAccessProblem(std::string_view path) {
   return ProblemText(platform::WriteProblem(path));
 }
 
+bool ReadFileInBlocks(std::string_view path, size_t block,
+                      const std::function<bool(std::string_view)>& take, std::string* error) {
+  if (!PathIsRepresentable(path)) {
+    *error = "文件名无法转换";
+    return false;
+  }
+  platform::OpenProblem problem = platform::OpenProblem::kOther;
+  std::unique_ptr<platform::File> file =
+      path.empty() ? nullptr : platform::OpenForReading(path, &problem);
+  if (!file) {
+    *error = "无法打开文件: " + ProblemText(problem);
+    return false;
+  }
+  const int64_t size = file->Size();
+  if (size < 0 || size > kMaxFileSize) {
+    *error = size < 0 ? "读取文件失败" : "文件超过 2 GB，无法处理";
+    return false;
+  }
+  std::string buffer(std::max<size_t>(block, 1), '\0');
+  for (int64_t at = 0;;) {
+    size_t got = 0;
+    if (!file->ReadAt(at, buffer.data(), buffer.size(), &got)) {
+      *error = "读取文件失败";
+      return false;
+    }
+    if (got == 0) return true;
+    if (!take(std::string_view(buffer.data(), got))) return true;
+    at += static_cast<int64_t>(got);
+    if (at > kMaxFileSize) {
+      *error = "文件超过 2 GB，无法处理";
+      return false;
+    }
+  }
+}
+
 SourceText LoadSourceText(std::string_view path, std::string_view carried) {
   SourceText source;
   if (!PathIsRepresentable(path)) {

@@ -8,6 +8,7 @@
 #define TRAVIK_CORE_FILES_H_
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -142,6 +143,13 @@ struct SourceText {
 // `carried` bytes (the lead byte a previous file ended in) are read as if they came before the
 // file's first byte and begin `text` when the character they start is whole.
 SourceText LoadSourceText(std::string_view path, std::string_view carried = {});
+
+// Reads a whole file, opened for reading only as LoadSourceText opens it, in blocks of at most
+// `block` bytes handed to `take` in order: no buffer of the whole file. Stops early when `take`
+// returns false (still true). False, with *error a GBK cause, when the file cannot be opened or
+// read, or is 2 GiB or more. The bytes are the file's as they are: no text rules apply.
+bool ReadFileInBlocks(std::string_view path, size_t block,
+                      const std::function<bool(std::string_view)>& take, std::string* error);
 
 // Why the file cannot be changed in place, as a GBK cause ("只读", "没有权限", "被其他程序占用",
 // "是文件夹", "不存在"); empty when it can be opened for writing.
