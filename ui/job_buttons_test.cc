@@ -149,7 +149,8 @@ TEST_F(JobButtonsTest, SameNamedOutputsAreNamedInTheStatusBarAndABox) {
   EXPECT_EQ(Read(JoinText(renamed, kPathSeparator, "1.txt")).substr(0, 4), "第二");
   EXPECT_EQ(Read(out.Join("小说") + kPathSeparator + "1.txt").substr(0, 4), "第一");
   EXPECT_EQ(Messages(), (Texts{JoinText("同名文件的分割文件保存在：\r\n", renamed)}));
-  EXPECT_EQ(window().StatusPane(0), "当前状态: 任务完成，1 个同名文件另存");
+  EXPECT_EQ(window().StatusPane(0), JoinText("已完成：2 个文件 → 4 个分割文件，保存在 ", out.path(),
+                                             "，1 个同名文件另存"));
 
   // Copies of the two in the insert page: the second is 小说(2).txt.
   desktop_.log.clear();
@@ -164,8 +165,11 @@ TEST_F(JobButtonsTest, SameNamedOutputsAreNamedInTheStatusBarAndABox) {
   const std::string copy = out.Join("小说(2).txt");
   EXPECT_EQ(Read(out.Join("小说.txt")), "第一-本书-啊");
   EXPECT_EQ(Read(copy), "第二-本书-啊");
-  EXPECT_EQ(Messages(), (Texts{JoinText("同名文件的副本存为：\r\n", copy)}));
-  EXPECT_EQ(window().StatusPane(0), "当前状态: 已完成，1 个同名文件另存");
+  EXPECT_EQ(Messages(), (Texts{JoinText("已处理 2 个文件：\r\n", first, "：插入 2 处\r\n", second,
+                                         "：插入 2 处"),
+                                JoinText("同名文件的副本存为：\r\n", copy)}));
+  EXPECT_EQ(window().StatusPane(0), JoinText("已完成：2 个文件 → 2 个插入文字后的副本，保存在 ",
+                                             out.path(), "，1 个同名文件另存"));
 }
 
 TEST_F(JobButtonsTest, MergeJoinsTheListIntoTheNamedFile) {

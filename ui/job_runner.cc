@@ -157,6 +157,12 @@ class JobRunner::WorkerHost : public JobHost {
     window_.desktop().Pause(kNoticeMilliseconds);
     runner_.CallOnWindow([&] { window_.SetNotice(""); });
   }
+  // The counts per file (insertions made), in one box before any failures.
+  void ReportResults(const std::vector<FileResult>& results) override {
+    if (results.empty()) return;
+    const std::string text = ResultReportText(results);
+    runner_.CallOnWindow([&] { window_.desktop().ShowMessageBox(window_.hwnd(), text, "提示"); });
+  }
   void ReportFailures(const std::vector<FileFailure>& failures) override {
     if (failures.empty()) return;
     tally_.failures += static_cast<int>(failures.size());
@@ -330,8 +336,9 @@ void JobRunner::SetPageBusy(bool busy) {
       // The page's inputs; its list stays enabled so that it can be scrolled and read (the
       // commands that change it wait for the job's end).
       const bool input = row.kind == ControlKind::kRadioButton ||
-                         row.kind == ControlKind::kEditBox || row.kind == ControlKind::kCheckBox ||
-                         row.kind == ControlKind::kIconButton;
+                         row.kind == ControlKind::kEditBox || row.kind == ControlKind::kComboBox ||
+                         row.kind == ControlKind::kCheckBox || row.kind == ControlKind::kIconButton ||
+                         row.kind == ControlKind::kPushButton;
       const bool on_page = PageOf(row.id) == page_ && input;
       const bool other_start =
           row.id != start && (row.id == 按钮5 || row.id == 按钮2 || row.id == 按钮4);
