@@ -31,10 +31,15 @@ class MemoryOutput : public PieceOutput {
   std::vector<std::pair<std::string, std::string>> files;  // name in the folder, bytes
 };
 
+// ASCII letters in lower case; the second byte of a double-byte character is not a letter.
 std::string Lower(std::string_view name) {
   std::string out(name);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (size_t p = 0; p < out.size(); ++p) {
+    if (static_cast<unsigned char>(out[p]) >= 0x80) {
+      ++p;
+    } else if (out[p] >= 'A' && out[p] <= 'Z') {
+      out[p] = static_cast<char>(out[p] - 'A' + 'a');
+    }
   }
   return out;
 }
