@@ -16,6 +16,14 @@ TEST(SourceLiterals, AreGbkBytesWithEveryCompiler) {
   EXPECT_EQ(std::string("\"第\\章\""), "\"\xB5\xDA\\\xD5\xC2\"");  // escapes beside
   EXPECT_EQ(std::wstring(L"第"), std::wstring(1, static_cast<wchar_t>(0x7B2C)));
   EXPECT_EQ(std::string(u8"第"), "\xE7\xAC\xAC");
+  EXPECT_EQ(std::u16string(u"第"), std::u16string(1, u'\x7B2C'));
+  EXPECT_EQ(std::string(1, '"') + "第" + '\'' + "章", "\"\xB5\xDA'\xD5\xC2");
+  // Raw literals keep their quotes, backslashes and line breaks; the next line keeps its number.
+  const int line = __LINE__ + 3;
+  EXPECT_EQ(std::string(R"x(第"\?)
+章)x"), "\xB5\xDA\"\\?)\n\xD5\xC2");
+  EXPECT_EQ(__LINE__, line);
+  EXPECT_EQ(std::string(R"(a\b)"), "a\\b");
   // '章' in a comment, "第" in a comment: left as they are.
 }
 

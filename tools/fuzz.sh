@@ -25,6 +25,10 @@ if [ -z "${TRAVIK_FUZZ_BUILT:-}" ]; then
   . "$root/tools/sanitize_build.sh" "$target" >/dev/null
 fi
 
+# As in the sanitizer build (tools/test.sh builds first and skips that step).
+export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+
 work=$root/build/sanitize/fuzz-work/$target
 findings=$root/build/sanitize/fuzz-findings
 mkdir -p "$work" "$findings"

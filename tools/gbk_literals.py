@@ -4,8 +4,9 @@
 The sources are UTF-8 and their narrow literals are meant as GBK bytes. GCC gets there with
 -fexec-charset=GBK; a compiler without that option (clang) compiles these copies instead:
 every non-ASCII character inside a narrow literal becomes its GBK bytes as three-digit octal
-escapes (octal, so that a following hex digit can never join the escape), and nothing else in
-the file changes. Wide and Unicode literals (L, u, U, u8) and comments are left as they are.
+escapes (octal, so that a following hex digit can never join the escape; a raw literal with such
+characters becomes ordinary ones), and nothing else in the file changes. Wide and Unicode
+literals (L, u, U, u8) and comments are left as they are.
 Each copy starts with a #line directive naming the original, so diagnostics and debug
 information point at the real source. A copy is rewritten only when its text changes, so that
 unchanged files are not compiled again.
@@ -26,7 +27,8 @@ def escape(text):
             out.append(ch)
             continue
         try:
-            data = ch.encode("gbk")
+            # GCC's converter writes the euro sign as 0x80 (code page 936); Python's gbk has none.
+            data = b"\x80" if ch == "\u20ac" else ch.encode("gbk")
         except UnicodeEncodeError:
             raise ValueError("character U+%04X has no GBK form" % ord(ch))
         out.extend("\\%03o" % b for b in data)
@@ -93,15 +95,24 @@ def literal(src, i, out, narrow):
 
 
 def raw_string(src, i, out, narrow):
-    """Copies the raw string literal whose quote is src[i]. A raw narrow literal cannot hold
-    escapes, so a non-ASCII character there is refused."""
+    """Copies the raw string literal whose quote is src[i]; returns the index after it. A raw
+    narrow literal cannot hold escapes: one with non-ASCII text becomes ordinary literals, one per
+    source line and joined by the compiler, so that the lines after it keep their numbers."""
     open_paren = src.index("(", i)
     delimiter = src[i + 1:open_paren]
-    end = src.index(")" + delimiter + '"', open_paren) + len(delimiter) + 2
+    close = src.index(")" + delimiter + '"', open_paren)
+    end = close + len(delimiter) + 2
     text = src[i:end]
-    if narrow and any(ord(ch) >= 0x80 for ch in text):
-        raise ValueError("non-ASCII text in a raw narrow literal")
-    out.append(text)
+    if not narrow or all(ord(ch) < 0x80 for ch in text):
+        out.append(text)
+        return end
+    out.pop()  # the "R" before the quote
+    lines = src[open_paren + 1:close].split("\n")
+    pieces = []
+    for k, line in enumerate(lines):
+        body = line.replace("\\", "\\\\").replace('"', '\\"').replace("?", "\\?")
+        pieces.append('"' + escape(body) + ("\\n" if k + 1 < len(lines) else "") + '"')
+    out.append("\n".join(pieces))
     return end
 
 
@@ -112,7 +123,8 @@ def main(argv):
         with open(path, encoding="utf-8") as f:
             src = f.read()
         try:
-            text = '#line 1 "%s"\n' % path + convert(src)
+            quoted = path.replace("\\", "\\\\").replace('"', '\\"')
+            text = '#line 1 "%s"\n' % quoted + convert(src)
         except ValueError as e:
             sys.exit("%s: %s" % (path, e))
         target = os.path.join(out_root, rel)

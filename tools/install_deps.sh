@@ -5,7 +5,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libboost1.81-dev
           g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth x11-utils imagemagick
-          fonts-wqy-microhei locales python3 bc time)
+          fonts-wqy-microhei locales python3 bc time
+          # the sanitizer build and the fuzz targets: clang, its sanitizer and libFuzzer runtimes
+          # (only recommended by clang), and the symbolizer for readable reports
+          clang libclang-rt-dev llvm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
