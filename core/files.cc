@@ -380,7 +380,7 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried) {
     return source;
   }
   std::string bytes = TextBuffer(carried.size() + static_cast<size_t>(size));
-  std::memcpy(bytes.data(), carried.data(), carried.size());
+  if (!carried.empty()) std::memcpy(bytes.data(), carried.data(), carried.size());
   size_t got = 0;
   if (!file->ReadAt(0, bytes.data() + carried.size(), static_cast<size_t>(size), &got)) {
     source.error = "读取文件失败";

@@ -71,9 +71,20 @@ void FuzzOne(Input& input) {
     for (int64_t candidate : candidates) {
       const int64_t offset = builder.InsertAtPoint(candidate);
       const int64_t end = static_cast<int64_t>(current.size());
-      FUZZ_CHECK(offset == std::min(candidate, end) || offset == std::min(candidate + 1, end),
-                 "offset %lld for candidate %lld", static_cast<long long>(offset),
+      // The point moves to the end of the character it falls in, then past an LF it would
+      // separate from its CR; it never lands between the two.
+      auto between_cr_lf = [&](int64_t at) {
+        return at > 0 && at < end && current[static_cast<size_t>(at) - 1] == '\r' &&
+               current[static_cast<size_t>(at)] == '\n';
+      };
+      bool expected = false;
+      for (int64_t base : {std::min(candidate, end), std::min(candidate + 1, end)}) {
+        expected = expected || offset == base || (between_cr_lf(base) && offset == base + 1);
+      }
+      FUZZ_CHECK(expected, "offset %lld for candidate %lld", static_cast<long long>(offset),
                  static_cast<long long>(candidate));
+      FUZZ_CHECK(!between_cr_lf(offset), "insertion at %lld between CR and LF",
+                 static_cast<long long>(offset));
       FUZZ_CHECK(offset == end || HighBytesBefore(current, offset) % 2 == 0,
                  "insertion at %lld splits a character", static_cast<long long>(offset));
       current.insert(static_cast<size_t>(offset), insert);
