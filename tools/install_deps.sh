@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev libboost1.81-dev
           g++-mingw-w64-x86-64-posix wine64 wine xvfb xauth x11-utils imagemagick
-          fonts-wqy-microhei locales python3 bc time
+          fonts-wqy-microhei fonts-wine locales python3 bc time strace
           # the sanitizer build and the fuzz targets: clang, its sanitizer and libFuzzer runtimes
           # (only recommended by clang), and the symbolizer for readable reports
           clang libclang-rt-dev llvm)
