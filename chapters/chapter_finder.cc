@@ -557,12 +557,26 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
           }
           size += block.size();
           last_byte = block.back();
-          pending.append(block);
-          const char* rest = scanner.ScanRange(pending.data(), pending.data() + pending.size(),
-                                               pending_at, false, presets, &line, &all);
-          const size_t used = static_cast<size_t>(rest - pending.data());
-          pending.erase(0, used);
-          pending_at += used;
+          const char* p = block.data();
+          const char* end = p + block.size();
+          if (!pending.empty()) {
+            // The line begun in an earlier block: complete it, then read it alone.
+            const char* nl = static_cast<const char*>(memchr(p, '\n', block.size()));
+            const char* upto = nl ? nl + 1 : end;
+            pending.append(p, upto);
+            if (!nl) return true;
+            scanner.ScanRange(pending.data(), pending.data() + pending.size(), pending_at, false,
+                              presets, &line, &all);
+            pending_at += pending.size();
+            pending.clear();
+            p = upto;
+          }
+          // The block's own whole lines are read where they lie; only a last, unfinished line is
+          // kept for the next block.
+          const size_t base = pending_at;
+          const char* rest = scanner.ScanRange(p, end, base, false, presets, &line, &all);
+          pending.assign(rest, end);
+          pending_at = base + static_cast<size_t>(rest - p);
           return true;
         },
         &found.error);
