@@ -1,8 +1,13 @@
 #include "chapters/chapter_finder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <unordered_set>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "chapters/numerals.h"
 #include "core/encoding.h"
@@ -16,6 +21,53 @@ namespace {
 
 // The most bytes a heading line can take: every character of the longest heading at four bytes.
 constexpr std::ptrdiff_t kLongestLine = 4 * static_cast<std::ptrdiff_t>(kMaxHeadingChars) + 8;
+
+// The line breaks of [begin, end), in order, found 64 bytes at a time: novels have short lines,
+// and a search started afresh for every line costs more than the line itself.
+class LineBreaks {
+ public:
+  LineBreaks(const char* begin, const char* end) : next_(begin), end_(end) {}
+
+  // The next '\n', or null when there is none.
+  const char* Next() {
+    while (mask_ == 0) {
+      if (next_ >= end_) return nullptr;
+      Load();
+    }
+    const int bit = __builtin_ctzll(mask_);
+    mask_ &= mask_ - 1;
+    return block_ + bit;
+  }
+
+ private:
+  void Load() {
+    block_ = next_;
+    const size_t n = std::min<size_t>(64, static_cast<size_t>(end_ - next_));
+    mask_ = 0;
+#if defined(__SSE2__)
+    if (n == 64) {
+      const __m128i newline = _mm_set1_epi8('\n');
+      for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block_ + 16 * i));
+        const uint64_t bits =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline)));
+        mask_ |= bits << (16 * i);
+      }
+      next_ += n;
+      return;
+    }
+#endif
+    for (size_t i = 0; i < n; ++i) {
+      if (block_[i] == '\n') mask_ |= uint64_t{1} << i;
+    }
+    next_ += n;
+  }
+
+  const char* next_;
+  const char* end_;
+  const char* block_ = nullptr;
+  uint64_t mask_ = 0;
+};
 
 // One line that reads as a heading under some preset, before the presets are chosen.
 struct Candidate {
@@ -57,9 +109,10 @@ class LineScanner {
   // return value is where it starts (else `end`).
   const char* ScanRange(const char* begin, const char* end, size_t base, bool last,
                         PresetSet presets, int64_t* line, std::vector<Candidate>* found) {
+    LineBreaks breaks(begin, end);
     const char* p = begin;
     while (p < end) {
-      const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+      const char* nl = breaks.Next();
       if (!nl && !last) return p;
       const char* line_end = nl ? nl : end;
       Consider(p, line_end, *line, begin, base, presets, found);

@@ -2,6 +2,7 @@
 // file: a person checks here what `travik split --chapters` will cut.
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "chapters/chapter_finder.h"
@@ -139,27 +140,32 @@ std::string Right(const std::string& text, size_t width) {
 
 // `named`: the forms were named with --preset rather than chosen by the finder.
 void PrintTable(const std::string& path, const chapters::ChapterList& list, bool named) {
-  PrintOut(path);
-  PrintOut("  序号    章节号  标题                                          大小(字节)  提示");
+  // The warnings of each heading line, found once (a list can have thousands of both).
+  std::unordered_map<int64_t, std::string> marks;
+  for (const chapters::Warning& w : list.warnings) {
+    if (w.line == 0) continue;
+    std::string& mark = marks[w.line];
+    mark += (mark.empty() ? "! " : "；") + w.text;
+  }
+  // The whole table goes out at once: one conversion and one write, not one per row.
+  std::string table = path + "\n  序号    章节号  标题                                          大小(字节)  提示";
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const chapters::Heading& h = list.headings[i];
-    std::string marks;
-    for (const chapters::Warning& w : list.warnings) {
-      if (w.line == h.line) marks += std::string(marks.empty() ? "! " : "；") + w.text;
-    }
     std::string number = h.number ? std::to_string(*h.number) : "-";
     if (h.kind == chapters::HeadingKind::kVolume) number = "卷" + number;
-    PrintOut(Right(std::to_string(i + 1), 6) + "  " + Right(number, 8) + "  " + Column(h.title, 44) +
-             Right(std::to_string(h.bytes), 12) + "  " + marks);
+    const auto mark = marks.find(h.line);
+    table += "\n" + Right(std::to_string(i + 1), 6) + "  " + Right(number, 8) + "  " +
+             Column(h.title, 44) + Right(std::to_string(h.bytes), 12) + "  " +
+             (mark == marks.end() ? std::string() : mark->second);
   }
   for (const chapters::Warning& w : list.warnings) {
-    if (w.line == 0) PrintOut("  ! " + w.text);
+    if (w.line == 0) table += "\n  ! " + w.text;
   }
-  std::string summary = "  共 " + std::to_string(list.headings.size()) + " 个标题，" +
-                        std::to_string(list.warnings.size()) + " 个警告（" +
-                        (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
-  if (list.cut_short) summary += "；正则表达式过于复杂，只找到了一部分";
-  PrintOut(summary);
+  table += "\n  共 " + std::to_string(list.headings.size()) + " 个标题，" +
+           std::to_string(list.warnings.size()) + " 个警告（" +
+           (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
+  if (list.cut_short) table += "；正则表达式过于复杂，只找到了一部分";
+  PrintOut(table);
 }
 
 }  // namespace
