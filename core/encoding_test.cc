@@ -7,6 +7,7 @@
 #include <set>
 
 #include "core/codepage.h"
+#include "tests/test_util.h"
 
 namespace travik {
 namespace {
@@ -131,16 +132,6 @@ std::string RandomBytes(std::mt19937& rng, size_t max_length) {
   return s;
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
-
 TEST(DetectEncoding, FollowsTheModelOnRandomBytes) {
   std::mt19937 rng(1212);
   int seen[5] = {};
@@ -150,7 +141,8 @@ TEST(DetectEncoding, FollowsTheModelOnRandomBytes) {
     if (round % 50 == 0) s.insert(0, round % 100 ? "\xEF\xBB\xBF" : "\xFF\xFE");
     const DetectedEncoding want = ModelDetect(s);
     const DetectedEncoding got = DetectEncoding(s);
-    ASSERT_EQ(got.encoding, want.encoding) << "seed 1212 round " << round << ": " << Hex(s);
+    ASSERT_EQ(got.encoding, want.encoding)
+        << "seed 1212 round " << round << ": " << testing::HexBytes(s);
     ASSERT_EQ(got.mark_length, want.mark_length) << "seed 1212 round " << round;
     ++seen[static_cast<int>(want.encoding)];
   }
@@ -218,7 +210,8 @@ TEST(CharStepping, FollowsTheModelInEveryEncoding) {
       const char* end = s.data() + s.size();
       for (size_t i = 0; i < s.size(); ++i) {
         ASSERT_EQ(CharLength(e, s.data() + i, end), ModelLength(e, s, i))
-            << EncodingName(e) << " seed 4242 round " << round << " byte " << i << ": " << Hex(s);
+            << EncodingName(e) << " seed 4242 round " << round << " byte " << i << ": "
+            << testing::HexBytes(s);
       }
       const size_t origin = s.empty() || round % 3 ? 0 : rng() % s.size();
       const std::set<size_t> bounds = ModelBoundaries(e, s, origin);
@@ -228,9 +221,11 @@ TEST(CharStepping, FollowsTheModelInEveryEncoding) {
         const auto it = bounds.lower_bound(x);
         const size_t want = it == bounds.end() ? s.size() : *it;
         ASSERT_EQ(next.NextBoundary(x), want)
-            << EncodingName(e) << " seed 4242 round " << round << " x " << x << ": " << Hex(s);
+            << EncodingName(e) << " seed 4242 round " << round << " x " << x << ": "
+            << testing::HexBytes(s);
         ASSERT_EQ(starts.IsCharStart(x), bounds.count(x) == 1)
-            << EncodingName(e) << " seed 4242 round " << round << " x " << x << ": " << Hex(s);
+            << EncodingName(e) << " seed 4242 round " << round << " x " << x << ": "
+            << testing::HexBytes(s);
         if (rng() % 3 == 0) ++x;
       }
     }

@@ -345,16 +345,6 @@ Decoded ModelDecode(const std::string& text, wchar_t unmatchable) {
   return d;
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
-
 // RegexSearchAll by its steps over the decoded characters: the whole text is always the base;
 // after a match the next search starts at its end, after an empty one a character later; an
 // empty match at the end after a final line break is no match. Results in byte offsets.
@@ -439,14 +429,14 @@ TEST(LiteralModel, RegexSearchAllMatchesTheDecodedCharacters) {
     std::string text = testing::RandomGbkText(rng, 24, false, snippets);
     if (round % 3 == 0 && !text.empty()) text.pop_back();
     Pattern p;
-    ASSERT_TRUE(RegexCompile(&p, pattern)) << Hex(pattern) << p.error();
+    ASSERT_TRUE(RegexCompile(&p, pattern)) << testing::HexBytes(pattern) << p.error();
     std::vector<std::pair<size_t, size_t>> got;
     for (const MatchRecord& m : RegexSearchAll(p, text).matches) {
       got.push_back({static_cast<size_t>(MatchPosition(m)), MatchText(m, text).size()});
     }
     ASSERT_EQ(got, ModelSearchAll(pattern, text))
-        << "seed 4711 round " << round << " pattern " << Hex(pattern) << " text "
-        << Hex(text);
+        << "seed 4711 round " << round << " pattern " << testing::HexBytes(pattern) << " text "
+        << testing::HexBytes(text);
   }
 }
 

@@ -158,14 +158,6 @@ std::string RandomText(std::mt19937& rng, size_t max_length, bool loose_end) {
   return text;
 }
 
-std::string Hex(std::string_view text) {
-  std::string out;
-  for (unsigned char c : text) {
-    char buffer[4];
-    snprintf(buffer, sizeof buffer, "%02X ", c);
-    out += buffer;
-  }
-  return out;
-}
+std::string Hex(std::string_view text) { return testing::HexBytes(text); }
 
 }  // namespace travik::model

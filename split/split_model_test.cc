@@ -38,25 +38,16 @@ model::Naming RandomNaming(std::mt19937& rng) {
   return naming;
 }
 
-std::string Hex(std::string_view bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 // The real routine's files against the model's pieces.
 void ExpectSamePieces(const std::vector<model::Piece>& expected, const MemoryOutput& out,
                       const PieceWriter& writer, const std::string& text) {
-  ASSERT_EQ(out.files.size(), expected.size()) << "text " << Hex(text);
+  ASSERT_EQ(out.files.size(), expected.size()) << "text " << testing::HexBytes(text);
   std::vector<std::string> names;
   for (size_t i = 0; i < expected.size(); ++i) {
     ASSERT_EQ(out.files[i].path, "D" + std::string(kPathSeparator) + expected[i].name)
-        << "piece " << i << " of text " << Hex(text);
-    ASSERT_EQ(out.files[i].bytes, expected[i].bytes) << "piece " << i << " of text " << Hex(text);
+        << "piece " << i << " of text " << testing::HexBytes(text);
+    ASSERT_EQ(out.files[i].bytes, expected[i].bytes)
+        << "piece " << i << " of text " << testing::HexBytes(text);
     names.push_back(expected[i].name);
   }
   EXPECT_EQ(writer.names(), names);
@@ -133,9 +124,10 @@ TEST(SplitModel, CutRulesMatchTheModelAtEveryPosition) {
     const std::string text = testing::RandomGbkText(rng, 300, round % 3 == 0, Snippets());
     const int length = TextLength(text);
     for (int x = 0; x <= length + 2; ++x) {
-      ASSERT_EQ(ExtraByteAtCut(text, x), model::ExtraByteAtCut(text, x)) << x << " " << Hex(text);
+      ASSERT_EQ(ExtraByteAtCut(text, x), model::ExtraByteAtCut(text, x))
+          << x << " " << testing::HexBytes(text);
       ASSERT_EQ(LastSingleBytePosition(text, x), model::LastSingleBytePosition(text, x))
-          << x << " " << Hex(text);
+          << x << " " << testing::HexBytes(text);
     }
   }
 }
@@ -156,8 +148,8 @@ TEST(SplitModel, SafeNamesMatchTheModel) {
     if (rng() % 4 == 0) text = std::string(rng() % 2 ? "CoM" : "lpt") + "7" + text.substr(0, 3);
     const std::string suffix = kSuffixes[rng() % 4];
     const std::string stem = SafeFileStem(text, suffix);
-    ASSERT_EQ(stem, model::SafeStem(text, suffix)) << Hex(text);
-    EXPECT_TRUE(PathIsRepresentable(stem + ".txt")) << Hex(stem);
+    ASSERT_EQ(stem, model::SafeStem(text, suffix)) << testing::HexBytes(text);
+    EXPECT_TRUE(PathIsRepresentable(stem + ".txt")) << testing::HexBytes(stem);
     EXPECT_LE(stem.size(), kMaxPieceNameBytes + 1);  // a device name's "_" may be the 101st byte
   }
 }
@@ -184,7 +176,8 @@ TEST(SplitModel, PiecesOfValidTextAreWholeCharacters) {
       for (const MemoryOutput::File& f : out.files) {
         size_t i = 0;
         while (i < f.bytes.size()) i += static_cast<unsigned char>(f.bytes[i]) >= 0x80 ? 2 : 1;
-        ASSERT_EQ(i, f.bytes.size()) << "mode " << mode << " " << f.path << " " << Hex(text);
+        ASSERT_EQ(i, f.bytes.size())
+            << "mode " << mode << " " << f.path << " " << testing::HexBytes(text);
         joined += f.bytes;
       }
       ASSERT_EQ(joined, text) << "mode " << mode;

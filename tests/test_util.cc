@@ -157,4 +157,15 @@ std::string RandomGbkText(std::mt19937& rng, size_t max_length, bool allow_eof_b
   return text;
 }
 
+std::string HexBytes(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+    out += ' ';
+  }
+  return out;
+}
+
 }  // namespace travik::testing

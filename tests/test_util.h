@@ -40,6 +40,9 @@ bool WriteFileBytes(std::string_view gbk_path, std::string_view bytes);
 // Sets or clears the read-only state (all write permission bits on POSIX).
 bool SetReadOnly(std::string_view gbk_path, bool read_only);
 
+// The bytes as hexadecimal pairs ("B5 DA 0D 0A "), for failure messages.
+std::string HexBytes(std::string_view bytes);
+
 // Random GBK-like text: ASCII, CR LF, lone LF, double-byte characters (trail bytes from
 // 0x40 to 0xFE, so many below 0x80), the given extra snippets, and optionally 0x1A bytes.
 std::string RandomGbkText(std::mt19937& rng, size_t max_length, bool allow_eof_bytes = false,
