@@ -643,7 +643,7 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
       return found;
     }
   }
-  SourceText source = LoadSourceText(path);
+  SourceText source = LoadSourceText(path, {}, EncodingChoice::kGbk);
   found.ok = source.ok;
   found.cut_short = source.cut_short;
   found.error = source.error;

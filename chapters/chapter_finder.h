@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chapters/heading_forms.h"
+#include "core/encoding.h"
 
 namespace travik::chapters {
 
@@ -41,6 +42,11 @@ struct Warning {
 struct FinderOptions {
   std::string pattern;  // GBK; empty for the heading forms
   PresetSet presets = 0;
+  // The text's encoding (FindChapters). The text is passed whole, its byte-order mark included;
+  // offsets are its own bytes.
+  Encoding encoding = Encoding::kGbk;
+  // How FindChaptersInFile decides the file's encoding.
+  EncodingChoice choice = EncodingChoice::kAuto;
 };
 
 struct ChapterList {

@@ -34,9 +34,18 @@ bool GbkArguments(int argc, char** argv, std::vector<std::string>* out, std::str
   for (int i = 1; i < count; ++i) {
     std::string gbk;
     if (!travik::WideToGbk(wide[i], &gbk)) {
-      *bad = travik::WideToGbkLossy(wide[i]);
-      ok = false;
-      break;
+      // A character GBK lacks: the GB18030 form, for texts meant for UTF-8 and GB18030 files.
+      const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, nullptr, 0,
+                                        nullptr, nullptr);
+      std::string utf8(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+      if (n <= 0 ||
+          WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, utf8.data(), n, nullptr,
+                              nullptr) != n ||
+          !travik::Utf8ToTypedText(utf8.substr(0, static_cast<size_t>(n) - 1), &gbk)) {
+        *bad = travik::WideToGbkLossy(wide[i]);
+        ok = false;
+        break;
+      }
     }
     out->push_back(gbk);
   }
@@ -45,7 +54,7 @@ bool GbkArguments(int argc, char** argv, std::vector<std::string>* out, std::str
 #else
   for (int i = 1; i < argc; ++i) {
     std::string gbk;
-    if (!travik::Utf8ToGbk(argv[i], &gbk)) {
+    if (!travik::Utf8ToTypedText(argv[i], &gbk)) {
       *bad = argv[i];
       return false;
     }
@@ -62,7 +71,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   std::string bad;
   if (!GbkArguments(argc, argv, &args, &bad)) {
-    PrintError("参数无法转换为 GBK 编码: " + bad);
+    PrintError("参数无法转换: " + bad);
     return kExitUsage;
   }
   if (args.empty()) {

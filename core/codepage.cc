@@ -411,6 +411,27 @@ bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string*
   return DecodeUtf8(text, &code_points) && EncodeGb18030(code_points, out);
 }
 
+bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out) {
+  // GBK first: its meaning is the one typed texts have always had (0x80 is the euro sign there,
+  // and no GB18030 character).
+  if (to == Encoding::kGbk) {
+    // Copied as typed, as always, unless it holds a character only GB18030 has.
+    for (const char* p = typed.data(); p < typed.data() + typed.size();) {
+      const size_t n = CharLength(Encoding::kGb18030, p, typed.data() + typed.size());
+      if (n == 4) return false;
+      p += n;
+    }
+    out->assign(typed);
+    return true;
+  }
+  return ConvertText(typed, Encoding::kGbk, to, out) ||
+         ConvertText(typed, Encoding::kGb18030, to, out);
+}
+
+bool Utf8ToTypedText(std::string_view utf8, std::string* out) {
+  return Utf8ToGbk(utf8, out) || ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, out);
+}
+
 bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
   if (encoding == Encoding::kGb18030) return DecodeGb18030(text, out);
   return SystemDecode(text, encoding, out);

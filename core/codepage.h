@@ -25,6 +25,14 @@ std::string GbkToUtf8Lossy(std::string_view gbk);
 // UTF-16 on either side is false. A byte-order mark is a character (U+FEFF) here: strip it first.
 bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out);
 
+// A text the user typed (a keyword, a text to insert, a custom name) in a file's encoding. Typed
+// texts are GBK, with the four-byte GB18030 form for a character GBK lacks (the command line
+// passes such characters that way). False, *out unchanged, when `to` cannot hold a character.
+bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out);
+// A typed text as the command line takes it: GBK where GBK holds every character, else GB18030.
+// False when the UTF-8 is invalid.
+bool Utf8ToTypedText(std::string_view utf8, std::string* out);
+
 // The code points of a text in GBK, GB18030 or UTF-8. False when the text is not valid in it.
 bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out);
 

@@ -44,6 +44,18 @@ inline bool IsWorkingEncoding(Encoding encoding) {
          encoding == Encoding::kUtf8;
 }
 
+// How a file's encoding is decided: recognised from its bytes (DetectEncoding), or as the user
+// gave it (--encoding, or the file list's right-click menu).
+enum class EncodingChoice { kAuto, kGbk, kGb18030, kUtf8 };
+
+// The encoding a choice names; kAuto gives GBK (call DetectEncoding instead).
+Encoding ChosenEncoding(EncodingChoice choice);
+// The choice as the window's menu shows it: "自动", "GBK", "GB18030", "UTF-8" (GBK bytes).
+const char* EncodingChoiceName(EncodingChoice choice);
+// The choice named on the command line: auto, gbk, gb18030, utf-8 (or utf8), in any case.
+// False, *choice unchanged, for any other text.
+bool ParseEncodingChoice(std::string_view text, EncodingChoice* choice);
+
 // What detection found: the encoding, and the length of the byte-order mark the text starts
 // with (0 when it has none).
 struct DetectedEncoding {

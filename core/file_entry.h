@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/encoding.h"
+
 namespace travik {
 
 // Column 0: the file name without its extension; column 1: the full path; column 2: the size
@@ -14,6 +16,8 @@ struct FileEntry {
   std::string name;
   std::string path;
   std::string size;
+  // How the file's encoding is decided (the window's column "编码", --encoding).
+  EncodingChoice encoding = EncodingChoice::kAuto;
 };
 
 // The part of the path after its last separator, found by double-byte stepping so that a trail

@@ -354,7 +354,70 @@ bool ReadFileInBlocks(std::string_view path, size_t block,
   }
 }
 
-SourceText LoadSourceText(std::string_view path, std::string_view carried) {
+std::string Utf16RefusalMessage(Encoding encoding) {
+  return std::string("文件是 ") + EncodingName(encoding) +
+         " 编码，无法处理：请先将它另存为 UTF-8 或 GBK 编码";
+}
+
+namespace {
+
+// The end of a UTF-8 or GB18030 text: its first 0x00 or 0x1A byte (neither is ever a later byte
+// of a character in these encodings), else its size.
+size_t FindEncodedTextEnd(const char* p, size_t n) {
+  const void* nul = memchr(p, 0x00, n);
+  const size_t first_nul = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
+  const void* eof = memchr(p, 0x1A, first_nul);
+  return eof ? static_cast<size_t>(static_cast<const char*>(eof) - p) : first_nul;
+}
+
+// Applies the GBK reader's rules to `bytes` and fills the text fields of `source`.
+void EndGbkText(std::string bytes, SourceText* source) {
+  TextEnd end = FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  source->cut_short = end.cut_short;
+  source->ends_in_lead_byte = end.cut_short && end.position == bytes.size() &&
+                              end.length + 1 == bytes.size() && !bytes.empty();
+  if (source->ends_in_lead_byte) source->trailing_lead = bytes.back();
+  bytes.resize(end.length);
+  source->text = std::move(bytes);
+  if (source->cut_short) {
+    source->error = end.position != end.length
+                        ? "文件中有不完整的双字节字符，其后的内容未被读取"
+                        : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  }
+}
+
+// The same for a UTF-8 or GB18030 text; false (source refused) when `checked` asks that every
+// character be valid and one is not.
+bool EndEncodedText(std::string bytes, bool checked, SourceText* source) {
+  const size_t mark = source->mark_length;
+  const size_t end = mark + FindEncodedTextEnd(bytes.data() + mark, bytes.size() - mark);
+  const TextCheckResult check =
+      CheckText(std::string_view(bytes).substr(mark, end - mark), source->encoding);
+  if (checked && check.check == TextCheck::kInvalid) {
+    source->refused = true;
+    source->error = std::string("按 ") + EncodingName(source->encoding) + " 编码读取时，第 " +
+                    std::to_string(mark + check.offset + 1) +
+                    " 字节起不是有效的字符，文件未处理";
+    return false;
+  }
+  size_t length = end;
+  if (check.check == TextCheck::kCutShort) {
+    length = mark + check.offset;
+    source->unfinished = bytes.substr(length, end - length);
+  }
+  source->cut_short = length < bytes.size();
+  if (source->cut_short) {
+    source->error = length < end ? "文件末尾有不完整的字符，未被读取"
+                                 : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  }
+  bytes.resize(length);
+  source->text = std::move(bytes);
+  return true;
+}
+
+}  // namespace
+
+SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice) {
   SourceText source;
   if (!PathIsRepresentable(path)) {
     source.error = "文件名无法转换";
@@ -389,19 +452,28 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried) {
   file.reset();
   bytes.resize(carried.size() + got);
   source.file_size = static_cast<int64_t>(got);
-  TextEnd end = FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  source.ok = true;
-  source.cut_short = end.cut_short;
-  source.ends_in_lead_byte = end.cut_short && end.position == bytes.size() &&
-                             end.length + 1 == bytes.size() && !bytes.empty();
-  if (source.ends_in_lead_byte) source.trailing_lead = bytes.back();
-  bytes.resize(end.length);
-  source.text = std::move(bytes);
-  if (source.cut_short) {
-    source.error = end.position != end.length
-                       ? "文件中有不完整的双字节字符，其后的内容未被读取"
-                       : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  const std::string_view own = std::string_view(bytes).substr(carried.size());
+  if (choice == EncodingChoice::kAuto) {
+    const DetectedEncoding found = DetectEncoding(own);
+    source.encoding = found.encoding;
+    source.mark_length = found.mark_length;
+  } else {
+    source.encoding = ChosenEncoding(choice);
+    source.mark_length = ByteOrderMarkLength(own, source.encoding);
   }
+  if (!IsWorkingEncoding(source.encoding)) {
+    source.refused = true;
+    source.error = Utf16RefusalMessage(source.encoding);
+    return source;
+  }
+  if (source.encoding == Encoding::kGbk) {
+    EndGbkText(std::move(bytes), &source);
+  } else {
+    // A carried lead byte belongs to a GBK text before this one: it is not part of this text.
+    if (!carried.empty()) bytes.erase(0, carried.size());
+    if (!EndEncodedText(std::move(bytes), choice != EncodingChoice::kAuto, &source)) return source;
+  }
+  source.ok = true;
   return source;
 }
 

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/encoding.h"
+
 namespace travik {
 
 // Names an open file; 0 means that opening failed.
@@ -137,12 +139,29 @@ struct SourceText {
   bool ends_in_lead_byte = false;
   char trailing_lead = 0;
   int64_t file_size = -1;   // size on disk, -1 when unknown
+  // The text's encoding, recognised or as given, and the length of the byte-order mark that
+  // `text` begins with (0 when none). The mark stays in `text`: it is the file's first bytes.
+  Encoding encoding = Encoding::kGbk;
+  size_t mark_length = 0;
+  // Not to be worked on (ok is false, `error` says why): a UTF-16 text, or a text that is not
+  // valid in the encoding the caller gave.
+  bool refused = false;
+  // UTF-8 and GB18030: the bytes of an incomplete last character, dropped from `text` (cut_short).
+  std::string unfinished;
   std::string text;
   std::string error;        // GBK reason when !ok or cut_short
 };
-// `carried` bytes (the lead byte a previous file ended in) are read as if they came before the
-// file's first byte and begin `text` when the character they start is whole.
-SourceText LoadSourceText(std::string_view path, std::string_view carried = {});
+// Reads a whole source. Its encoding is recognised from the file's bytes (DetectEncoding) or
+// taken from `choice`. The text ends at the first 0x00 or 0x1A byte outside a character; in GBK
+// a lead byte at the very end, in UTF-8 and GB18030 an incomplete last character, is dropped and
+// the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
+// if they came before the file's first byte and begin `text` when the character they start is
+// whole; they take no part in recognising the encoding.
+SourceText LoadSourceText(std::string_view path, std::string_view carried = {},
+                          EncodingChoice choice = EncodingChoice::kAuto);
+
+// The message of a refused UTF-16 file, naming its encoding.
+std::string Utf16RefusalMessage(Encoding encoding);
 
 // Reads a whole file, opened for reading only as LoadSourceText opens it, in blocks of at most
 // `block` bytes handed to `take` in order: no buffer of the whole file. Stops early when `take`

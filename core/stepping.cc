@@ -69,6 +69,40 @@ const char* EncodingName(Encoding encoding) {
   }
 }
 
+Encoding ChosenEncoding(EncodingChoice choice) {
+  switch (choice) {
+    case EncodingChoice::kGb18030:
+      return Encoding::kGb18030;
+    case EncodingChoice::kUtf8:
+      return Encoding::kUtf8;
+    default:
+      return Encoding::kGbk;
+  }
+}
+
+const char* EncodingChoiceName(EncodingChoice choice) {
+  return choice == EncodingChoice::kAuto ? "自动" : EncodingName(ChosenEncoding(choice));
+}
+
+bool ParseEncodingChoice(std::string_view text, EncodingChoice* choice) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (lower == "auto") {
+    *choice = EncodingChoice::kAuto;
+  } else if (lower == "gbk") {
+    *choice = EncodingChoice::kGbk;
+  } else if (lower == "gb18030") {
+    *choice = EncodingChoice::kGb18030;
+  } else if (lower == "utf-8" || lower == "utf8") {
+    *choice = EncodingChoice::kUtf8;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 size_t ByteOrderMarkLength(std::string_view text, Encoding encoding) {
   switch (encoding) {
     case Encoding::kUtf8:
