@@ -5,6 +5,7 @@
 # Usage: bench/bench_detect.sh [build folder] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/table.sh"
 build=${1:-$root/build/native}
 runs=${2:-3}
 travik=$build/cli/travik
@@ -38,3 +39,5 @@ printf 'split --size 100: %.1f ms wall, %.1f ms cpu\n' "$(echo "$best * 1000" | 
 printf 'detection (GBK):  %.1f ms wall, %.1f ms cpu\n' "$detect_wall" "$detect_cpu"
 printf 'ratio: %.3f wall, %.3f cpu\n' "$(echo "$detect_wall / ($best * 1000)" | bc -l)" \
   "$(echo "$detect_cpu / ($best_cpu * 1000)" | bc -l)"
+bench_row "DetectEncoding (GBK, cpu)" "$(echo "$detect_cpu / 1000" | bc -l)" \
+  "split -s 100 (cpu)" "$best_cpu" 0.05 "wall: $(printf '%.3f' "$(echo "$detect_wall / ($best * 1000)" | bc -l)")"
