@@ -5,7 +5,7 @@ bench_row() {
   [ -n "${TRAVIK_BENCH_ROWS:-}" ] || return 0
   local ratio
   ratio=$(echo "$2 / $4" | bc -l)
-  printf '%s\t%.3f\t%s\t%.3f\t%.2f\t%s\t%s\n' "$1" "$2" "$3" "$4" "$ratio" "$5" "${6:-}" \
+  printf '%s\t%.3f\t%s\t%.3f\t%.3f\t%s\t%s\n' "$1" "$2" "$3" "$4" "$ratio" "$5" "${6:-}" \
     >>"$TRAVIK_BENCH_ROWS"
 }
 
