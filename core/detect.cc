@@ -6,6 +6,8 @@
 // cache between the UTF-8 check and the block masks, or as a reader hands its blocks over.
 #include "core/encoding.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #elif defined(__SSE2__)
@@ -25,16 +27,45 @@ struct BlockMasks {
 // masks are not needed. A digit d gives d - 0x30 below 10 (unsigned), so two running minimums
 // answer for both.
 #if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx2"))) bool BlockNeedsMasksAvx2(const unsigned char* block) {
-  const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
-  const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
-  const __m256i base = _mm256_set1_epi8(0x30);
-  const __m256i least = _mm256_min_epu8(v0, v1);
-  const __m256i least_digit = _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base));
-  __m256i flags = _mm256_or_si256(
+__attribute__((target("avx2"))) __m256i Load32(const unsigned char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Nonzero bytes where a zero byte or a digit is among the bytes of the vectors, lane by lane.
+__attribute__((target("avx2"))) __m256i ZeroOrDigitAvx2(__m256i least, __m256i least_digit) {
+  return _mm256_or_si256(
       _mm256_cmpeq_epi8(least, _mm256_setzero_si256()),
       _mm256_cmpeq_epi8(_mm256_min_epu8(least_digit, _mm256_set1_epi8(9)), least_digit));
-  return _mm256_movemask_epi8(flags) != 0;
+}
+
+// The first block, from `at` (whole 64-byte blocks up to `end`), that needs its masks; `end` when
+// none does. Two blocks at a time, in one vector function: the call is made once per run of
+// quiet blocks, not once per block.
+__attribute__((target("avx2"))) size_t NextBlockNeedingMasksAvx2(const unsigned char* p, size_t at,
+                                                                size_t end) {
+  const __m256i base = _mm256_set1_epi8(0x30);
+  for (; at + 128 <= end; at += 128) {
+    const __m256i v0 = Load32(p + at), v1 = Load32(p + at + 32), v2 = Load32(p + at + 64),
+                  v3 = Load32(p + at + 96);
+    const __m256i least01 = _mm256_min_epu8(v0, v1);
+    const __m256i digit01 =
+        _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base));
+    const __m256i least = _mm256_min_epu8(least01, _mm256_min_epu8(v2, v3));
+    const __m256i digit = _mm256_min_epu8(
+        digit01, _mm256_min_epu8(_mm256_sub_epi8(v2, base), _mm256_sub_epi8(v3, base)));
+    const __m256i both = ZeroOrDigitAvx2(least, digit);
+    if (_mm256_testz_si256(both, both)) continue;
+    const __m256i first = ZeroOrDigitAvx2(least01, digit01);
+    return _mm256_testz_si256(first, first) ? at + 64 : at;
+  }
+  if (at < end) {
+    const __m256i v0 = Load32(p + at), v1 = Load32(p + at + 32);
+    const __m256i flags = ZeroOrDigitAvx2(
+        _mm256_min_epu8(v0, v1),
+        _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base)));
+    if (_mm256_testz_si256(flags, flags)) at += 64;
+  }
+  return at;
 }
 #endif
 
@@ -295,20 +326,33 @@ void EncodingDetector::Scan(size_t end) {
     }
   }
 
+  // A text that is well-formed UTF-8 so far and holds a multi-byte character is UTF-8 unless a
+  // later byte breaks it: its blocks are counted only then (they wait, in `scanned_`).
+  if (utf8_ && multi_byte_) return;
+
   const bool avx2 = HasAvx2();
+  const size_t whole_end = std::min(end, n & ~size_t{63});  // the blocks before are whole
   for (size_t at = scanned_; at < end; at += 64) {
     BlockMasks m;
-    if (at + 64 <= n) {
+    if (at < whole_end) {
 #if defined(__x86_64__) || defined(__i386__)
-      const bool needs =
-          avx2 ? BlockNeedsMasksAvx2(bytes + at) : BlockNeedsMasks(bytes + at);
-#else
-      const bool needs = BlockNeedsMasks(bytes + at);
-#endif
-      if (!needs) {
+      if (avx2) {
+        const size_t next = NextBlockNeedingMasksAvx2(bytes, at, whole_end);
+        if (next != at) {
+          previous_digits_ = 0;
+          at = next - 64;  // the loop steps on to `next`
+          continue;
+        }
+      } else if (!BlockNeedsMasks(bytes + at)) {
         previous_digits_ = 0;
         continue;
       }
+#else
+      if (!BlockNeedsMasks(bytes + at)) {
+        previous_digits_ = 0;
+        continue;
+      }
+#endif
       m = Masks(bytes + at);
     } else {
       unsigned char tail[64];
