@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/bench/table.sh"
 travik=${1:-$root/build/native/cli/travik}
-runs=${2:-3}
+runs=${2:-5}
 [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
 gbk=$("$root/bench/make_big.sh")
 utf8=$("$root/bench/make_big.sh" utf-8)
@@ -25,28 +25,30 @@ now() { date +%s.%N; }
 best() {
   if [ -z "${!1}" ] || [ "$(echo "$2 < ${!1}" | bc)" = 1 ]; then printf -v "$1" '%s' "$2"; fi
 }
-# timed <variable> <command...>: runs the command once into a fresh output folder.
+# timed <variable> <command...>: runs the command once into a fresh output folder; keeps the
+# best wall time in <variable> and the best processor time (user + system, which compares fairly
+# on a machine other work shares) in <variable>_cpu.
 timed() {
   local var=$1 t0 t1
   shift
   rm -rf "$work/out"
   mkdir "$work/out"
   t0=$(now)
-  "$@"
+  # A failing split is timed all the same; its pieces are judged below.
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "$@" >/dev/null 2>&1 || true
   t1=$(now)
   best "$var" "$(echo "$t1 - $t0" | bc)"
+  best "${var}_cpu" "$(tail -n 1 "$work/cpu" | awk '{print $1 + $2}')"  # after any exit-status line
 }
-# A failing split is timed all the same; its pieces are judged below.
 size_split() { "$travik" split --size 100 -o "$work/out" "$1" >/dev/null 2>&1 || true; }
 keyword_split() { "$travik" split --keyword '^第' -o "$work/out" "$utf8" >/dev/null 2>&1 || true; }
-csplit_utf8() { csplit -s -z -n 5 -f "$work/out/x" "$utf8" "/$heading/" '{*}'; }
 
-t_utf8= t_gbk= t_keyword= t_csplit=
+t_utf8= t_gbk= t_keyword= t_csplit= t_utf8_cpu= t_gbk_cpu= t_keyword_cpu= t_csplit_cpu=
 for _ in $(seq "$runs"); do
-  timed t_utf8 size_split "$utf8"
-  timed t_gbk size_split "$gbk"
-  timed t_keyword keyword_split
-  timed t_csplit csplit_utf8
+  timed t_utf8 "$travik" split --size 100 -o "$work/out" "$utf8"
+  timed t_gbk "$travik" split --size 100 -o "$work/out" "$gbk"
+  timed t_keyword "$travik" split --keyword '^第' -o "$work/out" "$utf8"
+  timed t_csplit csplit -s -z -n 5 -f "$work/out/x" "$utf8" "/$heading/" '{*}'
 done
 
 # pieces_problem <folder> <source>: what is wrong with the numbered pieces (0.txt or 1.txt, ...)
@@ -101,9 +103,15 @@ mb=$(echo "scale=1; $(stat -c %s "$utf8") / 1048576" | bc)
 printf 'UTF-8 text, %s MB (best of %d; output on tmpfs)\n' "$mb" "$runs"
 printf '  travik split --size 100, UTF-8   %.3f s  (%s)\n' "$t_utf8" "$size_note"
 printf '  travik split --size 100, GBK     %.3f s\n' "$t_gbk"
-printf '  ratio UTF-8/GBK:     %.2f\n' "$(echo "$t_utf8 / $t_gbk" | bc -l)"
+printf '  ratio UTF-8/GBK:     %.2f (processor time %.3f s / %.3f s: %.2f)\n' \
+  "$(echo "$t_utf8 / $t_gbk" | bc -l)" "$t_utf8_cpu" "$t_gbk_cpu" \
+  "$(echo "$t_utf8_cpu / $t_gbk_cpu" | bc -l)"
 printf '  travik split --keyword ^第       %.3f s  (%s)\n' "$t_keyword" "$keyword_note"
 printf '  csplit /^第/ {*}                 %.3f s  (%s pieces)\n' "$t_csplit" "$csplit_pieces"
-printf '  ratio travik/csplit: %.2f\n' "$(echo "$t_keyword / $t_csplit" | bc -l)"
+printf '  ratio travik/csplit: %.2f (processor time %.3f s / %.3f s: %.2f)\n' \
+  "$(echo "$t_keyword / $t_csplit" | bc -l)" "$t_keyword_cpu" "$t_csplit_cpu" \
+  "$(echo "$t_keyword_cpu / $t_csplit_cpu" | bc -l)"
 bench_row "split -s 100 (UTF-8)" "$t_utf8" "split -s 100 (GBK)" "$t_gbk" 1.3 "$size_note"
+bench_row "split -s 100 (UTF-8, cpu)" "$t_utf8_cpu" "split -s 100 (GBK, cpu)" "$t_gbk_cpu" 1.3
 bench_row "split -k ^第 (UTF-8)" "$t_keyword" "csplit (UTF-8)" "$t_csplit" 1.0 "$keyword_note"
+bench_row "split -k ^第 (UTF-8, cpu)" "$t_keyword_cpu" "csplit (UTF-8, cpu)" "$t_csplit_cpu" 1.0
