@@ -384,7 +384,7 @@ size_t FindEncodedTextEnd(const char* p, size_t n, size_t clean) {
 
 // True when the bytes hold a 0x00 or a 0x1A.
 bool HasTerminator(const char* p, size_t n) {
-  return memchr(p, 0x00, n) != nullptr || memchr(p, 0x1A, n) != nullptr;
+  return n > 0 && (memchr(p, 0x00, n) != nullptr || memchr(p, 0x1A, n) != nullptr);
 }
 
 // Applies the GBK reader's rules to `bytes`, whose first `clean` bytes hold no 0x00 or 0x1A, and
