@@ -3,6 +3,7 @@
 # run, on tmpfs, and prints the ratio. Usage: bench/bench_merge.sh [path/to/travik] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/table.sh"
 travik=${1:-$root/build/native/cli/travik}
 runs=${2:-5}
 [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
@@ -39,3 +40,4 @@ printf 'merge %s MB in %d pieces (best of %d)\n' "$mb" "$count" "$runs"
 printf '  travik merge  %.3f s  %6.0f MB/s\n' "$best_travik" "$(echo "$mb / $best_travik" | bc -l)"
 printf '  cat           %.3f s  %6.0f MB/s\n' "$best_cat" "$(echo "$mb / $best_cat" | bc -l)"
 printf '  ratio travik/cat: %.2f\n' "$(echo "$best_travik / $best_cat" | bc -l)"
+bench_row "merge ($count pieces)" "$best_travik" "cat" "$best_cat" 1.2

@@ -506,6 +506,87 @@ TEST(LoadSourceText, FollowsTheModelOnRandomEncodedBytes) {
       ASSERT_EQ(!s.unfinished.empty(), cut) << where;
     }
   }
+
+// Large sources are read in blocks, looked at as each arrives: wherever a 0x00 or 0x1A or a
+// four-byte sequence stands, before, on or after a block's edge, the result is what the rules
+// give on the whole file at once.
+TEST(LoadSourceText, LargeFilesReadInBlocksEndWhereTheRulesSay) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("big.txt");
+  std::mt19937 rng(2626);
+  auto gbk_text = [&](size_t n) {
+    std::string t;
+    while (t.size() < n) {
+      if (rng() % 9 == 0) {
+        t += "\r\n";
+      } else {
+        t += static_cast<char>(0xB0 + rng() % 0x40);
+        t += static_cast<char>(0xA1 + rng() % 0x5E);
+      }
+    }
+    return t;
+  };
+  auto utf8_text = [&](size_t n) {
+    static const char* const kChars[] = {"\xE7\xAC\xAC", "\xE4\xB8\x80", "a", "\r\n",
+                                          "\xF0\x9F\x98\x80", "\xC3\xA9"};
+    std::string t;
+    while (t.size() < n) t += kChars[rng() % std::size(kChars)];
+    return t;
+  };
+  const size_t kBlock = 256 << 10;
+  const size_t size = 3 * kBlock + 1000;
+  std::vector<std::string> texts = {gbk_text(size), utf8_text(size),
+                                    "\xEF\xBB\xBF" + utf8_text(size)};
+  // GB18030: its only four-byte character far into the text, so the last blocks decide.
+  std::string gb18030 = gbk_text(size);
+  gb18030.insert(2 * kBlock + 5 + (gb18030[2 * kBlock + 5] & 1), "\x95\x32\x82\x36");
+  texts.push_back(gb18030);
+  std::string cut_utf8 = texts[1];
+  cut_utf8 += "\xF0\x9F\x98";  // an incomplete last character
+  texts.push_back(cut_utf8);
+  int round = 0;
+  for (const std::string& text : texts) {
+    std::vector<std::string> files = {text};
+    for (size_t at : {kBlock - 1, kBlock, kBlock + 1, 2 * kBlock - 2, text.size() - 1}) {
+      for (char terminator : {'\0', '\x1A'}) {
+        std::string f = text;
+        f.insert(at, 1, terminator);
+        files.push_back(f);
+      }
+    }
+    for (const std::string& file : files) {
+      SCOPED_TRACE("round " + std::to_string(round++));
+      ASSERT_TRUE(WriteFileBytes(path, file));
+      const SourceText s = LoadSourceText(path);
+      ASSERT_TRUE(s.ok) << s.error;
+      const DetectedEncoding found = DetectEncoding(file);
+      EXPECT_EQ(s.encoding, found.encoding);
+      EXPECT_EQ(s.mark_length, found.mark_length);
+      EXPECT_EQ(s.file_size, static_cast<int64_t>(file.size()));
+      std::string want;
+      bool cut_short = false;
+      if (found.encoding == Encoding::kGbk) {
+        const ModelRead model = ReadBySteps(file, 0);
+        want = model.text;
+        cut_short = model.cut_short;
+      } else {
+        // The first 0x00 or 0x1A ends the text, then an incomplete last character is dropped.
+        want = file.substr(0, std::min(file.find('\0'), file.find('\x1A')));
+        const TextCheckResult check =
+            CheckText(std::string_view(want).substr(found.mark_length), found.encoding);
+        if (check.check == TextCheck::kCutShort) want.resize(found.mark_length + check.offset);
+        cut_short = want.size() < file.size();
+      }
+      EXPECT_EQ(s.text.size(), want.size());
+      EXPECT_TRUE(s.text == want);
+      EXPECT_EQ(s.cut_short, cut_short);
+    }
+  }
+  // The sample texts make every kind of answer.
+  EXPECT_EQ(DetectEncoding(texts[0]).encoding, Encoding::kGbk);
+  EXPECT_EQ(DetectEncoding(texts[1]).encoding, Encoding::kUtf8);
+  EXPECT_EQ(DetectEncoding(texts[3]).encoding, Encoding::kGb18030);
+  EXPECT_EQ(DetectEncoding(texts[4]).encoding, Encoding::kUtf8);
 }
 
 TEST(FileAccess, ReadOnlyFilesAreReadButNotChangedInPlace) {
