@@ -415,9 +415,50 @@ bool EndEncodedText(std::string bytes, bool checked, SourceText* source) {
   return true;
 }
 
+// True when `bytes` (the carried bytes, then the file's) begin with one whole character of the
+// encoding that reaches past the `carried` bytes. GBK: a lead byte with any byte after it.
+bool CompletesCarried(std::string_view bytes, size_t carried, Encoding encoding) {
+  const char* p = bytes.data();
+  const char* end = p + bytes.size();
+  if (bytes.size() <= carried) return false;
+  switch (encoding) {
+    case Encoding::kUtf8:
+      return Utf8SequenceLength(p, end) > carried;
+    case Encoding::kGb18030:
+      return Gb18030SequenceLength(p, end) > carried;
+    default:
+      return carried == 1 && IsLeadByte(static_cast<unsigned char>(*p));
+  }
+}
+
+// The encoding a file continuing a character of `carried_encoding` is read in with those bytes
+// in front (`bytes` holds them, then the file's own), or false when they are not taken. GBK and
+// GB18030 texts continue each other: a GBK lead byte followed by a GB18030 text that does not
+// complete it as GB18030 is read as GBK, which takes any byte after a lead byte.
+bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_encoding,
+                       EncodingChoice choice, const DetectedEncoding& own, Encoding* encoding) {
+  if (carried == 0 || bytes.size() == carried || own.mark_length > 0) return false;
+  const bool automatic = choice == EncodingChoice::kAuto;
+  Encoding found = own.encoding;
+  if (carried_encoding != Encoding::kGbk) {
+    found = automatic ? DetectEncoding(bytes).encoding : ChosenEncoding(choice);
+  }
+  if (found == Encoding::kUtf8 || carried_encoding == Encoding::kUtf8) {
+    if (found != carried_encoding || !CompletesCarried(bytes, carried, found)) return false;
+  } else if (found == Encoding::kGb18030 && !CompletesCarried(bytes, carried, found)) {
+    if (!automatic || carried_encoding != Encoding::kGbk) return false;
+    found = Encoding::kGbk;
+  } else if (!IsWorkingEncoding(found)) {
+    return false;
+  }
+  *encoding = found;
+  return true;
+}
+
 }  // namespace
 
-SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice) {
+SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice,
+                          Encoding carried_encoding) {
   SourceText source;
   if (!PathIsRepresentable(path)) {
     source.error = "文件名无法转换";
@@ -466,11 +507,14 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.error = Utf16RefusalMessage(source.encoding);
     return source;
   }
+  source.carried_taken =
+      ContinuedEncoding(bytes, carried.size(), carried_encoding, choice,
+                        {source.encoding, source.mark_length}, &source.encoding);
+  // Carried bytes not taken belong to the text before this one: they are not part of this text.
+  if (!source.carried_taken && !carried.empty()) bytes.erase(0, carried.size());
   if (source.encoding == Encoding::kGbk) {
     EndGbkText(std::move(bytes), &source);
   } else {
-    // A carried lead byte belongs to a GBK text before this one: it is not part of this text.
-    if (!carried.empty()) bytes.erase(0, carried.size());
     if (!EndEncodedText(std::move(bytes), choice != EncodingChoice::kAuto, &source)) return source;
   }
   source.ok = true;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/codepage.h"
+#include "core/encoding.h"
 #include "core/files.h"
 #include "tests/test_util.h"
 
@@ -223,9 +225,6 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   std::string eof = scene.File("eof.txt", std::string("ab\x1A"
                                                       "cd",
                                                       5));
-  std::string utf16 = scene.File("utf16.txt", std::string("\xFF\xFE"
-                                                          "a\0b\0",
-                                                          6));
   // A character cut across two files by a byte-wise split is whole again.
   std::string half = scene.File("half.txt", "ab\xB0");
   std::string joined = scene.File("joined.txt", "\xA1z");
@@ -234,7 +233,7 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
                                  "c");  // 0x1A as a trail byte: whole
   std::string clean = scene.File("clean.txt", "ok");
   std::string tail = scene.File("tail.txt", "x\xB0");  // nothing after it: reported
-  MergeForm form = scene.Form({eof, utf16, half, joined, inner, clean, tail});
+  MergeForm form = scene.Form({eof, half, joined, inner, clean, tail});
   form.delete_sources = true;
   RecordingHost host;
   MergeResult result;
@@ -242,14 +241,12 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
 
   EXPECT_EQ(Bytes(result.merged_path),
             "ab"
-            "\xFF\xFE"
-            "a"
             "ab\xB0\xA1z"
             "\xB0\x1A"
             "c"
             "ok"
             "x");
-  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, utf16, tail}));
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, tail}));
   EXPECT_EQ(host.reports, 1);
   EXPECT_NE(host.failures[0].reason.find("其后的 3 字节未被合并"), std::string::npos)
       << host.failures[0].reason;
@@ -257,11 +254,11 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   EXPECT_EQ(Bytes(eof), std::string("ab\x1A"
                                     "cd",
                                     5));
-  EXPECT_TRUE(Exists(utf16) && Exists(tail));
+  EXPECT_TRUE(Exists(tail));
   EXPECT_FALSE(Exists(half) || Exists(joined) || Exists(inner) || Exists(clean));
   EXPECT_EQ(result.sources_deleted, 4);
   EXPECT_EQ(host.notices, 0);
-  EXPECT_EQ(host.panes[0], std::string(kFinished) + "，3 个文件失败");
+  EXPECT_EQ(host.panes[0], std::string(kFinished) + "，2 个文件失败");
   EXPECT_EQ(host.panes[1], "保存目录: " + scene.save);
 }
 
@@ -458,7 +455,11 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     }
     std::vector<int> rows;
     for (int n = pick(6); n > 0; --n) rows.push_back(pick(5));
-    for (int r : rows) form.rows.push_back(MakeMergeEntry(paths[r]));
+    // Read as GBK: a short random GBK text can happen to be valid UTF-8.
+    for (int r : rows) {
+      form.rows.push_back(MakeMergeEntry(paths[r]));
+      form.rows.back().encoding = EncodingChoice::kGbk;
+    }
 
     RecordingHost host;
     MergeResult result;
@@ -544,6 +545,209 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       }
       if (model[i].read_only) SetReadOnly(paths[i], false);
     }
+  }
+}
+
+// Four-byte GB18030 forms of characters GBK lacks: 𠀀 U+20000 and 😀 U+1F600 (typed-text form).
+constexpr char kExtB[] = "\x95\x32\x82\x36";
+constexpr char kEmoji[] = "\x94\x39\xFC\x36";
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// A typed text (GBK with four-byte forms) in the encoding; UTF-16 with its byte-order mark.
+std::string In(Encoding encoding, std::string_view typed) {
+  std::string out;
+  if (encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) {
+    std::string utf8;
+    std::u32string points;
+    EXPECT_TRUE(ConvertTypedText(typed, Encoding::kUtf8, &utf8));
+    EXPECT_TRUE(DecodeText(utf8, Encoding::kUtf8, &points));
+    const bool le = encoding == Encoding::kUtf16Le;
+    auto unit = [&](uint32_t u) {
+      const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+      out += le ? lo : hi;
+      out += le ? hi : lo;
+    };
+    unit(0xFEFF);
+    for (char32_t c : points) {
+      if (c < 0x10000) {
+        unit(c);
+      } else {
+        unit(0xD800 + ((c - 0x10000) >> 10));
+        unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+      }
+    }
+    return out;
+  }
+  EXPECT_TRUE(ConvertTypedText(typed, encoding, &out)) << EncodingName(encoding);
+  return out;
+}
+
+// Merges the files into scene.save/m.txt, deleting the sources.
+void MergeDeleting(const Scene& scene, const std::vector<std::string>& rows, RecordingHost* host,
+                   MergeResult* result) {
+  MergeForm form = scene.Form(rows);
+  form.delete_sources = true;
+  MergeJob(form, *host, result);
+}
+
+bool Mentions(const FileFailure& failure, std::string_view text) {
+  return failure.reason.find(text) != std::string::npos;
+}
+
+TEST(MergeJobEncodings, TheMergedTextTakesTheFirstEncodingAndOthersAreConverted) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  // UTF-8 with a mark first: GBK and GB18030 sources are converted, later marks dropped.
+  std::string a = scene.File("a.txt", kUtf8Mark + In(Encoding::kUtf8, "第一章\r\n"));
+  std::string b = scene.File("b.txt", In(Encoding::kGbk, "中文"));
+  std::string c = scene.File("c.txt", In(Encoding::kGb18030, std::string("字") + kExtB + kEmoji));
+  std::string d = scene.File("d.txt", kUtf8Mark + In(Encoding::kUtf8, "尾"));
+  RecordingHost host;
+  MergeResult result;
+  MergeDeleting(scene, {a, b, c, d}, &host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+  EXPECT_EQ(Bytes(merged),
+            kUtf8Mark + In(Encoding::kUtf8, std::string("第一章\r\n中文字") + kExtB + kEmoji + "尾"));
+  EXPECT_EQ(result.sources_deleted, 4);
+
+  // GB18030 first: a UTF-8 emoji fits; the mark of the second file is dropped.
+  a = scene.File("a.txt", In(Encoding::kGb18030, std::string("甲") + kExtB));
+  b = scene.File("b.txt", kUtf8Mark + In(Encoding::kUtf8, std::string("乙") + kEmoji));
+  RecordingHost gb_host;
+  MergeJob(scene.Form({a, b}), gb_host, &result);
+  EXPECT_TRUE(gb_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), std::string("甲") + kExtB + "乙" + kEmoji);
+
+  // ASCII and empty texts decide nothing (they are the same bytes in every encoding): the UTF-8
+  // text after them is kept as it is, mark included, as the merged text begins there.
+  a = scene.File("a.txt", "");
+  b = scene.File("b.txt", kUtf8Mark + In(Encoding::kUtf8, "一"));
+  c = scene.File("c.txt", "Preface\r\n");
+  d = scene.File("d.txt", In(Encoding::kUtf8, "二"));
+  std::string e = scene.File("e.txt", In(Encoding::kGbk, "三"));
+  RecordingHost ascii_host;
+  MergeJob(scene.Form({a, b, c, d, e}), ascii_host, &result);
+  EXPECT_TRUE(ascii_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), kUtf8Mark + In(Encoding::kUtf8, "一Preface\r\n二三"));
+  RecordingHost late_host;
+  MergeJob(scene.Form({c, b, e}), late_host, &result);
+  EXPECT_EQ(Bytes(merged), "Preface\r\n" + In(Encoding::kUtf8, "一三"));  // not at the start
+
+  // A first row that cannot be read is reported; the first file read decides.
+  RecordingHost missing_host;
+  MergeJob(scene.Form({scene.dir.Join("gone.txt"), e, d}), missing_host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(missing_host.FailedPaths(), std::vector<std::string>{scene.dir.Join("gone.txt")});
+  EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "三二"));
+}
+
+TEST(MergeJobEncodings, NothingIsWrittenWhenASourceCannotBeMerged) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  ASSERT_TRUE(WriteFileBytes(merged, "old"));
+  const std::string gbk = scene.File("gbk.txt", In(Encoding::kGbk, "第一章"));
+  const std::string emoji = scene.File("emoji.txt", In(Encoding::kUtf8, std::string("笑") + kEmoji));
+  const std::string utf8 = scene.File("u.txt", In(Encoding::kUtf8, "好"));
+  const std::string le = scene.File("le.txt", In(Encoding::kUtf16Le, "好"));
+  const std::string be = scene.File("be.txt", In(Encoding::kUtf16Be, "好"));
+  struct Case {
+    std::vector<std::string> rows;
+    std::vector<std::string> blocking;  // the files named, in order
+    const char* reason;                 // in the first one's report
+  };
+  const Case cases[] = {
+      // GBK first: it cannot hold the emoji of the UTF-8 file (its 4th byte on).
+      {{gbk, utf8, emoji}, {emoji}, "第 4 字节起的字符无法用 GBK 编码表示"},
+      {{le, gbk}, {le}, "UTF-16LE"},
+      {{gbk, be, utf8, le}, {be, le}, "UTF-16BE"},
+      {{emoji, gbk, le}, {le}, "另存为 UTF-8 或 GBK"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.rows.front() + " " + std::to_string(test.rows.size()));
+    RecordingHost host;
+    MergeResult result;
+    MergeDeleting(scene, test.rows, &host, &result);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(Bytes(merged), "old");
+    std::vector<std::string> named = test.blocking;
+    named.push_back(merged);
+    EXPECT_EQ(host.FailedPaths(), named);
+    EXPECT_TRUE(Mentions(host.failures[0], test.reason)) << host.failures[0].reason;
+    EXPECT_TRUE(Mentions(host.failures.back(), "合并后的文件未写入，原文件均未删除"));
+    EXPECT_EQ(result.sources_deleted, 0);
+    for (const std::string& path : test.rows) EXPECT_TRUE(Exists(path)) << path;
+  }
+  // A text that is not valid in the encoding given for it is refused the same way.
+  MergeForm form = scene.Form({utf8, gbk});
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
+  RecordingHost host;
+  MergeJob(form, host, nullptr);
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{gbk, merged}));
+  EXPECT_EQ(Bytes(merged), "old");
+  // Given as GBK, a UTF-8 text's bytes are GBK characters: merged as they are.
+  const std::string pairs = scene.File("pairs.txt", In(Encoding::kUtf8, "中文"));
+  form = scene.Form({gbk, pairs});
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kGbk;
+  RecordingHost gbk_host;
+  MergeJob(form, gbk_host, nullptr);
+  EXPECT_TRUE(gbk_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "第一章") + In(Encoding::kUtf8, "中文"));
+}
+
+TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  // UTF-8 (with a mark) and GB18030 texts cut inside characters, every way, then joined.
+  const std::string texts[] = {
+      kUtf8Mark + In(Encoding::kUtf8, std::string("第一章 开始\r\n") + kExtB + "字" + kEmoji),
+      In(Encoding::kGb18030, std::string("第一章\r\n") + kExtB + "文" + kEmoji + "章"),
+  };
+  for (const std::string& text : texts) {
+    // A piece of one or two bytes of a mark cannot be recognised as UTF-8: cut after it.
+    for (size_t cut = ByteOrderMarkLength(text, Encoding::kUtf8) + 1; cut < text.size(); ++cut) {
+      for (size_t gap : {size_t{0}, size_t{1}}) {  // with an empty file between the parts
+        SCOPED_TRACE("cut " + std::to_string(cut) + " gap " + std::to_string(gap));
+        std::vector<std::string> rows = {scene.File("1.txt", text.substr(0, cut))};
+        if (gap) rows.push_back(scene.File("2.txt", ""));
+        rows.push_back(scene.File("3.txt", text.substr(cut)));
+        RecordingHost host;
+        MergeResult result;
+        MergeDeleting(scene, rows, &host, &result);
+        EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+        EXPECT_EQ(Bytes(merged), text);
+        EXPECT_EQ(result.sources_deleted, static_cast<int>(rows.size()));
+      }
+    }
+  }
+  // Nothing completes the character: the file it ends is reported as cut short and kept.
+  const std::string head = In(Encoding::kUtf8, "文ab");
+  const std::string cut = scene.File("cut.txt", In(Encoding::kUtf8, "文ab中").substr(0, 7));
+  const std::string gbk = scene.File("gbk.txt", In(Encoding::kGbk, "中文"));
+  const std::string nul = scene.File("nul.txt", std::string("\0\xAD", 2));
+  const std::string utf8 = scene.File("u.txt", In(Encoding::kUtf8, "中"));
+  struct Case {
+    std::vector<std::string> rows;
+    std::string bytes;
+    std::vector<std::string> failed;
+  };
+  const Case cases[] = {
+      {{cut}, head, {cut}},                                     // the last file
+      {{cut, gbk}, head + In(Encoding::kUtf8, "中文"), {cut}},  // continued by another text
+      {{cut, nul}, head, {cut, nul}},  // a 0x00 comes first
+      {{cut, utf8}, head + In(Encoding::kUtf8, "中"), {cut}},  // a whole character follows
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.rows.front() + " " + std::to_string(test.rows.size()));
+    RecordingHost host;
+    MergeResult result;
+    MergeDeleting(scene, test.rows, &host, &result);
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(Bytes(merged), test.bytes);
+    EXPECT_EQ(host.FailedPaths(), test.failed);
+    EXPECT_TRUE(Mentions(host.failures[0], "只读取了前 5 字节（遇到 0x00、0x1A 或不完整的字符）"))
+        << host.failures[0].reason;
+    EXPECT_TRUE(Exists(cut));
   }
 }
 
