@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -748,6 +749,178 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
     EXPECT_TRUE(Mentions(host.failures[0], "只读取了前 5 字节（遇到 0x00、0x1A 或不完整的字符）"))
         << host.failures[0].reason;
     EXPECT_TRUE(Exists(cut));
+  }
+}
+
+// True when the bytes begin with one whole character of the encoding longer than `carried`.
+bool ModelCompletes(const std::string& bytes, size_t carried, Encoding encoding) {
+  std::u32string points;
+  for (size_t k = carried + 1; k <= 4 && k <= bytes.size(); ++k) {
+    if (DecodeText(bytes.substr(0, k), encoding, &points) && points.size() == 1) return true;
+  }
+  return false;
+}
+
+bool GbFamily(Encoding encoding) {
+  return encoding == Encoding::kGbk || encoding == Encoding::kGb18030;
+}
+
+TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
+  const char* const pool[] = {"中", "文", "第", "章", "a", "Z", " ", "\r\n", "\x1A", kExtB, kEmoji};
+  const Encoding encodings[] = {Encoding::kGbk, Encoding::kGb18030, Encoding::kUtf8,
+                                Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be};
+  for (unsigned seed = 1; seed <= 250; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](size_t n) {
+      return static_cast<size_t>(std::uniform_int_distribution<size_t>(0, n - 1)(rng));
+    };
+    Scene scene;
+    const std::string merged_path = scene.save + kPathSeparator + "m.txt";
+    ASSERT_TRUE(WriteFileBytes(merged_path, "old"));
+    // Texts in random encodings (UTF-8 sometimes with a mark), cut into pieces at random bytes
+    // (UTF-16 texts stay whole: only their mark tells them); each piece is a row, read in its
+    // text's encoding as given (UTF-16: recognised). A piece is sometimes missing.
+    struct Row {
+      std::string path, bytes;
+      Encoding encoding;
+      bool exists;
+    };
+    std::vector<Row> rows;
+    MergeForm form = scene.Form({});
+    for (size_t t = 1 + pick(3); t > 0; --t) {
+      const Encoding encoding = encodings[pick(6)];
+      std::string typed;
+      for (size_t n = pick(12); n > 0; --n) {
+        const char* piece = pool[pick(encoding == Encoding::kGbk ? 9 : 11)];
+        if (piece[0] == '\x1A' && pick(4) != 0) continue;
+        typed += piece;
+      }
+      std::string text = In(encoding, typed);
+      if (encoding == Encoding::kUtf8 && pick(3) == 0) text = kUtf8Mark + text;
+      const bool utf16 = !IsWorkingEncoding(encoding);
+      std::vector<size_t> cuts = {0, text.size()};
+      for (size_t n = utf16 ? 0 : pick(3); n > 0; --n) cuts.push_back(pick(text.size() + 1));
+      std::sort(cuts.begin(), cuts.end());
+      for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        Row row{scene.dir.Join(std::to_string(rows.size()) + ".txt"),
+                text.substr(cuts[i], cuts[i + 1] - cuts[i]), encoding, pick(10) != 0};
+        if (row.exists) ASSERT_TRUE(WriteFileBytes(row.path, row.bytes));
+        form.rows.push_back(MakeMergeEntry(row.path));
+        if (!utf16) {
+          form.rows.back().encoding = encoding == Encoding::kGbk       ? EncodingChoice::kGbk
+                                      : encoding == Encoding::kGb18030 ? EncodingChoice::kGb18030
+                                                                       : EncodingChoice::kUtf8;
+        }
+        rows.push_back(row);
+      }
+    }
+    RecordingHost host;
+    MergeResult result;
+    MergeJob(form, host, &result);
+
+    // The model, step by step.
+    std::string merged;
+    std::vector<std::string> failed;
+    bool decided = false, blocked = false;
+    Encoding target = Encoding::kGbk;
+    std::string carry;
+    Encoding carry_encoding = Encoding::kGbk;
+    int carry_from = -1;
+    int read = 0;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      const Row& row = rows[k];
+      const Encoding enc = row.encoding;
+      if (!row.exists) {
+        failed.push_back(row.path);
+        continue;
+      }
+      if (!IsWorkingEncoding(enc)) {
+        failed.push_back(row.path);
+        blocked = true;
+        continue;
+      }
+      const size_t mark = ByteOrderMarkLength(row.bytes, enc);
+      bool taken = false;
+      if (!carry.empty() && !row.bytes.empty() && mark == 0) {
+        const std::string both = carry + row.bytes;
+        if (carry_encoding == Encoding::kUtf8 || enc == Encoding::kUtf8) {
+          taken = enc == carry_encoding && ModelCompletes(both, carry.size(), enc);
+        } else if (enc == Encoding::kGb18030) {
+          taken = ModelCompletes(both, carry.size(), enc);
+        } else {
+          taken = true;  // a GBK text takes any byte after a lead byte
+        }
+      }
+      const std::string bytes = taken ? carry + row.bytes : row.bytes;
+      std::string text, unfinished;
+      bool whole = false, lone_lead = false;
+      if (enc == Encoding::kGbk) {
+        text = ModelRead(bytes, &whole);
+        lone_lead = !whole && text.size() + 1 == bytes.size() &&
+                    static_cast<unsigned char>(bytes.back()) >= 0x80;
+        if (lone_lead) unfinished = bytes.substr(text.size());
+      } else {
+        size_t end = mark;
+        while (end < bytes.size() && bytes[end] != '\0' && bytes[end] != '\x1A') ++end;
+        const TextCheckResult check =
+            CheckText(std::string_view(bytes).substr(mark, end - mark), enc);
+        if (check.check == TextCheck::kInvalid) {  // refused: not valid as given
+          failed.push_back(row.path);
+          blocked = true;
+          continue;
+        }
+        text = bytes.substr(0, check.check == TextCheck::kCutShort ? mark + check.offset : end);
+        unfinished = bytes.substr(text.size(), end - text.size());
+        whole = text.size() == bytes.size();
+        lone_lead = !unfinished.empty() && end == bytes.size();
+      }
+      ++read;
+      std::string body = merged.empty() ? text : text.substr(mark);
+      bool non_ascii = false;
+      for (unsigned char c : body) non_ascii = non_ascii || c >= 0x80;
+      if (!decided && non_ascii) {
+        decided = true;
+        target = enc;
+      }
+      if (decided && GbFamily(enc) && GbFamily(target)) {
+        if (enc == Encoding::kGb18030) target = enc;
+      } else if (decided && enc != target) {
+        std::string converted;
+        if (!ConvertText(body, enc, target, &converted)) {
+          failed.push_back(row.path);
+          blocked = true;
+        }
+        body = converted;
+      }
+      merged += body;
+      if (!carry.empty() && row.bytes.empty()) continue;  // the carried bytes pass on
+      if (carry_from >= 0 && (!taken || text.size() < carry.size())) {
+        failed.push_back(rows[carry_from].path);
+      }
+      carry.clear();
+      carry_from = -1;
+      if (lone_lead && k + 1 < rows.size()) {
+        carry = unfinished;
+        carry_encoding = enc;
+        carry_from = static_cast<int>(k);
+      } else if (!whole) {
+        failed.push_back(row.path);
+      }
+    }
+    if (carry_from >= 0) failed.push_back(rows[carry_from].path);
+    const bool written = !blocked && read > 0;
+    if (!written) failed.push_back(merged_path);
+
+    std::string list;
+    for (const Row& row : rows) {
+      list += EncodingName(row.encoding) + std::string(row.exists ? " " : " (missing) ") +
+              testing::HexBytes(row.bytes) + "\n";
+    }
+    SCOPED_TRACE(list);
+    EXPECT_EQ(result.written, written);
+    EXPECT_EQ(testing::HexBytes(Bytes(merged_path)), testing::HexBytes(written ? merged : "old"));
+    EXPECT_EQ(host.FailedPaths(), failed);
   }
 }
 
