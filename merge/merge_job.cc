@@ -62,7 +62,8 @@ std::string ConversionProblem(std::string_view body, int64_t offset, Encoding fr
     const size_t n = CharLength(from, p, end);
     const std::string_view one(p, n);
     if (!ConvertText(one, from, to, &out)) {
-      const std::string at = std::to_string(offset + (p - begin) + 1);
+      // A character begun by bytes carried in from the file before is named at this file's start.
+      const std::string at = std::to_string(std::max<int64_t>(offset + (p - begin), 0) + 1);
       if (!DecodeText(one, from, &values)) {
         return JoinText("第 ", at, " 字节起不是有效的 ", EncodingName(from), " 字符，无法转换为 ",
                         EncodingName(to), " 编码，未合并");

@@ -663,6 +663,11 @@ TEST(MergeJobEncodings, NothingIsWrittenWhenASourceCannotBeMerged) {
       {{le, gbk}, {le}, "UTF-16LE"},
       {{gbk, be, utf8, le}, {be, le}, "UTF-16BE"},
       {{emoji, gbk, le}, {le}, "另存为 UTF-8 或 GBK"},
+      // The emoji cut between two pieces: named in the piece that completes it, at its start.
+      {{gbk, scene.File("cut1.txt", In(Encoding::kUtf8, std::string("好") + kEmoji).substr(0, 5)),
+        scene.File("cut2.txt", In(Encoding::kUtf8, std::string("好") + kEmoji).substr(5))},
+       {scene.dir.Join("cut2.txt")},
+       "第 1 字节起的字符无法用 GBK 编码表示"},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.rows.front() + " " + std::to_string(test.rows.size()));
