@@ -134,6 +134,7 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
   std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
   std::string carried;                    // the start of a character waiting for its rest
   Encoding carried_encoding = Encoding::kGbk;
+  bool carried_after_ascii = false;  // a lead byte ending a recognised GBK text of ASCII only
   const std::string* carried_from = nullptr;
   SourceText carried_source;  // the file it came from, for its report
   MergedEncoding encoding;
@@ -145,7 +146,15 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     const bool last = ++done == total_rows;
     const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
     if (!identity.empty() && taken.count(identity) != 0) continue;
-    SourceText source = LoadSourceText(row.path, carried, row.encoding, carried_encoding);
+    SourceText source;
+    if (carried_after_ascii) {
+      // A lead byte after ASCII only: alone, that text had no whole UTF-8 character to tell it
+      // from GBK, and the byte may be the start of a UTF-8 character this file completes.
+      source = LoadSourceText(row.path, carried, row.encoding, Encoding::kUtf8);
+    }
+    if (!source.carried_taken) {
+      source = LoadSourceText(row.path, carried, row.encoding, carried_encoding);
+    }
     if (!source.ok) {
       failures->Add(row.path, source.refused ? source.error + "，未合并" : source.error);
       outcome->blocked = outcome->blocked || source.refused;
@@ -184,6 +193,7 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       }
     }
     carried.clear();
+    carried_after_ascii = false;
     carried_from = nullptr;
     // The bytes of a character the file's very end cuts off: GBK's lone lead byte, or the
     // unfinished character of a UTF-8 or GB18030 text.
@@ -196,6 +206,8 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       carried = source.ends_in_lead_byte ? std::string(1, source.trailing_lead)
                                          : source.unfinished;
       carried_encoding = source.encoding;
+      carried_after_ascii = source.ends_in_lead_byte && row.encoding == EncodingChoice::kAuto &&
+                            !HasNonAscii(source.text);
       carried_from = &row.path;
       carried_source = std::move(source);
       carried_source.text.resize(carried_source.text.size() -

@@ -726,6 +726,36 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
       }
     }
   }
+  // A piece that is ASCII up to the first byte of a cut UTF-8 character holds no whole UTF-8
+  // character, so alone it reads as GBK ending in a lead byte; the next piece completes the
+  // character as UTF-8, with or without a UTF-8 text before them that decides the merged text.
+  const std::string ahead = In(Encoding::kUtf8, "第一章\n");
+  for (const std::string& ch : {std::string("\xC3\xAF"), std::string("\xE2\x80\x94"),
+                               std::string("\xF0\x9F\x98\x80")}) {
+    for (const bool decided : {false, true}) {
+      SCOPED_TRACE(testing::HexBytes(ch) + (decided ? " after UTF-8" : ""));
+      const std::string text = "plain line\r\nna" + ch + "ve end, " + ch + "\r\n";
+      const size_t cut = 15;  // after the first byte of the character
+      std::vector<std::string> rows = {scene.File("1.txt", text.substr(0, cut)),
+                                       scene.File("2.txt", text.substr(cut))};
+      if (decided) rows.insert(rows.begin(), scene.File("0.txt", ahead));
+      RecordingHost host;
+      MergeResult result;
+      MergeDeleting(scene, rows, &host, &result);
+      EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+      EXPECT_EQ(testing::HexBytes(Bytes(merged)),
+                testing::HexBytes((decided ? ahead : std::string()) + text));
+      EXPECT_EQ(result.sources_deleted, static_cast<int>(rows.size()));
+    }
+  }
+  // Its GBK counterpart stays GBK: the lead byte takes the next piece's first byte.
+  const std::string gbk_half = scene.File("h1.txt", "plain\xD6");
+  const std::string gbk_rest = scene.File("h2.txt", "\xD0" + In(Encoding::kGbk, "文"));
+  RecordingHost gbk_host;
+  MergeDeleting(scene, {gbk_half, gbk_rest}, &gbk_host, nullptr);
+  EXPECT_TRUE(gbk_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "plain中文"));
+
   // Nothing completes the character: the file it ends is reported as cut short and kept.
   const std::string head = In(Encoding::kUtf8, "文ab");
   const std::string cut = scene.File("cut.txt", In(Encoding::kUtf8, "文ab中").substr(0, 7));
@@ -810,7 +840,9 @@ TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
       for (size_t i = 0; i + 1 < cuts.size(); ++i) {
         Row row{scene.dir.Join(std::to_string(rows.size()) + ".txt"),
                 text.substr(cuts[i], cuts[i + 1] - cuts[i]), encoding, pick(10) != 0};
-        if (row.exists) ASSERT_TRUE(WriteFileBytes(row.path, row.bytes));
+        if (row.exists) {
+          ASSERT_TRUE(WriteFileBytes(row.path, row.bytes));
+        }
         form.rows.push_back(MakeMergeEntry(row.path));
         if (!utf16) {
           form.rows.back().encoding = encoding == Encoding::kGbk       ? EncodingChoice::kGbk
