@@ -24,6 +24,25 @@ for source in u8.txt bom.txt gb.txt; do
     fail "$source pieces: exit $? $(cat stderr)"
   cmp "$source" "p_$source/全.txt" || fail "$source pieces merged differ from the source"
 done
+#    So do travik's own pieces (by size, by parts) of the marked UTF-8 and the GB18030 text,
+#    merged by travik and joined byte for byte.
+for source in bom.txt gb.txt; do
+  for mode in "-s 7" "-p 13"; do
+    out=$WORK/t_${source%.txt}_${mode//[ -]/}
+    # shellcheck disable=SC2086
+    travik split $mode -o "$(to_arg "$out")" "$source" >/dev/null 2>stderr ||
+      fail "$source split $mode: exit $? $(cat stderr)"
+    pieces=$(cd "$out/${source%.txt}" && ls | sort -n | tr '\n' ' ')
+    # shellcheck disable=SC2086
+    (cd "$out/${source%.txt}" && travik merge -n 全 -o .. $pieces) >/dev/null 2>stderr ||
+      fail "$source split $mode, merged: exit $? $(cat stderr)"
+    cmp "$source" "$out/全.txt" || fail "$source split $mode, merged, differs from the source"
+    # The merge script copies the pieces byte for byte: only the first may hold the mark.
+    # shellcheck disable=SC2086
+    (cd "$out/${source%.txt}" && cat $pieces) | cmp - "$source" ||
+      fail "$source split $mode: the pieces joined byte for byte differ from the source"
+  done
+done
 iconv -f UTF-8 -t UTF-8 p_bom.txt/全.txt >/dev/null || fail "merged UTF-8 does not decode"
 iconv -f GB18030 -t UTF-8 p_gb.txt/全.txt >/dev/null || fail "merged GB18030 does not decode"
 
