@@ -108,6 +108,53 @@ bool MergedBytes(const SourceText& source, size_t carried, bool at_start, Merged
   return true;
 }
 
+// A recognised GBK text that is ASCII but for its last one to three bytes, when those begin a
+// UTF-8 character: a byte-wise cut of a UTF-8 text can leave such a piece (no whole UTF-8
+// character in it to tell it from GBK). Returns those bytes, GBK's lone lead byte included;
+// empty for any other text.
+std::string Utf8TailAfterAscii(const SourceText& source, EncodingChoice choice) {
+  if (choice != EncodingChoice::kAuto || source.encoding != Encoding::kGbk ||
+      (source.cut_short && !source.ends_in_lead_byte)) {
+    return {};
+  }
+  std::string bytes = source.text;
+  if (source.ends_in_lead_byte) bytes += source.trailing_lead;
+  size_t ascii = 0;
+  while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+  if (ascii == bytes.size() || bytes.size() - ascii > 3) return {};
+  const TextCheckResult check = CheckText(std::string_view(bytes).substr(ascii), Encoding::kUtf8);
+  if (check.check != TextCheck::kCutShort || check.offset != 0) return {};
+  return bytes.substr(ascii);
+}
+
+// True when the next file the merge reads after row `from` - 1 (rows that read nothing, as
+// empty, missing or already taken files, pass the bytes on) takes `tail` as the start of a UTF-8
+// character it completes.
+bool NextContinuesUtf8(const MergeForm& form, size_t from, const std::string& tail,
+                       const std::unordered_set<std::string>& taken) {
+  for (size_t i = from; i < form.rows.size(); ++i) {
+    const FileEntry& next = form.rows[i];
+    const std::string identity = form.delete_sources ? FileIdentity(next.path) : std::string();
+    if (!identity.empty() && taken.count(identity) != 0) continue;
+    const SourceText source = LoadSourceText(next.path, tail, next.encoding, Encoding::kUtf8);
+    if (!source.ok || source.file_size == 0) continue;
+    return source.carried_taken;
+  }
+  return false;
+}
+
+// Reads `source`, whose last bytes are `tail` (see Utf8TailAfterAscii), as the UTF-8 text it is:
+// ASCII, then the start of a character the next file completes.
+void ReadAsCutUtf8(const std::string& tail, SourceText* source) {
+  const size_t length = source->text.size() + (source->ends_in_lead_byte ? 1 : 0) - tail.size();
+  source->encoding = Encoding::kUtf8;
+  source->text.resize(length);
+  source->unfinished = tail;
+  source->ends_in_lead_byte = false;
+  source->cut_short = true;
+  source->error = "文件末尾有不完整的字符，未被读取";
+}
+
 // What CopySources found besides the rows it lists.
 struct CopyOutcome {
   int read = 0;               // sources read
@@ -134,7 +181,6 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
   std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
   std::string carried;                    // the start of a character waiting for its rest
   Encoding carried_encoding = Encoding::kGbk;
-  bool carried_after_ascii = false;  // a lead byte ending a recognised GBK text of ASCII only
   const std::string* carried_from = nullptr;
   SourceText carried_source;  // the file it came from, for its report
   MergedEncoding encoding;
@@ -146,15 +192,7 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     const bool last = ++done == total_rows;
     const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
     if (!identity.empty() && taken.count(identity) != 0) continue;
-    SourceText source;
-    if (carried_after_ascii) {
-      // A lead byte after ASCII only: alone, that text had no whole UTF-8 character to tell it
-      // from GBK, and the byte may be the start of a UTF-8 character this file completes.
-      source = LoadSourceText(row.path, carried, row.encoding, Encoding::kUtf8);
-    }
-    if (!source.carried_taken) {
-      source = LoadSourceText(row.path, carried, row.encoding, carried_encoding);
-    }
+    SourceText source = LoadSourceText(row.path, carried, row.encoding, carried_encoding);
     if (!source.ok) {
       failures->Add(row.path, source.refused ? source.error + "，未合并" : source.error);
       outcome->blocked = outcome->blocked || source.refused;
@@ -163,6 +201,13 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     ++outcome->read;
     if (!identity.empty()) taken.insert(identity);
     const size_t carried_in = source.carried_taken ? carried.size() : 0;
+    if (carried_in == 0 && !last) {
+      const std::string tail = Utf8TailAfterAscii(source, row.encoding);
+      if (!tail.empty() &&
+          NextContinuesUtf8(form, static_cast<size_t>(done), tail, taken)) {
+        ReadAsCutUtf8(tail, &source);
+      }
+    }
     std::string_view bytes;
     std::string problem;
     if (!MergedBytes(source, carried_in, merged_size == 0, &encoding, &converted, &bytes,
@@ -193,7 +238,6 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       }
     }
     carried.clear();
-    carried_after_ascii = false;
     carried_from = nullptr;
     // The bytes of a character the file's very end cuts off: GBK's lone lead byte, or the
     // unfinished character of a UTF-8 or GB18030 text.
@@ -206,8 +250,6 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       carried = source.ends_in_lead_byte ? std::string(1, source.trailing_lead)
                                          : source.unfinished;
       carried_encoding = source.encoding;
-      carried_after_ascii = source.ends_in_lead_byte && row.encoding == EncodingChoice::kAuto &&
-                            !HasNonAscii(source.text);
       carried_from = &row.path;
       carried_source = std::move(source);
       carried_source.text.resize(carried_source.text.size() -

@@ -726,35 +726,56 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
       }
     }
   }
-  // A piece that is ASCII up to the first byte of a cut UTF-8 character holds no whole UTF-8
-  // character, so alone it reads as GBK ending in a lead byte; the next piece completes the
-  // character as UTF-8, with or without a UTF-8 text before them that decides the merged text.
+  // A piece that is ASCII up to a cut UTF-8 character holds no whole UTF-8 character, so alone
+  // it reads as GBK (a lead byte, or a GBK character then perhaps a lead byte); the next piece
+  // completes the character as UTF-8. Cut after every byte of characters of two, three and four
+  // bytes, with and without a UTF-8 text before them that decides the merged text, and with an
+  // empty file between the pieces.
   const std::string ahead = In(Encoding::kUtf8, "第一章\n");
   for (const std::string& ch : {std::string("\xC3\xAF"), std::string("\xE2\x80\x94"),
-                               std::string("\xF0\x9F\x98\x80")}) {
-    for (const bool decided : {false, true}) {
-      SCOPED_TRACE(testing::HexBytes(ch) + (decided ? " after UTF-8" : ""));
-      const std::string text = "plain line\r\nna" + ch + "ve end, " + ch + "\r\n";
-      const size_t cut = 15;  // after the first byte of the character
-      std::vector<std::string> rows = {scene.File("1.txt", text.substr(0, cut)),
-                                       scene.File("2.txt", text.substr(cut))};
-      if (decided) rows.insert(rows.begin(), scene.File("0.txt", ahead));
-      RecordingHost host;
-      MergeResult result;
-      MergeDeleting(scene, rows, &host, &result);
-      EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
-      EXPECT_EQ(testing::HexBytes(Bytes(merged)),
-                testing::HexBytes((decided ? ahead : std::string()) + text));
-      EXPECT_EQ(result.sources_deleted, static_cast<int>(rows.size()));
+                                std::string("\xF0\x9F\x98\x80")}) {
+    const std::string text = "plain line\r\nna" + ch + "ve end, " + ch + "\r\n";
+    for (size_t cut = 15; cut < 14 + ch.size(); ++cut) {
+      for (const int shape : {0, 1, 2}) {  // alone, after UTF-8, with an empty file between
+        SCOPED_TRACE(testing::HexBytes(ch) + " cut " + std::to_string(cut) + " shape " +
+                     std::to_string(shape));
+        std::vector<std::string> rows = {scene.File("1.txt", text.substr(0, cut)),
+                                         scene.File("2.txt", text.substr(cut))};
+        if (shape == 1) rows.insert(rows.begin(), scene.File("0.txt", ahead));
+        if (shape == 2) rows.insert(rows.begin() + 1, scene.File("1a.txt", ""));
+        RecordingHost host;
+        MergeResult result;
+        MergeDeleting(scene, rows, &host, &result);
+        EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+        EXPECT_EQ(testing::HexBytes(Bytes(merged)),
+                  testing::HexBytes((shape == 1 ? ahead : std::string()) + text));
+        EXPECT_EQ(result.sources_deleted, static_cast<int>(rows.size()));
+      }
     }
   }
-  // Its GBK counterpart stays GBK: the lead byte takes the next piece's first byte.
-  const std::string gbk_half = scene.File("h1.txt", "plain\xD6");
-  const std::string gbk_rest = scene.File("h2.txt", "\xD0" + In(Encoding::kGbk, "文"));
-  RecordingHost gbk_host;
-  MergeDeleting(scene, {gbk_half, gbk_rest}, &gbk_host, nullptr);
-  EXPECT_TRUE(gbk_host.failures.empty());
-  EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "plain中文"));
+  // The same bytes followed by a text that does not complete a UTF-8 character are GBK, read as
+  // always: a lead byte takes the next file's first byte, a GBK character stays whole, and a UTF-8
+  // text after them is converted.
+  struct GbkCase {
+    std::string first, second, bytes;
+  };
+  const GbkCase gbk_cases[] = {
+      {"plain\xD6", "\xD0" + In(Encoding::kGbk, "文"), In(Encoding::kGbk, "plain中文")},
+      {"plain\xE4", "\xA1z", "plain\xE4\xA1z"},
+      {"plain\xE4\xA1", In(Encoding::kGbk, "中"), "plain\xE4\xA1" + In(Encoding::kGbk, "中")},
+      {"plain\xE4\xA1", In(Encoding::kUtf8, "中"), "plain\xE4\xA1" + In(Encoding::kGbk, "中")},
+      {"plain\xF0\x9F\x98", "\xA1z", "plain\xF0\x9F\x98\xA1z"},
+  };
+  for (const GbkCase& test : gbk_cases) {
+    SCOPED_TRACE(testing::HexBytes(test.first) + "| " + testing::HexBytes(test.second));
+    RecordingHost host;
+    MergeResult result;
+    MergeDeleting(scene, {scene.File("g1.txt", test.first), scene.File("g2.txt", test.second)},
+                  &host, &result);
+    EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+    EXPECT_EQ(testing::HexBytes(Bytes(merged)), testing::HexBytes(test.bytes));
+    EXPECT_EQ(result.sources_deleted, 2);
+  }
 
   // Nothing completes the character: the file it ends is reported as cut short and kept.
   const std::string head = In(Encoding::kUtf8, "文ab");
