@@ -117,14 +117,19 @@ std::string Utf8TailAfterAscii(const SourceText& source, EncodingChoice choice) 
       (source.cut_short && !source.ends_in_lead_byte)) {
     return {};
   }
-  std::string bytes = source.text;
-  if (source.ends_in_lead_byte) bytes += source.trailing_lead;
-  size_t ascii = 0;
-  while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
-  if (ascii == bytes.size() || bytes.size() - ascii > 3) return {};
-  const TextCheckResult check = CheckText(std::string_view(bytes).substr(ascii), Encoding::kUtf8);
+  // The last bytes first (they rule out almost every text), then the ASCII before them.
+  const std::string_view text = source.text;
+  size_t start = text.size();
+  while (start > 0 && text.size() - start < 3 &&
+         static_cast<unsigned char>(text[start - 1]) >= 0x80) {
+    --start;
+  }
+  std::string tail(text.substr(start));
+  if (source.ends_in_lead_byte) tail += source.trailing_lead;
+  if (tail.empty() || tail.size() > 3) return {};
+  const TextCheckResult check = CheckText(tail, Encoding::kUtf8);
   if (check.check != TextCheck::kCutShort || check.offset != 0) return {};
-  return bytes.substr(ascii);
+  return HasNonAscii(text.substr(0, start)) ? std::string() : tail;
 }
 
 // True when the next file the merge reads after row `from` - 1 (rows that read nothing, as
@@ -203,8 +208,7 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     const size_t carried_in = source.carried_taken ? carried.size() : 0;
     if (carried_in == 0 && !last) {
       const std::string tail = Utf8TailAfterAscii(source, row.encoding);
-      if (!tail.empty() &&
-          NextContinuesUtf8(form, static_cast<size_t>(done), tail, taken)) {
+      if (!tail.empty() && NextContinuesUtf8(form, static_cast<size_t>(done), tail, taken)) {
         ReadAsCutUtf8(tail, &source);
       }
     }
