@@ -455,9 +455,50 @@ bool EndEncodedText(std::string bytes, size_t clean, bool checked, bool recognis
   return true;
 }
 
+// True when `bytes` (the carried bytes, then the file's) begin with one whole character of the
+// encoding that reaches past the `carried` bytes. GBK: a lead byte with any byte after it.
+bool CompletesCarried(std::string_view bytes, size_t carried, Encoding encoding) {
+  const char* p = bytes.data();
+  const char* end = p + bytes.size();
+  if (bytes.size() <= carried) return false;
+  switch (encoding) {
+    case Encoding::kUtf8:
+      return Utf8SequenceLength(p, end) > carried;
+    case Encoding::kGb18030:
+      return Gb18030SequenceLength(p, end) > carried;
+    default:
+      return carried == 1 && IsLeadByte(static_cast<unsigned char>(*p));
+  }
+}
+
+// The encoding a file continuing a character of `carried_encoding` is read in with those bytes
+// in front (`bytes` holds them, then the file's own), or false when they are not taken. GBK and
+// GB18030 texts continue each other: a GBK lead byte followed by a GB18030 text that does not
+// complete it as GB18030 is read as GBK, which takes any byte after a lead byte.
+bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_encoding,
+                       EncodingChoice choice, const DetectedEncoding& own, Encoding* encoding) {
+  if (carried == 0 || bytes.size() == carried || own.mark_length > 0) return false;
+  const bool automatic = choice == EncodingChoice::kAuto;
+  Encoding found = own.encoding;
+  if (carried_encoding != Encoding::kGbk) {
+    found = automatic ? DetectEncoding(bytes).encoding : ChosenEncoding(choice);
+  }
+  if (found == Encoding::kUtf8 || carried_encoding == Encoding::kUtf8) {
+    if (found != carried_encoding || !CompletesCarried(bytes, carried, found)) return false;
+  } else if (found == Encoding::kGb18030 && !CompletesCarried(bytes, carried, found)) {
+    if (!automatic || carried_encoding != Encoding::kGbk) return false;
+    found = Encoding::kGbk;
+  } else if (!IsWorkingEncoding(found)) {
+    return false;
+  }
+  *encoding = found;
+  return true;
+}
+
 }  // namespace
 
-SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice) {
+SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice,
+                          Encoding carried_encoding) {
   SourceText source;
   if (!PathIsRepresentable(path)) {
     source.error = "文件名无法转换";
@@ -524,16 +565,22 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.error = Utf16RefusalMessage(source.encoding);
     return source;
   }
+  source.carried_taken =
+      ContinuedEncoding(bytes, carried.size(), carried_encoding, choice,
+                        {source.encoding, source.mark_length}, &source.encoding);
+  // Carried bytes not taken belong to the text before this one: they are not part of this text.
+  if (!source.carried_taken && !carried.empty()) bytes.erase(0, carried.size());
+  // The bytes now begin with the carried ones only when they were taken.
+  const size_t lead = source.carried_taken ? carried.size() : 0;
+  const size_t clean_bytes =
+      HasTerminator(bytes.data(), lead) ? 0 : lead + clean;
   if (source.encoding == Encoding::kGbk) {
-    const size_t clean_bytes =
-        HasTerminator(carried.data(), carried.size()) ? 0 : carried.size() + clean;
     EndGbkText(std::move(bytes), clean_bytes, &source);
   } else {
-    // A carried lead byte belongs to a GBK text before this one: it is not part of this text.
-    if (!carried.empty()) bytes.erase(0, carried.size());
-    const bool recognised_utf8 =
-        detect && source.encoding == Encoding::kUtf8 && source.mark_length == 0;
-    if (!EndEncodedText(std::move(bytes), clean, !detect, recognised_utf8, &source)) {
+    // Detection saw the file's own bytes: with carried bytes in front, every character is checked.
+    const bool recognised_utf8 = detect && lead == 0 && source.encoding == Encoding::kUtf8 &&
+                                 source.mark_length == 0;
+    if (!EndEncodedText(std::move(bytes), clean_bytes, !detect, recognised_utf8, &source)) {
       return source;
     }
   }
