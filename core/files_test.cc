@@ -506,6 +506,7 @@ TEST(LoadSourceText, FollowsTheModelOnRandomEncodedBytes) {
       ASSERT_EQ(!s.unfinished.empty(), cut) << where;
     }
   }
+}
 
 // Large sources are read in blocks, looked at as each arrives: wherever a 0x00 or 0x1A or a
 // four-byte sequence stands, before, on or after a block's edge, the result is what the rules
