@@ -365,6 +365,7 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
     for (unsigned presets : {0u, static_cast<unsigned>(kPresetChapter)}) {
       FinderOptions options;
       options.presets = presets;
+      options.choice = EncodingChoice::kGbk;
       const ChapterList expected = FindChapters(whole.text, options);
       for (size_t block : {size_t{1}, size_t{7}, size_t{64}, size_t{1} << 20}) {
         const FileChapters file = FindChaptersInFile(path, options, block);
