@@ -1,6 +1,7 @@
 #include "chapters/chapter_finder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <unordered_set>
@@ -96,22 +97,11 @@ class LineScanner {
  public:
   explicit LineScanner(std::string_view text = {}, Encoding encoding = Encoding::kGbk)
       : text_(text), encoding_(encoding), table_(GbkPairTable()) {
-    // The bytes that can begin a character that can begin a heading: most lines are dismissed on
-    // their first byte after the leading spaces.
-    for (int c = 0; c < 0x80; ++c) may_begin_[c] = CanBeginHeading(static_cast<char32_t>(c));
-    if (encoding_ != Encoding::kGbk) {
-      // A byte above 0x7F begins characters of too many values to sort out here: decoded.
-      for (int c = 0x80; c < 0x100; ++c) may_begin_[c] = true;
+    if (encoding_ == Encoding::kGbk) {
+      may_begin_ = GbkMayBegin().data();
+    } else {
+      may_begin_ = EncodedMayBegin().data();
       full_width_space_ = encoding_ == Encoding::kUtf8 ? "\xE3\x80\x80" : "\xA1\xA1";
-      return;
-    }
-    for (int lead = 0x80; lead < 0x100 && !may_begin_[lead]; ++lead) {
-      for (int trail = 0; trail < 0x100; ++trail) {
-        if (CanBeginHeading(static_cast<char32_t>(table_[(lead - 0x80) * 256 + trail]))) {
-          may_begin_[lead] = true;
-          break;
-        }
-      }
     }
   }
 
@@ -291,10 +281,41 @@ class LineScanner {
                       std::string(first, static_cast<size_t>(last - first)), offset(line_begin)});
   }
 
+  // The bytes that can begin a character that can begin a heading: most lines are dismissed on
+  // their first byte after the leading spaces. Made once.
+  static const std::array<bool, 256>& GbkMayBegin() {
+    static const std::array<bool, 256> may_begin = [] {
+      std::array<bool, 256> bytes = AsciiMayBegin();
+      const CharValue* table = GbkPairTable();
+      for (int lead = 0x80; lead < 0x100; ++lead) {
+        for (int trail = 0; trail < 0x100 && !bytes[lead]; ++trail) {
+          bytes[lead] = CanBeginHeading(static_cast<char32_t>(table[(lead - 0x80) * 256 + trail]));
+        }
+      }
+      return bytes;
+    }();
+    return may_begin;
+  }
+  // In UTF-8 and GB18030 a byte above 0x7F begins characters of too many values to sort out
+  // here: the character is decoded.
+  static const std::array<bool, 256>& EncodedMayBegin() {
+    static const std::array<bool, 256> may_begin = [] {
+      std::array<bool, 256> bytes = AsciiMayBegin();
+      for (int c = 0x80; c < 0x100; ++c) bytes[c] = true;
+      return bytes;
+    }();
+    return may_begin;
+  }
+  static std::array<bool, 256> AsciiMayBegin() {
+    std::array<bool, 256> bytes = {};
+    for (int c = 0; c < 0x80; ++c) bytes[c] = CanBeginHeading(static_cast<char32_t>(c));
+    return bytes;
+  }
+
   std::string_view text_;
   Encoding encoding_;
   const CharValue* table_;
-  bool may_begin_[256] = {};
+  const bool* may_begin_ = nullptr;
   std::string_view full_width_space_;  // UTF-8 and GB18030
   std::u32string decoded_;
 };
