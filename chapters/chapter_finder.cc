@@ -98,9 +98,9 @@ class LineScanner {
   explicit LineScanner(std::string_view text = {}, Encoding encoding = Encoding::kGbk)
       : text_(text), encoding_(encoding), table_(GbkPairTable()) {
     if (encoding_ == Encoding::kGbk) {
-      may_begin_ = GbkMayBegin().data();
+      may_begin_ = GbkMayBegin();
     } else {
-      may_begin_ = EncodedMayBegin().data();
+      may_begin_ = EncodedMayBegin();
       full_width_space_ = encoding_ == Encoding::kUtf8 ? "\xE3\x80\x80" : "\xA1\xA1";
     }
   }
@@ -315,7 +315,7 @@ class LineScanner {
   std::string_view text_;
   Encoding encoding_;
   const CharValue* table_;
-  const bool* may_begin_ = nullptr;
+  std::array<bool, 256> may_begin_;
   std::string_view full_width_space_;  // UTF-8 and GB18030
   std::u32string decoded_;
 };
@@ -717,23 +717,32 @@ class GbkWatch {
       if (at + 3 < size) LookAtFour(joined + at);
     }
     // Those inside it, looked at only around its bytes above 0x7F and its digits: a pair that
-    // rules out UTF-8 holds a byte above 0x7F, and a four holds digits.
-    for (size_t at = 0; at < n; at += 16) {
-      const size_t chunk_end = std::min(n, at + 16);
+    // rules out UTF-8 holds a byte above 0x7F, and a four holds digits. Once a four is seen,
+    // nothing more can change the answer.
+    for (size_t at = 0; at < n && !four_shape_; at += 64) {
+      const size_t chunk_end = std::min(n, at + 64);
       bool high = false, digit = false;
 #if defined(__SSE2__)
-      if (chunk_end - at == 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at));
-        high = _mm_movemask_epi8(v) != 0;
-        const __m128i digits = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x2F)),
-                                             _mm_cmplt_epi8(v, _mm_set1_epi8(0x3A)));
-        digit = _mm_movemask_epi8(digits) != 0;
+      if (chunk_end - at == 64) {
+        const __m128i* p = reinterpret_cast<const __m128i*>(b + at);
+        const __m128i v0 = _mm_loadu_si128(p), v1 = _mm_loadu_si128(p + 1);
+        const __m128i v2 = _mm_loadu_si128(p + 2), v3 = _mm_loadu_si128(p + 3);
+        // A digit d gives d - 0x30 below 10, unsigned.
+        const __m128i base = _mm_set1_epi8(0x30);
+        const __m128i least =
+            _mm_min_epu8(_mm_min_epu8(_mm_sub_epi8(v0, base), _mm_sub_epi8(v1, base)),
+                         _mm_min_epu8(_mm_sub_epi8(v2, base), _mm_sub_epi8(v3, base)));
+        digit = _mm_movemask_epi8(
+                    _mm_cmpeq_epi8(_mm_min_epu8(least, _mm_set1_epi8(9)), least)) != 0;
+        if (!not_utf8_) {
+          high = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3))) != 0;
+        }
       } else
 #endif
       {
         for (size_t i = at; i < chunk_end; ++i) {
           high |= b[i] >= 0x80;
-          digit |= b[i] >= 0x30 && b[i] <= 0x39;
+          digit |= IsDigit(b[i]);
         }
       }
       if (!high && !digit) continue;
@@ -742,7 +751,7 @@ class GbkWatch {
       if (high && !not_utf8_) {
         for (size_t i = from; i < chunk_end && i + 1 < n; ++i) LookAtPair(b[i], b[i + 1]);
       }
-      if (digit && !four_shape_) {
+      if (digit) {
         for (size_t i = from; i < chunk_end && i + 3 < n; ++i) LookAtFour(b + i);
       }
     }
