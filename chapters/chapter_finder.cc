@@ -767,15 +767,24 @@ class GbkWatch {
   }
 
   // True when detection takes the text seen so far, as a whole, for GBK.
-  bool IsGbk() const {
-    const std::string_view head(reinterpret_cast<const char*>(head_), head_size_);
-    for (Encoding e : {Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be}) {
-      if (ByteOrderMarkLength(head, e) > 0) return false;
-    }
-    return !four_shape_ && (not_utf8_ || !high_);
+  bool IsGbk() const { return !Marked() && !four_shape_ && (not_utf8_ || !high_); }
+
+  // True when the text, `seen` bytes of it so far, will not be called GBK here, or most likely
+  // not: a mark, a four, or 64 KiB with bytes above 0x7F and nothing that rules out UTF-8 (a GBK
+  // text rules it out within its first characters).
+  bool LikelyOther(size_t seen) const {
+    return (head_size_ == 3 && Marked()) || four_shape_ ||
+           (seen >= (size_t{64} << 10) && high_ && !not_utf8_);
   }
 
  private:
+  bool Marked() const {
+    const std::string_view head(reinterpret_cast<const char*>(head_), head_size_);
+    for (Encoding e : {Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (ByteOrderMarkLength(head, e) > 0) return true;
+    }
+    return false;
+  }
   static bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
   static bool IsDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
   static bool IsContinuation(unsigned char c) { return c >= 0x80 && c <= 0xBF; }
@@ -894,7 +903,13 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
             plain = false;
             return false;
           }
-          if (watching) watch.Take(block);
+          if (watching) {
+            watch.Take(block);
+            if (watch.LikelyOther(size + block.size())) {
+              plain = false;  // read whole instead, in the encoding recognised
+              return false;
+            }
+          }
           size += block.size();
           last_byte = block.back();
           const char* p = block.data();
