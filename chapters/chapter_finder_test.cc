@@ -572,6 +572,60 @@ TEST(ChapterFinderEncodings, RandomTextsGiveTheSameHeadingsInEveryForm) {
   }
 }
 
+// On any bytes taken as UTF-8 or GB18030 (broken characters, stray marks, lone lead bytes at the
+// end) the headings are in order, start lines on character starts, cover the text from the first
+// on, and their titles are typed text that converts to the encoding.
+TEST(ChapterFinderEncodings, HeadingsCoverAnyBytesInEveryEncoding) {
+  std::mt19937 rng(1207);
+  const std::string snippets[] = {"第一章 甲\r\n", "　　第三章 丙\n", "第十卷 乙\n", "序章\r\n",
+                                  "Chapter 4\r\n", "12、题\n", "第二章 \x95\x32\x82\x36\n"};
+  for (int round = 0; round < 1000; ++round) {
+    const Encoding encoding = round % 2 ? Encoding::kUtf8 : Encoding::kGb18030;
+    std::string text = round % 5 == 0 ? "\xEF\xBB\xBF" : "";
+    for (int i = static_cast<int>(rng() % 30); i > 0; --i) {
+      const unsigned what = rng() % 4;
+      if (what == 0) {
+        std::string piece;
+        ConvertTypedText(snippets[rng() % std::size(snippets)], encoding, &piece);
+        text += piece;
+      } else if (what == 1) {
+        text += testing::RandomGbkText(rng, 20);
+      } else if (what == 2) {
+        text += std::string(1, static_cast<char>(0x80 + rng() % 0x80));  // broken characters
+      } else {
+        text += "\n";
+      }
+    }
+    FinderOptions options;
+    options.encoding = encoding;
+    if (round % 3 == 0) options.pattern = "^";
+    const ChapterList list = FindChapters(text, options);
+    const std::string what = "round " + std::to_string(round) + " " + testing::HexBytes(text);
+    CharCursor cursor(text, encoding, ByteOrderMarkLength(text, encoding));
+    int64_t covered = 0;
+    for (size_t i = 0; i < list.headings.size(); ++i) {
+      const Heading& h = list.headings[i];
+      ASSERT_GE(h.offset, 0) << what;
+      ASSERT_LT(h.offset, static_cast<int64_t>(text.size())) << what;
+      // A pattern's cut is its match (^ also matches after a U+0085 line separator here).
+      ASSERT_TRUE(h.offset == 0 || !options.pattern.empty() ||
+                  text[static_cast<size_t>(h.offset) - 1] == '\n')
+          << what;
+      ASSERT_TRUE(h.offset == 0 || cursor.IsCharStart(static_cast<size_t>(h.offset))) << what;
+      if (i > 0) {
+        ASSERT_GT(h.offset, list.headings[i - 1].offset) << what;
+      }
+      std::string in_text;
+      ASSERT_TRUE(ConvertTypedText(h.title, encoding, &in_text)) << what << " title " << i;
+      ASSERT_LE(h.title_offset + in_text.size(), text.size()) << what;
+      covered += h.bytes;
+    }
+    if (!list.headings.empty()) {
+      ASSERT_EQ(covered, static_cast<int64_t>(text.size()) - list.headings[0].offset) << what;
+    }
+  }
+}
+
 // A file's headings in auto mode are those of its text read as the split reads it, in the
 // encoding recognised: the GBK files that pass in blocks of any size as well as those that are
 // read whole. The texts are made to lie near the edges of recognition: UTF-8 (a mark or none),
