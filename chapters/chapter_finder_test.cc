@@ -730,3 +730,73 @@ TEST(ChapterFinderEncodings, AFileIsReadAsGivenOrRefused) {
 
 }  // namespace
 }  // namespace travik::chapters
+
+namespace travik::chapters {
+namespace {
+
+// Random bytes near every edge of recognition (UTF-8 leads and continuation bytes, GBK pairs,
+// digits that may make four-byte shapes, marks and their first bytes, stray bytes above 0x7F)
+// split into blocks of every size: the encoding FindChaptersInFile reports in auto mode is the
+// one DetectEncoding gives the whole file, and the headings are those of the whole text.
+TEST(ChapterFinderEncodings, AutoModeAgreesWithRecognitionOnAnyBytes) {
+  testing::ScopedTempDir dir;
+  const std::string path = dir.Join("bytes.txt");
+  const std::string pieces[] = {"\xB5\xDA" "\xD2\xBB" "\xD5\xC2" " ", "\xE7\xAC\xAC" "\xE4\xB8\x80"
+                                "\xE7\xAB\xA0", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x95\x32\x82\x36",
+                                "\r\n", "\n", "Chapter 7\n", "1", "12", "a", " ",
+                                "\xEF\xBB\xBF", "\xEF\xBB", "\xFF\xFE", "\xFE\xFF", "\xE4\xB8",
+                                "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5"};
+  std::mt19937 rng(20261207);
+  for (int round = 0; round < 1200; ++round) {
+    std::string bytes;
+    for (int i = static_cast<int>(rng() % 24); i > 0; --i) {
+      if (rng() % 5 == 0) {
+        bytes += static_cast<char>(0x80 + rng() % 0x80);
+      } else if (rng() % 7 == 0) {
+        bytes += static_cast<char>('0' + rng() % 10);
+      } else {
+        bytes += pieces[rng() % std::size(pieces)];
+      }
+    }
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    const Encoding recognised = DetectEncoding(bytes).encoding;
+    const std::string what = "round " + std::to_string(round) + " " + testing::HexBytes(bytes);
+    FileChapters whole;
+    for (size_t block : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{64}, size_t{65},
+                         size_t{1} << 20}) {
+      const FileChapters file = FindChaptersInFile(path, {}, block);
+      if (IsWorkingEncoding(recognised)) {
+        ASSERT_TRUE(file.ok) << what << " block " << block;
+      } else {
+        ASSERT_FALSE(file.ok) << what << " block " << block;
+      }
+      ASSERT_EQ(file.encoding, recognised) << what << " block " << block;
+      if (block == 1) {
+        whole = file;
+        continue;
+      }
+      ASSERT_EQ(SeenOf(file.list), SeenOf(whole.list)) << what << " block " << block;
+      ASSERT_EQ(file.cut_short, whole.cut_short) << what << " block " << block;
+    }
+  }
+  // One four-byte character (U+20000) at every place near the ends of the 64-byte runs of a GBK
+  // text with no other digit, and one stray UTF-8 continuation byte likewise: each found in
+  // whichever run or block it lies across.
+  const std::string gbk = Lines({"\xB5\xDA\xD2\xBB\xD5\xC2 \xBC\xD7"}) + Body(6);
+  for (const std::string& odd : {std::string("\x95\x32\x82\x36"), std::string("\x80")}) {
+    for (size_t at = 0; at <= gbk.size(); ++at) {
+      if (at < gbk.size() && !CharCursor(gbk, Encoding::kGbk).IsCharStart(at)) continue;
+      if ((at + 8) % 64 > 12 && at > 8 && at + 8 < gbk.size()) continue;  // near 64-byte runs
+      const std::string bytes = gbk.substr(0, at) + odd + gbk.substr(at);
+      ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+      const Encoding recognised = DetectEncoding(bytes).encoding;
+      for (size_t block : {size_t{3}, size_t{100}, size_t{1} << 20}) {
+        ASSERT_EQ(FindChaptersInFile(path, {}, block).encoding, recognised)
+            << "at " << at << " block " << block << " " << testing::HexBytes(bytes);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace travik::chapters
