@@ -698,12 +698,13 @@ void Finish(size_t text_size, ChapterList* result) {
 // Watches a file's bytes as they pass, block by block, for anything that could make the
 // encoding's detection say other than GBK: a byte-order mark, the shape of a GB18030 four-byte
 // sequence (81-FE 30-39 81-FE 30-39) anywhere, and bytes above 0x7F none of which rule out
-// UTF-8. Zero bytes are the caller's to look for. When it sees none of these the text is GBK;
-// when it does, detection must decide. It never says GBK of a text detection takes for another
-// encoding.
+// UTF-8. When it sees none of these the text is GBK; when it does, detection must decide. It
+// never says GBK of a text detection takes for another encoding. In the same pass it looks for
+// the bytes that end a text early (0x00, 0x1A), which make the text one to read whole.
 class GbkWatch {
  public:
-  void Take(std::string_view block) {
+  // False when the block holds a 0x00 or 0x1A byte (then the rest is not looked at).
+  bool Take(std::string_view block) {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(block.data());
     const size_t n = block.size();
     for (size_t i = 0; i < n && head_size_ < 3; ++i) head_[head_size_++] = b[i];
@@ -727,6 +728,16 @@ class GbkWatch {
         const __m128i* p = reinterpret_cast<const __m128i*>(b + at);
         const __m128i v0 = _mm_loadu_si128(p), v1 = _mm_loadu_si128(p + 1);
         const __m128i v2 = _mm_loadu_si128(p + 2), v3 = _mm_loadu_si128(p + 3);
+        // A 0x00 or 0x1A byte makes the least byte, or the least byte xor 0x1A, zero.
+        const __m128i eof = _mm_set1_epi8(0x1A);
+        const __m128i least_byte = _mm_min_epu8(_mm_min_epu8(v0, v1), _mm_min_epu8(v2, v3));
+        const __m128i least_eof =
+            _mm_min_epu8(_mm_min_epu8(_mm_xor_si128(v0, eof), _mm_xor_si128(v1, eof)),
+                         _mm_min_epu8(_mm_xor_si128(v2, eof), _mm_xor_si128(v3, eof)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(least_byte, least_eof),
+                                             _mm_setzero_si128())) != 0) {
+          return false;
+        }
         // A digit d gives d - 0x30 below 10, unsigned.
         const __m128i base = _mm_set1_epi8(0x30);
         const __m128i least =
@@ -741,6 +752,7 @@ class GbkWatch {
 #endif
       {
         for (size_t i = at; i < chunk_end; ++i) {
+          if (b[i] == 0 || b[i] == 0x1A) return false;
           high |= b[i] >= 0x80;
           digit |= IsDigit(b[i]);
         }
@@ -764,6 +776,7 @@ class GbkWatch {
       tail_size_ = keep;
     }
     for (size_t i = n > 3 ? n - 3 : 0; i < n; ++i) tail_[tail_size_++] = b[i];
+    return true;
   }
 
   // True when detection takes the text seen so far, as a whole, for GBK.
@@ -898,17 +911,15 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
     const bool read = ReadFileInBlocks(
         path, block,
         [&](std::string_view block) {
-          if (memchr(block.data(), '\0', block.size()) != nullptr ||
-              memchr(block.data(), 0x1A, block.size()) != nullptr) {
+          if (watching ? !watch.Take(block)
+                       : memchr(block.data(), '\0', block.size()) != nullptr ||
+                             memchr(block.data(), 0x1A, block.size()) != nullptr) {
             plain = false;
             return false;
           }
-          if (watching) {
-            watch.Take(block);
-            if (watch.LikelyOther(size + block.size())) {
-              plain = false;  // read whole instead, in the encoding recognised
-              return false;
-            }
+          if (watching && watch.LikelyOther(size + block.size())) {
+            plain = false;  // read whole instead, in the encoding recognised
+            return false;
           }
           size += block.size();
           last_byte = block.back();
