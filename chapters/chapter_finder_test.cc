@@ -533,6 +533,7 @@ std::string RandomNovel(std::mt19937& rng) {
     const unsigned what = rng() % 20;
     std::string line;
     if (what == 0) {
+      if (rng() % 2) line = "第";  // a pattern's match on a line too long for a heading
       for (int k = static_cast<int>(rng() % 300); k > 0; --k) line += "长";  // long lines
     } else if (what == 1) {
       line = "第" + std::to_string(rng() % 30) + "章 题" + std::string(rng() % 3, ' ');
@@ -568,6 +569,36 @@ TEST(ChapterFinderEncodings, RandomTextsGiveTheSameHeadingsInEveryForm) {
       ASSERT_EQ(list.presets, in_gbk.presets) << what;
       ExpectOwnOffsets(gbk, in_gbk, text, encoding, list, what);
       if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+
+// Lines around the longest a heading's line can be (measured in the GBK form's bytes, line
+// break included), matched by a pattern or read by the forms: each form gives the GBK form's
+// titles, cut where the GBK form cuts them.
+TEST(ChapterFinderEncodings, LinesAroundTheLongestHeadingReadAlikeInEveryForm) {
+  for (int chars = 256; chars <= 268; ++chars) {
+    for (const char* indent : {"", " ", "　"}) {
+      for (const char* end : {"\r\n", "\n", ""}) {
+        std::string gbk = Lines({"第一章 甲"}) + Body(1) + indent + "第二章";
+        for (int k = 0; k < chars; ++k) gbk += k % 7 ? "长" : "a";
+        gbk += end;
+        for (const char* pattern : {"", "^\\s*第", "长"}) {
+          FinderOptions options;
+          options.pattern = pattern;
+          const ChapterList in_gbk = FindChapters(gbk, options);
+          for (const Encoding encoding : {Encoding::kUtf8, Encoding::kGb18030}) {
+            const std::string text = InForm(gbk, encoding);
+            options.encoding = encoding;
+            const ChapterList list = FindChapters(text, options);
+            const std::string what = std::to_string(chars) + " chars, indent \"" + indent +
+                                     "\", pattern \"" + pattern + "\", " +
+                                     EncodingName(encoding);
+            ASSERT_EQ(SeenOf(list), SeenOf(in_gbk)) << what;
+            ExpectOwnOffsets(gbk, in_gbk, text, encoding, list, what);
+          }
+        }
+      }
     }
   }
 }
