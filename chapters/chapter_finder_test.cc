@@ -481,7 +481,8 @@ TEST(ChapterFinderEncodings, EveryFormOfTheSampleGivesTheSameHeadings) {
 }
 
 // A character GBK lacks (U+20000, and an emoji) in a heading: its title holds the character's
-// GB18030 form, in a UTF-8 and in a GB18030 text alike, and the heading counts as any other.
+// GB18030 form, in a UTF-8 and in a GB18030 text alike, and the heading counts as any other. Beside
+// GBK's euro sign (0x80) too, each title converts back to the text's own bytes.
 TEST(ChapterFinderEncodings, ATitleKeepsACharacterGbkLacks) {
   const std::string rare_utf8 = "\xF0\xA0\x80\x80", emoji_utf8 = "\xF0\x9F\x98\x80";
   const std::string rare_typed = "\x95\x32\x82\x36", emoji_typed = "\x94\x39\xFC\x36";
@@ -490,8 +491,9 @@ TEST(ChapterFinderEncodings, ATitleKeepsACharacterGbkLacks) {
   const std::string lines[] = {"第一章 ", "第二章 ", "第三章 "};
   for (int i = 0; i < 3; ++i) {
     std::string heading = InForm(lines[i], Encoding::kUtf8) + (i == 1 ? emoji_utf8 : rare_utf8) +
-                          InForm("见", Encoding::kUtf8);
-    expected_titles[i] = lines[i] + (i == 1 ? emoji_typed : rare_typed) + "见";
+                          (i == 2 ? "\xE2\x82\xAC" : "") + InForm("见", Encoding::kUtf8);
+    expected_titles[i] = lines[i] + (i == 1 ? emoji_typed : rare_typed) + (i == 2 ? "\x80" : "") +
+                         "见";
     utf8 += heading + "\r\n" + InForm(Body(3), Encoding::kUtf8) + rare_utf8 + "\r\n";
   }
   std::string gb18030;
@@ -508,6 +510,11 @@ TEST(ChapterFinderEncodings, ATitleKeepsACharacterGbkLacks) {
                                                         expected_titles[2]}))
           << EncodingName(encoding) << " " << pattern;
       EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3})) << EncodingName(encoding);
+      for (const Heading& h : list.headings) {
+        std::string own;
+        ASSERT_TRUE(ConvertTypedText(h.title, encoding, &own)) << EncodingName(encoding);
+        EXPECT_EQ(text.substr(static_cast<size_t>(h.title_offset), own.size()), own);
+      }
       // The mark stays with the first piece.
       EXPECT_EQ(list.headings[0].offset, 0) << EncodingName(encoding);
       EXPECT_EQ(list.headings[0].title_offset, static_cast<int64_t>(encoding == Encoding::kUtf8 ? 3 : 0));
