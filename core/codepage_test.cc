@@ -188,6 +188,14 @@ TEST(TypedText, ReachesEveryEncodingOrIsRefused) {
   EXPECT_EQ(out, "a\xF0\x9F\x98\x80");
   ASSERT_TRUE(ConvertTypedText(emoji, Encoding::kGb18030, &out));
   EXPECT_EQ(out, emoji);
+  // GBK's euro sign (0x80, no GB18030 character) beside a character only GB18030 has: each
+  // reads as what it is.
+  const std::string euro_and_rare = "\x80\x95\x32\x82\x36\xD7\xA2";  // €, U+20000, 注
+  EXPECT_FALSE(ConvertTypedText(euro_and_rare, Encoding::kGbk, &out));
+  ASSERT_TRUE(ConvertTypedText(euro_and_rare, Encoding::kUtf8, &out));
+  EXPECT_EQ(out, "\xE2\x82\xAC\xF0\xA0\x80\x80\xE6\xB3\xA8");
+  ASSERT_TRUE(ConvertTypedText(euro_and_rare, Encoding::kGb18030, &out));
+  EXPECT_EQ(out, "\xA2\xE3\x95\x32\x82\x36\xD7\xA2");
   // The command line's arguments: GBK where GBK holds them, else GB18030; invalid UTF-8 fails.
   ASSERT_TRUE(Utf8ToTypedText("\xE6\xB3\xA8", &out));
   EXPECT_EQ(out, "\xD7\xA2");
