@@ -245,6 +245,48 @@ TEST(SplitInEncodings, KeywordCutsTheSameLinesAsInTheGbkForm) {
   }
 }
 
+// The chapter finder's headings in the UTF-8 and GB18030 forms of a text are those of its GBK
+// form: the same pieces (the mark in the first) under the same names.
+TEST(SplitInEncodings, ChapterCutsAreThoseOfTheGbkForm) {
+  const std::string gbk =
+      "书名：河\r\n第一章 起\r\n第三天早上，他走了。\r\n　　第二章 承\r\n正文二\r\n"
+      "第三章：合\r\n正文三\r\n第四章 转\r\n正文四";
+  for (const std::string& head : {std::string(), std::string("第零章 序\r\n")}) {
+    for (unsigned presets : {0u, 1u}) {
+      SplitContext gbk_context;
+      gbk_context.source_text = head + gbk;
+      gbk_context.chapter_presets = presets;
+      MemoryOutput gbk_out;
+      PieceWriter gbk_writer("D", PieceNaming::kKeyword, "", "m", gbk_out);
+      ASSERT_GT(SplitByChapters(gbk_context, gbk_writer).pieces, 3);
+      for (const Form& form : kForms) {
+        SCOPED_TRACE(std::string(form.label) + " presets " + std::to_string(presets));
+        std::string text;
+        ASSERT_TRUE(ConvertText(head + gbk, Encoding::kGbk, form.encoding, &text));
+        if (form.mark) text = kMark + text;
+        SplitContext context = ContextFor(text, form);
+        context.chapter_presets = presets;
+        MemoryOutput out;
+        PieceWriter writer("D", PieceNaming::kKeyword, "", "m", out);
+        writer.SetSourceEncoding(form.encoding);
+        SplitByChapters(context, writer);
+        ASSERT_EQ(out.files.size(), gbk_out.files.size());
+        for (size_t i = 0; i < out.files.size(); ++i) {
+          std::string piece = out.files[i].bytes;
+          if (i == 0 && form.mark) piece.erase(0, piece.rfind(kMark, 0) == 0 ? 3 : 0);
+          std::string piece_in_gbk;
+          ASSERT_TRUE(ConvertText(piece, form.encoding, Encoding::kGbk, &piece_in_gbk));
+          EXPECT_EQ(piece_in_gbk, gbk_out.files[i].bytes) << "piece " << i;
+          EXPECT_EQ(out.files[i].path, gbk_out.files[i].path) << "piece " << i;
+        }
+        if (form.mark) {
+          EXPECT_EQ(out.files[0].bytes.rfind(kMark, 0), 0u);
+        }
+      }
+    }
+  }
+}
+
 TEST(MatchedTextInGbk, ConvertsAndReplacesOnlyWhatGbkLacks) {
   std::string utf8;
   ASSERT_TRUE(ConvertText(JoinText("第", kExtB, "章", kEmoji), Encoding::kGb18030,
