@@ -1,9 +1,11 @@
 // Split by keyword: a piece starts at every match of a regular expression, or at every heading
 // the chapter finder lists.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "chapters/chapter_finder.h"
+#include "core/codepage.h"
 #include "core/pattern.h"
 #include "split/split_modes.h"
 
@@ -93,16 +95,20 @@ KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& wr
   outcome.cut_short = list.cut_short;
   std::vector<Cut> cuts;
   cuts.reserve(list.headings.size());
-  for (const chapters::Heading& h : list.headings) {
-    // The heading's line names its piece (never with the byte-order mark in front).
-    size_t title = static_cast<size_t>(h.title_offset);
-    size_t title_length = h.title.size();
-    if (title < context.mark_length) {
-      const size_t skip = std::min(context.mark_length - title, title_length);
-      title += skip;
-      title_length -= skip;
+  // The heading's line names its piece. In GBK it is the text's own bytes; the finder gives the
+  // titles of other texts as typed text, which goes back into the text's encoding here, as a
+  // match's bytes are, for the writer to name the piece by.
+  const bool gbk = context.encoding == Encoding::kGbk;
+  std::vector<std::string> titles(gbk ? 0 : list.headings.size());
+  for (size_t i = 0; i < list.headings.size(); ++i) {
+    const chapters::Heading& h = list.headings[i];
+    std::string_view name;
+    if (gbk) {
+      name = text.substr(static_cast<size_t>(h.title_offset), h.title.size());
+    } else if (ConvertTypedText(h.title, context.encoding, &titles[i])) {
+      name = titles[i];
     }
-    cuts.push_back({static_cast<size_t>(h.offset), text.substr(title, title_length)});
+    cuts.push_back({static_cast<size_t>(h.offset), name});
   }
   if (cuts.empty()) return outcome;
   if (before_first_piece) before_first_piece();
