@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "core/file_entry.h"
 #include "core/files.h"
@@ -126,12 +127,18 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
       return nullptr;
     }
   }
-  // The text as the split reads it, so that the cuts shown are the cuts made.
-  SourceText source = LoadSourceText(path);
+  // The text as the split reads it, in the row's encoding, so that the cuts shown are the cuts
+  // made.
+  const std::vector<FileEntry> rows = window.Rows(超级列表框1);
+  const EncodingChoice encoding =
+      row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].encoding
+                                          : EncodingChoice::kAuto;
+  SourceText source = LoadSourceText(path, {}, encoding);
   if (!source.ok) {
     say(JoinText(path, "：", source.error));
     return nullptr;
   }
+  options.encoding = source.encoding;
   chapters::ChapterList list = chapters::FindChapters(source.text, options);
   auto* preview =
       new ChapterPreview(window, path, std::move(source.text), std::move(choice), std::move(list));
