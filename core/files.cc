@@ -458,7 +458,10 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.encoding = found.encoding;
     source.mark_length = found.mark_length;
   } else {
-    source.encoding = ChosenEncoding(choice);
+    // An encoding given does not make a UTF-16 text readable: it is refused as such all the same.
+    const Encoding found = DetectEncoding(own).encoding;
+    const bool utf16 = found == Encoding::kUtf16Le || found == Encoding::kUtf16Be;
+    source.encoding = utf16 ? found : ChosenEncoding(choice);
     source.mark_length = ByteOrderMarkLength(own, source.encoding);
   }
   if (!IsWorkingEncoding(source.encoding)) {

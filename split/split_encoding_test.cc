@@ -353,9 +353,10 @@ TEST(SplitJobInEncodings, RefusedFilesGetNothingAndTheOthersAreSplit) {
   EXPECT_EQ(host.failures[0].path, utf16le);
   EXPECT_EQ(host.failures[1].path, utf16be);
   EXPECT_EQ(host.failures[2].path, gbk_text);
-  for (const FileFailure& failure : host.failures) {
-    EXPECT_NE(failure.reason.find("UTF-8"), std::string::npos) << failure.reason;
-  }
+  // The UTF-16 files are refused as UTF-16 even so; the GBK text for where it is not UTF-8.
+  EXPECT_EQ(host.failures[0].reason, Utf16RefusalMessage(Encoding::kUtf16Le));
+  EXPECT_EQ(host.failures[1].reason, Utf16RefusalMessage(Encoding::kUtf16Be));
+  EXPECT_NE(host.failures[2].reason.find("UTF-8"), std::string::npos) << host.failures[2].reason;
   for (const char* name : {"甲", "乙", "丙"}) {
     EXPECT_FALSE(FolderExists(scene.out + kSep + name)) << name;
   }

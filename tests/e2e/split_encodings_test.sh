@@ -78,15 +78,19 @@ diff <(ls out_named/utf8bom) <(ls out_named/novel) >/dev/null || fail "UTF-8 pie
 ls out_named/gb18030 | grep -q '__\.txt$' || fail "no GB18030 heading with U+20000 and an emoji named with _"
 
 # UTF-16: refused with the encoding named, nothing written, and the other file is still split.
-for pair in utf16le:UTF-16LE utf16be:UTF-16BE; do
+# An encoding given does not change that: as GBK the text would end at its first zero byte.
+iconv -f GBK -t UTF-16LE "$CORPUS" >utf16le_plain.txt
+for pair in utf16le:UTF-16LE utf16be:UTF-16BE utf16le_plain:UTF-16LE; do
   lower=${pair%%:*} enc=${pair#*:}
-  rm -rf out_16 && mkdir out_16
-  status=0
-  travik split -s 100 -o out_16 "$lower.txt" ascii.txt 2>stderr || status=$?
-  [ "$status" -eq 3 ] || fail "$enc split: exit $status, not 3"
-  grep -q "$enc" stderr || fail "$enc split: the message does not name the encoding: $(cat stderr)"
-  [ ! -e "out_16/$lower" ] || fail "$enc split: a folder was made"
-  [ -e out_16/ascii/1.txt ] || fail "$enc split: the other file was not split"
+  for given in auto gbk gb18030 utf-8; do
+    rm -rf out_16 && mkdir out_16
+    status=0
+    travik split -s 100 --encoding "$given" -o out_16 "$lower.txt" ascii.txt 2>stderr || status=$?
+    [ "$status" -eq 3 ] || fail "$lower as $given: exit $status, not 3"
+    grep -q "$enc 编码" stderr || fail "$lower as $given: the message does not name $enc: $(cat stderr)"
+    [ ! -e "out_16/$lower" ] || fail "$lower as $given: a folder was made"
+    [ -e out_16/ascii/1.txt ] || fail "$lower as $given: the other file was not split"
+  done
 done
 
 # --encoding: a bad value is a usage error; GBK text given as UTF-8 is refused, nothing written.
