@@ -77,6 +77,16 @@ diff <(ls out_named/utf8bom) <(ls out_named/novel) >/dev/null || fail "UTF-8 pie
 [ "$(ls out_named/gb18030 | wc -l)" -eq "$(ls out_named/novel | wc -l)" ] || fail "GB18030 piece count"
 ls out_named/gb18030 | grep -q '__\.txt$' || fail "no GB18030 heading with U+20000 and an emoji named with _"
 
+# A keyword holding characters GBK lacks, typed as they are, finds them in GB18030 and UTF-8.
+iconv -f GB18030 -t UTF-8 gb18030.txt >gb18030_utf8.txt
+lines=$(LC_ALL=C grep -c $'\x95\x32\x82\x36' gb18030.txt)
+for pair in gb18030:GB18030 gb18030_utf8:UTF-8; do
+  name=${pair%%:*} enc=${pair#*:}
+  travik split -k '𠀀😀' -o out_beyond "$name.txt" 2>stderr || fail "𠀀😀 split of $name: exit $? $(cat stderr)"
+  pieces=$(check "$name" "$enc" beyond 0)
+  [ "$pieces" -eq $((lines + 1)) ] || fail "𠀀😀 split of $name: $pieces pieces, not $((lines + 1))"
+done
+
 # UTF-16: refused with the encoding named, nothing written, and the other file is still split.
 # An encoding given does not change that: as GBK the text would end at its first zero byte.
 iconv -f GBK -t UTF-16LE "$CORPUS" >utf16le_plain.txt
