@@ -458,15 +458,12 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.encoding = found.encoding;
     source.mark_length = found.mark_length;
   } else {
-    // An encoding given does not make a UTF-16 text readable: it is refused as such all the same.
-    // Only a UTF-16 mark or zero bytes can make one, so other texts are not read a second time.
-    const bool utf16_mark = ByteOrderMarkLength(own, Encoding::kUtf16Le) > 0 ||
-                            ByteOrderMarkLength(own, Encoding::kUtf16Be) > 0;
-    const Encoding found = utf16_mark || std::memchr(own.data(), 0, own.size())
-                               ? DetectEncoding(own).encoding
-                               : Encoding::kGbk;
-    const bool utf16 = found == Encoding::kUtf16Le || found == Encoding::kUtf16Be;
-    source.encoding = utf16 ? found : ChosenEncoding(choice);
+    // An encoding given does not make a text that begins with a UTF-16 mark readable (FF FE and
+    // FE FF begin no text of GBK, GB18030 or UTF-8): it is refused as UTF-16 all the same.
+    source.encoding = ChosenEncoding(choice);
+    for (Encoding utf16 : {Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (ByteOrderMarkLength(own, utf16) > 0) source.encoding = utf16;
+    }
     source.mark_length = ByteOrderMarkLength(own, source.encoding);
   }
   if (!IsWorkingEncoding(source.encoding)) {
