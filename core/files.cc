@@ -557,7 +557,12 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.encoding = found.encoding;
     source.mark_length = found.mark_length;
   } else {
+    // An encoding given does not make a text that begins with a UTF-16 mark readable (FF FE and
+    // FE FF begin no text of GBK, GB18030 or UTF-8): it is refused as UTF-16 all the same.
     source.encoding = ChosenEncoding(choice);
+    for (Encoding utf16 : {Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (ByteOrderMarkLength(own, utf16) > 0) source.encoding = utf16;
+    }
     source.mark_length = ByteOrderMarkLength(own, source.encoding);
   }
   if (!IsWorkingEncoding(source.encoding)) {

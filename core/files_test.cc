@@ -427,6 +427,17 @@ TEST(LoadSourceText, RefusesUtf16AndTextsInvalidInTheGivenEncoding) {
     EXPECT_TRUE(s.text.empty()) << name;
     EXPECT_NE(s.error.find(name), std::string::npos) << s.error;
     EXPECT_NE(s.error.find("UTF-8"), std::string::npos) << s.error;  // says what to save it as
+    // An encoding given does not hide a UTF-16 mark: as GBK the text would be read up to its
+    // first zero byte, and as UTF-8 or GB18030 it would be blamed for an invalid byte.
+    if (bytes[0] != '\xFF' && bytes[0] != '\xFE') continue;
+    for (EncodingChoice choice :
+         {EncodingChoice::kGbk, EncodingChoice::kGb18030, EncodingChoice::kUtf8}) {
+      SourceText given = load(bytes, choice);
+      EXPECT_FALSE(given.ok) << name << " as " << EncodingChoiceName(choice);
+      EXPECT_TRUE(given.refused) << name << " as " << EncodingChoiceName(choice);
+      EXPECT_TRUE(given.text.empty()) << name << " as " << EncodingChoiceName(choice);
+      EXPECT_EQ(given.error, s.error) << name << " as " << EncodingChoiceName(choice);
+    }
   }
   // GBK text read as UTF-8 by the user's choice: refused, naming where it goes wrong.
   SourceText forced = load("ab\xD6\xD0\xCE\xC4", EncodingChoice::kUtf8);
