@@ -155,9 +155,9 @@ struct SourceText {
   std::string error;        // GBK reason when !ok or cut_short
 };
 // Reads a whole source. Its encoding is recognised from the file's bytes (DetectEncoding) or
-// taken from `choice`; a text with a UTF-16 mark is refused under any choice. The text ends at the first 0x00 or 0x1A byte outside a character; in GBK
-// a lead byte at the very end, in UTF-8 and GB18030 an incomplete last character, is dropped and
-// the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
+// taken from `choice`; a text with a UTF-16 mark is refused under any choice. The text ends at
+// the first 0x00 or 0x1A byte outside a character; in GBK a lead byte at the very end, in UTF-8
+// and GB18030 an incomplete last character, is dropped and the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
 // if they came before the file's first byte and begin `text` when the character they start is
 // whole; they take no part in recognising the encoding.
 // `carried_encoding` is the encoding of the file the carried bytes ended. GBK (a lead byte): they
