@@ -97,22 +97,115 @@ bool InsertionBuilder::Finish() {
   return ok_;
 }
 
-bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
-                         int64_t step_count, OutputSink& out, size_t piece) {
-  InsertionBuilder builder(source, insert, out, piece);
+EncodedInsertionBuilder::EncodedInsertionBuilder(std::string_view source, std::string_view insert,
+                                                 OutputSink& sink, size_t piece,
+                                                 const TextLayout& layout)
+    : source_(source),
+      insert_(insert),
+      sink_(sink),
+      piece_(std::max<size_t>(piece, 1)),
+      layout_(layout),
+      source_boundaries_(source, layout.encoding) {
+  layout_.mark_length = std::min(layout_.mark_length, source.size());
+  output_.reserve(std::min(piece_, source.size()) + insert.size());
+}
+
+void EncodedInsertionBuilder::Emit(std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (output_.size() + bytes.size() < piece_) {
+    output_.append(bytes);
+    return;
+  }
+  // A long stretch goes to the sink as it is, after what was gathered before it.
+  if (!output_.empty() && !sink_.Write(output_)) ok_ = false;
+  output_.clear();
+  if (!sink_.Write(bytes)) ok_ = false;
+}
+
+void EncodedInsertionBuilder::EmitSourceTo(size_t end) {
+  if (end <= consumed_) return;
+  Emit(pending_);
+  emitted_ += static_cast<int64_t>(pending_.size() + (end - consumed_));
+  pending_.clear();
+  Emit(source_.substr(consumed_, end - consumed_));
+  last_byte_ = static_cast<unsigned char>(source_[end - 1]);
+  consumed_ = end;
+}
+
+int EncodedInsertionBuilder::ByteBefore(int64_t offset) const {
+  const size_t rel = static_cast<size_t>(offset - emitted_);
+  if (rel == 0) return last_byte_;
+  if (rel <= pending_.size()) return static_cast<unsigned char>(pending_[rel - 1]);
+  return static_cast<unsigned char>(source_[consumed_ + (rel - pending_.size()) - 1]);
+}
+
+int EncodedInsertionBuilder::ByteAt(int64_t offset) const {
+  const size_t rel = static_cast<size_t>(offset - emitted_);
+  if (rel < pending_.size()) return static_cast<unsigned char>(pending_[rel]);
+  const size_t at = consumed_ + (rel - pending_.size());
+  return at < source_.size() ? static_cast<unsigned char>(source_[at]) : -1;
+}
+
+void EncodedInsertionBuilder::InsertAtOffset(int64_t offset) {
+  const size_t rel = static_cast<size_t>(offset - emitted_);
+  if (rel <= pending_.size()) {
+    pending_.insert(rel, insert_);
+    return;
+  }
+  EmitSourceTo(consumed_ + (rel - pending_.size()));
+  pending_.assign(insert_);
+}
+
+int64_t EncodedInsertionBuilder::InsertAtPoint(int64_t pos) {
+  pos = std::max<int64_t>(pos, 0);
+  if (pos < last_pos_) ok_ = false;
+  if (!ok_) return -1;
+  last_pos_ = pos;
+  // No place between the last insertion's candidate and its offset takes an insertion, and
+  // everything before emitted_ lies before that offset: an earlier point goes there too.
+  const size_t rel = static_cast<size_t>(std::max<int64_t>(pos - emitted_, 0));
+  int64_t offset;
+  if (rel < pending_.size()) {
+    // Inside the insertions made at one place: their own characters decide.
+    CharCursor boundaries(pending_, layout_.encoding);
+    offset = emitted_ + static_cast<int64_t>(boundaries.NextBoundary(rel));
+  } else {
+    size_t at = consumed_ + (rel - pending_.size());
+    at = source_boundaries_.NextBoundary(std::max(at, layout_.mark_length));
+    offset = emitted_ + static_cast<int64_t>(pending_.size() + (at - consumed_));
+  }
+  if (ByteBefore(offset) == '\r' && ByteAt(offset) == '\n') ++offset;  // never split CR LF
+  InsertAtOffset(offset);
+  return offset;
+}
+
+bool EncodedInsertionBuilder::Finish() {
+  if (!ok_) return false;
+  EmitSourceTo(source_.size());
+  Emit(pending_);
+  pending_.clear();
+  if (!output_.empty() && !sink_.Write(output_)) ok_ = false;
+  output_.clear();
+  return ok_;
+}
+
+namespace {
+
+template <typename Builder>
+bool InsertEveryIntervalWith(Builder& builder, std::string_view insert, int64_t interval,
+                             int64_t step_count) {
   const int64_t insert_length = static_cast<int64_t>(insert.size());
   int64_t position = 0;
   for (int64_t k = 1; k <= step_count; ++k) {
     int64_t step_length = k == 1 ? 0 : insert_length;
     position += interval + step_length;
-    builder.InsertAtPoint(position);  // a point moved one byte on does not move the count
+    builder.InsertAtPoint(position);  // a point moved on does not move the count
   }
   return builder.Finish();
 }
 
-bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
-                   OutputSink& out, size_t piece) {
-  InsertionBuilder builder(source, insert, out, piece);
+template <typename Builder>
+bool InsertAtDrawsWith(Builder& builder, std::string_view insert, const std::vector<int>& draws) {
   const int64_t insert_length = static_cast<int64_t>(insert.size());
   int64_t previous = 0;
   for (size_t k = 0; k < draws.size(); ++k) {
@@ -125,8 +218,32 @@ bool InsertAtDraws(std::string_view source, std::string_view insert, const std::
   return builder.Finish();
 }
 
+}  // namespace
+
+bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
+                         int64_t step_count, OutputSink& out, size_t piece,
+                         const TextLayout& layout) {
+  if (layout.encoding == Encoding::kGbk) {
+    InsertionBuilder builder(source, insert, out, piece);
+    return InsertEveryIntervalWith(builder, insert, interval, step_count);
+  }
+  EncodedInsertionBuilder builder(source, insert, out, piece, layout);
+  return InsertEveryIntervalWith(builder, insert, interval, step_count);
+}
+
+bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
+                   OutputSink& out, size_t piece, const TextLayout& layout) {
+  if (layout.encoding == Encoding::kGbk) {
+    InsertionBuilder builder(source, insert, out, piece);
+    return InsertAtDrawsWith(builder, insert, draws);
+  }
+  EncodedInsertionBuilder builder(source, insert, out, piece, layout);
+  return InsertAtDrawsWith(builder, insert, draws);
+}
+
 bool InsertAfterMatches(std::string_view source, std::string_view insert,
-                        const RegexSearchResult& matches, OutputSink& out, size_t piece) {
+                        const RegexSearchResult& matches, OutputSink& out, size_t piece,
+                        const TextLayout& layout) {
   std::string buffer;
   buffer.reserve(std::min(piece, source.size()) + insert.size());
   bool ok = true;
@@ -134,13 +251,19 @@ bool InsertAfterMatches(std::string_view source, std::string_view insert,
     if (!buffer.empty() && !out.Write(buffer)) ok = false;
     buffer.clear();
   };
+  const bool gbk = layout.encoding == Encoding::kGbk;
   BoundaryCursor boundaries(source);
+  CharCursor characters(source, layout.encoding);
   size_t copied = 0;
   for (const MatchRecord& match : matches.matches) {
     int64_t start = MatchPosition(match);
     if (start < 0) continue;
     size_t end = std::min(static_cast<size_t>(start + match.groups[0].length), source.size());
-    if (end < source.size() && !boundaries.IsCharStart(end)) ++end;  // after the whole character
+    if (gbk) {
+      if (end < source.size() && !boundaries.IsCharStart(end)) ++end;  // after the character
+    } else {
+      end = characters.NextBoundary(std::max({end, copied, layout.mark_length}));
+    }
     end = std::max(end, copied);
     if (end - copied >= piece) {
       hand_on();
