@@ -56,6 +56,22 @@ def main():
             write("fuzz_insert", "enc_%d_%d" % (first, k),
                   bytes([first, len(note) - 1]) + note + bytes([mode, len(pattern) or 5 + k, 7]) +
                   pattern + words.encode(encoding))
+    write_encoding_seeds(slices, patterns)
+
+
+def write_encoding_seeds(slices, patterns):
+    # The flag byte picks the encoding (0 UTF-8, 1 GB18030, 2 GBK) and the pattern's length.
+    rare = "\U00020000\U0001F600"
+    for k, text in enumerate(slices):
+        words = text.decode("gbk", errors="ignore")
+        words = words[:len(words) // 2] + rare + words[len(words) // 2:]
+        pattern = patterns[k % len(patterns)][:15]
+        for e, name in enumerate(["utf-8", "gb18030", "gbk"]):
+            body = words.encode(name, errors="ignore")
+            if e == 0 and k % 2:
+                body = b"\xef\xbb\xbf" + body
+            flags = (e % 3) | (len(pattern) << 2)
+            write("fuzz_encoding", "%d_%s" % (k, name), bytes([flags]) + pattern + body)
 
 
 main()

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs one fuzz target for a number of seconds, e.g. tools/fuzz.sh split 600 (the targets: split,
-# insert, pattern, files; "fuzz_split" works too). Further arguments go to libFuzzer.
+# insert, pattern, files, encoding; "fuzz_split" works too). Further arguments go to libFuzzer.
 #
 # Builds build/sanitize first (clang, sanitizers, libFuzzer). The target starts from its seeds in
 # fuzz/corpus/<target>/, which it only reads; what it learns goes to build/sanitize/fuzz-work/.
