@@ -96,6 +96,12 @@ std::string CheckInsertions(const std::string& source, const std::string& result
       const size_t at = rest.size();  // source bytes before the run
       if (run % insert.size() != 0) return "a run of " + std::to_string(run) + " inserted bytes";
       if (form.mark && at < 3) return "an insertion before the end of the mark";
+      const size_t first = i - run;
+      if (!model::IsBoundary(result, form.encoding, first) ||
+          !model::IsBoundary(result, form.encoding, i)) {
+        return "inserted bytes run together with the text around them at result byte " +
+               std::to_string(first);
+      }
       if (!model::IsBoundary(source, form.encoding, at)) {
         return "an insertion inside a character at source byte " + std::to_string(at);
       }
@@ -111,6 +117,39 @@ std::string CheckInsertions(const std::string& source, const std::string& result
   return {};
 }
 
+// By length and at random into `source`: the builders against the model, and the checks every
+// result must pass. Ends the test on a failure (the caller checks HasFatalFailure).
+void CompareLengthAndRandom(const std::string& source, const std::string& insert, const Form& form,
+                            size_t piece, int max_interval, std::mt19937& rng) {
+  const TextLayout layout = LayoutOf(form);
+  const int length = static_cast<int>(source.size());
+  const int interval = 1 + static_cast<int>(rng() % static_cast<unsigned>(max_interval));
+  const int steps = static_cast<int>(rng() % (length / interval + 3));
+  std::vector<bool> flags;
+  const std::string every =
+      model::InsertByLengthIn(source, ModelForm(form), insert, interval, steps, &flags);
+  ASSERT_EQ(model::Hex(Every(source, insert, interval, steps, piece, layout)), model::Hex(every))
+      << "interval " << interval << " steps " << steps;
+  ASSERT_EQ(CheckInsertions(source, every, flags, insert, form), "")
+      << "interval " << interval << " steps " << steps;
+
+  std::vector<int> draws(rng() % 8);
+  for (int& d : draws) d = 1 + static_cast<int>(rng() % static_cast<unsigned>(length + 2));
+  if (!draws.empty() && rng() % 3 == 0) draws.push_back(draws[0]);  // a place drawn twice
+  std::sort(draws.begin(), draws.end());
+  const std::string random =
+      model::InsertAtRandomIn(source, ModelForm(form), insert, draws, &flags);
+  std::string listed;
+  for (int d : draws) listed += std::to_string(d) + " ";
+  ASSERT_EQ(model::Hex(AtDraws(source, insert, draws, piece, layout)), model::Hex(random))
+      << "draws " << listed;
+  ASSERT_EQ(CheckInsertions(source, random, flags, insert, form), "") << "draws " << listed;
+  if (form.encoding == Encoding::kUtf8) {
+    ASSERT_EQ(CheckText(std::string_view(random).substr(layout.mark_length), form.encoding).check,
+              TextCheck::kValid);
+  }
+}
+
 TEST(EncodedInsertion, LengthAndRandomAgreeWithTheModelInEveryEncoding) {
   for (const Form& form : kForms) {
     const unsigned seed = 1201 + static_cast<unsigned>(form.encoding) * 7 + (form.mark ? 1 : 0);
@@ -122,39 +161,11 @@ TEST(EncodedInsertion, LengthAndRandomAgreeWithTheModelInEveryEncoding) {
         insert = InForm(model::RandomUtf8Text(rng, 3), {form.name, form.encoding, false});
       } while (insert.empty());
       const size_t piece = 1 + rng() % 40;
-      const TextLayout layout = LayoutOf(form);
-      const int length = static_cast<int>(source.size());
       SCOPED_TRACE(::testing::Message() << form.name << " seed " << seed << " trial " << trial
                                         << " piece " << piece << "\nsource " << model::Hex(source)
                                         << "\ninsert " << model::Hex(insert));
-
-      const int interval = 1 + static_cast<int>(rng() % 12);
-      const int steps = static_cast<int>(rng() % (length / interval + 3));
-      std::vector<bool> flags;
-      const std::string every =
-          model::InsertByLengthIn(source, ModelForm(form), insert, interval, steps, &flags);
-      ASSERT_EQ(model::Hex(Every(source, insert, interval, steps, piece, layout)),
-                model::Hex(every))
-          << "interval " << interval << " steps " << steps;
-      ASSERT_EQ(CheckInsertions(source, every, flags, insert, form), "")
-          << "interval " << interval << " steps " << steps;
-
-      std::vector<int> draws(rng() % 8);
-      for (int& d : draws) d = 1 + static_cast<int>(rng() % static_cast<unsigned>(length + 2));
-      if (!draws.empty() && rng() % 3 == 0) draws.push_back(draws[0]);  // a place drawn twice
-      std::sort(draws.begin(), draws.end());
-      const std::string random =
-          model::InsertAtRandomIn(source, ModelForm(form), insert, draws, &flags);
-      std::string listed;
-      for (int d : draws) listed += std::to_string(d) + " ";
-      ASSERT_EQ(model::Hex(AtDraws(source, insert, draws, piece, layout)), model::Hex(random))
-          << "draws " << listed;
-      ASSERT_EQ(CheckInsertions(source, random, flags, insert, form), "") << "draws " << listed;
-      if (form.encoding == Encoding::kUtf8) {
-        ASSERT_EQ(CheckText(std::string_view(random).substr(layout.mark_length), form.encoding)
-                      .check,
-                  TextCheck::kValid);
-      }
+      CompareLengthAndRandom(source, insert, form, piece, 12, rng);
+      if (HasFatalFailure()) return;
     }
   }
 }
@@ -234,6 +245,87 @@ TEST(EncodedInsertion, PointsInsideCharactersMarksAndLineBreaksMoveOn) {
   EXPECT_EQ(Every(emoji + "z", "ab#", 1, 2, 64, utf8), emoji + "aab#b#z");
   const std::string note = "\xE3\x80\x90\xE6\xB3\xA8\xE3\x80\x91";  // 【注】
   EXPECT_EQ(AtDraws("ab", note, {1, 1, 1}, 64, utf8), "a" + note + "b" + note + note);
+}
+
+// A GB18030 text (converted from random UTF-8) with stray bytes put between its characters: lead
+// bytes that begin no character (alone, or before a digit or a byte that no trail can be), 0x80,
+// 0xFF, and perhaps a lone lead byte at the very end.
+std::string GbWithStrayBytes(std::mt19937& rng) {
+  const std::string utf8 = model::RandomUtf8Text(rng, 30);
+  std::string text;
+  const char* end = utf8.data() + utf8.size();
+  for (const char* p = utf8.data(); p <= end;) {
+    if (rng() % 4 == 0) {
+      static const char* const kStray[] = {"\x81 ", "\xFE\r\n", "\x81\x30 ", "\x95\x39,",
+                                           "\x80",  "\xFF",     "\xA1\x7F", "\x81\x30\x81 "};
+      text += kStray[rng() % std::size(kStray)];
+    }
+    if (p == end) break;
+    const size_t n = CharLength(Encoding::kUtf8, p, end);
+    std::string one;
+    EXPECT_TRUE(ConvertText(std::string(p, n), Encoding::kUtf8, Encoding::kGb18030, &one));
+    text += one;
+    p += n;
+  }
+  if (rng() % 4 == 0) text += rng() % 2 ? "\x81" : "\x81\x30";
+  return text;
+}
+
+TEST(EncodedInsertion, StrayBytesOfGb18030TextsNeverTakeInsertedBytesIntoACharacter) {
+  const TextLayout gb18030{Encoding::kGb18030, 0};
+  const std::string note = "\xA1\xBE\xD7\xA2\xA1\xBF";  // 【注】, its first byte a trail byte
+  const std::string ext_b = "\x95\x32\x82\x36";            // U+20000, a lead and a digit first
+  // A lone lead byte before a space would take 【 as its trail: the insertion goes after the
+  // space, by length and at random alike.
+  EXPECT_EQ(model::Hex(AtDraws("abc\x81 def", note, {4}, 64, gb18030)),
+            model::Hex("abc\x81 " + note + "def"));
+  EXPECT_EQ(model::Hex(Every("abc\x81 def", note, 4, 1, 64, gb18030)),
+            model::Hex("abc\x81 " + note + "def"));
+  // A lead byte and a digit take a lead and a digit into a four-byte sequence, from either place.
+  EXPECT_EQ(model::Hex(AtDraws("abc\x81\x30 d", ext_b, {5}, 64, gb18030)),
+            model::Hex("abc\x81\x30 " + ext_b + "d"));
+  EXPECT_EQ(model::Hex(AtDraws("abc\x81\x30 d", ext_b, {4}, 64, gb18030)),
+            model::Hex("abc\x81\x30 " + ext_b + "d"));
+  // An insertion that would stand between them and a line break goes after the whole CR LF.
+  EXPECT_EQ(model::Hex(AtDraws("a\xFE\r\nb", "x#", {2}, 64, gb18030)),
+            model::Hex("a\xFE\r\nx#b"));
+  // At the end of the text there is nothing to move on to: the insertion goes before the bytes.
+  EXPECT_EQ(model::Hex(AtDraws("abc\x81", note, {9, 9}, 64, gb18030)),
+            model::Hex("abc" + note + note + "\x81"));
+  EXPECT_EQ(model::Hex(Every("ab\x81\x30", ext_b, 4, 1, 64, gb18030)),
+            model::Hex("ab" + ext_b + "\x81\x30"));
+  // So does a keyword match that ends on such a byte.
+  EXPECT_EQ(model::Hex(AfterMatches("ab\x81 c", note, "b.", gb18030)),
+            model::Hex("ab\x81 " + note + "c"));
+  // Inserted text that no byte before it can take stays where it was put.
+  EXPECT_EQ(AtDraws("abc\x81 def", " ", {4}, 64, gb18030), "abc\x81  def");
+
+  const Form form{"GB18030 with stray bytes", Encoding::kGb18030, false};
+  const std::vector<std::string> patterns = {".", "\\d", "[^a-z]", "\xA1\xA3|\r", "$"};
+  const unsigned seed = 1299;
+  std::mt19937 rng(seed);
+  for (int trial = 0; trial < 3000; ++trial) {
+    const std::string source = GbWithStrayBytes(rng);
+    static const char* const kInserts[] = {"\xA1\xBE\xD7\xA2\xA1\xBF", "\x95\x32\x82\x36",
+                                           "3", "\x94\x39\xFC\x36!", "#", "7\xD6\xD0"};
+    const std::string insert = kInserts[rng() % std::size(kInserts)];
+    const size_t piece = 1 + rng() % 40;
+    SCOPED_TRACE(::testing::Message() << "seed " << seed << " trial " << trial << " piece "
+                                      << piece << "\nsource " << model::Hex(source)
+                                      << "\ninsert " << model::Hex(insert));
+    CompareLengthAndRandom(source, insert, form, piece, 6, rng);
+    if (HasFatalFailure()) return;
+
+    std::vector<bool> flags;
+    const std::string& pattern = patterns[static_cast<size_t>(trial) % patterns.size()];
+    const std::string keyed =
+        model::InsertAtKeywordIn(source, ModelForm(form), insert, pattern, &flags);
+    ASSERT_EQ(model::Hex(AfterMatches(source, insert, pattern, gb18030, piece)),
+              model::Hex(keyed))
+        << "pattern " << pattern;
+    ASSERT_EQ(CheckInsertions(source, keyed, flags, insert, form, false), "")
+        << "pattern " << pattern;
+  }
 }
 
 TEST(EncodedInsertion, GbkTextsKeepTheirOwnRules) {

@@ -160,14 +160,37 @@ bool IsBoundary(const std::string& text, Encoding encoding, size_t offset) {
   return at == offset;
 }
 
-int EncodedInsertionOffset(const std::string& text, EncodedText form, int pos) {
+bool StandsApart(const std::string& text, Encoding encoding, size_t offset,
+                 const std::string& insert) {
+  std::string with = text;
+  with.insert(offset, insert);
+  return IsBoundary(with, encoding, offset) && IsBoundary(with, encoding, offset + insert.size());
+}
+
+int EncodedInsertionOffset(const std::string& text, EncodedText form, const std::string& insert,
+                           int pos) {
   size_t offset = std::max<size_t>(static_cast<size_t>(std::max(pos, 0)), form.mark);
-  if (offset >= text.size()) return TextLength(text);
+  offset = std::min(offset, text.size());
   while (!IsBoundary(text, form.encoding, offset)) ++offset;
+  offset = ApartOffset(text, form, insert, offset);
   if (offset >= 1 && offset < text.size() && text[offset - 1] == '\r' && text[offset] == '\n') {
     ++offset;
   }
   return static_cast<int>(offset);
+}
+
+size_t ApartOffset(const std::string& text, EncodedText form, const std::string& insert,
+                   size_t offset) {
+  while (offset < text.size() && !StandsApart(text, form.encoding, offset, insert)) {
+    do {
+      ++offset;
+    } while (!IsBoundary(text, form.encoding, offset));
+  }
+  if (StandsApart(text, form.encoding, offset, insert)) return offset;
+  for (size_t q = offset; q-- > form.mark;) {
+    if (IsBoundary(text, form.encoding, q) && StandsApart(text, form.encoding, q, insert)) return q;
+  }
+  return form.mark;
 }
 
 std::string InsertByLengthIn(const std::string& source, EncodedText form,
@@ -177,7 +200,7 @@ std::string InsertByLengthIn(const std::string& source, EncodedText form,
   int position = 0;
   for (int k = 1; k <= step_count; ++k) {
     position += interval + (k == 1 ? 0 : TextLength(insert));
-    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, position), insert);
+    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, position), insert);
   }
   return file.Finish(inserted);
 }
@@ -192,7 +215,7 @@ std::string InsertAtRandomIn(const std::string& source, EncodedText form,
     int step_length = k == 1 ? 0 : TextLength(insert);
     int pos = draws[k - 1] + step_length;
     if (pos - previous < step_length + 2) pos += step_length;
-    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, pos), insert);
+    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, pos), insert);
     previous = pos;
   }
   return file.Finish(inserted);
@@ -210,10 +233,14 @@ std::string InsertAtKeywordIn(const std::string& source, EncodedText form,
           : RegexSearchAll(compiled, source.substr(form.mark), form.encoding);
   const size_t mark = form.encoding == Encoding::kGbk ? 0 : form.mark;
   int shift = 0;
+  size_t last = 0;  // the end of the last insertion
   for (const MatchRecord& match : matches.matches) {
     size_t end = mark + static_cast<size_t>(MatchPosition(match) + match.groups[0].length);
     while (!IsBoundary(source, form.encoding, end)) ++end;
-    file.InsertAt(static_cast<int>(end) + shift, insert);
+    size_t at = std::max(end + static_cast<size_t>(shift), last);
+    if (form.encoding != Encoding::kGbk) at = ApartOffset(file.bytes(), form, insert, at);
+    file.InsertAt(static_cast<int>(at), insert);
+    last = at + insert.size();
     shift += TextLength(insert);
   }
   return file.Finish(inserted);

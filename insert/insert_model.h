@@ -60,7 +60,19 @@ struct EncodedText {
   Encoding encoding = Encoding::kGbk;
   size_t mark = 0;
 };
-int EncodedInsertionOffset(const std::string& text, EncodedText form, int pos);
+// In UTF-8 and GB18030, a boundary where `insert` would run together with bytes before it into
+// one character (a GB18030 lead byte that begins no character, perhaps with a digit after it,
+// takes the inserted bytes as its own) moves on to the next boundary where it does not; at the
+// end of the text, back to the last one where it does not.
+int EncodedInsertionOffset(const std::string& text, EncodedText form, const std::string& insert,
+                           int pos);
+// True when the text with `insert` at `offset`, stepped through from byte 0, has a character
+// boundary at both ends of the inserted bytes.
+bool StandsApart(const std::string& text, Encoding encoding, size_t offset,
+                 const std::string& insert);
+// The boundary `offset` moved on (or at the end back) to where `insert` stands apart.
+size_t ApartOffset(const std::string& text, EncodedText form, const std::string& insert,
+                   size_t offset);
 std::string InsertByLengthIn(const std::string& source, EncodedText form,
                              const std::string& insert, int interval, int step_count,
                              std::vector<bool>* inserted = nullptr);

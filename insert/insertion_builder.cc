@@ -97,6 +97,69 @@ bool InsertionBuilder::Finish() {
   return ok_;
 }
 
+namespace {
+
+// The character boundaries of a GB18030 text in [from, to] no more than 12 bytes before `to`,
+// stepping from boundary `from`.
+std::vector<size_t> LastBoundaries(std::string_view text, size_t from, size_t to) {
+  std::vector<size_t> list;
+  const char* end = text.data() + text.size();
+  for (size_t p = from; p <= to;) {
+    if (p + 12 >= to) list.push_back(p);
+    if (p == to) break;
+    p += CharLength(Encoding::kGb18030, text.data() + p, end);
+  }
+  return list;
+}
+
+// True when `insert` put at boundary `at` of a GB18030 text would run together with bytes before
+// it into one character: a lead byte that begins no character (perhaps with a digit after it)
+// takes inserted bytes as its own. Before `from` (listed first in `boundaries`, which hold the
+// boundaries from at - 12 up to at) lie only whole characters of the result, or nothing. Valid
+// characters never change with the bytes after them, and a character begins no more than three
+// bytes before a byte it can reach.
+bool RunsTogether(std::string_view text, const std::vector<size_t>& boundaries, size_t from,
+                  size_t at, std::string_view insert) {
+  if (at == from) return false;
+  size_t first = at;
+  for (size_t b : boundaries) {
+    if (b >= from && b + 3 >= at && b < at) {
+      first = b;
+      break;
+    }
+  }
+  if (first == at) return false;
+  std::string joined(text.substr(first, at - first));
+  joined.append(insert.substr(0, 4));
+  if (insert.size() < 4) joined.append(text.substr(at, 4));
+  const char* end = joined.data() + joined.size();
+  size_t p = 0;
+  while (p < at - first) p += CharLength(Encoding::kGb18030, joined.data() + p, end);
+  return p != at - first;
+}
+
+// Where `insert` goes in a GB18030 text for boundary `at` (at or after `from`, as RunsTogether):
+// `at` itself, or the next boundary where the inserted text stands apart from the bytes before
+// it; at the end of the text, the last such boundary before it (`from` at worst, where nothing
+// can join).
+size_t ApartBoundary(std::string_view text, size_t from, size_t at, std::string_view insert) {
+  const char* end = text.data() + text.size();
+  for (;;) {
+    if (!RunsTogether(text, LastBoundaries(text, from, at), from, at, insert)) return at;
+    if (at == text.size()) break;
+    at += CharLength(Encoding::kGb18030, text.data() + at, end);
+  }
+  const std::vector<size_t> boundaries = LastBoundaries(text, from, at);
+  for (size_t k = boundaries.size(); k-- > 0;) {
+    const size_t b = boundaries[k];
+    if (b + 8 < at) break;  // its own bytes before it would not all be listed
+    if (!RunsTogether(text, boundaries, from, b, insert)) return b;
+  }
+  return from;
+}
+
+}  // namespace
+
 EncodedInsertionBuilder::EncodedInsertionBuilder(std::string_view source, std::string_view insert,
                                                  OutputSink& sink, size_t piece,
                                                  const TextLayout& layout)
@@ -172,6 +235,7 @@ int64_t EncodedInsertionBuilder::InsertAtPoint(int64_t pos) {
   } else {
     size_t at = consumed_ + (rel - pending_.size());
     at = source_boundaries_.NextBoundary(std::max(at, layout_.mark_length));
+    if (layout_.encoding == Encoding::kGb18030) at = ApartBoundary(source_, consumed_, at, insert_);
     offset = emitted_ + static_cast<int64_t>(pending_.size() + (at - consumed_));
   }
   if (ByteBefore(offset) == '\r' && ByteAt(offset) == '\n') ++offset;  // never split CR LF
@@ -265,6 +329,7 @@ bool InsertAfterMatches(std::string_view source, std::string_view insert,
       end = characters.NextBoundary(std::max({end, copied, layout.mark_length}));
     }
     end = std::max(end, copied);
+    if (layout.encoding == Encoding::kGb18030) end = ApartBoundary(source, copied, end, insert);
     if (end - copied >= piece) {
       hand_on();
       if (!out.Write(source.substr(copied, end - copied))) ok = false;
