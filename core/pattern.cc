@@ -85,10 +85,24 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   // only over code points; it then finds nothing in GBK, which holds no such character.
   try {
     std::u32string code_points;
-    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF.
-    for (wchar_t c : wide) {
+    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF. A
+    // typed character GBK lacks comes as its GB18030 four-byte form, two undecodable pairs to
+    // GBK (a lead byte and a digit never make a GBK character): here it is its code point.
+    const char* end = pattern.data() + pattern.size();
+    const char* p = pattern.data();
+    for (size_t k = 0; k < wide.size(); ++k) {
+      const wchar_t c = wide[k];
+      if (c == kUnmatchable && Gb18030SequenceLength(p, end) == 4) {
+        const CodePoint cp = DecodeChar(Encoding::kGb18030, p, end);
+        code_points += cp >= kUndecodableBase && cp < kUndecodableBase + 0x100 ? char32_t{0x110000}
+                                                                                : cp;
+        p += 4;
+        ++k;  // the form's second pair
+        continue;
+      }
       code_points += c == kUnmatchable ? char32_t{0x110000}
                                        : static_cast<std::make_unsigned_t<wchar_t>>(c);
+      p += GbkCharLength(p, end);
     }
     impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
     impl_->valid = true;

@@ -381,6 +381,18 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
     EXPECT_TRUE(Spans("\\x{D840}", t, e).empty()) << EncodingName(e);  // no half of one
     EXPECT_EQ(Spans("(?<=\\x{1F600})z", t, e), (Spans_{{10, 1}})) << EncodingName(e);
   }
+  // Typed as the command line and the window pass them (the GB18030 four-byte form of a
+  // character GBK lacks), such characters are the same characters.
+  for (Encoding e : {Encoding::kGb18030, Encoding::kUtf8}) {
+    const std::string& t = e == Encoding::kUtf8 ? utf8 : gb18030;
+    using Spans_ = std::vector<std::pair<int64_t, int64_t>>;
+    EXPECT_EQ(Spans("\x95\x32\x82\x36", t, e), (Spans_{{1, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans("y\x94\x39\xFC\x36", t, e), (Spans_{{5, 5}})) << EncodingName(e);
+    EXPECT_EQ(Spans("[\x94\x39\xFC\x36\x95\x32\x82\x36]z?", t, e), (Spans_{{1, 4}, {6, 5}}))
+        << EncodingName(e);
+    EXPECT_TRUE(Spans("\x95\x32\x82\x37", t, e).empty()) << EncodingName(e);  // U+20001
+  }
+  EXPECT_TRUE(Spans("\x94\x39\xFC\x36", "\x94\x39\xFC\x36", Encoding::kGbk).empty());
   // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
   EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
   // A pattern byte that does not decode matches nothing, not even U+FFFF.

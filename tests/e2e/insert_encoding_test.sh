@@ -89,6 +89,13 @@ counted_offsets gb18030/out/novel.txt "$(printf '【注】' | iconv -f UTF-8 -t 
 travik insert -k 。 -t '😀' --in-place "$(to_arg "$WORK/gb18030/novel.txt")" >/dev/null \
   2>stderr || fail "emoji into GB18030: $(cat stderr)"
 iconv -f GB18030 -t UTF-8 gb18030/novel.txt | grep -q '。😀𠀀😀' || fail "GB18030: emoji not after 。"
+#    A keyword that is a character GBK lacks finds it.
+want=$(iconv -f GB18030 -t UTF-8 gb18030/novel.txt | grep -o '𠀀' | wc -l)
+travik insert -k 𠀀 -t '#' -o "$(to_arg "$WORK/gb18030/keyed")" \
+  "$(to_arg "$WORK/gb18030/novel.txt")" >stdout 2>stderr || fail "keyword 𠀀: $(cat stderr)"
+[ "$want" -gt 0 ] && grep -q "插入 $want 处" stdout || fail "keyword 𠀀: $(cat stdout) want $want"
+[ "$(iconv -f GB18030 -t UTF-8 gb18030/keyed/novel.txt | grep -o '𠀀#' | wc -l)" -eq "$want" ] ||
+  fail "keyword 𠀀: the insertions are not after it"
 
 # 5. An emoji: refused for the GBK file (untouched, no copy), written into the UTF-8 one.
 mkdir emoji && cp "$CORPUS" emoji/gbk.txt && cp source.utf8 emoji/utf8.txt
