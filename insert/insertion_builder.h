@@ -88,8 +88,10 @@ struct TextLayout {
 };
 
 // The builder for UTF-8 and GB18030 texts: a point inside a character moves to the end of that
-// character, a point before the end of the byte-order mark to its end, and a point between a CR
-// and its LF past the LF; clamped to the end of the text. `insert` must be whole characters of
+// character, a point before the end of the byte-order mark to its end, in GB18030 a point where a
+// lead byte that begins no character would take inserted bytes into a character to the next point
+// where none can (at the end of the text, back before those bytes), and a point between a CR and
+// its LF past the LF; clamped to the end of the text. `insert` must be whole characters of
 // the encoding. Finished output is gathered and handed on in pieces; the source between two
 // insertions is copied once, straight into that output.
 class EncodedInsertionBuilder {
