@@ -390,6 +390,7 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
   }
   // GBK holds no such character: the typed form finds nothing, not its bytes' look-alikes.
   EXPECT_TRUE(Spans("\x95\x32\x82\x36", "\x95\x32\x82\x36", Encoding::kGbk).empty());
+  EXPECT_TRUE(Spans("\x94\x39\xFC\x36", "\x94\x39\xFC\x36", Encoding::kGbk).empty());
   // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
   EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
   // A pattern byte that does not decode matches nothing, not even U+FFFF.

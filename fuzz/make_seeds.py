@@ -44,6 +44,18 @@ def main():
               text)
         note = gbk("【注】")
         write("fuzz_files", "%d" % k, bytes([k, 17, 1, 3 * k, len(note)]) + note + text)
+        # The insert target's UTF-8 (first byte 4: with a mark, 20: without) and GB18030 (12)
+        # forms of the slice, GB18030 with characters GBK lacks mixed in.
+        words = text.decode("gbk", errors="ignore")
+        for first, encoding in [(4, "utf-8"), (20, "utf-8"), (12, "gb18030")]:
+            if encoding == "gb18030":
+                words = words.replace("。", "。\U00020000\U0001F600")
+            note = "【注】".encode(encoding)
+            mode = k % 3
+            pattern = words[:2].encode(encoding) if mode == 2 else b""
+            write("fuzz_insert", "enc_%d_%d" % (first, k),
+                  bytes([first, len(note) - 1]) + note + bytes([mode, len(pattern) or 5 + k, 7]) +
+                  pattern + words.encode(encoding))
     write_encoding_seeds(slices, patterns)
 
 
