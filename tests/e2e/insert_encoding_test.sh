@@ -117,6 +117,17 @@ cp refused/utf16.txt refused/utf16.orig
 expect_exit 3 -e 100 -t x --in-place "$(to_arg "$WORK/refused/utf16.txt")"
 cmp -s refused/utf16.txt refused/utf16.orig || fail "the UTF-16 file was changed"
 grep -q 'UTF-16' stderr || fail "UTF-16 not named: $(cat stderr)"
+#    Big-endian with its mark, and little-endian without one, each named with its byte order.
+{ printf '\xfe\xff'; iconv -f UTF-8 -t UTF-16BE source.utf8; } >refused/be.txt
+iconv -f UTF-8 -t UTF-16LE source.utf8 >refused/le.txt
+cp refused/be.txt refused/be.orig && cp refused/le.txt refused/le.orig
+expect_exit 3 -k 章 -t x -o "$(to_arg "$WORK/refused/out16")" "$(to_arg "$WORK/refused/be.txt")" \
+  "$(to_arg "$WORK/refused/le.txt")"
+grep -q 'be.txt.*UTF-16BE' stderr && grep -q 'le.txt.*UTF-16LE' stderr ||
+  fail "UTF-16 byte order not named: $(cat stderr)"
+cmp -s refused/be.txt refused/be.orig && cmp -s refused/le.txt refused/le.orig ||
+  fail "a UTF-16 file was changed"
+[ -z "$(ls -A refused/out16 2>/dev/null)" ] || fail "a copy of a UTF-16 file was written"
 cp "$CORPUS" refused/gbk.txt
 expect_exit 3 --encoding utf-8 -e 100 -t x -o "$(to_arg "$WORK/refused/out")" \
   "$(to_arg "$WORK/refused/gbk.txt")"
