@@ -12,6 +12,16 @@
 
 #include "core/regex_traits.h"
 
+// Lines end where they end in a GBK text: at \n, \r and \f only. The library also ends them at
+// U+0085, U+2028 and U+2029 (which GBK lacks), and at every code point sharing their low 16 bits
+// (U+20085 among them), so that "^" and "$" would match inside a UTF-8 or GB18030 line.
+namespace boost::BOOST_REGEX_DETAIL_NS {
+template <>
+inline bool is_separator<char32_t>(char32_t c) {
+  return c == U'\n' || c == U'\r' || c == U'\f';
+}
+}  // namespace boost::BOOST_REGEX_DETAIL_NS
+
 namespace travik {
 
 class CodePointRegexTraits {

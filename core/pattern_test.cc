@@ -403,5 +403,34 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
   EXPECT_TRUE(RegexSearchAll(p, "abc", Encoding::kUtf16Le).empty());
 }
 
+// Lines end where they end in GBK (at \n, \r and \f) in every encoding: U+0085, U+2028 and
+// U+2029, which GBK lacks, end none, nor do the characters beyond the BMP that share their low
+// 16 bits (U+20085 𠂅, U+22028, U+12029).
+TEST(RegexSearchAllEncodings, LinesEndWhereTheyEndInGbk) {
+  const std::string nel = "\xC2\x85", ls = "\xE2\x80\xA8", ps = "\xE2\x80\xA9";
+  const std::string far[] = {"\xF0\xA0\x82\x85", "\xF0\xA2\x80\xA8", "\xF0\x92\x80\xA9"};
+  std::string utf8 = "a";
+  for (const std::string& c : {nel, ls, ps, far[0], far[1], far[2]}) utf8 += c + "b";
+  utf8 += "\nb\rb\fb";
+  std::string gb18030;
+  ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &gb18030));
+  for (Encoding e : {Encoding::kUtf8, Encoding::kGb18030}) {
+    const std::string& t = e == Encoding::kUtf8 ? utf8 : gb18030;
+    std::vector<int64_t> after_breaks;
+    for (size_t i = 1; i < t.size(); ++i) {
+      if (t[i - 1] == '\n' || t[i - 1] == '\r' || t[i - 1] == '\f') after_breaks.push_back(i);
+    }
+    ASSERT_EQ(after_breaks.size(), 3u);
+    std::vector<int64_t> starts;
+    for (const auto& span : Spans("^b", t, e)) starts.push_back(span.first);
+    EXPECT_EQ(starts, after_breaks) << EncodingName(e);
+    std::vector<int64_t> ends;
+    for (const auto& span : Spans("b$", t, e)) ends.push_back(span.first + 1);
+    EXPECT_EQ(ends, (std::vector<int64_t>{after_breaks[0] - 1, after_breaks[1] - 1,
+                                          after_breaks[2] - 1, static_cast<int64_t>(t.size())}))
+        << EncodingName(e);
+  }
+}
+
 }  // namespace
 }  // namespace travik

@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "core/codepage.h"
+#include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "core/pattern.h"
@@ -54,6 +56,33 @@ std::string WithCrLf(std::string_view text) {
   return out;
 }
 
+// A text in `encoding` as the window shows it (a GBK text as always).
+std::wstring WideIn(std::string_view text, Encoding encoding) {
+  std::u32string code_points;
+  if (encoding == Encoding::kGbk || !DecodeText(text, encoding, &code_points)) return Wide(text);
+  std::wstring wide;
+  for (char32_t c : code_points) {
+    if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
+      c -= 0x10000;
+      wide += static_cast<wchar_t>(0xD800 + (c >> 10));
+      wide += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      wide += static_cast<wchar_t>(c);
+    }
+  }
+  return wide;
+}
+
+// A title (typed text: GBK, with the four-byte GB18030 form of a character GBK lacks) as the
+// window shows it.
+std::wstring WideTitle(std::string_view typed, Encoding encoding) {
+  std::string utf8;
+  if (encoding != Encoding::kGbk && ConvertTypedText(typed, Encoding::kUtf8, &utf8)) {
+    return WideIn(utf8, Encoding::kUtf8);
+  }
+  return Wide(typed);
+}
+
 std::string HeadingNumberText(const chapters::Heading& heading) {
   std::string number = heading.number ? std::to_string(*heading.number) : "-";
   return heading.kind == chapters::HeadingKind::kVolume ? "卷" + number : number;
@@ -69,7 +98,7 @@ std::string PieceSizeText(int64_t bytes) {
 }
 
 std::string TextAroundHeading(std::string_view text, size_t offset, int before, int after,
-                              size_t* heading_at) {
+                              size_t* heading_at, Encoding encoding) {
   // "\n" is never the second byte of a double-byte character, so lines can be found backwards.
   offset = std::min(offset, text.size());
   size_t line_start = offset;
@@ -93,7 +122,11 @@ std::string TextAroundHeading(std::string_view text, size_t offset, int before, 
     // A line start is a character boundary: step characters from there up to the limit.
     size_t p = line_start;
     while (p < line_start + kMaxBytesAfter) {
-      p += static_cast<unsigned char>(text[p]) >= 0x81 && p + 1 < text.size() ? 2 : 1;
+      if (encoding == Encoding::kGbk) {
+        p += static_cast<unsigned char>(text[p]) >= 0x81 && p + 1 < text.size() ? 2 : 1;
+      } else {
+        p += CharLength(encoding, text.data() + p, text.data() + text.size());
+      }
     }
     end = std::min(p, text.size());
   }
@@ -140,8 +173,8 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
   }
   options.encoding = source.encoding;
   chapters::ChapterList list = chapters::FindChapters(source.text, options);
-  auto* preview =
-      new ChapterPreview(window, path, std::move(source.text), std::move(choice), std::move(list));
+  auto* preview = new ChapterPreview(window, path, std::move(source.text), source.encoding,
+                                     std::move(choice), std::move(list));
   // From WM_NCCREATE on the window owns the preview and deletes it with WM_NCDESTROY.
   g_reached_window = false;
   if (!preview->Create() && !g_reached_window) delete preview;
@@ -149,10 +182,11 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
 }
 
 ChapterPreview::ChapterPreview(MainWindow& window, std::string path, std::string text,
-                               KeywordChoice choice, chapters::ChapterList list)
+                               Encoding encoding, KeywordChoice choice, chapters::ChapterList list)
     : window_(window),
       path_(std::move(path)),
       text_(std::move(text)),
+      encoding_(encoding),
       choice_(std::move(choice)),
       list_(std::move(list)) {}
 
@@ -302,7 +336,8 @@ void ChapterPreview::FillRows() {
     auto note = notes.find(heading.line);
     std::string note_text = note == notes.end() ? std::string() : note->second;
     rows_.push_back({Wide(std::to_string(i + 1)), Wide(HeadingNumberText(heading)),
-                     Wide(heading.title), Wide(PieceSizeText(heading.bytes)), Wide(note_text)});
+                     WideTitle(heading.title, encoding_), Wide(PieceSizeText(heading.bytes)),
+                     Wide(note_text)});
     warning_rows_.push_back(!note_text.empty());
     largest_ = std::max(largest_, heading.bytes);
     if (heading.kind == chapters::HeadingKind::kVolume) ++volumes;
@@ -422,14 +457,14 @@ void ChapterPreview::ShowContext(int row) {
   if (row < 0 || row >= static_cast<int>(list_.headings.size())) return;
   size_t at = 0;
   std::string around = TextAroundHeading(text_, static_cast<size_t>(list_.headings[row].offset),
-                                         kLinesBefore, kLinesAfter, &at);
+                                         kLinesBefore, kLinesAfter, &at, encoding_);
   HWND box = Control(kPreviewContext);
-  SetWindowTextOf(box, around);
+  SetWindowTextW(box, WideIn(around, encoding_).c_str());
   // The heading's line selected, and shown near the top.
   size_t line_end = around.find('\r', at);
   if (line_end == std::string::npos) line_end = around.size();
-  const int start = static_cast<int>(Wide(around.substr(0, at)).size());
-  const int end = static_cast<int>(Wide(around.substr(0, line_end)).size());
+  const int start = static_cast<int>(WideIn(around.substr(0, at), encoding_).size());
+  const int end = static_cast<int>(WideIn(around.substr(0, line_end), encoding_).size());
   SendMessageW(box, EM_SETSEL, start, end);
   const int line = static_cast<int>(SendMessageW(box, EM_LINEFROMCHAR, start, 0));
   const int first = static_cast<int>(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0));

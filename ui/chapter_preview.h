@@ -52,8 +52,8 @@ class ChapterPreview {
   const std::string& path() const { return path_; }
 
  private:
-  ChapterPreview(MainWindow& window, std::string path, std::string text, KeywordChoice choice,
-                 chapters::ChapterList list);
+  ChapterPreview(MainWindow& window, std::string path, std::string text, Encoding encoding,
+                 KeywordChoice choice, chapters::ChapterList list);
   ~ChapterPreview() = default;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
@@ -72,6 +72,7 @@ class ChapterPreview {
   HWND hwnd_ = nullptr;
   std::string path_;
   std::string text_;  // the file's text as the split reads it
+  Encoding encoding_;  // the encoding it is read in
   KeywordChoice choice_;
   chapters::ChapterList list_;
   std::vector<std::array<std::wstring, 5>> rows_;  // the list's cells (it asks for them)
@@ -80,10 +81,10 @@ class ChapterPreview {
 };
 
 // The text shown for a heading: from up to `before` lines above its line to `after` lines below
-// it, never more than a few kilobytes either way and never cut inside a character. `heading_at`
-// receives where the heading's line starts in the result.
+// it, never more than a few kilobytes either way and never cut inside a character of `encoding`.
+// `heading_at` receives where the heading's line starts in the result.
 std::string TextAroundHeading(std::string_view text, size_t offset, int before, int after,
-                              size_t* heading_at);
+                              size_t* heading_at, Encoding encoding = Encoding::kGbk);
 
 // The 大小 cell: the piece's size in bytes under 1 KB ("17 字节"), else in KB to one place
 // ("12.3 KB").

@@ -405,6 +405,59 @@ TEST_F(ChapterPreviewTest, DoubleClickShowsTheTextAroundTheHeading) {
   EXPECT_EQ(WindowTextOf(context).rfind("风雨江湖\r\n", 0), 0u);
 }
 
+// A UTF-8 (with a mark) and a GB18030 text, a character GBK lacks in a heading: the list and the
+// text around a heading show the characters, not the bytes read as GBK.
+TEST_F(ChapterPreviewTest, TextsInOtherEncodingsShowTheirCharacters) {
+  const std::string novel = SmallNovel();
+  const size_t second = novel.find("第二章 离家") + std::string("第二章 离家").size();
+  std::string utf8;
+  ASSERT_TRUE(ConvertText(novel, Encoding::kGbk, Encoding::kUtf8, &utf8));
+  std::string heading_utf8;
+  ASSERT_TRUE(ConvertText(novel.substr(0, second), Encoding::kGbk, Encoding::kUtf8, &heading_utf8));
+  utf8.insert(heading_utf8.size(), "\xF0\xA0\x80\x80");  // 𠀀 (U+20000) after 第二章 离家
+  std::string gb18030;
+  ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &gb18030));
+  const std::wstring rare = sizeof(wchar_t) == 2 ? std::wstring(L"\xD840\xDC00")
+                                                 : std::wstring(1, static_cast<wchar_t>(0x20000));
+  int made = 0;
+  for (const std::string& bytes : {"\xEF\xBB\xBF" + utf8, gb18030}) {
+    SCOPED_TRACE(made);
+    AddSplitFile(MakeFile(JoinText("form", NumberToText(++made), ".txt"), bytes));
+    SelectRow(超级列表框1, made - 1);
+    Click(按钮9);
+    ChapterPreview* preview = ChapterPreview::Current();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_EQ(preview->chapters().headings.size(), 8u);
+    wchar_t text[512] = {};
+    LVITEMW item = {};
+    item.iSubItem = kColumnTitle;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    HWND list = preview->Control(kPreviewList);
+    SendMessageW(list, LVM_GETITEMTEXTW, 2, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(text), Wide("第二章 离家") + rare);
+    SendMessageW(list, LVM_GETITEMTEXTW, 4, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(text), Wide("第五章 重逢"));
+
+    HWND context = preview->Control(kPreviewContext);
+    DoubleClickRow(*preview, 4);  // 第五章 重逢
+    std::wstring shown(static_cast<size_t>(GetWindowTextLengthW(context)) + 1, L'\0');
+    shown.resize(static_cast<size_t>(
+        GetWindowTextW(context, shown.data(), static_cast<int>(shown.size()))));
+    EXPECT_EQ(shown, Wide(JoinText(Body(3), "第五章 重逢\r\n", Body(12))));
+    DWORD start = 0, end = 0;
+    SendMessageW(context, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, Wide(Body(3)).size());
+    EXPECT_EQ(end - start, Wide("第五章 重逢").size());
+    DoubleClickRow(*preview, 2);  // 第二章 离家𠀀: the rare character is in the line selected
+    SendMessageW(context, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(end - start, (Wide("第二章 离家") + rare).size());
+    DestroyWindow(preview->hwnd());
+  }
+}
+
 TEST_F(ChapterPreviewTest, SplitButtonCutsExactlyWhereThePreviewShows) {
   const std::string novel = SmallNovel();
   const std::string path = MakeFile("江湖.txt", novel);
@@ -519,6 +572,18 @@ TEST(TextAroundHeading, LongLinesAreLeftOutOrCutBetweenCharacters) {
   EXPECT_EQ(shown[0], 'z');
   EXPECT_EQ(shown.size() % 2, 1u) << "z and whole pairs";
   EXPECT_EQ(text.compare(0, shown.size(), shown), 0);
+  // In UTF-8 and GB18030, cut between the characters of the text's own encoding.
+  for (const auto& [encoding, character] : {std::pair{Encoding::kUtf8, std::string("\xE9\x95\xBF")},
+                                            std::pair{Encoding::kGb18030,
+                                                      std::string("\x95\x32\x82\x36")}}) {
+    text = "z";
+    for (int i = 0; i < 4000; ++i) text += character;
+    shown = TextAroundHeading(text, 0, 2, 2, &at, encoding);
+    ASSERT_GT(shown.size(), 4000u) << EncodingName(encoding);
+    ASSERT_LT(shown.size(), text.size()) << EncodingName(encoding);
+    EXPECT_EQ((shown.size() - 1) % character.size(), 0u) << EncodingName(encoding);
+    EXPECT_EQ(text.compare(0, shown.size(), shown), 0) << EncodingName(encoding);
+  }
   // Offsets past the end and empty texts.
   EXPECT_EQ(TextAroundHeading("", 5, 3, 3, &at), "");
   EXPECT_EQ(TextAroundHeading("a\nb", 99, 1, 1, &at), "a\r\nb");
