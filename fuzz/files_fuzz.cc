@@ -66,6 +66,15 @@ void FuzzOne(Input& input) {
   if (recognised.encoding == Encoding::kGbk) {
     FUZZ_CHECK(recognised.ok && recognised.text == whole.text, "recognised GBK read otherwise");
   }
+  // A UTF-16 mark begins no GBK text: such a file is refused as UTF-16 even when given as GBK.
+  const bool utf16_mark = bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0;
+  FUZZ_CHECK(source.refused == utf16_mark, "refused %d", source.refused);
+  if (utf16_mark) {
+    FUZZ_CHECK(!source.ok && source.text.empty() &&
+                   source.error == Utf16RefusalMessage(recognised.encoding),
+               "a UTF-16 mark given as GBK: %s", source.error.c_str());
+    return;
+  }
   FUZZ_CHECK(source.ok && source.file_size == static_cast<int64_t>(bytes.size()), "load: %s",
              source.error.c_str());
   FUZZ_CHECK(source.text == whole.text, "loaded text");
