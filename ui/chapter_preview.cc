@@ -126,15 +126,18 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
       return nullptr;
     }
   }
-  // The text as the split reads it, so that the cuts shown are the cuts made.
-  SourceText source = LoadSourceText(path);
+  // The text as the split reads it, in the encoding the row's choice gives it, so that the cuts
+  // shown are the cuts made.
+  options.choice = window.RowEncoding(超级列表框1, row);
+  SourceText source = LoadSourceText(path, {}, options.choice);
   if (!source.ok) {
     say(JoinText(path, "：", source.error));
     return nullptr;
   }
+  options.encoding = source.encoding;
   chapters::ChapterList list = chapters::FindChapters(source.text, options);
-  auto* preview =
-      new ChapterPreview(window, path, std::move(source.text), std::move(choice), std::move(list));
+  auto* preview = new ChapterPreview(window, path, std::move(source.text), source.encoding,
+                                     std::move(choice), std::move(list));
   // From WM_NCCREATE on the window owns the preview and deletes it with WM_NCDESTROY.
   g_reached_window = false;
   if (!preview->Create() && !g_reached_window) delete preview;
@@ -142,10 +145,11 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
 }
 
 ChapterPreview::ChapterPreview(MainWindow& window, std::string path, std::string text,
-                               KeywordChoice choice, chapters::ChapterList list)
+                               Encoding encoding, KeywordChoice choice, chapters::ChapterList list)
     : window_(window),
       path_(std::move(path)),
       text_(std::move(text)),
+      encoding_(encoding),
       choice_(std::move(choice)),
       list_(std::move(list)) {}
 
@@ -295,7 +299,7 @@ void ChapterPreview::FillRows() {
     auto note = notes.find(heading.line);
     std::string note_text = note == notes.end() ? std::string() : note->second;
     rows_.push_back({Wide(std::to_string(i + 1)), Wide(HeadingNumberText(heading)),
-                     Wide(heading.title), Wide(PieceSizeText(heading.bytes)), Wide(note_text)});
+                     WideIn(heading.title, encoding_), Wide(PieceSizeText(heading.bytes)), Wide(note_text)});
     warning_rows_.push_back(!note_text.empty());
     largest_ = std::max(largest_, heading.bytes);
     if (heading.kind == chapters::HeadingKind::kVolume) ++volumes;
@@ -417,12 +421,12 @@ void ChapterPreview::ShowContext(int row) {
   std::string around = TextAroundHeading(text_, static_cast<size_t>(list_.headings[row].offset),
                                          kLinesBefore, kLinesAfter, &at);
   HWND box = Control(kPreviewContext);
-  SetWindowTextOf(box, around);
+  SetWindowTextW(box, WideIn(around, encoding_).c_str());
   // The heading's line selected, and shown near the top.
   size_t line_end = around.find('\r', at);
   if (line_end == std::string::npos) line_end = around.size();
-  const int start = static_cast<int>(Wide(around.substr(0, at)).size());
-  const int end = static_cast<int>(Wide(around.substr(0, line_end)).size());
+  const int start = static_cast<int>(WideIn(around.substr(0, at), encoding_).size());
+  const int end = static_cast<int>(WideIn(around.substr(0, line_end), encoding_).size());
   SendMessageW(box, EM_SETSEL, start, end);
   const int line = static_cast<int>(SendMessageW(box, EM_LINEFROMCHAR, start, 0));
   const int first = static_cast<int>(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0));

@@ -52,8 +52,8 @@ class ChapterPreview {
   const std::string& path() const { return path_; }
 
  private:
-  ChapterPreview(MainWindow& window, std::string path, std::string text, KeywordChoice choice,
-                 chapters::ChapterList list);
+  ChapterPreview(MainWindow& window, std::string path, std::string text, Encoding encoding,
+                 KeywordChoice choice, chapters::ChapterList list);
   ~ChapterPreview() = default;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
@@ -72,6 +72,7 @@ class ChapterPreview {
   HWND hwnd_ = nullptr;
   std::string path_;
   std::string text_;  // the file's text as the split reads it
+  Encoding encoding_;  // ... and its encoding, in which titles and lines are shown
   KeywordChoice choice_;
   chapters::ChapterList list_;
   std::vector<std::array<std::wstring, 5>> rows_;  // the list's cells (it asks for them)
