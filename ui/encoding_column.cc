@@ -90,6 +90,7 @@ bool EncodingScanner::busy() const {
 
 void EncodingScanner::Stop() {
   stop_ = true;
+  halt_ = true;
   if (worker_ != nullptr) {
     SetEvent(wake_);
     WaitForSingleObject(worker_, INFINITE);
@@ -101,6 +102,34 @@ void EncodingScanner::Stop() {
   answers_.clear();
   LeaveCriticalSection(&lock_);
   stop_ = false;  // files added later start a new worker
+  halt_ = paused_;
+}
+
+void EncodingScanner::Pause() {
+  EnterCriticalSection(&lock_);
+  paused_ = true;
+  halt_ = true;
+  LeaveCriticalSection(&lock_);
+  // The read gives up within one block.
+  for (;;) {
+    EnterCriticalSection(&lock_);
+    const bool reading = reading_;
+    LeaveCriticalSection(&lock_);
+    if (!reading) return;
+    Sleep(1);
+  }
+}
+
+void EncodingScanner::Resume() {
+  EnterCriticalSection(&lock_);
+  paused_ = false;
+  halt_ = stop_.load();
+  LeaveCriticalSection(&lock_);
+  if (worker_ != nullptr) {
+    SetEvent(wake_);
+  } else {
+    Work();  // files added while paused, without a thread
+  }
 }
 
 DWORD WINAPI EncodingScanner::ThreadMain(void* self) {
@@ -115,7 +144,7 @@ DWORD WINAPI EncodingScanner::ThreadMain(void* self) {
 void EncodingScanner::Work() {
   for (;;) {
     EnterCriticalSection(&lock_);
-    if (stop_ || waiting_.empty()) {
+    if (stop_ || paused_ || waiting_.empty()) {
       LeaveCriticalSection(&lock_);
       return;
     }
@@ -124,10 +153,15 @@ void EncodingScanner::Work() {
     reading_ = true;
     LeaveCriticalSection(&lock_);
 
-    std::string text = RecognisedEncodingText(file.second, &stop_);
+    std::string text = RecognisedEncodingText(file.second, &halt_);
 
     EnterCriticalSection(&lock_);
     reading_ = false;
+    if (paused_ && !stop_ && text.empty()) {
+      waiting_.push_front(std::move(file));  // given up for a job: read again after it
+      LeaveCriticalSection(&lock_);
+      return;
+    }
     const bool first = answers_.empty();
     if (!stop_) answers_.push_back({file.first, std::move(text)});
     if (first && !answers_.empty() && window_ != nullptr) PostMessageW(window_, message_, 0, 0);

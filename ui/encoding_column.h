@@ -51,6 +51,11 @@ class EncodingScanner {
   // Ends the worker: a read under way stops at its next block; files still waiting and answers
   // not taken are dropped. Files added later start a new worker.
   void Stop();
+  // While a job runs no file is held open here (a file open for reading cannot be replaced or
+  // moved to the Recycle Bin): Pause returns once a read under way has given up its file, which
+  // is read again after Resume.
+  void Pause();
+  void Resume();
 
  private:
   static DWORD WINAPI ThreadMain(void* self);
@@ -62,7 +67,9 @@ class EncodingScanner {
   std::deque<std::pair<int64_t, std::string>> waiting_;
   std::vector<Answer> answers_;
   bool reading_ = false;
+  bool paused_ = false;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> halt_{false};  // a read under way gives up: stop_ or paused_
   HWND window_ = nullptr;
   UINT message_ = 0;
 };

@@ -20,6 +20,7 @@ namespace travik::ui::testing {
 namespace {
 
 using travik::testing::CorpusFile;
+using travik::testing::NativePath;
 using travik::testing::ReadFileBytes;
 using travik::testing::ScopedTempDir;
 using travik::testing::WriteFileBytes;
@@ -153,6 +154,61 @@ TEST(EncodingColumnText, NamesTheRecognisedEncodingOrTheChoiceOrWhyNot) {
   EXPECT_EQ(EncodingCellText(EncodingChoice::kGbk, "UTF-8"), "GBK（指定）");
   EXPECT_EQ(EncodingCellText(EncodingChoice::kGb18030, ""), "GB18030（指定）");
   EXPECT_EQ(EncodingCellText(EncodingChoice::kUtf8, kUnreadableEncoding), "UTF-8（指定）");
+}
+
+// Serves nothing: waits until the scanner has taken answers for `count` files, or 30 s.
+std::vector<EncodingScanner::Answer> AwaitAnswers(EncodingScanner& scanner, size_t count) {
+  std::vector<EncodingScanner::Answer> answers;
+  const ULONGLONG deadline = GetTickCount64() + 30000;
+  while (answers.size() < count && GetTickCount64() < deadline) {
+    for (auto& answer : scanner.TakeAnswers()) answers.push_back(std::move(answer));
+    Sleep(5);
+  }
+  return answers;
+}
+
+TEST(EncodingScanner, HoldsNoFileOpenWhilePausedAndReadsItAfterwards) {
+  ScopedTempDir dir;
+  const std::string gbk = SampleGbk();
+  std::string big;
+  while (big.size() < (size_t{24} << 20)) big += gbk;
+  const std::string path = dir.Join("big.txt"), utf8 = dir.Join("utf8.txt");
+  const auto replace_with_utf8 = [&] {
+    EXPECT_TRUE(WriteFileBytes(utf8, Converted(gbk, Encoding::kUtf8)));
+    return MoveFileExW(NativePath(utf8).c_str(), NativePath(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING) != FALSE;
+  };
+  ASSERT_TRUE(WriteFileBytes(path, big));
+
+  EncodingScanner scanner;
+  // Paused before the file comes: nothing is read until Resume, which reads what is there then.
+  scanner.Pause();
+  scanner.Add(1, path);
+  Sleep(200);
+  EXPECT_TRUE(scanner.TakeAnswers().empty());
+  EXPECT_TRUE(scanner.busy()) << "the file still waits";
+  ASSERT_TRUE(replace_with_utf8());
+  scanner.Resume();
+  std::vector<EncodingScanner::Answer> answers = AwaitAnswers(scanner, 1);
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].id, 1);
+  EXPECT_EQ(answers[0].text, "UTF-8");
+
+  // Paused in the middle of a read (or just after it): the file is let go at once.
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(WriteFileBytes(path, big));
+    scanner.Add(2 + round, path);
+    Sleep(static_cast<DWORD>(round * 5));
+    scanner.Pause();
+    EXPECT_TRUE(replace_with_utf8()) << "round " << round << ": the file is still open";
+    scanner.Resume();
+    answers = AwaitAnswers(scanner, 1);
+    ASSERT_EQ(answers.size(), 1u) << round;
+    EXPECT_EQ(answers[0].id, 2 + round);
+    // What was there when it was read: the old text if the read ended before the pause.
+    EXPECT_TRUE(answers[0].text == "UTF-8" || answers[0].text == "GBK") << answers[0].text;
+  }
+  EXPECT_FALSE(scanner.busy());
 }
 
 TEST_F(EncodingColumnTest, EveryListShowsWhatEachFileIsRecognisedAs) {

@@ -96,6 +96,9 @@ class MainWindow {
   void SetRowEncoding(ControlId list, int row, EncodingChoice choice);
   // True while files of the lists are still being read for their column "编码".
   bool RecognisingEncodings() const { return scanner_.busy(); }
+  // No list's file is held open for the column from Pause until Resume (while a job runs).
+  void PauseRecognising() { scanner_.Pause(); }
+  void ResumeRecognising() { scanner_.Resume(); }
   // The list of the page shown.
   ControlId CurrentList() const;
 
