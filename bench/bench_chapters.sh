@@ -6,6 +6,7 @@
 # Usage: bench/bench_chapters.sh [path/to/travik] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/table.sh"
 travik=${1:-$root/build/native/cli/travik}
 runs=${2:-5}
 [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
@@ -42,3 +43,4 @@ printf 'travik chapters  %6.3f s  (%s headings listed, grep counts %s lines)\n' 
 printf 'grep -c ^第      %6.3f s\n' "$t_grep"
 printf 'ratio            %6.2f  (goal <= 2.0)   peak memory %s KB\n' \
   "$(echo "$t_travik / $t_grep" | bc -l)" "$peak"
+bench_row "chapters" "$t_travik" "grep -c ^第" "$t_grep" 2.0

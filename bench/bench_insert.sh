@@ -5,6 +5,7 @@
 # and prints the ratios and travik's peak memory. Usage: bench/bench_insert.sh [travik] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/table.sh"
 travik=${1:-$root/build/native/cli/travik}
 runs=${2:-5}
 [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
@@ -62,6 +63,8 @@ printf '  ratio travik/sed: %.2f\n' "$(echo "$best_tk / $best_sed" | bc -l)"
 printf '  travik insert --every 1000   %.3f s  (%d insertions)\n' "$best_te" $(( every_growth / 2 ))
 printf '  cp                           %.3f s\n' "$best_cp"
 printf '  ratio travik/cp: %.2f\n' "$(echo "$best_te / $best_cp" | bc -l)"
+bench_row "insert -e 1000" "$best_te" "cp" "$best_cp" 2.0
+bench_row "insert -k 章" "$best_tk" "sed" "$best_sed" 1.0
 if [ -n "$peak_keyword" ]; then
   printf '  peak memory: keyword %d MB (%.2fx input), every %d MB (%.2fx input)\n' \
     $(( peak_keyword / 1024 )) "$(echo "$peak_keyword * 1024 / $size" | bc -l)" \

@@ -3,6 +3,7 @@
 # run, on tmpfs, and prints the ratio. Usage: bench/bench_merge.sh [path/to/travik] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/table.sh"
 travik=${1:-$root/build/native/cli/travik}
 runs=${2:-5}
 [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
@@ -32,6 +33,10 @@ for _ in $(seq "$runs"); do
   if [ -z "$best_cat" ] || [ "$(echo "$tc < $best_cat" | bc)" = 1 ]; then best_cat=$tc; fi
 done
 cmp "$work/out/m.txt" "$work/cat.txt" || { echo "travik merge and cat differ" >&2; exit 1; }
+# Peak memory of one more merge, against the size of the text merged.
+rm -f "$work/out/m.txt"
+peak_kb=$(cd "$work/pieces" &&
+  /usr/bin/time -f %M "$travik" merge -n m -o "$work/out" p*.txt 2>&1 >/dev/null | tail -1)
 cmp "$work/out/m.txt" "$big" || { echo "merged pieces differ from the source" >&2; exit 1; }
 
 mb=$(echo "scale=1; $size / 1048576" | bc)
@@ -39,3 +44,5 @@ printf 'merge %s MB in %d pieces (best of %d)\n' "$mb" "$count" "$runs"
 printf '  travik merge  %.3f s  %6.0f MB/s\n' "$best_travik" "$(echo "$mb / $best_travik" | bc -l)"
 printf '  cat           %.3f s  %6.0f MB/s\n' "$best_cat" "$(echo "$mb / $best_cat" | bc -l)"
 printf '  ratio travik/cat: %.2f\n' "$(echo "$best_travik / $best_cat" | bc -l)"
+printf '  peak memory %d KB: %.3f of the input\n' "$peak_kb" "$(echo "$peak_kb * 1024 / $size" | bc -l)"
+bench_row "merge ($count pieces)" "$best_travik" "cat" "$best_cat" 1.2

@@ -6,6 +6,7 @@
 # Usage: bench/bench_split.sh [path/to/travik] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/table.sh"
 travik=${1:-$root/build/native/cli/travik}
 runs=${2:-3}
 [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
@@ -90,3 +91,5 @@ printf '  travik split --keyword ^第  %.3f s  %5d pieces  peak %d MB (%.2fx the
   "$(echo "$peak_keyword * 1024 / $size" | bc -l)"
 printf '  csplit /^第/ {*}            %.3f s\n' "$t_csplit"
 printf '  ratio travik/csplit:  %.2f\n' "$(echo "$t_keyword / $t_csplit" | bc -l)"
+bench_row "split -s 100 (GBK)" "$t_size" "split -b 100K" "$t_split" 1.2 "$size_pieces pieces"
+bench_row "split -k ^第 (GBK)" "$t_keyword" "csplit" "$t_csplit" 1.0 "$keyword_pieces pieces"

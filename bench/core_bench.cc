@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/codepage.h"
+#include "core/files.h"
 #include "core/encoding.h"
 #include "core/pattern.h"
 #include "core/text.h"
@@ -143,8 +144,35 @@ void BM_RegexSearchAllUtf8(benchmark::State& state, const char* pattern) {
   SetBytes(state, text.size());
 }
 
+// A whole source read as a job reads it (LoadSourceText: read, recognised, ended by the rules),
+// from tmpfs: the GBK text, and the same text in UTF-8 (bench/make_big.sh utf-8). The GBK text
+// read as GBK without detection shows what detection adds where it really runs, in the reader.
+void BM_LoadSourceText(benchmark::State& state, bool utf8, travik::EncodingChoice choice) {
+  const char* given = std::getenv(utf8 ? "TRAVIK_BIG_UTF8_TEXT" : "TRAVIK_BIG_TEXT");
+  const std::string path = given ? given
+                           : utf8 ? "/dev/shm/travik-bench/big_utf8.txt"
+                                  : "/dev/shm/travik-bench/big_gbk.txt";
+  size_t bytes = 0;
+  for (auto _ : state) {
+    const travik::SourceText source = travik::LoadSourceText(path, {}, choice);
+    if (!source.ok) {
+      state.SkipWithError("cannot read the text (run bench/make_big.sh utf-8)");
+      return;
+    }
+    bytes = source.text.size();
+    benchmark::DoNotOptimize(source.text.data());
+  }
+  SetBytes(state, bytes);
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_LoadSourceText, gbk, false, travik::EncodingChoice::kAuto)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LoadSourceText, gbk_given, false, travik::EncodingChoice::kGbk)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LoadSourceText, utf8, true, travik::EncodingChoice::kAuto)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DetectEncoding, gbk, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DetectEncoding, utf8, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RegexSearchAllUtf8, chapter, "章")->Unit(benchmark::kMillisecond);

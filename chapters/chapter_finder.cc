@@ -1,6 +1,7 @@
 #include "chapters/chapter_finder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <unordered_set>
@@ -10,6 +11,7 @@
 #endif
 
 #include "chapters/numerals.h"
+#include "core/codepage.h"
 #include "core/encoding.h"
 #include "core/files.h"
 #include "core/text.h"
@@ -77,30 +79,37 @@ struct Candidate {
   size_t title_end;    // before the line break and trailing spaces
   LineHeading heading;
   std::string title;   // the bytes from title_start to title_end
+  // Where the line starts as the automatic choice weighs the text: its start in GBK bytes, so
+  // that every form of one text weighs its chapters alike (in a GBK text, `start`).
+  size_t weight_at = 0;
 };
 
-// The lines of a GBK text that read as headings under any of `presets`, in one pass. Most lines
-// are dismissed on their first character without being decoded further.
+// The width a character of `length` bytes takes in the GBK form of its text: UTF-8 three-byte
+// characters (the CJK ones among them) take two bytes there; one-, two- and four-byte characters
+// (the four-byte ones as in GB18030) take as many as they have.
+inline size_t GbkWidth(size_t length) { return length == 3 ? 2 : length; }
+
+// The lines of a text that read as headings under any of `presets`, in one pass. Lines are read
+// in the text's own encoding (GBK through its double-byte table, UTF-8 and GB18030 through their
+// decoders); the heading forms see code points either way. Most lines are dismissed on their
+// first character without being decoded further.
 class LineScanner {
  public:
-  explicit LineScanner(std::string_view text = {}) : text_(text), table_(GbkPairTable()) {
-    // The bytes that can begin a character that can begin a heading: most lines are dismissed on
-    // their first byte after the leading spaces.
-    for (int c = 0; c < 0x80; ++c) may_begin_[c] = CanBeginHeading(static_cast<char32_t>(c));
-    for (int lead = 0x80; lead < 0x100 && !may_begin_[lead]; ++lead) {
-      for (int trail = 0; trail < 0x100; ++trail) {
-        if (CanBeginHeading(static_cast<char32_t>(table_[(lead - 0x80) * 256 + trail]))) {
-          may_begin_[lead] = true;
-          break;
-        }
-      }
+  explicit LineScanner(std::string_view text = {}, Encoding encoding = Encoding::kGbk)
+      : text_(text), encoding_(encoding), table_(GbkPairTable()) {
+    if (encoding_ == Encoding::kGbk) {
+      may_begin_ = GbkMayBegin();
+    } else {
+      may_begin_ = EncodedMayBegin();
+      full_width_space_ = encoding_ == Encoding::kUtf8 ? "\xE3\x80\x80" : "\xA1\xA1";
     }
   }
 
-  std::vector<Candidate> Scan(PresetSet presets) {
+  // The lines of the whole text from byte `from` (after its byte-order mark) on.
+  std::vector<Candidate> Scan(PresetSet presets, size_t from = 0) {
     std::vector<Candidate> found;
     int64_t line = 1;
-    ScanRange(text_.data(), text_.data() + text_.size(), 0, true, presets, &line, &found);
+    ScanRange(text_.data() + from, text_.data() + text_.size(), from, true, presets, &line, &found);
     return found;
   }
 
@@ -109,22 +118,14 @@ class LineScanner {
   // return value is where it starts (else `end`).
   const char* ScanRange(const char* begin, const char* end, size_t base, bool last,
                         PresetSet presets, int64_t* line, std::vector<Candidate>* found) {
-    LineBreaks breaks(begin, end);
-    const char* p = begin;
-    while (p < end) {
-      const char* nl = breaks.Next();
-      if (!nl && !last) return p;
-      const char* line_end = nl ? nl : end;
-      Consider(p, line_end, *line, begin, base, presets, found);
-      if (!nl) break;
-      p = nl + 1;
-      ++*line;
-    }
-    return end;
+    return encoding_ == Encoding::kGbk
+               ? ScanLines<true>(begin, end, base, last, presets, line, found)
+               : ScanLines<false>(begin, end, base, last, presets, line, found);
   }
 
-  // Reads the one line that holds byte `offset` (used for a pattern's matches).
+  // Reads the one line that begins at byte `line_start` (used for a pattern's matches).
   std::optional<LineHeading> ReadLineAt(size_t line_start, size_t* title_start, size_t* title_end) {
+    if (encoding_ != Encoding::kGbk) return ReadEncodedLineAt(line_start, title_start, title_end);
     const char* begin = text_.data();
     const char* end = begin + text_.size();
     const char* p = begin + line_start;
@@ -133,7 +134,7 @@ class LineScanner {
     const char* limit = end - p > kLongestLine ? p + kLongestLine : end;
     const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(limit - p)));
     const char* line_end = nl ? nl : limit;
-    const char* first = SkipLeadingSpaces(p, line_end);
+    const char* first = SkipLeadingSpaces<true>(p, line_end);
     if (!nl && limit != end) {
       // Too long for a heading: the title is its start, cut between characters.
       const char* cut = first;
@@ -145,18 +146,76 @@ class LineScanner {
     const char* last = TrimTrailing(first, line_end);
     *title_start = static_cast<size_t>(first - begin);
     *title_end = static_cast<size_t>(last - begin);
-    if (!Decode(first, last)) return std::nullopt;
+    if (!Decode<true>(first, last)) return std::nullopt;
     return ReadHeading(decoded_, kAllPresets);
   }
 
  private:
+  template <bool kGbkText>
+  const char* ScanLines(const char* begin, const char* end, size_t base, bool last,
+                        PresetSet presets, int64_t* line, std::vector<Candidate>* found) {
+    LineBreaks breaks(begin, end);
+    const char* p = begin;
+    while (p < end) {
+      const char* nl = breaks.Next();
+      if (!nl && !last) return p;
+      const char* line_end = nl ? nl : end;
+      Consider<kGbkText>(p, line_end, *line, begin, base, presets, found);
+      if (!nl) break;
+      p = nl + 1;
+      ++*line;
+    }
+    return end;
+  }
+
+  // ReadLineAt in UTF-8 and GB18030: the same line and title as in the text's GBK form, the
+  // heading's length being measured in GBK bytes (GbkWidth).
+  std::optional<LineHeading> ReadEncodedLineAt(size_t line_start, size_t* title_start,
+                                               size_t* title_end) {
+    const char* begin = text_.data();
+    const char* end = begin + text_.size();
+    const char* p = begin + line_start;
+    const char* q = p;
+    size_t width = 0;
+    bool too_long = false;
+    while (q < end && *q != '\n') {
+      const size_t n = CharLength(encoding_, q, end);
+      if (width + GbkWidth(n) > static_cast<size_t>(kLongestLine)) {
+        too_long = true;
+        break;
+      }
+      width += GbkWidth(n);
+      q += n;
+    }
+    // A line break just past a heading's length is not seen, as in GBK.
+    if (q < end && *q == '\n' && width == static_cast<size_t>(kLongestLine)) too_long = true;
+    const char* first = SkipLeadingSpaces<false>(p, q);
+    *title_start = static_cast<size_t>(first - begin);
+    if (too_long) {
+      *title_end = static_cast<size_t>(q - begin);
+      return std::nullopt;
+    }
+    const char* last = TrimTrailing(first, q);
+    *title_end = static_cast<size_t>(last - begin);
+    if (!Decode<false>(first, last)) return std::nullopt;
+    return ReadHeading(decoded_, kAllPresets);
+  }
+
+  template <bool kGbkText>
   const char* SkipLeadingSpaces(const char* p, const char* end) const {
     while (p < end) {
       if (*p == ' ' || *p == '\t') {
         ++p;
-      } else if (end - p >= 2 && static_cast<unsigned char>(p[0]) == 0xA1 &&
-                 static_cast<unsigned char>(p[1]) == 0xA1) {
-        p += 2;  // the full-width space
+      } else if constexpr (kGbkText) {
+        if (end - p >= 2 && static_cast<unsigned char>(p[0]) == 0xA1 &&
+            static_cast<unsigned char>(p[1]) == 0xA1) {
+          p += 2;  // the full-width space
+        } else {
+          break;
+        }
+      } else if (static_cast<size_t>(end - p) >= full_width_space_.size() &&
+                 std::string_view(p, full_width_space_.size()) == full_width_space_) {
+        p += full_width_space_.size();
       } else {
         break;
       }
@@ -165,56 +224,113 @@ class LineScanner {
   }
 
   // The end of the line's text without its CR and trailing ASCII spaces (full-width ones are
-  // trimmed after decoding).
+  // trimmed after decoding). No byte of these is ever part of a longer character.
   static const char* TrimTrailing(const char* first, const char* end) {
     while (end > first && (end[-1] == '\r' || end[-1] == ' ' || end[-1] == '\t')) --end;
     return end;
   }
 
   // Decodes [p, end) into decoded_; false when it holds more characters than a heading can.
+  template <bool kGbkText>
   bool Decode(const char* p, const char* end) {
     decoded_.clear();
     while (p < end) {
       if (decoded_.size() > kMaxHeadingChars) return false;
-      decoded_.push_back(static_cast<char32_t>(GbkCharValue(p, end, table_)));
-      p += GbkCharLength(p, end);
+      if constexpr (kGbkText) {
+        decoded_.push_back(static_cast<char32_t>(GbkCharValue(p, end, table_)));
+        p += GbkCharLength(p, end);
+      } else {
+        decoded_.push_back(DecodeChar(encoding_, p, end));
+        p += CharLength(encoding_, p, end);
+      }
     }
     return true;
   }
 
+  // True when [p, end) takes more than a heading's length of bytes in the text's GBK form.
+  bool LongerThanAHeading(const char* p, const char* end) const {
+    size_t width = 0;
+    while (p < end && width <= static_cast<size_t>(kLongestLine)) {
+      const size_t n = CharLength(encoding_, p, end);
+      width += GbkWidth(n);
+      p += n;
+    }
+    return width > static_cast<size_t>(kLongestLine);
+  }
+
   // Offsets are base + (pointer - block).
+  template <bool kGbkText>
   void Consider(const char* line_begin, const char* line_end, int64_t line, const char* block,
                 size_t base, PresetSet presets, std::vector<Candidate>* found) {
-    const char* first = SkipLeadingSpaces(line_begin, line_end);
+    const char* first = SkipLeadingSpaces<kGbkText>(line_begin, line_end);
     if (first == line_end || !may_begin_[static_cast<unsigned char>(*first)]) return;
-    if (!CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)))) return;
-    // A line far longer than a heading can be is prose, whatever it begins with.
-    if (line_end - first > kLongestLine) return;
+    if constexpr (kGbkText) {
+      if (!CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)))) return;
+      // A line far longer than a heading can be is prose, whatever it begins with.
+      if (line_end - first > kLongestLine) return;
+    } else {
+      if (!CanBeginHeading(DecodeChar(encoding_, first, line_end))) return;
+      if (line_end - first > kLongestLine && LongerThanAHeading(first, line_end)) return;
+    }
     const char* last = TrimTrailing(first, line_end);
-    if (!Decode(first, last)) return;
+    if (!Decode<kGbkText>(first, last)) return;
     std::optional<LineHeading> heading = ReadHeading(decoded_, presets);
     if (!heading) return;
     auto offset = [block, base](const char* at) { return base + static_cast<size_t>(at - block); };
     found->push_back({line, offset(line_begin), offset(first), offset(last), *heading,
-                      std::string(first, static_cast<size_t>(last - first))});
+                      std::string(first, static_cast<size_t>(last - first)), offset(line_begin)});
+  }
+
+  // The bytes that can begin a character that can begin a heading: most lines are dismissed on
+  // their first byte after the leading spaces. Made once.
+  static const std::array<bool, 256>& GbkMayBegin() {
+    static const std::array<bool, 256> may_begin = [] {
+      std::array<bool, 256> bytes = AsciiMayBegin();
+      const CharValue* table = GbkPairTable();
+      for (int lead = 0x80; lead < 0x100; ++lead) {
+        for (int trail = 0; trail < 0x100 && !bytes[lead]; ++trail) {
+          bytes[lead] = CanBeginHeading(static_cast<char32_t>(table[(lead - 0x80) * 256 + trail]));
+        }
+      }
+      return bytes;
+    }();
+    return may_begin;
+  }
+  // In UTF-8 and GB18030 a byte above 0x7F begins characters of too many values to sort out
+  // here: the character is decoded.
+  static const std::array<bool, 256>& EncodedMayBegin() {
+    static const std::array<bool, 256> may_begin = [] {
+      std::array<bool, 256> bytes = AsciiMayBegin();
+      for (int c = 0x80; c < 0x100; ++c) bytes[c] = true;
+      return bytes;
+    }();
+    return may_begin;
+  }
+  static std::array<bool, 256> AsciiMayBegin() {
+    std::array<bool, 256> bytes = {};
+    for (int c = 0; c < 0x80; ++c) bytes[c] = CanBeginHeading(static_cast<char32_t>(c));
+    return bytes;
   }
 
   std::string_view text_;
+  Encoding encoding_;
   const CharValue* table_;
-  bool may_begin_[256] = {};
+  std::array<bool, 256> may_begin_;
+  std::string_view full_width_space_;  // UTF-8 and GB18030
   std::u32string decoded_;
 };
 
 // The bytes each chapter heading of a list carries: from it to the next chapter heading, or to the
 // end of the text (volume and other headings in between do not shorten it, so that a set with
-// volume headings weighs its chapters as the set without them does).
+// volume headings weighs its chapters as the set without them does). Counted as in the text's GBK
+// form: `text_size` is its size there, and each line starts at its `weight_at`.
 std::vector<int64_t> ChapterBytes(const std::vector<Candidate>& list, size_t text_size) {
   std::vector<int64_t> bytes(list.size(), 0);
   size_t next = text_size;
   for (size_t i = list.size(); i-- > 0;) {
     if (list[i].heading.kind != HeadingKind::kChapter) continue;
-    bytes[i] = static_cast<int64_t>(next - list[i].start);
-    next = list[i].start;
+    bytes[i] = static_cast<int64_t>(next - list[i].weight_at);
+    next = list[i].weight_at;
   }
   return bytes;
 }
@@ -499,13 +615,58 @@ std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
 
 namespace {
 
-// The headings among the lines that read as headings (of a text of `text_size` bytes): those of
-// `presets`, or of the forms the automatic choice takes when it is 0.
-void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t text_size,
-                    ChapterList* result) {
+// A title as the program holds text: typed text, GBK with the four-byte GB18030 form of a
+// character GBK lacks. A byte that begins no character of the encoding shows as "?".
+std::string TypedTitle(std::string_view bytes, Encoding encoding) {
+  if (encoding == Encoding::kGbk) return std::string(bytes);
+  std::string out;
+  if (ConvertText(bytes, encoding, Encoding::kGbk, &out)) return out;
+  // Character by character: those GBK lacks keep their GB18030 form.
+  out.clear();
+  const char* end = bytes.data() + bytes.size();
+  for (const char* p = bytes.data(); p < end;) {
+    const size_t n = CharLength(encoding, p, end);
+    const size_t valid = encoding == Encoding::kUtf8 ? Utf8SequenceLength(p, end)
+                                                     : Gb18030SequenceLength(p, end);
+    std::string converted;
+    if (valid == n && (ConvertText({p, n}, encoding, Encoding::kGbk, &converted) ||
+                       ConvertText({p, n}, encoding, Encoding::kGb18030, &converted))) {
+      out += converted;
+    } else {
+      out += '?';
+    }
+    p += n;
+  }
+  return out;
+}
+
+// Sets where each line of a UTF-8 text starts in its GBK form (Candidate::weight_at), counted
+// from after the byte-order mark of `mark` bytes, and returns the text's size there. A
+// three-byte character, which begins with a byte E0-EF, is the only one that is shorter in GBK.
+size_t WeighAsGbk(std::string_view text, size_t mark, std::vector<Candidate>* all) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  size_t counted = mark, longer = 0;
+  auto count_to = [&](size_t at) {
+    size_t n = 0;
+    for (; counted < at; ++counted) n += (bytes[counted] & 0xF0) == 0xE0;
+    longer += n;
+  };
+  for (Candidate& c : *all) {
+    count_to(c.start);
+    c.weight_at = c.start - mark - longer;
+  }
+  count_to(text.size());
+  return text.size() - mark - longer;
+}
+
+// The headings among the lines that read as headings (of a text of `weight_size` bytes in its GBK
+// form): those of `presets`, or of the forms the automatic choice takes when it is 0. Their titles
+// become typed text.
+void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t weight_size,
+                    Encoding encoding, ChapterList* result) {
   std::vector<Candidate> chosen;
   if (presets == 0) {
-    presets = ChoosePresets(all, text_size);
+    presets = ChoosePresets(all, weight_size);
     chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)));
   } else {
     chosen = ConfirmDoubtful(all);
@@ -516,7 +677,7 @@ void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t text_s
     Heading h;
     h.line = c.line;
     h.offset = static_cast<int64_t>(c.start);
-    h.title = std::move(c.title);
+    h.title = encoding == Encoding::kGbk ? std::move(c.title) : TypedTitle(c.title, encoding);
     h.title_offset = static_cast<int64_t>(c.title_start);
     h.number = c.heading.number;
     h.kind = c.heading.kind;
@@ -534,11 +695,144 @@ void Finish(size_t text_size, ChapterList* result) {
   result->warnings = CheckHeadings(result->headings);
 }
 
+// Watches a file's bytes as they pass, block by block, for anything that could make the
+// encoding's detection say other than GBK: a byte-order mark, the shape of a GB18030 four-byte
+// sequence (81-FE 30-39 81-FE 30-39) anywhere, and bytes above 0x7F none of which rule out
+// UTF-8. When it sees none of these the text is GBK; when it does, detection must decide. It
+// never says GBK of a text detection takes for another encoding. In the same pass it looks for
+// the bytes that end a text early (0x00, 0x1A), which make the text one to read whole.
+class GbkWatch {
+ public:
+  // False when the block holds a 0x00 or 0x1A byte (then the rest is not looked at).
+  bool Take(std::string_view block) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(block.data());
+    const size_t n = block.size();
+    for (size_t i = 0; i < n && head_size_ < 3; ++i) head_[head_size_++] = b[i];
+    // The pairs and fours that run from the bytes before this block into it.
+    unsigned char joined[6];
+    size_t size = 0;
+    for (size_t i = 0; i < tail_size_; ++i) joined[size++] = tail_[i];
+    for (size_t i = 0; i < n && i < 3; ++i) joined[size++] = b[i];
+    for (size_t at = 0; at < tail_size_; ++at) {
+      if (at + 1 == tail_size_ && at + 1 < size) LookAtPair(joined[at], joined[at + 1]);
+      if (at + 3 < size) LookAtFour(joined + at);
+    }
+    // Those inside it, looked at only around its bytes above 0x7F and its digits: a pair that
+    // rules out UTF-8 holds a byte above 0x7F, and a four holds digits. Once a four is seen,
+    // nothing more can change the answer.
+    for (size_t at = 0; at < n && !four_shape_; at += 64) {
+      const size_t chunk_end = std::min(n, at + 64);
+      bool high = false, digit = false;
+#if defined(__SSE2__)
+      if (chunk_end - at == 64) {
+        const __m128i* p = reinterpret_cast<const __m128i*>(b + at);
+        const __m128i v0 = _mm_loadu_si128(p), v1 = _mm_loadu_si128(p + 1);
+        const __m128i v2 = _mm_loadu_si128(p + 2), v3 = _mm_loadu_si128(p + 3);
+        // A 0x00 or 0x1A byte makes the least byte, or the least byte xor 0x1A, zero.
+        const __m128i eof = _mm_set1_epi8(0x1A);
+        const __m128i least_byte = _mm_min_epu8(_mm_min_epu8(v0, v1), _mm_min_epu8(v2, v3));
+        const __m128i least_eof =
+            _mm_min_epu8(_mm_min_epu8(_mm_xor_si128(v0, eof), _mm_xor_si128(v1, eof)),
+                         _mm_min_epu8(_mm_xor_si128(v2, eof), _mm_xor_si128(v3, eof)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(least_byte, least_eof),
+                                             _mm_setzero_si128())) != 0) {
+          return false;
+        }
+        // A digit d gives d - 0x30 below 10, unsigned.
+        const __m128i base = _mm_set1_epi8(0x30);
+        const __m128i least =
+            _mm_min_epu8(_mm_min_epu8(_mm_sub_epi8(v0, base), _mm_sub_epi8(v1, base)),
+                         _mm_min_epu8(_mm_sub_epi8(v2, base), _mm_sub_epi8(v3, base)));
+        digit = _mm_movemask_epi8(
+                    _mm_cmpeq_epi8(_mm_min_epu8(least, _mm_set1_epi8(9)), least)) != 0;
+        if (!not_utf8_) {
+          high = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3))) != 0;
+        }
+      } else
+#endif
+      {
+        for (size_t i = at; i < chunk_end; ++i) {
+          if (b[i] == 0 || b[i] == 0x1A) return false;
+          high |= b[i] >= 0x80;
+          digit |= IsDigit(b[i]);
+        }
+      }
+      if (!high && !digit) continue;
+      high_ |= high;
+      const size_t from = at > 0 ? at - 1 : 0;
+      if (high && !not_utf8_) {
+        for (size_t i = from; i < chunk_end && i + 1 < n; ++i) LookAtPair(b[i], b[i + 1]);
+      }
+      if (digit) {
+        for (size_t i = from; i < chunk_end && i + 3 < n; ++i) LookAtFour(b + i);
+      }
+    }
+    // The last three bytes so far, for the next block.
+    if (n >= 3) {
+      tail_size_ = 0;
+    } else {
+      const size_t keep = std::min(tail_size_, 3 - n);
+      for (size_t i = 0; i < keep; ++i) tail_[i] = tail_[tail_size_ - keep + i];
+      tail_size_ = keep;
+    }
+    for (size_t i = n > 3 ? n - 3 : 0; i < n; ++i) tail_[tail_size_++] = b[i];
+    return true;
+  }
+
+  // True when detection takes the text seen so far, as a whole, for GBK.
+  bool IsGbk() const { return !Marked() && !four_shape_ && (not_utf8_ || !high_); }
+
+  // True when the text, `seen` bytes of it so far, will not be called GBK here, or most likely
+  // not: a mark, a four, or 64 KiB with bytes above 0x7F and nothing that rules out UTF-8 (a GBK
+  // text rules it out within its first characters).
+  bool LikelyOther(size_t seen) const {
+    return (head_size_ == 3 && Marked()) || four_shape_ ||
+           (seen >= (size_t{64} << 10) && high_ && !not_utf8_);
+  }
+
+ private:
+  bool Marked() const {
+    const std::string_view head(reinterpret_cast<const char*>(head_), head_size_);
+    for (Encoding e : {Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (ByteOrderMarkLength(head, e) > 0) return true;
+    }
+    return false;
+  }
+  static bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+  static bool IsDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
+  static bool IsContinuation(unsigned char c) { return c >= 0x80 && c <= 0xBF; }
+
+  // Two bytes in a row that valid UTF-8 never holds, even cut short at the end: a byte no
+  // character begins with, a lead byte without its continuation, a continuation after ASCII.
+  void LookAtPair(unsigned char a, unsigned char b) {
+    if (a == 0xC0 || a == 0xC1 || a >= 0xF5 || (a >= 0xC2 && !IsContinuation(b)) ||
+        (a < 0x80 && IsContinuation(b))) {
+      not_utf8_ = true;
+    }
+  }
+  void LookAtFour(const unsigned char* p) {
+    if (IsLead(p[0]) && IsDigit(p[1]) && IsLead(p[2]) && IsDigit(p[3])) four_shape_ = true;
+  }
+
+  unsigned char head_[3] = {};
+  size_t head_size_ = 0;
+  unsigned char tail_[3] = {};
+  size_t tail_size_ = 0;
+  bool high_ = false;
+  bool not_utf8_ = false;
+  bool four_shape_ = false;
+};
+
 }  // namespace
 
 ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
   ChapterList result;
-  LineScanner scanner(text);
+  // UTF-16 is never worked in: stepped as GBK, as everywhere else.
+  const Encoding encoding = IsWorkingEncoding(options.encoding) ? options.encoding : Encoding::kGbk;
+  // The mark belongs to the first line: a cut there is made before it, so that it stays at the
+  // start of the first piece.
+  const size_t mark = ByteOrderMarkLength(text, encoding);
+  LineScanner scanner(text, encoding);
   if (!options.pattern.empty()) {
     result.pattern = options.pattern;
     Pattern pattern;
@@ -547,17 +841,20 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       result.pattern_error = pattern.error();
       return result;
     }
-    RegexSearchResult matches = RegexSearchAll(pattern, text);
+    RegexSearchResult matches = encoding == Encoding::kGbk
+                                    ? RegexSearchAll(pattern, text)
+                                    : RegexSearchAll(pattern, text.substr(mark), encoding);
     result.cut_short = matches.cut_short;
     int64_t line = 1;
-    size_t counted = 0;     // line breaks counted up to here
-    size_t line_start = 0;  // where the line holding `counted` begins
+    size_t counted = mark;     // line breaks counted up to here
+    size_t line_start = mark;  // where the line holding `counted` begins
+    size_t last_at = 0;
     for (const MatchRecord& m : matches.matches) {
-      size_t at = static_cast<size_t>(MatchPosition(m));
-      if (at >= text.size() || (!result.headings.empty() &&
-                                static_cast<int64_t>(at) == result.headings.back().offset)) {
+      size_t at = static_cast<size_t>(MatchPosition(m)) + mark;
+      if (at >= text.size() || (!result.headings.empty() && at == last_at)) {
         continue;  // an empty match at the end cuts nothing; one cut per place
       }
+      last_at = at;
       for (; counted < at; ++counted) {
         if (text[counted] == '\n') {
           ++line;
@@ -568,8 +865,8 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       std::optional<LineHeading> form = scanner.ReadLineAt(line_start, &title_start, &title_end);
       Heading h;
       h.line = line;
-      h.offset = static_cast<int64_t>(at);
-      h.title = std::string(text.substr(title_start, title_end - title_start));
+      h.offset = static_cast<int64_t>(at == mark ? 0 : at);
+      h.title = TypedTitle(text.substr(title_start, title_end - title_start), encoding);
       h.title_offset = static_cast<int64_t>(title_start);
       if (form) {
         h.number = form->number;
@@ -578,8 +875,15 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       result.headings.push_back(std::move(h));
     }
   } else {
-    TakeCandidates(scanner.Scan(options.presets ? options.presets : kAllPresets), options.presets,
-                   text.size(), &result);
+    std::vector<Candidate> all =
+        scanner.Scan(options.presets ? options.presets : kAllPresets, mark);
+    const size_t weight_size =
+        encoding == Encoding::kUtf8 ? WeighAsGbk(text, mark, &all) : text.size();
+    TakeCandidates(std::move(all), options.presets, weight_size, encoding, &result);
+    if (mark > 0 && !result.headings.empty() &&
+        result.headings.front().offset == static_cast<int64_t>(mark)) {
+      result.headings.front().offset = 0;
+    }
   }
   Finish(text.size(), &result);
   return result;
@@ -588,12 +892,16 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
 FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& options,
                                 size_t block) {
   FileChapters found;
-  if (options.pattern.empty()) {
-    // The heading forms read line by line: the file passes in blocks, never whole. A file whose
-    // text the reading rules would end early (a 0x00 or 0x1A byte, or a last byte that may be a
-    // lone lead byte) is read whole instead, so that the text is exactly the one a split cuts.
+  if (options.pattern.empty() && (options.choice == EncodingChoice::kAuto ||
+                                  options.choice == EncodingChoice::kGbk)) {
+    // The heading forms read line by line: the file passes in blocks, never whole, and is read
+    // as GBK. A file whose text the reading rules would end early (a 0x00 or 0x1A byte, or a
+    // last byte that may be a lone lead byte) is read whole instead, so that the text is exactly
+    // the one a split cuts; so is a file whose encoding is to be recognised and may not be GBK.
     const PresetSet presets = options.presets ? options.presets : kAllPresets;
     LineScanner scanner;
+    GbkWatch watch;
+    const bool watching = options.choice == EncodingChoice::kAuto;
     std::vector<Candidate> all;
     std::string pending;  // the start of a line whose break is still to come
     size_t pending_at = 0, size = 0;
@@ -603,9 +911,14 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
     const bool read = ReadFileInBlocks(
         path, block,
         [&](std::string_view block) {
-          if (memchr(block.data(), '\0', block.size()) != nullptr ||
-              memchr(block.data(), 0x1A, block.size()) != nullptr) {
+          if (watching ? !watch.Take(block)
+                       : memchr(block.data(), '\0', block.size()) != nullptr ||
+                             memchr(block.data(), 0x1A, block.size()) != nullptr) {
             plain = false;
+            return false;
+          }
+          if (watching && watch.LikelyOther(size + block.size())) {
+            plain = false;  // read whole instead, in the encoding recognised
             return false;
           }
           size += block.size();
@@ -634,20 +947,27 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
         },
         &found.error);
     if (!read) return found;
-    if (plain && !IsLeadByte(static_cast<unsigned char>(last_byte))) {
+    if (plain && !IsLeadByte(static_cast<unsigned char>(last_byte)) &&
+        (!watching || watch.IsGbk())) {
       scanner.ScanRange(pending.data(), pending.data() + pending.size(), pending_at, true, presets,
                         &line, &all);
       found.ok = true;
-      TakeCandidates(std::move(all), options.presets, size, &found.list);
+      found.encoding = Encoding::kGbk;
+      TakeCandidates(std::move(all), options.presets, size, Encoding::kGbk, &found.list);
       Finish(size, &found.list);
       return found;
     }
   }
-  SourceText source = LoadSourceText(path, {}, EncodingChoice::kGbk);
+  SourceText source = LoadSourceText(path, {}, options.choice);
   found.ok = source.ok;
   found.cut_short = source.cut_short;
   found.error = source.error;
-  if (source.ok) found.list = FindChapters(source.text, options);
+  found.encoding = source.encoding;
+  if (source.ok) {
+    FinderOptions own = options;
+    own.encoding = source.encoding;
+    found.list = FindChapters(source.text, own);
+  }
   return found;
 }
 

@@ -19,9 +19,13 @@ namespace travik::chapters {
 // One heading, in text order.
 struct Heading {
   int64_t line = 0;    // 1-based line number
-  int64_t offset = 0;  // byte offset of the cut: the heading line's start (a pattern's: its match)
-  std::string title;   // the heading line without its leading spaces and line break, as in the text
-  int64_t title_offset = 0;  // where the title lies in the text
+  // Byte offset of the cut: the heading line's start (a pattern's: its match). A cut at the first
+  // character after a byte-order mark is made at 0: the mark stays with the first piece.
+  int64_t offset = 0;
+  // The heading line without its leading spaces and line break, as typed text (GBK, with the
+  // four-byte GB18030 form of a character GBK lacks) whatever the text's encoding.
+  std::string title;
+  int64_t title_offset = 0;  // where the title lies in the text (its own bytes)
   std::optional<int64_t> number;  // 第一百零三章 103, 第０１２章 12; none for 序章
   HeadingKind kind = HeadingKind::kChapter;
   int64_t bytes = 0;  // size of the piece from this heading to the next, or to the end
@@ -59,7 +63,8 @@ struct ChapterList {
   bool cut_short = false;    // the pattern engine gave up before the end of the text
 };
 
-// Finds the headings of a GBK text.
+// Finds the headings of a text in options.encoding. A text and its forms in the other encodings
+// give the same headings (lines, titles, numbers, kinds); offsets and sizes are each form's own.
 ChapterList FindChapters(std::string_view text, const FinderOptions& options = {});
 
 // A file's headings, and how its reading went.
@@ -67,11 +72,15 @@ struct FileChapters {
   bool ok = false;         // the file was read
   bool cut_short = false;  // its text ends early (a 0x00 or 0x1A byte, a lone lead byte)
   std::string error;       // GBK cause when !ok or cut_short
+  // The encoding the file was read in (recognised, or as options.choice gave it). A UTF-16 file,
+  // or one not valid in the encoding given, is not read: ok is false and `error` says why.
+  Encoding encoding = Encoding::kGbk;
   ChapterList list;
 };
 
-// FindChapters on the text of a file as the split reads it. With the heading forms the file is
-// read in blocks of `block` bytes, never held whole.
+// FindChapters on the text of a file as the split reads it, in the encoding options.choice says
+// (options.encoding is not used). With the heading forms a GBK file is read in blocks of `block`
+// bytes, never held whole; a file in another encoding is read whole.
 FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& options = {},
                                 size_t block = size_t{4} << 20);
 

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
-#include <tuple>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "core/codepage.h"
 #include "core/files.h"
 #include "tests/test_util.h"
 
@@ -365,6 +368,7 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
     for (unsigned presets : {0u, static_cast<unsigned>(kPresetChapter)}) {
       FinderOptions options;
       options.presets = presets;
+      options.choice = EncodingChoice::kGbk;
       const ChapterList expected = FindChapters(whole.text, options);
       for (size_t block : {size_t{1}, size_t{7}, size_t{64}, size_t{1} << 20}) {
         const FileChapters file = FindChaptersInFile(path, options, block);
@@ -384,6 +388,453 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
     }
   }
   EXPECT_FALSE(FindChaptersInFile(dir.Join("missing.txt")).ok);
+}
+
+}  // namespace
+}  // namespace travik::chapters
+
+namespace travik::chapters {
+namespace {
+
+// The text in another encoding (GBK, GB18030 or UTF-8), with a UTF-8 byte-order mark when asked.
+std::string InForm(std::string_view gbk, Encoding encoding, bool mark = false) {
+  std::string out;
+  EXPECT_TRUE(ConvertText(gbk, Encoding::kGbk, encoding, &out));
+  return mark ? "\xEF\xBB\xBF" + out : out;
+}
+
+// What must be alike in every form of a text: each heading's line, title, number and kind.
+using Seen = std::tuple<int64_t, std::string, std::optional<int64_t>, HeadingKind>;
+std::vector<Seen> SeenOf(const ChapterList& list) {
+  std::vector<Seen> seen;
+  for (const Heading& h : list.headings) seen.emplace_back(h.line, h.title, h.number, h.kind);
+  return seen;
+}
+
+// Offsets that are each form's own: every cut lies on a character start, at the start of its
+// line (or, with a pattern, where its match is), at the place of the GBK form's cut; the sizes
+// cover the text; each title lies at its title_offset in the form's bytes.
+void ExpectOwnOffsets(std::string_view gbk, const ChapterList& in_gbk, std::string_view text,
+                      Encoding encoding, const ChapterList& list, const std::string& what) {
+  const size_t mark = ByteOrderMarkLength(text, encoding);
+  ASSERT_EQ(list.headings.size(), in_gbk.headings.size()) << what;
+  CharCursor cursor(text, encoding, mark);
+  int64_t covered = 0;
+  size_t gbk_at = 0, at = mark;  // the same place in the GBK form and in this one
+  for (size_t i = 0; i < list.headings.size(); ++i) {
+    const Heading& h = list.headings[i];
+    const Heading& g = in_gbk.headings[i];
+    // The GBK form's bytes before the cut are the same characters as this form's.
+    const size_t gbk_cut = static_cast<size_t>(g.offset);
+    at += InForm(gbk.substr(gbk_at, gbk_cut - gbk_at), encoding).size();
+    gbk_at = gbk_cut;
+    const size_t expected = g.offset == 0 ? 0 : at;
+    EXPECT_EQ(h.offset, static_cast<int64_t>(expected)) << what << " heading " << i;
+    if (h.offset > 0) {
+      EXPECT_TRUE(cursor.IsCharStart(static_cast<size_t>(h.offset))) << what << " heading " << i;
+    }
+    std::string title;
+    ASSERT_TRUE(ConvertTypedText(h.title, encoding, &title)) << what << " heading " << i;
+    EXPECT_EQ(text.substr(static_cast<size_t>(h.title_offset), title.size()), title)
+        << what << " heading " << i;
+    covered += h.bytes;
+  }
+  if (!list.headings.empty()) {
+    EXPECT_EQ(covered, static_cast<int64_t>(text.size()) - list.headings[0].offset) << what;
+  }
+}
+
+// The repository's sample in GBK, UTF-8 with and without a mark, and GB18030: the same headings,
+// found by the forms chosen automatically, by a named form, and by a pattern.
+TEST(ChapterFinderEncodings, EveryFormOfTheSampleGivesTheSameHeadings) {
+  std::string gbk;
+  ASSERT_TRUE(testing::ReadFileBytes(testing::CorpusFile(), &gbk)) << "tests/data/novel_gbk.txt";
+  struct Form {
+    const char* name;
+    Encoding encoding;
+    bool mark;
+  };
+  const Form forms[] = {{"UTF-8", Encoding::kUtf8, false},
+                        {"UTF-8 with a mark", Encoding::kUtf8, true},
+                        {"GB18030", Encoding::kGb18030, false}};
+  for (const char* pattern : {"", "^第.{1,9}章", "章"}) {
+    for (PresetSet presets : {0u, static_cast<unsigned>(kPresetChapter)}) {
+      if (*pattern && presets) continue;
+      FinderOptions options;
+      options.pattern = pattern;
+      options.presets = presets;
+      const ChapterList in_gbk = FindChapters(gbk, options);
+      ASSERT_GT(in_gbk.headings.size(), 20u) << pattern;
+      for (const Form& form : forms) {
+        const std::string text = InForm(gbk, form.encoding, form.mark);
+        options.encoding = form.encoding;
+        const ChapterList list = FindChapters(text, options);
+        const std::string what = std::string(form.name) + " pattern \"" + pattern + "\" presets " +
+                                 std::to_string(presets);
+        EXPECT_EQ(SeenOf(list), SeenOf(in_gbk)) << what;
+        EXPECT_EQ(list.presets, in_gbk.presets) << what;
+        EXPECT_EQ(list.pattern, in_gbk.pattern) << what;
+        ExpectOwnOffsets(gbk, in_gbk, text, form.encoding, list, what);
+      }
+    }
+  }
+}
+
+// A character GBK lacks (U+20000, and an emoji) in a heading: its title holds the character's
+// GB18030 form, in a UTF-8 and in a GB18030 text alike, and the heading counts as any other. Beside
+// GBK's euro sign (0x80) too, each title converts back to the text's own bytes.
+TEST(ChapterFinderEncodings, ATitleKeepsACharacterGbkLacks) {
+  const std::string rare_utf8 = "\xF0\xA0\x80\x80", emoji_utf8 = "\xF0\x9F\x98\x80";
+  const std::string rare_typed = "\x95\x32\x82\x36", emoji_typed = "\x94\x39\xFC\x36";
+  std::string utf8 = "\xEF\xBB\xBF";  // a mark, and the first line a heading
+  std::string expected_titles[3];
+  const std::string lines[] = {"第一章 ", "第二章 ", "第三章 "};
+  for (int i = 0; i < 3; ++i) {
+    std::string heading = InForm(lines[i], Encoding::kUtf8) + (i == 1 ? emoji_utf8 : rare_utf8) +
+                          (i == 2 ? "\xE2\x82\xAC" : "") + InForm("见", Encoding::kUtf8);
+    expected_titles[i] = lines[i] + (i == 1 ? emoji_typed : rare_typed) + (i == 2 ? "\x80" : "") +
+                         "见";
+    utf8 += heading + "\r\n" + InForm(Body(3), Encoding::kUtf8) + rare_utf8 + "\r\n";
+  }
+  std::string gb18030;
+  ASSERT_TRUE(ConvertText(std::string_view(utf8).substr(3), Encoding::kUtf8, Encoding::kGb18030,
+                          &gb18030));
+  for (const auto& [text, encoding] : {std::pair{utf8, Encoding::kUtf8},
+                                       std::pair{gb18030, Encoding::kGb18030}}) {
+    for (const char* pattern : {"", "^第"}) {
+      FinderOptions options;
+      options.encoding = encoding;
+      options.pattern = pattern;
+      const ChapterList list = FindChapters(text, options);
+      ASSERT_EQ(Titles(list), (std::vector<std::string>{expected_titles[0], expected_titles[1],
+                                                        expected_titles[2]}))
+          << EncodingName(encoding) << " " << pattern;
+      EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3})) << EncodingName(encoding);
+      for (const Heading& h : list.headings) {
+        std::string own;
+        ASSERT_TRUE(ConvertTypedText(h.title, encoding, &own)) << EncodingName(encoding);
+        EXPECT_EQ(text.substr(static_cast<size_t>(h.title_offset), own.size()), own);
+      }
+      // The mark stays with the first piece.
+      EXPECT_EQ(list.headings[0].offset, 0) << EncodingName(encoding);
+      EXPECT_EQ(list.headings[0].title_offset, static_cast<int64_t>(encoding == Encoding::kUtf8 ? 3 : 0));
+      EXPECT_EQ(text.compare(static_cast<size_t>(list.headings[1].offset), 2,
+                             encoding == Encoding::kUtf8 ? "\xE7\xAC" : "\xB5\xDA"),
+                0);
+    }
+  }
+}
+
+// Lines made at random from pieces that read as headings, look like them, or are prose, in CR LF
+// or LF, with spaces and full-width spaces, long lines among them.
+std::string RandomNovel(std::mt19937& rng) {
+  const std::string pieces[] = {
+      "第一章 甲", "第二章", "　　第三章：丙", "第四章 东，走", "第五章 东。", "第三卷 乙",
+      "第十二回 风起", "第一百零三章 又", "第０１２章 全角", "序章", "尾声", "番外三 重逢",
+      "Chapter 4", "CHAPTER 12: The Storm", "12、不许喧哗", "001 标题", "3. 第三条",
+      "第三天早上，他出门了。", "第一封信", "他翻到第五章", "1999 年的夏天", "",
+      "　　他沿着河岸走了很久，直到天色暗下来。", "淺東億", "abc def"};
+  std::string text;
+  const int lines = static_cast<int>(rng() % 60);
+  for (int i = 0; i < lines; ++i) {
+    const unsigned what = rng() % 20;
+    std::string line;
+    if (what == 0) {
+      if (rng() % 2) line = "第";  // a pattern's match on a line too long for a heading
+      for (int k = static_cast<int>(rng() % 300); k > 0; --k) line += "长";  // long lines
+    } else if (what == 1) {
+      line = "第" + std::to_string(rng() % 30) + "章 题" + std::string(rng() % 3, ' ');
+    } else {
+      line = pieces[rng() % std::size(pieces)];
+    }
+    if (rng() % 8 == 0) line = (rng() % 2 ? "  " : "　") + line;
+    text += line + (rng() % 3 ? "\r\n" : "\n");
+  }
+  if (rng() % 4 == 0 && !text.empty()) text.pop_back();  // no line break at the end
+  return text;
+}
+
+// Thousands of random texts: their UTF-8 (with and without a mark) and GB18030 forms give the
+// headings their GBK form gives, each at its own bytes, under every way of finding them.
+TEST(ChapterFinderEncodings, RandomTextsGiveTheSameHeadingsInEveryForm) {
+  for (unsigned seed = 1; seed <= 2000; ++seed) {
+    std::mt19937 rng(seed);
+    const std::string gbk = RandomNovel(rng);
+    FinderOptions options;
+    const unsigned way = seed % 4;
+    if (way == 1) options.presets = kPresetChapter | kPresetVolume;
+    if (way == 2) options.pattern = "^\\s*第";
+    if (way == 3) options.pattern = "章";
+    const ChapterList in_gbk = FindChapters(gbk, options);
+    for (int form = 0; form < 3; ++form) {
+      const Encoding encoding = form == 2 ? Encoding::kGb18030 : Encoding::kUtf8;
+      const std::string text = InForm(gbk, encoding, form == 1);
+      options.encoding = encoding;
+      const ChapterList list = FindChapters(text, options);
+      const std::string what = "seed " + std::to_string(seed) + " form " + std::to_string(form);
+      ASSERT_EQ(SeenOf(list), SeenOf(in_gbk)) << what;
+      ASSERT_EQ(list.presets, in_gbk.presets) << what;
+      ExpectOwnOffsets(gbk, in_gbk, text, encoding, list, what);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+
+// Lines around the longest a heading's line can be (measured in the GBK form's bytes, line
+// break included), matched by a pattern or read by the forms: each form gives the GBK form's
+// titles, cut where the GBK form cuts them.
+TEST(ChapterFinderEncodings, LinesAroundTheLongestHeadingReadAlikeInEveryForm) {
+  for (int chars = 256; chars <= 268; ++chars) {
+    for (const char* indent : {"", " ", "　"}) {
+      for (const char* end : {"\r\n", "\n", ""}) {
+        std::string gbk = Lines({"第一章 甲"}) + Body(1) + indent + "第二章";
+        for (int k = 0; k < chars; ++k) gbk += k % 7 ? "长" : "a";
+        gbk += end;
+        for (const char* pattern : {"", "^\\s*第", "长"}) {
+          FinderOptions options;
+          options.pattern = pattern;
+          const ChapterList in_gbk = FindChapters(gbk, options);
+          for (const Encoding encoding : {Encoding::kUtf8, Encoding::kGb18030}) {
+            const std::string text = InForm(gbk, encoding);
+            options.encoding = encoding;
+            const ChapterList list = FindChapters(text, options);
+            const std::string what = std::to_string(chars) + " chars, indent \"" + indent +
+                                     "\", pattern \"" + pattern + "\", " +
+                                     EncodingName(encoding);
+            ASSERT_EQ(SeenOf(list), SeenOf(in_gbk)) << what;
+            ExpectOwnOffsets(gbk, in_gbk, text, encoding, list, what);
+          }
+        }
+      }
+    }
+  }
+}
+
+// On any bytes taken as UTF-8 or GB18030 (broken characters, stray marks, lone lead bytes at the
+// end) the headings are in order, start lines on character starts, cover the text from the first
+// on, and their titles are typed text that converts to the encoding.
+TEST(ChapterFinderEncodings, HeadingsCoverAnyBytesInEveryEncoding) {
+  std::mt19937 rng(1207);
+  const std::string snippets[] = {"第一章 甲\r\n", "　　第三章 丙\n", "第十卷 乙\n", "序章\r\n",
+                                  "Chapter 4\r\n", "12、题\n", "第二章 \x95\x32\x82\x36\n"};
+  for (int round = 0; round < 1000; ++round) {
+    const Encoding encoding = round % 2 ? Encoding::kUtf8 : Encoding::kGb18030;
+    std::string text = round % 5 == 0 ? "\xEF\xBB\xBF" : "";
+    for (int i = static_cast<int>(rng() % 30); i > 0; --i) {
+      const unsigned what = rng() % 4;
+      if (what == 0) {
+        std::string piece;
+        ConvertTypedText(snippets[rng() % std::size(snippets)], encoding, &piece);
+        text += piece;
+      } else if (what == 1) {
+        text += testing::RandomGbkText(rng, 20);
+      } else if (what == 2) {
+        text += std::string(1, static_cast<char>(0x80 + rng() % 0x80));  // broken characters
+      } else {
+        text += "\n";
+      }
+    }
+    FinderOptions options;
+    options.encoding = encoding;
+    if (round % 3 == 0) options.pattern = "^";
+    const ChapterList list = FindChapters(text, options);
+    const std::string what = "round " + std::to_string(round) + " " + testing::HexBytes(text);
+    CharCursor cursor(text, encoding, ByteOrderMarkLength(text, encoding));
+    int64_t covered = 0;
+    for (size_t i = 0; i < list.headings.size(); ++i) {
+      const Heading& h = list.headings[i];
+      ASSERT_GE(h.offset, 0) << what;
+      ASSERT_LT(h.offset, static_cast<int64_t>(text.size())) << what;
+      // A pattern's cut is its match (^ also matches after a U+0085 line separator here).
+      ASSERT_TRUE(h.offset == 0 || !options.pattern.empty() ||
+                  text[static_cast<size_t>(h.offset) - 1] == '\n')
+          << what;
+      ASSERT_TRUE(h.offset == 0 || cursor.IsCharStart(static_cast<size_t>(h.offset))) << what;
+      if (i > 0) {
+        ASSERT_GT(h.offset, list.headings[i - 1].offset) << what;
+      }
+      std::string in_text;
+      ASSERT_TRUE(ConvertTypedText(h.title, encoding, &in_text)) << what << " title " << i;
+      ASSERT_LE(h.title_offset + in_text.size(), text.size()) << what;
+      covered += h.bytes;
+    }
+    if (!list.headings.empty()) {
+      ASSERT_EQ(covered, static_cast<int64_t>(text.size()) - list.headings[0].offset) << what;
+    }
+  }
+}
+
+// A file's headings in auto mode are those of its text read as the split reads it, in the
+// encoding recognised: the GBK files that pass in blocks of any size as well as those that are
+// read whole. The texts are made to lie near the edges of recognition: UTF-8 (a mark or none),
+// GB18030 with four-byte characters, GBK whose first bytes are valid UTF-8, UTF-8 with one
+// invalid byte, ASCII, and GBK with digits beside its characters.
+TEST(ChapterFinderEncodings, AFileInAutoModeIsReadInTheEncodingRecognised) {
+  testing::ScopedTempDir dir;
+  const std::string path = dir.Join("novel.txt");
+  std::mt19937 rng(4242);
+  int seen[5] = {};
+  for (int round = 0; round < 400; ++round) {
+    std::string gbk = RandomNovel(rng);
+    std::string bytes;
+    switch (round % 8) {
+      case 0: bytes = gbk; break;
+      case 1: bytes = InForm(gbk, Encoding::kUtf8); break;
+      case 2: bytes = InForm(gbk, Encoding::kUtf8, true); break;
+      case 3: bytes = InForm(gbk, Encoding::kGb18030) + "\x95\x32\x82\x36"; break;
+      case 4: bytes = "\xC3\xA9" + gbk; break;  // é in UTF-8, then GBK
+      case 5: {
+        bytes = InForm(gbk, Encoding::kUtf8);
+        bytes.insert(rng() % (bytes.size() + 1), 1, '\xFF');
+        break;
+      }
+      case 6:  // digits beside characters, and the shape of a four-byte sequence off its step
+        bytes = "第1章 " + std::to_string(rng()) + "\r\n" + gbk + "\xB5\xDA" "1" "\xB5" "2" "\xB5\xDA";
+        break;
+      default:
+        bytes = std::string(rng() % 3 ? "" : "\xEF\xBB\xBF") + "Chapter 1\r\nabc\r\nChapter 2\r\n";
+    }
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    const SourceText whole = LoadSourceText(path);
+    ASSERT_TRUE(whole.ok) << round;
+    ++seen[static_cast<int>(whole.encoding)];
+    FinderOptions options;
+    options.encoding = whole.encoding;
+    const ChapterList expected = FindChapters(whole.text, options);
+    for (size_t block : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{64}, size_t{1} << 20}) {
+      if (block < 5 && block != 3 && round % 8 != 0) continue;  // byte by byte is slow
+      const FileChapters file = FindChaptersInFile(path, {}, block);
+      ASSERT_TRUE(file.ok) << round;
+      ASSERT_EQ(file.encoding, whole.encoding) << "round " << round << " block " << block << " "
+                                               << testing::HexBytes(bytes.substr(0, 16));
+      ASSERT_EQ(SeenOf(file.list), SeenOf(expected)) << round << " " << block;
+      for (size_t i = 0; i < expected.headings.size(); ++i) {
+        ASSERT_EQ(file.list.headings[i].offset, expected.headings[i].offset) << round;
+      }
+    }
+  }
+  EXPECT_GT(seen[static_cast<int>(Encoding::kGbk)], 80);
+  EXPECT_GT(seen[static_cast<int>(Encoding::kUtf8)], 80);
+  EXPECT_GT(seen[static_cast<int>(Encoding::kGb18030)], 30);
+}
+
+// An encoding given is the one read in; a UTF-16 file and a file not valid in the encoding given
+// are not read, with the reader's reason.
+TEST(ChapterFinderEncodings, AFileIsReadAsGivenOrRefused) {
+  testing::ScopedTempDir dir;
+  const std::string gbk = Lines({"第一章 甲"}) + Body(3) + Lines({"第二章 乙"}) + Body(3);
+  const std::string utf8 = InForm(gbk, Encoding::kUtf8);
+  const std::string path = dir.Join("a.txt");
+
+  ASSERT_TRUE(testing::WriteFileBytes(path, utf8));
+  FinderOptions options;
+  FileChapters file = FindChaptersInFile(path, options);
+  ASSERT_TRUE(file.ok);
+  EXPECT_EQ(file.encoding, Encoding::kUtf8);
+  EXPECT_EQ(Titles(file.list), (std::vector<std::string>{"第一章 甲", "第二章 乙"}));
+  options.choice = EncodingChoice::kGbk;  // as GBK it is gibberish: no heading
+  file = FindChaptersInFile(path, options);
+  ASSERT_TRUE(file.ok);
+  EXPECT_EQ(file.encoding, Encoding::kGbk);
+  EXPECT_TRUE(file.list.headings.empty());
+
+  ASSERT_TRUE(testing::WriteFileBytes(path, gbk));
+  options.choice = EncodingChoice::kUtf8;
+  file = FindChaptersInFile(path, options);
+  EXPECT_FALSE(file.ok);
+  EXPECT_EQ(file.error, LoadSourceText(path, {}, EncodingChoice::kUtf8).error);
+  EXPECT_NE(file.error.find("UTF-8"), std::string::npos) << file.error;
+  options.choice = EncodingChoice::kGb18030;  // every GBK character is one of GB18030
+  file = FindChaptersInFile(path, options);
+  ASSERT_TRUE(file.ok);
+  EXPECT_EQ(file.encoding, Encoding::kGb18030);
+  EXPECT_EQ(Titles(file.list), (std::vector<std::string>{"第一章 甲", "第二章 乙"}));
+
+  for (Encoding utf16 : {Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+    std::string bytes = utf16 == Encoding::kUtf16Le ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : std::string("Chapter 1\r\n")) {
+      bytes += utf16 == Encoding::kUtf16Le ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    for (const char* pattern : {"", "Chapter"}) {
+      options = {};
+      options.pattern = pattern;
+      file = FindChaptersInFile(path, options);
+      EXPECT_FALSE(file.ok);
+      EXPECT_EQ(file.error, Utf16RefusalMessage(utf16));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace travik::chapters
+
+namespace travik::chapters {
+namespace {
+
+// Random bytes near every edge of recognition (UTF-8 leads and continuation bytes, GBK pairs,
+// digits that may make four-byte shapes, marks and their first bytes, stray bytes above 0x7F,
+// bytes that end a text early) split into blocks of every size: the encoding FindChaptersInFile
+// reports in auto mode is the one DetectEncoding gives the whole file, and the file is read as
+// the split reads it: the same refusal or cut, the headings of that text.
+TEST(ChapterFinderEncodings, AutoModeAgreesWithRecognitionOnAnyBytes) {
+  testing::ScopedTempDir dir;
+  const std::string path = dir.Join("bytes.txt");
+  const std::string pieces[] = {"\xB5\xDA" "\xD2\xBB" "\xD5\xC2" " ", "\xE7\xAC\xAC" "\xE4\xB8\x80"
+                                "\xE7\xAB\xA0", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x95\x32\x82\x36",
+                                "\r\n", "\n", "Chapter 7\n", "1", "12", "a", " ",
+                                "\xEF\xBB\xBF", "\xEF\xBB", "\xFF\xFE", "\xFE\xFF", "\xE4\xB8",
+                                "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5",
+                                std::string(1, '\0'), "\x1A"};
+  std::mt19937 rng(20261207);
+  for (int round = 0; round < 1200; ++round) {
+    std::string bytes;
+    for (int i = static_cast<int>(rng() % 24); i > 0; --i) {
+      if (rng() % 5 == 0) {
+        bytes += static_cast<char>(0x80 + rng() % 0x80);
+      } else if (rng() % 7 == 0) {
+        bytes += static_cast<char>('0' + rng() % 10);
+      } else {
+        bytes += pieces[rng() % std::size(pieces)];
+      }
+    }
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    const Encoding recognised = DetectEncoding(bytes).encoding;
+    const std::string what = "round " + std::to_string(round) + " " + testing::HexBytes(bytes);
+    const SourceText source = LoadSourceText(path);
+    FinderOptions options;
+    options.encoding = source.encoding;
+    const ChapterList expected = source.ok ? FindChapters(source.text, options) : ChapterList{};
+    for (size_t block : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{64}, size_t{65},
+                         size_t{1} << 20}) {
+      const FileChapters file = FindChaptersInFile(path, {}, block);
+      if (IsWorkingEncoding(recognised)) {
+        ASSERT_TRUE(file.ok) << what << " block " << block;
+      } else {
+        ASSERT_FALSE(file.ok) << what << " block " << block;
+      }
+      ASSERT_EQ(file.encoding, recognised) << what << " block " << block;
+      ASSERT_EQ(file.cut_short, source.cut_short) << what << " block " << block;
+      ASSERT_EQ(SeenOf(file.list), SeenOf(expected)) << what << " block " << block;
+    }
+  }
+  // One four-byte character (U+20000) at every place near the ends of the 64-byte runs of a GBK
+  // text with no other digit, and one stray UTF-8 continuation byte likewise: each found in
+  // whichever run or block it lies across.
+  const std::string gbk = Lines({"\xB5\xDA\xD2\xBB\xD5\xC2 \xBC\xD7"}) + Body(6);
+  for (const std::string& odd : {std::string("\x95\x32\x82\x36"), std::string("\x80")}) {
+    for (size_t at = 0; at <= gbk.size(); ++at) {
+      if (at < gbk.size() && !CharCursor(gbk, Encoding::kGbk).IsCharStart(at)) continue;
+      if ((at + 8) % 64 > 12 && at > 8 && at + 8 < gbk.size()) continue;  // near 64-byte runs
+      const std::string bytes = gbk.substr(0, at) + odd + gbk.substr(at);
+      ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+      const Encoding recognised = DetectEncoding(bytes).encoding;
+      for (size_t block : {size_t{3}, size_t{100}, size_t{1} << 20}) {
+        ASSERT_EQ(FindChaptersInFile(path, {}, block).encoding, recognised)
+            << "at " << at << " block " << block << " " << testing::HexBytes(bytes);
+      }
+    }
+  }
 }
 
 }  // namespace

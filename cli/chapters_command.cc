@@ -26,6 +26,7 @@ constexpr char kChaptersHelp[] =
     "  -k, --keyword 正则     只按这个正则表达式找标题（检查照样进行）\n"
     "      --preset 名称      只用这些标题形式，可用 + 连接，如 chapter+volume；\n"
     "                         不给出时自动选择章节号最连贯的形式\n"
+    "      --encoding 编码    文件的编码: auto（默认，自动识别）、gbk、gb18030、utf-8\n"
     "      --json             每个文件输出一行 JSON（UTF-8）\n"
     "  -h, --help             显示本帮助\n"
     "\n"
@@ -69,6 +70,14 @@ void PrintUtf8Line(const std::string& utf8) {
   fflush(stdout);
 }
 
+// Typed text (GBK, with the four-byte GB18030 form of a character GBK lacks) as UTF-8. The text of
+// a GBK file converts as it always has.
+std::string TypedToUtf8(std::string_view typed, Encoding file_encoding) {
+  std::string utf8;
+  if (file_encoding != Encoding::kGbk && ConvertTypedText(typed, Encoding::kUtf8, &utf8)) return utf8;
+  return GbkToUtf8Lossy(typed);
+}
+
 // A JSON string literal of UTF-8 text.
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
@@ -92,17 +101,18 @@ std::string JsonString(std::string_view utf8) {
   return out + "\"";
 }
 
-std::string Json(const std::string& path, const chapters::ChapterList& list) {
+std::string Json(const std::string& path, const chapters::FileChapters& file) {
   using chapters::Heading;
   using chapters::Warning;
-  std::string out = "{\"file\":" + JsonString(GbkToUtf8Lossy(path)) +
-                    ",\"encoding\":\"GBK\",\"pattern\":" + JsonString(GbkToUtf8Lossy(list.pattern)) +
-                    ",\"chapters\":[";
+  const chapters::ChapterList& list = file.list;
+  std::string out = "{\"file\":" + JsonString(GbkToUtf8Lossy(path)) + ",\"encoding\":\"" +
+                    EncodingName(file.encoding) + "\",\"pattern\":" +
+                    JsonString(TypedToUtf8(list.pattern, file.encoding)) + ",\"chapters\":[";
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const Heading& h = list.headings[i];
     if (i > 0) out += ',';
     out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(h.offset) +
-           ",\"title\":" + JsonString(GbkToUtf8Lossy(h.title)) + ",\"number\":" +
+           ",\"title\":" + JsonString(TypedToUtf8(h.title, file.encoding)) + ",\"number\":" +
            (h.number ? std::to_string(*h.number) : std::string("null")) + ",\"kind\":\"" +
            chapters::HeadingKindName(h.kind) + "\",\"bytes\":" + std::to_string(h.bytes) + "}";
   }
@@ -118,20 +128,36 @@ std::string Json(const std::string& path, const chapters::ChapterList& list) {
 }
 
 // A GBK text padded with spaces to `width` columns (a double-byte character takes two, as its
-// bytes do), or cut between characters with "…" when longer.
-std::string Column(std::string_view gbk, size_t width) {
-  if (gbk.size() > width) {
-    size_t cut = 0;
+// bytes do), or cut between characters with "…" when longer. In `typed` text a character's
+// four-byte form is one character, two columns wide.
+std::string Column(std::string_view gbk, size_t width, bool typed) {
+  auto step_at = [&gbk, typed](size_t at) -> size_t {
+    if (static_cast<unsigned char>(gbk[at]) < 0x80 || at + 1 == gbk.size()) return 1;
+    return typed && gbk.size() - at >= 4 &&
+                   CharLength(Encoding::kGb18030, gbk.data() + at, gbk.data() + gbk.size()) == 4
+               ? 4
+               : 2;
+  };
+  size_t columns = 0;
+  for (size_t at = 0; at < gbk.size();) {
+    const size_t step = step_at(at);
+    at += step;
+    columns += step == 4 ? 2 : step;
+  }
+  if (columns > width) {
+    size_t cut = 0, used = 0;
     while (cut < gbk.size()) {
-      size_t step = (static_cast<unsigned char>(gbk[cut]) >= 0x80 && cut + 1 < gbk.size()) ? 2 : 1;
-      if (cut + step > width - 2) break;
+      const size_t step = step_at(cut);
+      const size_t wide = step == 4 ? 2 : step;
+      if (used + wide > width - 2) break;
       cut += step;
+      used += wide;
     }
     std::string out(gbk.substr(0, cut));
     out += "…";
-    return out + std::string(width - cut - 2, ' ');
+    return out + std::string(width - used - 2, ' ');
   }
-  return std::string(gbk) + std::string(width - gbk.size(), ' ');
+  return std::string(gbk) + std::string(width - columns, ' ');
 }
 
 std::string Right(const std::string& text, size_t width) {
@@ -139,7 +165,8 @@ std::string Right(const std::string& text, size_t width) {
 }
 
 // `named`: the forms were named with --preset rather than chosen by the finder.
-void PrintTable(const std::string& path, const chapters::ChapterList& list, bool named) {
+void PrintTable(const std::string& path, const chapters::FileChapters& file, bool named) {
+  const chapters::ChapterList& list = file.list;
   // The warnings of each heading line, found once (a list can have thousands of both).
   std::unordered_map<int64_t, std::string> marks;
   for (const chapters::Warning& w : list.warnings) {
@@ -155,7 +182,7 @@ void PrintTable(const std::string& path, const chapters::ChapterList& list, bool
     if (h.kind == chapters::HeadingKind::kVolume) number = "卷" + number;
     const auto mark = marks.find(h.line);
     table += "\n" + Right(std::to_string(i + 1), 6) + "  " + Right(number, 8) + "  " +
-             Column(h.title, 44) + Right(std::to_string(h.bytes), 12) + "  " +
+             Column(h.title, 44, file.encoding != Encoding::kGbk) + Right(std::to_string(h.bytes), 12) + "  " +
              (mark == marks.end() ? std::string() : mark->second);
   }
   for (const chapters::Warning& w : list.warnings) {
@@ -165,7 +192,11 @@ void PrintTable(const std::string& path, const chapters::ChapterList& list, bool
            std::to_string(list.warnings.size()) + " 个警告（" +
            (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
   if (list.cut_short) table += "；正则表达式过于复杂，只找到了一部分";
-  PrintOut(table);
+  if (file.encoding == Encoding::kGbk) {
+    PrintOut(table);
+  } else {
+    PrintUtf8Line(TypedToUtf8(table, file.encoding));
+  }
 }
 
 }  // namespace
@@ -174,6 +205,7 @@ int RunChapters(const std::vector<std::string>& args) {
   Options options({{{"-k", "--keyword"}, true},
                    {{"--preset"}, true},
                    {{"--json"}, false},
+                   {{"--encoding"}, true},
                    {{"-h", "--help"}, false}});
   std::string error;
   if (!options.Parse(args, &error)) return UsageError("chapters", error);
@@ -192,6 +224,11 @@ int RunChapters(const std::vector<std::string>& args) {
     if (!presets) return UsageError("chapters", chapters::kPresetNamesHint + options.Value("--preset"));
     finder.presets = *presets;
   }
+  if (options.Has("--encoding") &&
+      !ParseEncodingChoice(options.Value("--encoding"), &finder.choice)) {
+    return UsageError("chapters",
+                      "--encoding 只能是 auto、gbk、gb18030 或 utf-8: " + options.Value("--encoding"));
+  }
   if (options.operands().empty()) return UsageError("chapters", "没有给出文件");
   const bool json = options.Has("--json");
 
@@ -209,9 +246,9 @@ int RunChapters(const std::vector<std::string>& args) {
       return kExitUsage;
     }
     if (json) {
-      PrintUtf8Line(Json(operand, list));
+      PrintUtf8Line(Json(operand, file));
     } else {
-      PrintTable(operand, list, finder.presets != 0);
+      PrintTable(operand, file, finder.presets != 0);
     }
     if (file.cut_short) PrintError(operand + ": " + file.error);
     if (list.headings.empty() && exit_code == kExitOk) exit_code = kExitCheckFailed;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "core/text.h"
@@ -16,8 +17,10 @@ namespace {
 
 constexpr char kInsertHelp[] =
     "用法: travik insert [选项] 文件...\n"
-    "把同一段文字插入每个 GBK 文本文件。按长度或随机插入时，插入点若落在双字节字符\n"
-    "中间或回车与换行之间，会后移一个字节，不会把字符或换行切成两半。\n"
+    "把同一段文字插入每个文本文件（GBK、GB18030 或 UTF-8，按文件自己的编码写入）。\n"
+    "按长度或随机插入时，插入点若落在字符中间或回车与换行之间，会后移到该字符或换行\n"
+    "之后，不会把字符或换行切成两半；也不会插在 UTF-8 文件开头的字节顺序标记之前。\n"
+    "长度按文件自己的字节计算。\n"
     "完成后逐个文件列出插入的处数。\n"
     "\n"
     "  -t, --text 文字        欲插入的文字（必须给出）\n"
@@ -35,6 +38,10 @@ constexpr char kInsertHelp[] =
     "                         第二个文件存为 文件名(2).txt）\n"
     "  -o, --out 目录         副本的保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"处理后的文件\"\n"
+    "      --encoding 编码    文件的编码: auto（默认，逐个文件识别）、gbk、gb18030、utf-8；\n"
+    "                         UTF-16 文件、在给出的编码下无效的文件不处理（逐个列出）；\n"
+    "                         文件的编码无法表示欲插入的文字时（只有 GBK 会这样），\n"
+    "                         该文件不处理，不会写出问号\n"
     "      --seed N           随机插入使用可重现的位置（同一文件、同一 N，在各平台上相同）；\n"
     "                         不给出时由系统随机源取种子\n"
     "  -h, --help             显示本帮助\n"
@@ -61,6 +68,7 @@ int RunInsert(const std::vector<std::string>& args) {
                    {{"--in-place"}, false},
                    {{"-o", "--out"}, true},
                    {{"--seed"}, true},
+                   {{"--encoding"}, true},
                    {{"-h", "--help"}, false}});
   std::string error;
   if (!options.Parse(args, &error)) return UsageError("insert", error);
@@ -80,6 +88,12 @@ int RunInsert(const std::vector<std::string>& args) {
   if (options.Has("--every")) {
     const std::string problem = PositiveNumberProblem("-e", form.every_text);
     if (!problem.empty()) return UsageError("insert", problem);
+  }
+
+  EncodingChoice encoding = EncodingChoice::kAuto;
+  if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
+    return UsageError("insert",
+                      "--encoding 只能是 auto、gbk、gb18030 或 utf-8: " + options.Value("--encoding"));
   }
 
   RandomGenerator seeded(0);
@@ -119,6 +133,7 @@ int RunInsert(const std::vector<std::string>& args) {
   if (options.operands().empty()) return UsageError("insert", "没有给出要插入文字的文件");
   for (const std::string& path : FileOperands(options.operands())) {
     form.rows.push_back(MakeInsertEntry(path));
+    form.rows.back().encoding = encoding;
   }
 
   ConsoleHost host;

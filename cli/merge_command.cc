@@ -16,7 +16,13 @@ constexpr char kHelp[] =
     "用法: travik merge [选项] 文件或文件夹...\n"
     "按给出的顺序把文件合并为一个 .txt 文件，文件之间不加任何内容。\n"
     "给出的文件夹代表其中所有的 .txt 文件（按文件名的自然顺序）。\n"
-    "前一个文件末尾是被切开的双字节字符的第一个字节时，与下一个文件的开头合为一个字符。\n"
+    "每个文件按自己的编码读取（GBK、GB18030、UTF-8）；合并后的文件取第一个含非 ASCII 字符的\n"
+    "文件的编码（纯 ASCII 的文件在各编码中相同），其他编码的文件转换为该编码；GBK 与 GB18030\n"
+    "的文件原样相接（GBK 文本也是 GB18030 文本，有 GB18030 文件加入后合并后的文件即为 GB18030）。\n"
+    "有字符无法转换、或有 UTF-16 文件、或有按 --encoding 读取无效的文件时，不写合并后的文件，\n"
+    "并列出这些文件。\n"
+    "字节顺序标记只保留在合并后文件的开头。\n"
+    "前一个文件末尾是被切开的字符的前几个字节时，与下一个文件的开头合为一个字符。\n"
     "  -n, --name NAME        合并后的文件名（不含 .txt，总会加上 .txt）；\n"
     "                         默认取第一个文件名中的汉字（双字节字符）\n"
     "  -o, --out DIR          保存目录（不存在时创建一层）；\n"
@@ -24,6 +30,7 @@ constexpr char kHelp[] =
     "  -N, --natural          按文件名的自然顺序合并: 数字按数值比较（含全角数字），\n"
     "                         “第”后的中文数字也按数值（第二章 < 第十章 < 第一百一十一章），\n"
     "                         头文本 排在最前\n"
+    "      --encoding ENC     文件的编码: auto（默认，按内容识别）、gbk、gb18030、utf-8\n"
     "      --delete-sources   合并后的文件完整写入磁盘后删除原文件；读取不完整或无法读取的\n"
     "                         文件以及合并后的文件本身不会删除\n"
     "  -h, --help             显示本帮助\n"
@@ -64,6 +71,7 @@ int RunMerge(const std::vector<std::string>& args) {
   Options options({{{"-n", "--name"}, true},
                    {{"-o", "--out"}, true},
                    {{"-N", "--natural"}, false},
+                   {{"--encoding"}, true},
                    {{"--delete-sources"}, false},
                    {{"-h", "--help"}, false}});
   std::string error;
@@ -71,6 +79,10 @@ int RunMerge(const std::vector<std::string>& args) {
   if (options.Has("--help")) {
     PrintOut(kHelp);
     return kExitOk;
+  }
+  EncodingChoice encoding = EncodingChoice::kAuto;
+  if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
+    return UsageError("merge", "--encoding 只能是 auto、gbk、gb18030 或 utf-8");
   }
   if (options.operands().empty()) return UsageError("merge", "没有给出要合并的文件");
 
@@ -99,7 +111,10 @@ int RunMerge(const std::vector<std::string>& args) {
   }
 
   MergeForm form;
-  for (const std::string& path : paths) form.rows.push_back(MakeMergeEntry(path));
+  for (const std::string& path : paths) {
+    form.rows.push_back(MakeMergeEntry(path));
+    form.rows.back().encoding = encoding;
+  }
   const bool name_given = options.Has("--name");
   if (name_given) {
     form.merged_name = options.Value("--name");

@@ -4,6 +4,7 @@
 
 #include "chapters/heading_forms.h"
 #include "cli/cli_common.h"
+#include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "split/split_job.h"
@@ -15,11 +16,13 @@ namespace {
 
 constexpr char kSplitHelp[] =
     "用法: travik split [选项] 文件...\n"
-    "把每个 GBK 文本文件分割成若干个文件，放进保存目录下以该文件名命名的子目录。\n"
-    "不会把一个双字节字符切成两半；分割文件按顺序连接起来就是原文。\n"
+    "把每个文本文件（GBK、GB18030 或 UTF-8）分割成若干个文件，放进保存目录下以该文件名\n"
+    "命名的子目录。分割文件保持原文的编码，不会把一个字符切成两半；按顺序连接起来就是原文\n"
+    "（UTF-8 的 BOM 只在第一个文件开头）。UTF-16 文本不处理，请先另存为 UTF-8 或 GBK。\n"
     "\n"
     "分割方式（必须且只能选一种）:\n"
-    "  -s, --size KB          按大小分割: 每个文件 KB 千字节（可能多 1 字节）\n"
+    "  -s, --size KB          按大小分割: 每个文件 KB 千字节（GBK 可能多 1 字节，\n"
+    "                         GB18030、UTF-8 可能多到 3 字节，止于字符之间）\n"
     "  -p, --parts N          按份数分割: 分成 N 个文件\n"
     "  -k, --keyword 正则     按关键字分割: 每个匹配处开始一个新文件，\n"
     "                         第一个匹配之前的文本单独成为头文件；\n"
@@ -34,6 +37,8 @@ constexpr char kSplitHelp[] =
     "                         custom 自定义文字＋编号\n"
     "      --custom-text 文字 --name custom 时编号前的文字（默认 \"自定义内容\"）\n"
     "      --merge-script     另外生成合并文件 \"点我合并.bat\"\n"
+    "      --encoding 编码    文件的编码: auto 自动识别（默认）、gbk、gb18030、utf-8；\n"
+    "                         给出编码时，在该编码下不是有效文本的文件不处理（逐个报告）\n"
     "  -o, --out 目录         保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"分割后的文件\"\n"
     "同名的文件（如 a/小说.txt 与 b/小说.txt）依次放进 小说、小说(2) ...；子目录中\n"
@@ -49,8 +54,9 @@ constexpr char kSplitHelp[] =
     "  travik split --chapters --merge-script 小说.txt\n"
     "      (先用 travik chapters 小说.txt 看一看会在哪里分割)\n"
     "\n"
-    "关键字是按字符匹配的正则表达式（Perl 语法，区分大小写）: . 匹配任意一个字符（含换行，\n"
-    "除非写 (?-s)），[...] 里是字符，数量词重复整个字符；匹配总在字符之间开始和结束。\n"
+    "关键字是按字符匹配的正则表达式（Perl 语法，区分大小写），在每种编码的文本中找的都是\n"
+    "同样的字符: . 匹配任意一个字符（含换行，除非写 (?-s)），[...] 里是字符，数量词重复\n"
+    "整个字符；匹配总在字符之间开始和结束。\n"
     "^ 和 $ 匹配每行的开头和结尾（CR LF 算一个换行）。\n"
     "\n"
     "退出码: 0 成功；1 检查未通过（已显示提示）；2 用法错误；3 有文件失败（已逐个列出）；"
@@ -68,6 +74,7 @@ int RunSplit(const std::vector<std::string>& args) {
                    {{"--name"}, true},
                    {{"--custom-text"}, true},
                    {{"--merge-script"}, false},
+                   {{"--encoding"}, true},
                    {{"-o", "--out"}, true},
                    {{"-h", "--help"}, false},
                    {{"--version"}, false}});
@@ -145,11 +152,17 @@ int RunSplit(const std::vector<std::string>& args) {
     form.save_in_program_folder = true;  // under the current folder, as the window does
     if (!CurrentFolderForOutput("split", &form.program_folder)) return kExitUsage;
   }
+  EncodingChoice encoding = EncodingChoice::kAuto;
+  if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
+    return UsageError("split", "--encoding 只能是 auto、gbk、gb18030 或 utf-8: " +
+                                   options.Value("--encoding"));
+  }
   if (options.operands().empty()) return UsageError("split", "没有给出要分割的文件");
   for (const std::string& path : FileOperands(options.operands())) {
     FileEntry entry = MakeSplitEntry(path);
     // A name without an extension still gets a sub-folder of its own.
     if (entry.name.empty()) entry.name = FileNamePart(path);
+    entry.encoding = encoding;
     form.rows.push_back(std::move(entry));
   }
 

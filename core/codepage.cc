@@ -429,8 +429,32 @@ bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out) {
     out->assign(typed);
     return true;
   }
-  return ConvertText(typed, Encoding::kGbk, to, out) ||
-         ConvertText(typed, Encoding::kGb18030, to, out);
+  if (ConvertText(typed, Encoding::kGbk, to, out)) return true;
+  // GB18030 as a whole (as the command line types a character GBK lacks), if it is valid there:
+  // converting GB18030 to itself would copy any bytes.
+  std::u32string code_points;
+  if (DecodeGb18030(typed, &code_points)) return ConvertText(typed, Encoding::kGb18030, to, out);
+  // Else a character only GB18030 has beside one GBK alone reads as typed (its euro sign 0x80):
+  // the four-byte forms convert as GB18030, the runs between them as GBK.
+  std::string result, piece;
+  const char* end = typed.data() + typed.size();
+  const char* run = typed.data();
+  for (const char* p = run; p <= end;) {
+    const size_t n = p < end ? CharLength(Encoding::kGb18030, p, end) : 0;
+    if (p < end && n != 4) {
+      p += n;
+      continue;
+    }
+    if (!ConvertText({run, static_cast<size_t>(p - run)}, Encoding::kGbk, to, &piece)) return false;
+    result += piece;
+    if (p == end) break;
+    if (!ConvertText({p, 4}, Encoding::kGb18030, to, &piece)) return false;
+    result += piece;
+    p += 4;
+    run = p;
+  }
+  *out = std::move(result);
+  return true;
 }
 
 bool Utf8ToTypedText(std::string_view utf8, std::string* out) {

@@ -243,5 +243,61 @@ TEST(Gb18030Codec, AgreesWithTheSystemAndRoundTrips) {
   EXPECT_EQ(out, "\xFE\x51\x95\x32\x82\x36");
 }
 
+// What a person types reaches each file in the file's encoding, or not at all.
+TEST(TypedText, ReachesEveryEncodingOrIsRefused) {
+  std::string out;
+  // Chinese text typed as GBK: copied into GBK files as typed, converted for the others.
+  ASSERT_TRUE(ConvertTypedText("\xD7\xA2", Encoding::kGbk, &out));  // 注
+  EXPECT_EQ(out, "\xD7\xA2");
+  ASSERT_TRUE(ConvertTypedText("\xD7\xA2", Encoding::kUtf8, &out));
+  EXPECT_EQ(out, "\xE6\xB3\xA8");
+  ASSERT_TRUE(ConvertTypedText("\xD7\xA2", Encoding::kGb18030, &out));
+  EXPECT_EQ(out, "\xD7\xA2");
+  // An emoji can only be typed in its GB18030 form; a GBK file cannot hold it.
+  const std::string emoji = "a\x94\x39\xFC\x36";  // a😀
+  out = "unchanged";
+  EXPECT_FALSE(ConvertTypedText(emoji, Encoding::kGbk, &out));
+  EXPECT_EQ(out, "unchanged");
+  ASSERT_TRUE(ConvertTypedText(emoji, Encoding::kUtf8, &out));
+  EXPECT_EQ(out, "a\xF0\x9F\x98\x80");
+  ASSERT_TRUE(ConvertTypedText(emoji, Encoding::kGb18030, &out));
+  EXPECT_EQ(out, emoji);
+  // GBK's euro sign (0x80, no GB18030 character) beside a character only GB18030 has: each
+  // reads as what it is.
+  const std::string euro_and_rare = "\x80\x95\x32\x82\x36\xD7\xA2";  // €, U+20000, 注
+  EXPECT_FALSE(ConvertTypedText(euro_and_rare, Encoding::kGbk, &out));
+  ASSERT_TRUE(ConvertTypedText(euro_and_rare, Encoding::kUtf8, &out));
+  EXPECT_EQ(out, "\xE2\x82\xAC\xF0\xA0\x80\x80\xE6\xB3\xA8");
+  ASSERT_TRUE(ConvertTypedText(euro_and_rare, Encoding::kGb18030, &out));
+  EXPECT_EQ(out, "\xA2\xE3\x95\x32\x82\x36\xD7\xA2");
+  // The command line's arguments: GBK where GBK holds them, else GB18030; invalid UTF-8 fails.
+  ASSERT_TRUE(Utf8ToTypedText("\xE6\xB3\xA8", &out));
+  EXPECT_EQ(out, "\xD7\xA2");
+  ASSERT_TRUE(Utf8ToTypedText("\xF0\xA0\x80\x80", &out));  // U+20000
+  EXPECT_EQ(out, "\x95\x32\x82\x36");
+  EXPECT_FALSE(Utf8ToTypedText("\xE6\xB3", &out));
+  EXPECT_FALSE(ConvertTypedText("\x95\x32\x82\x36", Encoding::kUtf16Le, &out));
+}
+
+TEST(EncodingChoice, ParsesTheCommandLinesNamesOnly) {
+  EncodingChoice c = EncodingChoice::kAuto;
+  const std::pair<const char*, EncodingChoice> names[] = {
+      {"auto", EncodingChoice::kAuto},       {"GBK", EncodingChoice::kGbk},
+      {"gb18030", EncodingChoice::kGb18030}, {"UTF-8", EncodingChoice::kUtf8},
+      {"utf8", EncodingChoice::kUtf8},       {"Auto", EncodingChoice::kAuto}};
+  for (const auto& [name, choice] : names) {
+    ASSERT_TRUE(ParseEncodingChoice(name, &c)) << name;
+    EXPECT_EQ(c, choice) << name;
+  }
+  for (const char* bad : {"", "utf-16", "gb2312", "utf-8 ", "big5"}) {
+    c = EncodingChoice::kGb18030;
+    EXPECT_FALSE(ParseEncodingChoice(bad, &c)) << bad;
+    EXPECT_EQ(c, EncodingChoice::kGb18030) << bad;
+  }
+  EXPECT_STREQ(EncodingChoiceName(EncodingChoice::kUtf8), "UTF-8");
+  EXPECT_STREQ(EncodingChoiceName(EncodingChoice::kAuto), "自动");
+  EXPECT_EQ(ChosenEncoding(EncodingChoice::kGb18030), Encoding::kGb18030);
+}
+
 }  // namespace
 }  // namespace travik

@@ -1,8 +1,12 @@
 // Encoding detection in one pass over 64-byte blocks: zero bytes are counted by parity, the
 // UTF-8 check runs only while the text is still valid UTF-8 (a GBK text fails it within its
-// first characters), and GB18030 four-byte sequences are looked for where digits stand two
-// apart, which is rare in any text, before stepping confirms one.
+// first characters; a UTF-8 text is checked 64 bytes at a time with AVX2 where the processor has
+// it), and GB18030 four-byte sequences are looked for where digits stand two apart, which is
+// rare in any text, before stepping confirms one. The text is taken in chunks that stay in the
+// cache between the UTF-8 check and the block masks, or as a reader hands its blocks over.
 #include "core/encoding.h"
+
+#include <algorithm>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -16,29 +20,56 @@ namespace {
 
 struct BlockMasks {
   uint64_t zero = 0;   // bytes 0x00
-  uint64_t high = 0;   // bytes 0x80 and above
   uint64_t digit = 0;  // bytes 0x30 to 0x39
 };
 
-// True when the 64 bytes hold a zero byte, a digit, or (when `high` asks) a byte of 0x80 or
-// above: most blocks of a text hold none of the first two, and the masks are not needed. A digit
-// d gives d - 0x30 below 10 (unsigned), so two running minimums answer for the first two.
+// True when the 64 bytes hold a zero byte or a digit: most blocks of a text hold neither, and the
+// masks are not needed. A digit d gives d - 0x30 below 10 (unsigned), so two running minimums
+// answer for both.
 #if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx2"))) bool BlockNeedsMasksAvx2(const unsigned char* block, bool high) {
-  const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
-  const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
-  const __m256i base = _mm256_set1_epi8(0x30);
-  const __m256i least = _mm256_min_epu8(v0, v1);
-  const __m256i least_digit = _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base));
-  __m256i flags = _mm256_or_si256(
+__attribute__((target("avx2"))) __m256i Load32(const unsigned char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Nonzero bytes where a zero byte or a digit is among the bytes of the vectors, lane by lane.
+__attribute__((target("avx2"))) __m256i ZeroOrDigitAvx2(__m256i least, __m256i least_digit) {
+  return _mm256_or_si256(
       _mm256_cmpeq_epi8(least, _mm256_setzero_si256()),
       _mm256_cmpeq_epi8(_mm256_min_epu8(least_digit, _mm256_set1_epi8(9)), least_digit));
-  if (high) flags = _mm256_or_si256(flags, _mm256_or_si256(v0, v1));
-  return _mm256_movemask_epi8(flags) != 0;
+}
+
+// The first block, from `at` (whole 64-byte blocks up to `end`), that needs its masks; `end` when
+// none does. Two blocks at a time, in one vector function: the call is made once per run of
+// quiet blocks, not once per block.
+__attribute__((target("avx2"))) size_t NextBlockNeedingMasksAvx2(const unsigned char* p, size_t at,
+                                                                size_t end) {
+  const __m256i base = _mm256_set1_epi8(0x30);
+  for (; at + 128 <= end; at += 128) {
+    const __m256i v0 = Load32(p + at), v1 = Load32(p + at + 32), v2 = Load32(p + at + 64),
+                  v3 = Load32(p + at + 96);
+    const __m256i least01 = _mm256_min_epu8(v0, v1);
+    const __m256i digit01 =
+        _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base));
+    const __m256i least = _mm256_min_epu8(least01, _mm256_min_epu8(v2, v3));
+    const __m256i digit = _mm256_min_epu8(
+        digit01, _mm256_min_epu8(_mm256_sub_epi8(v2, base), _mm256_sub_epi8(v3, base)));
+    const __m256i both = ZeroOrDigitAvx2(least, digit);
+    if (_mm256_testz_si256(both, both)) continue;
+    const __m256i first = ZeroOrDigitAvx2(least01, digit01);
+    return _mm256_testz_si256(first, first) ? at + 64 : at;
+  }
+  if (at < end) {
+    const __m256i v0 = Load32(p + at), v1 = Load32(p + at + 32);
+    const __m256i flags = ZeroOrDigitAvx2(
+        _mm256_min_epu8(v0, v1),
+        _mm256_min_epu8(_mm256_sub_epi8(v0, base), _mm256_sub_epi8(v1, base)));
+    if (_mm256_testz_si256(flags, flags)) at += 64;
+  }
+  return at;
 }
 #endif
 
-bool BlockNeedsMasks(const unsigned char* block, bool high) {
+bool BlockNeedsMasks(const unsigned char* block) {
 #ifdef __SSE2__
   const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
   const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16));
@@ -52,11 +83,9 @@ bool BlockNeedsMasks(const unsigned char* block, bool high) {
   __m128i flags =
       _mm_or_si128(_mm_cmpeq_epi8(least, _mm_setzero_si128()),
                    _mm_cmpeq_epi8(_mm_min_epu8(least_digit, _mm_set1_epi8(9)), least_digit));
-  if (high) flags = _mm_or_si128(flags, _mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3)));
   return _mm_movemask_epi8(flags) != 0;
 #else
   (void)block;
-  (void)high;
   return true;
 #endif
 }
@@ -82,7 +111,6 @@ BlockMasks Masks(const unsigned char* block) {
     m.zero |=
         static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))))
         << shift;
-    m.high |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v))) << shift;
     const __m128i digit =
         _mm_and_si128(_mm_cmpgt_epi8(v, below_digits), _mm_cmplt_epi8(v, above_digits));
     m.digit |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(digit))) << shift;
@@ -91,7 +119,6 @@ BlockMasks Masks(const unsigned char* block) {
   for (int k = 0; k < 64; ++k) {
     const uint64_t bit = uint64_t{1} << k;
     if (block[k] == 0) m.zero |= bit;
-    if (block[k] >= 0x80) m.high |= bit;
     if (block[k] >= 0x30 && block[k] <= 0x39) m.digit |= bit;
   }
 #endif
@@ -130,39 +157,202 @@ size_t ValidUtf8Until(const unsigned char* bytes, size_t at, size_t stop, size_t
 
 bool IsGb18030Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The UTF-8 check of 32 bytes, `input`, after the 32 before them, `previous`: each byte is
+// judged with the three bytes before it by three 16-entry tables (the high and low half of the
+// byte before, the high half of the byte itself), whose entries are sets of faults; a pair is
+// wrong when all three tables name one fault. A continuation byte after a continuation byte is
+// right exactly when a lead byte two or three places back asks for it. Returns nonzero bytes
+// where the text is wrong. A character the 32 bytes end inside is not judged until its next byte.
+constexpr uint8_t kTooShort = 1 << 0;   // a lead byte without its continuation byte
+constexpr uint8_t kTooLong = 1 << 1;    // a continuation byte after a single byte
+constexpr uint8_t kOverlong3 = 1 << 2;  // E0 80..9F
+constexpr uint8_t kTooLarge = 1 << 3;   // above U+10FFFF: F4 90.., F5..FF
+constexpr uint8_t kSurrogate = 1 << 4;  // ED A0..BF
+constexpr uint8_t kOverlong2 = 1 << 5;  // C0, C1
+constexpr uint8_t kTooLarge1000 = 1 << 6;  // F5..FF 80..8F; the same bit marks F0 80..8F
+constexpr uint8_t kOverlong4 = 1 << 6;
+constexpr uint8_t kTwoConts = 1 << 7;   // a continuation byte after a continuation byte
+constexpr uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
+
+template <int N>
+__attribute__((target("avx2"))) __m256i BytesBefore(__m256i input, __m256i previous) {
+  // Lane-crossing shift by N bytes: [previous high lane, input low lane] supplies the bytes.
+  return _mm256_alignr_epi8(input, _mm256_permute2x128_si256(previous, input, 0x21), 16 - N);
+}
+
+__attribute__((target("avx2"))) __m256i Table(uint8_t const (&t)[16]) {
+  const __m128i half = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t));
+  return _mm256_broadcastsi128_si256(half);
+}
+
+__attribute__((target("avx2"))) __m256i Utf8Faults(__m256i input, __m256i previous) {
+  static constexpr uint8_t kFirstHigh[16] = {
+      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+      kTwoConts, kTwoConts, kTwoConts, kTwoConts,
+      kTooShort | kOverlong2,                            // C_
+      kTooShort,                                         // D_
+      kTooShort | kOverlong3 | kSurrogate,               // E_
+      kTooShort | kTooLarge | kTooLarge1000 | kOverlong4  // F_
+  };
+  static constexpr uint8_t kFirstLow[16] = {
+      kCarry | kOverlong3 | kOverlong2 | kOverlong4,  // _0
+      kCarry | kOverlong2,                            // _1
+      kCarry, kCarry,
+      kCarry | kTooLarge,                             // _4
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000 | kSurrogate,  // _D
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000};
+  static constexpr uint8_t kSecondHigh[16] = {
+      kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,  // 8_
+      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,                   // 9_
+      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,                   // A_
+      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,                   // B_
+      kTooShort, kTooShort, kTooShort, kTooShort};
+  const __m256i low_half = _mm256_set1_epi8(0x0F);
+  const __m256i before1 = BytesBefore<1>(input, previous);
+  const __m256i faults = _mm256_and_si256(
+      _mm256_and_si256(
+          _mm256_shuffle_epi8(Table(kFirstHigh),
+                              _mm256_and_si256(_mm256_srli_epi16(before1, 4), low_half)),
+          _mm256_shuffle_epi8(Table(kFirstLow), _mm256_and_si256(before1, low_half))),
+      _mm256_shuffle_epi8(Table(kSecondHigh),
+                          _mm256_and_si256(_mm256_srli_epi16(input, 4), low_half)));
+  // Bytes two places after E0..FF and three after F0..FF must be continuation bytes.
+  const __m256i third = _mm256_subs_epu8(BytesBefore<2>(input, previous), _mm256_set1_epi8(0x60));
+  const __m256i fourth = _mm256_subs_epu8(BytesBefore<3>(input, previous), _mm256_set1_epi8(0x70));
+  const __m256i wanted =
+      _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
+  return _mm256_xor_si256(wanted, faults);
+}
+
+// Whole 64-byte blocks from the start while they hold no fault; *high is set when a block before
+// the last clean one holds a byte of 0x80 or above. Returns where the clean blocks end.
+__attribute__((target("avx2"))) size_t Utf8CleanBlocksAvx2(const unsigned char* p, size_t n,
+                                                          bool* high) {
+  __m256i previous = _mm256_setzero_si256();
+  __m256i highs = _mm256_setzero_si256();  // of the blocks before the last clean one
+  __m256i last = _mm256_setzero_si256();
+  size_t at = 0;
+  for (; at + 64 <= n; at += 64) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at + 32));
+    const __m256i faults = _mm256_or_si256(Utf8Faults(a, previous), Utf8Faults(b, a));
+    if (!_mm256_testz_si256(faults, faults)) break;
+    highs = _mm256_or_si256(highs, last);
+    last = _mm256_or_si256(a, b);
+    previous = b;
+  }
+  if (_mm256_movemask_epi8(highs) != 0) *high = true;
+  return at;
+}
+#endif
+
+size_t Utf8WellFormedPrefix(const unsigned char* p, size_t n, bool* high) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (!HasAvx2()) return 0;
+  const size_t end = Utf8CleanBlocksAvx2(p, n, high);
+  // The blocks are well formed but for a character they may end inside: back up to its start.
+  size_t k = end;
+  while (k > 0 && end - k < 3 && IsContinuation(p[k - 1])) --k;
+  if (k > 0 && p[k - 1] >= 0xC0) --k;
+  // High bytes of the last clean block count only before that character.
+  for (size_t i = end >= 64 ? end - 64 : 0; i < k && !*high; ++i) *high = p[i] >= 0x80;
+  return k;
+#else
+  (void)p;
+  (void)n;
+  (void)high;
+  return 0;
+#endif
+}
+
+constexpr size_t kChunk = size_t{64} << 10;  // stays in the cache between the two looks
+
 }  // namespace
 
-DetectedEncoding DetectEncoding(std::string_view text) {
-  for (Encoding e : {Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be}) {
-    if (size_t mark = ByteOrderMarkLength(text, e)) return {e, mark};
-  }
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
+size_t Utf8WellFormedPrefix(std::string_view text) {
+  bool high = false;
+  return Utf8WellFormedPrefix(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                              &high);
+}
 
-  bool utf8 = true;         // valid UTF-8 up to utf8_at
-  bool multi_byte = false;  // a multi-byte UTF-8 sequence was seen
-  size_t utf8_at = 0;
-  size_t zero_even = 0, zero_odd = 0;
-  bool four_byte = false;
-  CharCursor gb18030(text, Encoding::kGb18030);
-  uint64_t previous_digits = 0;
+EncodingDetector::EncodingDetector(std::string_view text)
+    : text_(text), gb18030_(text, Encoding::kGb18030) {}
+
+bool EncodingDetector::Marked() {
+  if (!mark_checked_) {
+    mark_checked_ = true;
+    for (Encoding e : {Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (size_t mark = ByteOrderMarkLength(text_, e)) {
+        marked_ = e;
+        mark_length_ = mark;
+        break;
+      }
+    }
+  }
+  return mark_length_ > 0;
+}
+
+void EncodingDetector::Advance(size_t available) {
+  // A UTF-8 character or a four-byte sequence may reach 3 bytes past a block: keep 4 in hand.
+  if (available < 4 || available >= text_.size() || Marked()) return;
+  Scan((available - 4) & ~size_t{63});
+}
+
+void EncodingDetector::Scan(size_t end) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text_.data());
+  const size_t n = text_.size();
+  if (utf8_ && utf8_at_ < end) {
+    bool high = false;
+    utf8_at_ += Utf8WellFormedPrefix(bytes + utf8_at_, end - utf8_at_, &high);
+    multi_byte_ |= high;
+    utf8_at_ = ValidUtf8Until(bytes, utf8_at_, end, n, &multi_byte_);
+    if (utf8_at_ < end) {
+      // A text cut short inside its last character is still UTF-8 (the reader reports the
+      // cut); a sequence that can never be completed is not. No character is 4 bytes short.
+      const std::string_view rest = text_.substr(utf8_at_);
+      if (rest.size() >= 4) {
+        utf8_ = false;
+      } else {
+        const TextCheckResult tail = CheckText(rest, Encoding::kUtf8);
+        utf8_ = tail.check == TextCheck::kCutShort && tail.offset == 0;
+      }
+      utf8_at_ = n;
+    }
+  }
+
+  // A text that is well-formed UTF-8 so far and holds a multi-byte character is UTF-8 unless a
+  // later byte breaks it: its blocks are counted only then (they wait, in `scanned_`).
+  if (utf8_ && multi_byte_) return;
 
   const bool avx2 = HasAvx2();
-  for (size_t at = 0; at < n; at += 64) {
+  const size_t whole_end = std::min(end, n & ~size_t{63});  // the blocks before are whole
+  for (size_t at = scanned_; at < end; at += 64) {
     BlockMasks m;
-    const size_t block_end = at + 64 < n ? at + 64 : n;
-    if (at + 64 <= n) {
+    if (at < whole_end) {
 #if defined(__x86_64__) || defined(__i386__)
-      const bool needs =
-          avx2 ? BlockNeedsMasksAvx2(bytes + at, utf8) : BlockNeedsMasks(bytes + at, utf8);
-#else
-      const bool needs = BlockNeedsMasks(bytes + at, utf8);
-#endif
-      if (!needs) {
-        previous_digits = 0;
-        if (utf8_at <= at) utf8_at = block_end;  // ASCII only
+      if (avx2) {
+        const size_t next = NextBlockNeedingMasksAvx2(bytes, at, whole_end);
+        if (next != at) {
+          previous_digits_ = 0;
+          at = next - 64;  // the loop steps on to `next`
+          continue;
+        }
+      } else if (!BlockNeedsMasks(bytes + at)) {
+        previous_digits_ = 0;
         continue;
       }
+#else
+      if (!BlockNeedsMasks(bytes + at)) {
+        previous_digits_ = 0;
+        continue;
+      }
+#endif
       m = Masks(bytes + at);
     } else {
       unsigned char tail[64];
@@ -171,46 +361,43 @@ DetectedEncoding DetectEncoding(std::string_view text) {
     }
     if (m.zero) {
       constexpr uint64_t kEven = 0x5555555555555555ull;  // `at` is even: bit parity is byte parity
-      zero_even += CountBits(m.zero & kEven);
-      zero_odd += CountBits(m.zero & ~kEven);
+      zero_even_ += CountBits(m.zero & kEven);
+      zero_odd_ += CountBits(m.zero & ~kEven);
     }
-    if (utf8 && utf8_at < block_end) {
-      if (m.high == 0 && utf8_at <= at) {
-        utf8_at = block_end;
-      } else {
-        utf8_at = ValidUtf8Until(bytes, utf8_at, block_end, n, &multi_byte);
-        if (utf8_at < block_end) {
-          // A text cut short inside its last character is still UTF-8 (the reader reports
-          // the cut); a sequence that can never be completed is not.
-          const TextCheckResult tail = CheckText(text.substr(utf8_at), Encoding::kUtf8);
-          utf8 = tail.check == TextCheck::kCutShort && tail.offset == 0;
-          utf8_at = n;
-        }
-      }
-    }
-    if (!four_byte && m.digit) {
+    if (!four_byte_ && m.digit) {
       // A four-byte sequence ends on a digit with another digit two bytes before it.
-      uint64_t ends = m.digit & ((m.digit << 2) | (previous_digits >> 62));
-      while (ends && !four_byte) {
+      uint64_t ends = m.digit & ((m.digit << 2) | (previous_digits_ >> 62));
+      while (ends && !four_byte_) {
         const size_t last = at + static_cast<size_t>(__builtin_ctzll(ends));
         ends &= ends - 1;
         if (last < 3) continue;
         const size_t start = last - 3;
         if (!IsGb18030Lead(bytes[start]) || !IsGb18030Lead(bytes[start + 2])) continue;
-        four_byte = gb18030.IsCharStart(start);
+        four_byte_ = gb18030_.IsCharStart(start);
       }
     }
-    previous_digits = m.digit;
+    previous_digits_ = m.digit;
   }
+  scanned_ = end > scanned_ ? (end + 63) & ~size_t{63} : scanned_;
+}
 
-  if (utf8 && multi_byte) return {Encoding::kUtf8, 0};
-  const size_t pairs = n / 2;
-  const size_t most = zero_even > zero_odd ? zero_even : zero_odd;
-  const size_t least = zero_even > zero_odd ? zero_odd : zero_even;
+DetectedEncoding EncodingDetector::Finish() {
+  if (Marked()) return {marked_, mark_length_};
+  Scan(text_.size());
+  if (utf8_ && multi_byte_) return {Encoding::kUtf8, 0};
+  const size_t pairs = text_.size() / 2;
+  const size_t most = zero_even_ > zero_odd_ ? zero_even_ : zero_odd_;
+  const size_t least = zero_even_ > zero_odd_ ? zero_odd_ : zero_even_;
   if (most > least && most >= 2 && most * 100 >= pairs) {
-    return {zero_odd > zero_even ? Encoding::kUtf16Le : Encoding::kUtf16Be, 0};
+    return {zero_odd_ > zero_even_ ? Encoding::kUtf16Le : Encoding::kUtf16Be, 0};
   }
-  return {four_byte ? Encoding::kGb18030 : Encoding::kGbk, 0};
+  return {four_byte_ ? Encoding::kGb18030 : Encoding::kGbk, 0};
+}
+
+DetectedEncoding DetectEncoding(std::string_view text) {
+  EncodingDetector detector(text);
+  for (size_t at = kChunk; at < text.size(); at += kChunk) detector.Advance(at);
+  return detector.Finish();
 }
 
 }  // namespace travik

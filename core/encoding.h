@@ -129,6 +129,39 @@ class CharCursor {
   size_t origin_;
 };
 
+// DetectEncoding on a text whose bytes arrive in order, so that a reader can look at each block
+// while it is still in the cache: Advance(k) once the first k bytes are in place (k non-decreasing),
+// Finish() once all are. The view may reach past the bytes in place; no byte at or past the last
+// `available` is read before Finish. Finish gives exactly what DetectEncoding gives.
+class EncodingDetector {
+ public:
+  explicit EncodingDetector(std::string_view text);
+  void Advance(size_t available);
+  DetectedEncoding Finish();
+
+ private:
+  bool Marked();          // the text begins with a byte-order mark (looked at once)
+  void Scan(size_t end);  // the UTF-8 check, then the 64-byte blocks, up to `end`
+
+  std::string_view text_;
+  bool mark_checked_ = false;
+  size_t mark_length_ = 0;
+  Encoding marked_ = Encoding::kGbk;  // the mark's encoding when mark_length_ > 0
+  size_t scanned_ = 0;                // blocks before this are counted (a multiple of 64)
+  bool utf8_ = true;                  // valid UTF-8 up to utf8_at_
+  bool multi_byte_ = false;           // a multi-byte UTF-8 sequence was seen
+  size_t utf8_at_ = 0;
+  size_t zero_even_ = 0, zero_odd_ = 0;
+  bool four_byte_ = false;
+  CharCursor gb18030_;
+  uint64_t previous_digits_ = 0;
+};
+
+// A length, on a character boundary, up to which the text is certainly well-formed UTF-8: every
+// byte before it belongs to a complete, well-formed character. It may stop short of the longest
+// such prefix (callers step on from it); 0 where no vector unit helps.
+size_t Utf8WellFormedPrefix(std::string_view text);
+
 // Whether a whole text holds only complete characters of the encoding.
 enum class TextCheck {
   kValid,     // every byte belongs to a well-formed character

@@ -202,6 +202,130 @@ TEST(DetectEncoding, Traps) {
   EXPECT_STREQ(EncodingName(Encoding::kUtf8), "UTF-8");
 }
 
+// Mostly well-formed UTF-8 from every kind of character, the edges of each range among them,
+// with a fault now and then: a stray or missing continuation byte, an overlong form, a
+// surrogate, a value above U+10FFFF, a byte that never occurs.
+std::string RandomUtf8(std::mt19937& rng, size_t length, int fault_one_in) {
+  static const char* const kGood[] = {
+      "a", "\r\n", "0", "\x7F", "\xC2\x80", "\xDF\xBF", "\xC3\xA9", "\xE0\xA0\x80", "\xE4\xB8\x80",
+      "\xE7\xAC\xAC", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80",
+      "\xF0\xA0\x80\x80", "\xF0\x9F\x98\x80", "\xF3\xBF\xBF\xBF", "\xF4\x80\x80\x80",
+      "\xF4\x8F\xBF\xBF"};
+  static const char* const kBad[] = {
+      "\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xE0\x9F\xBF", "\xED\xA0\x80",
+      "\xED\xBF\xBF", "\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+      "\xF8\x88\x80\x80", "\xFF", "\xFE", "\xE4\xB8", "\xE4", "\xF0\x9F\x98", "\xC3",
+      "\xE4\xB8\x80\x80"};
+  std::string s;
+  while (s.size() < length) {
+    if (fault_one_in > 0 && rng() % fault_one_in == 0) {
+      s += kBad[rng() % std::size(kBad)];
+    } else {
+      const size_t k = rng() % 8 == 0 ? 0 : rng() % std::size(kGood);
+      s += kGood[k];
+    }
+  }
+  return s;
+}
+
+// The detector fed block by block, as a reader feeds it, answers what the model answers; it never
+// reads a byte that is not in place yet (those are garbage here until they arrive).
+TEST(DetectEncoding, FedBlockByBlockReadsOnlyWhatHasArrivedAndAgreesWithTheModel) {
+  std::mt19937 rng(1616);
+  for (int round = 0; round < 1500; ++round) {
+    std::string s;
+    switch (round % 3) {
+      case 0:
+        s = RandomBytes(rng, 3000);
+        break;
+      case 1:
+        s = RandomUtf8(rng, rng() % 3000, round % 2 ? 0 : 900);
+        break;
+      default:  // GBK-like text with a four-byte sequence somewhere, or not
+        s = RandomBytes(rng, 400) + std::string(rng() % 2000, 'x') + RandomBytes(rng, 200);
+        break;
+    }
+    std::string garbage(s.size(), '\0');
+    for (char& c : garbage) c = static_cast<char>(rng() % 256);
+    std::string buffer = garbage;
+    EncodingDetector detector(buffer);
+    size_t arrived = 0;
+    while (arrived < s.size()) {
+      const size_t next = std::min(s.size(), arrived + rng() % 700);
+      std::copy(s.begin() + arrived, s.begin() + next, buffer.begin() + arrived);
+      arrived = next;
+      detector.Advance(arrived);
+    }
+    const DetectedEncoding got = detector.Finish();
+    const DetectedEncoding want = ModelDetect(s);
+    ASSERT_EQ(got.encoding, want.encoding)
+        << "seed 1616 round " << round << ": " << testing::HexBytes(s);
+    ASSERT_EQ(got.mark_length, want.mark_length) << "seed 1616 round " << round;
+    ASSERT_EQ(DetectEncoding(s).encoding, want.encoding) << "seed 1616 round " << round;
+  }
+}
+
+// Long texts cross the chunks DetectEncoding takes at a time: a fault, a four-byte sequence or a
+// character cut by a chunk's end is seen wherever it stands.
+TEST(DetectEncoding, LongTextsAcrossChunks) {
+  std::mt19937 rng(6464);
+  const std::string utf8 = RandomUtf8(rng, 300000, 0);
+  ASSERT_EQ(ModelDetect(utf8).encoding, Encoding::kUtf8);
+  EXPECT_EQ(DetectEncoding(utf8).encoding, Encoding::kUtf8);
+  for (size_t at : {size_t{0}, size_t{65535}, size_t{65536}, size_t{131071}, size_t{200001},
+                    utf8.size() - 5}) {
+    std::string broken = utf8;
+    broken[at] = '\xFF';
+    EXPECT_EQ(DetectEncoding(broken).encoding, Encoding::kGbk) << "0xFF at " << at;
+  }
+  // Cut short in its last character: still UTF-8; cut inside a chunk's margin: the same.
+  std::string cut = utf8 + "\xF0\x9F\x98";
+  EXPECT_EQ(DetectEncoding(cut).encoding, Encoding::kUtf8);
+  std::string gbk(300000, 'x');
+  for (size_t k = 0; k < gbk.size(); k += 7) gbk[k] = '\xB5', gbk[k + 1] = '\xDA';
+  EXPECT_EQ(DetectEncoding(gbk).encoding, Encoding::kGbk);
+  for (size_t at : {size_t{65534}, size_t{65536 - 4}, size_t{131070}, gbk.size() - 4}) {
+    std::string four = gbk;
+    four.replace(at, 4, "\x81\x30\x81\x30");
+    EXPECT_EQ(DetectEncoding(four).encoding, ModelDetect(four).encoding) << "at " << at;
+    EXPECT_EQ(DetectEncoding(four).encoding, Encoding::kGb18030) << "at " << at;
+  }
+  // Zeros only far into the text still count.
+  std::string le;
+  for (char c : RandomUtf8(rng, 100000, 0)) le += std::string(1, c & 0x7F) + '\0';
+  EXPECT_EQ(DetectEncoding(le).encoding, Encoding::kUtf16Le);
+  EXPECT_EQ(DetectEncoding(std::string(150000, 'a') + le).encoding, Encoding::kUtf16Le);
+}
+
+TEST(Utf8WellFormedPrefix, StopsOnABoundaryNoLaterThanTheFirstFault) {
+  const bool vector = __builtin_cpu_supports("avx2");
+  std::mt19937 rng(8080);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string s = RandomUtf8(rng, rng() % 1200, round % 4 == 0 ? 0 : 300);
+    const size_t p = Utf8WellFormedPrefix(s);
+    // The first byte that belongs to no well-formed character, by the system's converter.
+    size_t fault = 0;
+    while (fault < s.size() && (ModelUtf8Length(s, fault) > 1 ||
+                                static_cast<unsigned char>(s[fault]) < 0x80)) {
+      fault += ModelUtf8Length(s, fault);
+    }
+    ASSERT_LE(p, fault) << "seed 8080 round " << round << ": " << testing::HexBytes(s);
+    ASSERT_EQ(ModelBoundaries(Encoding::kUtf8, s, 0).count(p), 1u)
+        << "seed 8080 round " << round << " prefix " << p << ": " << testing::HexBytes(s);
+    // With the vector unit it passes every whole 64-byte block before the fault's, backing up
+    // at most over the 4 bytes of a character such a block ends in.
+    if (vector) {
+      ASSERT_GE(p + 4, fault - fault % 64)
+          << "seed 8080 round " << round << " prefix " << p << " fault " << fault;
+    }
+  }
+  EXPECT_EQ(Utf8WellFormedPrefix(""), 0u);
+  EXPECT_EQ(Utf8WellFormedPrefix(std::string(63, 'a')), 0u);  // no whole block
+  if (vector) {
+    EXPECT_EQ(Utf8WellFormedPrefix(std::string(128, 'a')), 128u);
+  }
+}
+
 TEST(CharStepping, FollowsTheModelInEveryEncoding) {
   std::mt19937 rng(4242);
   for (Encoding e : {Encoding::kGbk, Encoding::kGb18030, Encoding::kUtf8}) {

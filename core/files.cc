@@ -53,9 +53,10 @@ struct TextEnd {
 // instead the terminators are found with memchr and only they are placed: a byte that follows a
 // byte below 0x80 always begins a character (a single byte or a second byte ends one), so a byte
 // begins a character when the run of bytes >= 0x80 just before it has even length. Runs before
-// different terminators never overlap (a terminator is below 0x80): linear overall.
-TextEnd FindTextEnd(const unsigned char* p, size_t n) {
-  const void* nul = memchr(p, 0x00, n);
+// different terminators never overlap (a terminator is below 0x80): linear overall. The first
+// `clean` bytes are known to hold neither terminator.
+TextEnd FindTextEnd(const unsigned char* p, size_t n, size_t clean = 0) {
+  const void* nul = memchr(p + clean, 0x00, n - clean);
   const size_t first_nul =
       nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - p) : n;
   auto begins_character = [p](size_t at) {
@@ -63,7 +64,7 @@ TextEnd FindTextEnd(const unsigned char* p, size_t n) {
     while (run_start > 0 && p[run_start - 1] >= 0x80) --run_start;
     return (at - run_start) % 2 == 0;
   };
-  size_t from = 0;
+  size_t from = clean;
   for (;;) {
     const void* eof = memchr(p + from, 0x1A, first_nul - from);
     size_t at = eof ? static_cast<size_t>(static_cast<const unsigned char*>(eof) - p) : first_nul;
@@ -111,19 +112,30 @@ int64_t FilePosition(FileNumber number) {
 
 namespace {
 
-// A buffer of n bytes for a whole text. On Linux a large one asks for huge pages first: reading a
-// 100 MB text then costs a few dozen page faults instead of some 25,000 (twice as fast).
-std::string TextBuffer(size_t n) {
+// An empty buffer with room for n bytes of a whole text. On Linux a large one asks for huge pages
+// first: reading a 100 MB text then costs a few dozen page faults instead of some 25,000 (twice
+// as fast).
+std::string EmptyTextBuffer(size_t n) {
   std::string bytes;
+  bytes.reserve(n);
 #ifdef __linux__
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
   if (n >= 4 * kHugePage) {
-    bytes.reserve(n);
     uintptr_t begin = (reinterpret_cast<uintptr_t>(bytes.data()) + kHugePage - 1) & ~(kHugePage - 1);
     uintptr_t end = (reinterpret_cast<uintptr_t>(bytes.data()) + n) & ~(kHugePage - 1);
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
   }
 #endif
+  return bytes;
+}
+
+// Blocks of this size are read into a source's buffer one at a time, each zeroed, read and
+// looked at while it is in the cache.
+constexpr size_t kReadBlock = size_t{256} << 10;
+
+// A buffer of n bytes for a whole text.
+std::string TextBuffer(size_t n) {
+  std::string bytes = EmptyTextBuffer(n);
   bytes.resize(n);
   return bytes;
 }
@@ -362,17 +374,24 @@ std::string Utf16RefusalMessage(Encoding encoding) {
 namespace {
 
 // The end of a UTF-8 or GB18030 text: its first 0x00 or 0x1A byte (neither is ever a later byte
-// of a character in these encodings), else its size.
-size_t FindEncodedTextEnd(const char* p, size_t n) {
-  const void* nul = memchr(p, 0x00, n);
+// of a character in these encodings), else its size. The first `clean` bytes hold neither.
+size_t FindEncodedTextEnd(const char* p, size_t n, size_t clean) {
+  const void* nul = memchr(p + clean, 0x00, n - clean);
   const size_t first_nul = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
-  const void* eof = memchr(p, 0x1A, first_nul);
+  const void* eof = memchr(p + clean, 0x1A, first_nul - clean);
   return eof ? static_cast<size_t>(static_cast<const char*>(eof) - p) : first_nul;
 }
 
-// Applies the GBK reader's rules to `bytes` and fills the text fields of `source`.
-void EndGbkText(std::string bytes, SourceText* source) {
-  TextEnd end = FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+// True when the bytes hold a 0x00 or a 0x1A.
+bool HasTerminator(const char* p, size_t n) {
+  return n > 0 && (memchr(p, 0x00, n) != nullptr || memchr(p, 0x1A, n) != nullptr);
+}
+
+// Applies the GBK reader's rules to `bytes`, whose first `clean` bytes hold no 0x00 or 0x1A, and
+// fills the text fields of `source`.
+void EndGbkText(std::string bytes, size_t clean, SourceText* source) {
+  TextEnd end =
+      FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), clean);
   source->cut_short = end.cut_short;
   source->ends_in_lead_byte = end.cut_short && end.position == bytes.size() &&
                               end.length + 1 == bytes.size() && !bytes.empty();
@@ -386,13 +405,34 @@ void EndGbkText(std::string bytes, SourceText* source) {
   }
 }
 
-// The same for a UTF-8 or GB18030 text; false (source refused) when `checked` asks that every
-// character be valid and one is not.
-bool EndEncodedText(std::string bytes, bool checked, SourceText* source) {
+// Where the last character of a UTF-8 text begins, when every character before it is known to be
+// well formed.
+size_t LastUtf8CharStart(std::string_view text) {
+  size_t k = text.size();
+  while (k > 0 && text.size() - k < 3 && (static_cast<unsigned char>(text[k - 1]) & 0xC0) == 0x80) {
+    --k;
+  }
+  if (k > 0 && static_cast<unsigned char>(text[k - 1]) >= 0xC0) --k;
+  return k;
+}
+
+// The same for a UTF-8 or GB18030 text, whose first `clean` bytes hold no 0x00 or 0x1A; false
+// (source refused) when `checked` asks that every character be valid and one is not.
+// `recognised_utf8`: detection found the text to be UTF-8 without a mark, so it is well formed
+// but perhaps for its last character.
+bool EndEncodedText(std::string bytes, size_t clean, bool checked, bool recognised_utf8,
+                    SourceText* source) {
   const size_t mark = source->mark_length;
-  const size_t end = mark + FindEncodedTextEnd(bytes.data() + mark, bytes.size() - mark);
-  const TextCheckResult check =
-      CheckText(std::string_view(bytes).substr(mark, end - mark), source->encoding);
+  const size_t end = mark + FindEncodedTextEnd(bytes.data() + mark, bytes.size() - mark,
+                                               clean > mark ? clean - mark : 0);
+  const std::string_view text = std::string_view(bytes).substr(mark, end - mark);
+  // A 0x00 or 0x1A begins a character of a well-formed text: only the last one needs a look. In
+  // other UTF-8 texts whole blocks of well-formed UTF-8 are passed over 64 bytes at a time.
+  const size_t well_formed = recognised_utf8 ? LastUtf8CharStart(text)
+                             : source->encoding == Encoding::kUtf8 ? Utf8WellFormedPrefix(text)
+                                                                   : 0;
+  TextCheckResult check = CheckText(text.substr(well_formed), source->encoding);
+  check.offset += well_formed;
   if (checked && check.check == TextCheck::kInvalid) {
     source->refused = true;
     source->error = std::string("按 ") + EncodingName(source->encoding) + " 编码读取时，第 " +
@@ -415,9 +455,50 @@ bool EndEncodedText(std::string bytes, bool checked, SourceText* source) {
   return true;
 }
 
+// True when `bytes` (the carried bytes, then the file's) begin with one whole character of the
+// encoding that reaches past the `carried` bytes. GBK: a lead byte with any byte after it.
+bool CompletesCarried(std::string_view bytes, size_t carried, Encoding encoding) {
+  const char* p = bytes.data();
+  const char* end = p + bytes.size();
+  if (bytes.size() <= carried) return false;
+  switch (encoding) {
+    case Encoding::kUtf8:
+      return Utf8SequenceLength(p, end) > carried;
+    case Encoding::kGb18030:
+      return Gb18030SequenceLength(p, end) > carried;
+    default:
+      return carried == 1 && IsLeadByte(static_cast<unsigned char>(*p));
+  }
+}
+
+// The encoding a file continuing a character of `carried_encoding` is read in with those bytes
+// in front (`bytes` holds them, then the file's own), or false when they are not taken. GBK and
+// GB18030 texts continue each other: a GBK lead byte followed by a GB18030 text that does not
+// complete it as GB18030 is read as GBK, which takes any byte after a lead byte.
+bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_encoding,
+                       EncodingChoice choice, const DetectedEncoding& own, Encoding* encoding) {
+  if (carried == 0 || bytes.size() == carried || own.mark_length > 0) return false;
+  const bool automatic = choice == EncodingChoice::kAuto;
+  Encoding found = own.encoding;
+  if (carried_encoding != Encoding::kGbk) {
+    found = automatic ? DetectEncoding(bytes).encoding : ChosenEncoding(choice);
+  }
+  if (found == Encoding::kUtf8 || carried_encoding == Encoding::kUtf8) {
+    if (found != carried_encoding || !CompletesCarried(bytes, carried, found)) return false;
+  } else if (found == Encoding::kGb18030 && !CompletesCarried(bytes, carried, found)) {
+    if (!automatic || carried_encoding != Encoding::kGbk) return false;
+    found = Encoding::kGbk;
+  } else if (!IsWorkingEncoding(found)) {
+    return false;
+  }
+  *encoding = found;
+  return true;
+}
+
 }  // namespace
 
-SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice) {
+SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice,
+                          Encoding carried_encoding) {
   SourceText source;
   if (!PathIsRepresentable(path)) {
     source.error = "文件名无法转换";
@@ -442,23 +523,46 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.too_large = size > kMaxFileSize;
     return source;
   }
-  std::string bytes = TextBuffer(carried.size() + static_cast<size_t>(size));
-  if (!carried.empty()) std::memcpy(bytes.data(), carried.data(), carried.size());
+  // The file is read block by block into the buffer: each block is zeroed (by resize), read,
+  // looked at by detection and searched for 0x00 and 0x1A while it is in the cache, instead of
+  // the whole text being zeroed, read and scanned again from memory.
+  const size_t expected = static_cast<size_t>(size);
+  std::string bytes = EmptyTextBuffer(carried.size() + expected);
+  bytes.append(carried);
+  const bool detect = choice == EncodingChoice::kAuto;
+  // The view reaches over room the buffer has reserved; the detector reads only what has arrived.
+  EncodingDetector detector(std::string_view(bytes.data() + carried.size(), expected));
   size_t got = 0;
-  if (!file->ReadAt(0, bytes.data() + carried.size(), static_cast<size_t>(size), &got)) {
-    source.error = "读取文件失败";
-    return source;
+  size_t clean = 0;  // of the file's bytes, how many from the start hold no 0x00 or 0x1A
+  while (got < expected) {
+    const size_t want = std::min(kReadBlock, expected - got);
+    bytes.resize(carried.size() + got + want);
+    size_t block = 0;
+    if (!file->ReadAt(static_cast<int64_t>(got), bytes.data() + carried.size() + got, want,
+                      &block)) {
+      source.error = "读取文件失败";
+      return source;
+    }
+    if (clean == got && !HasTerminator(bytes.data() + carried.size() + got, block)) clean += block;
+    got += block;
+    if (block < want) break;  // the file is shorter than it was
+    if (detect) detector.Advance(got);
   }
   file.reset();
   bytes.resize(carried.size() + got);
   source.file_size = static_cast<int64_t>(got);
   const std::string_view own = std::string_view(bytes).substr(carried.size());
-  if (choice == EncodingChoice::kAuto) {
-    const DetectedEncoding found = DetectEncoding(own);
+  if (detect) {
+    const DetectedEncoding found = got == expected ? detector.Finish() : DetectEncoding(own);
     source.encoding = found.encoding;
     source.mark_length = found.mark_length;
   } else {
+    // An encoding given does not make a text that begins with a UTF-16 mark readable (FF FE and
+    // FE FF begin no text of GBK, GB18030 or UTF-8): it is refused as UTF-16 all the same.
     source.encoding = ChosenEncoding(choice);
+    for (Encoding utf16 : {Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (ByteOrderMarkLength(own, utf16) > 0) source.encoding = utf16;
+    }
     source.mark_length = ByteOrderMarkLength(own, source.encoding);
   }
   if (!IsWorkingEncoding(source.encoding)) {
@@ -466,12 +570,24 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     source.error = Utf16RefusalMessage(source.encoding);
     return source;
   }
+  source.carried_taken =
+      ContinuedEncoding(bytes, carried.size(), carried_encoding, choice,
+                        {source.encoding, source.mark_length}, &source.encoding);
+  // Carried bytes not taken belong to the text before this one: they are not part of this text.
+  if (!source.carried_taken && !carried.empty()) bytes.erase(0, carried.size());
+  // The bytes now begin with the carried ones only when they were taken.
+  const size_t lead = source.carried_taken ? carried.size() : 0;
+  const size_t clean_bytes =
+      HasTerminator(bytes.data(), lead) ? 0 : lead + clean;
   if (source.encoding == Encoding::kGbk) {
-    EndGbkText(std::move(bytes), &source);
+    EndGbkText(std::move(bytes), clean_bytes, &source);
   } else {
-    // A carried lead byte belongs to a GBK text before this one: it is not part of this text.
-    if (!carried.empty()) bytes.erase(0, carried.size());
-    if (!EndEncodedText(std::move(bytes), choice != EncodingChoice::kAuto, &source)) return source;
+    // Detection saw the file's own bytes: with carried bytes in front, every character is checked.
+    const bool recognised_utf8 = detect && lead == 0 && source.encoding == Encoding::kUtf8 &&
+                                 source.mark_length == 0;
+    if (!EndEncodedText(std::move(bytes), clean_bytes, !detect, recognised_utf8, &source)) {
+      return source;
+    }
   }
   source.ok = true;
   return source;

@@ -148,17 +148,28 @@ struct SourceText {
   bool refused = false;
   // UTF-8 and GB18030: the bytes of an incomplete last character, dropped from `text` (cut_short).
   std::string unfinished;
+  // The `carried` bytes given to LoadSourceText begin `text` (or were dropped with the character
+  // they begin when a 0x00 or 0x1A byte follows them): the file continued that character.
+  bool carried_taken = false;
   std::string text;
   std::string error;        // GBK reason when !ok or cut_short
 };
 // Reads a whole source. Its encoding is recognised from the file's bytes (DetectEncoding) or
-// taken from `choice`. The text ends at the first 0x00 or 0x1A byte outside a character; in GBK
-// a lead byte at the very end, in UTF-8 and GB18030 an incomplete last character, is dropped and
-// the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
+// taken from `choice`; a text with a UTF-16 mark is refused under any choice. The text ends at
+// the first 0x00 or 0x1A byte outside a character; in GBK a lead byte at the very end, in UTF-8
+// and GB18030 an incomplete last character, is dropped and the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
 // if they came before the file's first byte and begin `text` when the character they start is
 // whole; they take no part in recognising the encoding.
+// `carried_encoding` is the encoding of the file the carried bytes ended. GBK (a lead byte): they
+// are taken when this file is GBK, as above, or GB18030 (read as GBK when, recognised, it does
+// not complete their character). UTF-8 or GB18030 (the `unfinished` bytes of that file):
+// recognising the encoding reads them as this file's first bytes, and they are taken when the
+// file has no byte-order mark and the text is in the same encoding with its first bytes
+// completing their character, or is GBK after GB18030. Bytes not taken take no part in the text;
+// `carried_taken` says which happened.
 SourceText LoadSourceText(std::string_view path, std::string_view carried = {},
-                          EncodingChoice choice = EncodingChoice::kAuto);
+                          EncodingChoice choice = EncodingChoice::kAuto,
+                          Encoding carried_encoding = Encoding::kGbk);
 
 // The message of a refused UTF-16 file, naming its encoding.
 std::string Utf16RefusalMessage(Encoding encoding);

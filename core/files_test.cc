@@ -361,6 +361,246 @@ TEST(LoadSourceText, CarriedLeadByteCompletesTheFirstCharacter) {
   EXPECT_EQ(nul.text, "");
 }
 
+// Sources in UTF-8, GB18030 and UTF-16: recognised, or taken as given, and read by their own
+// characters. "中文" is E4 B8 AD E6 96 87 in UTF-8; U+20000 is 95 32 82 36 in GB18030.
+TEST(LoadSourceText, ReadsEachTextInItsOwnEncoding) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("e.txt");
+  auto load = [&](std::string_view bytes, EncodingChoice choice = EncodingChoice::kAuto) {
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return LoadSourceText(path, {}, choice);
+  };
+  // A UTF-8 text ending in a whole character: under GBK's rule its last byte would be a lone lead.
+  SourceText utf8 = load("ab\xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_TRUE(utf8.ok && !utf8.cut_short);
+  EXPECT_EQ(utf8.encoding, Encoding::kUtf8);
+  EXPECT_EQ(utf8.mark_length, 0u);
+  EXPECT_EQ(utf8.text, "ab\xE4\xB8\xAD\xE6\x96\x87");
+  // The mark stays at the start of the text.
+  SourceText marked = load("\xEF\xBB\xBF\xE4\xB8\xAD");
+  EXPECT_EQ(marked.encoding, Encoding::kUtf8);
+  EXPECT_EQ(marked.mark_length, 3u);
+  EXPECT_EQ(marked.text, "\xEF\xBB\xBF\xE4\xB8\xAD");
+  SourceText mark_only = load("\xEF\xBB\xBF");
+  EXPECT_TRUE(mark_only.ok && !mark_only.cut_short);
+  EXPECT_EQ(mark_only.text, "\xEF\xBB\xBF");
+  // Cut inside its last character: the whole characters are read, the rest is reported.
+  SourceText cut = load("\xE4\xB8\xAD\xE6\x96");
+  EXPECT_EQ(cut.encoding, Encoding::kUtf8);
+  EXPECT_TRUE(cut.ok && cut.cut_short);
+  EXPECT_EQ(cut.text, "\xE4\xB8\xAD");
+  EXPECT_EQ(cut.unfinished, "\xE6\x96");
+  EXPECT_NE(cut.error.find("不完整"), std::string::npos) << cut.error;
+  // 0x00 and 0x1A end a UTF-8 text wherever they stand (never inside a character).
+  SourceText eof = load(std::string("\xE4\xB8\xAD\x1A\xE6\x96\x87", 7));
+  EXPECT_TRUE(eof.cut_short);
+  EXPECT_EQ(eof.text, "\xE4\xB8\xAD");
+  EXPECT_TRUE(eof.unfinished.empty());
+  // GB18030 with a four-byte character.
+  SourceText gb18030 = load("\xB5\xDA\x95\x32\x82\x36\xD5\xC2");
+  EXPECT_TRUE(gb18030.ok && !gb18030.cut_short);
+  EXPECT_EQ(gb18030.encoding, Encoding::kGb18030);
+  EXPECT_EQ(gb18030.text, "\xB5\xDA\x95\x32\x82\x36\xD5\xC2");
+  SourceText gb_cut = load("\xB5\xDA\x95\x32\x82", EncodingChoice::kGb18030);
+  EXPECT_TRUE(gb_cut.ok && gb_cut.cut_short);
+  EXPECT_EQ(gb_cut.text, "\xB5\xDA");
+  EXPECT_EQ(gb_cut.unfinished, "\x95\x32\x82");
+  // Empty and ASCII texts are GBK, read as always.
+  EXPECT_EQ(load("").encoding, Encoding::kGbk);
+  EXPECT_EQ(load("plain\r\n").encoding, Encoding::kGbk);
+}
+
+TEST(LoadSourceText, RefusesUtf16AndTextsInvalidInTheGivenEncoding) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("r.txt");
+  auto load = [&](std::string_view bytes, EncodingChoice choice = EncodingChoice::kAuto) {
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return LoadSourceText(path, {}, choice);
+  };
+  for (const auto& [bytes, name] :
+       {std::pair<std::string, std::string>{std::string("\xFF\xFE\x2D\x4E\x87\x65", 6), "UTF-16LE"},
+        {std::string("\xFE\xFF\x4E\x2D\x65\x87", 6), "UTF-16BE"},
+        {std::string("a\0b\0c\0d\0", 8), "UTF-16LE"}}) {
+    SourceText s = load(bytes);
+    EXPECT_FALSE(s.ok) << name;
+    EXPECT_TRUE(s.refused) << name;
+    EXPECT_TRUE(s.text.empty()) << name;
+    EXPECT_NE(s.error.find(name), std::string::npos) << s.error;
+    EXPECT_NE(s.error.find("UTF-8"), std::string::npos) << s.error;  // says what to save it as
+    // An encoding given does not hide a UTF-16 mark: as GBK the text would be read up to its
+    // first zero byte, and as UTF-8 or GB18030 it would be blamed for an invalid byte.
+    if (bytes[0] != '\xFF' && bytes[0] != '\xFE') continue;
+    for (EncodingChoice choice :
+         {EncodingChoice::kGbk, EncodingChoice::kGb18030, EncodingChoice::kUtf8}) {
+      SourceText given = load(bytes, choice);
+      EXPECT_FALSE(given.ok) << name << " as " << EncodingChoiceName(choice);
+      EXPECT_TRUE(given.refused) << name << " as " << EncodingChoiceName(choice);
+      EXPECT_TRUE(given.text.empty()) << name << " as " << EncodingChoiceName(choice);
+      EXPECT_EQ(given.error, s.error) << name << " as " << EncodingChoiceName(choice);
+    }
+  }
+  // GBK text read as UTF-8 by the user's choice: refused, naming where it goes wrong.
+  SourceText forced = load("ab\xD6\xD0\xCE\xC4", EncodingChoice::kUtf8);
+  EXPECT_FALSE(forced.ok);
+  EXPECT_TRUE(forced.refused);
+  EXPECT_NE(forced.error.find("UTF-8"), std::string::npos) << forced.error;
+  EXPECT_NE(forced.error.find("3"), std::string::npos) << forced.error;  // the third byte
+  SourceText forced_gb = load("ab\xFF", EncodingChoice::kGb18030);
+  EXPECT_TRUE(forced_gb.refused);
+  // A UTF-8 text taken as GBK is GBK: no mark, GBK's rules (its last byte is a lone lead here).
+  SourceText as_gbk = load("\xEF\xBB\xBF\xE4\xB8\xAD", EncodingChoice::kGbk);
+  EXPECT_TRUE(as_gbk.ok);
+  EXPECT_EQ(as_gbk.encoding, Encoding::kGbk);
+  EXPECT_EQ(as_gbk.mark_length, 0u);
+  EXPECT_EQ(as_gbk.text, "\xEF\xBB\xBF\xE4\xB8\xAD");
+  SourceText lone = load("\xE4\xB8\xAD", EncodingChoice::kGbk);
+  EXPECT_TRUE(lone.ends_in_lead_byte);
+  EXPECT_EQ(lone.text, "\xE4\xB8");
+  // A UTF-8 text given as UTF-8 keeps its mark; recognised, an invalid GBK-looking text stays GBK.
+  SourceText as_utf8 = load("\xEF\xBB\xBF\xE4\xB8\xAD", EncodingChoice::kUtf8);
+  EXPECT_TRUE(as_utf8.ok);
+  EXPECT_EQ(as_utf8.mark_length, 3u);
+  EXPECT_EQ(load("\xE4\xB8\xAD\xFF").encoding, Encoding::kGbk);
+  // A lead byte carried from a GBK file does not join a UTF-8 text.
+  ASSERT_TRUE(WriteFileBytes(path, "\xE4\xB8\xAD"));
+  SourceText carried = LoadSourceText(path, "\xB0");
+  EXPECT_EQ(carried.encoding, Encoding::kUtf8);
+  EXPECT_EQ(carried.text, "\xE4\xB8\xAD");
+}
+
+// The reader against a literal model on random UTF-8-ish and GB18030-ish bytes under each choice:
+// the text is the longest run of whole characters before the first 0x00/0x1A, unless a character
+// before that point is invalid under a forced encoding.
+TEST(LoadSourceText, FollowsTheModelOnRandomEncodedBytes) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("m.txt");
+  std::mt19937 rng(1212);  // seed
+  const char* pieces[] = {"\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\x95\x32\x82\x36", "\xB5\xDA",
+                          "a", "\r\n", "\xE4", "\x80", "", "\x1A"};  // [8]: a zero byte
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    for (int i = static_cast<int>(rng() % 12); i > 0; --i) {
+      const size_t k = rng() % 10;
+      bytes += k == 8 ? std::string(1, '\0') : std::string(pieces[k]);
+    }
+    for (EncodingChoice choice : {EncodingChoice::kUtf8, EncodingChoice::kGb18030}) {
+      const Encoding e = ChosenEncoding(choice);
+      ASSERT_TRUE(WriteFileBytes(path, bytes));
+      const SourceText s = LoadSourceText(path, {}, choice);
+      // The model: step character by character.
+      size_t end = 0;
+      bool invalid = false, cut = false;
+      const char* b = bytes.data();
+      while (end < bytes.size() && bytes[end] != '\0' && bytes[end] != '\x1A') {
+        const size_t n = e == Encoding::kUtf8 ? Utf8SequenceLength(b + end, b + bytes.size())
+                                              : Gb18030SequenceLength(b + end, b + bytes.size());
+        if (static_cast<unsigned char>(bytes[end]) < 0x80) {
+          ++end;
+          continue;
+        }
+        if (n == 0) {
+          // Cut short only when the bytes up to the text's end are a prefix of a character.
+          size_t stop = end;
+          while (stop < bytes.size() && bytes[stop] != '\0' && bytes[stop] != '\x1A') ++stop;
+          const TextCheckResult tail = CheckText(std::string_view(bytes).substr(end, stop - end), e);
+          (tail.check == TextCheck::kCutShort ? cut : invalid) = true;
+          break;
+        }
+        end += n;
+      }
+      const std::string where = testing::HexBytes(bytes) + " as " + EncodingName(e);
+      ASSERT_EQ(s.refused, invalid) << where;
+      if (invalid) continue;
+      ASSERT_TRUE(s.ok) << where;
+      ASSERT_EQ(s.text, bytes.substr(0, end)) << where;
+      ASSERT_EQ(s.cut_short, end < bytes.size()) << where;
+      ASSERT_EQ(!s.unfinished.empty(), cut) << where;
+    }
+  }
+}
+
+// Large sources are read in blocks, looked at as each arrives: wherever a 0x00 or 0x1A or a
+// four-byte sequence stands, before, on or after a block's edge, the result is what the rules
+// give on the whole file at once.
+TEST(LoadSourceText, LargeFilesReadInBlocksEndWhereTheRulesSay) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("big.txt");
+  std::mt19937 rng(2626);
+  auto gbk_text = [&](size_t n) {
+    std::string t;
+    while (t.size() < n) {
+      if (rng() % 9 == 0) {
+        t += "\r\n";
+      } else {
+        t += static_cast<char>(0xB0 + rng() % 0x40);
+        t += static_cast<char>(0xA1 + rng() % 0x5E);
+      }
+    }
+    return t;
+  };
+  auto utf8_text = [&](size_t n) {
+    static const char* const kChars[] = {"\xE7\xAC\xAC", "\xE4\xB8\x80", "a", "\r\n",
+                                          "\xF0\x9F\x98\x80", "\xC3\xA9"};
+    std::string t;
+    while (t.size() < n) t += kChars[rng() % std::size(kChars)];
+    return t;
+  };
+  const size_t kBlock = 256 << 10;
+  const size_t size = 3 * kBlock + 1000;
+  std::vector<std::string> texts = {gbk_text(size), utf8_text(size),
+                                    "\xEF\xBB\xBF" + utf8_text(size)};
+  // GB18030: its only four-byte character far into the text, so the last blocks decide.
+  std::string gb18030 = gbk_text(size);
+  gb18030.insert(2 * kBlock + 5 + (gb18030[2 * kBlock + 5] & 1), "\x95\x32\x82\x36");
+  texts.push_back(gb18030);
+  std::string cut_utf8 = texts[1];
+  cut_utf8 += "\xF0\x9F\x98";  // an incomplete last character
+  texts.push_back(cut_utf8);
+  int round = 0;
+  for (const std::string& text : texts) {
+    std::vector<std::string> files = {text};
+    for (size_t at : {kBlock - 1, kBlock, kBlock + 1, 2 * kBlock - 2, text.size() - 1}) {
+      for (char terminator : {'\0', '\x1A'}) {
+        std::string f = text;
+        f.insert(at, 1, terminator);
+        files.push_back(f);
+      }
+    }
+    for (const std::string& file : files) {
+      SCOPED_TRACE("round " + std::to_string(round++));
+      ASSERT_TRUE(WriteFileBytes(path, file));
+      const SourceText s = LoadSourceText(path);
+      ASSERT_TRUE(s.ok) << s.error;
+      const DetectedEncoding found = DetectEncoding(file);
+      EXPECT_EQ(s.encoding, found.encoding);
+      EXPECT_EQ(s.mark_length, found.mark_length);
+      EXPECT_EQ(s.file_size, static_cast<int64_t>(file.size()));
+      std::string want;
+      bool cut_short = false;
+      if (found.encoding == Encoding::kGbk) {
+        const ModelRead model = ReadBySteps(file, 0);
+        want = model.text;
+        cut_short = model.cut_short;
+      } else {
+        // The first 0x00 or 0x1A ends the text, then an incomplete last character is dropped.
+        want = file.substr(0, std::min(file.find('\0'), file.find('\x1A')));
+        const TextCheckResult check =
+            CheckText(std::string_view(want).substr(found.mark_length), found.encoding);
+        if (check.check == TextCheck::kCutShort) want.resize(found.mark_length + check.offset);
+        cut_short = want.size() < file.size();
+      }
+      EXPECT_EQ(s.text.size(), want.size());
+      EXPECT_TRUE(s.text == want);
+      EXPECT_EQ(s.cut_short, cut_short);
+    }
+  }
+  // The sample texts make every kind of answer.
+  EXPECT_EQ(DetectEncoding(texts[0]).encoding, Encoding::kGbk);
+  EXPECT_EQ(DetectEncoding(texts[1]).encoding, Encoding::kUtf8);
+  EXPECT_EQ(DetectEncoding(texts[3]).encoding, Encoding::kGb18030);
+  EXPECT_EQ(DetectEncoding(texts[4]).encoding, Encoding::kUtf8);
+}
+
 TEST(FileAccess, ReadOnlyFilesAreReadButNotChangedInPlace) {
   ScopedTempDir dir;
   std::string path = dir.Join("ro.txt");

@@ -85,10 +85,24 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   // only over code points; it then finds nothing in GBK, which holds no such character.
   try {
     std::u32string code_points;
-    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF.
-    for (wchar_t c : wide) {
+    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF. A
+    // character GBK lacks is typed as its four-byte GB18030 form: that character (its two byte
+    // pairs are two undecodable characters of `wide`).
+    const char* at = pattern.data();
+    const char* end = at + pattern.size();
+    for (size_t k = 0; k < wide.size(); ++k) {
+      std::u32string four;
+      if (Gb18030SequenceLength(at, end) == 4 &&
+          DecodeText(std::string_view(at, 4), Encoding::kGb18030, &four) && four.size() == 1) {
+        code_points += four;
+        at += 4;
+        ++k;  // the second pair
+        continue;
+      }
+      const wchar_t c = wide[k];
       code_points += c == kUnmatchable ? char32_t{0x110000}
                                        : static_cast<std::make_unsigned_t<wchar_t>>(c);
+      at += GbkCharLength(at, end);
     }
     impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
     impl_->valid = true;

@@ -380,7 +380,17 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
     EXPECT_TRUE(Spans("x..y", t, e).empty()) << EncodingName(e);
     EXPECT_TRUE(Spans("\\x{D840}", t, e).empty()) << EncodingName(e);  // no half of one
     EXPECT_EQ(Spans("(?<=\\x{1F600})z", t, e), (Spans_{{10, 1}})) << EncodingName(e);
+    // Typed as they come from the command line or the window: the four-byte GB18030 forms.
+    EXPECT_EQ(Spans("\x95\x32\x82\x36", t, e), (Spans_{{1, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans("y\x94\x39\xFC\x36", t, e), (Spans_{{5, 5}})) << EncodingName(e);
+    EXPECT_EQ(Spans("[\x94\x39\xFC\x36\x95\x32\x82\x36]", t, e), (Spans_{{1, 4}, {6, 4}}))
+        << EncodingName(e);
+    EXPECT_EQ(Spans("\x95\x32\x82\x36?y", t, e), (Spans_{{1, 5}})) << EncodingName(e);
+    EXPECT_TRUE(Spans("\x95\x32\x82\x37", t, e).empty()) << EncodingName(e);
   }
+  // GBK holds no such character: the typed form finds nothing, not its bytes' look-alikes.
+  EXPECT_TRUE(Spans("\x95\x32\x82\x36", "\x95\x32\x82\x36", Encoding::kGbk).empty());
+  EXPECT_TRUE(Spans("\x94\x39\xFC\x36", "\x94\x39\xFC\x36", Encoding::kGbk).empty());
   // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
   EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
   // A pattern byte that does not decode matches nothing, not even U+FFFF.

@@ -58,9 +58,14 @@ void FuzzOne(Input& input) {
   std::string bytes(input.rest());
   FUZZ_CHECK(WriteRaw(path, bytes), "cannot write %s", path.c_str());
 
-  // A whole source, as the jobs load it.
-  const SourceText source = LoadSourceText(path);
+  // A whole source, as the jobs load it when it is GBK (given, or recognised).
+  const SourceText source = LoadSourceText(path, {}, EncodingChoice::kGbk);
   const ModelReading whole = ModelRead(bytes, 0);
+  const SourceText recognised = LoadSourceText(path);
+  FUZZ_CHECK(recognised.ok != recognised.refused, "refused but read, or neither");
+  if (recognised.encoding == Encoding::kGbk) {
+    FUZZ_CHECK(recognised.ok && recognised.text == whole.text, "recognised GBK read otherwise");
+  }
   FUZZ_CHECK(source.ok && source.file_size == static_cast<int64_t>(bytes.size()), "load: %s",
              source.error.c_str());
   FUZZ_CHECK(source.text == whole.text, "loaded text");

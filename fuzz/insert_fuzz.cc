@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/encoding.h"
 #include "core/pattern.h"
 #include "fuzz/fuzz_util.h"
 #include "insert/insert_model.h"
@@ -31,10 +32,60 @@ void CheckSame(const std::string& got, const std::string& want, const char* what
 // Small pieces, so that the hand-over between the window and the sink is exercised too.
 constexpr size_t kPiece = 64;
 
+// UTF-8 (any bytes, perhaps after a mark) and GB18030 (any bytes: stray lead bytes must never take
+// inserted bytes into a character) against the encoded model, in the three routines.
+void FuzzEncoded(Input& input, unsigned how) {
+  const bool utf8 = how % 2 == 0;
+  const Encoding encoding = utf8 ? Encoding::kUtf8 : Encoding::kGb18030;
+  const std::string insert(input.Bytes(1 + input.Byte() % 9));
+  if (CheckText(insert, encoding).check != TextCheck::kValid) return;
+  const unsigned mode = input.Byte() % 3;
+  const unsigned a = input.Byte();
+  const unsigned b = input.Byte();
+  std::string pattern;
+  if (mode == 2) pattern = std::string(input.Bytes(a % 12));
+  std::string source(input.rest());
+  size_t mark = 0;
+  if (utf8 && how % 4 == 0) {
+    source.insert(0, "\xEF\xBB\xBF");
+    mark = 3;
+  }
+  const TextLayout layout{encoding, mark};
+  const model::EncodedText form{encoding, mark};
+  StringSink out;
+  if (mode == 0) {
+    const int interval = 1 + static_cast<int>(a % 64);
+    const int steps = static_cast<int>(b % 64);
+    FUZZ_CHECK(InsertEveryInterval(source, insert, interval, steps, out, kPiece, layout), "failed");
+    CheckSame(out.text, model::InsertByLengthIn(source, form, insert, interval, steps),
+              "encoded every N");
+  } else if (mode == 1) {
+    std::vector<int> draws(a % 16);
+    for (int& d : draws) d = 1 + static_cast<int>((input.Byte() << 8 | b) % (source.size() + 4));
+    std::sort(draws.begin(), draws.end());
+    FUZZ_CHECK(InsertAtDraws(source, insert, draws, out, kPiece, layout), "failed");
+    CheckSame(out.text, model::InsertAtRandomIn(source, form, insert, draws), "encoded draws");
+  } else {
+    Pattern compiled;
+    if (!RegexCompile(&compiled, pattern)) return;
+    RegexSearchResult matches =
+        RegexSearchAll(compiled, std::string_view(source).substr(mark), encoding);
+    for (MatchRecord& m : matches.matches) m.groups[0].start += static_cast<int64_t>(mark);
+    FUZZ_CHECK(InsertAfterMatches(source, insert, matches, out, kPiece, layout), "failed");
+    CheckSame(out.text, model::InsertAtKeywordIn(source, form, insert, pattern),
+              "encoded matches");
+  }
+}
+
 }  // namespace
 
 void FuzzOne(Input& input) {
-  const unsigned mode = input.Byte() % 4;
+  const unsigned first = input.Byte();
+  if (first % 8 >= 4) {
+    FuzzEncoded(input, first / 8);
+    return;
+  }
+  const unsigned mode = first % 4;
   const std::string insert(input.Bytes(input.Byte() % 9));
   StringSink out;
   if (mode == 0) {

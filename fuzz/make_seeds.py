@@ -44,6 +44,34 @@ def main():
               text)
         note = gbk("【注】")
         write("fuzz_files", "%d" % k, bytes([k, 17, 1, 3 * k, len(note)]) + note + text)
+        # The insert target's UTF-8 (first byte 4: with a mark, 20: without) and GB18030 (12)
+        # forms of the slice, GB18030 with characters GBK lacks mixed in.
+        words = text.decode("gbk", errors="ignore")
+        for first, encoding in [(4, "utf-8"), (20, "utf-8"), (12, "gb18030")]:
+            if encoding == "gb18030":
+                words = words.replace("。", "。\U00020000\U0001F600")
+            note = "【注】".encode(encoding)
+            mode = k % 3
+            pattern = words[:2].encode(encoding) if mode == 2 else b""
+            write("fuzz_insert", "enc_%d_%d" % (first, k),
+                  bytes([first, len(note) - 1]) + note + bytes([mode, len(pattern) or 5 + k, 7]) +
+                  pattern + words.encode(encoding))
+    write_encoding_seeds(slices, patterns)
+
+
+def write_encoding_seeds(slices, patterns):
+    # The flag byte picks the encoding (0 UTF-8, 1 GB18030, 2 GBK) and the pattern's length.
+    rare = "\U00020000\U0001F600"
+    for k, text in enumerate(slices):
+        words = text.decode("gbk", errors="ignore")
+        words = words[:len(words) // 2] + rare + words[len(words) // 2:]
+        pattern = patterns[k % len(patterns)][:15]
+        for e, name in enumerate(["utf-8", "gb18030", "gbk"]):
+            body = words.encode(name, errors="ignore")
+            if e == 0 and k % 2:
+                body = b"\xef\xbb\xbf" + body
+            flags = (e % 3) | (len(pattern) << 2)
+            write("fuzz_encoding", "%d_%s" % (k, name), bytes([flags]) + pattern + body)
 
 
 main()

@@ -1,5 +1,5 @@
-// Splits one text in memory by size, by part count or at a keyword's matches, through the piece
-// writer, then writes the merge script. Checks that the pieces join back to the text, that every
+// Splits one text (GBK, GB18030 or UTF-8) in memory by size, by part count or at a keyword's
+// matches, through the piece writer, then writes the merge script. Checks that the pieces join back to the text, that every
 // cut falls between characters, that piece names are unique and valid file names, and that the
 // merge script's lines stay within cmd's limit.
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/encoding.h"
 #include "fuzz/fuzz_util.h"
 #include "split/piece_writer.h"
 #include "split/split_job.h"
@@ -73,17 +74,29 @@ void CheckName(const std::string& name) {
 }  // namespace
 
 void FuzzOne(Input& input) {
-  const unsigned mode = input.Byte() % 3;
+  const unsigned mode_byte = input.Byte();
+  const unsigned mode = mode_byte % 3;
+  // GBK for half the inputs; the others are GB18030 or UTF-8 texts, any bytes at all.
+  static const Encoding kEncodings[] = {Encoding::kGbk, Encoding::kGbk, Encoding::kGb18030,
+                                        Encoding::kUtf8};
+  const Encoding encoding = kEncodings[(mode_byte / 3) % 4];
   const unsigned value = input.Byte();
   const PieceNaming naming = static_cast<PieceNaming>(input.Byte() % 4);
   SplitContext context;
   context.naming_mode = naming;
   if (mode == 2) context.keyword = std::string(input.Bytes(value % 24));
-  context.source_text = ModelRead(input.rest()).text;  // as the job reads a file
+  context.encoding = encoding;
+  if (encoding == Encoding::kGbk) {
+    context.source_text = ModelRead(input.rest()).text;  // as the job reads a file
+  } else {
+    context.source_text = std::string(input.rest());
+    context.mark_length = ByteOrderMarkLength(context.source_text, encoding);
+  }
   const std::string& text = context.source_text;
 
   MemoryOutput output;
   PieceWriter writer(kFolder, naming, "卷", "全书", output);
+  writer.SetSourceEncoding(encoding);
   if (mode == 0) {
     context.piece_count = value % 8;
     SplitBySize(context, 2 * (1 + value % 40), writer);
@@ -102,7 +115,15 @@ void FuzzOne(Input& input) {
 
   // The pieces join back to the text (only a keyword that finds nothing writes no piece).
   std::string joined;
-  const std::vector<bool> starts = CharacterStarts(text);
+  std::vector<bool> starts = CharacterStarts(text);
+  if (encoding != Encoding::kGbk) {
+    starts.assign(text.size() + 1, false);
+    for (size_t p = context.mark_length; p < text.size();
+         p += CharLength(encoding, text.data() + p, text.data() + text.size())) {
+      starts[p] = true;
+    }
+    starts[0] = starts[text.size()] = true;
+  }
   std::set<std::string> names;
   for (const auto& [name, bytes] : output.files) {
     joined += bytes;

@@ -3,6 +3,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "core/codepage.h"
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "core/pattern.h"
@@ -18,6 +19,8 @@ constexpr char kWorkingStatus[] = "当前状态: 正在处理文件...";
 constexpr char kFinishedStatus[] = "当前状态: 已完成";
 constexpr char kFolderStatus[] = "保存目录: ";
 constexpr char kKeptInPlace[] = "，写回会丢失其后的内容，未作修改";
+constexpr char kInsertTextDoesNotFit[] = "欲插入的文字中有 ";
+constexpr char kInsertTextDoesNotFitEnd[] = " 编码无法表示的字符，文件未作处理";
 
 constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的名称无法用 GBK 表示），未作处理";
 
@@ -58,9 +61,17 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
       return;
     }
   }
-  SourceText source = LoadSourceText(row.path);
+  SourceText source = LoadSourceText(row.path, {}, row.encoding);
   if (!source.ok) {
-    failures.Add(row.path, source.error);  // never an empty copy of a file that was not read
+    // Never an empty copy of a file that was not read, nor one of a text refused in its encoding.
+    failures.Add(row.path, source.error);
+    return;
+  }
+  // The typed text in the file's own encoding; a character the encoding lacks refuses the file
+  // before anything is written for it.
+  if (!ConvertTypedText(context.insert_text, source.encoding, &context.file_insert_text)) {
+    failures.Add(row.path, JoinText(kInsertTextDoesNotFit, EncodingName(source.encoding),
+                                    kInsertTextDoesNotFitEnd));
     return;
   }
   if (source.cut_short && !context.keep_original) {
@@ -69,6 +80,9 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
   }
   context.source_text = std::move(source.text);
   context.source_cut_short = source.cut_short;
+  context.source_unfinished = !source.unfinished.empty();
+  context.source_encoding = source.encoding;
+  context.source_mark_length = source.mark_length;
   switch (mode) {
     case InsertMode::kByKeyword:
       InsertAtKeyword(context, host, failures);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/job_host.h"
 #include "insert/random_source.h"
@@ -37,13 +38,17 @@ enum class InsertMode { kByKeyword, kByLength, kAtRandom };
 // The state the job fills and its routines read. The per-file fields are overwritten per row.
 struct InsertContext {
   std::string output_folder;  // folder of kept copies; after the job, the one that was used
-  std::string insert_text;
+  std::string insert_text;  // as typed (GBK, or GB18030 four-byte forms for what GBK lacks)
   std::string keyword;  // kByKeyword only
   int interval = 0;     // kByLength only
   bool keep_original = true;
   bool use_program_folder = true;
   std::string source_text;         // the file's whole text (read and closed again by the job)
   bool source_cut_short = false;   // the text stopped at a 0x00 or 0x1A byte
+  bool source_unfinished = false;  // UTF-8, GB18030: an incomplete last character was left out
+  Encoding source_encoding = Encoding::kGbk;
+  size_t source_mark_length = 0;   // the byte-order mark at the start of source_text
+  std::string file_insert_text;    // insert_text in the file's encoding
   std::string source_path;         // list column 1
   std::string source_name;         // the copy's name without ".txt" (list column 0, made unique)
   int source_length = 0;           // TextToInt of list column 2 (kByLength, kAtRandom)

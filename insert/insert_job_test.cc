@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "core/encoding.h"
 #include "core/files.h"
 #include "core/text.h"
 #include "insert/insertion_builder.h"
@@ -356,6 +357,136 @@ TEST(InsertJob, SourcesCutShortAreReported) {
   EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "e.txt"), "a#b######");
   ASSERT_EQ(keep.failures.size(), 1u);
   EXPECT_EQ(keep.failures[0].path, path);
+}
+
+// Files in each encoding, the same story in each: "第一章\r\n" with a character GBK lacks.
+constexpr char kUtf8Chapter[] = "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\xF0\xA0\x80\x80\r\n";
+constexpr char kGb18030Chapter[] = "\xB5\xDA\xD2\xBB\xD5\xC2\x95\x32\x82\x36\r\n";
+constexpr char kTypedEmoji[] = "\x94\x39\xFC\x36";  // U+1F600 as the command line passes it
+constexpr char kUtf8Emoji[] = "\xF0\x9F\x98\x80";
+
+std::string FailureFor(const RecordingHost& host, const std::string& path) {
+  std::string reasons;
+  for (const FileFailure& f : host.failures) {
+    if (f.path == path) reasons += f.reason;
+  }
+  return reasons;
+}
+
+TEST(InsertJob, EachFileGetsTheTextInItsOwnEncodingOrIsRefusedUntouched) {
+  ScopedTempDir dir;
+  const std::string gbk = dir.Join("gbk.txt");
+  const std::string utf8 = dir.Join("utf8.txt");
+  const std::string marked = dir.Join("marked.txt");
+  const std::string gb18030 = dir.Join("gb18030.txt");
+  const std::string utf16 = dir.Join("utf16.txt");
+  const std::string utf16_bytes("\xFF\xFE\x2C\x7B\x00\x4E\xE0\x7A", 8);
+  auto write_all = [&]() {
+    WriteFileBytes(gbk, "第一章\r\n");
+    WriteFileBytes(utf8, kUtf8Chapter);
+    WriteFileBytes(marked, std::string("\xEF\xBB\xBF") + kUtf8Chapter);
+    WriteFileBytes(gb18030, kGb18030Chapter);
+    WriteFileBytes(utf16, utf16_bytes);
+  };
+  write_all();
+  InsertForm form = FormFor(dir, {gbk, utf8, marked, gb18030, utf16});
+  form.text_to_insert = kTypedEmoji;
+  form.keyword_text = "^|章";  // the start of the text, after the mark, and after 章
+
+  for (bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "kept copies" : "in place");
+    write_all();
+    std::filesystem::remove_all(testing::NativePath(Processed(dir)));
+    form.keep_original = keep;
+    InsertContext context;
+    RecordingHost host;
+    InsertJob(form, context, host);
+    const std::string out = keep ? Processed(dir) + kPathSeparator : dir.path() + kPathSeparator;
+    const std::string e = kUtf8Emoji;
+    EXPECT_EQ(Bytes(out + "utf8.txt"), e + "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0" + e +
+                                           "\xF0\xA0\x80\x80\r\n");
+    EXPECT_EQ(Bytes(out + "marked.txt"), "\xEF\xBB\xBF" + e +
+                                             "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0" + e +
+                                             "\xF0\xA0\x80\x80\r\n");
+    EXPECT_EQ(Bytes(out + "gb18030.txt"), std::string(kTypedEmoji) + "\xB5\xDA\xD2\xBB\xD5\xC2" +
+                                              kTypedEmoji + "\x95\x32\x82\x36\r\n");
+    // GBK cannot hold the emoji, and UTF-16 is not worked in: both untouched, no copy.
+    EXPECT_EQ(Bytes(gbk), "第一章\r\n");
+    EXPECT_EQ(Bytes(utf16), utf16_bytes);
+    if (keep) {
+      EXPECT_EQ(Bytes(out + "gbk.txt"), "<missing>");
+      EXPECT_EQ(Bytes(out + "utf16.txt"), "<missing>");
+      EXPECT_EQ(EntriesIn(Processed(dir)), 3u);
+    }
+    EXPECT_NE(FailureFor(host, gbk).find("GBK"), std::string::npos) << FailureFor(host, gbk);
+    EXPECT_EQ(FailureFor(host, utf16), Utf16RefusalMessage(Encoding::kUtf16Le));
+    EXPECT_EQ(host.failures.size(), 2u);
+    EXPECT_EQ(host.results, (std::vector<std::string>{utf8 + " 插入 2 处", marked + " 插入 2 处",
+                                                      gb18030 + " 插入 2 处"}));
+    EXPECT_EQ(host.notices, 0);
+  }
+
+  // A text GBK can hold goes into the GBK file as typed, byte for byte as before.
+  write_all();
+  form.text_to_insert = "【注】";
+  form.keep_original = false;
+  InsertContext context;
+  RecordingHost host;
+  InsertJob(form, context, host);
+  EXPECT_EQ(Bytes(gbk), "【注】第一章【注】\r\n");
+  EXPECT_EQ(Bytes(gb18030), "【注】\xB5\xDA\xD2\xBB\xD5\xC2【注】\x95\x32\x82\x36\r\n");
+  EXPECT_EQ(host.failures.size(), 1u);  // the UTF-16 file
+}
+
+TEST(InsertJob, AGivenEncodingDecidesAndInvalidTextIsRefused) {
+  ScopedTempDir dir;
+  const std::string gbk = dir.Join("gbk.txt");
+  const std::string utf8 = dir.Join("utf8.txt");
+  WriteFileBytes(gbk, "第一章");  // B5 DA D2 BB D5 C2: not UTF-8
+  WriteFileBytes(utf8, "\xE4\xB8\xAD\xE6\x96\x87");  // 中文
+  InsertForm form = FormFor(dir, {gbk, utf8});
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
+  form.every_text = "3";
+  form.text_to_insert = "#";
+  InsertContext context;
+  RecordingHost host;
+  InsertJob(form, context, host);
+  const std::string out = Processed(dir) + kPathSeparator;
+  EXPECT_EQ(Bytes(out + "gbk.txt"), "<missing>");
+  EXPECT_NE(FailureFor(host, gbk).find("UTF-8"), std::string::npos) << FailureFor(host, gbk);
+  EXPECT_EQ(Bytes(out + "utf8.txt"), "\xE4\xB8\xAD#\xE6\x96\x87#");  // 6 bytes: two points
+
+  // The same UTF-8 bytes read as GBK are three double-byte characters (the point at 3 is inside
+  // the second).
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kGbk;
+  RecordingHost as_gbk;
+  InsertJob(form, context, as_gbk);
+  EXPECT_TRUE(as_gbk.failures.empty());
+  EXPECT_EQ(Bytes(out + "utf8.txt"), "\xE4\xB8\xAD\xE6#\x96\x87#");
+  EXPECT_EQ(Bytes(gbk), "第一章");
+}
+
+TEST(InsertJob, AUtf8TextCutShortKeepsItsCopyOnlyWithoutTheBrokenCharacter) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("cut.txt");
+  const std::string bytes = "\xE4\xB8\xAD\xE6\x96\x87\xE7\xAB";  // 中文 and part of 章
+  WriteFileBytes(path, bytes);
+  InsertForm form = FormFor(dir, {path});
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
+  form.keyword_text = "\xCE\xC4";  // 文
+  form.keep_original = false;
+  InsertContext context;
+  RecordingHost in_place;
+  InsertJob(form, context, in_place);
+  EXPECT_EQ(Bytes(path), bytes);
+  EXPECT_NE(FailureFor(in_place, path).find("不完整"), std::string::npos);
+
+  form.keep_original = true;
+  RecordingHost keep;
+  InsertJob(form, context, keep);
+  EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "cut.txt"), "\xE4\xB8\xAD\xE6\x96\x87##");
+  EXPECT_NE(FailureFor(keep, path).find("不完整"), std::string::npos) << FailureFor(keep, path);
+  EXPECT_EQ(FailureFor(keep, path).find("0x00"), std::string::npos) << FailureFor(keep, path);
 }
 
 TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {

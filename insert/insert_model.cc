@@ -130,6 +130,165 @@ std::string InsertAtKeyword(const std::string& source, const std::string& insert
   return file.bytes();
 }
 
+namespace {
+
+// A working file that remembers which of its bytes were inserted.
+class MarkedFile {
+ public:
+  explicit MarkedFile(std::string text) : bytes_(std::move(text)), inserted_(bytes_.size()) {}
+  void InsertAt(int offset, const std::string& text) {
+    offset = std::clamp(offset, 0, TextLength(bytes_));
+    bytes_.insert(static_cast<size_t>(offset), text);
+    inserted_.insert(inserted_.begin() + offset, text.size(), true);
+  }
+  std::string Finish(std::vector<bool>* inserted) {
+    if (inserted != nullptr) *inserted = inserted_;
+    return bytes_;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+  std::vector<bool> inserted_;
+};
+
+}  // namespace
+
+bool IsBoundary(const std::string& text, Encoding encoding, size_t offset) {
+  size_t at = 0;
+  while (at < offset) at += CharLength(encoding, text.data() + at, text.data() + text.size());
+  return at == offset;
+}
+
+bool StandsApart(const std::string& text, Encoding encoding, size_t offset,
+                 const std::string& insert) {
+  std::string with = text;
+  with.insert(offset, insert);
+  return IsBoundary(with, encoding, offset) && IsBoundary(with, encoding, offset + insert.size());
+}
+
+int EncodedInsertionOffset(const std::string& text, EncodedText form, const std::string& insert,
+                           int pos) {
+  size_t offset = std::max<size_t>(static_cast<size_t>(std::max(pos, 0)), form.mark);
+  offset = std::min(offset, text.size());
+  while (!IsBoundary(text, form.encoding, offset)) ++offset;
+  offset = ApartOffset(text, form, insert, offset);
+  if (offset >= 1 && offset < text.size() && text[offset - 1] == '\r' && text[offset] == '\n') {
+    ++offset;
+  }
+  return static_cast<int>(offset);
+}
+
+size_t ApartOffset(const std::string& text, EncodedText form, const std::string& insert,
+                   size_t offset) {
+  while (offset < text.size() && !StandsApart(text, form.encoding, offset, insert)) {
+    do {
+      ++offset;
+    } while (!IsBoundary(text, form.encoding, offset));
+  }
+  if (StandsApart(text, form.encoding, offset, insert)) return offset;
+  for (size_t q = offset; q-- > form.mark;) {
+    if (IsBoundary(text, form.encoding, q) && StandsApart(text, form.encoding, q, insert)) return q;
+  }
+  return form.mark;
+}
+
+std::string InsertByLengthIn(const std::string& source, EncodedText form,
+                             const std::string& insert, int interval, int step_count,
+                             std::vector<bool>* inserted) {
+  MarkedFile file(source);
+  int position = 0;
+  for (int k = 1; k <= step_count; ++k) {
+    position += interval + (k == 1 ? 0 : TextLength(insert));
+    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, position), insert);
+  }
+  return file.Finish(inserted);
+}
+
+std::string InsertAtRandomIn(const std::string& source, EncodedText form,
+                             const std::string& insert, std::vector<int> draws,
+                             std::vector<bool>* inserted) {
+  SortIntegers(draws);
+  MarkedFile file(source);
+  int previous = 0;
+  for (size_t k = 1; k <= draws.size(); ++k) {
+    int step_length = k == 1 ? 0 : TextLength(insert);
+    int pos = draws[k - 1] + step_length;
+    if (pos - previous < step_length + 2) pos += step_length;
+    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, pos), insert);
+    previous = pos;
+  }
+  return file.Finish(inserted);
+}
+
+std::string InsertAtKeywordIn(const std::string& source, EncodedText form,
+                              const std::string& insert, const std::string& pattern,
+                              std::vector<bool>* inserted) {
+  MarkedFile file(source);
+  Pattern compiled;
+  if (!RegexCompile(&compiled, pattern)) return file.Finish(inserted);
+  RegexSearchResult matches =
+      form.encoding == Encoding::kGbk
+          ? RegexSearchAll(compiled, source)
+          : RegexSearchAll(compiled, source.substr(form.mark), form.encoding);
+  const size_t mark = form.encoding == Encoding::kGbk ? 0 : form.mark;
+  int shift = 0;
+  size_t last = 0;  // the end of the last insertion
+  for (const MatchRecord& match : matches.matches) {
+    size_t end = mark + static_cast<size_t>(MatchPosition(match) + match.groups[0].length);
+    while (!IsBoundary(source, form.encoding, end)) ++end;
+    size_t at = std::max(end + static_cast<size_t>(shift), last);
+    if (form.encoding != Encoding::kGbk) at = ApartOffset(file.bytes(), form, insert, at);
+    file.InsertAt(static_cast<int>(at), insert);
+    last = at + insert.size();
+    shift += TextLength(insert);
+  }
+  return file.Finish(inserted);
+}
+
+std::string RandomUtf8Text(std::mt19937& rng, size_t max_characters, bool gbk_only) {
+  // clang-format off
+  static const char32_t kCommon[] = {
+      U'a', U'Z', U'0', U'7', U' ', U',', U'.', U'!', U'#', U'\t',
+      0x7B2C, 0x7AE0, 0x4E00, 0x4E2D, 0x6587, 0x9F98, 0x3002, 0xFF0C, 0x3010, 0x3011,
+      0x2026, 0x00E9, 0x0416, 0x00B7};  // 第 章 一 中 文 龘 。 ， 【 】 … é Ж ·
+  static const char32_t kBeyondGbk[] = {0x20000, 0x1F600, 0x2A6D6, 0x10FFFF, 0x00A0, 0x20AC};
+  // clang-format on
+  std::u32string text;
+  const size_t n = rng() % (max_characters + 1);
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned roll = rng() % 20;
+    if (roll == 0) {
+      text += U"\r\n";
+    } else if (roll == 1) {
+      text += rng() % 2 ? U'\r' : U'\n';
+    } else if (roll == 2 && !gbk_only) {
+      text += kBeyondGbk[rng() % std::size(kBeyondGbk)];
+    } else {
+      text += kCommon[rng() % std::size(kCommon)];
+    }
+  }
+  std::string utf8;
+  for (char32_t c : text) {
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xF0 | (c >> 18));
+      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
+
 std::string SparseText(std::mt19937& rng, size_t length, unsigned spacing,
                        const std::vector<std::string>& rare) {
   std::string text;

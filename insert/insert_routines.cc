@@ -23,7 +23,7 @@ void EnsureOutputFolder(const InsertContext& context) {
 // fit in a file the program can handle.
 bool ResultFits(const InsertContext& context, int64_t insertions, FailureList& failures) {
   int64_t total = static_cast<int64_t>(context.source_text.size()) +
-                  insertions * static_cast<int64_t>(context.insert_text.size());
+                  insertions * static_cast<int64_t>(context.file_insert_text.size());
   if (total < kMaxFileSize) return true;
   failures.Add(context.source_path, "插入后的文件将超过 2 GB，未作处理");
   return false;
@@ -67,10 +67,29 @@ bool WriteResult(const InsertContext& context, bool changed, FailureList& failur
     return false;
   }
   if (context.host != nullptr) context.host->OutputWritten(target);
-  if (context.keep_original && context.source_cut_short) {
+  if (context.keep_original && context.source_unfinished) {
+    failures.Add(context.source_path, "文件末尾有不完整的字符，副本不含这几个字节");
+  } else if (context.keep_original && context.source_cut_short) {
     failures.Add(context.source_path, "文件中含有 0x00 或 0x1A 字节，副本不含其后的内容");
   }
   return true;
+}
+
+TextLayout LayoutOf(const InsertContext& context) {
+  return {context.source_encoding, context.source_mark_length};
+}
+
+// Every match of the keyword in the file's text, in its own bytes. GBK texts are searched as they
+// always were; other texts without their byte-order mark, in their encoding.
+RegexSearchResult SearchText(const Pattern& pattern, const InsertContext& context) {
+  if (context.source_encoding == Encoding::kGbk) {
+    return RegexSearchAll(pattern, context.source_text);
+  }
+  const size_t mark = context.source_mark_length;
+  RegexSearchResult matches = RegexSearchAll(
+      pattern, std::string_view(context.source_text).substr(mark), context.source_encoding);
+  for (MatchRecord& match : matches.matches) match.groups[0].start += static_cast<int64_t>(mark);
+  return matches;
 }
 
 }  // namespace
@@ -82,7 +101,7 @@ void InsertAtKeyword(InsertContext& context, JobHost& /*host*/, FailureList& fai
     failures.Add(context.source_path, JoinText(kInvalidPatternMessage, pattern.error()));
     return;
   }
-  RegexSearchResult matches = RegexSearchAll(pattern, context.source_text);
+  RegexSearchResult matches = SearchText(pattern, context);
   if (matches.cut_short) {
     if (!context.keep_original) {
       failures.Add(context.source_path, "关键字搜索未能完成（表达式过于复杂），文件未作修改");
@@ -94,7 +113,8 @@ void InsertAtKeyword(InsertContext& context, JobHost& /*host*/, FailureList& fai
   if (matches.empty() && !matches.cut_short) failures.Add(context.source_path, kKeywordNotFound);
   if (!ResultFits(context, static_cast<int64_t>(matches.size()), failures)) return;
   if (WriteResult(context, !matches.empty(), failures, [&](OutputSink& out) {
-        return InsertAfterMatches(context.source_text, context.insert_text, matches, out);
+        return InsertAfterMatches(context.source_text, context.file_insert_text, matches, out,
+                                  kOutputPiece, LayoutOf(context));
       })) {
     context.insertions = static_cast<int64_t>(matches.size());
   }
@@ -105,8 +125,8 @@ void InsertByLength(InsertContext& context, FailureList& failures) {
   int64_t steps = std::max(context.step_count, 0);
   if (!ResultFits(context, steps, failures)) return;
   if (WriteResult(context, steps > 0, failures, [&](OutputSink& out) {
-        return InsertEveryInterval(context.source_text, context.insert_text, context.interval,
-                                   steps, out);
+        return InsertEveryInterval(context.source_text, context.file_insert_text,
+                                   context.interval, steps, out, kOutputPiece, LayoutOf(context));
       })) {
     context.insertions = steps;
   }
@@ -123,7 +143,8 @@ void InsertAtRandom(InsertContext& context, FailureList& failures) {
   if (!ResultFits(context, static_cast<int64_t>(draws.size()), failures)) return;
   const int64_t made = static_cast<int64_t>(draws.size());
   if (WriteResult(context, made > 0, failures, [&](OutputSink& out) {
-        return InsertAtDraws(context.source_text, context.insert_text, draws, out);
+        return InsertAtDraws(context.source_text, context.file_insert_text, draws, out,
+                             kOutputPiece, LayoutOf(context));
       })) {
     context.insertions = made;
   }

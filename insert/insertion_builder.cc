@@ -97,22 +97,179 @@ bool InsertionBuilder::Finish() {
   return ok_;
 }
 
-bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
-                         int64_t step_count, OutputSink& out, size_t piece) {
-  InsertionBuilder builder(source, insert, out, piece);
+namespace {
+
+// The character boundaries of a GB18030 text in [from, to] no more than 12 bytes before `to`,
+// stepping from boundary `from`.
+std::vector<size_t> LastBoundaries(std::string_view text, size_t from, size_t to) {
+  std::vector<size_t> list;
+  const char* end = text.data() + text.size();
+  for (size_t p = from; p <= to;) {
+    if (p + 12 >= to) list.push_back(p);
+    if (p == to) break;
+    p += CharLength(Encoding::kGb18030, text.data() + p, end);
+  }
+  return list;
+}
+
+// True when `insert` put at boundary `at` of a GB18030 text would run together with bytes before
+// it into one character: a lead byte that begins no character (perhaps with a digit after it)
+// takes inserted bytes as its own. Before `from` (listed first in `boundaries`, which hold the
+// boundaries from at - 12 up to at) lie only whole characters of the result, or nothing. Valid
+// characters never change with the bytes after them, and a character begins no more than three
+// bytes before a byte it can reach.
+bool RunsTogether(std::string_view text, const std::vector<size_t>& boundaries, size_t from,
+                  size_t at, std::string_view insert) {
+  if (at == from) return false;
+  size_t first = at;
+  for (size_t b : boundaries) {
+    if (b >= from && b + 3 >= at && b < at) {
+      first = b;
+      break;
+    }
+  }
+  if (first == at) return false;
+  std::string joined(text.substr(first, at - first));
+  joined.append(insert.substr(0, 4));
+  if (insert.size() < 4) joined.append(text.substr(at, 4));
+  const char* end = joined.data() + joined.size();
+  size_t p = 0;
+  while (p < at - first) p += CharLength(Encoding::kGb18030, joined.data() + p, end);
+  return p != at - first;
+}
+
+// Where `insert` goes in a GB18030 text for boundary `at` (at or after `from`, as RunsTogether):
+// `at` itself, or the next boundary where the inserted text stands apart from the bytes before
+// it; at the end of the text, the last such boundary before it (`from` at worst, where nothing
+// can join).
+size_t ApartBoundary(std::string_view text, size_t from, size_t at, std::string_view insert) {
+  const char* end = text.data() + text.size();
+  for (;;) {
+    if (!RunsTogether(text, LastBoundaries(text, from, at), from, at, insert)) return at;
+    if (at == text.size()) break;
+    at += CharLength(Encoding::kGb18030, text.data() + at, end);
+  }
+  const std::vector<size_t> boundaries = LastBoundaries(text, from, at);
+  for (size_t k = boundaries.size(); k-- > 0;) {
+    const size_t b = boundaries[k];
+    if (b + 8 < at) break;  // its own bytes before it would not all be listed
+    if (!RunsTogether(text, boundaries, from, b, insert)) return b;
+  }
+  return from;
+}
+
+}  // namespace
+
+EncodedInsertionBuilder::EncodedInsertionBuilder(std::string_view source, std::string_view insert,
+                                                 OutputSink& sink, size_t piece,
+                                                 const TextLayout& layout)
+    : source_(source),
+      insert_(insert),
+      sink_(sink),
+      piece_(std::max<size_t>(piece, 1)),
+      layout_(layout),
+      source_boundaries_(source, layout.encoding) {
+  layout_.mark_length = std::min(layout_.mark_length, source.size());
+  output_.reserve(std::min(piece_, source.size()) + insert.size());
+}
+
+void EncodedInsertionBuilder::Emit(std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (output_.size() + bytes.size() < piece_) {
+    output_.append(bytes);
+    return;
+  }
+  // A long stretch goes to the sink as it is, after what was gathered before it.
+  if (!output_.empty() && !sink_.Write(output_)) ok_ = false;
+  output_.clear();
+  if (!sink_.Write(bytes)) ok_ = false;
+}
+
+void EncodedInsertionBuilder::EmitSourceTo(size_t end) {
+  if (end <= consumed_) return;
+  Emit(pending_);
+  emitted_ += static_cast<int64_t>(pending_.size() + (end - consumed_));
+  pending_.clear();
+  Emit(source_.substr(consumed_, end - consumed_));
+  last_byte_ = static_cast<unsigned char>(source_[end - 1]);
+  consumed_ = end;
+}
+
+int EncodedInsertionBuilder::ByteBefore(int64_t offset) const {
+  const size_t rel = static_cast<size_t>(offset - emitted_);
+  if (rel == 0) return last_byte_;
+  if (rel <= pending_.size()) return static_cast<unsigned char>(pending_[rel - 1]);
+  return static_cast<unsigned char>(source_[consumed_ + (rel - pending_.size()) - 1]);
+}
+
+int EncodedInsertionBuilder::ByteAt(int64_t offset) const {
+  const size_t rel = static_cast<size_t>(offset - emitted_);
+  if (rel < pending_.size()) return static_cast<unsigned char>(pending_[rel]);
+  const size_t at = consumed_ + (rel - pending_.size());
+  return at < source_.size() ? static_cast<unsigned char>(source_[at]) : -1;
+}
+
+void EncodedInsertionBuilder::InsertAtOffset(int64_t offset) {
+  const size_t rel = static_cast<size_t>(offset - emitted_);
+  if (rel <= pending_.size()) {
+    pending_.insert(rel, insert_);
+    return;
+  }
+  EmitSourceTo(consumed_ + (rel - pending_.size()));
+  pending_.assign(insert_);
+}
+
+int64_t EncodedInsertionBuilder::InsertAtPoint(int64_t pos) {
+  pos = std::max<int64_t>(pos, 0);
+  if (pos < last_pos_) ok_ = false;
+  if (!ok_) return -1;
+  last_pos_ = pos;
+  // No place between the last insertion's candidate and its offset takes an insertion, and
+  // everything before emitted_ lies before that offset: an earlier point goes there too.
+  const size_t rel = static_cast<size_t>(std::max<int64_t>(pos - emitted_, 0));
+  int64_t offset;
+  if (rel < pending_.size()) {
+    // Inside the insertions made at one place: their own characters decide.
+    CharCursor boundaries(pending_, layout_.encoding);
+    offset = emitted_ + static_cast<int64_t>(boundaries.NextBoundary(rel));
+  } else {
+    size_t at = consumed_ + (rel - pending_.size());
+    at = source_boundaries_.NextBoundary(std::max(at, layout_.mark_length));
+    if (layout_.encoding == Encoding::kGb18030) at = ApartBoundary(source_, consumed_, at, insert_);
+    offset = emitted_ + static_cast<int64_t>(pending_.size() + (at - consumed_));
+  }
+  if (ByteBefore(offset) == '\r' && ByteAt(offset) == '\n') ++offset;  // never split CR LF
+  InsertAtOffset(offset);
+  return offset;
+}
+
+bool EncodedInsertionBuilder::Finish() {
+  if (!ok_) return false;
+  EmitSourceTo(source_.size());
+  Emit(pending_);
+  pending_.clear();
+  if (!output_.empty() && !sink_.Write(output_)) ok_ = false;
+  output_.clear();
+  return ok_;
+}
+
+namespace {
+
+template <typename Builder>
+bool InsertEveryIntervalWith(Builder& builder, std::string_view insert, int64_t interval,
+                             int64_t step_count) {
   const int64_t insert_length = static_cast<int64_t>(insert.size());
   int64_t position = 0;
   for (int64_t k = 1; k <= step_count; ++k) {
     int64_t step_length = k == 1 ? 0 : insert_length;
     position += interval + step_length;
-    builder.InsertAtPoint(position);  // a point moved one byte on does not move the count
+    builder.InsertAtPoint(position);  // a point moved on does not move the count
   }
   return builder.Finish();
 }
 
-bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
-                   OutputSink& out, size_t piece) {
-  InsertionBuilder builder(source, insert, out, piece);
+template <typename Builder>
+bool InsertAtDrawsWith(Builder& builder, std::string_view insert, const std::vector<int>& draws) {
   const int64_t insert_length = static_cast<int64_t>(insert.size());
   int64_t previous = 0;
   for (size_t k = 0; k < draws.size(); ++k) {
@@ -125,8 +282,32 @@ bool InsertAtDraws(std::string_view source, std::string_view insert, const std::
   return builder.Finish();
 }
 
+}  // namespace
+
+bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
+                         int64_t step_count, OutputSink& out, size_t piece,
+                         const TextLayout& layout) {
+  if (layout.encoding == Encoding::kGbk) {
+    InsertionBuilder builder(source, insert, out, piece);
+    return InsertEveryIntervalWith(builder, insert, interval, step_count);
+  }
+  EncodedInsertionBuilder builder(source, insert, out, piece, layout);
+  return InsertEveryIntervalWith(builder, insert, interval, step_count);
+}
+
+bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
+                   OutputSink& out, size_t piece, const TextLayout& layout) {
+  if (layout.encoding == Encoding::kGbk) {
+    InsertionBuilder builder(source, insert, out, piece);
+    return InsertAtDrawsWith(builder, insert, draws);
+  }
+  EncodedInsertionBuilder builder(source, insert, out, piece, layout);
+  return InsertAtDrawsWith(builder, insert, draws);
+}
+
 bool InsertAfterMatches(std::string_view source, std::string_view insert,
-                        const RegexSearchResult& matches, OutputSink& out, size_t piece) {
+                        const RegexSearchResult& matches, OutputSink& out, size_t piece,
+                        const TextLayout& layout) {
   std::string buffer;
   buffer.reserve(std::min(piece, source.size()) + insert.size());
   bool ok = true;
@@ -134,14 +315,21 @@ bool InsertAfterMatches(std::string_view source, std::string_view insert,
     if (!buffer.empty() && !out.Write(buffer)) ok = false;
     buffer.clear();
   };
+  const bool gbk = layout.encoding == Encoding::kGbk;
   BoundaryCursor boundaries(source);
+  CharCursor characters(source, layout.encoding);
   size_t copied = 0;
   for (const MatchRecord& match : matches.matches) {
     int64_t start = MatchPosition(match);
     if (start < 0) continue;
     size_t end = std::min(static_cast<size_t>(start + match.groups[0].length), source.size());
-    if (end < source.size() && !boundaries.IsCharStart(end)) ++end;  // after the whole character
+    if (gbk) {
+      if (end < source.size() && !boundaries.IsCharStart(end)) ++end;  // after the character
+    } else {
+      end = characters.NextBoundary(std::max({end, copied, layout.mark_length}));
+    }
     end = std::max(end, copied);
+    if (layout.encoding == Encoding::kGb18030) end = ApartBoundary(source, copied, end, insert);
     if (end - copied >= piece) {
       hand_on();
       if (!out.Write(source.substr(copied, end - copied))) ok = false;

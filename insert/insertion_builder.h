@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/encoding.h"
 #include "core/pattern.h"
 #include "insert/insert_point.h"
 
@@ -79,22 +80,74 @@ class InsertionBuilder {
   AnchorScanner scanner_;
 };
 
+// How a source's characters are laid out: its encoding, and the length of the byte-order mark its
+// text begins with.
+struct TextLayout {
+  Encoding encoding = Encoding::kGbk;
+  size_t mark_length = 0;
+};
+
+// The builder for UTF-8 and GB18030 texts: a point inside a character moves to the end of that
+// character, a point before the end of the byte-order mark to its end, in GB18030 a point where a
+// lead byte that begins no character would take inserted bytes into a character to the next point
+// where none can (at the end of the text, back before those bytes), and a point between a CR and
+// its LF past the LF; clamped to the end of the text. `insert` must be whole characters of
+// the encoding. Finished output is gathered and handed on in pieces; the source between two
+// insertions is copied once, straight into that output.
+class EncodedInsertionBuilder {
+ public:
+  EncodedInsertionBuilder(std::string_view source, std::string_view insert, OutputSink& sink,
+                          size_t piece, const TextLayout& layout);
+
+  // As InsertionBuilder::InsertAtPoint: candidates must not decrease.
+  int64_t InsertAtPoint(int64_t pos);
+  bool Finish();
+
+ private:
+  // Places the text at `offset` of the current text (at or after emitted_).
+  void InsertAtOffset(int64_t offset);
+  // Hands on the source up to byte `end` (after the pending insertions).
+  void EmitSourceTo(size_t end);
+  void Emit(std::string_view bytes);
+  // The current text's byte before `offset` (at or after emitted_), -1 at the start.
+  int ByteBefore(int64_t offset) const;
+  // The current text's byte at `offset` (at or after emitted_), -1 at the end.
+  int ByteAt(int64_t offset) const;
+
+  std::string_view source_;
+  std::string_view insert_;
+  OutputSink& sink_;
+  size_t piece_;
+  TextLayout layout_;
+  CharCursor source_boundaries_;
+  std::string output_;    // finished bytes not yet handed on
+  std::string pending_;   // insertions made at emitted_, before the source byte consumed_
+  int64_t emitted_ = 0;   // bytes of the current text before pending_
+  size_t consumed_ = 0;   // bytes of source_ before pending_'s end
+  int last_byte_ = -1;    // the byte before emitted_
+  int64_t last_pos_ = 0;
+  bool ok_ = true;
+};
+
 // Writes the source with `insert` after every `interval` bytes, `step_count` times: step k's
 // candidate is k * interval + (k - 1) * length of `insert` in the growing text.
+// UTF-8 and GB18030 sources (`layout`) go through EncodedInsertionBuilder.
 bool InsertEveryInterval(std::string_view source, std::string_view insert, int64_t interval,
-                         int64_t step_count, OutputSink& out, size_t piece = kOutputPiece);
+                         int64_t step_count, OutputSink& out, size_t piece = kOutputPiece,
+                         const TextLayout& layout = {});
 
 // Writes the source with `insert` at each of the sorted `draws`: the first at its draw, each later
 // one at its draw plus one insert length, plus another when that lies less than one insert length
 // and two bytes after the previous candidate.
 bool InsertAtDraws(std::string_view source, std::string_view insert, const std::vector<int>& draws,
-                   OutputSink& out, size_t piece = kOutputPiece);
+                   OutputSink& out, size_t piece = kOutputPiece, const TextLayout& layout = {});
 
-// Writes the source with `insert` after the end of every match; a match that ends on the first
-// byte of a double-byte character gets it after that character.
+// Writes the source with `insert` after the end of every match (offsets in the source's own
+// bytes); a match that ends inside a character gets it after that character (in GBK: a match
+// that ends on the first byte of a double-byte character).
 bool InsertAfterMatches(std::string_view source, std::string_view insert,
                         const RegexSearchResult& matches, OutputSink& out,
-                        size_t piece = kOutputPiece);
+                        size_t piece = kOutputPiece, const TextLayout& layout = {});
 
 }  // namespace travik
 

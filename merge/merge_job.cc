@@ -5,6 +5,8 @@
 #include <functional>
 #include <unordered_set>
 
+#include "core/codepage.h"
+#include "core/encoding.h"
 #include "core/files.h"
 #include "core/text.h"
 
@@ -22,62 +24,218 @@ constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的�
 constexpr char kSourcesKept[] = "，原文件均未删除";
 
 std::string CutShortReason(const SourceText& source, size_t carried, bool deleting) {
-  // Bytes of this file itself: a byte carried in from the file before is not counted.
+  // Bytes of this file itself: bytes carried in from the file before are not counted.
   const int64_t kept =
       static_cast<int64_t>(source.text.size() - std::min(carried, source.text.size()));
-  std::string reason = JoinText("只读取了前 ", std::to_string(kept),
-                                " 字节（遇到 0x00、0x1A 或不完整的双字节字符），其后的 ",
-                                std::to_string(source.file_size - kept), " 字节未被合并");
+  std::string reason = JoinText("只读取了前 ", std::to_string(kept), " 字节（遇到 0x00、0x1A 或不完整的",
+                                source.encoding == Encoding::kGbk ? "双字节" : "",
+                                "字符），其后的 ", std::to_string(source.file_size - kept),
+                                " 字节未被合并");
   if (deleting) reason += "，原文件未删除";
   return reason;
 }
 
-// Reads every row in order and appends its text to the merged file, one source in memory at a
-// time (with no merged file, the rows are still read so that their problems are reported). Rows
-// read completely are listed in `complete`; the others are reported. A file that ends in the
-// first byte of a character (a byte-wise split cut it) hands that byte to the next file read, so
-// the character is whole in the merged text; only a byte that nothing follows is reported.
-// *read counts the sources read. False when the merged text would leave the program's range or
-// a write failed.
+// True when the text holds a byte outside ASCII: only then does its encoding matter.
+bool HasNonAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return true;
+  }
+  return false;
+}
+
+// The merged text's encoding: that of the first source read whose text (with its byte-order
+// mark) is more than ASCII. Sources before it are ASCII, the same bytes in every encoding.
+// GBK turns GB18030 when a GB18030 source joins it.
+struct MergedEncoding {
+  bool decided = false;
+  Encoding encoding = Encoding::kGbk;
+};
+
+// Why `body` (a source's text in `from`, starting `offset` bytes into the file) cannot be
+// converted to `to`: the first character that is not valid in `from` or has no form in `to`.
+std::string ConversionProblem(std::string_view body, int64_t offset, Encoding from, Encoding to) {
+  const char* begin = body.data();
+  const char* end = begin + body.size();
+  std::string out;
+  std::u32string values;
+  for (const char* p = begin; p < end;) {
+    const size_t n = CharLength(from, p, end);
+    const std::string_view one(p, n);
+    if (!ConvertText(one, from, to, &out)) {
+      // A character begun by bytes carried in from the file before is named at this file's start.
+      const std::string at = std::to_string(std::max<int64_t>(offset + (p - begin), 0) + 1);
+      if (!DecodeText(one, from, &values)) {
+        return JoinText("第 ", at, " 字节起不是有效的 ", EncodingName(from), " 字符，无法转换为 ",
+                        EncodingName(to), " 编码，未合并");
+      }
+      return JoinText("第 ", at, " 字节起的字符无法用 ", EncodingName(to),
+                      " 编码表示（合并后的文件取第一个文件的编码），未合并");
+    }
+    p += n;
+  }
+  return JoinText("无法转换为 ", EncodingName(to), " 编码，未合并");
+}
+
+// The bytes a source adds to the merged text: its text in the merged text's encoding, without its
+// byte-order mark unless it begins the merged text (`at_start`). `converted` holds them when the
+// text had to be converted. False, with *problem saying why, when it cannot be converted.
+bool MergedBytes(const SourceText& source, size_t carried, bool at_start, MergedEncoding* merged,
+                 std::string* converted, std::string_view* bytes, std::string* problem) {
+  std::string_view body = source.text;
+  if (!at_start) body.remove_prefix(std::min(source.mark_length, body.size()));
+  if (!merged->decided && HasNonAscii(body)) {
+    merged->decided = true;
+    merged->encoding = source.encoding;
+  }
+  // GBK text is GB18030 text: neither is converted into the other (the pieces of a GB18030 text
+  // without four-byte characters are recognised as GBK), and a merged GBK text that a GB18030
+  // text joins is GB18030 from there on.
+  const bool gb_family = source.encoding != Encoding::kUtf8 && merged->encoding != Encoding::kUtf8;
+  if (merged->decided && gb_family && source.encoding == Encoding::kGb18030) {
+    merged->encoding = Encoding::kGb18030;
+  }
+  if (!merged->decided || gb_family || source.encoding == merged->encoding) {
+    *bytes = body;
+    return true;
+  }
+  if (!ConvertText(body, source.encoding, merged->encoding, converted)) {
+    const int64_t offset = static_cast<int64_t>(source.text.size() - body.size()) -
+                           static_cast<int64_t>(carried);
+    *problem = ConversionProblem(body, offset, source.encoding, merged->encoding);
+    return false;
+  }
+  *bytes = *converted;
+  return true;
+}
+
+// A recognised GBK text that is ASCII but for its last one to three bytes, when those begin a
+// UTF-8 character: a byte-wise cut of a UTF-8 text can leave such a piece (no whole UTF-8
+// character in it to tell it from GBK). Returns those bytes, GBK's lone lead byte included;
+// empty for any other text.
+std::string Utf8TailAfterAscii(const SourceText& source, EncodingChoice choice) {
+  if (choice != EncodingChoice::kAuto || source.encoding != Encoding::kGbk ||
+      (source.cut_short && !source.ends_in_lead_byte)) {
+    return {};
+  }
+  // The last bytes first (they rule out almost every text), then the ASCII before them.
+  const std::string_view text = source.text;
+  size_t start = text.size();
+  while (start > 0 && text.size() - start < 3 &&
+         static_cast<unsigned char>(text[start - 1]) >= 0x80) {
+    --start;
+  }
+  std::string tail(text.substr(start));
+  if (source.ends_in_lead_byte) tail += source.trailing_lead;
+  if (tail.empty() || tail.size() > 3) return {};
+  const TextCheckResult check = CheckText(tail, Encoding::kUtf8);
+  if (check.check != TextCheck::kCutShort || check.offset != 0) return {};
+  return HasNonAscii(text.substr(0, start)) ? std::string() : tail;
+}
+
+// True when the next file the merge reads after row `from` - 1 (rows that read nothing, as
+// empty, missing or already taken files, pass the bytes on) takes `tail` as the start of a UTF-8
+// character it completes.
+bool NextContinuesUtf8(const MergeForm& form, size_t from, const std::string& tail,
+                       const std::unordered_set<std::string>& taken) {
+  for (size_t i = from; i < form.rows.size(); ++i) {
+    const FileEntry& next = form.rows[i];
+    const std::string identity = form.delete_sources ? FileIdentity(next.path) : std::string();
+    if (!identity.empty() && taken.count(identity) != 0) continue;
+    const SourceText source = LoadSourceText(next.path, tail, next.encoding, Encoding::kUtf8);
+    if (!source.ok || source.file_size == 0) continue;
+    return source.carried_taken;
+  }
+  return false;
+}
+
+// Reads `source`, whose last bytes are `tail` (see Utf8TailAfterAscii), as the UTF-8 text it is:
+// ASCII, then the start of a character the next file completes.
+void ReadAsCutUtf8(const std::string& tail, SourceText* source) {
+  const size_t length = source->text.size() + (source->ends_in_lead_byte ? 1 : 0) - tail.size();
+  source->encoding = Encoding::kUtf8;
+  source->text.resize(length);
+  source->unfinished = tail;
+  source->ends_in_lead_byte = false;
+  source->cut_short = true;
+  source->error = "文件末尾有不完整的字符，未被读取";
+}
+
+// What CopySources found besides the rows it lists.
+struct CopyOutcome {
+  int read = 0;               // sources read
+  bool out_of_range = false;  // the merged text would leave the program's range
+  bool blocked = false;       // a source cannot be merged (refused, or cannot be converted)
+};
+
+// Reads every row in order, each in its own encoding, and appends its text to the merged file, in
+// the merged text's encoding, one source in memory at a time (with no merged file, the rows are
+// still read so that their problems are reported). Rows read completely are listed in `complete`;
+// the others are reported. A source that cannot be merged (a refused text, or one that cannot be
+// converted) is reported and stops the writing: the rows after it are still read, for their
+// reports. A file that ends inside a character (a byte-wise split cut it) hands those bytes to
+// the next file read, so the character is whole in the merged text when that file completes it;
+// bytes that nothing completes are reported. False when the merged text would leave the
+// program's range or a write failed.
 bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
                  std::vector<const std::string*>* complete, FailureList* failures,
-                 bool* out_of_range, int* read) {
+                 CopyOutcome* outcome) {
   const int64_t total_rows = static_cast<int64_t>(form.rows.size());
   int64_t done = 0;
   // When sources are deleted, a file goes with its first row: a later row of the same file
   // reads nothing, so the merged text holds it once.
   std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
-  std::string carried;                    // a lead byte waiting for its second byte
+  std::string carried;                    // the start of a character waiting for its rest
+  Encoding carried_encoding = Encoding::kGbk;
   const std::string* carried_from = nullptr;
   SourceText carried_source;  // the file it came from, for its report
+  MergedEncoding encoding;
+  int64_t merged_size = 0;
+  std::string converted;
   for (const FileEntry& row : form.rows) {
     if (host.StopRequested()) return false;
     host.FileStarted(static_cast<int>(done), static_cast<int>(total_rows), row.path);
     const bool last = ++done == total_rows;
     const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
     if (!identity.empty() && taken.count(identity) != 0) continue;
-    SourceText source = LoadSourceText(row.path, carried);
+    SourceText source = LoadSourceText(row.path, carried, row.encoding, carried_encoding);
     if (!source.ok) {
-      failures->Add(row.path, source.error);
+      failures->Add(row.path, source.refused ? source.error + "，未合并" : source.error);
+      outcome->blocked = outcome->blocked || source.refused;
       continue;
     }
-    ++*read;
+    ++outcome->read;
     if (!identity.empty()) taken.insert(identity);
+    const size_t carried_in = source.carried_taken ? carried.size() : 0;
+    if (carried_in == 0 && !last) {
+      const std::string tail = Utf8TailAfterAscii(source, row.encoding);
+      if (!tail.empty() && NextContinuesUtf8(form, static_cast<size_t>(done), tail, taken)) {
+        ReadAsCutUtf8(tail, &source);
+      }
+    }
+    std::string_view bytes;
+    std::string problem;
+    if (!MergedBytes(source, carried_in, merged_size == 0, &encoding, &converted, &bytes,
+                     &problem)) {
+      failures->Add(row.path, problem);
+      outcome->blocked = true;
+    }
+    if (outcome->blocked) merged = nullptr;  // nothing more is written; the rows are still read
+    merged_size += static_cast<int64_t>(bytes.size());
     if (merged != nullptr) {
-      if (merged->size() + static_cast<int64_t>(source.text.size()) > kMaxFileSize) {
-        *out_of_range = true;
+      if (merged_size > kMaxFileSize) {
+        outcome->out_of_range = true;
         return false;
       }
-      if (!merged->Append(source.text)) return false;
+      if (!merged->Append(bytes)) return false;
     }
-    const size_t carried_in = carried.size();
-    if (carried_in > 0 && source.file_size == 0) {
-      // An empty file between the halves: the byte passes on to the file after it.
+    if (!carried.empty() && source.file_size == 0) {
+      // An empty file between the parts: the bytes pass on to the file after it.
       complete->push_back(&row.path);
       continue;
     }
     if (carried_from != nullptr) {
-      if (source.text.empty()) {  // a 0x00 right after it: the byte could not be kept
+      if (carried_in == 0 || source.text.size() < carried_in) {
+        // Not continued, or a 0x00 right after the bytes: they could not be kept.
         failures->Add(*carried_from, CutShortReason(carried_source, 0, form.delete_sources));
       } else {
         complete->push_back(carried_from);
@@ -85,12 +243,21 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     }
     carried.clear();
     carried_from = nullptr;
-    if (source.ends_in_lead_byte && !last) {
-      carried.assign(1, source.trailing_lead);
+    // The bytes of a character the file's very end cuts off: GBK's lone lead byte, or the
+    // unfinished character of a UTF-8 or GB18030 text.
+    const bool ends_in_character =
+        source.ends_in_lead_byte ||
+        (!source.unfinished.empty() &&
+         source.text.size() + source.unfinished.size() ==
+             carried_in + static_cast<size_t>(source.file_size));
+    if (ends_in_character && !last) {
+      carried = source.ends_in_lead_byte ? std::string(1, source.trailing_lead)
+                                         : source.unfinished;
+      carried_encoding = source.encoding;
       carried_from = &row.path;
       carried_source = std::move(source);
-      carried_source.text.resize(carried_source.text.size() - std::min(carried_source.text.size(),
-                                                                      carried_in));
+      carried_source.text.resize(carried_source.text.size() -
+                                 std::min(carried_source.text.size(), carried_in));
     } else if (source.cut_short) {
       failures->Add(row.path, CutShortReason(source, carried_in, form.delete_sources));
     } else {
@@ -171,23 +338,28 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     failures.Add(folder, JoinText("无法创建文件夹，合并后的文件未写入", kept));
   } else {
     ReplacementFile merged(result.merged_path);
-    bool out_of_range = false;
-    int read = 0;
+    CopyOutcome outcome;
     if (!merged.ok()) {
-      CopySources(form, host, nullptr, &complete, &failures, &out_of_range, &read);
+      CopySources(form, host, nullptr, &complete, &failures, &outcome);
       failures.Add(result.merged_path,
                    JoinText(FolderExists(folder) ? cannot_write
                                                  : "保存目录不存在，合并后的文件未写入",
                             kept));
-    } else if (!CopySources(form, host, &merged, &complete, &failures, &out_of_range, &read)) {
+    } else if (!CopySources(form, host, &merged, &complete, &failures, &outcome)) {
       // Stopped: the temporary file goes, nothing is replaced and no source is deleted.
       if (!host.StopRequested()) {
         failures.Add(result.merged_path,
-                     JoinText(out_of_range ? "合并后的文件将超过 2 GB，未写入" : cannot_write, kept));
+                     JoinText(outcome.out_of_range ? "合并后的文件将超过 2 GB，未写入"
+                                                   : cannot_write,
+                              kept));
       }
     } else if (host.StopRequested()) {
       // Stopped before the merged file replaced anything: nothing written, nothing deleted.
-    } else if (read == 0) {
+    } else if (outcome.blocked) {
+      // The temporary file goes: an existing file of that name stays as it was.
+      failures.Add(result.merged_path,
+                   JoinText("有文件无法合并（见上），合并后的文件未写入", kept));
+    } else if (outcome.read == 0) {
       // Nothing to merge: an existing file of that name stays as it was.
       failures.Add(result.merged_path, "没有读取到任何文件，合并后的文件未写入");
     } else if (!merged.Commit()) {

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/codepage.h"
+#include "core/encoding.h"
 #include "core/files.h"
 #include "tests/test_util.h"
 
@@ -223,9 +226,6 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   std::string eof = scene.File("eof.txt", std::string("ab\x1A"
                                                       "cd",
                                                       5));
-  std::string utf16 = scene.File("utf16.txt", std::string("\xFF\xFE"
-                                                          "a\0b\0",
-                                                          6));
   // A character cut across two files by a byte-wise split is whole again.
   std::string half = scene.File("half.txt", "ab\xB0");
   std::string joined = scene.File("joined.txt", "\xA1z");
@@ -234,7 +234,7 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
                                  "c");  // 0x1A as a trail byte: whole
   std::string clean = scene.File("clean.txt", "ok");
   std::string tail = scene.File("tail.txt", "x\xB0");  // nothing after it: reported
-  MergeForm form = scene.Form({eof, utf16, half, joined, inner, clean, tail});
+  MergeForm form = scene.Form({eof, half, joined, inner, clean, tail});
   form.delete_sources = true;
   RecordingHost host;
   MergeResult result;
@@ -242,14 +242,12 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
 
   EXPECT_EQ(Bytes(result.merged_path),
             "ab"
-            "\xFF\xFE"
-            "a"
             "ab\xB0\xA1z"
             "\xB0\x1A"
             "c"
             "ok"
             "x");
-  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, utf16, tail}));
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, tail}));
   EXPECT_EQ(host.reports, 1);
   EXPECT_NE(host.failures[0].reason.find("其后的 3 字节未被合并"), std::string::npos)
       << host.failures[0].reason;
@@ -257,11 +255,11 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   EXPECT_EQ(Bytes(eof), std::string("ab\x1A"
                                     "cd",
                                     5));
-  EXPECT_TRUE(Exists(utf16) && Exists(tail));
+  EXPECT_TRUE(Exists(tail));
   EXPECT_FALSE(Exists(half) || Exists(joined) || Exists(inner) || Exists(clean));
   EXPECT_EQ(result.sources_deleted, 4);
   EXPECT_EQ(host.notices, 0);
-  EXPECT_EQ(host.panes[0], std::string(kFinished) + "，3 个文件失败");
+  EXPECT_EQ(host.panes[0], std::string(kFinished) + "，2 个文件失败");
   EXPECT_EQ(host.panes[1], "保存目录: " + scene.save);
 }
 
@@ -458,7 +456,11 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     }
     std::vector<int> rows;
     for (int n = pick(6); n > 0; --n) rows.push_back(pick(5));
-    for (int r : rows) form.rows.push_back(MakeMergeEntry(paths[r]));
+    // Read as GBK: a short random GBK text can happen to be valid UTF-8.
+    for (int r : rows) {
+      form.rows.push_back(MakeMergeEntry(paths[r]));
+      form.rows.back().encoding = EncodingChoice::kGbk;
+    }
 
     RecordingHost host;
     MergeResult result;
@@ -544,6 +546,439 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       }
       if (model[i].read_only) SetReadOnly(paths[i], false);
     }
+  }
+}
+
+// Four-byte GB18030 forms of characters GBK lacks: 𠀀 U+20000 and 😀 U+1F600 (typed-text form).
+constexpr char kExtB[] = "\x95\x32\x82\x36";
+constexpr char kEmoji[] = "\x94\x39\xFC\x36";
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// A typed text (GBK with four-byte forms) in the encoding; UTF-16 with its byte-order mark.
+std::string In(Encoding encoding, std::string_view typed) {
+  std::string out;
+  if (encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) {
+    std::string utf8;
+    std::u32string points;
+    EXPECT_TRUE(ConvertTypedText(typed, Encoding::kUtf8, &utf8));
+    EXPECT_TRUE(DecodeText(utf8, Encoding::kUtf8, &points));
+    const bool le = encoding == Encoding::kUtf16Le;
+    auto unit = [&](uint32_t u) {
+      const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+      out += le ? lo : hi;
+      out += le ? hi : lo;
+    };
+    unit(0xFEFF);
+    for (char32_t c : points) {
+      if (c < 0x10000) {
+        unit(c);
+      } else {
+        unit(0xD800 + ((c - 0x10000) >> 10));
+        unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+      }
+    }
+    return out;
+  }
+  EXPECT_TRUE(ConvertTypedText(typed, encoding, &out)) << EncodingName(encoding);
+  return out;
+}
+
+// Merges the files into scene.save/m.txt, deleting the sources.
+void MergeDeleting(const Scene& scene, const std::vector<std::string>& rows, RecordingHost* host,
+                   MergeResult* result) {
+  MergeForm form = scene.Form(rows);
+  form.delete_sources = true;
+  MergeJob(form, *host, result);
+}
+
+bool Mentions(const FileFailure& failure, std::string_view text) {
+  return failure.reason.find(text) != std::string::npos;
+}
+
+TEST(MergeJobEncodings, TheMergedTextTakesTheFirstEncodingAndOthersAreConverted) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  // UTF-8 with a mark first: GBK and GB18030 sources are converted, later marks dropped.
+  std::string a = scene.File("a.txt", kUtf8Mark + In(Encoding::kUtf8, "第一章\r\n"));
+  std::string b = scene.File("b.txt", In(Encoding::kGbk, "中文"));
+  std::string c = scene.File("c.txt", In(Encoding::kGb18030, std::string("字") + kExtB + kEmoji));
+  std::string d = scene.File("d.txt", kUtf8Mark + In(Encoding::kUtf8, "尾"));
+  RecordingHost host;
+  MergeResult result;
+  MergeDeleting(scene, {a, b, c, d}, &host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+  EXPECT_EQ(Bytes(merged),
+            kUtf8Mark + In(Encoding::kUtf8, std::string("第一章\r\n中文字") + kExtB + kEmoji + "尾"));
+  EXPECT_EQ(result.sources_deleted, 4);
+
+  // GB18030 first: a UTF-8 emoji fits; the mark of the second file is dropped.
+  a = scene.File("a.txt", In(Encoding::kGb18030, std::string("甲") + kExtB));
+  b = scene.File("b.txt", kUtf8Mark + In(Encoding::kUtf8, std::string("乙") + kEmoji));
+  RecordingHost gb_host;
+  MergeJob(scene.Form({a, b}), gb_host, &result);
+  EXPECT_TRUE(gb_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), std::string("甲") + kExtB + "乙" + kEmoji);
+
+  // ASCII and empty texts decide nothing (they are the same bytes in every encoding): the UTF-8
+  // text after them is kept as it is, mark included, as the merged text begins there.
+  a = scene.File("a.txt", "");
+  b = scene.File("b.txt", kUtf8Mark + In(Encoding::kUtf8, "一"));
+  c = scene.File("c.txt", "Preface\r\n");
+  d = scene.File("d.txt", In(Encoding::kUtf8, "二"));
+  std::string e = scene.File("e.txt", In(Encoding::kGbk, "三"));
+  RecordingHost ascii_host;
+  MergeJob(scene.Form({a, b, c, d, e}), ascii_host, &result);
+  EXPECT_TRUE(ascii_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), kUtf8Mark + In(Encoding::kUtf8, "一Preface\r\n二三"));
+  RecordingHost late_host;
+  MergeJob(scene.Form({c, b, e}), late_host, &result);
+  EXPECT_EQ(Bytes(merged), "Preface\r\n" + In(Encoding::kUtf8, "一三"));  // not at the start
+
+  // A first row that cannot be read is reported; the first file read decides.
+  RecordingHost missing_host;
+  MergeJob(scene.Form({scene.dir.Join("gone.txt"), e, d}), missing_host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(missing_host.FailedPaths(), std::vector<std::string>{scene.dir.Join("gone.txt")});
+  EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "三二"));
+}
+
+TEST(MergeJobEncodings, NothingIsWrittenWhenASourceCannotBeMerged) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  ASSERT_TRUE(WriteFileBytes(merged, "old"));
+  const std::string gbk = scene.File("gbk.txt", In(Encoding::kGbk, "第一章"));
+  const std::string emoji = scene.File("emoji.txt", In(Encoding::kUtf8, std::string("笑") + kEmoji));
+  const std::string utf8 = scene.File("u.txt", In(Encoding::kUtf8, "好"));
+  const std::string le = scene.File("le.txt", In(Encoding::kUtf16Le, "好"));
+  const std::string be = scene.File("be.txt", In(Encoding::kUtf16Be, "好"));
+  struct Case {
+    std::vector<std::string> rows;
+    std::vector<std::string> blocking;  // the files named, in order
+    const char* reason;                 // in the first one's report
+  };
+  const Case cases[] = {
+      // GBK first: it cannot hold the emoji of the UTF-8 file (its 4th byte on).
+      {{gbk, utf8, emoji}, {emoji}, "第 4 字节起的字符无法用 GBK 编码表示"},
+      {{le, gbk}, {le}, "UTF-16LE"},
+      {{gbk, be, utf8, le}, {be, le}, "UTF-16BE"},
+      {{emoji, gbk, le}, {le}, "另存为 UTF-8 或 GBK"},
+      // The emoji cut between two pieces: named in the piece that completes it, at its start.
+      {{gbk, scene.File("cut1.txt", In(Encoding::kUtf8, std::string("好") + kEmoji).substr(0, 5)),
+        scene.File("cut2.txt", In(Encoding::kUtf8, std::string("好") + kEmoji).substr(5))},
+       {scene.dir.Join("cut2.txt")},
+       "第 1 字节起的字符无法用 GBK 编码表示"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.rows.front() + " " + std::to_string(test.rows.size()));
+    RecordingHost host;
+    MergeResult result;
+    MergeDeleting(scene, test.rows, &host, &result);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(Bytes(merged), "old");
+    std::vector<std::string> named = test.blocking;
+    named.push_back(merged);
+    EXPECT_EQ(host.FailedPaths(), named);
+    EXPECT_TRUE(Mentions(host.failures[0], test.reason)) << host.failures[0].reason;
+    EXPECT_TRUE(Mentions(host.failures.back(), "合并后的文件未写入，原文件均未删除"));
+    EXPECT_EQ(result.sources_deleted, 0);
+    for (const std::string& path : test.rows) EXPECT_TRUE(Exists(path)) << path;
+  }
+  // A text that is not valid in the encoding given for it is refused the same way.
+  MergeForm form = scene.Form({utf8, gbk});
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
+  RecordingHost host;
+  MergeJob(form, host, nullptr);
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{gbk, merged}));
+  EXPECT_EQ(Bytes(merged), "old");
+  // Given as GBK, a UTF-8 text's bytes are GBK characters: merged as they are.
+  const std::string pairs = scene.File("pairs.txt", In(Encoding::kUtf8, "中文"));
+  form = scene.Form({gbk, pairs});
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kGbk;
+  RecordingHost gbk_host;
+  MergeJob(form, gbk_host, nullptr);
+  EXPECT_TRUE(gbk_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "第一章") + In(Encoding::kUtf8, "中文"));
+}
+
+TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  // UTF-8 (with a mark) and GB18030 texts cut inside characters, every way, then joined.
+  const std::string texts[] = {
+      kUtf8Mark + In(Encoding::kUtf8, std::string("第一章 开始\r\n") + kExtB + "字" + kEmoji),
+      In(Encoding::kGb18030, std::string("第一章\r\n") + kExtB + "文" + kEmoji + "章"),
+  };
+  for (const std::string& text : texts) {
+    // A piece of one or two bytes of a mark cannot be recognised as UTF-8: cut after it.
+    for (size_t cut = ByteOrderMarkLength(text, Encoding::kUtf8) + 1; cut < text.size(); ++cut) {
+      for (size_t gap : {size_t{0}, size_t{1}}) {  // with an empty file between the parts
+        SCOPED_TRACE("cut " + std::to_string(cut) + " gap " + std::to_string(gap));
+        std::vector<std::string> rows = {scene.File("1.txt", text.substr(0, cut))};
+        if (gap) rows.push_back(scene.File("2.txt", ""));
+        rows.push_back(scene.File("3.txt", text.substr(cut)));
+        RecordingHost host;
+        MergeResult result;
+        MergeDeleting(scene, rows, &host, &result);
+        EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+        EXPECT_EQ(Bytes(merged), text);
+        EXPECT_EQ(result.sources_deleted, static_cast<int>(rows.size()));
+      }
+    }
+  }
+  // A piece that is ASCII up to a cut UTF-8 character holds no whole UTF-8 character, so alone
+  // it reads as GBK (a lead byte, or a GBK character then perhaps a lead byte); the next piece
+  // completes the character as UTF-8. Cut after every byte of characters of two, three and four
+  // bytes, with and without a UTF-8 text before them that decides the merged text, and with an
+  // empty file between the pieces.
+  const std::string ahead = In(Encoding::kUtf8, "第一章\n");
+  for (const std::string& ch : {std::string("\xC3\xAF"), std::string("\xE2\x80\x94"),
+                                std::string("\xF0\x9F\x98\x80")}) {
+    const std::string text = "plain line\r\nna" + ch + "ve end, " + ch + "\r\n";
+    for (size_t cut = 15; cut < 14 + ch.size(); ++cut) {
+      for (const int shape : {0, 1, 2}) {  // alone, after UTF-8, with an empty file between
+        SCOPED_TRACE(testing::HexBytes(ch) + " cut " + std::to_string(cut) + " shape " +
+                     std::to_string(shape));
+        std::vector<std::string> rows = {scene.File("1.txt", text.substr(0, cut)),
+                                         scene.File("2.txt", text.substr(cut))};
+        if (shape == 1) rows.insert(rows.begin(), scene.File("0.txt", ahead));
+        if (shape == 2) rows.insert(rows.begin() + 1, scene.File("1a.txt", ""));
+        RecordingHost host;
+        MergeResult result;
+        MergeDeleting(scene, rows, &host, &result);
+        EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+        EXPECT_EQ(testing::HexBytes(Bytes(merged)),
+                  testing::HexBytes((shape == 1 ? ahead : std::string()) + text));
+        EXPECT_EQ(result.sources_deleted, static_cast<int>(rows.size()));
+      }
+    }
+  }
+  // The same bytes followed by a text that does not complete a UTF-8 character are GBK, read as
+  // always: a lead byte takes the next file's first byte, a GBK character stays whole, and a UTF-8
+  // text after them is converted.
+  struct GbkCase {
+    std::string first, second, bytes;
+  };
+  const GbkCase gbk_cases[] = {
+      {"plain\xD6", "\xD0" + In(Encoding::kGbk, "文"), In(Encoding::kGbk, "plain中文")},
+      {"plain\xE4", "\xA1z", "plain\xE4\xA1z"},
+      {"plain\xE4\xA1", In(Encoding::kGbk, "中"), "plain\xE4\xA1" + In(Encoding::kGbk, "中")},
+      {"plain\xE4\xA1", In(Encoding::kUtf8, "中"), "plain\xE4\xA1" + In(Encoding::kGbk, "中")},
+      {"plain\xF0\x9F\x98", "\xA1z", "plain\xF0\x9F\x98\xA1z"},
+  };
+  for (const GbkCase& test : gbk_cases) {
+    SCOPED_TRACE(testing::HexBytes(test.first) + "| " + testing::HexBytes(test.second));
+    RecordingHost host;
+    MergeResult result;
+    MergeDeleting(scene, {scene.File("g1.txt", test.first), scene.File("g2.txt", test.second)},
+                  &host, &result);
+    EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+    EXPECT_EQ(testing::HexBytes(Bytes(merged)), testing::HexBytes(test.bytes));
+    EXPECT_EQ(result.sources_deleted, 2);
+  }
+
+  // Nothing completes the character: the file it ends is reported as cut short and kept.
+  const std::string head = In(Encoding::kUtf8, "文ab");
+  const std::string cut = scene.File("cut.txt", In(Encoding::kUtf8, "文ab中").substr(0, 7));
+  const std::string gbk = scene.File("gbk.txt", In(Encoding::kGbk, "中文"));
+  const std::string nul = scene.File("nul.txt", std::string("\0\xAD", 2));
+  const std::string utf8 = scene.File("u.txt", In(Encoding::kUtf8, "中"));
+  struct Case {
+    std::vector<std::string> rows;
+    std::string bytes;
+    std::vector<std::string> failed;
+  };
+  const Case cases[] = {
+      {{cut}, head, {cut}},                                     // the last file
+      {{cut, gbk}, head + In(Encoding::kUtf8, "中文"), {cut}},  // continued by another text
+      {{cut, nul}, head, {cut, nul}},  // a 0x00 comes first
+      {{cut, utf8}, head + In(Encoding::kUtf8, "中"), {cut}},  // a whole character follows
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.rows.front() + " " + std::to_string(test.rows.size()));
+    RecordingHost host;
+    MergeResult result;
+    MergeDeleting(scene, test.rows, &host, &result);
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(Bytes(merged), test.bytes);
+    EXPECT_EQ(host.FailedPaths(), test.failed);
+    EXPECT_TRUE(Mentions(host.failures[0], "只读取了前 5 字节（遇到 0x00、0x1A 或不完整的字符）"))
+        << host.failures[0].reason;
+    EXPECT_TRUE(Exists(cut));
+  }
+}
+
+// True when the bytes begin with one whole character of the encoding longer than `carried`.
+bool ModelCompletes(const std::string& bytes, size_t carried, Encoding encoding) {
+  std::u32string points;
+  for (size_t k = carried + 1; k <= 4 && k <= bytes.size(); ++k) {
+    if (DecodeText(bytes.substr(0, k), encoding, &points) && points.size() == 1) return true;
+  }
+  return false;
+}
+
+bool GbFamily(Encoding encoding) {
+  return encoding == Encoding::kGbk || encoding == Encoding::kGb18030;
+}
+
+TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
+  const char* const pool[] = {"中", "文", "第", "章", "a", "Z", " ", "\r\n", "\x1A", kExtB, kEmoji};
+  const Encoding encodings[] = {Encoding::kGbk, Encoding::kGb18030, Encoding::kUtf8,
+                                Encoding::kUtf8, Encoding::kUtf16Le, Encoding::kUtf16Be};
+  for (unsigned seed = 1; seed <= 250; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](size_t n) {
+      return static_cast<size_t>(std::uniform_int_distribution<size_t>(0, n - 1)(rng));
+    };
+    Scene scene;
+    const std::string merged_path = scene.save + kPathSeparator + "m.txt";
+    ASSERT_TRUE(WriteFileBytes(merged_path, "old"));
+    // Texts in random encodings (UTF-8 sometimes with a mark), cut into pieces at random bytes
+    // (UTF-16 texts stay whole: only their mark tells them); each piece is a row, read in its
+    // text's encoding as given (UTF-16: recognised). A piece is sometimes missing.
+    struct Row {
+      std::string path, bytes;
+      Encoding encoding;
+      bool exists;
+    };
+    std::vector<Row> rows;
+    MergeForm form = scene.Form({});
+    for (size_t t = 1 + pick(3); t > 0; --t) {
+      const Encoding encoding = encodings[pick(6)];
+      std::string typed;
+      for (size_t n = pick(12); n > 0; --n) {
+        const char* piece = pool[pick(encoding == Encoding::kGbk ? 9 : 11)];
+        if (piece[0] == '\x1A' && pick(4) != 0) continue;
+        typed += piece;
+      }
+      std::string text = In(encoding, typed);
+      if (encoding == Encoding::kUtf8 && pick(3) == 0) text = kUtf8Mark + text;
+      const bool utf16 = !IsWorkingEncoding(encoding);
+      std::vector<size_t> cuts = {0, text.size()};
+      for (size_t n = utf16 ? 0 : pick(3); n > 0; --n) cuts.push_back(pick(text.size() + 1));
+      std::sort(cuts.begin(), cuts.end());
+      for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        Row row{scene.dir.Join(std::to_string(rows.size()) + ".txt"),
+                text.substr(cuts[i], cuts[i + 1] - cuts[i]), encoding, pick(10) != 0};
+        if (row.exists) {
+          ASSERT_TRUE(WriteFileBytes(row.path, row.bytes));
+        }
+        form.rows.push_back(MakeMergeEntry(row.path));
+        if (!utf16) {
+          form.rows.back().encoding = encoding == Encoding::kGbk       ? EncodingChoice::kGbk
+                                      : encoding == Encoding::kGb18030 ? EncodingChoice::kGb18030
+                                                                       : EncodingChoice::kUtf8;
+        }
+        rows.push_back(row);
+      }
+    }
+    RecordingHost host;
+    MergeResult result;
+    MergeJob(form, host, &result);
+
+    // The model, step by step.
+    std::string merged;
+    std::vector<std::string> failed;
+    bool decided = false, blocked = false;
+    Encoding target = Encoding::kGbk;
+    std::string carry;
+    Encoding carry_encoding = Encoding::kGbk;
+    int carry_from = -1;
+    int read = 0;
+    for (size_t k = 0; k < rows.size(); ++k) {
+      const Row& row = rows[k];
+      const Encoding enc = row.encoding;
+      if (!row.exists) {
+        failed.push_back(row.path);
+        continue;
+      }
+      if (!IsWorkingEncoding(enc)) {
+        failed.push_back(row.path);
+        blocked = true;
+        continue;
+      }
+      const size_t mark = ByteOrderMarkLength(row.bytes, enc);
+      bool taken = false;
+      if (!carry.empty() && !row.bytes.empty() && mark == 0) {
+        const std::string both = carry + row.bytes;
+        if (carry_encoding == Encoding::kUtf8 || enc == Encoding::kUtf8) {
+          taken = enc == carry_encoding && ModelCompletes(both, carry.size(), enc);
+        } else if (enc == Encoding::kGb18030) {
+          taken = ModelCompletes(both, carry.size(), enc);
+        } else {
+          taken = true;  // a GBK text takes any byte after a lead byte
+        }
+      }
+      const std::string bytes = taken ? carry + row.bytes : row.bytes;
+      std::string text, unfinished;
+      bool whole = false, lone_lead = false;
+      if (enc == Encoding::kGbk) {
+        text = ModelRead(bytes, &whole);
+        lone_lead = !whole && text.size() + 1 == bytes.size() &&
+                    static_cast<unsigned char>(bytes.back()) >= 0x80;
+        if (lone_lead) unfinished = bytes.substr(text.size());
+      } else {
+        size_t end = mark;
+        while (end < bytes.size() && bytes[end] != '\0' && bytes[end] != '\x1A') ++end;
+        const TextCheckResult check =
+            CheckText(std::string_view(bytes).substr(mark, end - mark), enc);
+        if (check.check == TextCheck::kInvalid) {  // refused: not valid as given
+          failed.push_back(row.path);
+          blocked = true;
+          continue;
+        }
+        text = bytes.substr(0, check.check == TextCheck::kCutShort ? mark + check.offset : end);
+        unfinished = bytes.substr(text.size(), end - text.size());
+        whole = text.size() == bytes.size();
+        lone_lead = !unfinished.empty() && end == bytes.size();
+      }
+      ++read;
+      std::string body = merged.empty() ? text : text.substr(mark);
+      bool non_ascii = false;
+      for (unsigned char c : body) non_ascii = non_ascii || c >= 0x80;
+      if (!decided && non_ascii) {
+        decided = true;
+        target = enc;
+      }
+      if (decided && GbFamily(enc) && GbFamily(target)) {
+        if (enc == Encoding::kGb18030) target = enc;
+      } else if (decided && enc != target) {
+        std::string converted;
+        if (!ConvertText(body, enc, target, &converted)) {
+          failed.push_back(row.path);
+          blocked = true;
+        }
+        body = converted;
+      }
+      merged += body;
+      if (!carry.empty() && row.bytes.empty()) continue;  // the carried bytes pass on
+      if (carry_from >= 0 && (!taken || text.size() < carry.size())) {
+        failed.push_back(rows[carry_from].path);
+      }
+      carry.clear();
+      carry_from = -1;
+      if (lone_lead && k + 1 < rows.size()) {
+        carry = unfinished;
+        carry_encoding = enc;
+        carry_from = static_cast<int>(k);
+      } else if (!whole) {
+        failed.push_back(row.path);
+      }
+    }
+    if (carry_from >= 0) failed.push_back(rows[carry_from].path);
+    const bool written = !blocked && read > 0;
+    if (!written) failed.push_back(merged_path);
+
+    std::string list;
+    for (const Row& row : rows) {
+      list += EncodingName(row.encoding) + std::string(row.exists ? " " : " (missing) ") +
+              testing::HexBytes(row.bytes) + "\n";
+    }
+    SCOPED_TRACE(list);
+    EXPECT_EQ(result.written, written);
+    EXPECT_EQ(testing::HexBytes(Bytes(merged_path)), testing::HexBytes(written ? merged : "old"));
+    EXPECT_EQ(host.FailedPaths(), failed);
   }
 }
 

@@ -1,6 +1,7 @@
 // Piece names: the naming modes, and names that every file system accepts.
 #include <string>
 
+#include "core/codepage.h"
 #include "core/files.h"
 #include "core/text.h"
 #include "split/piece_writer.h"
@@ -95,6 +96,33 @@ std::string SafeFileStem(std::string_view text, std::string_view suffix) {
   while (head_end > 0 && stem[head_end - 1] == ' ') --head_end;
   if (IsDeviceName(std::string_view(stem).substr(0, head_end))) stem.insert(head_end, "_");
   return stem;
+}
+
+std::string MatchedTextInGbk(std::string_view matched, Encoding encoding) {
+  if (encoding == Encoding::kGbk) return std::string(matched);
+  // A character gives one GBK byte at least for every four of its own, so this front of the match
+  // gives more than a name can hold; it ends between two characters.
+  const char* p = matched.data();
+  const char* end = p + matched.size();
+  const char* front_end = p;
+  while (front_end < end && static_cast<size_t>(front_end - p) <= 4 * kMaxPieceNameBytes) {
+    front_end += CharLength(encoding, front_end, end);
+  }
+  const std::string_view front(p, static_cast<size_t>(front_end - p));
+  std::string gbk;
+  if (ConvertText(front, encoding, Encoding::kGbk, &gbk)) return gbk;
+  // Character by character: only those that GBK lacks (or that are invalid) become "_".
+  std::string one;
+  while (p < front_end) {
+    const size_t n = CharLength(encoding, p, front_end);
+    if (ConvertText(std::string_view(p, n), encoding, Encoding::kGbk, &one)) {
+      gbk += one;
+    } else {
+      gbk += '_';
+    }
+    p += n;
+  }
+  return gbk;
 }
 
 std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view matched, bool head,

@@ -84,6 +84,11 @@ void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string
     stopped_ = true;
     return;
   }
+  std::string matched_in_gbk;
+  if (naming_ == PieceNaming::kKeyword && !head && encoding_ != Encoding::kGbk) {
+    matched_in_gbk = MatchedTextInGbk(matched, encoding_);
+    matched = matched_in_gbk;
+  }
   std::string name = PieceFileName(naming_, number, matched, head, custom_text_);
   if (!taken_.insert(FileNameKey(name)).second) {
     // The next number to try is kept per name, so that many equal names cost linear time.

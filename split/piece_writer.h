@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/encoding.h"
 #include "core/job_host.h"
 #include "split/split_job.h"
 
@@ -44,6 +45,11 @@ class DiskOutput : public PieceOutput {
 // COM1-9, LPT1-9, before the first dot) gets a "_". Empty when nothing is left.
 std::string SafeFileStem(std::string_view text, std::string_view suffix = {});
 
+// The matched text of a piece of a text in `encoding`, as GBK for the piece's name: each character
+// that GBK lacks, or that is no valid character, becomes "_" (the text itself is never changed).
+// GBK texts are returned as they are. Only the front that a name can hold is converted.
+std::string MatchedTextInGbk(std::string_view matched, Encoding encoding);
+
 // The name of piece `number` before clashes are settled: "<number>.txt", the matched text (or
 // "头文本" for the head piece) when naming by keyword, or custom text + number. Naming by keyword
 // without a matched text, and an unset naming mode, number the piece; a name that comes out
@@ -68,6 +74,9 @@ class PieceWriter {
   PieceWriter(std::string folder, PieceNaming naming, std::string custom_text,
               std::string merged_name, PieceOutput& output);
 
+  // The encoding of the text the pieces come from (GBK unless set): matched texts are converted
+  // from it for the pieces' names (MatchedTextInGbk).
+  void SetSourceEncoding(Encoding encoding) { encoding_ = encoding; }
   // Reports host.Progress(bytes written so far, total) after every piece.
   void SetProgress(JobHost* host, int64_t total_bytes);
 
@@ -93,6 +102,7 @@ class PieceWriter {
   std::string custom_text_;
   std::string merged_name_;
   PieceOutput& output_;
+  Encoding encoding_ = Encoding::kGbk;
   std::vector<std::string> names_;
   std::vector<std::string> failed_;
   bool stopped_ = false;

@@ -1,6 +1,7 @@
 // Split by part count: a requested number of pieces of (nearly) equal byte length.
 #include <algorithm>
 
+#include "core/encoding.h"
 #include "core/text.h"
 #include "split/split_modes.h"
 
@@ -22,11 +23,16 @@ void SplitByCount(const SplitContext& context, PieceWriter& writer) {
   // Every piece starts on a character boundary, so one cursor over the whole text answers for
   // the rest of it; the cuts only move forward.
   BoundaryCursor boundaries(text);
+  // UTF-8 and GB18030: a piece ends at the first character boundary at or after its size.
+  const bool gbk = context.encoding == Encoding::kGbk;
+  CharCursor characters(text, context.encoding, context.mark_length);
   size_t pos = 0;
   for (int i = 1; i <= parts; ++i) {
     const size_t remaining = text.size() - pos;
     size_t length = std::min(cut, remaining);
-    if (cut >= 1 && cut <= remaining) {
+    if (!gbk) {
+      length = characters.NextBoundary(pos + cut) - pos;
+    } else if (cut >= 1 && cut <= remaining) {
       const size_t last = pos + cut - 1;
       if (IsLeadByte(static_cast<unsigned char>(text[last])) && boundaries.IsCharStart(last)) {
         length = std::min(cut + 1, remaining);

@@ -1,8 +1,11 @@
 // Split by keyword: a piece starts at every match of a regular expression, or at every heading
 // the chapter finder lists.
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "chapters/chapter_finder.h"
+#include "core/codepage.h"
 #include "core/pattern.h"
 #include "split/split_modes.h"
 
@@ -19,7 +22,11 @@ struct Cut {
 // Writes the head piece (the text before the first cut, when there is any) and one piece per cut,
 // running to the next cut or the end; returns the number written. Cuts are ascending and lie
 // inside the text.
-int64_t WriteCutPieces(std::string_view text, const std::vector<Cut>& cuts, PieceWriter& writer) {
+int64_t WriteCutPieces(std::string_view text, std::vector<Cut>& cuts, size_t mark_length,
+                       PieceWriter& writer) {
+  // A cut right after the byte-order mark takes the mark into its piece: a head piece of the mark
+  // alone would be a file without a character.
+  if (!cuts.empty() && cuts.front().start <= mark_length) cuts.front().start = 0;
   int64_t pieces = 0;
   if (!cuts.empty() && cuts.front().start > 0) {
     writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
@@ -46,7 +53,11 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
   if (!RegexCompile(&pattern, context.keyword)) return outcome;
   outcome.pattern_ok = true;
   const std::string_view text = context.source_text;
-  RegexSearchResult found = RegexSearchAll(pattern, text);
+  // The pattern sees the characters after the mark; its offsets are moved back over the mark.
+  const bool gbk = context.encoding == Encoding::kGbk;
+  const size_t mark = gbk ? 0 : std::min(context.mark_length, text.size());
+  RegexSearchResult found = gbk ? RegexSearchAll(pattern, text)
+                                : RegexSearchAll(pattern, text.substr(mark), context.encoding);
   outcome.cut_short = found.cut_short;
 
   // Where pieces start, and the matched text that names each. Matches start on character
@@ -55,8 +66,9 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
   std::vector<Cut> cuts;
   cuts.reserve(found.size());
   for (const MatchRecord& match : found.matches) {
-    const int64_t start = MatchPosition(match);
-    if (start < 0 || static_cast<size_t>(start) > text.size()) continue;
+    if (MatchPosition(match) < 0) continue;
+    const int64_t start = MatchPosition(match) + static_cast<int64_t>(mark);
+    if (static_cast<size_t>(start) > text.size()) continue;
     if (!cuts.empty() && static_cast<size_t>(start) <= cuts.back().start) continue;
     const MatchGroup& whole = match.groups[0];
     cuts.push_back({static_cast<size_t>(start),
@@ -65,7 +77,7 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
   found = RegexSearchResult();  // the match records can be large; the cuts are all we need
   if (cuts.empty()) return outcome;
   if (before_first_piece) before_first_piece();
-  outcome.pieces = WriteCutPieces(text, cuts, writer);
+  outcome.pieces = WriteCutPieces(text, cuts, context.mark_length, writer);
   return outcome;
 }
 
@@ -75,6 +87,7 @@ KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& wr
   chapters::FinderOptions options;
   options.pattern = context.keyword;
   options.presets = context.chapter_presets;
+  options.encoding = context.encoding;
   const std::string_view text = context.source_text;
   chapters::ChapterList list = chapters::FindChapters(text, options);
   if (!list.pattern_valid) return outcome;
@@ -82,14 +95,24 @@ KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& wr
   outcome.cut_short = list.cut_short;
   std::vector<Cut> cuts;
   cuts.reserve(list.headings.size());
-  for (const chapters::Heading& h : list.headings) {
-    // The heading's line names its piece.
-    cuts.push_back({static_cast<size_t>(h.offset),
-                    text.substr(static_cast<size_t>(h.title_offset), h.title.size())});
+  // The heading's line names its piece. In GBK it is the text's own bytes; the finder gives the
+  // titles of other texts as typed text, which goes back into the text's encoding here, as a
+  // match's bytes are, for the writer to name the piece by.
+  const bool gbk = context.encoding == Encoding::kGbk;
+  std::vector<std::string> titles(gbk ? 0 : list.headings.size());
+  for (size_t i = 0; i < list.headings.size(); ++i) {
+    const chapters::Heading& h = list.headings[i];
+    std::string_view name;
+    if (gbk) {
+      name = text.substr(static_cast<size_t>(h.title_offset), h.title.size());
+    } else if (ConvertTypedText(h.title, context.encoding, &titles[i])) {
+      name = titles[i];
+    }
+    cuts.push_back({static_cast<size_t>(h.offset), name});
   }
   if (cuts.empty()) return outcome;
   if (before_first_piece) before_first_piece();
-  outcome.pieces = WriteCutPieces(text, cuts, writer);
+  outcome.pieces = WriteCutPieces(text, cuts, context.mark_length, writer);
   return outcome;
 }
 

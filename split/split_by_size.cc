@@ -1,7 +1,8 @@
-// Split by size: pieces of a fixed number of bytes, one byte longer where the cut would split a
-// double-byte character.
+// Split by size: pieces of a fixed number of bytes, a little longer where the cut would split a
+// character.
 #include <algorithm>
 
+#include "core/encoding.h"
 #include "core/text.h"
 #include "split/split_modes.h"
 
@@ -36,12 +37,18 @@ int64_t SizePieceLength(std::string_view text, int64_t s) {
 
 void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer) {
   const std::string_view text = context.source_text;
+  // UTF-8 and GB18030: a piece ends at the first character boundary at or after its size. GBK
+  // keeps the rule of SizePieceLength.
+  const bool gbk = context.encoding == Encoding::kGbk;
+  CharCursor boundaries(text, context.encoding, context.mark_length);
   size_t pos = 0;
   // The count from the file's size normally covers the text; when it does not (a size typed as
   // 1.5, a file that changed) the pieces go on until no text is left.
   for (int64_t i = 1; i <= context.piece_count || pos < text.size(); ++i) {
     const std::string_view rest = text.substr(pos);
-    const size_t length = static_cast<size_t>(SizePieceLength(rest, piece_bytes));
+    const size_t length =
+        gbk ? static_cast<size_t>(SizePieceLength(rest, piece_bytes))
+            : boundaries.NextBoundary(pos + static_cast<size_t>(piece_bytes)) - pos;
     writer.WritePiece(rest.substr(0, length), i);
     if (writer.stopped()) break;
     pos += length;

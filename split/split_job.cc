@@ -3,6 +3,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "core/codepage.h"
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "core/pattern.h"
@@ -120,23 +121,26 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   auto make_folder = [&folder]() {
     if (!FolderExists(folder)) MakeDirectory(folder);
   };
-  // A keyword split makes the piece folder only once it has a piece to put in it.
-  if (form.mode != SplitMode::kByKeyword) make_folder();
   host.SetStatusPane(0, JoinText("当前状态: 正在处理第 ", NumberToText(row_number), " 个任务"));
 
   context.source_text.clear();
   context.source_text.shrink_to_fit();  // the last file's text is not kept while reading this one
-  SourceText source = LoadSourceText(row.path);
-  if (!source.ok) {
+  SourceText source = LoadSourceText(row.path, {}, row.encoding);
+  if (!source.ok) {  // unreadable, or refused (UTF-16, invalid in the encoding given): no folder
     failures.Add(row.path, source.error);
     return;
   }
   if (source.cut_short) failures.Add(row.path, source.error);
   context.source_text = std::move(source.text);
+  context.encoding = source.encoding;
+  context.mark_length = source.mark_length;
   context.merged_file_name = row.name;
+  // A keyword split makes the piece folder only once it has a piece to put in it.
+  if (form.mode != SplitMode::kByKeyword) make_folder();
 
   PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
                      output);
+  writer.SetSourceEncoding(context.encoding);
   writer.SetProgress(&host, static_cast<int64_t>(context.source_text.size()));
   // A source of the job (this row's or another's) that lies in the piece folder must not be
   // overwritten by a piece of the same name; such a piece gets a "(2)" instead.
@@ -233,6 +237,13 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   if (!FolderExists(context.output_folder)) MakeDirectory(context.output_folder);
   if (form.naming != PieceNaming::kUnchecked) context.naming_mode = form.naming;
   if (!CheckModeField(form, host)) return;
+  // Piece names are GBK paths: a typed character that GBK lacks cannot be part of one.
+  std::string custom_in_gbk;
+  if (form.mode != SplitMode::kUnchecked && context.naming_mode == PieceNaming::kCustom &&
+      !ConvertTypedText(form.custom_text, Encoding::kGbk, &custom_in_gbk)) {
+    host.ShowMessage(kCustomNameNotGbk);
+    return;
+  }
 
   FailureList failures;
   if (form.mode != SplitMode::kUnchecked) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/job_host.h"
 
@@ -60,6 +61,10 @@ struct SplitContext {
   std::string source_name;       // column 0 of the current row
   std::string source_path;       // column 1 of the current row
   std::string source_text;       // the current file's text as read (up to a 0x00 / 0x1A byte)
+  // The text's encoding, and the length of the byte-order mark it begins with (0 when none):
+  // the mark stays at the start of the first piece.
+  Encoding encoding = Encoding::kGbk;
+  size_t mark_length = 0;
   double piece_count = 0;        // size mode: pieces the file's size on disk asks for
   int requested_parts = 0;       // count mode: 编辑框2 as a number
   int64_t text_length = 0;       // keyword mode: bytes of the source text
@@ -70,6 +75,11 @@ struct SplitContext {
   // Piece folders named other than their row ("小说(2)"): an earlier row of the job had the name.
   std::vector<std::string> renamed_folders;
 };
+
+// What the job says, before any file is read, about a custom name (编辑框6) holding a character
+// that no file name can hold (piece names are GBK).
+inline constexpr char kCustomNameNotGbk[] =
+    "自定义文件名中有 GBK 无法表示的字符，请换用其他文字";
 
 // The failure of a chapter split in a file where the finder saw no heading.
 inline constexpr char kChaptersNotFound[] = "未找到章节标题（可以改为按大小分割）";

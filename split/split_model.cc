@@ -1,5 +1,6 @@
 #include "split/split_model.h"
 
+#include "core/codepage.h"
 #include "core/files.h"
 #include "core/pattern.h"
 #include "core/text.h"
@@ -227,6 +228,134 @@ std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& 
     if (i == m) {
       std::string last = RightText(source, length - b);
       if (!last.empty()) pieces.push_back({namer.Name(m, &t, false), last});
+    }
+  }
+  return pieces;
+}
+
+namespace {
+
+bool In(unsigned char c, int low, int high) { return c >= low && c <= high; }
+
+// The length of the character at byte i: the well-formed sequence that begins there, else 1.
+size_t CharacterLength(const std::string& t, size_t i, Encoding encoding) {
+  auto at = [&](size_t k) -> int {
+    return i + k < t.size() ? static_cast<unsigned char>(t[i + k]) : -1;
+  };
+  auto cont = [&](size_t k, int low = 0x80, int high = 0xBF) {
+    return at(k) >= 0 && In(static_cast<unsigned char>(at(k)), low, high);
+  };
+  const int c = at(0);
+  if (c < 0x80) return 1;
+  if (encoding == Encoding::kGb18030) {
+    if (!In(c, 0x81, 0xFE)) return 1;
+    if (cont(1, 0x40, 0x7E) || cont(1, 0x80, 0xFE)) return 2;
+    if (cont(1, 0x30, 0x39) && cont(2, 0x81, 0xFE) && cont(3, 0x30, 0x39)) return 4;
+    return 1;
+  }
+  // UTF-8, as the table of well-formed byte sequences lists them.
+  if (In(c, 0xC2, 0xDF) && cont(1)) return 2;
+  if (c == 0xE0 && cont(1, 0xA0, 0xBF) && cont(2)) return 3;
+  if ((In(c, 0xE1, 0xEC) || In(c, 0xEE, 0xEF)) && cont(1) && cont(2)) return 3;
+  if (c == 0xED && cont(1, 0x80, 0x9F) && cont(2)) return 3;
+  if (c == 0xF0 && cont(1, 0x90, 0xBF) && cont(2) && cont(3)) return 4;
+  if (In(c, 0xF1, 0xF3) && cont(1) && cont(2) && cont(3)) return 4;
+  if (c == 0xF4 && cont(1, 0x80, 0x8F) && cont(2) && cont(3)) return 4;
+  return 1;
+}
+
+// The first character boundary at or after `offset` (the size when past the end).
+size_t BoundaryAtOrAfter(const std::vector<size_t>& starts, size_t offset) {
+  for (size_t b : starts) {
+    if (b >= offset) return b;
+  }
+  return starts.back();
+}
+
+}  // namespace
+
+std::vector<size_t> CharacterStarts(const std::string& text, Encoding encoding,
+                                    size_t mark_length) {
+  std::vector<size_t> starts;
+  size_t i = mark_length;
+  while (i < text.size()) {
+    starts.push_back(i);
+    i += CharacterLength(text, i, encoding);
+  }
+  starts.push_back(text.size());
+  return starts;
+}
+
+std::string NameInGbk(const std::string& matched, Encoding encoding) {
+  std::string name;
+  for (size_t i = 0; i < matched.size();) {
+    const size_t n = CharacterLength(matched, i, encoding);
+    std::string gbk;
+    name += ConvertText(matched.substr(i, n), encoding, Encoding::kGbk, &gbk) ? gbk : "_";
+    i += n;
+  }
+  return name;
+}
+
+std::vector<Piece> SplitBySize(const std::string& source, int size_kb, double piece_count,
+                               const Naming& naming, Encoding encoding, size_t mark_length) {
+  const std::vector<size_t> starts = CharacterStarts(source, encoding, mark_length);
+  std::vector<Piece> pieces;
+  Namer namer(naming);
+  size_t pos = 0;
+  for (int i = 1; i <= piece_count || pos < source.size(); ++i) {
+    const size_t end = BoundaryAtOrAfter(starts, pos + static_cast<size_t>(size_kb) * 1024);
+    pieces.push_back({namer.Name(i, nullptr, false), source.substr(pos, end - pos)});
+    pos = end;
+    if (pos == source.size()) break;
+  }
+  return pieces;
+}
+
+std::vector<Piece> SplitByCount(const std::string& source, int parts, const Naming& naming,
+                                Encoding encoding, size_t mark_length) {
+  const std::vector<size_t> starts = CharacterStarts(source, encoding, mark_length);
+  std::vector<Piece> pieces;
+  Namer namer(naming);
+  size_t cut = source.size() / static_cast<size_t>(parts);
+  size_t pos = 0;
+  for (int i = 1; i <= parts; ++i) {
+    const size_t end = BoundaryAtOrAfter(starts, pos + cut);
+    pieces.push_back({namer.Name(i, nullptr, false), source.substr(pos, end - pos)});
+    pos = end;
+    if (i == parts - 1 && source.size() - pos > cut) cut = source.size() - pos;
+  }
+  return pieces;
+}
+
+std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& keyword,
+                                  const Naming& naming, bool* compiled, Encoding encoding,
+                                  size_t mark_length) {
+  std::vector<Piece> pieces;
+  Namer namer(naming);
+  Pattern pattern;
+  *compiled = RegexCompile(&pattern, keyword);
+  if (!*compiled) return pieces;
+  const std::string text = source.substr(mark_length);
+  RegexSearchResult matches = RegexSearchAll(pattern, text, encoding);
+  // Starts of the sections in the whole text (a match right after the mark starts at 0), with
+  // the names of their matches.
+  std::vector<size_t> starts;
+  std::vector<std::string> names;
+  for (size_t i = 0; i < matches.size(); ++i) {
+    size_t b = static_cast<size_t>(MatchPosition(matches[i])) + mark_length;
+    if (i == 0 && b <= mark_length) b = 0;
+    if (!starts.empty() && b <= starts.back()) continue;  // an empty section
+    starts.push_back(b);
+    names.push_back(NameInGbk(MatchText(matches[i], text), encoding));
+  }
+  if (starts.empty()) return pieces;
+  if (starts[0] > 0) pieces.push_back({namer.Name(0, nullptr, true), source.substr(0, starts[0])});
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const size_t end = i + 1 < starts.size() ? starts[i + 1] : source.size();
+    if (end > starts[i]) {
+      pieces.push_back({namer.Name(static_cast<int>(i) + 1, &names[i], false),
+                        source.substr(starts[i], end - starts[i])});
     }
   }
   return pieces;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/encoding.h"
 #include "split/split_job.h"
 
 namespace travik::model {
@@ -33,6 +34,24 @@ std::vector<Piece> SplitByCount(std::string source, int parts, const Naming& nam
 // *compiled is false when the keyword is no valid pattern (nothing is written then).
 std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& keyword,
                                   const Naming& naming, bool* compiled);
+
+// The same modes for a text in UTF-8 or GB18030 that begins with a byte-order mark of
+// `mark_length` bytes (0 when none), stepping through the text character by character from the
+// mark with the encoding's table of well-formed sequences (a byte that begins none is a character
+// of its own). A piece ends at the first character boundary at or after its size; the mark stays
+// in the first piece; names by keyword are the matched characters in GBK, "_" for each one GBK
+// lacks.
+std::vector<Piece> SplitBySize(const std::string& source, int size_kb, double piece_count,
+                               const Naming& naming, Encoding encoding, size_t mark_length);
+std::vector<Piece> SplitByCount(const std::string& source, int parts, const Naming& naming,
+                                Encoding encoding, size_t mark_length);
+std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& keyword,
+                                  const Naming& naming, bool* compiled, Encoding encoding,
+                                  size_t mark_length);
+// The byte offsets where the characters of the text begin, from `mark_length` on, and its size.
+std::vector<size_t> CharacterStarts(const std::string& text, Encoding encoding, size_t mark_length);
+// The characters of a matched text as GBK, each one GBK lacks (or an invalid byte) as "_".
+std::string NameInGbk(const std::string& matched, Encoding encoding);
 
 }  // namespace travik::model
 

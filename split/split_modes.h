@@ -20,16 +20,18 @@ int64_t LastSingleBytePosition(std::string_view text, int64_t s);
 // position is odd (byte s begins a character) unless byte s is a single byte followed by a lead
 // byte. A piece of valid text never ends inside a double-byte character.
 int64_t SizePieceLength(std::string_view text, int64_t s);
-// Writes pieces 1, 2 ... of context.source_text, each SizePieceLength(rest, piece_bytes) long,
-// at least context.piece_count of them while text remains, and on until the text is used up.
+// Writes pieces 1, 2 ... of context.source_text, each SizePieceLength(rest, piece_bytes) long
+// (UTF-8 and GB18030: up to the first character boundary at or after piece_bytes), at least
+// context.piece_count of them while text remains, and on until the text is used up.
 void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer);
 
 // Count mode. 1 when byte x (1-based) of the text begins a double-byte character, judged by
 // double-byte stepping from the start of the text; else 0 (also for x out of range).
 int ExtraByteAtCut(std::string_view text, int64_t x);
 // Writes exactly context.requested_parts pieces (>= 1): all but the last `length / parts` bytes
-// long, one more where the cut would split a character; the last takes the rest. Pieces after
-// the end of the text are empty.
+// long, one more where the cut would split a character (UTF-8 and GB18030: up to the first
+// character boundary at or after that length); the last takes the rest. Pieces after the end of
+// the text are empty.
 void SplitByCount(const SplitContext& context, PieceWriter& writer);
 
 // Keyword mode: what happened to one file.
@@ -38,8 +40,9 @@ struct KeywordSplitOutcome {
   bool cut_short = false;   // the search gave up early: cuts only at the matches found before
   int64_t pieces = 0;       // pieces written (including the head piece)
 };
-// Compiles context.keyword and cuts context.source_text at the start of every match: the text
-// before the first match is the head piece (number 0, none when the first match is at the start),
+// Compiles context.keyword and cuts context.source_text at the start of every match (searched in
+// context.encoding, after the byte-order mark): the text before the first match is the head
+// piece (number 0, none when the first match is at the start or right after the mark),
 // then one piece per match running to the next match or the end of the text, named by the match.
 // Matches that would give empty pieces (zero-length matches at the same place or at the end) make
 // no piece. Writes nothing when the pattern does not compile or nothing matches; else calls
@@ -48,7 +51,7 @@ KeywordSplitOutcome SplitByKeyword(const SplitContext& context, PieceWriter& wri
                                    const std::function<void()>& before_first_piece = {});
 // The same at the headings the chapter finder lists for context.source_text (with
 // context.keyword as its pattern when not empty, else context.chapter_presets, or its own choice
-// when those are 0): each piece is named by its heading line. pattern_ok is false only for a
+// when those are 0), in context.encoding: each piece is named by its heading line. pattern_ok is false only for a
 // pattern that does not compile; no heading writes nothing.
 KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& writer,
                                     const std::function<void()>& before_first_piece = {});

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs one fuzz target for a number of seconds, e.g. tools/fuzz.sh split 600 (the targets: split,
-# insert, pattern, files; "fuzz_split" works too). Further arguments go to libFuzzer.
+# insert, pattern, files, encoding; "fuzz_split" works too). Further arguments go to libFuzzer.
 #
 # Builds build/sanitize first (clang, sanitizers, libFuzzer). The target starts from its seeds in
 # fuzz/corpus/<target>/, which it only reads; what it learns goes to build/sanitize/fuzz-work/.
@@ -37,5 +37,5 @@ export TMPDIR=$(mktemp -d)
 trap 'rm -rf "$TMPDIR"' EXIT
 # Any finding exits non-zero. -len_control=0 tries long inputs from the start.
 "$root/build/sanitize/fuzz/$target" -max_total_time="$seconds" -len_control=0 -max_len=4096 \
-    -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$target-" \
+    -timeout=90 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$target-" \
     "$@" "$work" "$root/fuzz/corpus/$target"

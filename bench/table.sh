@@ -1,0 +1,22 @@
+# Sourced by the bench scripts: bench_row adds one row to the table that bench/run_all.sh prints
+# at the end of its run (the file named by TRAVIK_BENCH_ROWS; nothing when it is unset).
+#   bench_row <job> <travik seconds> <reference> <reference seconds> <goal ratio> [note]
+bench_row() {
+  [ -n "${TRAVIK_BENCH_ROWS:-}" ] || return 0
+  local ratio
+  ratio=$(echo "$2 / $4" | bc -l)
+  printf '%s\t%.3f\t%s\t%.3f\t%.3f\t%s\t%s\n' "$1" "$2" "$3" "$4" "$ratio" "$5" "${6:-}" \
+    >>"$TRAVIK_BENCH_ROWS"
+}
+
+# Prints the rows as one table, each ratio against its goal.
+bench_table() {
+  local job t ref tr ratio goal note mark
+  printf '%-30s %8s  %-24s %8s  %6s  %-6s  %s\n' job travik reference 'ref' ratio goal note
+  while IFS=$'\t' read -r job t ref tr ratio goal note; do
+    mark=met
+    [ "$(echo "$ratio > $goal" | bc -l)" = 1 ] && mark=MISSED
+    printf '%-30s %8s  %-24s %8s  %6s  <=%-4s  %s %s\n' "$job" "$t" "$ref" "$tr" "$ratio" "$goal" \
+      "$mark" "$note"
+  done <"$1"
+}
