@@ -4,16 +4,19 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/codepage.h"
 #include "core/files.h"
 #include "core/text.h"
+#include "split/split_modes.h"
 #include "tests/test_util.h"
 #include "ui/chapter_preview.h"
 #include "ui/encoding_column.h"
 #include "ui/handlers.h"
+#include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
 
 namespace travik::ui::testing {
@@ -100,6 +103,14 @@ class EncodingColumnTest : public WindowTest {
   void ChooseFromListMenu(ControlId list, int command) {
     desktop_.menu_answers = {command};
     RightClickList(list);
+  }
+  // The texts of the message boxes shown.
+  Texts Messages() const {
+    Texts messages;
+    for (const std::string& line : desktop_.log) {
+      if (line.rfind("message: ", 0) == 0) messages.push_back(line.substr(9));
+    }
+    return messages;
   }
   // The checked items of the menu last shown.
   Texts CheckedItems() {
@@ -420,6 +431,192 @@ TEST_F(EncodingColumnTest, JobsAndThePreviewReadTheFileAsTheRowSays) {
   ASSERT_NE(preview, nullptr);
   EXPECT_FALSE(preview->chapters().headings.empty());
   DestroyWindow(preview->hwnd());
+}
+
+// The same bytes make different files under different choices: the jobs started from the window
+// read each row as its choice says, and a file that is not valid in the chosen encoding is
+// reported and left as it was.
+TEST_F(EncodingColumnTest, AForcedChoiceChangesWhatTheJobsMakeOfAFile) {
+  const std::string gbk = SampleGbk();
+  const std::string utf8 = Converted(gbk, Encoding::kUtf8);
+  const std::string as_auto = MakeFile("auto.txt", utf8);
+  const std::string as_gbk = MakeFile("forced.txt", utf8);
+  const std::string novel = MakeFile("novel.txt", gbk);
+  const auto read = [](const std::string& path) {
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+    return bytes;
+  };
+  const auto valid_utf8 = [](std::string_view bytes) {
+    std::string gb18030;
+    return ConvertText(bytes, Encoding::kUtf8, Encoding::kGb18030, &gb18030);
+  };
+  const auto refusal_of = [&](const std::string& path) {
+    for (const std::string& message : Messages()) {
+      if (message.find(JoinText(path, "：按 UTF-8 编码读取时，第 ")) != std::string::npos) {
+        return message;
+      }
+    }
+    return JoinText("no refusal of ", path, " among ", std::to_string(desktop_.log.size()),
+                    " lines");
+  };
+
+  // Split by 1 KB: the UTF-8 row as UTF-8, the same bytes forced to GBK by the GBK rule, and the
+  // GBK novel forced to UTF-8 refused.
+  AddFiles(0, {as_auto, as_gbk, novel});
+  SelectRow(超级列表框1, 1);
+  ChooseFromListMenu(超级列表框1, kMenuEncodingGbk);
+  SelectRow(超级列表框1, 2);
+  ChooseFromListMenu(超级列表框1, kMenuEncodingUtf8);
+  const std::string out = dir_.Join("out");
+  ASSERT_TRUE(CreateDirectoryW(NativePath(out).c_str(), nullptr));
+  desktop_.folder_answers = {out};
+  Click(按钮6);
+  window().SetText(编辑框1, "1");
+  desktop_.log.clear();
+  Click(按钮5);
+  const auto pieces_of = [&](const char* stem) {
+    std::vector<std::string> pieces;
+    for (int i = 1;; ++i) {
+      const std::string path =
+          JoinText(out, kPathSeparator, stem, kPathSeparator, std::to_string(i), ".txt");
+      if (!std::filesystem::exists(NativePath(path))) return pieces;
+      pieces.push_back(read(path));
+    }
+  };
+  // The models: UTF-8 ends a piece at the first character start at or after 1024 bytes; GBK
+  // keeps its own rule.
+  std::vector<std::string> utf8_model, gbk_model;
+  for (size_t pos = 0; pos < utf8.size();) {
+    size_t end = std::min(pos + 1024, utf8.size());
+    while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
+    utf8_model.push_back(utf8.substr(pos, end - pos));
+    pos = end;
+  }
+  for (size_t pos = 0; pos < utf8.size();) {
+    const size_t length =
+        static_cast<size_t>(SizePieceLength(std::string_view(utf8).substr(pos), 1024));
+    gbk_model.push_back(utf8.substr(pos, length));
+    pos += length;
+  }
+  const std::vector<std::string> auto_pieces = pieces_of("auto"), gbk_pieces = pieces_of("forced");
+  EXPECT_EQ(auto_pieces, utf8_model);
+  EXPECT_EQ(gbk_pieces, gbk_model);
+  ASSERT_NE(auto_pieces, gbk_pieces) << "the choice made no difference";
+  EXPECT_TRUE(std::all_of(auto_pieces.begin(), auto_pieces.end(), valid_utf8));
+  EXPECT_FALSE(std::all_of(gbk_pieces.begin(), gbk_pieces.end(), valid_utf8))
+      << "read as GBK, some cut falls inside a UTF-8 character";
+  EXPECT_EQ(refusal_of(novel).find("no refusal"), std::string::npos) << refusal_of(novel);
+  EXPECT_FALSE(FolderExists(JoinText(out, kPathSeparator, "novel"))) << "nothing written for it";
+
+  // Insert in place, a text GBK lacks in part: the UTF-8 file takes it in UTF-8; the GBK novel
+  // forced to UTF-8 is refused and left byte for byte as it was.
+  ClickTab(2);
+  desktop_.file_answers = {{as_auto, novel}};
+  Click(按钮8);
+  SelectRow(超级列表框3, 1);
+  ChooseFromListMenu(超级列表框3, kMenuEncodingUtf8);
+  Click(选择框5);  // in place
+  SetWindowTextW(Hwnd(编辑框7), L"\x3010\x6CE8\xD840\xDC00\x3011");
+  window().SetText(编辑框9, "1000");
+  desktop_.log.clear();
+  Click(按钮4);
+  const std::string mark = "\xE3\x80\x90\xE6\xB3\xA8\xF0\xA0\x80\x80\xE3\x80\x91";
+  const std::string inserted = read(as_auto);
+  EXPECT_TRUE(valid_utf8(inserted));
+  std::string without;
+  size_t count = 0;
+  for (size_t pos = 0;;) {
+    const size_t at = inserted.find(mark, pos);
+    without += inserted.substr(pos, at == std::string::npos ? std::string::npos : at - pos);
+    if (at == std::string::npos) break;
+    ++count;
+    pos = at + mark.size();
+  }
+  EXPECT_EQ(without, utf8) << "the text around the insertions is the file's own";
+  EXPECT_GE(count, utf8.size() / 1000 - 1);
+  EXPECT_EQ(read(novel), gbk);
+  EXPECT_EQ(refusal_of(novel).find("no refusal"), std::string::npos) << refusal_of(novel);
+
+  // Merge after a GBK file: a UTF-8 file is converted to GBK, the same bytes forced to GBK are
+  // taken as they are.
+  ClickTab(1);
+  desktop_.file_answers = {{MakeFile("m1.txt", gbk), MakeFile("m2.txt", utf8)}};
+  Click(按钮7);
+  desktop_.folder_answers = {out};
+  Click(按钮3);
+  window().SetText(编辑框5, "converted");
+  Click(按钮2);
+  EXPECT_EQ(read(JoinText(out, kPathSeparator, "converted.txt")), gbk + gbk);
+  SelectRow(超级列表框2, 1);
+  ChooseFromListMenu(超级列表框2, kMenuEncodingGbk);
+  window().SetText(编辑框5, "as-is");
+  Click(按钮2);
+  EXPECT_EQ(read(JoinText(out, kPathSeparator, "as-is.txt")), gbk + utf8);
+}
+
+// The preview shows a text's titles and the lines around a heading as they read, whatever the
+// text's encoding: the same sample in GBK, UTF-8 with and without a mark and GB18030 gives the
+// same titles, and a character GBK lacks shows as itself.
+TEST_F(EncodingColumnTest, ThePreviewShowsTheTitlesOfEveryEncodingAsTheyRead) {
+  const std::string gbk = SampleGbk();
+  const std::string utf8 = Converted(gbk, Encoding::kUtf8);
+  std::string gb18030 = Converted(gbk, Encoding::kGb18030);
+  const size_t first = gb18030.find("第一章 ");
+  ASSERT_NE(first, std::string::npos);
+  gb18030.insert(first + std::string("第一章 ").size(), kExtensionB);
+  const Texts paths = {MakeFile("1.txt", gbk), MakeFile("2.txt", utf8),
+                       MakeFile("3.txt", "\xEF\xBB\xBF" + utf8), MakeFile("4.txt", gb18030)};
+  AddFiles(0, paths);
+  window().SetText(编辑框3, "");
+  const auto cell = [](HWND list, int row, int column) {
+    wchar_t text[512] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return std::wstring(text);
+  };
+  std::vector<std::vector<std::wstring>> titles;
+  std::vector<std::wstring> contexts;
+  for (int row = 0; row < 4; ++row) {
+    SelectRow(超级列表框1, row);
+    ChapterPreview* preview = ChapterPreview::Open(window());
+    ASSERT_NE(preview, nullptr) << paths[row];
+    const HWND list = preview->Control(kPreviewList);
+    titles.emplace_back();
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) titles.back().push_back(cell(list, i, 2));
+    // Double-clicked, the second heading shows the lines around it.
+    NMITEMACTIVATE click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = kPreviewList;
+    click.hdr.code = NM_DBLCLK;
+    click.iItem = 1;
+    SendMessageW(preview->hwnd(), WM_NOTIFY, kPreviewList, reinterpret_cast<LPARAM>(&click));
+    Pump();
+    const HWND context = preview->Control(kPreviewContext);
+    std::wstring around(static_cast<size_t>(GetWindowTextLengthW(context)) + 1, L'\0');
+    around.resize(static_cast<size_t>(
+        GetWindowTextW(context, around.data(), static_cast<int>(around.size()))));
+    contexts.push_back(around);
+    DestroyWindow(preview->hwnd());
+  }
+  ASSERT_GE(titles[0].size(), 2u);
+  std::wstring heading;
+  ASSERT_TRUE(GbkToWide(std::string("第一章 卷一 帝京篇十首"), &heading));
+  EXPECT_EQ(titles[0][0], heading);
+  EXPECT_EQ(titles[1], titles[0]) << "UTF-8";
+  EXPECT_EQ(titles[2], titles[0]) << "UTF-8 with a mark";
+  std::vector<std::wstring> expected = titles[0];
+  expected[0].insert(4, L"\xD840\xDC00");
+  EXPECT_EQ(titles[3], expected) << "GB18030";
+  ASSERT_EQ(contexts.size(), 4u);
+  std::wstring second;
+  ASSERT_TRUE(GbkToWide(std::string("第二章 卷二 "), &second));
+  EXPECT_NE(contexts[0].find(second), std::wstring::npos) << Gbk(contexts[0]);
+  for (int row = 1; row < 4; ++row) EXPECT_EQ(contexts[row], contexts[0]) << paths[row];
 }
 
 }  // namespace
