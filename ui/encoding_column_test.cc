@@ -569,15 +569,6 @@ TEST_F(EncodingColumnTest, ThePreviewShowsTheTitlesOfEveryEncodingAsTheyRead) {
                        MakeFile("3.txt", "\xEF\xBB\xBF" + utf8), MakeFile("4.txt", gb18030)};
   AddFiles(0, paths);
   window().SetText(编辑框3, "");
-  const auto cell = [](HWND list, int row, int column) {
-    wchar_t text[512] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return std::wstring(text);
-  };
   std::vector<std::vector<std::wstring>> titles;
   std::vector<std::wstring> contexts;
   for (int row = 0; row < 4; ++row) {
@@ -587,7 +578,7 @@ TEST_F(EncodingColumnTest, ThePreviewShowsTheTitlesOfEveryEncodingAsTheyRead) {
     const HWND list = preview->Control(kPreviewList);
     titles.emplace_back();
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) titles.back().push_back(cell(list, i, 2));
+    for (int i = 0; i < count; ++i) titles.back().push_back(ListViewText(list, i, 2));
     // Double-clicked, the second heading shows the lines around it.
     NMITEMACTIVATE click = {};
     click.hdr.hwndFrom = list;

@@ -86,6 +86,16 @@ void WindowTest::TearDown() {
   Pump();
 }
 
+std::wstring ListViewText(HWND list, int row, int column) {
+  wchar_t text[512] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 512;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 void WindowTest::Pump() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

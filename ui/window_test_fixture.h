@@ -68,6 +68,9 @@ class FakeDesktop : public DesktopCalls {
   std::function<void()> on_recycle;
 };
 
+// The text of a cell of a list view (any list, the preview's too), as the list gives it.
+std::wstring ListViewText(HWND list, int row, int column);
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
