@@ -7,8 +7,10 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "core/file_entry.h"
+#include "core/natural_order.h"
 #include "ui/chapter_preview.h"
 #include "ui/desktop_calls.h"
 #include "ui/main_window.h"
@@ -27,19 +29,47 @@ int StartPage(const wchar_t* command_line) {
   return page >= 0 && page <= 2 ? page : 0;
 }
 
-// "--keyword-list" opens the keyword box's list and "--preview=FILE" (the rest of the command
-// line) adds FILE to the split list and previews its chapters: the screenshot script shows them.
+// The rest of the command line after `option`, without its quotes; empty when it is not there.
+std::wstring OptionValue(const wchar_t* command_line, const wchar_t* option) {
+  const wchar_t* found = wcsstr(command_line, option);
+  if (found == nullptr) return {};
+  std::wstring value = found + wcslen(option);
+  if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// Every .txt file of `folder` into the merge list, in natural order, the last one read as
+// UTF-8 whatever it is recognised as.
+void ListFolder(travik::ui::MainWindow& window, const std::wstring& folder) {
+  using namespace travik::ui;
+  std::vector<std::string> paths;
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW((folder + L"\\*.txt").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    paths.push_back(Gbk(folder + L"\\" + found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  travik::SortPathsNaturally(paths, '\\');
+  for (const std::string& path : paths) window.AppendRow(超级列表框2, travik::MakeMergeEntry(path));
+  window.SetRowEncoding(超级列表框2, static_cast<int>(paths.size()) - 1,
+                        travik::EncodingChoice::kUtf8);
+}
+
+// "--keyword-list" opens the keyword box's list, "--preview=FILE" (the rest of the command
+// line) adds FILE to the split list and previews its chapters, and "--list=FOLDER" fills the
+// merge list from FOLDER: the screenshot script shows them.
 void ShowScreenshotState(travik::ui::MainWindow& window, const wchar_t* command_line) {
   using namespace travik::ui;
   if (wcsstr(command_line, L"--keyword-list") != nullptr) {
     SendMessageW(window.Control(编辑框3), CB_SHOWDROPDOWN, TRUE, 0);
   }
-  const wchar_t* preview = wcsstr(command_line, L"--preview=");
-  if (preview == nullptr) return;
-  std::wstring path = preview + 10;
-  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
-    path = path.substr(1, path.size() - 2);
-  }
+  const std::wstring folder = OptionValue(command_line, L"--list=");
+  if (!folder.empty()) ListFolder(window, folder);
+  const std::wstring path = OptionValue(command_line, L"--preview=");
+  if (path.empty()) return;
   window.AppendRow(超级列表框1, travik::MakeSplitEntry(Gbk(path)));
   ChapterPreview* shown = ChapterPreview::Open(window);
   if (shown == nullptr || shown->chapters().warnings.empty()) return;

@@ -87,6 +87,11 @@ bool WideToUtf8(std::wstring_view wide, std::string* out) {
 }
 }  // namespace
 
+bool WideToTypedText(std::wstring_view wide, std::string* out) {
+  std::string utf8;
+  return WideToGbk(wide, out) || (WideToUtf8(wide, &utf8) && Utf8ToTypedText(utf8, out));
+}
+
 bool GbkToUtf8(std::string_view gbk, std::string* out) {
   std::wstring w;
   return GbkToWide(gbk, &w) && WideToUtf8(w, out);

@@ -45,6 +45,9 @@ void DecodeGbkPairs(unsigned char lead, uint32_t out[256]);
 bool GbkToWide(std::string_view gbk, std::wstring* out);
 // UTF-16 to GBK. False when a character has no exact code page 936 form.
 bool WideToGbk(std::wstring_view wide, std::string* out);
+// UTF-16 as a typed text (see ConvertTypedText): GBK where GBK holds every character, else
+// GB18030. False when the UTF-16 is invalid (a lone surrogate).
+bool WideToTypedText(std::wstring_view wide, std::string* out);
 // Lossy forms for display: never fail.
 std::wstring GbkToWideLossy(std::string_view gbk);
 std::string WideToGbkLossy(std::wstring_view wide);

@@ -1,5 +1,7 @@
 #include "core/codepage.h"
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 namespace travik {
@@ -51,6 +53,78 @@ TEST(Codepage, ConvertsGbkAndRejectsWhatDoesNotConvert) {
   EXPECT_FALSE(GbkToWide("\x81\x7F", &wide));
 #endif
 }
+
+#ifdef _WIN32
+// UTF-16 as the window gives it, in the typed form the command line gives for the same UTF-8.
+TEST(WideToTypedText, AgreesWithTheCommandLinesFormOnRandomTexts) {
+  // Characters GBK holds (ASCII, Han, the euro sign) and lacks (Extension B, an emoji, a Han
+  // character outside GBK), and lone surrogates, which have no form anywhere.
+  const char32_t pool[] = {U'a', U'\\', U'\u4E2D', U'\u3010', U'\u20AC', U'\U00020000',
+                           U'\U0001F600', U'\u9FA6', 0xD800, 0xDC00};
+  // The model: each code point as UTF-8 by hand, then the command line's conversion.
+  const auto utf8_of = [](const std::u32string& text) {
+    std::string out;
+    for (char32_t c : text) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if (c < 0x800) {
+        out += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+      } else if (c < 0x10000) {
+        out += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                static_cast<char>(0x80 | (c & 0x3F))};
+      } else {
+        out += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+                static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+      }
+    }
+    return out;
+  };
+  const uint32_t seed = 1207;
+  std::mt19937 rng(seed);
+  int lacking = 0, invalid = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::u32string text;
+    std::wstring wide;
+    const int length = static_cast<int>(rng() % 8);
+    for (int i = 0; i < length; ++i) {
+      // Lone surrogates are rare, so that most texts are valid.
+      const size_t pick = rng() % 100 < 3 ? 8 + rng() % 2 : rng() % 8;
+      const char32_t c = pool[pick];
+      text += c;
+      if (c >= 0x10000) {
+        wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+        wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      } else {
+        wide += static_cast<wchar_t>(c);
+      }
+    }
+    const bool lone = text.find(char32_t{0xD800}) != std::u32string::npos ||
+                      text.find(char32_t{0xDC00}) != std::u32string::npos;
+    std::string typed = "unchanged", expected;
+    const bool converted = WideToTypedText(wide, &typed);
+    ASSERT_EQ(converted, !lone) << "seed " << seed << " round " << round;
+    if (lone) {
+      EXPECT_EQ(typed, "unchanged");
+      ++invalid;
+      continue;
+    }
+    ASSERT_TRUE(Utf8ToTypedText(utf8_of(text), &expected));
+    EXPECT_EQ(typed, expected) << "seed " << seed << " round " << round;
+    // The typed form carries every character: back to UTF-8 it is the text itself.
+    std::string back;
+    ASSERT_TRUE(ConvertTypedText(typed, Encoding::kUtf8, &back));
+    EXPECT_EQ(back, utf8_of(text)) << "seed " << seed << " round " << round;
+    std::string gbk;
+    if (!WideToGbk(wide, &gbk)) {
+      ++lacking;
+    } else {
+      EXPECT_EQ(typed, gbk) << "what GBK holds stays GBK, byte for byte";
+    }
+  }
+  EXPECT_GT(lacking, 500);
+  EXPECT_GT(invalid, 10);
+}
+#endif
 
 }  // namespace
 }  // namespace travik

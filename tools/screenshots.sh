@@ -2,7 +2,8 @@
 # Saves a screenshot of each page of the window program: starts travik.exe under Wine in a
 # private virtual display, once per page (it starts on the page given by --page=N), and captures
 # its window; then the split page with the keyword box's list open (--keyword-list) and the
-# chapter preview of a small made-up novel (--preview=FILE).
+# chapter preview of a small made-up novel (--preview=FILE), and the merge list holding texts in
+# each encoding (--list=FOLDER).
 # Then, at 96 dpi, the window at work (travik-job-shots.exe): a split in progress with its progress
 # bar, and the status bar after a job.
 # Usage: tools/screenshots.sh [OUT_DIR [DPI]]
@@ -114,6 +115,22 @@ novel=$out/江湖夜雨.txt
   printf '第三章 渡口\r\n'; body 49
   printf '尾声\r\n'; body 20
 } | iconv -f UTF-8 -t GBK >"$novel"
+
+# Chapters in each encoding for the merge list's column 编码 (the last one read as UTF-8 by
+# choice).
+encodings=$out/编码示例
+rm -rf "$encodings"
+mkdir -p "$encodings"
+chapter() { printf '%s\r\n山高水长，云深不知处。\r\n' "$1"; }
+chapter '第1章 风起' | iconv -f UTF-8 -t GBK >"$encodings/第1章.txt"
+chapter '第2章 夜雨' >"$encodings/第2章.txt"
+{ printf '\xEF\xBB\xBF'; chapter '第3章 渡口'; } >"$encodings/第3章.txt"
+chapter '第4章 𠀀' | iconv -f UTF-8 -t GB18030 >"$encodings/第4章.txt"
+{ printf '\xFF\xFE'; chapter '第5章 归来' | iconv -f UTF-8 -t UTF-16LE; } >"$encodings/第5章.txt"
+chapter '第6章 尾声' >"$encodings/第6章.txt"
+shoot "$out/travik-merge-encodings$suffix.png" main_window window --page=1 \
+  "--list=$(DISPLAY= "$TRAVIK_WINE" winepath -w "$encodings" 2>/dev/null)"
+rm -rf "$encodings"
 
 shoot "$out/travik-split-keywords$suffix.png" main_window screen --keyword-list
 shoot "$out/travik-chapter-preview$suffix.png" preview_window window \

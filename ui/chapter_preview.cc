@@ -56,33 +56,6 @@ std::string WithCrLf(std::string_view text) {
   return out;
 }
 
-// A text in `encoding` as the window shows it (a GBK text as always).
-std::wstring WideIn(std::string_view text, Encoding encoding) {
-  std::u32string code_points;
-  if (encoding == Encoding::kGbk || !DecodeText(text, encoding, &code_points)) return Wide(text);
-  std::wstring wide;
-  for (char32_t c : code_points) {
-    if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
-      c -= 0x10000;
-      wide += static_cast<wchar_t>(0xD800 + (c >> 10));
-      wide += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      wide += static_cast<wchar_t>(c);
-    }
-  }
-  return wide;
-}
-
-// A title (typed text: GBK, with the four-byte GB18030 form of a character GBK lacks) as the
-// window shows it.
-std::wstring WideTitle(std::string_view typed, Encoding encoding) {
-  std::string utf8;
-  if (encoding != Encoding::kGbk && ConvertTypedText(typed, Encoding::kUtf8, &utf8)) {
-    return WideIn(utf8, Encoding::kUtf8);
-  }
-  return Wide(typed);
-}
-
 std::string HeadingNumberText(const chapters::Heading& heading) {
   std::string number = heading.number ? std::to_string(*heading.number) : "-";
   return heading.kind == chapters::HeadingKind::kVolume ? "卷" + number : number;
@@ -160,13 +133,10 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
       return nullptr;
     }
   }
-  // The text as the split reads it, in the row's encoding, so that the cuts shown are the cuts
-  // made.
-  const std::vector<FileEntry> rows = window.Rows(超级列表框1);
-  const EncodingChoice encoding =
-      row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].encoding
-                                          : EncodingChoice::kAuto;
-  SourceText source = LoadSourceText(path, {}, encoding);
+  // The text as the split reads it, in the encoding the row's choice gives it, so that the cuts
+  // shown are the cuts made.
+  options.choice = window.RowEncoding(超级列表框1, row);
+  SourceText source = LoadSourceText(path, {}, options.choice);
   if (!source.ok) {
     say(JoinText(path, "：", source.error));
     return nullptr;
@@ -336,7 +306,7 @@ void ChapterPreview::FillRows() {
     auto note = notes.find(heading.line);
     std::string note_text = note == notes.end() ? std::string() : note->second;
     rows_.push_back({Wide(std::to_string(i + 1)), Wide(HeadingNumberText(heading)),
-                     WideTitle(heading.title, encoding_), Wide(PieceSizeText(heading.bytes)),
+                     WideOfTyped(heading.title), Wide(PieceSizeText(heading.bytes)),
                      Wide(note_text)});
     warning_rows_.push_back(!note_text.empty());
     largest_ = std::max(largest_, heading.bytes);

@@ -72,7 +72,7 @@ class ChapterPreview {
   HWND hwnd_ = nullptr;
   std::string path_;
   std::string text_;  // the file's text as the split reads it
-  Encoding encoding_;  // the encoding it is read in
+  Encoding encoding_;  // ... and its encoding, in which titles and lines are shown
   KeywordChoice choice_;
   chapters::ChapterList list_;
   std::vector<std::array<std::wstring, 5>> rows_;  // the list's cells (it asks for them)

@@ -93,13 +93,7 @@ class ChapterPreviewTest : public WindowTest {
     return files;
   }
   std::string ListCell(HWND list, int row, int column) {
-    wchar_t text[512] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return Gbk(text);
+    return Gbk(ListViewText(list, row, column));
   }
   // What the preview's list answers when it asks how to draw a cell.
   NMLVCUSTOMDRAW DrawCell(ChapterPreview& preview, int row, int column, LRESULT* answer) {

@@ -24,6 +24,8 @@ ControlId MainWindow::IdOf(HWND control) const {
 
 std::string MainWindow::Text(ControlId id) const { return WindowTextOf(Control(id)); }
 
+std::string MainWindow::TypedText(ControlId id) const { return TypedWindowTextOf(Control(id)); }
+
 void MainWindow::SetText(ControlId id, std::string_view text) {
   SetWindowTextOf(Control(id), text);
 }
@@ -106,29 +108,37 @@ std::string MainWindow::Cell(ControlId list, int row, int column) const {
   }
 }
 
+int EncodingColumnOf(ControlId list) { return list == 超级列表框2 ? 2 : 3; }
+
 void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
   HWND view = Control(list);
   std::wstring cells[3] = {Wide(entry.name), Wide(entry.path), Wide(entry.size)};
+  const LPARAM key = next_row_key_++;
   LVITEMW item = {};
-  item.mask = LVIF_TEXT;
+  item.mask = LVIF_TEXT | LVIF_PARAM;
   item.iItem = RowCount(list);
   item.pszText = cells[0].data();
+  item.lParam = key;
   int row =
       static_cast<int>(SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-  int columns = list == 超级列表框2 ? 2 : 3;
-  for (int column = 1; column < columns; ++column) {
+  for (int column = 1; column < EncodingColumnOf(list); ++column) {
     LVITEMW cell = {};
     cell.iSubItem = column;
     cell.pszText = cells[column].data();
     SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
   }
+  row_encodings_[key].choice = entry.encoding;
+  ShowRowEncoding(list, row);
+  scanner_.Add(key, entry.path);
 }
 
 void MainWindow::DeleteRow(ControlId list, int row) {
+  row_encodings_.erase(RowKey(list, row));
   SendMessageW(Control(list), LVM_DELETEITEM, row, 0);
 }
 
 void MainWindow::DeleteAllRows(ControlId list) {
+  for (int row = 0; row < RowCount(list); ++row) row_encodings_.erase(RowKey(list, row));
   SendMessageW(Control(list), LVM_DELETEALLITEMS, 0, 0);
 }
 
@@ -140,24 +150,37 @@ void MainWindow::SetCell(ControlId list, int row, int column, std::string_view t
   SendMessageW(Control(list), LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
 }
 
-void MainWindow::SetRows(ControlId list, const std::vector<FileEntry>& rows) {
-  const int columns = list == 超级列表框2 ? 2 : 3;
-  for (int row = 0; row < static_cast<int>(rows.size()) && row < RowCount(list); ++row) {
-    const std::string* cells[3] = {&rows[row].name, &rows[row].path, &rows[row].size};
-    for (int column = 0; column < columns; ++column) SetCell(list, row, column, *cells[column]);
+void MainWindow::ReorderRows(ControlId list, const std::vector<int>& order) {
+  const int rows = RowCount(list);
+  const int columns = EncodingColumnOf(list);
+  std::vector<std::vector<std::string>> cells(static_cast<size_t>(rows));
+  std::vector<LPARAM> keys(static_cast<size_t>(rows));
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) cells[row].push_back(Cell(list, row, column));
+    keys[row] = RowKey(list, row);
+  }
+  for (int place = 0; place < rows && place < static_cast<int>(order.size()); ++place) {
+    const int from = order[place];
+    if (from < 0 || from >= rows) continue;
+    for (int column = 0; column < columns; ++column) SetCell(list, place, column, cells[from][column]);
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = place;
+    item.lParam = keys[from];
+    SendMessageW(Control(list), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    ShowRowEncoding(list, place);
   }
 }
 
 void MainWindow::MoveRow(ControlId list, int from, int to) {
-  std::vector<FileEntry> rows = Rows(list);
-  if (from < 0 || to < 0 || from >= static_cast<int>(rows.size()) ||
-      to >= static_cast<int>(rows.size())) {
-    return;
+  const int rows = RowCount(list);
+  if (from < 0 || to < 0 || from >= rows || to >= rows) return;
+  std::vector<int> order;
+  for (int row = 0; row < rows; ++row) {
+    if (row != from) order.push_back(row);
   }
-  FileEntry moved = std::move(rows[from]);
-  rows.erase(rows.begin() + from);
-  rows.insert(rows.begin() + to, std::move(moved));
-  SetRows(list, rows);
+  order.insert(order.begin() + to, from);
+  ReorderRows(list, order);
   HWND view = Control(list);
   LVITEMW state = {};
   state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -172,9 +195,64 @@ std::vector<FileEntry> MainWindow::Rows(ControlId list) const {
   int count = RowCount(list);
   bool has_size = list != 超级列表框2;
   for (int row = 0; row < count; ++row) {
-    rows.push_back({Cell(list, row, 0), Cell(list, row, 1), has_size ? Cell(list, row, 2) : ""});
+    rows.push_back({Cell(list, row, 0), Cell(list, row, 1), has_size ? Cell(list, row, 2) : "",
+                    RowEncoding(list, row)});
   }
   return rows;
+}
+
+std::vector<int> MainWindow::SelectedRows(ControlId list) const {
+  std::vector<int> rows;
+  int row = -1;
+  while ((row = static_cast<int>(SendMessageW(Control(list), LVM_GETNEXTITEM,
+                                              static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0) {
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+LPARAM MainWindow::RowKey(ControlId list, int row) const {
+  LVITEMW item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!SendMessageW(Control(list), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return 0;
+  return item.lParam;
+}
+
+EncodingChoice MainWindow::RowEncoding(ControlId list, int row) const {
+  auto found = row_encodings_.find(RowKey(list, row));
+  return found == row_encodings_.end() ? EncodingChoice::kAuto : found->second.choice;
+}
+
+void MainWindow::SetRowEncoding(ControlId list, int row, EncodingChoice choice) {
+  auto found = row_encodings_.find(RowKey(list, row));
+  if (found == row_encodings_.end()) return;
+  found->second.choice = choice;
+  ShowRowEncoding(list, row);
+}
+
+void MainWindow::ShowRowEncoding(ControlId list, int row) {
+  auto found = row_encodings_.find(RowKey(list, row));
+  if (found == row_encodings_.end()) return;
+  SetCell(list, row, EncodingColumnOf(list),
+          EncodingCellText(found->second.choice, found->second.recognised));
+}
+
+void MainWindow::OnEncodingsRecognised() {
+  for (EncodingScanner::Answer& answer : scanner_.TakeAnswers()) {
+    auto found = row_encodings_.find(static_cast<LPARAM>(answer.id));
+    if (found == row_encodings_.end()) continue;  // its row was deleted meanwhile
+    found->second.recognised = std::move(answer.text);
+    for (ControlId list : {超级列表框1, 超级列表框2, 超级列表框3}) {
+      LVFINDINFOW find = {};
+      find.flags = LVFI_PARAM;
+      find.lParam = found->first;
+      const int row = static_cast<int>(SendMessageW(Control(list), LVM_FINDITEMW,
+                                                    static_cast<WPARAM>(-1),
+                                                    reinterpret_cast<LPARAM>(&find)));
+      if (row >= 0) ShowRowEncoding(list, row);
+    }
+  }
 }
 
 void MainWindow::ShowPage(int page) {

@@ -61,7 +61,8 @@ void OnMenuCommand(MainWindow& window, int command) {
   const bool list_busy = window.runner().page() == window.CurrentPage();
   const bool changes_list = command == kMenuAdd || command == kMenuDelete ||
                             command == kMenuDeleteAll || command == kMenuSortByName ||
-                            (command >= kMenuMoveUp && command <= kMenuMoveToBottom);
+                            (command >= kMenuMoveUp && command <= kMenuMoveToBottom) ||
+                            (command >= kMenuEncodingAuto && command <= kMenuEncodingUtf8);
   if (list_busy && changes_list) return;
   switch (command) {
     case kMenuAdd:
@@ -84,6 +85,12 @@ void OnMenuCommand(MainWindow& window, int command) {
       break;
     case kMenuOpenFolder:
       OpenLastJobFolder(window);
+      break;
+    case kMenuEncodingAuto:
+    case kMenuEncodingGbk:
+    case kMenuEncodingGb18030:
+    case kMenuEncodingUtf8:
+      SetEncodingOfSelectedRows(window, command);
       break;
     case kMenuFeedback:
 #ifdef TRAVIK_HAVE_WIDGETS

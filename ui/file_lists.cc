@@ -7,6 +7,7 @@
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
+#include "ui/win_text.h"
 
 namespace travik::ui {
 
@@ -88,11 +89,37 @@ void MoveSelectedRow(MainWindow& window, int command) {
 
 void SortByName(MainWindow& window) {
   ControlId list = window.CurrentList();
-  std::vector<FileEntry> rows = window.Rows(list);
-  std::stable_sort(rows.begin(), rows.end(), [](const FileEntry& a, const FileEntry& b) {
-    return NaturalLess(FileNamePart(a.path), FileNamePart(b.path));
-  });
-  window.SetRows(list, rows);
+  std::vector<std::string> names;
+  for (const FileEntry& row : window.Rows(list)) names.push_back(FileNamePart(row.path));
+  std::vector<int> order(names.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [&names](int a, int b) { return NaturalLess(names[a], names[b]); });
+  window.ReorderRows(list, order);
+}
+
+namespace {
+
+EncodingChoice EncodingChoiceOf(int command) {
+  switch (command) {
+    case kMenuEncodingGbk:
+      return EncodingChoice::kGbk;
+    case kMenuEncodingGb18030:
+      return EncodingChoice::kGb18030;
+    case kMenuEncodingUtf8:
+      return EncodingChoice::kUtf8;
+    default:
+      return EncodingChoice::kAuto;
+  }
+}
+
+}  // namespace
+
+void SetEncodingOfSelectedRows(MainWindow& window, int command) {
+  const ControlId list = window.CurrentList();
+  for (int row : window.SelectedRows(list)) {
+    window.SetRowEncoding(list, row, EncodingChoiceOf(command));
+  }
 }
 
 void ShowListMenu(MainWindow& window, ControlId list) {
@@ -111,6 +138,16 @@ void ShowListMenu(MainWindow& window, ControlId list) {
   enable(kMenuMoveDown, row >= 0 && row < last);
   enable(kMenuMoveToBottom, row >= 0 && row < last);
   enable(kMenuSortByName, last > 0);
+  // Below a separator, how the selected row's encoding is decided, its present choice checked.
+  AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  for (const MenuItemLayout& item : MenuItems()) {
+    if (item.menu != MenuName::k编码) continue;
+    UINT flags = MF_STRING | (row >= 0 ? MF_ENABLED : MF_GRAYED);
+    if (row >= 0 && EncodingChoiceOf(item.command) == window.RowEncoding(list, row)) {
+      flags |= MF_CHECKED;
+    }
+    AppendMenuW(menu.get(), flags, item.command, Wide(item.caption).c_str());
+  }
   POINT cursor = {};
   GetCursorPos(&cursor);
   int command = window.desktop().TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON,

@@ -96,7 +96,9 @@ TEST_F(FileListsTest, MergeListProposesTheNameFromItsFirstRow) {
   Click(按钮7);  // cancelled: the name stays
   EXPECT_EQ(window().Text(编辑框5), "我的名字");
   EXPECT_EQ(Column(超级列表框2, 1), (Texts{novel, other}));
-  EXPECT_EQ(Column(超级列表框2, 2), (Texts{"", ""})) << "the merge list has no size column";
+  // The merge list has no size column: its third column is the encoding.
+  WaitForEncodings();
+  EXPECT_EQ(Column(超级列表框2, 2), (Texts{"GBK", "GBK"}));
 
   Menu(kMenuDeleteAll);
   EXPECT_EQ(window().RowCount(超级列表框2), 0);
@@ -136,11 +138,14 @@ TEST_F(FileListsTest, ListMenuEnablesItsItemsToFitTheList) {
   const bool expected[3][3] = {{true, false, false}, {true, false, true}, {true, true, true}};
   for (int m = 0; m < 3; ++m) {
     const ShownMenu& menu = desktop_.menus[m];
-    ASSERT_EQ(menu.items.size(), 9u);
+    ASSERT_EQ(menu.items.size(), 14u);
     EXPECT_EQ(menu.items[0].caption, "添加");
     EXPECT_EQ(menu.items[1].caption, "删除");
     EXPECT_EQ(menu.items[2].caption, "全部删除");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(menu.items[i].enabled, expected[m][i]) << m << i;
+    // After a separator, the encoding choices, for a selected row only.
+    EXPECT_EQ(menu.items[9].caption, "");
+    for (int i = 10; i < 14; ++i) EXPECT_EQ(menu.items[i].enabled, expected[m][1]) << m << i;
     EXPECT_EQ(menu.owner, window().hwnd());
     EXPECT_EQ(menu.flags & (TPM_RIGHTBUTTON | TPM_RIGHTALIGN), static_cast<UINT>(TPM_RIGHTBUTTON));
   }

@@ -7,6 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "insert/insert_job.h"
+#include "merge/merge_job.h"
+#include "split/split_job.h"
 #include "ui/keyword_box.h"
 #include "ui/layout.h"
 
@@ -35,7 +38,11 @@ void MoveSelectedRow(MainWindow& window, int command);
 // "按文件名排序": the shown page's rows in natural order of their file names (2 before 10,
 // 第二章 before 第十章); rows of equal names keep their order.
 void SortByName(MainWindow& window);
-// Right-click on a list: "菜单" at the cursor with "删除" and "全部删除" enabled to fit the list.
+// "自动", "GBK", "GB18030", "UTF-8": how the encoding of the shown page's selected rows is
+// decided (their column "编码" shows it).
+void SetEncodingOfSelectedRows(MainWindow& window, int command);
+// Right-click on a list: "菜单" at the cursor with "删除" and "全部删除" enabled to fit the list,
+// then the encoding choices for the selected row, its present one checked.
 void ShowListMenu(MainWindow& window, ControlId list);
 
 // options.cc: radio rules, value boxes and hints.
@@ -80,6 +87,11 @@ void RunSplitJob(MainWindow& window);   // 按钮5
 void RunSplitJob(MainWindow& window, const KeywordChoice& keyword);
 void RunMergeJob(MainWindow& window);   // 按钮2
 void RunInsertJob(MainWindow& window);  // 按钮4
+// The forms as the start buttons fill them from their pages (each row with its encoding choice);
+// the merge form without its `remove_source`.
+SplitForm SplitFormOf(const MainWindow& window, const KeywordChoice& keyword, SplitMode mode);
+MergeForm MergeFormOf(const MainWindow& window);
+InsertForm InsertFormOf(const MainWindow& window);
 
 }  // namespace travik::ui
 

@@ -51,6 +51,20 @@ void TellRenamedOutputs(WindowHost& host, const std::vector<std::string>& rename
 
 // The split job with the page's form, in `mode` and with `keyword` for 编辑框3.
 void RunSplit(MainWindow& window, const KeywordChoice& keyword, SplitMode mode) {
+  SplitForm form = SplitFormOf(window, keyword, mode);
+  auto context = std::make_shared<SplitContext>(window.jobs().split);
+  window.runner().Start(
+      0, JobKind::kSplit, false, [form, context](JobHost& host) { SplitJob(form, *context, host); },
+      [&window, context] {
+        window.jobs().split = *context;
+        WindowHost host(window);
+        TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
+      });
+}
+
+}  // namespace
+
+SplitForm SplitFormOf(const MainWindow& window, const KeywordChoice& keyword, SplitMode mode) {
   SplitForm form;
   form.rows = window.Rows(超级列表框1);
   form.save_in_program_folder = window.Checked(选择框3);
@@ -66,17 +80,35 @@ void RunSplit(MainWindow& window, const KeywordChoice& keyword, SplitMode mode) 
   form.custom_text = window.Text(编辑框6);
   form.write_merge_script = window.Checked(选择框4);
   form.program_folder = ProgramDirectory();
-  auto context = std::make_shared<SplitContext>(window.jobs().split);
-  window.runner().Start(
-      0, JobKind::kSplit, false, [form, context](JobHost& host) { SplitJob(form, *context, host); },
-      [&window, context] {
-        window.jobs().split = *context;
-        WindowHost host(window);
-        TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
-      });
+  return form;
 }
 
-}  // namespace
+MergeForm MergeFormOf(const MainWindow& window) {
+  MergeForm form;
+  form.rows = window.Rows(超级列表框2);
+  form.merged_name = window.Text(编辑框5);
+  form.chosen_folder = window.Text(编辑框4);
+  form.save_in_program_folder = window.Checked(选择框6);
+  form.delete_sources = window.Checked(选择框2);
+  form.program_folder = ProgramDirectory();
+  return form;
+}
+
+InsertForm InsertFormOf(const MainWindow& window) {
+  InsertForm form;
+  form.rows = window.Rows(超级列表框3);
+  // Characters GBK lacks keep their GB18030 form: they fit UTF-8 and GB18030 files, and a GBK
+  // file refuses them rather than taking "?" for them.
+  form.text_to_insert = window.TypedText(编辑框7);
+  form.keyword_text = window.Text(编辑框8);
+  form.every_text = window.Text(编辑框9);
+  form.random = window.Checked(选择框1);
+  form.keep_original = window.Checked(选择框5);
+  form.use_program_folder = window.Checked(选择框7);
+  form.output_folder = window.jobs().insert.output_folder;
+  form.program_folder = ProgramDirectory();
+  return form;
+}
 
 void RunSplitJob(MainWindow& window) {
   if (StopsRunningJob(window, 0)) return;
@@ -90,13 +122,7 @@ void RunSplitJob(MainWindow& window, const KeywordChoice& keyword) {
 
 void RunMergeJob(MainWindow& window) {
   if (StopsRunningJob(window, 1)) return;
-  MergeForm form;
-  form.rows = window.Rows(超级列表框2);
-  form.merged_name = window.Text(编辑框5);
-  form.chosen_folder = window.Text(编辑框4);
-  form.save_in_program_folder = window.Checked(选择框6);
-  form.delete_sources = window.Checked(选择框2);
-  form.program_folder = ProgramDirectory();
+  MergeForm form = MergeFormOf(window);
   // Sources go to the Recycle Bin, on the window's thread, after the merged file is complete.
   JobRunner& runner = window.runner();
   form.remove_source = [&window, &runner](const std::string& path) {
@@ -123,16 +149,7 @@ void RunMergeJob(MainWindow& window) {
 
 void RunInsertJob(MainWindow& window) {
   if (StopsRunningJob(window, 2)) return;
-  InsertForm form;
-  form.rows = window.Rows(超级列表框3);
-  form.text_to_insert = window.Text(编辑框7);
-  form.keyword_text = window.Text(编辑框8);
-  form.every_text = window.Text(编辑框9);
-  form.random = window.Checked(选择框1);
-  form.keep_original = window.Checked(选择框5);
-  form.use_program_folder = window.Checked(选择框7);
-  form.output_folder = window.jobs().insert.output_folder;
-  form.program_folder = ProgramDirectory();
+  InsertForm form = InsertFormOf(window);
   auto context = std::make_shared<InsertContext>(window.jobs().insert);
   const bool in_place = !form.keep_original;
   window.runner().Start(

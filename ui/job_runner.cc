@@ -232,6 +232,8 @@ void JobRunner::Start(int page, JobKind kind, bool in_place, Job job,
   hwnd_ = window_.hwnd();
   host_ = std::make_unique<WorkerHost>(*this, window_, hwnd_);
   status_before_ = window_.StatusPane(0);
+  // The job may replace or recycle a listed file: none is held open for the column meanwhile.
+  window_.PauseRecognising();
   SetPageBusy(true);
   window_.SetStatusPane(0, "当前状态: 正在开始…");
   worker_ = CreateThread(nullptr, 0, ThreadMain, this, CREATE_SUSPENDED, nullptr);
@@ -292,6 +294,7 @@ void JobRunner::OnDone() {
   if (!running()) return;
   Join();
   SetPageBusy(false);
+  window_.ResumeRecognising();
   const bool finished = host_->Finished();
   JobTally tally = std::move(host_->tally_);
   tally.stopped = stop_ && !finished;
@@ -320,6 +323,7 @@ void JobRunner::StopAndWait() {
   closing_ = true;
   stop_ = true;
   Join();
+  window_.ResumeRecognising();
   host_.reset();
   job_ = nullptr;
   after_ = nullptr;

@@ -79,9 +79,11 @@ constexpr ControlLayout kControls[] = {
 constexpr const char* kTabPages[] = {"分割文本", "合并文本", "插入文字"};
 
 constexpr ListColumnLayout kListColumns[] = {
-  {超级列表框1, "文件名", 100}, {超级列表框1, "文件位置", 200}, {超级列表框1, "文件大小(KB)", 105},
-  {超级列表框2, "文件名", 150}, {超级列表框2, "文件位置", 370},
-  {超级列表框3, "文件名", 130}, {超级列表框3, "文件位置", 260}, {超级列表框3, "文件长度（Byte）", 135},
+  {超级列表框1, "文件名", 70},  {超级列表框1, "文件位置", 120}, {超级列表框1, "文件大小(KB)", 92},
+  {超级列表框1, "编码", 100},
+  {超级列表框2, "文件名", 120}, {超级列表框2, "文件位置", 280}, {超级列表框2, "编码", 100},
+  {超级列表框3, "文件名", 95}, {超级列表框3, "文件位置", 180}, {超级列表框3, "文件长度（Byte）", 125},
+  {超级列表框3, "编码", 100},
 };
 
 constexpr StatusPaneLayout kStatusPanes[] = {{"当前状态:", 200}, {"保存目录:", 376}};
@@ -90,6 +92,7 @@ constexpr MenuLayout kMenus[] = {
   {MenuName::k菜单, "菜单", true},
   {MenuName::k关于, "关于", true},
   {MenuName::k托盘菜单, "托盘菜单", false},
+  {MenuName::k编码, "编码", false},
 };
 
 constexpr MenuItemLayout kMenuItems[] = {
@@ -105,6 +108,10 @@ constexpr MenuItemLayout kMenuItems[] = {
   {MenuName::k关于, kMenuFeedback, "问题反馈"},
   {MenuName::k托盘菜单, kMenuShowWindow, "显示界面"},
   {MenuName::k托盘菜单, kMenuExit, "退出"},
+  {MenuName::k编码, kMenuEncodingAuto, "自动"},
+  {MenuName::k编码, kMenuEncodingGbk, "GBK"},
+  {MenuName::k编码, kMenuEncodingGb18030, "GB18030"},
+  {MenuName::k编码, kMenuEncodingUtf8, "UTF-8"},
 };
 // clang-format on
 

@@ -170,14 +170,20 @@ enum MenuCommand : int {
   kMenuMoveToBottom, // "菜单" > "移到最后"
   kMenuSortByName,   // "菜单" > "按文件名排序": natural order of the file names
   kMenuOpenFolder,   // "菜单" > "打开保存目录": the last job's folder in Explorer
+  // "编码": how the selected rows' encoding is decided (the lists' pop-up menu only).
+  kMenuEncodingAuto,     // "自动": recognised from the file's bytes
+  kMenuEncodingGbk,      // "GBK"
+  kMenuEncodingGb18030,  // "GB18030"
+  kMenuEncodingUtf8,     // "UTF-8"
 };
 
-enum class MenuName { k菜单, k关于, k托盘菜单 };
+// "编码" is no menu of the bar: the lists' pop-up menu shows its items below those of "菜单".
+enum class MenuName { k菜单, k关于, k托盘菜单, k编码 };
 
 struct MenuLayout {
   MenuName menu;
   const char* caption;
-  bool in_menu_bar;  // "托盘菜单" only pops up
+  bool in_menu_bar;  // "托盘菜单" and "编码" only pop up
 };
 
 struct MenuItemLayout {

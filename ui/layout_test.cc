@@ -238,10 +238,12 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
     int width;
   };
   const Column columns[] = {
-      {超级列表框1, "文件名", 100},       {超级列表框1, "文件位置", 200},
-      {超级列表框1, "文件大小(KB)", 105}, {超级列表框2, "文件名", 150},
-      {超级列表框2, "文件位置", 370},     {超级列表框3, "文件名", 130},
-      {超级列表框3, "文件位置", 260},     {超级列表框3, "文件长度（Byte）", 135}};
+      {超级列表框1, "文件名", 70},       {超级列表框1, "文件位置", 120},
+      {超级列表框1, "文件大小(KB)", 92}, {超级列表框1, "编码", 100},
+      {超级列表框2, "文件名", 120},      {超级列表框2, "文件位置", 280},
+      {超级列表框2, "编码", 100},         {超级列表框3, "文件名", 95},
+      {超级列表框3, "文件位置", 180},    {超级列表框3, "文件长度（Byte）", 125},
+      {超级列表框3, "编码", 100}};
   std::map<ControlId, int> index;
   for (const Column& column : columns) {
     int& i = index[column.list];
@@ -256,9 +258,9 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
     EXPECT_EQ(item.cx, window().Scale(column.width));
     ++i;
   }
-  // The merge list has two columns, the others three.
-  EXPECT_EQ(SendMessageW(ListView_GetHeader(Hwnd(超级列表框2)), HDM_GETITEMCOUNT, 0, 0), 2);
-  EXPECT_EQ(SendMessageW(ListView_GetHeader(Hwnd(超级列表框3)), HDM_GETITEMCOUNT, 0, 0), 3);
+  // The merge list has three columns (no size), the others four.
+  EXPECT_EQ(SendMessageW(ListView_GetHeader(Hwnd(超级列表框2)), HDM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(ListView_GetHeader(Hwnd(超级列表框3)), HDM_GETITEMCOUNT, 0, 0), 4);
 
   // Two panes, 200 px and the rest; after start they already show the refreshed texts.
   HWND bar = Hwnd(状态条1);

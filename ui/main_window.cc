@@ -133,6 +133,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case kJobDoneMessage:
       runner_.OnDone();
       return 0;
+    case kEncodingsMessage:
+      OnEncodingsRecognised();
+      return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
       if (drag_list_ != kNoControl) {
@@ -152,6 +155,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 bool MainWindow::OnCreate() {
+  scanner_.SetWindow(hwnd_, kEncodingsMessage);
   CreateFonts();
   for (const ControlLayout& row : Controls()) {
     HWND control = CreateControl(row);
@@ -358,6 +362,8 @@ void MainWindow::OnClose() {
 
 void MainWindow::OnDestroy() {
   runner_.StopAndWait();
+  scanner_.Stop();
+  row_encodings_.clear();
   HideHint();
   CloseAllFiles();
   tray_.Hide();

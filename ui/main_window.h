@@ -14,6 +14,7 @@
 
 #include "core/file_entry.h"
 #include "ui/desktop_calls.h"
+#include "ui/encoding_column.h"
 #include "ui/job_runner.h"
 #include "ui/jobs_state.h"
 #include "ui/layout.h"
@@ -27,6 +28,11 @@ inline constexpr UINT kTrayMessage = WM_APP + 1;  // 托盘图标1's mouse event
 inline constexpr UINT_PTR kHintTimer = 1;         // closes the balloon hint
 inline constexpr UINT_PTR kHintToolId = 1;        // the balloon's one tool
 inline constexpr UINT kHintMilliseconds = 4000;
+inline constexpr UINT kEncodingsMessage = WM_APP + 5;  // the column "编码" has answers to show
+
+// The column "编码" of a list: after the size column, and after the path in the merge list,
+// which has no size column.
+int EncodingColumnOf(ControlId list);
 
 class MainWindow {
  public:
@@ -51,6 +57,8 @@ class MainWindow {
 
   // Control properties by layout name; texts are GBK.
   std::string Text(ControlId id) const;
+  // The text as typed text (TypedWindowTextOf): for texts that go into a file in its encoding.
+  std::string TypedText(ControlId id) const;
   void SetText(ControlId id, std::string_view text);
   bool Checked(ControlId id) const;
   void SetChecked(ControlId id, bool checked);
@@ -66,7 +74,9 @@ class MainWindow {
   // 透明标签1's caption, shown over the pages while it is not empty.
   void SetNotice(std::string_view text);
 
-  // File lists (超级列表框1/2/3): rows are FileEntry; the merge list has no size column.
+  // File lists (超级列表框1/2/3): rows are FileEntry; the merge list has no size column. Each row
+  // keeps its encoding choice (FileEntry::encoding), which its column "编码" shows with what its
+  // file is recognised as; a row's file is read for that on a worker thread once it is added.
   int RowCount(ControlId list) const;
   int SelectedRow(ControlId list) const;  // -1 when none
   std::string Cell(ControlId list, int row, int column) const;
@@ -76,9 +86,19 @@ class MainWindow {
   void SetCell(ControlId list, int row, int column, std::string_view text);
   // Moves row `from` to place `to` (both in 0 ... rows - 1), keeping it selected.
   void MoveRow(ControlId list, int from, int to);
-  // Puts the rows in this order (the rows of Rows(), reordered).
-  void SetRows(ControlId list, const std::vector<FileEntry>& rows);
+  // Puts the rows in this order: order[i] is the row that goes to place i (a permutation of
+  // 0 ... rows - 1). Every cell and the encoding choice go with their row.
+  void ReorderRows(ControlId list, const std::vector<int>& order);
   std::vector<FileEntry> Rows(ControlId list) const;
+  // Every selected row of a list, in order.
+  std::vector<int> SelectedRows(ControlId list) const;
+  EncodingChoice RowEncoding(ControlId list, int row) const;
+  void SetRowEncoding(ControlId list, int row, EncodingChoice choice);
+  // True while files of the lists are still being read for their column "编码".
+  bool RecognisingEncodings() const { return scanner_.busy(); }
+  // No list's file is held open for the column from Pause until Resume (while a job runs).
+  void PauseRecognising() { scanner_.Pause(); }
+  void ResumeRecognising() { scanner_.Resume(); }
   // The list of the page shown.
   ControlId CurrentList() const;
 
@@ -95,6 +115,7 @@ class MainWindow {
   DesktopCalls& desktop() { return desktop_; }
   TrayIcon& tray() { return tray_; }
   JobsState& jobs() { return jobs_; }
+  const JobsState& jobs() const { return jobs_; }
   JobRunner& runner() { return runner_; }
   // The job's progress bar on the status bar (hidden while no job runs).
   HWND progress_bar() const { return progress_bar_; }
@@ -117,6 +138,10 @@ class MainWindow {
   void OnTrayMessage(UINT event);
   void OnDestroy();
   void OnClose();
+  void OnEncodingsRecognised();
+  // The row's key into row_encodings_ (its item data).
+  LPARAM RowKey(ControlId list, int row) const;
+  void ShowRowEncoding(ControlId list, int row);
   void EndDrag(POINT at_client, bool drop);
   void PopTrayMenu();
   HBRUSH PageBrush();
@@ -146,6 +171,15 @@ class MainWindow {
   HWND progress_bar_ = nullptr;
   ControlId drag_list_ = kNoControl;
   int drag_row_ = -1;
+  // Each row's encoding choice and what its file was recognised as ("" while it is read), by the
+  // key the row carries as its item data.
+  struct RowEncodingState {
+    EncodingChoice choice = EncodingChoice::kAuto;
+    std::string recognised;
+  };
+  std::map<LPARAM, RowEncodingState> row_encodings_;
+  LPARAM next_row_key_ = 1;
+  EncodingScanner scanner_;
   JobRunner runner_{*this};  // last: its job ends before the rest goes
 };
 

@@ -39,7 +39,7 @@ int FakeDesktop::TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner
     GetMenuStringW(menu, static_cast<UINT>(i), caption, 64, MF_BYPOSITION);
     UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
     shown.items.push_back({static_cast<int>(GetMenuItemID(menu, i)), Gbk(caption),
-                           (state & (MF_GRAYED | MF_DISABLED)) == 0});
+                           (state & (MF_GRAYED | MF_DISABLED)) == 0, (state & MF_CHECKED) != 0});
   }
   menus.push_back(shown);
   if (menu_answers.empty()) return 0;
@@ -86,6 +86,16 @@ void WindowTest::TearDown() {
   Pump();
 }
 
+std::wstring ListViewText(HWND list, int row, int column) {
+  wchar_t text[512] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 512;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 void WindowTest::Pump() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -109,6 +119,15 @@ void WindowTest::StartClick(ControlId id) {
   ASSERT_NE(control, nullptr);
   ASSERT_TRUE(IsWindowEnabled(control) && IsWindowVisible(control));
   SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+void WindowTest::WaitForEncodings() {
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  while (window_->hwnd() != nullptr && window_->RecognisingEncodings()) {
+    ASSERT_LT(GetTickCount64(), deadline) << "the files were not read";
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    Pump();
+  }
 }
 
 void WindowTest::WaitForJob() {

@@ -20,8 +20,9 @@ namespace travik::ui::testing {
 // One item of a pop-up menu as it was shown.
 struct ShownMenuItem {
   int command;
-  std::string caption;  // GBK
+  std::string caption;  // GBK; empty for a separator
   bool enabled;
+  bool checked = false;
 };
 
 struct ShownMenu {
@@ -67,6 +68,9 @@ class FakeDesktop : public DesktopCalls {
   std::function<void()> on_recycle;
 };
 
+// The text of a cell of a list view (any list, the preview's too), as the list gives it.
+std::wstring ListViewText(HWND list, int row, int column);
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -84,6 +88,8 @@ class WindowTest : public ::testing::Test {
   void StartClick(ControlId id);
   // Serves the window until its job has ended.
   void WaitForJob();
+  // Serves the window until the lists' column "编码" shows what every file was recognised as.
+  void WaitForEncodings();
   // Left button pressed and released in an edit box or the status bar (enabled ones only).
   void MouseDown(ControlId id);
   // Characters typed into the control that has the focus after a click into it.
