@@ -7,9 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/bench/table.sh"
-travik=${1:-$root/build/native/cli/travik}
-runs=${2:-5}
-[ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
+bench_arguments "$@"
 big=$("$root/bench/make_big.sh")
 work=$(mktemp -d /dev/shm/travik-bench-chapters.XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -9,9 +9,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/bench/table.sh"
-travik=${1:-$root/build/native/cli/travik}
-runs=${2:-5}
-[ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
+bench_arguments "$@"
 gbk=$("$root/bench/make_big.sh")
 utf8=$("$root/bench/make_big.sh" utf-8)
 name=$(basename "$utf8" .txt)

@@ -1,4 +1,13 @@
-# Sourced by the bench scripts: bench_row adds one row to the table that bench/run_all.sh prints
+# Sourced by the bench scripts. bench_arguments takes a script's arguments, [travik] [runs]:
+# sets $travik (default the native build's) and $runs (default 5), and stops when there is no
+# travik to run.
+bench_arguments() {
+  travik=${1:-$root/build/native/cli/travik}
+  runs=${2:-5}
+  [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
+}
+
+# bench_row adds one row to the table that bench/run_all.sh prints
 # at the end of its run (the file named by TRAVIK_BENCH_ROWS; nothing when it is unset).
 #   bench_row <job> <travik seconds> <reference> <reference seconds> <goal ratio> [note]
 bench_row() {
