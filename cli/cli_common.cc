@@ -107,12 +107,21 @@ std::string CurrentDirectory() {
   return gbk;
 }
 
-std::string AbsolutePath(std::string_view gbk_path) {
+namespace {
+
+// The path made absolute against the folder `cwd` (left as it is when `cwd` is empty).
+std::string AbsolutePathIn(const std::string& cwd, std::string_view gbk_path) {
   if (gbk_path.empty() || IsAbsolute(gbk_path)) return std::string(gbk_path);
-  std::string cwd = CurrentDirectory();
   if (cwd.empty()) return std::string(gbk_path);
   if (cwd.back() == kPathSeparator[0]) return cwd + std::string(gbk_path);
   return JoinText(cwd, kPathSeparator, gbk_path);
+}
+
+}  // namespace
+
+std::string AbsolutePath(std::string_view gbk_path) {
+  if (gbk_path.empty() || IsAbsolute(gbk_path)) return std::string(gbk_path);
+  return AbsolutePathIn(CurrentDirectory(), gbk_path);
 }
 
 std::string FolderArgument(std::string_view typed) {
@@ -152,8 +161,9 @@ bool CurrentFolderForOutput(std::string_view command, std::string* folder) {
 
 std::vector<std::string> FileOperands(const std::vector<std::string>& operands) {
   std::vector<std::string> paths;
+  const std::string cwd = CurrentDirectory();  // asked once: a merge may name thousands of files
   for (const std::string& operand : operands) {
-    const std::string path = AbsolutePath(operand);
+    const std::string path = AbsolutePathIn(cwd, operand);
 #ifdef _WIN32
     // "*" and "?" are never the second byte of a GBK character (those are 0x40 and above).
     const std::string name = FileNamePart(path);

@@ -304,14 +304,42 @@ void EncodingDetector::Advance(size_t available) {
   Scan((available - 4) & ~size_t{63});
 }
 
+void EncodingDetector::Advance(size_t available, std::string_view window, size_t window_begin) {
+  window_ = window;
+  window_begin_ = window_begin;
+  Advance(available);
+}
+
+bool EncodingDetector::InWindow(size_t at, size_t length) const {
+  return at >= window_begin_ && at - window_begin_ <= window_.size() &&
+         length <= window_.size() - (at - window_begin_);
+}
+
+const unsigned char* EncodingDetector::BytesAt(size_t at, size_t length) const {
+  const char* p = InWindow(at, length) ? window_.data() + (at - window_begin_) : text_.data() + at;
+  return reinterpret_cast<const unsigned char*>(p);
+}
+
+unsigned char EncodingDetector::ByteAt(size_t at) const { return *BytesAt(at, 1); }
+
 void EncodingDetector::Scan(size_t end) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text_.data());
   const size_t n = text_.size();
   if (utf8_ && utf8_at_ < end) {
     bool high = false;
-    utf8_at_ += Utf8WellFormedPrefix(bytes + utf8_at_, end - utf8_at_, &high);
+    utf8_at_ += Utf8WellFormedPrefix(BytesAt(utf8_at_, end - utf8_at_), end - utf8_at_, &high);
     multi_byte_ |= high;
-    utf8_at_ = ValidUtf8Until(bytes, utf8_at_, end, n, &multi_byte_);
+    // The window serves when it holds every byte the check may read: up to 3 past `end`, or to
+    // the text's end.
+    const size_t window_end = window_begin_ + window_.size();
+    if (utf8_at_ >= window_begin_ && utf8_at_ <= end &&
+        (window_end >= end + 4 || window_end == n) && window_end <= n && end <= window_end) {
+      const unsigned char* w = reinterpret_cast<const unsigned char*>(window_.data());
+      utf8_at_ = window_begin_ + ValidUtf8Until(w, utf8_at_ - window_begin_, end - window_begin_,
+                                                window_end - window_begin_, &multi_byte_);
+    } else {
+      utf8_at_ = ValidUtf8Until(bytes, utf8_at_, end, n, &multi_byte_);
+    }
     if (utf8_at_ < end) {
       // A text cut short inside its last character is still UTF-8 (the reader reports the
       // cut); a sequence that can never be completed is not. No character is 4 bytes short.
@@ -337,26 +365,35 @@ void EncodingDetector::Scan(size_t end) {
     if (at < whole_end) {
 #if defined(__x86_64__) || defined(__i386__)
       if (avx2) {
-        const size_t next = NextBlockNeedingMasksAvx2(bytes, at, whole_end);
+        // Runs of quiet blocks are passed over in the window while it holds them.
+        const unsigned char* base = bytes;
+        size_t base_at = 0;
+        size_t limit = whole_end;
+        if (InWindow(at, 64)) {
+          base = reinterpret_cast<const unsigned char*>(window_.data());
+          base_at = window_begin_;
+          limit = std::min(whole_end, at + ((window_begin_ + window_.size() - at) & ~size_t{63}));
+        }
+        const size_t next = base_at + NextBlockNeedingMasksAvx2(base, at - base_at, limit - base_at);
         if (next != at) {
           previous_digits_ = 0;
           at = next - 64;  // the loop steps on to `next`
           continue;
         }
-      } else if (!BlockNeedsMasks(bytes + at)) {
+      } else if (!BlockNeedsMasks(BytesAt(at, 64))) {
         previous_digits_ = 0;
         continue;
       }
 #else
-      if (!BlockNeedsMasks(bytes + at)) {
+      if (!BlockNeedsMasks(BytesAt(at, 64))) {
         previous_digits_ = 0;
         continue;
       }
 #endif
-      m = Masks(bytes + at);
+      m = Masks(BytesAt(at, 64));
     } else {
       unsigned char tail[64];
-      for (size_t k = 0; k < 64; ++k) tail[k] = at + k < n ? bytes[at + k] : ' ';
+      for (size_t k = 0; k < 64; ++k) tail[k] = at + k < n ? ByteAt(at + k) : ' ';
       m = Masks(tail);
     }
     if (m.zero) {
@@ -372,7 +409,7 @@ void EncodingDetector::Scan(size_t end) {
         ends &= ends - 1;
         if (last < 3) continue;
         const size_t start = last - 3;
-        if (!IsGb18030Lead(bytes[start]) || !IsGb18030Lead(bytes[start + 2])) continue;
+        if (!IsGb18030Lead(ByteAt(start)) || !IsGb18030Lead(ByteAt(start + 2))) continue;
         four_byte_ = gb18030_.IsCharStart(start);
       }
     }

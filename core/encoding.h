@@ -137,13 +137,23 @@ class EncodingDetector {
  public:
   explicit EncodingDetector(std::string_view text);
   void Advance(size_t available);
+  // The same, with the bytes [window_begin, window_begin + window.size()) also in `window`, a
+  // copy the caller keeps until the next Advance or Finish: the detector reads them there, and
+  // goes to `text` only for bytes the window lacks. Lets a reader that copies a mapped file
+  // block by block keep the mapping's pages out of memory. The result does not change.
+  void Advance(size_t available, std::string_view window, size_t window_begin);
   DetectedEncoding Finish();
 
  private:
+  bool InWindow(size_t at, size_t length) const;
+  const unsigned char* BytesAt(size_t at, size_t length) const;  // from the window or the text
+  unsigned char ByteAt(size_t at) const;
   bool Marked();          // the text begins with a byte-order mark (looked at once)
   void Scan(size_t end);  // the UTF-8 check, then the 64-byte blocks, up to `end`
 
   std::string_view text_;
+  std::string_view window_;
+  size_t window_begin_ = 0;
   bool mark_checked_ = false;
   size_t mark_length_ = 0;
   Encoding marked_ = Encoding::kGbk;  // the mark's encoding when mark_length_ > 0

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/encoding.h"
+#include "core/source_bytes.h"
 
 namespace travik {
 
@@ -151,7 +152,10 @@ struct SourceText {
   // The `carried` bytes given to LoadSourceText begin `text` (or were dropped with the character
   // they begin when a 0x00 or 0x1A byte follows them): the file continued that character.
   bool carried_taken = false;
-  std::string text;
+  // The text: a view of the file mapped into memory, or of the bytes read. A job that passes
+  // through a large text lets its pages go as it goes (SourceBytes::Release), and checks
+  // text.Changed() before it trusts what it made: another program may have shortened the file.
+  SourceBytes text;
   std::string error;        // GBK reason when !ok or cut_short
 };
 // Reads a whole source. Its encoding is recognised from the file's bytes (DetectEncoding) or

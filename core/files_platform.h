@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/source_bytes.h"
+
 namespace travik::platform {
 
 // An open file, readable and writable, shared for reading and writing but not deletion.
@@ -26,14 +28,22 @@ class File {
   virtual int64_t Size() = 0;
   // Forces what was written onto the disk (fsync, FlushFileBuffers). False on an error.
   virtual bool Flush() = 0;
+  // The first n bytes (n > 0, no more than the file's length) mapped into memory for reading,
+  // or null when they cannot be (the caller reads them instead). The mapping outlives the File.
+  virtual std::shared_ptr<const ByteStorage> MapForReading(size_t n) {
+    (void)n;
+    return nullptr;
+  }
 };
 
 // Why a file could not be opened.
 enum class OpenProblem { kNone, kMissing, kDenied, kReadOnly, kBusy, kFolder, kOther };
 
 // Opens an existing file for reading only, letting others read and write it; null with
-// *problem set on failure. Read-only files can be read.
-std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem);
+// *problem set on failure. Read-only files can be read. *size, when asked, receives its length
+// as it was opened (-1 when unknown).
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
+                                     int64_t* size = nullptr);
 // Whether an existing file could be opened for writing: kNone when it could.
 OpenProblem WriteProblem(std::string_view path);
 // Creates a new file, exclusively, under a name nobody can predict in the folder of `beside`,

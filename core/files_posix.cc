@@ -16,6 +16,7 @@
 
 #include "core/codepage.h"
 #include "core/files_platform.h"
+#include "core/mapped_file_posix.h"
 
 namespace travik::platform {
 
@@ -62,16 +63,7 @@ class PosixFile : public File {
   }
 
   bool WriteAt(int64_t offset, const char* data, size_t n) override {
-    size_t done = 0;
-    while (done < n) {
-      ssize_t r = pwrite(fd_, data + done, n - done, static_cast<off_t>(offset + done));
-      if (r < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      done += static_cast<size_t>(r);
-    }
-    return true;
+    return WriteMaybeMapped(fd_, offset, data, n);
   }
 
   int64_t Size() override {
@@ -82,22 +74,17 @@ class PosixFile : public File {
 
   bool Flush() override { return fsync(fd_) == 0; }
 
+  std::shared_ptr<const ByteStorage> MapForReading(size_t n) override {
+    return MapFileForReading(fd_, n);
+  }
+
  private:
   int fd_;
   FileId id_;
 };
 
 bool WriteAll(int fd, std::string_view data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t r = write(fd, data.data() + done, data.size() - done);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(r);
-  }
-  return true;
+  return WriteMaybeMapped(fd, -1, data.data(), data.size());
 }
 
 OpenProblem ProblemOf(int error) {
@@ -137,25 +124,25 @@ void SyncFolder(const std::string& native_folder) {
 
 }  // namespace
 
-std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem) {
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
+                                     int64_t* size) {
   std::string native;
   *problem = OpenProblem::kOther;
   if (!ToNative(path, &native)) return nullptr;
   struct stat st;
-  if (stat(native.c_str(), &st) != 0) {
-    *problem = ProblemOf(errno);
-    return nullptr;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    *problem = OpenProblem::kFolder;
-    return nullptr;
-  }
+  // A folder opens for reading too: what was opened tells.
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || fstat(fd, &st) != 0) {
     *problem = ProblemOf(errno);
     if (fd >= 0) close(fd);
     return nullptr;
   }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd);
+    *problem = OpenProblem::kFolder;
+    return nullptr;
+  }
+  if (size != nullptr) *size = st.st_size;
   *problem = OpenProblem::kNone;
   return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
 }
@@ -228,10 +215,12 @@ std::vector<std::string> FileNames(std::string_view folder) {
   if (dir == nullptr) return names;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    struct stat st;
-    if (name == "." || name == ".." || stat((native + "/" + name).c_str(), &st) != 0 ||
-        !S_ISREG(st.st_mode)) {
-      continue;
+    if (name == "." || name == "..") continue;
+    // The entry's type, when the folder tells it, saves a look-up per file; a link is followed.
+    if (entry->d_type != DT_REG) {
+      struct stat st;
+      if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) continue;
+      if (stat((native + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     }
     std::string gbk;
     if (Utf8ToGbk(name, &gbk)) names.push_back(std::move(gbk));
@@ -287,11 +276,17 @@ std::unique_ptr<File> CreateNew(std::string_view path) {
 bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
   std::string native;
   if (!ToNative(path, &native)) return false;
-  struct stat st;
-  if (stat(native.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || IsReadOnly(st) || IsOpenHere(st)) return false;
+  // Most outputs are new files: made exclusively, they need no look first. One that exists is
+  // looked at as Windows would: a folder, a read-only file or one open here is not overwritten.
+  int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    struct stat st;
+    if (errno != EEXIST || stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        IsReadOnly(st) || IsOpenHere(st)) {
+      return false;
+    }
+    fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   }
-  int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool ok = true;
   for (std::string_view part : parts) {

@@ -125,7 +125,8 @@ constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 }  // namespace
 
-std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem) {
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
+                                     int64_t* size) {
   std::wstring wide;
   *problem = OpenProblem::kOther;
   if (!ToWide(path, &wide)) return nullptr;
@@ -141,7 +142,9 @@ std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem
     return nullptr;
   }
   *problem = OpenProblem::kNone;
-  return std::make_unique<Win32File>(h);
+  auto file = std::make_unique<Win32File>(h);
+  if (size != nullptr) *size = file->Size();
+  return file;
 }
 
 OpenProblem WriteProblem(std::string_view path) {

@@ -99,7 +99,7 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
       InsertAtRandom(context, failures);
       break;
   }
-  std::string().swap(context.source_text);  // a large text is not kept past its row
+  context.source_text.clear();  // a large text is not kept past its row
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/job_host.h"
+#include "core/source_bytes.h"
 #include "insert/random_source.h"
 
 namespace travik {
@@ -43,7 +44,7 @@ struct InsertContext {
   int interval = 0;     // kByLength only
   bool keep_original = true;
   bool use_program_folder = true;
-  std::string source_text;         // the file's whole text (read and closed again by the job)
+  SourceBytes source_text;         // the file's whole text (read and closed again by the job)
   bool source_cut_short = false;   // the text stopped at a 0x00 or 0x1A byte
   bool source_unfinished = false;  // UTF-8, GB18030: an incomplete last character was left out
   Encoding source_encoding = Encoding::kGbk;

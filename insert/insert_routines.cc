@@ -61,6 +61,13 @@ bool WriteResult(const InsertContext& context, bool changed, FailureList& failur
   const bool written = file.ok() && produce(sink);
   // A stop is honoured before the file is replaced: it stays as it was, no copy is made.
   if (written && context.host != nullptr && context.host->StopRequested()) return false;
+  // Another program shortened the file while it was read: what was made is not its text.
+  if (written && context.source_text.Changed()) {
+    failures.Add(context.source_path, context.keep_original
+                                          ? "读取时文件被其他程序改短，未写出副本"
+                                          : "读取时文件被其他程序改短，文件未作修改");
+    return false;
+  }
   if (!written || !file.Commit()) {
     failures.Add(context.source_path, context.keep_original ? JoinText("无法写入副本 ", target)
                                                             : "无法写回文件，文件未作修改");

@@ -228,6 +228,12 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       }
       if (!merged->Append(bytes)) return false;
     }
+    // Another program shortened the file while it was read: 0x00 bytes stand where its text was.
+    if (source.text.Changed()) {
+      failures->Add(row.path, "读取时文件被其他程序改短，未合并");
+      outcome->blocked = true;
+      continue;
+    }
     if (!carried.empty() && source.file_size == 0) {
       // An empty file between the parts: the bytes pass on to the file after it.
       complete->push_back(&row.path);

@@ -41,6 +41,7 @@ void SplitByCount(const SplitContext& context, PieceWriter& writer) {
     writer.WritePiece(text.substr(pos, length), i);
     if (writer.stopped()) break;
     pos += length;
+    context.source_text.Release(pos);
     if (i == parts - 1 && text.size() - pos > cut) cut = text.size() - pos;
   }
 }

@@ -52,6 +52,7 @@ void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& 
     writer.WritePiece(rest.substr(0, length), i);
     if (writer.stopped()) break;
     pos += length;
+    context.source_text.Release(pos);
     if (pos == text.size()) break;
   }
 }

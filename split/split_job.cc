@@ -124,7 +124,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   host.SetStatusPane(0, JoinText("当前状态: 正在处理第 ", NumberToText(row_number), " 个任务"));
 
   context.source_text.clear();
-  context.source_text.shrink_to_fit();  // the last file's text is not kept while reading this one
+
   SourceText source = LoadSourceText(row.path, {}, row.encoding);
   if (!source.ok) {  // unreadable, or refused (UTF-16, invalid in the encoding given): no folder
     failures.Add(row.path, source.error);
@@ -180,6 +180,12 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     }
     case SplitMode::kUnchecked:
       return;
+  }
+  // Another program shortened the file while it was split: the pieces hold 0x00 bytes where its
+  // text was, so they are not the file. They are reported and get no merge script.
+  if (context.source_text.Changed()) {
+    failures.Add(row.path, "分割时文件被其他程序改短，分割出的文件不完整，请重新分割");
+    return;
   }
   // A stopped split writes no script: it would join a part of the text under the whole's name.
   if (form.write_merge_script && !writer.stopped() && !writer.WriteMergeScript()) {
@@ -264,7 +270,7 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
                host, failures);
       // The pieces hold the text now; the context does not keep it after the job.
       context.source_text.clear();
-      context.source_text.shrink_to_fit();
+    
     }
   }
   if (failures.empty()) {

@@ -14,6 +14,7 @@
 #include "core/encoding.h"
 #include "core/file_entry.h"
 #include "core/job_host.h"
+#include "core/source_bytes.h"
 
 namespace travik {
 
@@ -60,7 +61,7 @@ struct SplitContext {
   PieceNaming naming_mode = PieceNaming::kUnchecked;
   std::string source_name;       // column 0 of the current row
   std::string source_path;       // column 1 of the current row
-  std::string source_text;       // the current file's text as read (up to a 0x00 / 0x1A byte)
+  SourceBytes source_text;       // the current file's text as read (up to a 0x00 / 0x1A byte)
   // The text's encoding, and the length of the byte-order mark it begins with (0 when none):
   // the mark stays at the start of the first piece.
   Encoding encoding = Encoding::kGbk;

@@ -151,7 +151,7 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
   return g_current;
 }
 
-ChapterPreview::ChapterPreview(MainWindow& window, std::string path, std::string text,
+ChapterPreview::ChapterPreview(MainWindow& window, std::string path, SourceBytes text,
                                Encoding encoding, KeywordChoice choice, chapters::ChapterList list)
     : window_(window),
       path_(std::move(path)),

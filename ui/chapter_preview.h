@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/source_bytes.h"
 #include "chapters/chapter_finder.h"
 #include "ui/keyword_box.h"
 
@@ -52,7 +53,7 @@ class ChapterPreview {
   const std::string& path() const { return path_; }
 
  private:
-  ChapterPreview(MainWindow& window, std::string path, std::string text, Encoding encoding,
+  ChapterPreview(MainWindow& window, std::string path, SourceBytes text, Encoding encoding,
                  KeywordChoice choice, chapters::ChapterList list);
   ~ChapterPreview() = default;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -71,7 +72,7 @@ class ChapterPreview {
   MainWindow& window_;
   HWND hwnd_ = nullptr;
   std::string path_;
-  std::string text_;  // the file's text as the split reads it
+  SourceBytes text_;  // the file's text as the split reads it
   Encoding encoding_;  // ... and its encoding, in which titles and lines are shown
   KeywordChoice choice_;
   chapters::ChapterList list_;
