@@ -265,6 +265,46 @@ TEST(DetectEncoding, FedBlockByBlockReadsOnlyWhatHasArrivedAndAgreesWithTheModel
   }
 }
 
+// Fed with a window, a copy of the latest bytes as a reader holds them, the detector answers the
+// same: whether the window reaches back a few kilobytes, a few bytes or not at all, and whether the
+// text is UTF-8 that breaks late (its earlier blocks are counted then, outside the window).
+TEST(DetectEncoding, FedThroughAWindowAgreesWithTheModel) {
+  std::mt19937 rng(1717);
+  for (int round = 0; round < 1500; ++round) {
+    std::string s;
+    switch (round % 4) {
+      case 0:
+        s = RandomBytes(rng, 6000);
+        break;
+      case 1:
+        s = RandomUtf8(rng, rng() % 9000, round % 2 ? 0 : 900);
+        break;
+      case 2:  // UTF-8 that a stray byte breaks near the end
+        s = RandomUtf8(rng, 3000 + rng() % 6000, 0) + "\xB5" + RandomUtf8(rng, rng() % 40, 0);
+        break;
+      default:  // GBK-like text with a four-byte sequence somewhere, or not
+        s = RandomBytes(rng, 400) + std::string(rng() % 5000, 'x') + RandomBytes(rng, 200);
+        break;
+    }
+    const size_t overlaps[] = {0, 1 + rng() % 100, 4096};
+    const size_t overlap = overlaps[rng() % 3];
+    EncodingDetector detector(s);
+    std::string window;
+    for (size_t arrived = 0; arrived < s.size();) {
+      const size_t next = std::min(s.size(), arrived + 1 + rng() % 1500);
+      const size_t begin = arrived > overlap ? arrived - overlap : 0;
+      window = s.substr(begin, next - begin);  // a copy: the detector must not keep the old one
+      arrived = next;
+      detector.Advance(arrived, window, begin);
+    }
+    const DetectedEncoding got = detector.Finish();
+    const DetectedEncoding want = ModelDetect(s);
+    ASSERT_EQ(got.encoding, want.encoding)
+        << "seed 1717 round " << round << ": " << testing::HexBytes(s);
+    ASSERT_EQ(got.mark_length, want.mark_length) << "seed 1717 round " << round;
+  }
+}
+
 // Long texts cross the chunks DetectEncoding takes at a time: a fault, a four-byte sequence or a
 // character cut by a chunk's end is seen wherever it stands.
 TEST(DetectEncoding, LongTextsAcrossChunks) {

@@ -546,12 +546,14 @@ TEST(LoadSourceText, LargeFilesReadInBlocksEndWhereTheRulesSay) {
     return t;
   };
   const size_t kBlock = 256 << 10;
-  const size_t size = 3 * kBlock + 1000;
+  // Under 1 MB a source is read into memory; from 1 MB on it is mapped and looked at through a
+  // buffer that keeps 4 KB of the block before: both ways give the same.
+  for (const size_t size : {3 * kBlock + 1000, 4 * kBlock + 4097}) {
   std::vector<std::string> texts = {gbk_text(size), utf8_text(size),
                                     "\xEF\xBB\xBF" + utf8_text(size)};
   // GB18030: its only four-byte character far into the text, so the last blocks decide.
   std::string gb18030 = gbk_text(size);
-  gb18030.insert(2 * kBlock + 5 + (gb18030[2 * kBlock + 5] & 1), "\x95\x32\x82\x36");
+  gb18030.insert(gb18030.find("\r\n", 2 * kBlock) + 2, "\x95\x32\x82\x36");
   texts.push_back(gb18030);
   std::string cut_utf8 = texts[1];
   cut_utf8 += "\xF0\x9F\x98";  // an incomplete last character
@@ -559,7 +561,9 @@ TEST(LoadSourceText, LargeFilesReadInBlocksEndWhereTheRulesSay) {
   int round = 0;
   for (const std::string& text : texts) {
     std::vector<std::string> files = {text};
-    for (size_t at : {kBlock - 1, kBlock, kBlock + 1, 2 * kBlock - 2, text.size() - 1}) {
+    for (size_t at : {kBlock - 1, kBlock, kBlock + 1, 2 * kBlock - 2, 4 * kBlock - 4096,
+                      4 * kBlock, text.size() - 1}) {
+      if (at >= text.size()) continue;
       for (char terminator : {'\0', '\x1A'}) {
         std::string f = text;
         f.insert(at, 1, terminator);
@@ -599,6 +603,7 @@ TEST(LoadSourceText, LargeFilesReadInBlocksEndWhereTheRulesSay) {
   EXPECT_EQ(DetectEncoding(texts[1]).encoding, Encoding::kUtf8);
   EXPECT_EQ(DetectEncoding(texts[3]).encoding, Encoding::kGb18030);
   EXPECT_EQ(DetectEncoding(texts[4]).encoding, Encoding::kUtf8);
+  }
 }
 
 TEST(FileAccess, ReadOnlyFilesAreReadButNotChangedInPlace) {
@@ -694,6 +699,86 @@ TEST(ReplaceWholeFile, KeepsModeAndLinksAndNeverFollowsAPlantedTemporary) {
   ASSERT_EQ(lstat(testing::NativePath(far_link).c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(Bytes(far_link), "far");
+}
+#endif
+
+}  // namespace
+}  // namespace travik
+
+namespace travik {
+namespace {
+
+using testing::NativePath;
+using testing::ReadFileBytes;
+using testing::ScopedTempDir;
+using testing::WriteFileBytes;
+
+std::string Letters(size_t n) {
+  std::string text(n, 'a');
+  for (size_t i = 0; i < n; ++i) text[i] = static_cast<char>('a' + i % 26);
+  return text;
+}
+
+// A large source's text, mapped or not, written out in parts of every size, at every offset of the
+// file being written, is the text byte for byte; so is a string's.
+TEST(SourceBytes, LargeTextsAreWrittenOutWhole) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("big.txt");
+  const std::string text = Letters((3 << 20) + 12345);
+  ASSERT_TRUE(WriteFileBytes(path, text));
+  const SourceText source = LoadSourceText(path);
+  ASSERT_TRUE(source.ok) << source.error;
+  ASSERT_TRUE(source.text == text);
+  for (const SourceBytes& bytes : {source.text, SourceBytes(text)}) {
+    const std::string_view all = bytes;
+    ReplacementFile out(dir.Join("out.txt"));
+    ASSERT_TRUE(out.Append(all.substr(0, 100)));        // small: from memory
+    ASSERT_TRUE(out.Append(all.substr(100, 2 << 20)));  // large, at an odd offset
+    ASSERT_TRUE(out.Append(all.substr(100 + (2 << 20))));
+    ASSERT_TRUE(out.Commit());
+    std::string back;
+    ASSERT_TRUE(ReadFileBytes(dir.Join("out.txt"), &back));
+    EXPECT_TRUE(back == text);
+    ASSERT_TRUE(WriteWholeFile(dir.Join("w.txt"), all.substr(7, 1 << 20), all.substr(0, 7)));
+    ASSERT_TRUE(ReadFileBytes(dir.Join("w.txt"), &back));
+    EXPECT_TRUE(back == text.substr(7, 1 << 20) + text.substr(0, 7));
+  }
+  // Copies share the bytes; a shorter view and a cleared one keep the rest alive.
+  SourceBytes copy = source.text;
+  copy.resize(10);
+  copy.remove_prefix(3);
+  EXPECT_EQ(copy, text.substr(3, 7));
+  EXPECT_TRUE(source.text == text);
+  copy.clear();
+  EXPECT_TRUE(copy.empty());
+}
+
+#ifndef _WIN32
+// A mapped source that another program shortens: the bytes past its new end read as 0x00 instead
+// of ending the program with SIGBUS, and the text says it changed, whether the file lost pages or
+// only a few bytes of its last one.
+TEST(SourceBytes, AMappedFileShortenedMeanwhileReadsAsZerosAndSaysSo) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("m.txt");
+  const std::string text = Letters(3 << 20);
+  for (const size_t keep : {size_t{(1 << 20) + 100}, text.size() - 7, text.size()}) {
+    SCOPED_TRACE(keep);
+    ASSERT_TRUE(WriteFileBytes(path, text));
+    const SourceText source = LoadSourceText(path);
+    ASSERT_TRUE(source.ok) << source.error;
+    EXPECT_FALSE(source.text.Changed());
+    std::filesystem::resize_file(NativePath(path), keep);
+    size_t letters = 0, zeros = 0;
+    for (char c : source.text.view()) (c == '\0' ? zeros : letters) += 1;
+    EXPECT_EQ(letters, keep);
+    EXPECT_EQ(zeros, text.size() - keep);
+    EXPECT_EQ(source.text.Changed(), keep < text.size());
+    // Written out, the bytes that are gone are not made up: the write fails or the text changed.
+    const bool written = WriteWholeFile(dir.Join("out.txt"), source.text.view());
+    if (keep == text.size()) {
+      EXPECT_TRUE(written);
+    }
+  }
 }
 #endif
 

@@ -1,0 +1,146 @@
+// A large source that another program shortens while a job works on it: the job must not crash
+// (a mapped file's missing pages raise SIGBUS), must say so by file, and must not pass off what it
+// made from the missing bytes as the file's text.
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/file_entry.h"
+#include "core/files.h"
+#include "core/text.h"
+#include "gtest/gtest.h"
+#include "insert/insert_job.h"
+#include "split/piece_writer.h"
+#include "split/split_job.h"
+#include "tests/test_util.h"
+
+namespace travik {
+namespace {
+
+// Windows reads a source whole into memory: a change made afterwards does not reach the job.
+#ifndef _WIN32
+
+using testing::NativePath;
+using testing::ReadFileBytes;
+using testing::ScopedTempDir;
+using testing::WriteFileBytes;
+
+// Shortens `victim` to `keep` bytes at the `at`-th output written or the `at`-th stop check,
+// as another program might at any moment; records the failures the job reports.
+class ShorteningHost : public JobHost {
+ public:
+  ShorteningHost(std::string victim, uintmax_t keep, int at)
+      : victim_(std::move(victim)), keep_(keep), at_(at) {}
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void SetStatusPane(int, const std::string&) override {}
+  std::string StatusPane(int) const override { return {}; }
+  void ShowCompletionNotice() override {}
+  void ReportFailures(const std::vector<FileFailure>& list) override {
+    failures.insert(failures.end(), list.begin(), list.end());
+  }
+  void OutputWritten(const std::string& path) override {
+    written.push_back(path);
+    if (count_outputs) Tick();
+  }
+  bool StopRequested() const override {
+    if (!count_outputs) Tick();
+    return false;
+  }
+
+  bool count_outputs = true;  // else stop checks are counted
+  std::vector<std::string> written;
+  std::vector<std::string> messages;
+  std::vector<FileFailure> failures;
+
+ private:
+  void Tick() const {
+    if (++seen_ == at_) std::filesystem::resize_file(NativePath(victim_), keep_);
+  }
+  std::string victim_;
+  uintmax_t keep_;
+  int at_;
+  mutable int seen_ = 0;
+};
+
+bool Mentions(const std::vector<FileFailure>& failures, const std::string& path,
+              const std::string& words) {
+  for (const FileFailure& f : failures) {
+    if (f.path == path && f.reason.find(words) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string LargeText(unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string text;
+  while (text.size() < (3u << 20)) text += testing::RandomGbkText(rng, 4000) + "\r\n";
+  return text;
+}
+
+TEST(ShortenedSource, ASplitSaysSoAndWritesNoMergeScript) {
+  // Shortened after the first piece: by most of the file (later pieces fault on missing pages),
+  // and by a few bytes within the last page (no fault: only the length tells).
+  const std::string text = LargeText(7);
+  for (uintmax_t keep : {uintmax_t{(1u << 20) + 10}, uintmax_t{text.size() - 5}}) {
+    SCOPED_TRACE(keep);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("长.txt");
+    ASSERT_TRUE(WriteFileBytes(source, text));
+    SplitForm form;
+    form.rows = {MakeSplitEntry(source)};
+    form.mode = SplitMode::kBySize;
+    form.size_text = "100";
+    form.write_merge_script = true;
+    form.chosen_folder = dir.Join("出");
+    MakeDirectory(form.chosen_folder);
+    ShorteningHost host(source, keep, 1);
+    SplitJob(form, host);
+    EXPECT_TRUE(Mentions(host.failures, source, "被其他程序改短"));
+    const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "长");
+    EXPECT_FALSE(std::filesystem::exists(
+        NativePath(JoinText(folder, kPathSeparator, kMergeScriptName))));
+    // The first piece was written before the change and is the text's start.
+    ASSERT_FALSE(host.written.empty());
+    std::string first;
+    ASSERT_TRUE(ReadFileBytes(host.written.front(), &first));
+    EXPECT_EQ(first, text.substr(0, first.size()));
+  }
+}
+
+TEST(ShortenedSource, AnInsertionWritesNeitherTheFileNorACopy) {
+  const std::string text = LargeText(8);
+  for (bool keep_original : {false, true}) {
+    SCOPED_TRACE(keep_original);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("长.txt");
+    ASSERT_TRUE(WriteFileBytes(source, text));
+    InsertForm form;
+    form.rows = {MakeInsertEntry(source)};
+    form.text_to_insert = "##";
+    form.every_text = "1000";
+    form.keep_original = keep_original;
+    form.use_program_folder = false;
+    form.output_folder = dir.Join("副本");
+    MakeDirectory(form.output_folder);
+    form.program_folder = dir.path();
+    // The stop checks: once before the file, once after its new text is made. The file is
+    // shortened in between, after the whole text was read.
+    ShorteningHost host(source, text.size() - 3, 2);
+    host.count_outputs = false;
+    InsertContext context;
+    InsertJob(form, context, host);
+    EXPECT_TRUE(Mentions(host.failures, source, "被其他程序改短")) << host.failures.size();
+    EXPECT_TRUE(host.written.empty());
+    std::string now;
+    ASSERT_TRUE(ReadFileBytes(source, &now));
+    EXPECT_EQ(now, text.substr(0, text.size() - 3));  // as the other program left it
+    EXPECT_FALSE(std::filesystem::exists(
+        NativePath(JoinText(form.output_folder, kPathSeparator, "长.txt"))));
+  }
+}
+
+#endif  // _WIN32
+
+}  // namespace
+}  // namespace travik
