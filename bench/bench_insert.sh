@@ -67,6 +67,9 @@ if [ -n "$peak_keyword" ]; then
   printf '  peak memory: keyword %d MB (%.2fx input), every %d MB (%.2fx input)\n' \
     $(( peak_keyword / 1024 )) "$(echo "$peak_keyword * 1024 / $size" | bc -l)" \
     $(( peak_every / 1024 )) "$(echo "$peak_every * 1024 / $size" | bc -l)"
+  in_mb=$(echo "$size / 1048576" | bc -l)
+  bench_row "peak MB, insert -k" "$(echo "$peak_keyword / 1024" | bc -l)" "input MB" "$in_mb" 1.5
+  bench_row "peak MB, insert -e" "$(echo "$peak_every / 1024" | bc -l)" "input MB" "$in_mb" 1.5
 else
   echo "  peak memory: /usr/bin/time not available"
 fi

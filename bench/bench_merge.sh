@@ -44,3 +44,5 @@ printf '  cat           %.3f s  %6.0f MB/s\n' "$best_cat" "$(echo "$mb / $best_c
 printf '  ratio travik/cat: %.2f\n' "$(echo "$best_travik / $best_cat" | bc -l)"
 printf '  peak memory %d KB: %.3f of the input\n' "$peak_kb" "$(echo "$peak_kb * 1024 / $size" | bc -l)"
 bench_row "merge ($count pieces)" "$best_travik" "cat" "$best_cat" 1.2
+bench_row "peak MB, merge" "$(echo "$peak_kb / 1024" | bc -l)" "input MB" \
+  "$(echo "$size / 1048576" | bc -l)" 0.5

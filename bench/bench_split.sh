@@ -79,6 +79,7 @@ peak() {
 }
 peak_size=$(peak "$travik" split --size 100 -o "$work/out" "$big")
 peak_keyword=$(peak "$travik" split --keyword '^第' -o "$work/out" "$big")
+peak_count=$(peak "$travik" split --parts 1000 -o "$work/out" "$big")
 
 mb=$(echo "scale=1; $size / 1048576" | bc)
 printf 'split %s MB (best of %d; output on tmpfs)\n' "$mb" "$runs"
@@ -93,3 +94,10 @@ printf '  csplit /^第/ {*}            %.3f s\n' "$t_csplit"
 printf '  ratio travik/csplit:  %.2f\n' "$(echo "$t_keyword / $t_csplit" | bc -l)"
 bench_row "split -s 100 (GBK)" "$t_size" "split -b 100K" "$t_split" 1.2 "$size_pieces pieces"
 bench_row "split -k ^第 (GBK)" "$t_keyword" "csplit" "$t_csplit" 1.0 "$keyword_pieces pieces"
+printf '  travik split --parts 1000   peak %d MB (%.2fx the text)\n' $((peak_count / 1024)) \
+  "$(echo "$peak_count * 1024 / $size" | bc -l)"
+# Peak memory in MB against the input's size in MB: the ratio is the share of the input held.
+in_mb=$(echo "$size / 1048576" | bc -l)
+bench_row "peak MB, split -s 100" "$(echo "$peak_size / 1024" | bc -l)" "input MB" "$in_mb" 0.5
+bench_row "peak MB, split --parts 1000" "$(echo "$peak_count / 1024" | bc -l)" "input MB" "$in_mb" 0.5
+bench_row "peak MB, split -k ^第" "$(echo "$peak_keyword / 1024" | bc -l)" "input MB" "$in_mb" 1.5

@@ -967,6 +967,11 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
     FinderOptions own = options;
     own.encoding = source.encoding;
     found.list = FindChapters(source.text, own);
+    // Shortened by another program meanwhile: the list would name headings in bytes now gone.
+    if (source.text.Changed()) {
+      found = FileChapters();
+      found.error = "读取时文件被其他程序改短，请重试";
+    }
   }
   return found;
 }
