@@ -143,6 +143,9 @@ class EncodingDetector {
   // block by block keep the mapping's pages out of memory. The result does not change.
   void Advance(size_t available, std::string_view window, size_t window_begin);
   DetectedEncoding Finish();
+  // True when what has been looked at so far rules out a byte-order mark, UTF-8 and GB18030's
+  // four-byte characters: the text is GBK unless later bytes say otherwise.
+  bool GbkSoFar() const { return mark_checked_ && mark_length_ == 0 && !utf8_ && !four_byte_; }
 
  private:
   bool InWindow(size_t at, size_t length) const;

@@ -287,6 +287,8 @@ bool RemoveFile(std::string_view path) { return !path.empty() && platform::Remov
 
 bool MakeDirectory(std::string_view path) { return !path.empty() && platform::MakeDir(path); }
 
+bool RemoveEmptyFolder(std::string_view path) { return !path.empty() && platform::RemoveDir(path); }
+
 bool FolderExists(std::string_view path) { return !path.empty() && platform::IsDir(path); }
 
 bool SameFile(std::string_view a, std::string_view b) {
@@ -520,7 +522,8 @@ bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_
 }  // namespace
 
 SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice,
-                          Encoding carried_encoding) {
+                          Encoding carried_encoding,
+                          const std::function<bool(const SourceBlock&)>& on_block) {
   SourceText source;
   if (!PathIsRepresentable(path)) {
     source.error = "文件名无法转换";
@@ -559,6 +562,7 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     // The buffer begins with the last kOverlap bytes of the block before: detection looks back
     // a little at each block's start.
     std::string buffer(kOverlap + kReadBlock, '\0');
+    bool watching = static_cast<bool>(on_block);
     size_t at = 0;
     while (at < expected && mapped != nullptr) {
       const size_t want = std::min(kReadBlock, expected - at);
@@ -572,9 +576,11 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
       }
       if (clean == at && !HasTerminator(buffer.data() + kOverlap, want)) clean += want;
       at += want;
-      if (detect) {
-        detector.Advance(at, std::string_view(buffer.data() + kOverlap - kept, kept + want),
-                         at - want - kept);
+      const std::string_view window(buffer.data() + kOverlap - kept, kept + want);
+      if (detect) detector.Advance(at, window, at - want - kept);
+      if (watching) {
+        const bool gbk = detect ? detector.GbkSoFar() : choice == EncodingChoice::kGbk;
+        watching = on_block({all, at, window, at - want - kept, clean == at, gbk});
       }
     }
     if (mapped != nullptr && detect) found = detector.Finish();

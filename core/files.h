@@ -113,6 +113,8 @@ int64_t FileSizeOf(std::string_view path);
 bool RemoveFile(std::string_view path);
 // Creates one folder level; fails when it exists or its parent does not.
 bool MakeDirectory(std::string_view path);
+// Removes a folder that is empty; false when it holds anything or cannot be removed.
+bool RemoveEmptyFolder(std::string_view path);
 // True when the path names an existing folder.
 bool FolderExists(std::string_view path);
 // True when both paths name the same existing file.
@@ -171,9 +173,26 @@ struct SourceText {
 // file has no byte-order mark and the text is in the same encoding with its first bytes
 // completing their character, or is GBK after GB18030. Bytes not taken take no part in the text;
 // `carried_taken` says which happened.
+//
+// A large file is mapped (see SourceText::text) and looked at block by block; `on_block`, when
+// given, is shown each block once it has been looked at, so that a job can start on a text before
+// the reader has seen all of it, while the block is still in the cache. Returning false stops the
+// calls. What the job made meanwhile is its own to check against the result: the reader may still
+// find that the text is not GBK or ends early.
+struct SourceBlock {
+  std::string_view file;    // the whole file as mapped; bytes from `looked` on are not looked at
+  size_t looked = 0;        // bytes looked at so far
+  std::string_view window;  // a copy of file[window_begin, looked), in memory the cache holds
+  size_t window_begin = 0;
+  bool clean = false;       // no 0x00 or 0x1A among the bytes looked at
+  // The bytes looked at so far are GBK: given as GBK, or recognition has ruled out a byte-order
+  // mark, UTF-8 and GB18030's four-byte characters in them.
+  bool gbk_so_far = false;
+};
 SourceText LoadSourceText(std::string_view path, std::string_view carried = {},
                           EncodingChoice choice = EncodingChoice::kAuto,
-                          Encoding carried_encoding = Encoding::kGbk);
+                          Encoding carried_encoding = Encoding::kGbk,
+                          const std::function<bool(const SourceBlock&)>& on_block = nullptr);
 
 // The message of a refused UTF-16 file, naming its encoding.
 std::string Utf16RefusalMessage(Encoding encoding);

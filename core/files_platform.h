@@ -66,6 +66,8 @@ bool RenameReplace(std::string_view from, std::string_view to);
 int64_t EntrySize(std::string_view path);
 bool Remove(std::string_view path);
 bool MakeDir(std::string_view path);
+// Removes an empty folder; false when it is not empty or cannot be removed.
+bool RemoveDir(std::string_view path);
 bool IsDir(std::string_view path);
 // A key naming the file itself (volume and file index, or device and inode); empty when the path
 // names nothing.

@@ -338,6 +338,11 @@ bool MakeDir(std::string_view path) {
   return mkdir(native.c_str(), 0755) == 0;
 }
 
+bool RemoveDir(std::string_view path) {
+  std::string native;
+  return ToNative(path, &native) && rmdir(native.c_str()) == 0;
+}
+
 bool IsDir(std::string_view path) {
   std::string native;
   if (!ToNative(path, &native)) return false;

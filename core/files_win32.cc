@@ -315,6 +315,11 @@ bool MakeDir(std::string_view path) {
   return ToWide(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr) != 0;
 }
 
+bool RemoveDir(std::string_view path) {
+  std::wstring wide;
+  return ToWide(path, &wide) && RemoveDirectoryW(wide.c_str()) != 0;
+}
+
 bool IsDir(std::string_view path) {
   std::wstring wide;
   if (!ToWide(path, &wide)) return false;

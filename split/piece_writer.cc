@@ -33,6 +33,11 @@ bool DiskOutput::WriteFile(const std::string& path, std::string_view bytes) {
   return WriteWholeFile(path, bytes);
 }
 
+bool DiskOutput::WriteFileParts(const std::string& path, std::string_view first,
+                                std::string_view second) {
+  return WriteWholeFile(path, first, second);
+}
+
 std::string MergeScriptText(std::string_view merged_name, const std::vector<std::string>& names) {
   // Every path is relative to the script's own folder (pushd "%~dp0"), so the script works
   // wherever the folder is moved or copied, and from any current folder.
@@ -79,6 +84,24 @@ void PieceWriter::SetProgress(JobHost* host, int64_t total_bytes) {
 
 void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string_view matched,
                              bool head) {
+  WriteNamed(piece, {}, number, matched, head);
+}
+
+void PieceWriter::WritePieceParts(std::string_view first, std::string_view second,
+                                  int64_t number) {
+  WriteNamed(first, second, number, {}, false);
+}
+
+void PieceWriter::Reset() {
+  names_.clear();
+  failed_.clear();
+  taken_.clear();
+  next_copy_number_.clear();
+  written_bytes_ = 0;
+}
+
+void PieceWriter::WriteNamed(std::string_view first, std::string_view second, int64_t number,
+                             std::string_view matched, bool head) {
   // A stop is honoured between pieces: each piece is written whole or not at all.
   if (stopped_ || (progress_host_ != nullptr && progress_host_->StopRequested())) {
     stopped_ = true;
@@ -101,13 +124,14 @@ void PieceWriter::WritePiece(std::string_view piece, int64_t number, std::string
     }
   }
   const std::string path = JoinText(folder_, kPathSeparator, name);
-  if (output_.WriteFile(path, piece)) {
+  if (second.empty() ? output_.WriteFile(path, first)
+                     : output_.WriteFileParts(path, first, second)) {
     names_.push_back(std::move(name));
     if (progress_host_ != nullptr) progress_host_->OutputWritten(path);
   } else {
     failed_.push_back(std::move(name));
   }
-  written_bytes_ += static_cast<int64_t>(piece.size());
+  written_bytes_ += static_cast<int64_t>(first.size() + second.size());
   if (progress_host_ != nullptr) progress_host_->Progress(written_bytes_, total_bytes_);
 }
 

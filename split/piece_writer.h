@@ -29,12 +29,21 @@ class PieceOutput {
   virtual ~PieceOutput() = default;
   // Creates or truncates the file with exactly these bytes; false when that failed.
   virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
+  // The same with the bytes in two parts, one after the other.
+  virtual bool WriteFileParts(const std::string& path, std::string_view first,
+                              std::string_view second) {
+    std::string joined(first);
+    joined += second;
+    return WriteFile(path, joined);
+  }
 };
 
 // WriteWholeFile.
 class DiskOutput : public PieceOutput {
  public:
   bool WriteFile(const std::string& path, std::string_view bytes) override;
+  bool WriteFileParts(const std::string& path, std::string_view first,
+                      std::string_view second) override;
 };
 
 // `text` + `suffix` made into a file name without extension that every system accepts: the
@@ -85,6 +94,11 @@ class PieceWriter {
   // write is remembered (failed_names) and the name is not listed.
   void WritePiece(std::string_view piece, int64_t number, std::string_view matched = {},
                   bool head = false);
+  // The same for a numbered piece whose bytes are `first` then `second`.
+  void WritePieceParts(std::string_view first, std::string_view second, int64_t number);
+  // Forgets every piece written (the caller has removed them) and every name reserved, as if
+  // nothing had been written yet; a stop asked for stays.
+  void Reset();
   // Keeps `name` (a file that must not be overwritten) from being given to a piece.
   void ReserveName(std::string_view name);
   // Writes <folder>\点我合并.bat from the names written; false when it could not be written.
@@ -97,6 +111,9 @@ class PieceWriter {
   const std::string& folder() const { return folder_; }
 
  private:
+  void WriteNamed(std::string_view first, std::string_view second, int64_t number,
+                  std::string_view matched, bool head);
+
   std::string folder_;
   PieceNaming naming_;
   std::string custom_text_;

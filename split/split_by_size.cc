@@ -12,39 +12,60 @@ namespace {
 bool IsSingleByte(unsigned char c) { return c >= 0x01 && c <= 0x7F; }
 }  // namespace
 
-int64_t LastSingleBytePosition(std::string_view text, int64_t s) {
+namespace {
+
+// The rules of LastSingleBytePosition and SizePieceLength on a text of `length` bytes whose byte i
+// is byte(i): the whole text in memory, or a piece seen through the reader's copies of it.
+template <typename Byte>
+int64_t LastSingleByteIn(int64_t length, int64_t s, const Byte& byte) {
   // Byte q + 1 always begins a character: a byte below 0x80 is a character or a second byte,
   // and ends a character either way. The line that holds the cut bounds nothing more: its first
   // byte follows an LF, itself a single byte.
-  int64_t p = std::min<int64_t>(s - 1, static_cast<int64_t>(text.size()));
+  int64_t p = std::min<int64_t>(s - 1, length);
   for (; p >= 1; --p) {
-    if (IsSingleByte(static_cast<unsigned char>(text[static_cast<size_t>(p - 1)]))) return p;
+    if (IsSingleByte(byte(p - 1))) return p;
   }
   return 0;
 }
 
-int64_t SizePieceLength(std::string_view text, int64_t s) {
-  const int64_t length = static_cast<int64_t>(text.size());
+template <typename Byte>
+int64_t PieceLengthIn(int64_t length, int64_t s, const Byte& byte) {
   if (length <= s) return length;
-  if (LastSingleBytePosition(text, s) % 2 == 0) return s;  // byte s is a second byte
+  if (LastSingleByteIn(length, s, byte) % 2 == 0) return s;  // byte s is a second byte
   // Bytes q+1 ... s-1 form whole characters, so byte s begins one. A single byte there already
   // ends the piece well, and taking the byte after it would cut off a lead byte.
-  const unsigned char at_s = static_cast<unsigned char>(text[static_cast<size_t>(s - 1)]);
-  const unsigned char after_s = static_cast<unsigned char>(text[static_cast<size_t>(s)]);
-  if (IsSingleByte(at_s) && IsLeadByte(after_s)) return s;
+  if (IsSingleByte(byte(s - 1)) && IsLeadByte(byte(s))) return s;
   return s + 1;
 }
 
-void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer) {
+// Pieces up to this size are gathered from the reader's blocks while they wait for their end;
+// a larger one takes the bytes before the last block from the file.
+constexpr int64_t kMaxGathered = int64_t{4} << 20;
+
+}  // namespace
+
+int64_t LastSingleBytePosition(std::string_view text, int64_t s) {
+  return LastSingleByteIn(static_cast<int64_t>(text.size()), s,
+                          [text](int64_t i) { return static_cast<unsigned char>(text[i]); });
+}
+
+int64_t SizePieceLength(std::string_view text, int64_t s) {
+  return PieceLengthIn(static_cast<int64_t>(text.size()), s,
+                       [text](int64_t i) { return static_cast<unsigned char>(text[i]); });
+}
+
+void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer,
+                 int64_t first_number, size_t start) {
   const std::string_view text = context.source_text;
+  if (start > 0 && start >= text.size()) return;  // the earlier part wrote the last piece
   // UTF-8 and GB18030: a piece ends at the first character boundary at or after its size. GBK
   // keeps the rule of SizePieceLength.
   const bool gbk = context.encoding == Encoding::kGbk;
   CharCursor boundaries(text, context.encoding, context.mark_length);
-  size_t pos = 0;
+  size_t pos = start;
   // The count from the file's size normally covers the text; when it does not (a size typed as
   // 1.5, a file that changed) the pieces go on until no text is left.
-  for (int64_t i = 1; i <= context.piece_count || pos < text.size(); ++i) {
+  for (int64_t i = first_number; i <= context.piece_count || pos < text.size(); ++i) {
     const std::string_view rest = text.substr(pos);
     const size_t length =
         gbk ? static_cast<size_t>(SizePieceLength(rest, piece_bytes))
@@ -55,6 +76,62 @@ void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& 
     context.source_text.Release(pos);
     if (pos == text.size()) break;
   }
+}
+
+bool SizeSplitAhead::Take(const SourceBlock& block) {
+  if (!block.clean || writer_.stopped()) return false;
+  const std::string_view file = block.file;
+  const size_t looked = block.looked;
+  const size_t fresh = looked_;  // where this block's new bytes begin
+  looked_ = looked;
+  // Until the text is known not to be UTF-8 (a long ASCII start), nothing is cut; the bytes of
+  // the piece to come are gathered all the same.
+  const bool cutting = block.gbk_so_far;
+  // Byte i of the file: from the reader's copy or the bytes gathered when they hold it (they
+  // stay in the cache), else from the file itself (the mapping).
+  auto byte = [&](size_t i) {
+    if (i >= block.window_begin && i < looked) {
+      return static_cast<unsigned char>(block.window[i - block.window_begin]);
+    }
+    if (i >= pos_ && i - pos_ < gathered_.size()) return static_cast<unsigned char>(gathered_[i - pos_]);
+    return static_cast<unsigned char>(file[i]);
+  };
+  while (cutting && pos_ < file.size()) {
+    // The same cut SplitBySize makes on the whole text. It looks at the byte after the nominal
+    // end: that byte must have been looked at too, unless the text ends first.
+    const size_t rest = file.size() - pos_;
+    if (rest > static_cast<size_t>(piece_bytes_) && pos_ + piece_bytes_ + 1 > looked) break;
+    const size_t length = static_cast<size_t>(PieceLengthIn(
+        static_cast<int64_t>(rest), piece_bytes_, [&](int64_t i) { return byte(pos_ + i); }));
+    const size_t end = pos_ + length;
+    if (end > looked) break;
+    if (number_ == 1) before_first_();
+    // Bytes before this block: gathered, or else from the file; the rest from the reader's copy.
+    const size_t from_copy = std::clamp(fresh, pos_, end);
+    const std::string_view earlier = gathered_.size() == from_copy - pos_
+                                         ? std::string_view(gathered_)
+                                         : file.substr(pos_, from_copy - pos_);
+    const std::string_view later =
+        from_copy == end ? std::string_view()
+                         : block.window.substr(from_copy - block.window_begin, end - from_copy);
+    writer_.WritePieceParts(earlier, later, number_);
+    gathered_.clear();
+    if (writer_.stopped()) return false;
+    pos_ = end;
+    ++number_;
+  }
+  // The start of the next piece waits in memory for the blocks that end it: no more than a piece,
+  // and nothing while no cut is made (then the bytes are taken from the file when it is).
+  const bool kept = gathered_.size() == (pos_ < fresh ? fresh - pos_ : 0);
+  if (pos_ < looked && piece_bytes_ <= kMaxGathered &&
+      looked - pos_ <= static_cast<size_t>(piece_bytes_) + 1) {
+    if (!kept) gathered_.assign(file.substr(pos_, pos_ < fresh ? fresh - pos_ : 0));
+    const size_t from = std::max(pos_, fresh);
+    gathered_.append(block.window.substr(from - block.window_begin, looked - from));
+  } else {
+    gathered_.clear();
+  }
+  return true;
 }
 
 }  // namespace travik

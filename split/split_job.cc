@@ -124,8 +124,42 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   host.SetStatusPane(0, JoinText("当前状态: 正在处理第 ", NumberToText(row_number), " 个任务"));
 
   context.source_text.clear();
-
-  SourceText source = LoadSourceText(row.path, {}, row.encoding);
+  context.merged_file_name = row.name;
+  PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
+                     output);
+  // A source of the job (this row's or another's) that lies in the piece folder must not be
+  // overwritten by a piece of the same name; such a piece gets a "(2)" instead.
+  auto reserve_sources = [&]() {
+    for (const std::string& name : FileNamesIn(folder)) {
+      if (sources.count(FileIdentity(JoinPath(folder, name))) != 0) writer.ReserveName(name);
+    }
+  };
+  reserve_sources();
+  // A GBK split by size starts while the file is still being read: its pieces are written from
+  // the blocks the reader has just looked at, while they are in the cache, instead of the whole
+  // text being looked at first and then read again to be written.
+  const int64_t piece_bytes = static_cast<int64_t>(TextToInt(form.size_text)) * 1024;
+  const bool ahead_allowed = form.mode == SplitMode::kBySize && piece_bytes > 0 &&
+                             (row.encoding == EncodingChoice::kAuto ||
+                              row.encoding == EncodingChoice::kGbk);
+  const bool folder_existed = FolderExists(folder);
+  writer.SetProgress(&host, std::max<int64_t>(FileSizeOf(row.path), 0));
+  SizeSplitAhead ahead(piece_bytes, writer, make_folder);
+  std::function<bool(const SourceBlock&)> on_block;
+  if (ahead_allowed) on_block = [&ahead](const SourceBlock& block) { return ahead.Take(block); };
+  SourceText source = LoadSourceText(row.path, {}, row.encoding, Encoding::kGbk, on_block);
+  const bool ahead_kept = ahead.wrote() && source.ok && source.encoding == Encoding::kGbk &&
+                          source.mark_length == 0 && !source.cut_short &&
+                          static_cast<int64_t>(source.text.size()) == source.file_size &&
+                          !source.text.Changed();
+  if (ahead.wrote() && !ahead_kept) {
+    // The text turned out not to be GBK throughout (or ends early): the pieces cut as GBK go,
+    // and the split starts again on the text as it was read.
+    for (const std::string& name : writer.names()) RemoveFile(JoinPath(folder, name));
+    if (!folder_existed) RemoveEmptyFolder(folder);
+    writer.Reset();
+    reserve_sources();
+  }
   if (!source.ok) {  // unreadable, or refused (UTF-16, invalid in the encoding given): no folder
     failures.Add(row.path, source.error);
     return;
@@ -134,24 +168,17 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   context.source_text = std::move(source.text);
   context.encoding = source.encoding;
   context.mark_length = source.mark_length;
-  context.merged_file_name = row.name;
   // A keyword split makes the piece folder only once it has a piece to put in it.
   if (form.mode != SplitMode::kByKeyword) make_folder();
 
-  PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
-                     output);
   writer.SetSourceEncoding(context.encoding);
   writer.SetProgress(&host, static_cast<int64_t>(context.source_text.size()));
-  // A source of the job (this row's or another's) that lies in the piece folder must not be
-  // overwritten by a piece of the same name; such a piece gets a "(2)" instead.
-  for (const std::string& name : FileNamesIn(folder)) {
-    if (sources.count(FileIdentity(JoinPath(folder, name))) != 0) writer.ReserveName(name);
-  }
 
   switch (form.mode) {
     case SplitMode::kBySize:
       context.piece_count = SizeModePieceCount(source.file_size, form.size_text);
-      SplitBySize(context, static_cast<int64_t>(TextToInt(form.size_text)) * 1024, writer);
+      SplitBySize(context, piece_bytes, writer, ahead_kept ? ahead.next_number() : 1,
+                  ahead_kept ? ahead.pos() : 0);
       break;
     case SplitMode::kByCount:
       context.requested_parts = TextToInt(form.parts_text);

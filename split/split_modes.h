@@ -5,7 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <utility>
+
+#include "core/files.h"
 
 #include "split/piece_writer.h"
 #include "split/split_job.h"
@@ -23,7 +27,37 @@ int64_t SizePieceLength(std::string_view text, int64_t s);
 // Writes pieces 1, 2 ... of context.source_text, each SizePieceLength(rest, piece_bytes) long
 // (UTF-8 and GB18030: up to the first character boundary at or after piece_bytes), at least
 // context.piece_count of them while text remains, and on until the text is used up.
-void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer);
+// With `first_number` and `start`, goes on from piece `first_number` at byte `start` of the text,
+// where an earlier part of the same split left off (nothing when that is the end of the text).
+void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer,
+                 int64_t first_number = 1, size_t start = 0);
+
+// A GBK split by size begun while the reader is still looking at a large file (LoadSourceText's
+// on_block): each piece whose bytes have all been looked at is written at once, from the reader's
+// copy while it is in the cache. The pieces are the first ones SplitBySize writes for the file's
+// whole text as GBK; they count only when the reader finds that text to be GBK with no 0x00 or
+// 0x1A, and SplitBySize goes on from next_number() and pos(). Otherwise the caller removes them.
+class SizeSplitAhead {
+ public:
+  // `before_first` runs before the first piece is written (it makes the folder).
+  SizeSplitAhead(int64_t piece_bytes, PieceWriter& writer, std::function<void()> before_first)
+      : piece_bytes_(piece_bytes), writer_(writer), before_first_(std::move(before_first)) {}
+  // Writes what the block completes; false once nothing more will be written (a 0x00 or 0x1A
+  // was seen, or a stop was asked for).
+  bool Take(const SourceBlock& block);
+  bool wrote() const { return number_ > 1; }
+  int64_t next_number() const { return number_; }
+  size_t pos() const { return pos_; }
+
+ private:
+  int64_t piece_bytes_;
+  PieceWriter& writer_;
+  std::function<void()> before_first_;
+  int64_t number_ = 1;
+  size_t pos_ = 0;         // where the next piece begins
+  size_t looked_ = 0;      // bytes looked at before the block now taken
+  std::string gathered_;   // file[pos_, looked_) when it is kept, else empty
+};
 
 // Count mode. 1 when byte x (1-based) of the text begins a double-byte character, judged by
 // double-byte stepping from the start of the text; else 0 (also for x out of range).
