@@ -79,8 +79,9 @@ std::string LargeText(unsigned seed) {
 }
 
 TEST(ShortenedSource, ASplitSaysSoAndWritesNoMergeScript) {
-  // Shortened after the first piece: by most of the file (later pieces fault on missing pages),
-  // and by a few bytes within the last page (no fault: only the length tells).
+  // Shortened after the first piece, once the file has been read (a split by count waits for the
+  // whole text): by most of the file (later pieces fault on missing pages), and by a few bytes
+  // within the last page (no fault: only the length tells).
   const std::string text = LargeText(7);
   for (uintmax_t keep : {uintmax_t{(1u << 20) + 10}, uintmax_t{text.size() - 5}}) {
     SCOPED_TRACE(keep);
@@ -89,8 +90,8 @@ TEST(ShortenedSource, ASplitSaysSoAndWritesNoMergeScript) {
     ASSERT_TRUE(WriteFileBytes(source, text));
     SplitForm form;
     form.rows = {MakeSplitEntry(source)};
-    form.mode = SplitMode::kBySize;
-    form.size_text = "100";
+    form.mode = SplitMode::kByCount;
+    form.parts_text = "30";
     form.write_merge_script = true;
     form.chosen_folder = dir.Join("出");
     MakeDirectory(form.chosen_folder);
@@ -138,6 +139,36 @@ TEST(ShortenedSource, AnInsertionWritesNeitherTheFileNorACopy) {
     EXPECT_FALSE(std::filesystem::exists(
         NativePath(JoinText(form.output_folder, kPathSeparator, "长.txt"))));
   }
+}
+
+// Shortened while a split by size is still reading it: the pieces cut from the old bytes go and the
+// file is split as it now is, or the change is reported; never pieces of bytes the file lost
+// mixed with the rest.
+TEST(ShortenedSource, ASplitBySizeWhileReadingEndsConsistent) {
+  const std::string text = LargeText(9);
+  const uintmax_t keep = 50000;  // less than the pieces already cut from the first block
+  ScopedTempDir dir;
+  const std::string source = dir.Join("长.txt");
+  ASSERT_TRUE(WriteFileBytes(source, text));
+  SplitForm form;
+  form.rows = {MakeSplitEntry(source)};
+  form.mode = SplitMode::kBySize;
+  form.size_text = "100";
+  form.chosen_folder = dir.Join("出");
+  MakeDirectory(form.chosen_folder);
+  ShorteningHost host(source, keep, 1);
+  SplitJob(form, host);
+  const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "长");
+  if (Mentions(host.failures, source, "被其他程序改短")) return;
+  std::string joined;
+  for (int i = 1;; ++i) {
+    std::string piece;
+    if (!ReadFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), &piece)) break;
+    joined += piece;
+  }
+  std::string now;
+  ASSERT_TRUE(ReadFileBytes(source, &now));
+  EXPECT_TRUE(joined == now);
 }
 
 #endif  // _WIN32

@@ -81,6 +81,7 @@ void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& 
 bool SizeSplitAhead::Take(const SourceBlock& block) {
   if (!block.clean || writer_.stopped()) return false;
   const std::string_view file = block.file;
+  file_ = file;
   const size_t looked = block.looked;
   const size_t fresh = looked_;  // where this block's new bytes begin
   looked_ = looked;

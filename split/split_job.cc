@@ -150,8 +150,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   SourceText source = LoadSourceText(row.path, {}, row.encoding, Encoding::kGbk, on_block);
   const bool ahead_kept = ahead.wrote() && source.ok && source.encoding == Encoding::kGbk &&
                           source.mark_length == 0 && !source.cut_short &&
-                          static_cast<int64_t>(source.text.size()) == source.file_size &&
-                          !source.text.Changed();
+                          ahead.CutFrom(source.text) && !source.text.Changed();
   if (ahead.wrote() && !ahead_kept) {
     // The text turned out not to be GBK throughout (or ends early): the pieces cut as GBK go,
     // and the split starts again on the text as it was read.

@@ -46,6 +46,11 @@ class SizeSplitAhead {
   // was seen, or a stop was asked for).
   bool Take(const SourceBlock& block);
   bool wrote() const { return number_ > 1; }
+  // True when `text` is a view of the very bytes the pieces were cut from (not a second reading
+  // of a file that changed meanwhile).
+  bool CutFrom(std::string_view text) const {
+    return !file_.empty() && text.data() == file_.data() && text.size() == file_.size();
+  }
   int64_t next_number() const { return number_; }
   size_t pos() const { return pos_; }
 
@@ -54,6 +59,7 @@ class SizeSplitAhead {
   PieceWriter& writer_;
   std::function<void()> before_first_;
   int64_t number_ = 1;
+  std::string_view file_;  // the file the blocks came from
   size_t pos_ = 0;         // where the next piece begins
   size_t looked_ = 0;      // bytes looked at before the block now taken
   std::string gathered_;   // file[pos_, looked_) when it is kept, else empty
