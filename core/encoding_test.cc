@@ -265,6 +265,62 @@ TEST(DetectEncoding, FedBlockByBlockReadsOnlyWhatHasArrivedAndAgreesWithTheModel
   }
 }
 
+// The detector fed through a window, as the reader of a mapped file feeds it: the window holds
+// the newest block and some bytes before it, in a buffer reused for every block, with other bytes
+// around it that are not the text's. Wherever UTF-8 breaks (early, or long after its characters
+// made the text look like UTF-8) and wherever a four-byte sequence stands, the answer is the one
+// DetectEncoding gives on the whole text.
+TEST(DetectEncoding, FedThroughAWindowAnswersAsOnTheWholeText) {
+  std::mt19937 rng(4096);
+  for (int round = 0; round < 900; ++round) {
+    std::string s;
+    switch (round % 5) {
+      case 0:
+        s = RandomBytes(rng, 3000);
+        break;
+      case 1:  // well-formed UTF-8 that breaks late, or never
+        s = RandomUtf8(rng, 2000 + rng() % 20000, 0);
+        if (round % 2) s[s.size() - 1 - rng() % std::min<size_t>(s.size(), 900)] = '\xFF';
+        break;
+      case 2:  // UTF-8 cut inside its last character
+        s = RandomUtf8(rng, 1000 + rng() % 9000, 0) + std::string("\xF0\x9F\x98", 1 + rng() % 3);
+        break;
+      case 3: {  // GBK pairs with a four-byte sequence somewhere, or none
+        s.assign(1000 + rng() % 20000, 'x');
+        for (size_t k = 0; k + 1 < s.size(); k += 2 + rng() % 5) s[k] = '\xB5', s[k + 1] = '\xDA';
+        if (round % 2) s.replace(rng() % (s.size() - 4), 4, "\x81\x30\x81\x30");
+        break;
+      }
+      default:  // zeros: UTF-16 without a mark, or not
+        s = std::string(rng() % 5000, 'a');
+        for (size_t k = rng() % 2; k < s.size(); k += 2 + rng() % 2) s[k] = '\0';
+        break;
+    }
+    const DetectedEncoding want = DetectEncoding(s);
+    ASSERT_EQ(want.encoding, ModelDetect(s).encoding) << "seed 4096 round " << round;
+    // The window's buffer: the block and what is kept of the one before, with junk around them.
+    std::string buffer;
+    EncodingDetector detector(s);
+    size_t arrived = 0;
+    const size_t block = 1 + rng() % 3000;
+    const size_t overlap = rng() % 2 ? 4096 : rng() % 300;
+    while (arrived < s.size()) {
+      const size_t next = std::min(s.size(), arrived + block);
+      const size_t begin = arrived - std::min(arrived, overlap);
+      buffer.assign(rng() % 70, '\x9F');
+      const size_t offset = buffer.size();
+      buffer += s.substr(begin, next - begin);
+      buffer.append(rng() % 70, '\x30');
+      arrived = next;
+      detector.Advance(arrived, std::string_view(buffer).substr(offset, next - begin), begin);
+    }
+    const DetectedEncoding got = detector.Finish();
+    ASSERT_EQ(got.encoding, want.encoding)
+        << "seed 4096 round " << round << " block " << block << " overlap " << overlap;
+    ASSERT_EQ(got.mark_length, want.mark_length) << "seed 4096 round " << round;
+  }
+}
+
 // Long texts cross the chunks DetectEncoding takes at a time: a fault, a four-byte sequence or a
 // character cut by a chunk's end is seen wherever it stands.
 TEST(DetectEncoding, LongTextsAcrossChunks) {
