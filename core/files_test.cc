@@ -782,6 +782,24 @@ TEST(MappedSource, AShortenedFileReadsAsZerosIsToldChangedAndCopiesStayWhole) {
   ASSERT_TRUE(WriteFileBytes(path, text));
   EXPECT_TRUE(s.text.Changed());
 
+  // Lost bytes that nothing touched before they are written, in large and small pieces: the
+  // system cannot read them for the write either; they are written as the zeros they read as.
+  const SourceText again = LoadSourceText(path);
+  ASSERT_TRUE(again.ok) << again.error;
+  ASSERT_EQ(truncate(testing::NativePath(path).c_str(), static_cast<off_t>(kept)), 0);
+  {
+    ReplacementFile out(copy);
+    EXPECT_TRUE(out.Append(again.text.substr(kept - 5000, 100000)));
+    EXPECT_TRUE(out.Append(again.text.substr(2 << 20, 300000)));
+    EXPECT_TRUE(out.Append(again.text.substr((5 << 19) + 3, 5000)));
+    EXPECT_TRUE(out.Commit());
+  }
+  EXPECT_TRUE(Bytes(copy) == text.substr(kept - 5000, 5000) + std::string(95000 + 305000, '\0'));
+  EXPECT_TRUE(again.text.Changed());
+  const std::string piece = dir.Join("piece.txt");
+  EXPECT_TRUE(WriteWholeFile(piece, {again.text.substr((11 << 18) + 1, 70000), "end"}));
+  EXPECT_TRUE(Bytes(piece) == std::string(70000, '\0') + "end");
+
   // A text read whole (smaller than a mapping is worth) never changes under the job.
   const std::string small = dir.Join("small.txt");
   ASSERT_TRUE(WriteFileBytes(small, text.substr(0, 5000)));
