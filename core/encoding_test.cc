@@ -265,43 +265,59 @@ TEST(DetectEncoding, FedBlockByBlockReadsOnlyWhatHasArrivedAndAgreesWithTheModel
   }
 }
 
-// Fed with a window, a copy of the latest bytes as a reader holds them, the detector answers the
-// same: whether the window reaches back a few kilobytes, a few bytes or not at all, and whether the
-// text is UTF-8 that breaks late (its earlier blocks are counted then, outside the window).
-TEST(DetectEncoding, FedThroughAWindowAgreesWithTheModel) {
-  std::mt19937 rng(1717);
-  for (int round = 0; round < 1500; ++round) {
+// The detector fed through a window, as the reader of a mapped file feeds it: the window holds
+// the newest block and some bytes before it, in a buffer reused for every block, with other bytes
+// around it that are not the text's. Wherever UTF-8 breaks (early, or long after its characters
+// made the text look like UTF-8) and wherever a four-byte sequence stands, the answer is the one
+// DetectEncoding gives on the whole text.
+TEST(DetectEncoding, FedThroughAWindowAnswersAsOnTheWholeText) {
+  std::mt19937 rng(4096);
+  for (int round = 0; round < 900; ++round) {
     std::string s;
-    switch (round % 4) {
+    switch (round % 5) {
       case 0:
-        s = RandomBytes(rng, 6000);
+        s = RandomBytes(rng, 3000);
         break;
-      case 1:
-        s = RandomUtf8(rng, rng() % 9000, round % 2 ? 0 : 900);
+      case 1:  // well-formed UTF-8 that breaks late, or never
+        s = RandomUtf8(rng, 2000 + rng() % 20000, 0);
+        if (round % 2) s[s.size() - 1 - rng() % std::min<size_t>(s.size(), 900)] = '\xFF';
         break;
-      case 2:  // UTF-8 that a stray byte breaks near the end
-        s = RandomUtf8(rng, 3000 + rng() % 6000, 0) + "\xB5" + RandomUtf8(rng, rng() % 40, 0);
+      case 2:  // UTF-8 cut inside its last character
+        s = RandomUtf8(rng, 1000 + rng() % 9000, 0) + std::string("\xF0\x9F\x98", 1 + rng() % 3);
         break;
-      default:  // GBK-like text with a four-byte sequence somewhere, or not
-        s = RandomBytes(rng, 400) + std::string(rng() % 5000, 'x') + RandomBytes(rng, 200);
+      case 3: {  // GBK pairs with a four-byte sequence somewhere, or none
+        s.assign(1000 + rng() % 20000, 'x');
+        for (size_t k = 0; k + 1 < s.size(); k += 2 + rng() % 5) s[k] = '\xB5', s[k + 1] = '\xDA';
+        if (round % 2) s.replace(rng() % (s.size() - 4), 4, "\x81\x30\x81\x30");
+        break;
+      }
+      default:  // zeros: UTF-16 without a mark, or not
+        s = std::string(rng() % 5000, 'a');
+        for (size_t k = rng() % 2; k < s.size(); k += 2 + rng() % 2) s[k] = '\0';
         break;
     }
-    const size_t overlaps[] = {0, 1 + rng() % 100, 4096};
-    const size_t overlap = overlaps[rng() % 3];
+    const DetectedEncoding want = DetectEncoding(s);
+    ASSERT_EQ(want.encoding, ModelDetect(s).encoding) << "seed 4096 round " << round;
+    // The window's buffer: the block and what is kept of the one before, with junk around them.
+    std::string buffer;
     EncodingDetector detector(s);
-    std::string window;
-    for (size_t arrived = 0; arrived < s.size();) {
-      const size_t next = std::min(s.size(), arrived + 1 + rng() % 1500);
-      const size_t begin = arrived > overlap ? arrived - overlap : 0;
-      window = s.substr(begin, next - begin);  // a copy: the detector must not keep the old one
+    size_t arrived = 0;
+    const size_t block = 1 + rng() % 3000;
+    const size_t overlap = rng() % 2 ? 4096 : rng() % 300;
+    while (arrived < s.size()) {
+      const size_t next = std::min(s.size(), arrived + block);
+      const size_t begin = arrived - std::min(arrived, overlap);
+      buffer.assign(rng() % 70, '\x9F');
+      const size_t offset = buffer.size();
+      buffer += s.substr(begin, next - begin);
+      buffer.append(rng() % 70, '\x30');
       arrived = next;
-      detector.Advance(arrived, window, begin);
+      detector.Advance(arrived, std::string_view(buffer).substr(offset, next - begin), begin);
     }
     const DetectedEncoding got = detector.Finish();
-    const DetectedEncoding want = ModelDetect(s);
     ASSERT_EQ(got.encoding, want.encoding)
-        << "seed 1717 round " << round << ": " << testing::HexBytes(s);
-    ASSERT_EQ(got.mark_length, want.mark_length) << "seed 1717 round " << round;
+        << "seed 4096 round " << round << " block " << block << " overlap " << overlap;
+    ASSERT_EQ(got.mark_length, want.mark_length) << "seed 4096 round " << round;
   }
 }
 

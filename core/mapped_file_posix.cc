@@ -123,15 +123,44 @@ class MappedFile : public ByteStorage {
   MappingSlot* slot_ = nullptr;
 };
 
+// The live slot whose mapping holds the n bytes at `data`, or null.
+MappingSlot* SlotHolding(const char* data, size_t n) {
+  const uintptr_t first = reinterpret_cast<uintptr_t>(data);
+  for (MappingSlot& slot : g_slots) {
+    const uintptr_t begin = slot.begin.load(std::memory_order_acquire);
+    if (begin != 0 && begin <= first && first + n <= slot.end.load(std::memory_order_acquire)) {
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+// Reads a byte of every page of the n bytes at `data`: pages a shortened file lost fault and
+// read as zeros from then on (OnBusError).
+void TouchPages(const char* data, size_t n) {
+  const volatile char* bytes = data;
+  for (size_t i = 0; i < n; i += g_page_size) (void)bytes[i];
+  if (n > 0) (void)bytes[n - 1];
+}
+
 // Writes from memory; false on an error.
 bool WriteFromMemory(int out, int64_t offset, const char* data, size_t n) {
   size_t done = 0;
+  bool touched = false;
   while (done < n) {
     const ssize_t r = offset < 0 ? write(out, data + done, n - done)
                                  : pwrite(out, data + done, n - done,
                                           static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (r < 0) {
       if (errno == EINTR) continue;
+      // Bytes a shortened file lost cannot be read by the system for the write, which fails
+      // instead of raising SIGBUS. Touched here, they read as zeros and are written as such; the
+      // mapping is then Changed() and the job reports the file, not a failed write.
+      if (errno == EFAULT && !touched && SlotHolding(data + done, n - done) != nullptr) {
+        TouchPages(data + done, n - done);
+        touched = true;
+        continue;
+      }
       return false;
     }
     done += static_cast<size_t>(r);
@@ -145,19 +174,13 @@ constexpr size_t kSmallestCopy = size_t{16} << 10;
 }  // namespace
 
 bool WriteMaybeMapped(int out, int64_t offset, const char* data, size_t n) {
-  const uintptr_t first = reinterpret_cast<uintptr_t>(data);
   int in = -1;
   off_t in_offset = 0;
-  if (n >= kSmallestCopy) {
-    // A live slot: its mapping is not unmapped while these bytes, which it holds, are written.
-    for (MappingSlot& slot : g_slots) {
-      const uintptr_t begin = slot.begin.load(std::memory_order_acquire);
-      if (begin != 0 && begin <= first && first + n <= slot.end.load(std::memory_order_acquire)) {
-        in = slot.fd;
-        in_offset = static_cast<off_t>(first - begin);
-        break;
-      }
-    }
+  // A live slot: its mapping is not unmapped while these bytes, which it holds, are written.
+  if (const MappingSlot* slot = n >= kSmallestCopy ? SlotHolding(data, n) : nullptr) {
+    in = slot->fd;
+    in_offset = static_cast<off_t>(reinterpret_cast<uintptr_t>(data) -
+                                   slot->begin.load(std::memory_order_acquire));
   }
   size_t done = 0;
   while (in >= 0 && done < n) {

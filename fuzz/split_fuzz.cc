@@ -92,7 +92,7 @@ void FuzzOne(Input& input) {
     context.source_text = std::string(input.rest());
     context.mark_length = ByteOrderMarkLength(context.source_text, encoding);
   }
-  const std::string& text = context.source_text;
+  const std::string text(context.source_text.view());
 
   MemoryOutput output;
   PieceWriter writer(kFolder, naming, "卷", "全书", output);

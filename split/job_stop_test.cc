@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "core/file_entry.h"
 #include "core/files.h"
 #include "core/text.h"
@@ -276,6 +280,97 @@ TEST(JobStop, InPlaceInsertionLeavesTheFileItWasOnUntouched) {
     EXPECT_EQ(context.host, nullptr);
   }
 }
+
+#ifndef _WIN32
+// Shortens `path` to `length` bytes the first time the job reports progress, or asks whether to
+// stop once a file was started (after an insertion's result is made, before it is committed).
+class ShorteningHost : public StoppingHost {
+ public:
+  ShorteningHost(std::string path, size_t length) : path_(std::move(path)), length_(length) {}
+  void Progress(int64_t, int64_t) override { Shorten(); }
+  void FileStarted(int index, int count, const std::string& path) override {
+    StoppingHost::FileStarted(index, count, path);
+    started_file_ = true;
+  }
+  bool StopRequested() const override {
+    if (started_file_) Shorten();
+    return StoppingHost::StopRequested();
+  }
+  bool shortened() const { return shortened_; }
+
+ private:
+  void Shorten() const {
+    if (shortened_) return;
+    shortened_ = true;
+    EXPECT_EQ(truncate(NativePath(path_).c_str(), static_cast<off_t>(length_)), 0);
+  }
+  std::string path_;
+  size_t length_;
+  bool started_file_ = false;
+  mutable bool shortened_ = false;
+};
+
+// A large source (mapped, not read into memory) that another program shortens while a job works
+// on it: the job does not crash, names the file in its report, and leaves no result of it behind
+// as if it were whole: a split writes no merge script, an insertion neither replaces the file nor
+// writes a copy.
+TEST(JobStop, ASourceShortenedWhileItIsWorkedOnIsReportedAndNothingIsCommitted) {
+  std::mt19937 rng(1616);
+  std::string text;
+  while (text.size() < (size_t{3} << 20)) text += ChapterText(rng);
+  const size_t kept = (size_t{1} << 20) + 777;
+  // (A split by size cuts while it reads: shortened then, the file is split as it now is; see
+  // ShortenedSource.ASplitBySizeWhileReadingEndsConsistent.)
+  for (SplitMode mode : {SplitMode::kByCount, SplitMode::kByKeyword}) {
+    SCOPED_TRACE(::testing::Message() << "split mode " << static_cast<int>(mode));
+    ScopedTempDir dir;
+    const std::string source = dir.Join("源.txt");
+    ASSERT_TRUE(WriteFileBytes(source, text));
+    SplitForm form;
+    form.rows = {MakeSplitEntry(source)};
+    form.mode = mode;
+    form.size_text = "100";
+    form.parts_text = "9";
+    form.keyword_text = "第[0-9]+章";
+    form.write_merge_script = true;
+    form.chosen_folder = dir.path();
+    ShorteningHost host(source, kept);
+    SplitJob(form, host);
+    EXPECT_TRUE(host.shortened());
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].path, source);
+    const std::vector<std::string> files = FilesIn(JoinText(dir.path(), kPathSeparator, "源"));
+    for (const std::string& name : files) EXPECT_EQ(name.find(".bat"), std::string::npos) << name;
+  }
+  for (const bool keep_original : {false, true}) {
+    SCOPED_TRACE(::testing::Message() << "keep original " << keep_original);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("1.txt");
+    ASSERT_TRUE(WriteFileBytes(source, text));
+    InsertForm form;
+    form.rows = {MakeInsertEntry(source)};
+    form.text_to_insert = "★";
+    form.keyword_text = "章";
+    form.keep_original = keep_original;
+    form.use_program_folder = true;
+    form.program_folder = dir.path();
+    ShorteningHost host(source, kept);
+    InsertContext context;
+    InsertJob(form, context, host);
+    EXPECT_TRUE(host.shortened());
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].path, source);
+    EXPECT_TRUE(host.written.empty());
+    EXPECT_TRUE(Read(source) == text.substr(0, kept)) << "the file is as the other program left it";
+    // Only the file itself: no copy, no temporary file.
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(NativePath(dir.path()))) {
+      if (entry.is_regular_file()) left.push_back(entry.path().filename().u8string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"1.txt"});
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace travik
