@@ -21,7 +21,7 @@ namespace {
 // The job then finds the mapping Changed() and reports the file instead of its result.
 struct MappingSlot {
   std::atomic<bool> used{false};
-  int fd = -1;  // the mapping's own descriptor, set before `begin`
+  std::atomic<int> fd{-1};  // the mapping's own descriptor, set before `begin`
   std::atomic<uintptr_t> begin{0};  // 0 while the slot is free or being filled
   std::atomic<uintptr_t> end{0};
   std::atomic<bool> hit{false};
@@ -81,7 +81,7 @@ MappingSlot* ClaimSlot(uintptr_t begin, uintptr_t end, int fd) {
   for (MappingSlot& slot : g_slots) {
     if (slot.used.exchange(true, std::memory_order_acq_rel)) continue;
     slot.hit.store(false, std::memory_order_relaxed);
-    slot.fd = fd;
+    slot.fd.store(fd, std::memory_order_relaxed);
     slot.end.store(end, std::memory_order_release);
     slot.begin.store(begin, std::memory_order_release);
     return &slot;
@@ -128,9 +128,12 @@ MappingSlot* SlotHolding(const char* data, size_t n) {
   const uintptr_t first = reinterpret_cast<uintptr_t>(data);
   for (MappingSlot& slot : g_slots) {
     const uintptr_t begin = slot.begin.load(std::memory_order_acquire);
-    if (begin != 0 && begin <= first && first + n <= slot.end.load(std::memory_order_acquire)) {
-      return &slot;
+    if (begin == 0 || first < begin || first + n > slot.end.load(std::memory_order_acquire)) {
+      continue;
     }
+    // Another thread may have freed the slot and filled it again meanwhile: `end` would then
+    // belong to another mapping. `begin` is set last, so an unchanged one vouches for the rest.
+    if (slot.begin.load(std::memory_order_acquire) == begin) return &slot;
   }
   return nullptr;
 }
@@ -178,7 +181,7 @@ bool WriteMaybeMapped(int out, int64_t offset, const char* data, size_t n) {
   off_t in_offset = 0;
   // A live slot: its mapping is not unmapped while these bytes, which it holds, are written.
   if (const MappingSlot* slot = n >= kSmallestCopy ? SlotHolding(data, n) : nullptr) {
-    in = slot->fd;
+    in = slot->fd.load(std::memory_order_relaxed);
     in_offset = static_cast<off_t>(reinterpret_cast<uintptr_t>(data) -
                                    slot->begin.load(std::memory_order_acquire));
   }
