@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <cstdint>
 #include <mutex>
 
@@ -107,6 +108,17 @@ class MappedFile : public ByteStorage {
     uintptr_t last = reinterpret_cast<uintptr_t>(end);
     if (end != base_ + size_) last &= ~(g_page_size - 1);
     if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  }
+
+  void CopyOut(size_t offset, char* to, size_t n) const override {
+    size_t done = 0;
+    while (done < n) {
+      const ssize_t r = pread(fd_, to + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) break;  // the file is shorter now: the rest from the mapping (as zeros)
+      done += static_cast<size_t>(r);
+    }
+    if (done < n) memcpy(to + done, base_ + offset + done, n - done);
   }
 
   bool Changed() const override {

@@ -1,5 +1,6 @@
 #include "core/source_bytes.h"
 
+#include <cstring>
 #include <ostream>
 #include <utility>
 
@@ -35,6 +36,18 @@ void SourceBytes::Release(size_t offset) const {
   }
   storage_->Release(view_.data() + released_, view_.data() + offset);
   released_ = offset;
+}
+
+void ByteStorage::CopyOut(size_t offset, char* to, size_t n) const {
+  if (n > 0) memcpy(to, Bytes().data() + offset, n);
+}
+
+void SourceBytes::CopyOut(size_t offset, char* to, size_t n) const {
+  if (storage_ == nullptr) {
+    if (n > 0) memcpy(to, view_.data() + offset, n);
+    return;
+  }
+  storage_->CopyOut(static_cast<size_t>(view_.data() - storage_->Bytes().data()) + offset, to, n);
 }
 
 void PrintTo(const SourceBytes& bytes, std::ostream* out) {

@@ -28,6 +28,9 @@ class ByteStorage {
   // True when another program shortened the file while it was mapped: bytes past its new end
   // read as 0x00, so what was read from them is not the file's.
   virtual bool Changed() const { return false; }
+  // Copies n bytes from `offset` of Bytes() to `to`. A mapped file reads them from the file
+  // instead: its pages then need not come into memory.
+  virtual void CopyOut(size_t offset, char* to, size_t n) const;
 };
 
 // A text's bytes: copies share them. Built from a string, it owns the string (tests and small
@@ -70,6 +73,8 @@ class SourceBytes {
   // memory, in steps of some megabytes, so that a job passing once through a large file never
   // holds all of it. Reading them again still works.
   void Release(size_t offset) const;
+  // Copies bytes [offset, offset + n) of the view to `to` (see ByteStorage::CopyOut).
+  void CopyOut(size_t offset, char* to, size_t n) const;
   // True when the file was shortened by another program while it was mapped (see ByteStorage).
   bool Changed() const { return storage_ != nullptr && storage_->Changed(); }
 

@@ -83,7 +83,7 @@ bool WriteResult(const InsertContext& context, bool changed, FailureList& failur
 }
 
 TextLayout LayoutOf(const InsertContext& context) {
-  return {context.source_encoding, context.source_mark_length};
+  return {context.source_encoding, context.source_mark_length, &context.source_text};
 }
 
 // Every match of the keyword in the file's text, in its own bytes. GBK texts are searched as they

@@ -28,7 +28,19 @@ void InsertionBuilder::HandOn() {
 void InsertionBuilder::Fill(size_t end, size_t region) {
   while (handed_ + window_.size() < end && consumed_ < source_.size()) {
     size_t take = std::min({end - (handed_ + window_.size()), piece_, source_.size() - consumed_});
-    window_.append(source_.data() + consumed_, take);
+    if (read_from_ != nullptr) {
+      // Read ahead a piece at a time: the window grows by a few bytes per point.
+      if (consumed_ < scratch_at_ || consumed_ >= scratch_at_ + scratch_length_) {
+        if (scratch_.size() < piece_) scratch_.resize(piece_);
+        scratch_at_ = consumed_;
+        scratch_length_ = std::min(piece_, source_.size() - consumed_);
+        read_from_->CopyOut(scratch_at_, scratch_.data(), scratch_length_);
+      }
+      take = std::min(take, scratch_at_ + scratch_length_ - consumed_);
+      window_.append(scratch_.data() + (consumed_ - scratch_at_), take);
+    } else {
+      window_.append(source_.data() + consumed_, take);
+    }
     consumed_ += take;
     if (window_.size() >= piece_) {
       // Everything before the region is final: take it in and hand it on.
@@ -289,6 +301,7 @@ bool InsertEveryInterval(std::string_view source, std::string_view insert, int64
                          const TextLayout& layout) {
   if (layout.encoding == Encoding::kGbk) {
     InsertionBuilder builder(source, insert, out, piece);
+    builder.ReadFrom(layout.bytes);
     return InsertEveryIntervalWith(builder, insert, interval, step_count);
   }
   EncodedInsertionBuilder builder(source, insert, out, piece, layout);
@@ -299,6 +312,7 @@ bool InsertAtDraws(std::string_view source, std::string_view insert, const std::
                    OutputSink& out, size_t piece, const TextLayout& layout) {
   if (layout.encoding == Encoding::kGbk) {
     InsertionBuilder builder(source, insert, out, piece);
+    builder.ReadFrom(layout.bytes);
     return InsertAtDrawsWith(builder, insert, draws);
   }
   EncodedInsertionBuilder builder(source, insert, out, piece, layout);

@@ -14,6 +14,7 @@
 
 #include "core/encoding.h"
 #include "core/pattern.h"
+#include "core/source_bytes.h"
 #include "insert/insert_point.h"
 
 namespace travik {
@@ -46,6 +47,14 @@ class InsertionBuilder {
   InsertionBuilder(std::string_view source, std::string_view insert, OutputSink& sink,
                    size_t piece = kOutputPiece);
 
+  // Copies the source into the window with bytes->CopyOut, when `bytes` are the source's very
+  // bytes (a mapped file is then read, not touched page by page); else as a view.
+  void ReadFrom(const SourceBytes* bytes) {
+    read_from_ = bytes != nullptr && bytes->data() == source_.data() &&
+                         bytes->size() == source_.size()
+                     ? bytes
+                     : nullptr;
+  }
   // Length of the current text (the source with the insertions so far).
   int64_t size() const;
   // Inserts at candidate `pos`: the offset is ResolveInsertOffset of the current text, clamped to
@@ -72,6 +81,10 @@ class InsertionBuilder {
   std::string_view insert_;
   OutputSink& sink_;
   size_t piece_;
+  const SourceBytes* read_from_ = nullptr;  // the source's bytes, copied with CopyOut
+  std::string scratch_;  // source bytes read ahead with CopyOut, on their way into the window
+  size_t scratch_at_ = 0;
+  size_t scratch_length_ = 0;
   std::string window_;   // the current text from byte handed_ on
   size_t handed_ = 0;    // bytes already handed to the sink
   size_t consumed_ = 0;  // bytes of source_ already moved into the window
@@ -85,6 +98,9 @@ class InsertionBuilder {
 struct TextLayout {
   Encoding encoding = Encoding::kGbk;
   size_t mark_length = 0;
+  // The source's bytes, when the source is a view of all of them: what a builder copies of the
+  // source is then read with SourceBytes::CopyOut (from the file, when it is mapped).
+  const SourceBytes* bytes = nullptr;
 };
 
 // The builder for UTF-8 and GB18030 texts: a point inside a character moves to the end of that

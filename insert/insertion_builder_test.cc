@@ -15,18 +15,30 @@
 namespace travik {
 namespace {
 
-// The routines into a string, handing on output in pieces of `piece` bytes.
+// The routines into a string, handing on output in pieces of `piece` bytes. Each runs twice: on
+// the source as a view, and reading it ahead a piece at a time through its SourceBytes (as the
+// job does, so that a mapped file is read rather than touched): both give the same.
 std::string Every(const std::string& source, const std::string& insert, int interval, int steps,
                   size_t piece = 5) {
-  StringSink sink;
+  StringSink sink, read_ahead;
   EXPECT_TRUE(InsertEveryInterval(source, insert, interval, steps, sink, piece));
+  const SourceBytes bytes(source);
+  TextLayout layout;
+  layout.bytes = &bytes;
+  EXPECT_TRUE(InsertEveryInterval(bytes, insert, interval, steps, read_ahead, piece, layout));
+  EXPECT_EQ(read_ahead.text, sink.text);
   return sink.text;
 }
 
 std::string AtDraws(const std::string& source, const std::string& insert,
                     const std::vector<int>& draws, size_t piece = 5) {
-  StringSink sink;
+  StringSink sink, read_ahead;
   EXPECT_TRUE(InsertAtDraws(source, insert, draws, sink, piece));
+  const SourceBytes bytes(source);
+  TextLayout layout;
+  layout.bytes = &bytes;
+  EXPECT_TRUE(InsertAtDraws(bytes, insert, draws, read_ahead, piece, layout));
+  EXPECT_EQ(read_ahead.text, sink.text);
   return sink.text;
 }
 
