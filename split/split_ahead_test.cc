@@ -13,6 +13,8 @@
 #include "gtest/gtest.h"
 #include "split/split_job.h"
 #include "split/split_model.h"
+#include "split/split_modes.h"
+#include "split/split_test_util.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -32,11 +34,13 @@ class QuietHost : public JobHost {
   void ReportFailures(const std::vector<FileFailure>& list) override {
     failures.insert(failures.end(), list.begin(), list.end());
   }
-  void OutputWritten(const std::string& path) override {
-    written.push_back(path);
-    if (static_cast<int>(written.size()) == stop_after) stop = true;
+  void OutputWritten(const std::string& path) override { written.push_back(path); }
+  // Each piece's bytes are told as done once it is written, whether or not it is told as written.
+  void Progress(int64_t, int64_t) override {
+    if (++pieces_done == stop_after) stop = true;
   }
   bool StopRequested() const override { return stop; }
+  int pieces_done = 0;
   int stop_after = -1;
   bool stop = false;
   std::vector<std::string> written;
@@ -129,6 +133,77 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
         ASSERT_TRUE(bytes == piece.bytes) << piece.name;
       }
       EXPECT_EQ(host.failures.size(), read.cut_short ? 1u : 0u);
+      // Each piece is reported written once, and only the pieces that stay: a summary counts
+      // them, and names the last.
+      std::vector<std::string> reported;
+      for (const std::string& path : host.written) {
+        reported.push_back(path.substr(path.rfind(kPathSeparator) + 1));
+      }
+      std::vector<std::string> kept;
+      for (const model::Piece& piece : want) kept.push_back(piece.name);
+      EXPECT_EQ(reported, kept);
+    }
+  }
+}
+
+// The reader's blocks shown to a split begun early, as LoadSourceText shows them: blocks of any
+// size, each a fresh copy with a few bytes of the block before (or none), the text known to be GBK
+// only from some block on. Whatever the blocks, the pieces written while reading and those the
+// split writes after it are the pieces of the split of the whole text, byte for byte and by name.
+TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
+  const unsigned seed = 1616;
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 600; ++round) {
+    // Texts with long runs of bytes >= 0x80 (cuts that look far back), long ASCII starts, and
+    // plain GBK.
+    std::string text;
+    const int kind = round % 4;
+    if (kind == 1) text.assign(rng() % 20000, 'a');
+    while (text.size() < 2000u + round * 37 % 60000) {
+      if (kind == 2 && rng() % 3 == 0) {
+        text.append(rng() % 3000, static_cast<char>(0x81 + rng() % 0x7E));
+      } else {
+        text += testing::RandomGbkText(rng, 700) + "\r\n";
+      }
+    }
+    const int64_t piece_bytes = 1 + rng() % (round % 5 == 0 ? 20000 : 3000);
+    const size_t max_block = 1 + rng() % (round % 3 == 0 ? 50 : 9000);
+    const size_t overlap = rng() % 2 ? 0 : rng() % 5000;
+    const size_t gbk_from = rng() % 3 ? 0 : rng() % text.size();  // known GBK from this byte on
+    SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) + ", piece " +
+                 std::to_string(piece_bytes) + ", block " + std::to_string(max_block) +
+                 ", overlap " + std::to_string(overlap) + ", GBK from " + std::to_string(gbk_from));
+
+    SplitContext whole;
+    whole.source_text = SourceBytes(text);
+    whole.encoding = Encoding::kGbk;
+    testing::MemoryOutput want;
+    PieceWriter want_writer("d", PieceNaming::kUnchecked, "", "m", want);
+    SplitBySize(whole, piece_bytes, want_writer);
+
+    testing::MemoryOutput got;
+    PieceWriter writer("d", PieceNaming::kUnchecked, "", "m", got);
+    int folders = 0;
+    SizeSplitAhead ahead(piece_bytes, writer, [&folders] { ++folders; });
+    std::string buffer;  // reused, as the reader's
+    for (size_t looked = 0; looked < text.size();) {
+      const size_t next = std::min(text.size(), looked + 1 + rng() % max_block);
+      const size_t begin = looked - std::min(looked, overlap);
+      buffer.assign(text, begin, next - begin);
+      looked = next;
+      ASSERT_TRUE(ahead.Take({text, looked, buffer, begin, true, looked >= gbk_from}));
+      buffer.assign(buffer.size(), '\x1A');  // the copy is gone once the block is taken
+    }
+    ASSERT_TRUE(ahead.CutFrom(text));
+    SplitContext rest;
+    rest.source_text = SourceBytes(text);
+    rest.encoding = Encoding::kGbk;
+    SplitBySize(rest, piece_bytes, writer, ahead.next_number(), ahead.pos());
+    EXPECT_EQ(folders, ahead.wrote() ? 1 : 0);
+    ASSERT_EQ(got.files.size(), want.files.size());
+    for (size_t i = 0; i < want.files.size(); ++i) {
+      ASSERT_EQ(got.files[i].path, want.files[i].path);
+      ASSERT_TRUE(got.files[i].bytes == want.files[i].bytes) << want.files[i].path;
     }
   }
 }
@@ -160,7 +235,9 @@ TEST(SplitAhead, AStopWhileReadingKeepsTheCompletePieces) {
     ++files;
   }
   ASSERT_EQ(files, 5u);
+  ASSERT_EQ(host.written.size(), 5u);  // told once they were known to stay
   for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(host.written[i], JoinText(folder, kPathSeparator, want[i].name));
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, want[i].name), &bytes));
     EXPECT_TRUE(bytes == want[i].bytes) << want[i].name;
