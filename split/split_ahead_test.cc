@@ -273,5 +273,56 @@ TEST(SplitAhead, ARefusedFileLeavesNoFolder) {
   }
 }
 
+// Given as GBK, a file that begins with a UTF-16 mark is refused once it has been read, however
+// long its text goes without a zero byte (characters such as U+7B2C have none): the piece
+// folder is left as it was, without the folder when it was not there and with the files of an
+// earlier split untouched.
+TEST(SplitAhead, AFileGivenAsGbkButRefusedLeavesTheFolderAsItWas) {
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (int i = 0; i < 400000; ++i) le += "\x2C\x7B\xE0\x7A", be += "\x7B\x2C\x7A\xE0";
+  for (const std::string& file : {le, be}) {
+    for (const bool earlier_split : {false, true}) {
+      SCOPED_TRACE(std::string(file == le ? "UTF-16LE" : "UTF-16BE") +
+                   (earlier_split ? ", earlier pieces" : ", no folder"));
+      ScopedTempDir dir;
+      const std::string source = dir.Join("源.txt");
+      ASSERT_TRUE(WriteFileBytes(source, file));
+      SplitForm form;
+      form.rows = {MakeSplitEntry(source)};
+      form.rows[0].encoding = EncodingChoice::kGbk;
+      form.mode = SplitMode::kBySize;
+      form.size_text = "100";
+      form.write_merge_script = true;
+      form.chosen_folder = dir.Join("出");
+      MakeDirectory(form.chosen_folder);
+      const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+      const std::vector<std::string> old = {"1.txt", "2.txt", "9.txt"};
+      if (earlier_split) {
+        MakeDirectory(folder);
+        for (const std::string& name : old) {
+          ASSERT_TRUE(WriteFileBytes(JoinText(folder, kPathSeparator, name), "old " + name));
+        }
+      }
+      QuietHost host;
+      SplitJob(form, host);
+      ASSERT_EQ(host.failures.size(), 1u);
+      EXPECT_TRUE(host.written.empty());
+      ASSERT_EQ(std::filesystem::exists(NativePath(folder)), earlier_split);
+      if (!earlier_split) continue;
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {
+        names.push_back(entry.path().filename().u8string());
+      }
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, old);
+      for (const std::string& name : old) {
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, name), &bytes)) << name;
+        EXPECT_EQ(bytes, "old " + name);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace travik
