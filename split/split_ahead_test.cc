@@ -324,5 +324,57 @@ TEST(SplitAhead, AFileGivenAsGbkButRefusedLeavesTheFolderAsItWas) {
   }
 }
 
+// A piece folder kept from an earlier split: its files are replaced only by pieces that stay, and
+// the others are left as they were (and reported), whatever the reader finds late. A lone lead
+// byte at the end that would be a piece on its own is no piece of the text read.
+TEST(SplitAhead, FilesOfAnEarlierSplitAreReplacedOnlyByPiecesThatStay) {
+  std::mt19937 rng(33);
+  std::vector<Case> cases;
+  std::string pairs;  // 12 pieces of 100 KB
+  for (int i = 0; i < 12 * 102400 / 2; ++i) pairs += "\xB5\xDA";
+  cases.push_back({"lone lead byte alone", pairs + "\xB5", pairs, Encoding::kGbk});
+  const std::string gbk = GbkText(rng, (3u << 20) / 2);
+  cases.push_back({"lone lead byte", gbk + "\xB5", gbk, Encoding::kGbk});
+  std::string eof = gbk;
+  eof.insert(eof.find("\r\n", 1200000) + 2, "\x1A");
+  cases.push_back({"0x1A", eof, eof.substr(0, eof.find('\x1A')), Encoding::kGbk});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("源.txt");
+    ASSERT_TRUE(WriteFileBytes(source, c.file));
+    SplitForm form;
+    form.rows = {MakeSplitEntry(source)};
+    form.mode = SplitMode::kBySize;
+    form.size_text = "100";
+    form.chosen_folder = dir.Join("出");
+    MakeDirectory(form.chosen_folder);
+    const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+    MakeDirectory(folder);
+    const int old_count = static_cast<int>(c.file.size() / 102400) + 3;
+    for (int i = 1; i <= old_count; ++i) {
+      ASSERT_TRUE(WriteFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), "old"));
+    }
+    QuietHost host;
+    SplitJob(form, host);
+    const std::vector<model::Piece> want = model::SplitBySize(
+        c.text, 100, SizeModePieceCount(static_cast<int64_t>(c.file.size()), "100"), {});
+    ASSERT_LT(static_cast<int>(want.size()), old_count);
+    for (int i = 1; i <= old_count; ++i) {
+      std::string bytes;
+      ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), &bytes))
+          << i;
+      if (i <= static_cast<int>(want.size())) {
+        EXPECT_TRUE(bytes == want[i - 1].bytes) << i;
+      } else {
+        EXPECT_EQ(bytes, "old") << i;
+      }
+    }
+    EXPECT_EQ(host.written.size(), want.size());
+    // The text that ended early, and the files not written.
+    ASSERT_EQ(host.failures.size(), 2u);
+  }
+}
+
 }  // namespace
 }  // namespace travik
