@@ -63,6 +63,17 @@ std::string Utf8Text(std::mt19937& rng, size_t n) {
   return t;
 }
 
+// A split by size of `source` (in `dir`) into pieces of `kb` KB, saved in <dir>/出.
+SplitForm SizeForm(const ScopedTempDir& dir, const std::string& source, const std::string& kb) {
+  SplitForm form;
+  form.rows = {MakeSplitEntry(source)};
+  form.mode = SplitMode::kBySize;
+  form.size_text = kb;
+  form.chosen_folder = dir.Join("出");
+  MakeDirectory(form.chosen_folder);
+  return form;
+}
+
 struct Case {
   std::string name;
   std::string file;      // the file's bytes
@@ -99,12 +110,7 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
       ScopedTempDir dir;
       const std::string source = dir.Join("源.txt");
       ASSERT_TRUE(WriteFileBytes(source, c.file));
-      SplitForm form;
-      form.rows = {MakeSplitEntry(source)};
-      form.mode = SplitMode::kBySize;
-      form.size_text = NumberToText(kb);
-      form.chosen_folder = dir.Join("出");
-      MakeDirectory(form.chosen_folder);
+      SplitForm form = SizeForm(dir, source, NumberToText(kb));
       QuietHost host;
       SplitJob(form, host);
 
@@ -216,13 +222,8 @@ TEST(SplitAhead, AStopWhileReadingKeepsTheCompletePieces) {
   const std::string source = dir.Join("源.txt");
   const std::string text = GbkText(rng, 3u << 20);
   ASSERT_TRUE(WriteFileBytes(source, text));
-  SplitForm form;
-  form.rows = {MakeSplitEntry(source)};
-  form.mode = SplitMode::kBySize;
-  form.size_text = "100";
+  SplitForm form = SizeForm(dir, source, "100");
   form.write_merge_script = true;
-  form.chosen_folder = dir.Join("出");
-  MakeDirectory(form.chosen_folder);
   QuietHost host;
   host.stop_after = 5;
   SplitJob(form, host);
@@ -254,12 +255,7 @@ TEST(SplitAhead, ARefusedFileLeavesNoFolder) {
   std::string file = GbkText(rng, 1200000);
   for (int i = 0; i < 600000; ++i) file += std::string("a\0", 2);
   ASSERT_TRUE(WriteFileBytes(source, file));
-  SplitForm form;
-  form.rows = {MakeSplitEntry(source)};
-  form.mode = SplitMode::kBySize;
-  form.size_text = "100";
-  form.chosen_folder = dir.Join("出");
-  MakeDirectory(form.chosen_folder);
+  SplitForm form = SizeForm(dir, source, "100");
   QuietHost host;
   SplitJob(form, host);
   const Encoding found = DetectEncoding(file).encoding;
@@ -287,14 +283,9 @@ TEST(SplitAhead, AFileGivenAsGbkButRefusedLeavesTheFolderAsItWas) {
       ScopedTempDir dir;
       const std::string source = dir.Join("源.txt");
       ASSERT_TRUE(WriteFileBytes(source, file));
-      SplitForm form;
-      form.rows = {MakeSplitEntry(source)};
+      SplitForm form = SizeForm(dir, source, "100");
       form.rows[0].encoding = EncodingChoice::kGbk;
-      form.mode = SplitMode::kBySize;
-      form.size_text = "100";
       form.write_merge_script = true;
-      form.chosen_folder = dir.Join("出");
-      MakeDirectory(form.chosen_folder);
       const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
       const std::vector<std::string> old = {"1.txt", "2.txt", "9.txt"};
       if (earlier_split) {
@@ -343,12 +334,7 @@ TEST(SplitAhead, FilesOfAnEarlierSplitAreReplacedOnlyByPiecesThatStay) {
     ScopedTempDir dir;
     const std::string source = dir.Join("源.txt");
     ASSERT_TRUE(WriteFileBytes(source, c.file));
-    SplitForm form;
-    form.rows = {MakeSplitEntry(source)};
-    form.mode = SplitMode::kBySize;
-    form.size_text = "100";
-    form.chosen_folder = dir.Join("出");
-    MakeDirectory(form.chosen_folder);
+    SplitForm form = SizeForm(dir, source, "100");
     const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
     MakeDirectory(folder);
     const int old_count = static_cast<int>(c.file.size() / 102400) + 3;
