@@ -563,6 +563,10 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     // a little at each block's start.
     std::string buffer(kOverlap + kReadBlock, '\0');
     bool watching = static_cast<bool>(on_block);
+    // Given as GBK, a text with a UTF-16 mark is refused all the same (below): never GBK so far.
+    const bool given_gbk = choice == EncodingChoice::kGbk &&
+                           ByteOrderMarkLength(all, Encoding::kUtf16Le) == 0 &&
+                           ByteOrderMarkLength(all, Encoding::kUtf16Be) == 0;
     size_t at = 0;
     while (at < expected && mapped != nullptr) {
       const size_t want = std::min(kReadBlock, expected - at);
@@ -579,7 +583,7 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
       const std::string_view window(buffer.data() + kOverlap - kept, kept + want);
       if (detect) detector.Advance(at, window, at - want - kept);
       if (watching) {
-        const bool gbk = detect ? detector.GbkSoFar() : choice == EncodingChoice::kGbk;
+        const bool gbk = detect ? detector.GbkSoFar() : given_gbk;
         watching = on_block({all, at, window, at - want - kept, clean == at, gbk});
       }
     }

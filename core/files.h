@@ -185,8 +185,9 @@ struct SourceBlock {
   std::string_view window;  // a copy of file[window_begin, looked), in memory the cache holds
   size_t window_begin = 0;
   bool clean = false;       // no 0x00 or 0x1A among the bytes looked at
-  // The bytes looked at so far are GBK: given as GBK, or recognition has ruled out a byte-order
-  // mark, UTF-8 and GB18030's four-byte characters in them.
+  // The bytes looked at so far are GBK: given as GBK without a UTF-16 mark (such a file is
+  // refused), or recognition has ruled out a byte-order mark, UTF-8 and GB18030's four-byte
+  // characters in them.
   bool gbk_so_far = false;
 };
 SourceText LoadSourceText(std::string_view path, std::string_view carried = {},

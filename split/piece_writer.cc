@@ -98,6 +98,16 @@ void PieceWriter::Reset() {
   taken_.clear();
   next_copy_number_.clear();
   written_bytes_ = 0;
+  holding_reports_ = false;
+}
+
+void PieceWriter::ReportHeld() {
+  if (holding_reports_ && progress_host_ != nullptr) {
+    for (const std::string& name : names_) {
+      progress_host_->OutputWritten(JoinText(folder_, kPathSeparator, name));
+    }
+  }
+  holding_reports_ = false;
 }
 
 void PieceWriter::WriteNamed(std::string_view first, std::string_view second, int64_t number,
@@ -127,7 +137,7 @@ void PieceWriter::WriteNamed(std::string_view first, std::string_view second, in
   if (second.empty() ? output_.WriteFile(path, first)
                      : output_.WriteFileParts(path, first, second)) {
     names_.push_back(std::move(name));
-    if (progress_host_ != nullptr) progress_host_->OutputWritten(path);
+    if (progress_host_ != nullptr && !holding_reports_) progress_host_->OutputWritten(path);
   } else {
     failed_.push_back(std::move(name));
   }

@@ -97,8 +97,12 @@ class PieceWriter {
   // The same for a numbered piece whose bytes are `first` then `second`.
   void WritePieceParts(std::string_view first, std::string_view second, int64_t number);
   // Forgets every piece written (the caller has removed them) and every name reserved, as if
-  // nothing had been written yet; a stop asked for stays.
+  // nothing had been written yet; a stop asked for stays. Pieces held back are never told.
   void Reset();
+  // While held, pieces written are not told to the host as written (they may still be removed);
+  // ReportHeld tells the ones written meanwhile, in order, and stops holding.
+  void HoldReports() { holding_reports_ = true; }
+  void ReportHeld();
   // Keeps `name` (a file that must not be overwritten) from being given to a piece.
   void ReserveName(std::string_view name);
   // Writes <folder>\点我合并.bat from the names written; false when it could not be written.
@@ -123,6 +127,7 @@ class PieceWriter {
   std::vector<std::string> names_;
   std::vector<std::string> failed_;
   bool stopped_ = false;
+  bool holding_reports_ = false;
   std::unordered_set<std::string> taken_;  // names in use, ASCII letters folded to lower case
   std::unordered_map<std::string, int> next_copy_number_;  // stem -> next "(k)" to try
   JobHost* progress_host_ = nullptr;

@@ -141,9 +141,9 @@ TEST(ShortenedSource, AnInsertionWritesNeitherTheFileNorACopy) {
   }
 }
 
-// Shortened while a split by size is still reading it: the pieces cut from the old bytes go and the
-// file is split as it now is, or the change is reported; never pieces of bytes the file lost
-// mixed with the rest.
+// Shortened while a split by size is still reading it (at the check before its first piece): the
+// pieces cut from the old bytes go and the file is split as it now is, never pieces of bytes the
+// file lost mixed with the rest. The text read again is whole, so nothing is reported.
 TEST(ShortenedSource, ASplitBySizeWhileReadingEndsConsistent) {
   const std::string text = LargeText(9);
   const uintmax_t keep = 50000;  // less than the pieces already cut from the first block
@@ -157,9 +157,10 @@ TEST(ShortenedSource, ASplitBySizeWhileReadingEndsConsistent) {
   form.chosen_folder = dir.Join("出");
   MakeDirectory(form.chosen_folder);
   ShorteningHost host(source, keep, 1);
+  host.count_outputs = false;  // pieces cut while reading are told as written only afterwards
   SplitJob(form, host);
   const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "长");
-  if (Mentions(host.failures, source, "被其他程序改短")) return;
+  EXPECT_TRUE(host.failures.empty());
   std::string joined;
   for (int i = 1;; ++i) {
     std::string piece;

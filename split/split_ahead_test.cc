@@ -13,6 +13,8 @@
 #include "gtest/gtest.h"
 #include "split/split_job.h"
 #include "split/split_model.h"
+#include "split/split_modes.h"
+#include "split/split_test_util.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -32,11 +34,13 @@ class QuietHost : public JobHost {
   void ReportFailures(const std::vector<FileFailure>& list) override {
     failures.insert(failures.end(), list.begin(), list.end());
   }
-  void OutputWritten(const std::string& path) override {
-    written.push_back(path);
-    if (static_cast<int>(written.size()) == stop_after) stop = true;
+  void OutputWritten(const std::string& path) override { written.push_back(path); }
+  // Each piece's bytes are told as done once it is written, whether or not it is told as written.
+  void Progress(int64_t, int64_t) override {
+    if (++pieces_done == stop_after) stop = true;
   }
   bool StopRequested() const override { return stop; }
+  int pieces_done = 0;
   int stop_after = -1;
   bool stop = false;
   std::vector<std::string> written;
@@ -57,6 +61,17 @@ std::string Utf8Text(std::mt19937& rng, size_t n) {
   std::string t;
   while (t.size() < n) t += kChars[rng() % std::size(kChars)];
   return t;
+}
+
+// A split by size of `source` (in `dir`) into pieces of `kb` KB, saved in <dir>/出.
+SplitForm SizeForm(const ScopedTempDir& dir, const std::string& source, const std::string& kb) {
+  SplitForm form;
+  form.rows = {MakeSplitEntry(source)};
+  form.mode = SplitMode::kBySize;
+  form.size_text = kb;
+  form.chosen_folder = dir.Join("出");
+  MakeDirectory(form.chosen_folder);
+  return form;
 }
 
 struct Case {
@@ -95,12 +110,7 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
       ScopedTempDir dir;
       const std::string source = dir.Join("源.txt");
       ASSERT_TRUE(WriteFileBytes(source, c.file));
-      SplitForm form;
-      form.rows = {MakeSplitEntry(source)};
-      form.mode = SplitMode::kBySize;
-      form.size_text = NumberToText(kb);
-      form.chosen_folder = dir.Join("出");
-      MakeDirectory(form.chosen_folder);
+      SplitForm form = SizeForm(dir, source, NumberToText(kb));
       QuietHost host;
       SplitJob(form, host);
 
@@ -129,6 +139,80 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
         ASSERT_TRUE(bytes == piece.bytes) << piece.name;
       }
       EXPECT_EQ(host.failures.size(), read.cut_short ? 1u : 0u);
+      // Each piece is reported written once, and only the pieces that stay: a summary counts
+      // them, and names the last.
+      std::vector<std::string> reported;
+      for (const std::string& path : host.written) {
+        reported.push_back(path.substr(path.rfind(kPathSeparator) + 1));
+      }
+      std::vector<std::string> kept;
+      for (const model::Piece& piece : want) kept.push_back(piece.name);
+      EXPECT_EQ(reported, kept);
+    }
+  }
+}
+
+// The reader's blocks shown to a split begun early, as LoadSourceText shows them: blocks of any
+// size, each a fresh copy with a few bytes of the block before (or none), the text known to be GBK
+// only from some block on. Whatever the blocks, the pieces written while reading and those the
+// split writes after it are the pieces of the split of the whole text, byte for byte and by name.
+TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
+  const unsigned seed = 1616;
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 600; ++round) {
+    // Texts with long runs of bytes >= 0x80 (cuts that look far back), long ASCII starts, and
+    // plain GBK.
+    std::string text;
+    const int kind = round % 5;
+    if (kind == 1) text.assign(rng() % 20000, 'a');
+    while (text.size() < 2000u + round * 37 % 60000) {
+      if (kind == 2 && rng() % 3 == 0) {
+        text.append(rng() % 3000, static_cast<char>(0x81 + rng() % 0x7E));
+      } else if (kind == 3) {  // a single byte now and then: cuts look back over whole pieces
+        text.append(rng() % 6000, static_cast<char>(0x81 + rng() % 0x7E));
+        text += "\n";
+      } else {
+        text += testing::RandomGbkText(rng, 700) + "\r\n";
+      }
+    }
+    const int64_t piece_bytes = 1 + rng() % (round % 5 == 0 ? 20000 : 3000);
+    const size_t max_block = 1 + rng() % (round % 3 == 0 ? 50 : 9000);
+    const size_t overlap = rng() % 2 ? 0 : rng() % 5000;
+    const size_t gbk_from = rng() % 2 ? 0 : rng() % text.size();  // known GBK from this byte on
+    SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) + ", piece " +
+                 std::to_string(piece_bytes) + ", block " + std::to_string(max_block) +
+                 ", overlap " + std::to_string(overlap) + ", GBK from " + std::to_string(gbk_from));
+
+    SplitContext whole;
+    whole.source_text = SourceBytes(text);
+    whole.encoding = Encoding::kGbk;
+    testing::MemoryOutput want;
+    PieceWriter want_writer("d", PieceNaming::kUnchecked, "", "m", want);
+    SplitBySize(whole, piece_bytes, want_writer);
+
+    testing::MemoryOutput got;
+    PieceWriter writer("d", PieceNaming::kUnchecked, "", "m", got);
+    int folders = 0;
+    SizeSplitAhead ahead(piece_bytes, writer, [&folders] { ++folders; });
+    std::string buffer;  // reused, as the reader's
+    for (size_t looked = 0; looked < text.size();) {
+      const size_t next = std::min(text.size(), looked + 1 + rng() % max_block);
+      const size_t begin = looked - std::min(looked, overlap);
+      buffer.assign(text, begin, next - begin);
+      looked = next;
+      ASSERT_TRUE(ahead.Take({text, looked, buffer, begin, true, looked >= gbk_from}));
+      buffer.assign(buffer.size(), '\x1A');  // the copy is gone once the block is taken
+    }
+    ASSERT_TRUE(ahead.CutFrom(text));
+    SplitContext rest;
+    rest.source_text = SourceBytes(text);
+    rest.encoding = Encoding::kGbk;
+    SplitBySize(rest, piece_bytes, writer, ahead.next_number(), ahead.pos());
+    EXPECT_EQ(folders, ahead.wrote() ? 1 : 0);
+    ASSERT_EQ(got.files.size(), want.files.size());
+    for (size_t i = 0; i < want.files.size(); ++i) {
+      ASSERT_EQ(got.files[i].path, want.files[i].path);
+      ASSERT_TRUE(got.files[i].bytes == want.files[i].bytes) << want.files[i].path;
     }
   }
 }
@@ -141,13 +225,8 @@ TEST(SplitAhead, AStopWhileReadingKeepsTheCompletePieces) {
   const std::string source = dir.Join("源.txt");
   const std::string text = GbkText(rng, 3u << 20);
   ASSERT_TRUE(WriteFileBytes(source, text));
-  SplitForm form;
-  form.rows = {MakeSplitEntry(source)};
-  form.mode = SplitMode::kBySize;
-  form.size_text = "100";
+  SplitForm form = SizeForm(dir, source, "100");
   form.write_merge_script = true;
-  form.chosen_folder = dir.Join("出");
-  MakeDirectory(form.chosen_folder);
   QuietHost host;
   host.stop_after = 5;
   SplitJob(form, host);
@@ -160,7 +239,9 @@ TEST(SplitAhead, AStopWhileReadingKeepsTheCompletePieces) {
     ++files;
   }
   ASSERT_EQ(files, 5u);
+  ASSERT_EQ(host.written.size(), 5u);  // told once they were known to stay
   for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(host.written[i], JoinText(folder, kPathSeparator, want[i].name));
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, want[i].name), &bytes));
     EXPECT_TRUE(bytes == want[i].bytes) << want[i].name;
@@ -177,12 +258,7 @@ TEST(SplitAhead, ARefusedFileLeavesNoFolder) {
   std::string file = GbkText(rng, 1200000);
   for (int i = 0; i < 600000; ++i) file += std::string("a\0", 2);
   ASSERT_TRUE(WriteFileBytes(source, file));
-  SplitForm form;
-  form.rows = {MakeSplitEntry(source)};
-  form.mode = SplitMode::kBySize;
-  form.size_text = "100";
-  form.chosen_folder = dir.Join("出");
-  MakeDirectory(form.chosen_folder);
+  SplitForm form = SizeForm(dir, source, "100");
   QuietHost host;
   SplitJob(form, host);
   const Encoding found = DetectEncoding(file).encoding;
@@ -193,6 +269,99 @@ TEST(SplitAhead, ARefusedFileLeavesNoFolder) {
     ASSERT_EQ(host.failures.size(), 1u);
   } else {
     EXPECT_TRUE(exists);
+  }
+}
+
+// Given as GBK, a file that begins with a UTF-16 mark is refused once it has been read, however
+// long its text goes without a zero byte (characters such as U+7B2C have none): the piece
+// folder is left as it was, without the folder when it was not there and with the files of an
+// earlier split untouched.
+TEST(SplitAhead, AFileGivenAsGbkButRefusedLeavesTheFolderAsItWas) {
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (int i = 0; i < 400000; ++i) le += "\x2C\x7B\xE0\x7A", be += "\x7B\x2C\x7A\xE0";
+  for (const std::string& file : {le, be}) {
+    for (const bool earlier_split : {false, true}) {
+      SCOPED_TRACE(std::string(file == le ? "UTF-16LE" : "UTF-16BE") +
+                   (earlier_split ? ", earlier pieces" : ", no folder"));
+      ScopedTempDir dir;
+      const std::string source = dir.Join("源.txt");
+      ASSERT_TRUE(WriteFileBytes(source, file));
+      SplitForm form = SizeForm(dir, source, "100");
+      form.rows[0].encoding = EncodingChoice::kGbk;
+      form.write_merge_script = true;
+      const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+      const std::vector<std::string> old = {"1.txt", "2.txt", "9.txt"};
+      if (earlier_split) {
+        MakeDirectory(folder);
+        for (const std::string& name : old) {
+          ASSERT_TRUE(WriteFileBytes(JoinText(folder, kPathSeparator, name), "old " + name));
+        }
+      }
+      QuietHost host;
+      SplitJob(form, host);
+      ASSERT_EQ(host.failures.size(), 1u);
+      EXPECT_TRUE(host.written.empty());
+      ASSERT_EQ(std::filesystem::exists(NativePath(folder)), earlier_split);
+      if (!earlier_split) continue;
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {
+        names.push_back(entry.path().filename().u8string());
+      }
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, old);
+      for (const std::string& name : old) {
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, name), &bytes)) << name;
+        EXPECT_EQ(bytes, "old " + name);
+      }
+    }
+  }
+}
+
+// A piece folder kept from an earlier split: its files are replaced only by pieces that stay, and
+// the others are left as they were (and reported), whatever the reader finds late. A lone lead
+// byte at the end that would be a piece on its own is no piece of the text read.
+TEST(SplitAhead, FilesOfAnEarlierSplitAreReplacedOnlyByPiecesThatStay) {
+  std::mt19937 rng(33);
+  std::vector<Case> cases;
+  std::string pairs;  // 12 pieces of 100 KB
+  for (int i = 0; i < 12 * 102400 / 2; ++i) pairs += "\xB5\xDA";
+  cases.push_back({"lone lead byte alone", pairs + "\xB5", pairs, Encoding::kGbk});
+  const std::string gbk = GbkText(rng, (3u << 20) / 2);
+  cases.push_back({"lone lead byte", gbk + "\xB5", gbk, Encoding::kGbk});
+  std::string eof = gbk;
+  eof.insert(eof.find("\r\n", 1200000) + 2, "\x1A");
+  cases.push_back({"0x1A", eof, eof.substr(0, eof.find('\x1A')), Encoding::kGbk});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("源.txt");
+    ASSERT_TRUE(WriteFileBytes(source, c.file));
+    SplitForm form = SizeForm(dir, source, "100");
+    const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+    MakeDirectory(folder);
+    const int old_count = static_cast<int>(c.file.size() / 102400) + 3;
+    for (int i = 1; i <= old_count; ++i) {
+      ASSERT_TRUE(WriteFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), "old"));
+    }
+    QuietHost host;
+    SplitJob(form, host);
+    const std::vector<model::Piece> want = model::SplitBySize(
+        c.text, 100, SizeModePieceCount(static_cast<int64_t>(c.file.size()), "100"), {});
+    ASSERT_LT(static_cast<int>(want.size()), old_count);
+    for (int i = 1; i <= old_count; ++i) {
+      std::string bytes;
+      ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), &bytes))
+          << i;
+      if (i <= static_cast<int>(want.size())) {
+        EXPECT_TRUE(bytes == want[i - 1].bytes) << i;
+      } else {
+        EXPECT_EQ(bytes, "old") << i;
+      }
+    }
+    EXPECT_EQ(host.written.size(), want.size());
+    // The text that ended early, and the files not written.
+    ASSERT_EQ(host.failures.size(), 2u);
   }
 }
 

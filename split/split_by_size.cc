@@ -105,7 +105,9 @@ bool SizeSplitAhead::Take(const SourceBlock& block) {
     const size_t length = static_cast<size_t>(PieceLengthIn(
         static_cast<int64_t>(rest), piece_bytes_, [&](int64_t i) { return byte(pos_ + i); }));
     const size_t end = pos_ + length;
-    if (end > looked) break;
+    // The last piece waits for the reader's verdict on the end: a lone lead byte there is no
+    // part of the text, and may be all of that piece.
+    if (end > looked || end == file.size()) break;
     if (number_ == 1) before_first_();
     // Bytes before this block: gathered, or else from the file; the rest from the reader's copy.
     const size_t from_copy = std::clamp(fresh, pos_, end);

@@ -144,6 +144,8 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
                               row.encoding == EncodingChoice::kGbk);
   const bool folder_existed = FolderExists(folder);
   writer.SetProgress(&host, std::max<int64_t>(FileSizeOf(row.path), 0));
+  // Pieces cut while reading are told as written only once they are known to stay.
+  writer.HoldReports();
   SizeSplitAhead ahead(piece_bytes, writer, make_folder);
   std::function<bool(const SourceBlock&)> on_block;
   if (ahead_allowed) on_block = [&ahead](const SourceBlock& block) { return ahead.Take(block); };
@@ -159,6 +161,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     writer.Reset();
     reserve_sources();
   }
+  writer.ReportHeld();
   if (!source.ok) {  // unreadable, or refused (UTF-16, invalid in the encoding given): no folder
     failures.Add(row.path, source.error);
     return;

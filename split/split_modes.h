@@ -34,7 +34,7 @@ void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& 
 
 // A GBK split by size begun while the reader is still looking at a large file (LoadSourceText's
 // on_block): each piece whose bytes have all been looked at is written at once, from the reader's
-// copy while it is in the cache. The pieces are the first ones SplitBySize writes for the file's
+// copy while it is in the cache; the last piece of the file is left to SplitBySize. The pieces are the first ones SplitBySize writes for the file's
 // whole text as GBK; they count only when the reader finds that text to be GBK with no 0x00 or
 // 0x1A, and SplitBySize goes on from next_number() and pos(). Otherwise the caller removes them.
 class SizeSplitAhead {
