@@ -571,7 +571,10 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     while (at < expected && mapped != nullptr) {
       const size_t want = std::min(kReadBlock, expected - at);
       const size_t kept = std::min(at, kOverlap);
-      if (at > 0) memmove(buffer.data() + kOverlap - kept, buffer.data() + kOverlap + kReadBlock - kept, kept);
+      if (at > 0) {
+        memmove(buffer.data() + kOverlap - kept, buffer.data() + kOverlap + kReadBlock - kept,
+                kept);
+      }
       size_t got = 0;
       if (!file->ReadAt(static_cast<int64_t>(at), buffer.data() + kOverlap, want, &got) ||
           got < want) {

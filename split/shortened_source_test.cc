@@ -13,6 +13,7 @@
 #include "insert/insert_job.h"
 #include "split/piece_writer.h"
 #include "split/split_job.h"
+#include "split/split_test_util.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -28,17 +29,10 @@ using testing::WriteFileBytes;
 
 // Shortens `victim` to `keep` bytes at the `at`-th output written or the `at`-th stop check,
 // as another program might at any moment; records the failures the job reports.
-class ShorteningHost : public JobHost {
+class ShorteningHost : public testing::RecordingHost {
  public:
   ShorteningHost(std::string victim, uintmax_t keep, int at)
       : victim_(std::move(victim)), keep_(keep), at_(at) {}
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void SetStatusPane(int, const std::string&) override {}
-  std::string StatusPane(int) const override { return {}; }
-  void ShowCompletionNotice() override {}
-  void ReportFailures(const std::vector<FileFailure>& list) override {
-    failures.insert(failures.end(), list.begin(), list.end());
-  }
   void OutputWritten(const std::string& path) override {
     written.push_back(path);
     if (count_outputs) Tick();
@@ -50,8 +44,6 @@ class ShorteningHost : public JobHost {
 
   bool count_outputs = true;  // else stop checks are counted
   std::vector<std::string> written;
-  std::vector<std::string> messages;
-  std::vector<FileFailure> failures;
 
  private:
   void Tick() const {

@@ -25,15 +25,8 @@ using testing::ReadFileBytes;
 using testing::ScopedTempDir;
 using testing::WriteFileBytes;
 
-class QuietHost : public JobHost {
+class QuietHost : public testing::RecordingHost {
  public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void SetStatusPane(int, const std::string&) override {}
-  std::string StatusPane(int) const override { return {}; }
-  void ShowCompletionNotice() override {}
-  void ReportFailures(const std::vector<FileFailure>& list) override {
-    failures.insert(failures.end(), list.begin(), list.end());
-  }
   void OutputWritten(const std::string& path) override { written.push_back(path); }
   // Each piece's bytes are told as done once it is written, whether or not it is told as written.
   void Progress(int64_t, int64_t) override {
@@ -44,8 +37,6 @@ class QuietHost : public JobHost {
   int stop_after = -1;
   bool stop = false;
   std::vector<std::string> written;
-  std::vector<std::string> messages;
-  std::vector<FileFailure> failures;
 };
 
 // A GBK-like text of at least n bytes, in lines.
