@@ -8,6 +8,7 @@
 
 #include "core/files_platform.h"
 #include "core/text.h"
+#include "core/write_behind.h"
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -215,8 +216,15 @@ struct ReplacementFile::Impl {
   std::string path;
   std::string temp;
   std::unique_ptr<platform::File> file;
+  std::unique_ptr<WriteBehind> behind;  // made by the first AppendLater
   bool failed = false;
   bool committed = false;
+
+  // Waits for the bytes being written behind; false (and the file is spoiled) when one failed.
+  bool Settle() {
+    if (behind != nullptr && !behind->Drain()) failed = true;
+    return !failed;
+  }
 };
 
 ReplacementFile::ReplacementFile(std::string_view path) : impl_(new Impl) {
@@ -237,6 +245,7 @@ ReplacementFile::ReplacementFile(std::string_view path) : impl_(new Impl) {
 }
 
 ReplacementFile::~ReplacementFile() {
+  impl_->behind.reset();  // bytes not yet written are dropped with the temporary file
   impl_->file.reset();
   if (!impl_->committed && !impl_->temp.empty()) platform::Remove(impl_->temp);
   delete impl_;
@@ -245,7 +254,7 @@ ReplacementFile::~ReplacementFile() {
 bool ReplacementFile::ok() const { return !impl_->failed; }
 
 bool ReplacementFile::Append(std::string_view bytes) {
-  if (impl_->failed || impl_->committed) return false;
+  if (impl_->failed || impl_->committed || !impl_->Settle()) return false;
   if (!bytes.empty() && !impl_->file->WriteAt(size_, bytes.data(), bytes.size())) {
     impl_->failed = true;
     return false;
@@ -254,8 +263,28 @@ bool ReplacementFile::Append(std::string_view bytes) {
   return true;
 }
 
-bool ReplacementFile::Commit() {
+bool ReplacementFile::AppendLater(SourceBytes bytes) {
+  if (!bytes.Fixed()) return Append(bytes);
   if (impl_->failed || impl_->committed) return false;
+  if (bytes.empty()) return true;
+  if (impl_->behind == nullptr) {
+    platform::File* file = impl_->file.get();
+    impl_->behind = std::make_unique<WriteBehind>(
+        [file](int64_t offset, std::string_view run) {
+          return file->WriteAt(offset, run.data(), run.size());
+        });
+  }
+  const int64_t at = size_;
+  size_ += static_cast<int64_t>(bytes.size());
+  if (!impl_->behind->Queue(at, std::move(bytes))) {
+    impl_->failed = true;
+    return false;
+  }
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  if (impl_->failed || impl_->committed || !impl_->Settle()) return false;
   // On the disk before it replaces anything: a crash leaves the old file or the whole new one.
   if (!impl_->file->Flush()) {
     impl_->failed = true;

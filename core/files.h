@@ -96,6 +96,11 @@ class ReplacementFile {
   bool ok() const;
   // Appends the bytes; false (and the file is spoiled) on a write error.
   bool Append(std::string_view bytes);
+  // Appends the bytes, which may be written later on a thread of the file's own while the caller
+  // goes on (the file keeps them alive meanwhile). Bytes of a mapped file are written at once, so
+  // that the caller's Changed() check after this call covers what was written. False when a write
+  // failed, this one or an earlier one.
+  bool AppendLater(SourceBytes bytes);
   // Bytes appended so far.
   int64_t size() const { return size_; }
   // Flushes and closes the file and renames it over `path`. False when anything failed.

@@ -121,6 +121,8 @@ class MappedFile : public ByteStorage {
     if (done < n) memcpy(to + done, base_ + offset + done, n - done);
   }
 
+  bool Fixed() const override { return false; }
+
   bool Changed() const override {
     if (slot_ != nullptr && slot_->hit.load(std::memory_order_acquire)) return true;
     // Shortened within its last page, the file raises no fault: its length tells.

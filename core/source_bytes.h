@@ -28,6 +28,9 @@ class ByteStorage {
   // True when another program shortened the file while it was mapped: bytes past its new end
   // read as 0x00, so what was read from them is not the file's.
   virtual bool Changed() const { return false; }
+  // True when the bytes are the program's own memory: nothing another program does changes them
+  // (a mapped file's bytes may change when the file is shortened).
+  virtual bool Fixed() const { return true; }
   // Copies n bytes from `offset` of Bytes() to `to`. A mapped file reads them from the file
   // instead: its pages then need not come into memory.
   virtual void CopyOut(size_t offset, char* to, size_t n) const;
@@ -77,6 +80,8 @@ class SourceBytes {
   void CopyOut(size_t offset, char* to, size_t n) const;
   // True when the file was shortened by another program while it was mapped (see ByteStorage).
   bool Changed() const { return storage_ != nullptr && storage_->Changed(); }
+  // True when nothing another program does can change the bytes (see ByteStorage).
+  bool Fixed() const { return storage_ == nullptr || storage_->Fixed(); }
 
   // Compared as bytes, with each other and with anything that is a view of bytes.
   friend bool operator==(const SourceBytes& a, const SourceBytes& b) { return a.view_ == b.view_; }

@@ -5,6 +5,7 @@
 #include "core/files.h"
 #include "core/pattern.h"
 #include "core/text.h"
+#include "core/write_behind.h"
 #include "insert/insert_job.h"
 #include "insert/insertion_builder.h"
 
@@ -34,9 +35,16 @@ class FileSink : public OutputSink {
  public:
   explicit FileSink(ReplacementFile& file) : file_(file) {}
   bool Write(std::string_view bytes) override { return file_.Append(bytes); }
+  // Written while the next bytes are made; the builder fills a new string meanwhile.
+  bool Take(std::string* bytes) override {
+    const bool written = file_.AppendLater(pool_->Lend(std::move(*bytes)));
+    *bytes = pool_->Get();
+    return written;
+  }
 
  private:
   ReplacementFile& file_;
+  std::shared_ptr<BufferPool> pool_ = BufferPool::Make();
 };
 
 // Writes the result that `produce` (a function of an OutputSink) makes: the copy named after the

@@ -19,9 +19,17 @@ int64_t InsertionBuilder::size() const {
 void InsertionBuilder::HandOn() {
   size_t upto = scanner_.frontier();
   if (upto <= handed_) return;
-  size_t n = upto - handed_;
-  if (!sink_.Write(std::string_view(window_).substr(0, n))) ok_ = false;
-  window_.erase(0, n);
+  const size_t n = upto - handed_;
+  // The window's string goes to the sink as it is; the few bytes after the frontier move to the
+  // string the sink left.
+  std::string handed = std::move(spare_);
+  handed.swap(window_);
+  window_.clear();
+  window_.reserve(piece_ + insert_.size() + 4);
+  window_.append(handed, n, std::string::npos);
+  handed.resize(n);
+  if (!sink_.Take(&handed)) ok_ = false;
+  spare_ = std::move(handed);
   handed_ = upto;
 }
 

@@ -25,6 +25,14 @@ class OutputSink {
   virtual ~OutputSink() = default;
   // False when the bytes could not be written.
   virtual bool Write(std::string_view bytes) = 0;
+  // Takes the bytes of *bytes whole, leaving in it a string for the caller to fill next (empty,
+  // perhaps with room). A sink that writes later keeps the bytes instead of copying them; by
+  // default they are written at once and the string is left cleared.
+  virtual bool Take(std::string* bytes) {
+    const bool written = Write(*bytes);
+    bytes->clear();
+    return written;
+  }
 };
 
 // Output gathered into a string.
@@ -86,6 +94,7 @@ class InsertionBuilder {
   size_t scratch_at_ = 0;
   size_t scratch_length_ = 0;
   std::string window_;   // the current text from byte handed_ on
+  std::string spare_;    // what the sink left to fill next
   size_t handed_ = 0;    // bytes already handed to the sink
   size_t consumed_ = 0;  // bytes of source_ already moved into the window
   int64_t last_pos_ = 0;

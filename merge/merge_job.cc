@@ -77,11 +77,11 @@ std::string ConversionProblem(std::string_view body, int64_t offset, Encoding fr
 }
 
 // The bytes a source adds to the merged text: its text in the merged text's encoding, without its
-// byte-order mark unless it begins the merged text (`at_start`). `converted` holds them when the
-// text had to be converted. False, with *problem saying why, when it cannot be converted.
+// byte-order mark unless it begins the merged text (`at_start`): a view of the source's own bytes,
+// or the converted text when it had to be converted. False, with *problem saying why, when it cannot be converted.
 bool MergedBytes(const SourceText& source, size_t carried, bool at_start, MergedEncoding* merged,
-                 std::string* converted, std::string_view* bytes, std::string* problem) {
-  std::string_view body = source.text;
+                 SourceBytes* bytes, std::string* problem) {
+  SourceBytes body = source.text;
   if (!at_start) body.remove_prefix(std::min(source.mark_length, body.size()));
   if (!merged->decided && HasNonAscii(body)) {
     merged->decided = true;
@@ -95,16 +95,17 @@ bool MergedBytes(const SourceText& source, size_t carried, bool at_start, Merged
     merged->encoding = Encoding::kGb18030;
   }
   if (!merged->decided || gb_family || source.encoding == merged->encoding) {
-    *bytes = body;
+    *bytes = std::move(body);
     return true;
   }
-  if (!ConvertText(body, source.encoding, merged->encoding, converted)) {
+  std::string converted;
+  if (!ConvertText(body, source.encoding, merged->encoding, &converted)) {
     const int64_t offset = static_cast<int64_t>(source.text.size() - body.size()) -
                            static_cast<int64_t>(carried);
     *problem = ConversionProblem(body, offset, source.encoding, merged->encoding);
     return false;
   }
-  *bytes = *converted;
+  *bytes = std::move(converted);
   return true;
 }
 
@@ -190,7 +191,6 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
   SourceText carried_source;  // the file it came from, for its report
   MergedEncoding encoding;
   int64_t merged_size = 0;
-  std::string converted;
   for (const FileEntry& row : form.rows) {
     if (host.StopRequested()) return false;
     host.FileStarted(static_cast<int>(done), static_cast<int>(total_rows), row.path);
@@ -212,10 +212,9 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
         ReadAsCutUtf8(tail, &source);
       }
     }
-    std::string_view bytes;
+    SourceBytes bytes;
     std::string problem;
-    if (!MergedBytes(source, carried_in, merged_size == 0, &encoding, &converted, &bytes,
-                     &problem)) {
+    if (!MergedBytes(source, carried_in, merged_size == 0, &encoding, &bytes, &problem)) {
       failures->Add(row.path, problem);
       outcome->blocked = true;
     }
@@ -226,7 +225,9 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
         outcome->out_of_range = true;
         return false;
       }
-      if (!merged->Append(bytes)) return false;
+      // Written while the next source is read. A mapped source is written at once, so that the
+      // check below covers its bytes.
+      if (!merged->AppendLater(std::move(bytes))) return false;
     }
     // Another program shortened the file while it was read: 0x00 bytes stand where its text was.
     if (source.text.Changed()) {
