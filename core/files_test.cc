@@ -265,6 +265,56 @@ TEST(ReplacementFile, ReplacesOnlyWhenCommitted) {
   EXPECT_EQ(entries, 1);  // no temporary file left behind
 }
 
+// Runs written behind and bytes written at once land in the order they were appended, and a
+// file abandoned with runs still queued leaves the target as it was.
+TEST(ReplacementFile, BytesAppendedLaterKeepTheirPlace) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("r.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "old"));
+  // A source large enough to be mapped: its bytes are written at once, after those queued.
+  const std::string big_path = dir.Join("big.txt");
+  std::string big_text;
+  while (big_text.size() < (size_t{2} << 20)) big_text += "\xD6\xD0\xCE\xC4 text\r\n";
+  ASSERT_TRUE(WriteFileBytes(big_path, big_text));
+  const SourceText big = LoadSourceText(big_path);
+  ASSERT_TRUE(big.ok) << big.error;
+#ifdef __linux__
+  EXPECT_FALSE(big.text.Fixed());
+#endif
+  std::mt19937 rng(3);
+  std::string expected;
+  {
+    ReplacementFile file(path);
+    ASSERT_TRUE(file.ok());
+    for (int i = 0; i < 300; ++i) {
+      std::string run(rng() % 5000, static_cast<char>('A' + i % 26));
+      expected += run;
+      if (i % 100 == 50) {
+        SourceBytes part = big.text;
+        part.remove_prefix(i);
+        expected += part.view();
+        ASSERT_TRUE(file.AppendLater(SourceBytes(std::move(run))));
+        ASSERT_TRUE(file.AppendLater(part));
+      } else if (rng() % 3 == 0) {
+        ASSERT_TRUE(file.Append(run));
+      } else {
+        ASSERT_TRUE(file.AppendLater(SourceBytes(std::move(run))));
+      }
+    }
+    EXPECT_EQ(file.size(), static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(Bytes(path), "old");
+    ASSERT_TRUE(file.Commit());
+    EXPECT_FALSE(file.AppendLater(SourceBytes("late")));
+  }
+  EXPECT_EQ(Bytes(path), expected);
+  {
+    ReplacementFile abandoned(path);
+    for (int i = 0; i < 50; ++i) abandoned.AppendLater(SourceBytes(std::string(10000, 'z')));
+  }
+  EXPECT_EQ(Bytes(path), expected);
+  EXPECT_EQ(FileNamesIn(dir.path()).size(), 2u);  // no temporary file left behind
+}
+
 TEST(Folders, MakeOneLevelAndTestExistence) {
   ScopedTempDir dir;
   std::string sub = dir.Join("分割后的文件");
