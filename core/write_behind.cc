@@ -1,5 +1,6 @@
 #include "core/write_behind.h"
 
+#include <system_error>
 #include <utility>
 
 namespace travik {
@@ -17,14 +18,29 @@ WriteBehind::~WriteBehind() {
 }
 
 bool WriteBehind::Queue(int64_t offset, SourceBytes bytes) {
-  if (bytes.empty()) return Drain();
   std::unique_lock<std::mutex> lock(mutex_);
+  if (bytes.empty()) return !failed_;
   // Room for the run, or nothing waiting (a run larger than the room goes alone).
-  changed_.wait(lock, [&] { return failed_ || runs_.empty() || waiting_ + bytes.size() <= capacity_; });
+  changed_.wait(lock, [&] {
+    return failed_ || runs_.empty() || waiting_ + bytes.size() <= capacity_;
+  });
   if (failed_) return false;
+  if (!thread_.joinable() && !alone_) {
+    try {
+      thread_ = std::thread([this] { Loop(); });
+    } catch (const std::system_error&) {
+      alone_ = true;  // the system gives no thread: each run is written as it comes
+    }
+  }
+  if (alone_) {
+    lock.unlock();
+    const bool written = write_(offset, bytes.view());
+    lock.lock();
+    failed_ = failed_ || !written;
+    return written;
+  }
   waiting_ += bytes.size();
   runs_.push_back(Run{offset, std::move(bytes)});
-  if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
   lock.unlock();
   changed_.notify_all();
   return true;

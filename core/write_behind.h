@@ -54,6 +54,7 @@ class WriteBehind {
   size_t waiting_ = 0;    // bytes in runs_
   bool failed_ = false;
   bool closing_ = false;
+  bool alone_ = false;  // no thread could be started: runs are written by Queue itself
   std::thread thread_;
 };
 
