@@ -146,6 +146,9 @@ class EncodingDetector {
   // True when what has been looked at so far rules out a byte-order mark, UTF-8 and GB18030's
   // four-byte characters: the text is GBK unless later bytes say otherwise.
   bool GbkSoFar() const { return mark_checked_ && mark_length_ == 0 && !utf8_ && !four_byte_; }
+  // True when what has been looked at so far is well-formed UTF-8 with a multi-byte character
+  // and no byte-order mark: the text is UTF-8 unless later bytes say otherwise.
+  bool Utf8SoFar() const { return mark_checked_ && mark_length_ == 0 && utf8_ && multi_byte_; }
 
  private:
   bool InWindow(size_t at, size_t length) const;

@@ -593,9 +593,11 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
     std::string buffer(kOverlap + kReadBlock, '\0');
     bool watching = static_cast<bool>(on_block);
     // Given as GBK, a text with a UTF-16 mark is refused all the same (below): never GBK so far.
-    const bool given_gbk = choice == EncodingChoice::kGbk &&
-                           ByteOrderMarkLength(all, Encoding::kUtf16Le) == 0 &&
-                           ByteOrderMarkLength(all, Encoding::kUtf16Be) == 0;
+    const bool no_utf16_mark = ByteOrderMarkLength(all, Encoding::kUtf16Le) == 0 &&
+                               ByteOrderMarkLength(all, Encoding::kUtf16Be) == 0;
+    const bool given_gbk = choice == EncodingChoice::kGbk && no_utf16_mark;
+    const bool given_utf8 = choice == EncodingChoice::kUtf8 && no_utf16_mark &&
+                            ByteOrderMarkLength(all, Encoding::kUtf8) == 0;
     size_t at = 0;
     while (at < expected && mapped != nullptr) {
       const size_t want = std::min(kReadBlock, expected - at);
@@ -616,7 +618,8 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
       if (detect) detector.Advance(at, window, at - want - kept);
       if (watching) {
         const bool gbk = detect ? detector.GbkSoFar() : given_gbk;
-        watching = on_block({all, at, window, at - want - kept, clean == at, gbk});
+        const bool utf8 = detect ? detector.Utf8SoFar() : given_utf8;
+        watching = on_block({all, at, window, at - want - kept, clean == at, gbk, utf8});
       }
     }
     if (mapped != nullptr && detect) found = detector.Finish();

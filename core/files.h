@@ -183,7 +183,7 @@ struct SourceText {
 // given, is shown each block once it has been looked at, so that a job can start on a text before
 // the reader has seen all of it, while the block is still in the cache. Returning false stops the
 // calls. What the job made meanwhile is its own to check against the result: the reader may still
-// find that the text is not GBK or ends early.
+// find that the text is not in the encoding it was so far, or ends early.
 struct SourceBlock {
   std::string_view file;    // the whole file as mapped; bytes from `looked` on are not looked at
   size_t looked = 0;        // bytes looked at so far
@@ -194,6 +194,10 @@ struct SourceBlock {
   // refused), or recognition has ruled out a byte-order mark, UTF-8 and GB18030's four-byte
   // characters in them.
   bool gbk_so_far = false;
+  // The bytes looked at so far are UTF-8 without a byte-order mark: given as UTF-8 (a file that
+  // is not is refused once read), or recognition has found a multi-byte UTF-8 character and
+  // nothing but well-formed UTF-8 so far.
+  bool utf8_so_far = false;
 };
 SourceText LoadSourceText(std::string_view path, std::string_view carried = {},
                           EncodingChoice choice = EncodingChoice::kAuto,

@@ -70,6 +70,7 @@ struct Case {
   std::string file;      // the file's bytes
   std::string text;      // the text the reader gives, or more (a lone lead byte at the end)
   Encoding encoding;
+  EncodingChoice choice = EncodingChoice::kAuto;
 };
 
 TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
@@ -94,6 +95,10 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
   // One byte that breaks UTF-8 near the end: GBK after all (not GB18030: no four-byte form).
   const std::string broken = utf8 + "\xB5\xDA";
   cases.push_back({"late GBK", broken, broken, DetectEncoding(broken).encoding});
+  // Given as UTF-8: cut as UTF-8 from the start; with a byte-order mark, after the reading.
+  cases.push_back({"given UTF-8", utf8, utf8, Encoding::kUtf8, EncodingChoice::kUtf8});
+  const std::string marked = "\xEF\xBB\xBF" + utf8;
+  cases.push_back({"given marked UTF-8", marked, marked, Encoding::kUtf8, EncodingChoice::kUtf8});
 
   for (const Case& c : cases) {
     for (const int kb : {3, 64, 100, 257, 4500}) {
@@ -102,11 +107,12 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
       const std::string source = dir.Join("源.txt");
       ASSERT_TRUE(WriteFileBytes(source, c.file));
       SplitForm form = SizeForm(dir, source, NumberToText(kb));
+      form.rows[0].encoding = c.choice;
       QuietHost host;
       SplitJob(form, host);
 
       // The text as the reader gives it (its rules are tested with the reader).
-      const SourceText read = LoadSourceText(source);
+      const SourceText read = LoadSourceText(source, {}, c.choice);
       ASSERT_TRUE(read.ok);
       ASSERT_EQ(read.encoding, c.encoding);
       ASSERT_TRUE(read.text == c.text.substr(0, read.text.size()));
@@ -116,7 +122,7 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
       const std::vector<model::Piece> want =
           c.encoding == Encoding::kGbk
               ? model::SplitBySize(text, kb, count, {})
-              : model::SplitBySize(text, kb, count, {}, c.encoding, 0);
+              : model::SplitBySize(text, kb, count, {}, c.encoding, read.mark_length);
       const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
       std::vector<std::string> names;
       for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {
@@ -145,19 +151,25 @@ TEST(SplitAhead, LargeFilesEndWithTheModelsPiecesWhateverTheReaderFindsLate) {
 
 // The reader's blocks shown to a split begun early, as LoadSourceText shows them: blocks of any
 // size, each a fresh copy with a few bytes of the block before (or none), the text known to be GBK
-// only from some block on. Whatever the blocks, the pieces written while reading and those the
-// split writes after it are the pieces of the split of the whole text, byte for byte and by name.
+// or UTF-8 only from some block on. Whatever the blocks, the pieces written while reading and
+// those the split writes after it are the pieces of the split of the whole text, byte for byte
+// and by name.
 TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
   const unsigned seed = 1616;
   std::mt19937 rng(seed);
-  for (int round = 0; round < 600; ++round) {
-    // Texts with long runs of bytes >= 0x80 (cuts that look far back), long ASCII starts, and
-    // plain GBK.
+  for (int round = 0; round < 800; ++round) {
+    // Texts with long runs of bytes >= 0x80 (cuts that look far back), long ASCII starts, plain
+    // GBK, and UTF-8 (with an ASCII start, or four-byte characters everywhere).
     std::string text;
-    const int kind = round % 5;
-    if (kind == 1) text.assign(rng() % 20000, 'a');
+    const int kind = round % 7;
+    const Encoding encoding = kind >= 5 ? Encoding::kUtf8 : Encoding::kGbk;
+    if (kind == 1 || kind == 5) text.assign(rng() % 20000, 'a');
     while (text.size() < 2000u + round * 37 % 60000) {
-      if (kind == 2 && rng() % 3 == 0) {
+      if (kind == 6) {
+        text += rng() % 2 ? "\xF0\x9F\x98\x80" : "\xE7\xAC\xAC";
+      } else if (kind == 5) {
+        text += Utf8Text(rng, 500) + "\n";
+      } else if (kind == 2 && rng() % 3 == 0) {
         text.append(rng() % 3000, static_cast<char>(0x81 + rng() % 0x7E));
       } else if (kind == 3) {  // a single byte now and then: cuts look back over whole pieces
         text.append(rng() % 6000, static_cast<char>(0x81 + rng() % 0x7E));
@@ -169,14 +181,16 @@ TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
     const int64_t piece_bytes = 1 + rng() % (round % 5 == 0 ? 20000 : 3000);
     const size_t max_block = 1 + rng() % (round % 3 == 0 ? 50 : 9000);
     const size_t overlap = rng() % 2 ? 0 : rng() % 5000;
-    const size_t gbk_from = rng() % 2 ? 0 : rng() % text.size();  // known GBK from this byte on
+    // Known to be in its encoding from this byte on.
+    const size_t known_from = rng() % 2 ? 0 : rng() % text.size();
     SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) + ", piece " +
                  std::to_string(piece_bytes) + ", block " + std::to_string(max_block) +
-                 ", overlap " + std::to_string(overlap) + ", GBK from " + std::to_string(gbk_from));
+                 ", overlap " + std::to_string(overlap) + ", known from " +
+                 std::to_string(known_from));
 
     SplitContext whole;
     whole.source_text = SourceBytes(text);
-    whole.encoding = Encoding::kGbk;
+    whole.encoding = encoding;
     testing::MemoryOutput want;
     PieceWriter want_writer("d", PieceNaming::kUnchecked, "", "m", want);
     SplitBySize(whole, piece_bytes, want_writer);
@@ -191,13 +205,17 @@ TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
       const size_t begin = looked - std::min(looked, overlap);
       buffer.assign(text, begin, next - begin);
       looked = next;
-      ASSERT_TRUE(ahead.Take({text, looked, buffer, begin, true, looked >= gbk_from}));
+      const bool known = looked >= known_from;
+      ASSERT_TRUE(ahead.Take({text, looked, buffer, begin, true,
+                              known && encoding == Encoding::kGbk,
+                              known && encoding == Encoding::kUtf8}));
       buffer.assign(buffer.size(), '\x1A');  // the copy is gone once the block is taken
     }
     ASSERT_TRUE(ahead.CutFrom(text));
+    if (ahead.wrote()) ASSERT_EQ(ahead.encoding(), encoding);
     SplitContext rest;
     rest.source_text = SourceBytes(text);
-    rest.encoding = Encoding::kGbk;
+    rest.encoding = encoding;
     SplitBySize(rest, piece_bytes, writer, ahead.next_number(), ahead.pos());
     EXPECT_EQ(folders, ahead.wrote() ? 1 : 0);
     ASSERT_EQ(got.files.size(), want.files.size());
@@ -261,6 +279,25 @@ TEST(SplitAhead, ARefusedFileLeavesNoFolder) {
   } else {
     EXPECT_TRUE(exists);
   }
+}
+
+// Given as UTF-8, a file with a byte that is no UTF-8 far in is refused once it has been read:
+// the pieces cut before that byte go, and so does the folder they were put in.
+TEST(SplitAhead, AFileGivenAsUtf8ButRefusedLeavesNoFolder) {
+  std::mt19937 rng(12);
+  ScopedTempDir dir;
+  const std::string source = dir.Join("源.txt");
+  ASSERT_TRUE(WriteFileBytes(source, Utf8Text(rng, 1500000) + "\xB5\xDA" + Utf8Text(rng, 9000)));
+  SplitForm form = SizeForm(dir, source, "100");
+  form.rows[0].encoding = EncodingChoice::kUtf8;
+  QuietHost host;
+  host.stop_after = 1000;  // counts the pieces written
+  SplitJob(form, host);
+  EXPECT_GE(host.pieces_done, 14);  // cut while reading
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_TRUE(host.written.empty());
+  EXPECT_FALSE(
+      std::filesystem::exists(NativePath(JoinText(form.chosen_folder, kPathSeparator, "源"))));
 }
 
 // Given as GBK, a file that begins with a UTF-16 mark is refused once it has been read, however

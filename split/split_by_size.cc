@@ -85,9 +85,17 @@ bool SizeSplitAhead::Take(const SourceBlock& block) {
   const size_t looked = block.looked;
   const size_t fresh = looked_;  // where this block's new bytes begin
   looked_ = looked;
-  // Until the text is known not to be UTF-8 (a long ASCII start), nothing is cut; the bytes of
-  // the piece to come are gathered all the same.
-  const bool cutting = block.gbk_so_far;
+  // Until the reader knows the encoding so far (a long ASCII start is GBK and UTF-8 alike),
+  // nothing is cut; the bytes of the piece to come are gathered all the same. The pieces are cut
+  // in the first encoding known, and no more once the reader finds the text is not in it.
+  const bool gbk = block.gbk_so_far;
+  const bool utf8 = block.utf8_so_far && !gbk;
+  if (!cut_as_known_ && (gbk || utf8)) {
+    cut_as_ = gbk ? Encoding::kGbk : Encoding::kUtf8;
+    cut_as_known_ = true;
+  }
+  if (cut_as_known_ && !(cut_as_ == Encoding::kGbk ? gbk : utf8)) return false;
+  const bool cutting = cut_as_known_;
   // Byte i of the file: from the reader's copy or the bytes gathered when they hold it (they
   // stay in the cache), else from the file itself (the mapping).
   auto byte = [&](size_t i) {
@@ -101,10 +109,18 @@ bool SizeSplitAhead::Take(const SourceBlock& block) {
     // The same cut SplitBySize makes on the whole text. It looks at the byte after the nominal
     // end: that byte must have been looked at too, unless the text ends first.
     const size_t rest = file.size() - pos_;
-    if (rest > static_cast<size_t>(piece_bytes_) && pos_ + piece_bytes_ + 1 > looked) break;
-    const size_t length = static_cast<size_t>(PieceLengthIn(
-        static_cast<int64_t>(rest), piece_bytes_, [&](int64_t i) { return byte(pos_ + i); }));
-    const size_t end = pos_ + length;
+    size_t end = file.size();
+    if (cut_as_ == Encoding::kGbk) {
+      if (rest > static_cast<size_t>(piece_bytes_) && pos_ + piece_bytes_ + 1 > looked) break;
+      end = pos_ + static_cast<size_t>(PieceLengthIn(static_cast<int64_t>(rest), piece_bytes_,
+                                                     [&](int64_t i) { return byte(pos_ + i); }));
+    } else if (rest > static_cast<size_t>(piece_bytes_)) {
+      // UTF-8: the first character boundary at or after the size, found among the bytes looked
+      // at (a character's continuation bytes run on for at most 3).
+      end = pos_ + static_cast<size_t>(piece_bytes_);
+      while (end < looked && (byte(end) & 0xC0) == 0x80) ++end;
+      if (end >= looked && end < file.size()) break;
+    }
     // The last piece waits for the reader's verdict on the end: a lone lead byte there is no
     // part of the text, and may be all of that piece.
     if (end > looked || end == file.size()) break;
@@ -123,11 +139,11 @@ bool SizeSplitAhead::Take(const SourceBlock& block) {
     pos_ = end;
     ++number_;
   }
-  // The start of the next piece waits in memory for the blocks that end it: no more than a piece,
-  // and nothing while no cut is made (then the bytes are taken from the file when it is).
+  // The start of the next piece waits in memory for the blocks that end it: no more than a piece
+  // and the bytes that end its last character.
   const bool kept = gathered_.size() == (pos_ < fresh ? fresh - pos_ : 0);
   if (pos_ < looked && piece_bytes_ <= kMaxGathered &&
-      looked - pos_ <= static_cast<size_t>(piece_bytes_) + 1) {
+      looked - pos_ <= static_cast<size_t>(piece_bytes_) + 3) {
     if (!kept) gathered_.assign(file.substr(pos_, pos_ < fresh ? fresh - pos_ : 0));
     const size_t from = std::max(pos_, fresh);
     gathered_.append(block.window.substr(from - block.window_begin, looked - from));

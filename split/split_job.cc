@@ -135,13 +135,14 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     }
   };
   reserve_sources();
-  // A GBK split by size starts while the file is still being read: its pieces are written from
-  // the blocks the reader has just looked at, while they are in the cache, instead of the whole
-  // text being looked at first and then read again to be written.
+  // A split by size of a GBK or UTF-8 text starts while the file is still being read: its pieces
+  // are written from the blocks the reader has just looked at, while they are in the cache,
+  // instead of the whole text being looked at first and then read again to be written.
   const int64_t piece_bytes = static_cast<int64_t>(TextToInt(form.size_text)) * 1024;
   const bool ahead_allowed = form.mode == SplitMode::kBySize && piece_bytes > 0 &&
                              (row.encoding == EncodingChoice::kAuto ||
-                              row.encoding == EncodingChoice::kGbk);
+                              row.encoding == EncodingChoice::kGbk ||
+                              row.encoding == EncodingChoice::kUtf8);
   const bool folder_existed = FolderExists(folder);
   writer.SetProgress(&host, std::max<int64_t>(FileSizeOf(row.path), 0));
   // Pieces cut while reading are told as written only once they are known to stay.
@@ -150,11 +151,11 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   std::function<bool(const SourceBlock&)> on_block;
   if (ahead_allowed) on_block = [&ahead](const SourceBlock& block) { return ahead.Take(block); };
   SourceText source = LoadSourceText(row.path, {}, row.encoding, Encoding::kGbk, on_block);
-  const bool ahead_kept = ahead.wrote() && source.ok && source.encoding == Encoding::kGbk &&
+  const bool ahead_kept = ahead.wrote() && source.ok && source.encoding == ahead.encoding() &&
                           source.mark_length == 0 && !source.cut_short &&
                           ahead.CutFrom(source.text) && !source.text.Changed();
   if (ahead.wrote() && !ahead_kept) {
-    // The text turned out not to be GBK throughout (or ends early): the pieces cut as GBK go,
+    // The text turned out not to be in the encoding it was cut in (or ends early): those pieces go,
     // and the split starts again on the text as it was read.
     for (const std::string& name : writer.names()) RemoveFile(JoinPath(folder, name));
     if (!folder_existed) RemoveEmptyFolder(folder);

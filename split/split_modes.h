@@ -32,11 +32,13 @@ int64_t SizePieceLength(std::string_view text, int64_t s);
 void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& writer,
                  int64_t first_number = 1, size_t start = 0);
 
-// A GBK split by size begun while the reader is still looking at a large file (LoadSourceText's
-// on_block): each piece whose bytes have all been looked at is written at once, from the reader's
-// copy while it is in the cache; the last piece of the file is left to SplitBySize. The pieces are the first ones SplitBySize writes for the file's
-// whole text as GBK; they count only when the reader finds that text to be GBK with no 0x00 or
-// 0x1A, and SplitBySize goes on from next_number() and pos(). Otherwise the caller removes them.
+// A split by size of a GBK or UTF-8 text begun while the reader is still looking at a large file
+// (LoadSourceText's on_block): each piece whose bytes have all been looked at is written at once,
+// from the reader's copy while it is in the cache; the last piece of the file is left to
+// SplitBySize. The pieces are the first ones SplitBySize writes for the file's whole text in
+// encoding(), the one the reader found so far; they count only when the reader finds the text
+// to be in that encoding, without a byte-order mark, 0x00 or 0x1A, and SplitBySize goes on from
+// next_number() and pos(). Otherwise the caller removes them.
 class SizeSplitAhead {
  public:
   // `before_first` runs before the first piece is written (it makes the folder).
@@ -53,6 +55,8 @@ class SizeSplitAhead {
   }
   int64_t next_number() const { return number_; }
   size_t pos() const { return pos_; }
+  // The encoding the pieces were cut in (when wrote()): they count only for a text read in it.
+  Encoding encoding() const { return cut_as_; }
 
  private:
   int64_t piece_bytes_;
@@ -63,6 +67,8 @@ class SizeSplitAhead {
   size_t pos_ = 0;         // where the next piece begins
   size_t looked_ = 0;      // bytes looked at before the block now taken
   std::string gathered_;   // file[pos_, looked_) when it is kept, else empty
+  Encoding cut_as_ = Encoding::kGbk;
+  bool cut_as_known_ = false;
 };
 
 // Count mode. 1 when byte x (1-based) of the text begins a double-byte character, judged by
