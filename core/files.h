@@ -98,8 +98,9 @@ class ReplacementFile {
   bool Append(std::string_view bytes);
   // Appends the bytes, which may be written later on a thread of the file's own while the caller
   // goes on (the file keeps them alive meanwhile). Bytes of a mapped file are written at once, so
-  // that the caller's Changed() check after this call covers what was written. False when a write
-  // failed, this one or an earlier one.
+  // that the caller's Changed() check after this call covers what was written, and so are more
+  // than a few megabytes, so that they are not held while the caller reads the next. False when a
+  // write failed, this one or an earlier one.
   bool AppendLater(SourceBytes bytes);
   // Bytes appended so far.
   int64_t size() const { return size_; }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -9,11 +10,14 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include "core/text.h"
+#include "core/write_behind.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -313,6 +317,55 @@ TEST(ReplacementFile, BytesAppendedLaterKeepTheirPlace) {
   }
   EXPECT_EQ(Bytes(path), expected);
   EXPECT_EQ(FileNamesIn(dir.path()).size(), 2u);  // no temporary file left behind
+}
+
+// A text larger than the room for bytes waiting (a source read whole into memory, as on Windows)
+// is written before AppendLater returns: held while the next source is read, two of them would
+// be in memory at once. A write that fails behind fails the commit, and the target stays.
+TEST(ReplacementFile, LargeRunsAreNotHeldAndFailedWritesFailTheCommit) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("r.txt");
+  ASSERT_TRUE(WriteFileBytes(path, "old"));
+  std::shared_ptr<BufferPool> pool = BufferPool::Make(4);
+  std::string expected;
+  {
+    ReplacementFile file(path);
+    ASSERT_TRUE(file.ok());
+    for (const size_t length : {size_t{100}, size_t{9} << 20, size_t{5}, size_t{20} << 20}) {
+      std::string run(length, static_cast<char>('a' + length % 26));
+      expected += run;
+      ASSERT_TRUE(file.AppendLater(pool->Lend(std::move(run))));
+      if (length > (size_t{8} << 20)) {
+        size_t most = 0;  // the string is back in the pool already: not held
+        for (int k = 0; k < 4; ++k) most = std::max(most, pool->Get().capacity());
+        EXPECT_GE(most, length);
+      }
+    }
+    ASSERT_TRUE(file.Commit());
+  }
+  EXPECT_EQ(Bytes(path), expected);
+#ifdef __linux__
+  // Writes past a size limit fail (EFBIG), as on a full disk.
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*saved_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit = saved;
+  limit.rlim_cur = 1 << 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  bool appended = true, committed = true;
+  {
+    ReplacementFile file(path);
+    for (int i = 0; i < 40 && appended; ++i) {
+      appended = file.AppendLater(SourceBytes(std::string(100000, 'x')));
+    }
+    committed = file.Commit();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, saved_handler);
+  EXPECT_FALSE(committed);
+  EXPECT_EQ(Bytes(path), expected);
+  EXPECT_EQ(FileNamesIn(dir.path()).size(), 1u);  // no temporary file left behind
+#endif
 }
 
 TEST(Folders, MakeOneLevelAndTestExistence) {
