@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <map>
 #include <memory>
+#include <system_error>
 
 #include "core/files_platform.h"
 #include "core/text.h"
@@ -391,20 +393,42 @@ bool ReadFileInBlocks(std::string_view path, size_t block,
     *error = size < 0 ? "读取文件失败" : "文件超过 2 GB，无法处理";
     return false;
   }
-  std::string buffer(std::max<size_t>(block, 1), '\0');
-  for (int64_t at = 0;;) {
+  // Two buffers: while `take` looks at one block, a thread of its own reads the next into the
+  // other (where the system gives no thread, the reads are made here).
+  struct Read {
+    bool ok = false;
     size_t got = 0;
-    if (!file->ReadAt(at, buffer.data(), buffer.size(), &got)) {
+  };
+  std::string buffers[2] = {std::string(std::max<size_t>(block, 1), '\0'), std::string()};
+  buffers[1].resize(buffers[0].size());
+  auto read = [&file](int64_t at, std::string* into) {
+    Read r;
+    r.ok = file->ReadAt(at, into->data(), into->size(), &r.got);
+    return r;
+  };
+  auto start = [&read](int64_t at, std::string* into) {
+    try {
+      return std::async(std::launch::async, read, at, into);
+    } catch (const std::system_error&) {
+      return std::async(std::launch::deferred, read, at, into);
+    }
+  };
+  std::future<Read> next = start(0, &buffers[0]);
+  for (int64_t at = 0, k = 0;; ++k) {
+    const Read r = next.get();
+    if (!r.ok) {
       *error = "读取文件失败";
       return false;
     }
-    if (got == 0) return true;
-    if (!take(std::string_view(buffer.data(), got))) return true;
-    at += static_cast<int64_t>(got);
+    if (r.got == 0) return true;
+    at += static_cast<int64_t>(r.got);
     if (at > kMaxFileSize) {
       *error = "文件超过 2 GB，无法处理";
       return false;
     }
+    // A short read is the file's end: a read after it finds nothing.
+    next = start(at, &buffers[(k + 1) % 2]);
+    if (!take(std::string_view(buffers[k % 2].data(), r.got))) return true;  // waits for `next`
   }
 }
 

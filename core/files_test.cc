@@ -228,6 +228,47 @@ TEST(WriteWholeFile, WritesPartsInOrderAndReplacesAtomically) {
   EXPECT_EQ(entries, 1);
 }
 
+// The blocks come in order and join to the file, whatever the block size (the next block is read
+// while one is looked at); a `take` that says stop gets no more; a missing file is an error.
+TEST(ReadFileInBlocks, BlocksJoinToTheFileAndStopWhenTold) {
+  ScopedTempDir dir;
+  std::mt19937 rng(404);
+  for (const size_t size : {size_t{0}, size_t{1}, size_t{4096}, size_t{100000}, size_t{262144}}) {
+    std::string file(size, '\0');
+    for (char& c : file) c = static_cast<char>(rng());
+    const std::string path = dir.Join("b" + std::to_string(size) + ".txt");
+    ASSERT_TRUE(WriteFileBytes(path, file));
+    for (const size_t block : {size_t{1}, size_t{7}, size_t{4096}, size_t{65536}, size_t{1} << 20}) {
+      if (block < 100 && size > 5000) continue;  // a thread per few bytes: slow for nothing
+      SCOPED_TRACE(std::to_string(size) + " bytes in blocks of " + std::to_string(block));
+      std::string joined, error;
+      size_t calls = 0;
+      ASSERT_TRUE(ReadFileInBlocks(path, block, [&](std::string_view bytes) {
+        ++calls;
+        EXPECT_LE(bytes.size(), block);
+        EXPECT_FALSE(bytes.empty());
+        joined.append(bytes);
+        return true;
+      }, &error)) << error;
+      EXPECT_EQ(joined, file);
+      EXPECT_EQ(calls, (size + block - 1) / block);
+      // Told to stop after the second block: no third call.
+      calls = 0;
+      joined.clear();
+      ASSERT_TRUE(ReadFileInBlocks(path, block, [&](std::string_view bytes) {
+        joined.append(bytes);
+        return ++calls < 2;
+      }, &error));
+      EXPECT_EQ(calls, std::min<size_t>(2, (size + block - 1) / block));
+      EXPECT_EQ(joined, file.substr(0, std::min(size, 2 * block)));
+    }
+  }
+  std::string error;
+  EXPECT_FALSE(ReadFileInBlocks(dir.Join("missing.txt"), 10, [](std::string_view) { return true; },
+                                &error));
+  EXPECT_FALSE(error.empty());
+}
+
 TEST(ReplacementFile, ReplacesOnlyWhenCommitted) {
   ScopedTempDir dir;
   std::string path = dir.Join("r.txt");
