@@ -212,7 +212,9 @@ TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
       buffer.assign(buffer.size(), '\x1A');  // the copy is gone once the block is taken
     }
     ASSERT_TRUE(ahead.CutFrom(text));
-    if (ahead.wrote()) ASSERT_EQ(ahead.encoding(), encoding);
+    if (ahead.wrote()) {
+      ASSERT_EQ(ahead.encoding(), encoding);
+    }
     SplitContext rest;
     rest.source_text = SourceBytes(text);
     rest.encoding = encoding;
@@ -390,6 +392,69 @@ TEST(SplitAhead, FilesOfAnEarlierSplitAreReplacedOnlyByPiecesThatStay) {
     EXPECT_EQ(host.written.size(), want.size());
     // The text that ended early, and the files not written.
     ASSERT_EQ(host.failures.size(), 2u);
+  }
+}
+
+// Pieces cut while reading never take the place of a file already in the piece folder: when the
+// text turns out not to be in the encoding they were cut in, or is refused, they are removed, and
+// an earlier split's file of the same name would go with them. Whatever the reader finds late,
+// the folder ends with the model's pieces of the text as read (none when it is refused) and
+// every other earlier file as it was.
+TEST(SplitAhead, PiecesThatGoNeverTakeAnEarlierFilesPlace) {
+  std::mt19937 rng(1717);
+  const std::string utf8 = Utf8Text(rng, 1200000);
+  std::string utf16 = GbkText(rng, 1200000);
+  for (int i = 0; i < 600000; ++i) utf16 += std::string("a\0", 2);
+  struct Late {
+    std::string name;
+    std::string file;
+    EncodingChoice choice;
+    std::string kb;
+  };
+  const std::vector<Late> cases = {
+      {"given UTF-8, invalid late", utf8 + "\xB5\xDA" + Utf8Text(rng, 9000), EncodingChoice::kUtf8,
+       "100"},
+      // GBK pieces of 1 KB are mostly a byte longer than UTF-8 ones: fewer of them.
+      {"UTF-8, GBK after all", utf8 + "\xB5\xDA", EncodingChoice::kAuto, "1"},
+      {"UTF-16 after all", utf16, EncodingChoice::kAuto, "100"},
+  };
+  for (const Late& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("源.txt");
+    ASSERT_TRUE(WriteFileBytes(source, c.file));
+    SplitForm form = SizeForm(dir, source, c.kb);
+    form.rows[0].encoding = c.choice;
+    const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+    MakeDirectory(folder);
+    const int old_count = static_cast<int>(c.file.size() / 1024) + 3;
+    for (int i = 1; i <= old_count; ++i) {
+      ASSERT_TRUE(WriteFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), "old"));
+    }
+    QuietHost host;
+    SplitJob(form, host);
+    const SourceText read = LoadSourceText(source, {}, c.choice);
+    std::vector<model::Piece> want;
+    if (read.ok) {
+      const std::string text(read.text.view());
+      const double count = SizeModePieceCount(static_cast<int64_t>(c.file.size()), c.kb);
+      want = read.encoding == Encoding::kGbk
+                 ? model::SplitBySize(text, TextToInt(c.kb), count, {})
+                 : model::SplitBySize(text, TextToInt(c.kb), count, {}, read.encoding,
+                                      read.mark_length);
+    }
+    ASSERT_LT(static_cast<int>(want.size()), old_count);
+    for (int i = 1; i <= old_count; ++i) {
+      std::string bytes;
+      ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), &bytes))
+          << i << " of " << want.size();
+      if (i <= static_cast<int>(want.size())) {
+        ASSERT_TRUE(bytes == want[i - 1].bytes) << i;
+      } else {
+        ASSERT_EQ(bytes, "old") << i;
+      }
+    }
+    EXPECT_EQ(host.written.size(), want.size());
   }
 }
 
