@@ -295,7 +295,9 @@ TEST(SplitAhead, AFileGivenAsUtf8ButRefusedLeavesNoFolder) {
   QuietHost host;
   host.stop_after = 1000;  // counts the pieces written
   SplitJob(form, host);
-  EXPECT_GE(host.pieces_done, 14);  // cut while reading
+#ifndef _WIN32
+  EXPECT_GE(host.pieces_done, 14);  // cut while reading (Windows reads the file whole first)
+#endif
   ASSERT_EQ(host.failures.size(), 1u);
   EXPECT_TRUE(host.written.empty());
   EXPECT_FALSE(
