@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -248,6 +250,11 @@ TEST(ReadFileInBlocks, BlocksJoinToTheFileAndStopWhenTold) {
         EXPECT_LE(bytes.size(), block);
         EXPECT_FALSE(bytes.empty());
         joined.append(bytes);
+        if (block >= 4096) {
+          // The next block is read meanwhile, into a buffer of its own: this one stays as it is.
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          EXPECT_TRUE(bytes == std::string_view(joined).substr(joined.size() - bytes.size()));
+        }
         return true;
       }, &error)) << error;
       EXPECT_EQ(joined, file);

@@ -212,7 +212,9 @@ TEST(SplitAhead, PiecesCutFromBlocksAreThoseOfTheWholeText) {
       buffer.assign(buffer.size(), '\x1A');  // the copy is gone once the block is taken
     }
     ASSERT_TRUE(ahead.CutFrom(text));
-    if (ahead.wrote()) ASSERT_EQ(ahead.encoding(), encoding);
+    if (ahead.wrote()) {
+      ASSERT_EQ(ahead.encoding(), encoding);
+    }
     SplitContext rest;
     rest.source_text = SourceBytes(text);
     rest.encoding = encoding;
@@ -294,7 +296,7 @@ TEST(SplitAhead, AFileGivenAsUtf8ButRefusedLeavesNoFolder) {
   host.stop_after = 1000;  // counts the pieces written
   SplitJob(form, host);
 #ifndef _WIN32
-  EXPECT_GE(host.pieces_done, 14);  // cut while reading (a mapped file: not on Windows)
+  EXPECT_GE(host.pieces_done, 14);  // cut while reading (Windows reads the file whole first)
 #endif
   ASSERT_EQ(host.failures.size(), 1u);
   EXPECT_TRUE(host.written.empty());
@@ -392,6 +394,131 @@ TEST(SplitAhead, FilesOfAnEarlierSplitAreReplacedOnlyByPiecesThatStay) {
     EXPECT_EQ(host.written.size(), want.size());
     // The text that ended early, and the files not written.
     ASSERT_EQ(host.failures.size(), 2u);
+  }
+}
+
+// UTF-8 texts large enough to be read block by block, with characters of 2, 3 and 4 bytes
+// falling on every cut and block edge, and endings the reader treats apart (a character cut off
+// by the end, a lone lead byte, a 0x00 late, a byte-order mark, a byte that is no UTF-8): auto or
+// given as UTF-8, the folder ends with the model's pieces of the text as read, or nothing when
+// the file is refused.
+TEST(SplitAhead, RandomUtf8TextsEndWithTheModelsPieces) {
+  const unsigned seed = 2323;
+  std::mt19937 rng(seed);
+  static const char* const kChars[] = {"\xC3\xA9", "\xE7\xAC\xAC", "\xF0\x9F\x98\x80", "a",
+                                        "\n"};
+  for (int round = 0; round < 24; ++round) {
+    std::string file;
+    if (round % 4 == 1) file.assign(rng() % 700000, 'x');  // a long ASCII start
+    const size_t size = (1u << 20) + rng() % 700000;
+    while (file.size() < size) file += kChars[rng() % (round % 3 == 0 ? 3 : 5)];
+    const int ending = round % 6;
+    if (ending == 1) file += "\xE7\xAC";                                   // cut off
+    if (ending == 2) file += "\xE7";                                        // a lone lead byte
+    if (ending == 3) file.insert(file.size() - rng() % 200000, 1, '\0');    // 0x00 late
+    if (ending == 4) file.insert(0, "\xEF\xBB\xBF");                        // marked
+    if (ending == 5) file.insert(file.size() - rng() % 300000, "\xFF");      // no UTF-8
+    const EncodingChoice choice = round % 2 ? EncodingChoice::kUtf8 : EncodingChoice::kAuto;
+    const int kb = 1 + static_cast<int>(rng() % 300);
+    SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) + ", " +
+                 std::to_string(kb) + " KB, ending " + std::to_string(ending));
+    ScopedTempDir dir;
+    const std::string source = dir.Join("源.txt");
+    ASSERT_TRUE(WriteFileBytes(source, file));
+    SplitForm form = SizeForm(dir, source, NumberToText(kb));
+    form.rows[0].encoding = choice;
+    QuietHost host;
+    SplitJob(form, host);
+    const SourceText read = LoadSourceText(source, {}, choice);
+    const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+    if (!read.ok) {
+      EXPECT_FALSE(std::filesystem::exists(NativePath(folder)));
+      EXPECT_TRUE(host.written.empty());
+      continue;
+    }
+    const std::string text(read.text.view());
+    const double count = SizeModePieceCount(static_cast<int64_t>(file.size()), NumberToText(kb));
+    const std::vector<model::Piece> want =
+        read.encoding == Encoding::kGbk
+            ? model::SplitBySize(text, kb, count, {})
+            : model::SplitBySize(text, kb, count, {}, read.encoding, read.mark_length);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {
+      names.push_back(entry.path().filename().u8string());
+    }
+    ASSERT_EQ(names.size(), want.size());
+    std::vector<std::string> kept;
+    for (const model::Piece& piece : want) {
+      std::string bytes;
+      ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, piece.name), &bytes))
+          << piece.name;
+      ASSERT_TRUE(bytes == piece.bytes) << piece.name;
+      kept.push_back(JoinText(folder, kPathSeparator, piece.name));
+    }
+    EXPECT_EQ(host.written, kept);
+  }
+}
+
+// Pieces cut while reading never take the place of a file already in the piece folder: when the
+// text turns out not to be in the encoding they were cut in, or is refused, they are removed, and
+// an earlier split's file of the same name would go with them. Whatever the reader finds late,
+// the folder ends with the model's pieces of the text as read (none when it is refused) and
+// every other earlier file as it was.
+TEST(SplitAhead, PiecesThatGoNeverTakeAnEarlierFilesPlace) {
+  std::mt19937 rng(1717);
+  const std::string utf8 = Utf8Text(rng, 1200000);
+  std::string utf16 = GbkText(rng, 1200000);
+  for (int i = 0; i < 600000; ++i) utf16 += std::string("a\0", 2);
+  struct Late {
+    std::string name;
+    std::string file;
+    EncodingChoice choice;
+    std::string kb;
+  };
+  const std::vector<Late> cases = {
+      {"given UTF-8, invalid late", utf8 + "\xB5\xDA" + Utf8Text(rng, 9000), EncodingChoice::kUtf8,
+       "100"},
+      // GBK pieces of 1 KB are mostly a byte longer than UTF-8 ones: fewer of them.
+      {"UTF-8, GBK after all", utf8 + "\xB5\xDA", EncodingChoice::kAuto, "1"},
+      {"UTF-16 after all", utf16, EncodingChoice::kAuto, "100"},
+  };
+  for (const Late& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir dir;
+    const std::string source = dir.Join("源.txt");
+    ASSERT_TRUE(WriteFileBytes(source, c.file));
+    SplitForm form = SizeForm(dir, source, c.kb);
+    form.rows[0].encoding = c.choice;
+    const std::string folder = JoinText(form.chosen_folder, kPathSeparator, "源");
+    MakeDirectory(folder);
+    const int old_count = static_cast<int>(c.file.size() / 1024) + 3;
+    for (int i = 1; i <= old_count; ++i) {
+      ASSERT_TRUE(WriteFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), "old"));
+    }
+    QuietHost host;
+    SplitJob(form, host);
+    const SourceText read = LoadSourceText(source, {}, c.choice);
+    std::vector<model::Piece> want;
+    if (read.ok) {
+      const std::string text(read.text.view());
+      const double count = SizeModePieceCount(static_cast<int64_t>(c.file.size()), c.kb);
+      want = read.encoding == Encoding::kGbk
+                 ? model::SplitBySize(text, TextToInt(c.kb), count, {})
+                 : model::SplitBySize(text, TextToInt(c.kb), count, {}, read.encoding,
+                                      read.mark_length);
+    }
+    ASSERT_LT(static_cast<int>(want.size()), old_count);
+    for (int i = 1; i <= old_count; ++i) {
+      std::string bytes;
+      ASSERT_TRUE(ReadFileBytes(JoinText(folder, kPathSeparator, NumberToText(i), ".txt"), &bytes))
+          << i << " of " << want.size();
+      if (i <= static_cast<int>(want.size())) {
+        ASSERT_TRUE(bytes == want[i - 1].bytes) << i;
+      } else {
+        ASSERT_EQ(bytes, "old") << i;
+      }
+    }
+    EXPECT_EQ(host.written.size(), want.size());
   }
 }
 

@@ -124,6 +124,7 @@ bool SizeSplitAhead::Take(const SourceBlock& block) {
     // The last piece waits for the reader's verdict on the end: a lone lead byte there is no
     // part of the text, and may be all of that piece.
     if (end > looked || end == file.size()) break;
+    if (may_write_ && !may_write_(number_)) return false;
     if (number_ == 1) before_first_();
     // Bytes before this block: gathered, or else from the file; the rest from the reader's copy.
     const size_t from_copy = std::clamp(fresh, pos_, end);

@@ -147,7 +147,15 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   writer.SetProgress(&host, std::max<int64_t>(FileSizeOf(row.path), 0));
   // Pieces cut while reading are told as written only once they are known to stay.
   writer.HoldReports();
-  SizeSplitAhead ahead(piece_bytes, writer, make_folder);
+  // Pieces cut while reading may still be removed (the text is found not to be in the encoding
+  // they were cut in, or is refused): they are written only under names no file in the folder has
+  // yet, so that removing them takes no file of an earlier split with them.
+  std::unordered_set<std::string> present;
+  for (const std::string& name : FileNamesIn(folder)) present.insert(FileNameKey(name));
+  SizeSplitAhead ahead(piece_bytes, writer, make_folder, [&](int64_t number) {
+    return present.count(FileNameKey(
+               PieceFileName(context.naming_mode, number, {}, false, form.custom_text))) == 0;
+  });
   std::function<bool(const SourceBlock&)> on_block;
   if (ahead_allowed) on_block = [&ahead](const SourceBlock& block) { return ahead.Take(block); };
   SourceText source = LoadSourceText(row.path, {}, row.encoding, Encoding::kGbk, on_block);

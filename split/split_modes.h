@@ -41,11 +41,17 @@ void SplitBySize(const SplitContext& context, int64_t piece_bytes, PieceWriter& 
 // next_number() and pos(). Otherwise the caller removes them.
 class SizeSplitAhead {
  public:
-  // `before_first` runs before the first piece is written (it makes the folder).
-  SizeSplitAhead(int64_t piece_bytes, PieceWriter& writer, std::function<void()> before_first)
-      : piece_bytes_(piece_bytes), writer_(writer), before_first_(std::move(before_first)) {}
+  // `before_first` runs before the first piece is written (it makes the folder). `may_write`,
+  // when given, is asked before each piece (by its number): false leaves that piece and the rest
+  // to SplitBySize (a file of its name is already there, which a piece that goes would take).
+  SizeSplitAhead(int64_t piece_bytes, PieceWriter& writer, std::function<void()> before_first,
+                 std::function<bool(int64_t)> may_write = {})
+      : piece_bytes_(piece_bytes),
+        writer_(writer),
+        before_first_(std::move(before_first)),
+        may_write_(std::move(may_write)) {}
   // Writes what the block completes; false once nothing more will be written (a 0x00 or 0x1A
-  // was seen, or a stop was asked for).
+  // was seen, a stop was asked for, or `may_write` said no).
   bool Take(const SourceBlock& block);
   bool wrote() const { return number_ > 1; }
   // True when `text` is a view of the very bytes the pieces were cut from (not a second reading
@@ -62,6 +68,7 @@ class SizeSplitAhead {
   int64_t piece_bytes_;
   PieceWriter& writer_;
   std::function<void()> before_first_;
+  std::function<bool(int64_t)> may_write_;
   int64_t number_ = 1;
   std::string_view file_;  // the file the blocks came from
   size_t pos_ = 0;         // where the next piece begins
