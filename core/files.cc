@@ -393,6 +393,7 @@ bool ReadFileInBlocks(std::string_view path, size_t block,
     *error = size < 0 ? "读取文件失败" : "文件超过 2 GB，无法处理";
     return false;
   }
+  constexpr size_t kReadAheadFrom = size_t{64} << 10;
   // Two buffers: while `take` looks at one block, a thread of its own reads the next into the
   // other (where the system gives no thread, the reads are made here).
   struct Read {
@@ -406,12 +407,15 @@ bool ReadFileInBlocks(std::string_view path, size_t block,
     r.ok = file->ReadAt(at, into->data(), into->size(), &r.got);
     return r;
   };
-  auto start = [&read](int64_t at, std::string* into) {
+  // A thread per block pays only for blocks of some size (starting a thread costs far more under
+  // Wine than reading a few kilobytes).
+  const bool ahead = buffers[0].size() >= kReadAheadFrom;
+  auto start = [&read, ahead](int64_t at, std::string* into) {
     try {
-      return std::async(std::launch::async, read, at, into);
+      if (ahead) return std::async(std::launch::async, read, at, into);
     } catch (const std::system_error&) {
-      return std::async(std::launch::deferred, read, at, into);
     }
+    return std::async(std::launch::deferred, read, at, into);
   };
   std::future<Read> next = start(0, &buffers[0]);
   for (int64_t at = 0, k = 0;; ++k) {

@@ -241,7 +241,7 @@ TEST(ReadFileInBlocks, BlocksJoinToTheFileAndStopWhenTold) {
     const std::string path = dir.Join("b" + std::to_string(size) + ".txt");
     ASSERT_TRUE(WriteFileBytes(path, file));
     for (const size_t block : {size_t{1}, size_t{7}, size_t{4096}, size_t{65536}, size_t{1} << 20}) {
-      if (block < 100 && size > 5000) continue;  // a thread per few bytes: slow for nothing
+      if (block < 100 && size > 5000) continue;  // tens of thousands of calls: slow for nothing
       SCOPED_TRACE(std::to_string(size) + " bytes in blocks of " + std::to_string(block));
       std::string joined, error;
       size_t calls = 0;
