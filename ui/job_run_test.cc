@@ -49,16 +49,26 @@ class ResponseSampler {
             const ULONGLONG start = GetTickCount64();
             DWORD_PTR result = 0;
             SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            // Sent as the window's thread stopped the sampling: it was not serving messages.
+            if (done_) break;
             const int took = static_cast<int>(GetTickCount64() - start);
             worst_ = std::max(worst_.load(), took);
             if (took >= 100) ++late_;
             ++samples_;
             Sleep(5);
           }
+          ended_ = true;
         }) {}
   ~ResponseSampler() { Stop(); }
+  // Called on the window's thread, which answers a message sent just before while the sampler
+  // ends (else that message waits out its timeout).
   void Stop() {
     done_ = true;
+    while (thread_.joinable() && !ended_) {
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      Sleep(1);
+    }
     if (thread_.joinable()) thread_.join();
   }
   int worst() const { return worst_; }
@@ -67,6 +77,7 @@ class ResponseSampler {
 
  private:
   std::atomic<bool> done_{false};
+  std::atomic<bool> ended_{false};
   std::atomic<int> late_{0};
   std::atomic<int> worst_{0};
   std::atomic<int> samples_{0};
