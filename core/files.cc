@@ -268,8 +268,7 @@ bool ReplacementFile::Append(std::string_view bytes) {
 bool ReplacementFile::AppendLater(SourceBytes bytes) {
   // Bytes waiting are held in memory while the caller reads on: a text larger than the room is
   // written at once, so that a job never holds two such texts.
-  constexpr size_t kRoom = size_t{8} << 20;
-  if (!bytes.Fixed() || bytes.size() > kRoom) return Append(bytes);
+  if (!bytes.Fixed() || bytes.size() > WriteBehind::kDefaultCapacity) return Append(bytes);
   if (impl_->failed || impl_->committed) return false;
   if (bytes.empty()) return true;
   if (impl_->behind == nullptr) {
@@ -277,8 +276,7 @@ bool ReplacementFile::AppendLater(SourceBytes bytes) {
     impl_->behind = std::make_unique<WriteBehind>(
         [file](int64_t offset, std::string_view run) {
           return file->WriteAt(offset, run.data(), run.size());
-        },
-        kRoom);
+        });
   }
   const int64_t at = size_;
   size_ += static_cast<int64_t>(bytes.size());

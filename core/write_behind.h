@@ -27,7 +27,9 @@ class WriteBehind {
   // Writes `bytes` at `offset`; false on a write error.
   using Writer = std::function<bool(int64_t offset, std::string_view bytes)>;
 
-  explicit WriteBehind(Writer write, size_t capacity = size_t{8} << 20);
+  static constexpr size_t kDefaultCapacity = size_t{8} << 20;
+
+  explicit WriteBehind(Writer write, size_t capacity = kDefaultCapacity);
   // Runs not yet written are dropped; the thread is joined.
   ~WriteBehind();
   WriteBehind(const WriteBehind&) = delete;
