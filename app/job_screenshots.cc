@@ -11,9 +11,9 @@
 
 #include <string>
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "ui/desktop_calls.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/file_entry.h"
-#include "core/natural_order.h"
+#include "files/file_entry.h"
+#include "files/natural_order.h"
 #include "ui/chapter_preview.h"
 #include "ui/desktop_calls.h"
 #include "ui/main_window.h"

@@ -9,11 +9,11 @@
 #include <iostream>
 #include <string>
 
-#include "core/codepage.h"
-#include "core/files.h"
-#include "core/encoding.h"
-#include "core/pattern.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/files.h"
+#include "text/encoding.h"
+#include "text/pattern.h"
+#include "text/text.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #endif
 
 #include "chapters/numerals.h"
-#include "core/codepage.h"
-#include "core/encoding.h"
-#include "core/files.h"
-#include "core/text.h"
-#include "core/pattern.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "files/files.h"
+#include "text/text.h"
+#include "text/pattern.h"
 
 namespace travik::chapters {
 

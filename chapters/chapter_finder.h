@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "chapters/heading_forms.h"
-#include "core/encoding.h"
+#include "text/encoding.h"
 
 namespace travik::chapters {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/files.h"
+#include "text/codepage.h"
+#include "files/files.h"
 #include "tests/test_util.h"
 
 namespace travik::chapters {

@@ -7,8 +7,8 @@
 
 #include "chapters/chapter_finder.h"
 #include "cli/cli_common.h"
-#include "core/codepage.h"
-#include "core/files.h"
+#include "text/codepage.h"
+#include "files/files.h"
 
 #ifdef _WIN32
 #include <windows.h>

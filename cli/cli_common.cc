@@ -4,10 +4,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "core/codepage.h"
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "cli/cli_common.h"
-#include "core/encoding.h"
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/encoding.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "insert/insert_job.h"
 
 namespace travik::cli {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
-#include "core/codepage.h"
+#include "text/codepage.h"
 #include "travik_version.h"
 
 #ifdef _WIN32

@@ -2,10 +2,10 @@
 #include <algorithm>
 
 #include "cli/cli_common.h"
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/natural_order.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "files/natural_order.h"
+#include "text/text.h"
 #include "merge/merge_job.h"
 
 namespace travik::cli {

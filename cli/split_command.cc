@@ -4,9 +4,9 @@
 
 #include "chapters/heading_forms.h"
 #include "cli/cli_common.h"
-#include "core/encoding.h"
-#include "core/file_entry.h"
-#include "core/files.h"
+#include "text/encoding.h"
+#include "files/file_entry.h"
+#include "files/files.h"
 #include "split/split_job.h"
 #include "travik_version.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/encoding.h"
-#include "core/pattern.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "text/pattern.h"
 #include "fuzz/fuzz_util.h"
 
 namespace travik::fuzz {

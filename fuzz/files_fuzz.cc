@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/files.h"
+#include "files/files.h"
 #include "fuzz/fuzz_util.h"
 
 namespace travik::fuzz {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/encoding.h"
-#include "core/pattern.h"
+#include "text/encoding.h"
+#include "text/pattern.h"
 #include "fuzz/fuzz_util.h"
 #include "insert/insert_model.h"
 #include "insert/insertion_builder.h"

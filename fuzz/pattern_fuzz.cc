@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/pattern.h"
+#include "text/pattern.h"
 #include "fuzz/fuzz_util.h"
 
 namespace travik::fuzz {

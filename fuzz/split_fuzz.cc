@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/encoding.h"
+#include "text/encoding.h"
 #include "fuzz/fuzz_util.h"
 #include "split/piece_writer.h"
 #include "split/split_job.h"

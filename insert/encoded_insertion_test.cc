@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/encoding.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
 #include "insert/insert_model.h"
 #include "insert/insertion_builder.h"
 #include "tests/test_util.h"

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/encoding.h"
-#include "core/file_entry.h"
+#include "text/encoding.h"
+#include "files/file_entry.h"
 #include "core/job_host.h"
-#include "core/source_bytes.h"
+#include "files/source_bytes.h"
 #include "insert/random_source.h"
 
 namespace travik {

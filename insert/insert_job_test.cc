@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "core/encoding.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/encoding.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "insert/insertion_builder.h"
 #include "tests/test_util.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/pattern.h"
-#include "core/text.h"
+#include "text/pattern.h"
+#include "text/text.h"
 #include "insert/insert_point.h"
 #include "tests/test_util.h"
 

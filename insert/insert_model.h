@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/encoding.h"
+#include "text/encoding.h"
 
 namespace travik::model {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "core/text.h"
+#include "text/text.h"
 #include "insert/insert_model.h"
 
 namespace travik {

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/files.h"
-#include "core/pattern.h"
-#include "core/text.h"
-#include "core/write_behind.h"
+#include "files/files.h"
+#include "text/pattern.h"
+#include "text/text.h"
+#include "files/write_behind.h"
 #include "insert/insert_job.h"
 #include "insert/insertion_builder.h"
 

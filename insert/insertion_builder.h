@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/encoding.h"
-#include "core/pattern.h"
-#include "core/source_bytes.h"
+#include "text/encoding.h"
+#include "text/pattern.h"
+#include "files/source_bytes.h"
 #include "insert/insert_point.h"
 
 namespace travik {

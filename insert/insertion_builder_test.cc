@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "insert/insert_job.h"
 #include "insert/insert_model.h"
 #include "insert/random_source.h"

@@ -5,10 +5,10 @@
 #include <functional>
 #include <unordered_set>
 
-#include "core/codepage.h"
-#include "core/encoding.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "files/files.h"
+#include "text/text.h"
 
 namespace travik {
 

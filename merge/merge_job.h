@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/file_entry.h"
+#include "files/file_entry.h"
 #include "core/job_host.h"
 
 namespace travik {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/encoding.h"
-#include "core/files.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "files/files.h"
 #include "tests/test_util.h"
 
 namespace travik {

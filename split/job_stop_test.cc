@@ -11,9 +11,9 @@
 #include <unistd.h>
 #endif
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "gtest/gtest.h"
 #include "insert/insert_job.h"
 #include "merge/merge_job.h"

@@ -1,9 +1,9 @@
 // Piece names: the naming modes, and names that every file system accepts.
 #include <string>
 
-#include "core/codepage.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "split/piece_writer.h"
 
 namespace travik {

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 
 namespace travik {
 

@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/encoding.h"
+#include "text/encoding.h"
 #include "core/job_host.h"
 #include "split/split_job.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "split/split_test_util.h"
 
 namespace travik {

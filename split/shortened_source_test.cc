@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "gtest/gtest.h"
 #include "insert/insert_job.h"
 #include "split/piece_writer.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "gtest/gtest.h"
 #include "split/split_job.h"
 #include "split/split_model.h"

@@ -1,8 +1,8 @@
 // Split by part count: a requested number of pieces of (nearly) equal byte length.
 #include <algorithm>
 
-#include "core/encoding.h"
-#include "core/text.h"
+#include "text/encoding.h"
+#include "text/text.h"
 #include "split/split_modes.h"
 
 namespace travik {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "chapters/chapter_finder.h"
-#include "core/codepage.h"
-#include "core/pattern.h"
+#include "text/codepage.h"
+#include "text/pattern.h"
 #include "split/split_modes.h"
 
 namespace travik {

@@ -2,8 +2,8 @@
 // character.
 #include <algorithm>
 
-#include "core/encoding.h"
-#include "core/text.h"
+#include "text/encoding.h"
+#include "text/text.h"
 #include "split/split_modes.h"
 
 namespace travik {

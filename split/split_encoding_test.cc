@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/encoding.h"
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "split/piece_writer.h"
 #include "split/split_job.h"
 #include "split/split_model.h"

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "core/codepage.h"
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/pattern.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/pattern.h"
+#include "text/text.h"
 #include "split/piece_writer.h"
 #include "split/split_modes.h"
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/encoding.h"
-#include "core/file_entry.h"
+#include "text/encoding.h"
+#include "files/file_entry.h"
 #include "core/job_host.h"
-#include "core/source_bytes.h"
+#include "files/source_bytes.h"
 
 namespace travik {
 

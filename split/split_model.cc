@@ -1,9 +1,9 @@
 #include "split/split_model.h"
 
-#include "core/codepage.h"
-#include "core/files.h"
-#include "core/pattern.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/files.h"
+#include "text/pattern.h"
+#include "text/text.h"
 
 namespace travik::model {
 

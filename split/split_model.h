@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/encoding.h"
+#include "text/encoding.h"
 #include "split/split_job.h"
 
 namespace travik::model {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "split/split_modes.h"
 #include "split/split_test_util.h"
 #include "tests/test_util.h"

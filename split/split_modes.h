@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/files.h"
+#include "files/files.h"
 
 #include "split/piece_writer.h"
 #include "split/split_job.h"

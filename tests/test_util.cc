@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "core/codepage.h"
-#include "core/files.h"
+#include "text/codepage.h"
+#include "files/files.h"
 
 namespace travik::testing {
 

@@ -5,12 +5,12 @@
 #include <map>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/encoding.h"
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/pattern.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/pattern.h"
+#include "text/text.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 #include "ui/win_text.h"

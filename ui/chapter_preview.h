@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/source_bytes.h"
+#include "files/source_bytes.h"
 #include "chapters/chapter_finder.h"
 #include "ui/keyword_box.h"
 

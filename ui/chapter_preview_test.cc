@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/files.h"
-#include "core/pattern.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/files.h"
+#include "text/pattern.h"
+#include "text/text.h"
 #include "split/split_job.h"
 #include "tests/test_util.h"
 #include "ui/keyword_box.h"

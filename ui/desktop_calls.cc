@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "core/codepage.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "text/text.h"
 #include "ui/win_text.h"
 
 namespace travik::ui {

@@ -1,7 +1,7 @@
 #include "ui/encoding_column.h"
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 
 namespace travik::ui {
 

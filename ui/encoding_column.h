@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/encoding.h"
+#include "text/encoding.h"
 
 namespace travik::ui {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "text/codepage.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "split/split_modes.h"
 #include "tests/test_util.h"
 #include "ui/chapter_preview.h"

@@ -1,9 +1,9 @@
 // The three file lists: adding files through the open dialogs, deleting rows, the list menu.
 #include <algorithm>
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/natural_order.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "files/natural_order.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"

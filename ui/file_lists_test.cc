@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/files.h"
+#include "files/files.h"
 #include "tests/test_util.h"
 #include "ui/window_test_fixture.h"
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "merge/merge_job.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "tests/test_util.h"
 #include "ui/window_test_fixture.h"
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <set>
 
-#include "core/file_entry.h"
-#include "core/files.h"
-#include "core/text.h"
+#include "files/file_entry.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 #include "ui/window_host.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "core/codepage.h"
+#include "text/codepage.h"
 #include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "ui/window_test_fixture.h"
 
 namespace travik::ui::testing {

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "core/files.h"
+#include "files/files.h"
 #include "ui/handlers.h"
 #include "ui/win_text.h"
 #ifdef TRAVIK_HAVE_WIDGETS

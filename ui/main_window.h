@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/file_entry.h"
+#include "files/file_entry.h"
 #include "ui/desktop_calls.h"
 #include "ui/encoding_column.h"
 #include "ui/job_runner.h"

@@ -1,6 +1,6 @@
 // Save folders of the three pages and the status bar texts that no job owns.
-#include "core/files.h"
-#include "core/text.h"
+#include "files/files.h"
+#include "text/text.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 

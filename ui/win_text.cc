@@ -1,6 +1,6 @@
 #include "ui/win_text.h"
 
-#include "core/codepage.h"
+#include "text/codepage.h"
 
 namespace travik::ui {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/encoding.h"
+#include "text/encoding.h"
 
 namespace travik::ui {
 

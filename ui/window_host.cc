@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/text.h"
+#include "text/text.h"
 #include "ui/main_window.h"
 #ifdef TRAVIK_HAVE_WIDGETS
 #include "ui/widgets.h"

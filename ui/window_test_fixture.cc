@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <windows.h>
 
-#include "core/text.h"
+#include "text/text.h"
 #include "ui/win_text.h"
 
 namespace travik::ui::testing {

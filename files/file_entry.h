@@ -1,0 +1,42 @@
+// One row of a file list, and the helpers that fill its cells.
+#ifndef TRAVIK_FILES_FILE_ENTRY_H_
+#define TRAVIK_FILES_FILE_ENTRY_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "text/encoding.h"
+
+namespace travik {
+
+// Column 0: the file name without its extension; column 1: the full path; column 2: the size
+// as listed (split list: KB to two places, insert list: bytes, merge list: empty). All GBK.
+struct FileEntry {
+  std::string name;
+  std::string path;
+  std::string size;
+  // How the file's encoding is decided (the window's column "编码", --encoding).
+  EncodingChoice encoding = EncodingChoice::kAuto;
+};
+
+// The part of the path after its last separator, found by double-byte stepping so that a trail
+// byte 0x5C is never taken for "\".
+std::string FileNamePart(std::string_view path);
+// The file name up to its last "."; the whole name when there is no dot or the only dot is the
+// first byte ("小说", ".txt").
+std::string BaseName(std::string_view path);
+// The name with ASCII letters folded to lower case and the double-byte letters of GBK to their
+// capitals: equal for two names exactly when Windows takes them for one file, in every alphabet.
+std::string FileNameKey(std::string_view name);
+// FileSizeOf / 1024 rounded to two places ("1.5" for 1536 bytes).
+std::string SizeInKilobytesText(int64_t bytes);
+
+// Rows as the three lists make them, sizes read now.
+FileEntry MakeSplitEntry(std::string_view path);
+FileEntry MakeMergeEntry(std::string_view path);
+FileEntry MakeInsertEntry(std::string_view path);
+
+}  // namespace travik
+
+#endif  // TRAVIK_FILES_FILE_ENTRY_H_

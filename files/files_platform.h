@@ -1,0 +1,81 @@
+// The platform backend under core/files: one implementation per system, chosen by the build
+// (files_win32.cc, files_posix.cc). Paths are GBK; each backend converts them itself. Errors are
+// reported through results only.
+#ifndef TRAVIK_FILES_FILES_PLATFORM_H_
+#define TRAVIK_FILES_FILES_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/source_bytes.h"
+
+namespace travik::platform {
+
+// An open file, readable and writable, shared for reading and writing but not deletion.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to n bytes at `offset`; *got receives the count. False on an error.
+  virtual bool ReadAt(int64_t offset, char* buffer, size_t n, size_t* got) = 0;
+  // Writes all n bytes at `offset`. False on an error.
+  virtual bool WriteAt(int64_t offset, const char* data, size_t n) = 0;
+  // The file's current length, or -1 on an error.
+  virtual int64_t Size() = 0;
+  // Forces what was written onto the disk (fsync, FlushFileBuffers). False on an error.
+  virtual bool Flush() = 0;
+  // The first n bytes (n > 0, no more than the file's length) mapped into memory for reading,
+  // or null when they cannot be (the caller reads them instead). The mapping outlives the File.
+  virtual std::shared_ptr<const ByteStorage> MapForReading(size_t n) {
+    (void)n;
+    return nullptr;
+  }
+};
+
+// Why a file could not be opened.
+enum class OpenProblem { kNone, kMissing, kDenied, kReadOnly, kBusy, kFolder, kOther };
+
+// Opens an existing file for reading only, letting others read and write it; null with
+// *problem set on failure. Read-only files can be read. *size, when asked, receives its length
+// as it was opened (-1 when unknown).
+std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
+                                     int64_t* size = nullptr);
+// Whether an existing file could be opened for writing: kNone when it could.
+OpenProblem WriteProblem(std::string_view path);
+// Creates a new file, exclusively, under a name nobody can predict in the folder of `beside`,
+// with the permission bits (attributes) of `beside` when it exists. *temp receives its path.
+std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp);
+// Names of the regular files in the folder (GBK; names that cannot be converted are skipped).
+std::vector<std::string> FileNames(std::string_view folder);
+// The path with symbolic links resolved when it names a link to an existing file; else itself.
+// Empty for a link whose target has a path that GBK cannot hold.
+std::string ResolveLink(std::string_view path);
+
+// Opens an existing, writable file; null on failure.
+std::unique_ptr<File> OpenExisting(std::string_view path);
+// Creates or truncates the file without sharing, for writing; null on failure.
+std::unique_ptr<File> CreateNew(std::string_view path);
+// Creates or truncates the file without sharing and writes the parts; false on any failure.
+bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts);
+// Renames `from` over `to`, replacing it. False when `to` is open or read-only, or on failure.
+bool RenameReplace(std::string_view from, std::string_view to);
+int64_t EntrySize(std::string_view path);
+bool Remove(std::string_view path);
+bool MakeDir(std::string_view path);
+// Removes an empty folder; false when it is not empty or cannot be removed.
+bool RemoveDir(std::string_view path);
+bool IsDir(std::string_view path);
+// A key naming the file itself (volume and file index, or device and inode); empty when the path
+// names nothing.
+std::string Identity(std::string_view path);
+bool Representable(std::string_view path);
+std::string ProgramDir();
+std::string TempDir();
+
+}  // namespace travik::platform
+
+#endif  // TRAVIK_FILES_FILES_PLATFORM_H_

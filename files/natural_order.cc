@@ -1,0 +1,172 @@
+// Natural order: names are cut into numbers and single characters, compared piece by piece.
+#include "files/natural_order.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "text/text.h"
+
+namespace travik {
+
+namespace {
+
+struct Piece {
+  bool number;
+  std::string key;  // a number: its decimal digits without leading zeros; else the character
+};
+
+// Length of the character at `i`: two bytes for a lead byte with a byte after it.
+size_t CharLength(std::string_view s, size_t i) {
+  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// The digit 0..9 of an ASCII or full-width digit at `i`, or -1.
+int DigitAt(std::string_view s, size_t i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c == 0xA3 && i + 1 < s.size()) {
+    unsigned char t = static_cast<unsigned char>(s[i + 1]);
+    if (t >= 0xB0 && t <= 0xB9) return t - 0xB0;
+  }
+  return -1;
+}
+
+// A Chinese numeral character: a digit (0..9), a unit (10, 100, 1000, 10^4, 10^8), or none.
+struct Numeral {
+  int digit = -1;
+  uint64_t unit = 0;
+};
+
+Numeral NumeralAt(std::string_view s, size_t i) {
+  static const struct {
+    const char* text;
+    int digit;
+    uint64_t unit;
+  } kNumerals[] = {
+      {"零", 0, 0}, {"〇", 0, 0},   {"一", 1, 0},    {"二", 2, 0},         {"两", 2, 0},
+      {"三", 3, 0}, {"四", 4, 0},   {"五", 5, 0},    {"六", 6, 0},         {"七", 7, 0},
+      {"八", 8, 0}, {"九", 9, 0},   {"十", -1, 10},  {"百", -1, 100},      {"千", -1, 1000},
+      {"万", -1, 10000}, {"亿", -1, 100000000},
+  };
+  if (i + 1 >= s.size()) return {};
+  for (const auto& n : kNumerals) {
+    if (std::memcmp(s.data() + i, n.text, 2) == 0) return {n.digit, n.unit};
+  }
+  return {};
+}
+
+uint64_t SaturatingMulAdd(uint64_t a, uint64_t m, uint64_t b) {
+  const uint64_t kMax = UINT64_MAX;
+  if (m != 0 && a > (kMax - b) / m) return kMax;
+  return a * m + b;
+}
+
+// Value of the Chinese numeral run [begin, end): 一百一十一, 十二, 一〇五, 两千零三. Saturates.
+uint64_t ChineseNumeralValue(std::string_view s, size_t begin, size_t end) {
+  bool has_unit = false;
+  for (size_t i = begin; i < end; i += 2) has_unit |= NumeralAt(s, i).unit != 0;
+  uint64_t total = 0, section = 0, number = 0;
+  for (size_t i = begin; i < end; i += 2) {
+    Numeral n = NumeralAt(s, i);
+    if (!has_unit) {  // digits read one by one: 一〇五 is 105
+      total = SaturatingMulAdd(total, 10, static_cast<uint64_t>(n.digit));
+    } else if (n.digit >= 0) {
+      number = static_cast<uint64_t>(n.digit);
+    } else if (n.unit < 10000) {
+      // A unit with no digit before it counts once: 十二 is 12.
+      section = SaturatingMulAdd(number == 0 ? 1 : number, n.unit, section);
+      number = 0;
+    } else {
+      total = SaturatingMulAdd(SaturatingMulAdd(section, 1, number), n.unit, total);
+      section = number = 0;
+    }
+  }
+  return SaturatingMulAdd(SaturatingMulAdd(total, 1, section), 1, number);
+}
+
+std::vector<Piece> Pieces(std::string_view s) {
+  std::vector<Piece> pieces;
+  size_t i = 0;
+  bool after_di = false;  // the previous character was 第
+  while (i < s.size()) {
+    if (DigitAt(s, i) >= 0) {
+      std::string key;
+      while (i < s.size() && DigitAt(s, i) >= 0) {
+        int d = DigitAt(s, i);
+        if (!(key.empty() && d == 0)) key.push_back(static_cast<char>('0' + d));
+        i += CharLength(s, i);
+      }
+      pieces.push_back({true, key.empty() ? "0" : key});
+      after_di = false;
+      continue;
+    }
+    if (after_di && (NumeralAt(s, i).digit >= 0 || NumeralAt(s, i).unit != 0)) {
+      size_t begin = i;
+      while (i < s.size() && (NumeralAt(s, i).digit >= 0 || NumeralAt(s, i).unit != 0)) i += 2;
+      pieces.push_back({true, std::to_string(ChineseNumeralValue(s, begin, i))});
+      after_di = false;
+      continue;
+    }
+    size_t n = CharLength(s, i);
+    std::string key(s.substr(i, n));
+    if (n == 1 && key[0] >= 'A' && key[0] <= 'Z') key[0] = static_cast<char>(key[0] + 32);
+    after_di = n == 2 && key == "第";
+    pieces.push_back({false, std::move(key)});
+    i += n;
+  }
+  return pieces;
+}
+
+// Negative, 0 or positive. Numbers come before characters; numbers compare by value.
+int ComparePieces(const Piece& a, const Piece& b) {
+  if (a.number != b.number) return a.number ? -1 : 1;
+  if (a.number && a.key.size() != b.key.size()) return a.key.size() < b.key.size() ? -1 : 1;
+  return CompareText(a.key, b.key);
+}
+
+bool IsHeadPiece(std::string_view name) {
+  constexpr std::string_view kHead = "头文本";
+  if (name.substr(0, kHead.size()) != kHead) return false;
+  return name.size() == kHead.size() ||
+         (name[kHead.size()] == '.' && name.find('.', kHead.size() + 1) == std::string_view::npos);
+}
+
+}  // namespace
+
+bool NaturalLess(std::string_view a, std::string_view b) {
+  bool head_a = IsHeadPiece(a), head_b = IsHeadPiece(b);
+  if (head_a != head_b) return head_a;
+  std::vector<Piece> pa = Pieces(a), pb = Pieces(b);
+  size_t n = std::min(pa.size(), pb.size());
+  for (size_t i = 0; i < n; ++i) {
+    int c = ComparePieces(pa[i], pb[i]);
+    if (c != 0) return c < 0;
+  }
+  if (pa.size() != pb.size()) return pa.size() < pb.size();
+  return CompareText(a, b) < 0;
+}
+
+bool NaturalPathLess(std::string_view a, std::string_view b, char separator) {
+  auto last_component = [separator](std::string_view path) {
+    // A separator byte can be the second byte of a GBK character: step over characters.
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); i += CharLength(path, i)) {
+      if (path[i] == separator) start = i + 1;
+    }
+    return path.substr(start);
+  };
+  std::string_view na = last_component(a), nb = last_component(b);
+  if (NaturalLess(na, nb)) return true;
+  if (NaturalLess(nb, na)) return false;
+  return NaturalLess(a, b);
+}
+
+void SortPathsNaturally(std::vector<std::string>& paths, char separator) {
+  std::stable_sort(paths.begin(), paths.end(), [separator](const std::string& a,
+                                                           const std::string& b) {
+    return NaturalPathLess(a, b, separator);
+  });
+}
+
+}  // namespace travik

@@ -1,0 +1,342 @@
+#include "files/source_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "files/files.h"
+#include "files/files_internal.h"
+#include "files/files_platform.h"
+#include "text/text.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace travik {
+
+using detail::EmptyTextBuffer;
+using detail::FindTextEnd;
+using detail::ProblemText;
+using detail::TextBuffer;
+using detail::TextEnd;
+
+namespace {
+
+// Blocks of this size are read into a source's buffer one at a time, each zeroed, read and
+// looked at while it is in the cache.
+constexpr size_t kReadBlock = size_t{256} << 10;
+// Sources from this size on are mapped; smaller ones cost less to read than to map and unmap.
+constexpr size_t kMapFrom = size_t{1} << 20;
+// How much of the block before stays in front of the next one when a mapped file is looked at.
+constexpr size_t kOverlap = 4096;
+
+}  // namespace
+
+std::string Utf16RefusalMessage(Encoding encoding) {
+  return std::string("文件是 ") + EncodingName(encoding) +
+         " 编码，无法处理：请先将它另存为 UTF-8 或 GBK 编码";
+}
+
+namespace {
+
+// The end of a UTF-8 or GB18030 text: its first 0x00 or 0x1A byte (neither is ever a later byte
+// of a character in these encodings), else its size. The first `clean` bytes hold neither.
+size_t FindEncodedTextEnd(const char* p, size_t n, size_t clean) {
+  const void* nul = memchr(p + clean, 0x00, n - clean);
+  const size_t first_nul = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
+  const void* eof = memchr(p + clean, 0x1A, first_nul - clean);
+  return eof ? static_cast<size_t>(static_cast<const char*>(eof) - p) : first_nul;
+}
+
+// True when the bytes hold a 0x00 or a 0x1A.
+bool HasTerminator(const char* p, size_t n) {
+  size_t i = 0;
+#ifdef __SSE2__
+  // One pass for both bytes, 64 at a time, instead of a memchr for each.
+  const __m128i nul = _mm_setzero_si128();
+  const __m128i eof = _mm_set1_epi8(0x1A);
+  auto either = [&](size_t at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    return _mm_or_si128(_mm_cmpeq_epi8(v, nul), _mm_cmpeq_epi8(v, eof));
+  };
+  for (; i + 64 <= n; i += 64) {
+    const __m128i any = _mm_or_si128(_mm_or_si128(either(i), either(i + 16)),
+                                     _mm_or_si128(either(i + 32), either(i + 48)));
+    if (_mm_movemask_epi8(any) != 0) return true;
+  }
+#endif
+  return i < n && (memchr(p + i, 0x00, n - i) != nullptr || memchr(p + i, 0x1A, n - i) != nullptr);
+}
+
+// Applies the GBK reader's rules to `bytes`, whose first `clean` bytes hold no 0x00 or 0x1A, and
+// fills the text fields of `source`.
+void EndGbkText(SourceBytes bytes, size_t clean, SourceText* source) {
+  TextEnd end =
+      FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), clean);
+  source->cut_short = end.cut_short;
+  source->ends_in_lead_byte = end.cut_short && end.position == bytes.size() &&
+                              end.length + 1 == bytes.size() && !bytes.empty();
+  if (source->ends_in_lead_byte) source->trailing_lead = bytes[bytes.size() - 1];
+  bytes.resize(end.length);
+  source->text = std::move(bytes);
+  if (source->cut_short) {
+    source->error = end.position != end.length
+                        ? "文件中有不完整的双字节字符，其后的内容未被读取"
+                        : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  }
+}
+
+// Where the last character of a UTF-8 text begins, when every character before it is known to be
+// well formed.
+size_t LastUtf8CharStart(std::string_view text) {
+  size_t k = text.size();
+  while (k > 0 && text.size() - k < 3 && (static_cast<unsigned char>(text[k - 1]) & 0xC0) == 0x80) {
+    --k;
+  }
+  if (k > 0 && static_cast<unsigned char>(text[k - 1]) >= 0xC0) --k;
+  return k;
+}
+
+// The same for a UTF-8 or GB18030 text, whose first `clean` bytes hold no 0x00 or 0x1A; false
+// (source refused) when `checked` asks that every character be valid and one is not.
+// `recognised_utf8`: detection found the text to be UTF-8 without a mark, so it is well formed
+// but perhaps for its last character.
+bool EndEncodedText(SourceBytes bytes, size_t clean, bool checked, bool recognised_utf8,
+                    SourceText* source) {
+  const size_t mark = source->mark_length;
+  const size_t end = mark + FindEncodedTextEnd(bytes.data() + mark, bytes.size() - mark,
+                                               clean > mark ? clean - mark : 0);
+  const std::string_view text = bytes.substr(mark, end - mark);
+  // A 0x00 or 0x1A begins a character of a well-formed text: only the last one needs a look. In
+  // other UTF-8 texts whole blocks of well-formed UTF-8 are passed over 64 bytes at a time.
+  const size_t well_formed = recognised_utf8 ? LastUtf8CharStart(text)
+                             : source->encoding == Encoding::kUtf8 ? Utf8WellFormedPrefix(text)
+                                                                   : 0;
+  TextCheckResult check = CheckText(text.substr(well_formed), source->encoding);
+  check.offset += well_formed;
+  if (checked && check.check == TextCheck::kInvalid) {
+    source->refused = true;
+    source->error = std::string("按 ") + EncodingName(source->encoding) + " 编码读取时，第 " +
+                    std::to_string(mark + check.offset + 1) +
+                    " 字节起不是有效的字符，文件未处理";
+    return false;
+  }
+  size_t length = end;
+  if (check.check == TextCheck::kCutShort) {
+    length = mark + check.offset;
+    source->unfinished = std::string(bytes.substr(length, end - length));
+  }
+  source->cut_short = length < bytes.size();
+  if (source->cut_short) {
+    source->error = length < end ? "文件末尾有不完整的字符，未被读取"
+                                 : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
+  }
+  bytes.resize(length);
+  source->text = std::move(bytes);
+  return true;
+}
+
+// True when `bytes` (the carried bytes, then the file's) begin with one whole character of the
+// encoding that reaches past the `carried` bytes. GBK: a lead byte with any byte after it.
+bool CompletesCarried(std::string_view bytes, size_t carried, Encoding encoding) {
+  const char* p = bytes.data();
+  const char* end = p + bytes.size();
+  if (bytes.size() <= carried) return false;
+  switch (encoding) {
+    case Encoding::kUtf8:
+      return Utf8SequenceLength(p, end) > carried;
+    case Encoding::kGb18030:
+      return Gb18030SequenceLength(p, end) > carried;
+    default:
+      return carried == 1 && IsLeadByte(static_cast<unsigned char>(*p));
+  }
+}
+
+// The encoding a file continuing a character of `carried_encoding` is read in with those bytes
+// in front (`bytes` holds them, then the file's own), or false when they are not taken. GBK and
+// GB18030 texts continue each other: a GBK lead byte followed by a GB18030 text that does not
+// complete it as GB18030 is read as GBK, which takes any byte after a lead byte.
+bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_encoding,
+                       EncodingChoice choice, const DetectedEncoding& own, Encoding* encoding) {
+  if (carried == 0 || bytes.size() == carried || own.mark_length > 0) return false;
+  const bool automatic = choice == EncodingChoice::kAuto;
+  Encoding found = own.encoding;
+  if (carried_encoding != Encoding::kGbk) {
+    found = automatic ? DetectEncoding(bytes).encoding : ChosenEncoding(choice);
+  }
+  if (found == Encoding::kUtf8 || carried_encoding == Encoding::kUtf8) {
+    if (found != carried_encoding || !CompletesCarried(bytes, carried, found)) return false;
+  } else if (found == Encoding::kGb18030 && !CompletesCarried(bytes, carried, found)) {
+    if (!automatic || carried_encoding != Encoding::kGbk) return false;
+    found = Encoding::kGbk;
+  } else if (!IsWorkingEncoding(found)) {
+    return false;
+  }
+  *encoding = found;
+  return true;
+}
+
+}  // namespace
+
+SourceText LoadSourceText(std::string_view path, std::string_view carried, EncodingChoice choice,
+                          Encoding carried_encoding,
+                          const std::function<bool(const SourceBlock&)>& on_block) {
+  SourceText source;
+  if (!PathIsRepresentable(path)) {
+    source.error = "文件名无法转换";
+    return source;
+  }
+  platform::OpenProblem problem = platform::OpenProblem::kOther;
+  int64_t size = -1;
+  std::unique_ptr<platform::File> file =
+      path.empty() ? nullptr : platform::OpenForReading(path, &problem, &size);
+  if (!file) {
+    source.file_size = FileSizeOf(path);
+    source.error = "无法打开文件: " + ProblemText(problem);
+    return source;
+  }
+  source.file_size = size;
+  if (size < 0 || size > kMaxFileSize) {
+    source.error = size < 0 ? "读取文件失败" : "文件超过 2 GB，无法处理";
+    source.too_large = size > kMaxFileSize;
+    return source;
+  }
+  const size_t expected = static_cast<size_t>(size);
+  const bool detect = choice == EncodingChoice::kAuto;
+  SourceBytes bytes;
+  size_t clean = 0;  // of the file's bytes, how many from the start hold no 0x00 or 0x1A
+  DetectedEncoding found;
+  // Without carried bytes to put in front, a large file is mapped rather than read into memory:
+  // the jobs write their outputs from it, mostly by having the system copy the file's bytes.
+  // Recognising the encoding and finding a 0x00 or 0x1A still pass over every byte: they look at
+  // copies of the file's blocks, read one at a time into a small buffer that stays in the cache,
+  // so that the mapping's pages do not all come into memory (nor cost a page fault each).
+  std::shared_ptr<const ByteStorage> mapped =
+      carried.empty() && expected >= kMapFrom ? file->MapForReading(expected) : nullptr;
+  if (mapped != nullptr) {
+    const std::string_view all = mapped->Bytes();
+    EncodingDetector detector(all);
+    // The buffer begins with the last kOverlap bytes of the block before: detection looks back
+    // a little at each block's start.
+    std::string buffer(kOverlap + kReadBlock, '\0');
+    bool watching = static_cast<bool>(on_block);
+    // Given as GBK, a text with a UTF-16 mark is refused all the same (below): never GBK so far.
+    const bool no_utf16_mark = ByteOrderMarkLength(all, Encoding::kUtf16Le) == 0 &&
+                               ByteOrderMarkLength(all, Encoding::kUtf16Be) == 0;
+    const bool given_gbk = choice == EncodingChoice::kGbk && no_utf16_mark;
+    const bool given_utf8 = choice == EncodingChoice::kUtf8 && no_utf16_mark &&
+                            ByteOrderMarkLength(all, Encoding::kUtf8) == 0;
+    size_t at = 0;
+    while (at < expected && mapped != nullptr) {
+      const size_t want = std::min(kReadBlock, expected - at);
+      const size_t kept = std::min(at, kOverlap);
+      if (at > 0) {
+        memmove(buffer.data() + kOverlap - kept, buffer.data() + kOverlap + kReadBlock - kept,
+                kept);
+      }
+      size_t got = 0;
+      if (!file->ReadAt(static_cast<int64_t>(at), buffer.data() + kOverlap, want, &got) ||
+          got < want) {
+        mapped.reset();  // shorter than it was, or unreadable: read it again the other way
+        break;
+      }
+      if (clean == at && !HasTerminator(buffer.data() + kOverlap, want)) clean += want;
+      at += want;
+      const std::string_view window(buffer.data() + kOverlap - kept, kept + want);
+      if (detect) detector.Advance(at, window, at - want - kept);
+      if (watching) {
+        const bool gbk = detect ? detector.GbkSoFar() : given_gbk;
+        const bool utf8 = detect ? detector.Utf8SoFar() : given_utf8;
+        watching = on_block({all, at, window, at - want - kept, clean == at, gbk, utf8});
+      }
+    }
+    if (mapped != nullptr && detect) found = detector.Finish();
+    // Looking back into the mapping is rare; whatever it brought into memory goes again.
+    if (mapped != nullptr) mapped->Release(all.data(), all.data() + all.size());
+    // Shortened while it was looked at: read it again, as it now is.
+    if (mapped != nullptr && mapped->Changed()) mapped.reset();
+  }
+  if (mapped != nullptr) {
+    file.reset();
+    bytes = SourceBytes(std::move(mapped));
+  } else {
+    // Read block by block into a buffer: each block is zeroed (by resize), read, looked at by
+    // detection and searched for 0x00 and 0x1A while it is in the cache, instead of the whole
+    // text being zeroed, read and scanned again from memory.
+    clean = 0;
+    std::string buffer = EmptyTextBuffer(carried.size() + expected);
+    buffer.append(carried);
+    // The view reaches over room the buffer has reserved; the detector reads only what has
+    // arrived.
+    EncodingDetector detector(std::string_view(buffer.data() + carried.size(), expected));
+    size_t got = 0;
+    while (got < expected) {
+      const size_t want = std::min(kReadBlock, expected - got);
+      buffer.resize(carried.size() + got + want);
+      size_t block = 0;
+      if (!file->ReadAt(static_cast<int64_t>(got), buffer.data() + carried.size() + got, want,
+                        &block)) {
+        source.error = "读取文件失败";
+        return source;
+      }
+      if (clean == got && !HasTerminator(buffer.data() + carried.size() + got, block)) {
+        clean += block;
+      }
+      got += block;
+      if (block < want) break;  // the file is shorter than it was
+      if (detect) detector.Advance(got);
+    }
+    file.reset();
+    buffer.resize(carried.size() + got);
+    if (detect) {
+      found = got == expected ? detector.Finish()
+                              : DetectEncoding(std::string_view(buffer).substr(carried.size()));
+    }
+    bytes = SourceBytes(std::move(buffer));
+  }
+  source.file_size = static_cast<int64_t>(bytes.size() - carried.size());
+  const std::string_view own = bytes.substr(carried.size());
+  if (detect) {
+    source.encoding = found.encoding;
+    source.mark_length = found.mark_length;
+  } else {
+    // An encoding given does not make a text that begins with a UTF-16 mark readable (FF FE and
+    // FE FF begin no text of GBK, GB18030 or UTF-8): it is refused as UTF-16 all the same.
+    source.encoding = ChosenEncoding(choice);
+    for (Encoding utf16 : {Encoding::kUtf16Le, Encoding::kUtf16Be}) {
+      if (ByteOrderMarkLength(own, utf16) > 0) source.encoding = utf16;
+    }
+    source.mark_length = ByteOrderMarkLength(own, source.encoding);
+  }
+  if (!IsWorkingEncoding(source.encoding)) {
+    source.refused = true;
+    source.error = Utf16RefusalMessage(source.encoding);
+    return source;
+  }
+  source.carried_taken =
+      ContinuedEncoding(bytes, carried.size(), carried_encoding, choice,
+                        {source.encoding, source.mark_length}, &source.encoding);
+  // Carried bytes not taken belong to the text before this one: they are not part of this text.
+  if (!source.carried_taken && !carried.empty()) bytes.remove_prefix(carried.size());
+  // The bytes now begin with the carried ones only when they were taken.
+  const size_t lead = source.carried_taken ? carried.size() : 0;
+  const size_t clean_bytes =
+      HasTerminator(bytes.data(), lead) ? 0 : lead + clean;
+  if (source.encoding == Encoding::kGbk) {
+    EndGbkText(std::move(bytes), clean_bytes, &source);
+  } else {
+    // Detection saw the file's own bytes: with carried bytes in front, every character is checked.
+    const bool recognised_utf8 = detect && lead == 0 && source.encoding == Encoding::kUtf8 &&
+                                 source.mark_length == 0;
+    if (!EndEncodedText(std::move(bytes), clean_bytes, !detect, recognised_utf8, &source)) {
+      return source;
+    }
+    // Checking the characters may have passed through the whole text again: its pages go too.
+    SourceBytes(source.text).Release(source.text.size());
+  }
+  source.ok = true;
+  return source;
+}
+
+}  // namespace travik

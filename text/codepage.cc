@@ -1,0 +1,469 @@
+#include "text/codepage.h"
+
+#include "text/gb18030.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+
+#include <cerrno>
+#endif
+
+namespace travik {
+
+#ifdef _WIN32
+
+namespace {
+constexpr UINT kGbk = 936;
+}
+
+bool GbkToWide(std::string_view gbk, std::wstring* out) {
+  if (gbk.empty()) {
+    out->clear();
+    return true;
+  }
+  int n = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, gbk.data(), static_cast<int>(gbk.size()),
+                              nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, gbk.data(), static_cast<int>(gbk.size()),
+                      w.data(), n);
+  *out = std::move(w);
+  return true;
+}
+
+bool WideToGbk(std::wstring_view wide, std::string* out) {
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  BOOL used_default = FALSE;
+  int n = WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                              nullptr, 0, nullptr, &used_default);
+  if (n <= 0 || used_default) return false;
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                      s.data(), n, nullptr, &used_default);
+  if (used_default) return false;
+  *out = std::move(s);
+  return true;
+}
+
+std::wstring GbkToWideLossy(std::string_view gbk) {
+  if (gbk.empty()) return {};
+  int n = MultiByteToWideChar(kGbk, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(kGbk, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
+  return w;
+}
+
+std::string WideToGbkLossy(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  int n = WideCharToMultiByte(kGbk, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(kGbk, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr,
+                        nullptr);
+  }
+  return s;
+}
+
+namespace {
+bool WideToUtf8(std::wstring_view wide, std::string* out) {
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                              static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), static_cast<int>(wide.size()),
+                      s.data(), n, nullptr, nullptr);
+  *out = std::move(s);
+  return true;
+}
+}  // namespace
+
+bool WideToTypedText(std::wstring_view wide, std::string* out) {
+  std::string utf8;
+  return WideToGbk(wide, out) || (WideToUtf8(wide, &utf8) && Utf8ToTypedText(utf8, out));
+}
+
+bool GbkToUtf8(std::string_view gbk, std::string* out) {
+  std::wstring w;
+  return GbkToWide(gbk, &w) && WideToUtf8(w, out);
+}
+
+bool Utf8ToGbk(std::string_view utf8, std::string* out) {
+  if (utf8.empty()) {
+    out->clear();
+    return true;
+  }
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                              static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                      w.data(), n);
+  return WideToGbk(w, out);
+}
+
+std::string GbkToUtf8Lossy(std::string_view gbk) {
+  std::string out;
+  std::wstring w = GbkToWideLossy(gbk);
+  if (!WideToUtf8(w, &out)) return std::string(gbk);
+  return out;
+}
+
+void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
+  for (int trail = 0; trail < 256; ++trail) {
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    wchar_t w[2];
+    int n = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, pair, 2, w, 2);
+    out[trail] = n == 1 ? static_cast<uint32_t>(w[0]) : 0;
+  }
+}
+
+
+namespace {
+
+UINT CodePageOf(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kGbk:
+      return kGbk;
+    case Encoding::kUtf8:
+      return CP_UTF8;
+    default:
+      return 0;
+  }
+}
+
+bool DecodeToWide(std::string_view text, UINT code_page, std::wstring* out) {
+  if (text.empty()) {
+    out->clear();
+    return true;
+  }
+  const int size = static_cast<int>(text.size());
+  int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  if (MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, w.data(), n) != n) {
+    return false;
+  }
+  *out = std::move(w);
+  return true;
+}
+
+bool EncodeFromWide(std::wstring_view wide, UINT code_page, std::string* out) {
+  if (code_page == kGbk) return WideToGbk(wide, out);
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  const int size = static_cast<int>(wide.size());
+  // UTF-8 and GB18030 hold every character; the flag refuses unpaired surrogates.
+  int n = WideCharToMultiByte(code_page, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
+                              nullptr, nullptr);
+  if (n <= 0) return false;
+  std::string s(static_cast<size_t>(n), '\0');
+  if (WideCharToMultiByte(code_page, WC_ERR_INVALID_CHARS, wide.data(), size, s.data(), n, nullptr,
+                          nullptr) != n) {
+    return false;
+  }
+  *out = std::move(s);
+  return true;
+}
+
+}  // namespace
+
+bool SystemConvert(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  const UINT in = CodePageOf(from), target = CodePageOf(to);
+  if (in == 0 || target == 0) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  std::wstring wide;
+  return DecodeToWide(text, in, &wide) && EncodeFromWide(wide, target, out);
+}
+
+bool SystemDecode(std::string_view text, Encoding encoding, std::u32string* out) {
+  const UINT in = CodePageOf(encoding);
+  std::wstring wide;
+  if (in == 0 || !DecodeToWide(text, in, &wide)) return false;
+  std::u32string result;
+  result.reserve(wide.size());
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const char32_t c = static_cast<unsigned short>(wide[i]);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+      const char32_t low = static_cast<unsigned short>(wide[i + 1]);
+      if (low >= 0xDC00 && low < 0xE000) {
+        result += 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+        continue;
+      }
+    }
+    result += c;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+#else  // POSIX: iconv
+
+namespace {
+
+// Converts with iconv; false on any invalid or unconvertible byte sequence.
+bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
+  if (in.empty()) {
+    out->clear();
+    return true;
+  }
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string result(in.size() * 2 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  size_t used = 0;
+  bool ok = true;
+  while (true) {
+    char* dst = result.data() + used;
+    size_t dst_left = result.size() - used;
+    size_t r = iconv(cd, src_left ? &src : nullptr, src_left ? &src_left : nullptr, &dst, &dst_left);
+    used = result.size() - dst_left;
+    if (r != static_cast<size_t>(-1)) {
+      if (src_left == 0) {
+        // Flush the shift state (none for these encodings, but harmless).
+        dst = result.data() + used;
+        dst_left = result.size() - used;
+        iconv(cd, nullptr, nullptr, &dst, &dst_left);
+        used = result.size() - dst_left;
+        break;
+      }
+      continue;
+    }
+    if (errno == E2BIG) {
+      result.resize(result.size() * 2);
+      continue;
+    }
+    ok = false;  // EILSEQ or EINVAL: invalid or incomplete input
+    break;
+  }
+  iconv_close(cd);
+  if (!ok) return false;
+  result.resize(used);
+  *out = std::move(result);
+  return true;
+}
+
+}  // namespace
+
+bool GbkToUtf8(std::string_view gbk, std::string* out) {
+  return Convert("UTF-8", "CP936", gbk, out);
+}
+
+bool Utf8ToGbk(std::string_view utf8, std::string* out) {
+  return Convert("CP936", "UTF-8", utf8, out);
+}
+
+std::string GbkToUtf8Lossy(std::string_view gbk) {
+  std::string out;
+  if (GbkToUtf8(gbk, &out)) return out;
+  // Convert character by character, replacing what does not convert.
+  out.clear();
+  for (size_t i = 0; i < gbk.size();) {
+    size_t n = (static_cast<unsigned char>(gbk[i]) >= 0x80 && i + 1 < gbk.size()) ? 2 : 1;
+    std::string piece;
+    if (GbkToUtf8(gbk.substr(i, n), &piece)) {
+      out += piece;
+    } else {
+      out += '?';
+    }
+    i += n;
+  }
+  return out;
+}
+
+namespace {
+
+const char* IconvName(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kGbk:
+      return "CP936";
+    case Encoding::kUtf8:
+      return "UTF-8";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+bool SystemConvert(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  const char* in = IconvName(from);
+  const char* target = IconvName(to);
+  if (!in || !target) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  return Convert(target, in, text, out);
+}
+
+bool SystemDecode(std::string_view text, Encoding encoding, std::u32string* out) {
+  const char* in = IconvName(encoding);
+  std::string wide;
+  if (!in || !Convert("UTF-32LE", in, text, &wide)) return false;
+  std::u32string result(wide.size() / 4, U'\0');
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(wide.data());
+  for (size_t i = 0; i < result.size(); ++i) {
+    result[i] = b[4 * i] | (b[4 * i + 1] << 8) | (b[4 * i + 2] << 16) |
+                (static_cast<char32_t>(b[4 * i + 3]) << 24);
+  }
+  *out = std::move(result);
+  return true;
+}
+
+void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
+  iconv_t cd = iconv_open("UTF-32LE", "CP936");
+  for (int trail = 0; trail < 256; ++trail) {
+    out[trail] = 0;
+    if (cd == reinterpret_cast<iconv_t>(-1)) continue;
+    char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    unsigned char wide[8];
+    char* src = pair;
+    size_t src_left = 2;
+    char* dst = reinterpret_cast<char*>(wide);
+    size_t dst_left = sizeof wide;
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    if (r == static_cast<size_t>(-1) || src_left != 0 || sizeof wide - dst_left != 4) continue;
+    out[trail] = wide[0] | (wide[1] << 8) | (wide[2] << 16) | (static_cast<uint32_t>(wide[3]) << 24);
+  }
+  if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+}
+
+#endif
+
+// GB18030 goes through our own codec: some systems have no converter for it, and the others
+// would differ from it in a few codes.
+namespace {
+
+bool DecodeUtf8(std::string_view text, std::u32string* out) {
+  std::u32string result;
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) return false;
+    result += DecodeChar(Encoding::kUtf8, p, end);
+    p += n;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+void EncodeUtf8(std::u32string_view code_points, std::string* out) {
+  out->clear();
+  for (char32_t c : code_points) {
+    if (c < 0x80) {
+      *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out += static_cast<char>(0xC0 | c >> 6);
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *out += static_cast<char>(0xE0 | c >> 12);
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *out += static_cast<char>(0xF0 | c >> 18);
+      *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+}
+
+}  // namespace
+
+bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
+  if (!IsWorkingEncoding(from) || !IsWorkingEncoding(to)) return false;
+  if (from == to) {
+    out->assign(text);
+    return true;
+  }
+  if (from != Encoding::kGb18030 && to != Encoding::kGb18030) {
+    return SystemConvert(text, from, to, out);
+  }
+  // Through code points: GB18030 -> UTF-8 (-> GBK), or (GBK ->) UTF-8 -> GB18030.
+  std::u32string code_points;
+  std::string utf8;
+  if (from == Encoding::kGb18030) {
+    if (!DecodeGb18030(text, &code_points)) return false;
+    EncodeUtf8(code_points, &utf8);
+    if (to == Encoding::kUtf8) {
+      *out = std::move(utf8);
+      return true;
+    }
+    return SystemConvert(utf8, Encoding::kUtf8, to, out);
+  }
+  if (from == Encoding::kGbk) {
+    if (!SystemConvert(text, from, Encoding::kUtf8, &utf8)) return false;
+    text = utf8;
+  }
+  return DecodeUtf8(text, &code_points) && EncodeGb18030(code_points, out);
+}
+
+bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out) {
+  // GBK first: its meaning is the one typed texts have always had (0x80 is the euro sign there,
+  // and no GB18030 character).
+  if (to == Encoding::kGbk) {
+    // Copied as typed, as always, unless it holds a character only GB18030 has.
+    for (const char* p = typed.data(); p < typed.data() + typed.size();) {
+      const size_t n = CharLength(Encoding::kGb18030, p, typed.data() + typed.size());
+      if (n == 4) return false;
+      p += n;
+    }
+    out->assign(typed);
+    return true;
+  }
+  if (ConvertText(typed, Encoding::kGbk, to, out)) return true;
+  // GB18030 as a whole (as the command line types a character GBK lacks), if it is valid there:
+  // converting GB18030 to itself would copy any bytes.
+  std::u32string code_points;
+  if (DecodeGb18030(typed, &code_points)) return ConvertText(typed, Encoding::kGb18030, to, out);
+  // Else a character only GB18030 has beside one GBK alone reads as typed (its euro sign 0x80):
+  // the four-byte forms convert as GB18030, the runs between them as GBK.
+  std::string result, piece;
+  const char* end = typed.data() + typed.size();
+  const char* run = typed.data();
+  for (const char* p = run; p <= end;) {
+    const size_t n = p < end ? CharLength(Encoding::kGb18030, p, end) : 0;
+    if (p < end && n != 4) {
+      p += n;
+      continue;
+    }
+    if (!ConvertText({run, static_cast<size_t>(p - run)}, Encoding::kGbk, to, &piece)) return false;
+    result += piece;
+    if (p == end) break;
+    if (!ConvertText({p, 4}, Encoding::kGb18030, to, &piece)) return false;
+    result += piece;
+    p += 4;
+    run = p;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+bool Utf8ToTypedText(std::string_view utf8, std::string* out) {
+  return Utf8ToGbk(utf8, out) || ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, out);
+}
+
+bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
+  if (encoding == Encoding::kGb18030) return DecodeGb18030(text, out);
+  return SystemDecode(text, encoding, out);
+}
+
+}  // namespace travik

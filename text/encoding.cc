@@ -1,0 +1,138 @@
+#include "text/encoding.h"
+
+#include <mutex>
+#include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "text/codepage.h"
+
+namespace travik {
+
+namespace {
+
+// The private-use code point of a pair in one of GBK's three user-defined areas (AAA1-AFFE,
+// F8A1-FEFE, A140-A7A0), as Windows decodes them; 0 for any other pair. Some converters (iconv)
+// do not decode these, and a keyword must find them on every system.
+uint32_t UserDefinedCodePoint(int lead, int trail) {
+  if (lead >= 0xAA && lead <= 0xAF && trail >= 0xA1 && trail <= 0xFE) {
+    return 0xE000 + (lead - 0xAA) * 94 + (trail - 0xA1);
+  }
+  if (lead >= 0xF8 && lead <= 0xFE && trail >= 0xA1 && trail <= 0xFE) {
+    return 0xE234 + (lead - 0xF8) * 94 + (trail - 0xA1);
+  }
+  if (lead >= 0xA1 && lead <= 0xA7 && trail >= 0x40 && trail <= 0xA0 && trail != 0x7F) {
+    return 0xE4C6 + (lead - 0xA1) * 96 + (trail - 0x40) - (trail > 0x7F ? 1 : 0);
+  }
+  return 0;
+}
+
+}  // namespace
+
+const CharValue* GbkPairTable() {
+  static CharValue table[128 * 256];
+  static std::once_flag built;
+  std::call_once(built, [] {
+    // Only values below the surrogates and above them within the BMP are characters here.
+    auto usable = [](uint32_t cp) { return cp != 0 && cp <= 0xFFFD && (cp < 0xD800 || cp > 0xDFFF); };
+    static uint32_t decoded[128][256];
+    std::vector<bool> taken(0x10000, false);
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+      uint32_t* row = decoded[lead - 0x80];
+      DecodeGbkPairs(static_cast<unsigned char>(lead), row);
+      for (int trail = 0; trail < 256; ++trail) {
+        if (row[trail] == 0) row[trail] = UserDefinedCodePoint(lead, trail);
+        if (usable(row[trail])) taken[row[trail]] = true;
+      }
+    }
+    // A well-formed pair the converter leaves undecoded (an unassigned cell of a symbol row) is
+    // still one character: it gets a private-use value of its own, in byte order. Any other pair
+    // is undecodable.
+    uint32_t spare = 0xE766;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        uint32_t& cp = decoded[lead - 0x80][trail];
+        if (trail == 0x7F || usable(cp)) continue;
+        while (spare <= 0xF8FF && taken[spare]) ++spare;
+        if (spare > 0xF8FF) break;
+        cp = spare;
+        taken[spare] = true;
+      }
+    }
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+      for (int trail = 0; trail < 256; ++trail) {
+        const uint32_t cp = decoded[lead - 0x80][trail];
+        table[(lead - 0x80) * 256 + trail] =
+            usable(cp) ? static_cast<CharValue>(cp) : static_cast<CharValue>(kUndecodableBase + lead);
+      }
+    }
+  });
+  return table;
+}
+
+std::wstring GbkPatternToWide(std::string_view pattern) {
+  const CharValue* table = GbkPairTable();
+  std::wstring out;
+  out.reserve(pattern.size());
+  const char* end = pattern.data() + pattern.size();
+  for (const char* p = pattern.data(); p < end; p += GbkCharLength(p, end)) {
+    CharValue c = GbkCharValue(p, end, table);
+    out += (c >= kUndecodableBase && c < kUndecodableBase + 0x100) ? kUnmatchable : c;
+  }
+  return out;
+}
+
+namespace {
+
+// Bit i set when byte i of the block has its high bit set.
+uint64_t HighBytes(const unsigned char* block) {
+#ifdef __SSE2__
+  uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * k));
+    mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v))) << (16 * k);
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int k = 0; k < 64; ++k) mask |= static_cast<uint64_t>(block[k] >> 7) << k;
+  return mask;
+#endif
+}
+
+}  // namespace
+
+// Double-byte stepping, 64 bytes at a time. A byte after a byte below 0x80 always begins a
+// character, so every run of high bytes starts on a character (unless it continues a character
+// from the block before) and its characters start at even distances from the run's start. The
+// bytes after those starts are the trail bytes; every other byte begins a character.
+CharStarts::CharStarts(std::string_view text) : bits_(text.size() / 64 + 1, 0) {
+  constexpr uint64_t kEven = 0x5555555555555555ull;
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  uint64_t carry = 0;  // 1 when the first byte of the block is a trail byte
+  for (size_t block = 0; block * 64 < n; ++block) {
+    uint64_t high;
+    const size_t at = block * 64;
+    if (at + 64 <= n) {
+      high = HighBytes(bytes + at);
+    } else {
+      unsigned char tail[64] = {};
+      for (size_t k = at; k < n; ++k) tail[k - at] = bytes[k];
+      high = HighBytes(tail);
+    }
+    const uint64_t run_starts = high & ~(high << 1);
+    uint64_t even_starts = run_starts & kEven;
+    if (carry) even_starts &= ~uint64_t{1};  // a run that begins on a trail byte is out of step
+    const uint64_t even_runs = high & ~(high + even_starts);
+    const uint64_t odd_runs = high & ~even_runs;
+    const uint64_t lead_starts = (even_runs & kEven) | (odd_runs & ~kEven);
+    const uint64_t trails = (lead_starts << 1) | carry;
+    bits_[block] = ~trails;
+    carry = lead_starts >> 63;
+  }
+}
+
+}  // namespace travik

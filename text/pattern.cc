@@ -1,0 +1,229 @@
+#include "text/pattern.h"
+
+#include <boost/regex.hpp>
+
+#include <cstring>
+
+#include "text/code_point_traits.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
+#include "text/regex_traits.h"
+#include "text/text.h"
+
+namespace travik {
+
+using CodePointRegex = boost::basic_regex<char32_t, CodePointRegexTraits>;
+
+struct Pattern::Impl {
+  KeywordRegex re;
+  CodePointRegex code_point_re;  // the same pattern for texts decoded to code points
+  bool wide_valid = false;       // false when only code_point_re could take the pattern
+  bool valid = false;
+  std::string error;
+  // The GBK bytes of a character every match begins with, when the pattern plainly says so;
+  // the search then only tries the places where that character stands.
+  std::string first_char;
+};
+
+namespace {
+
+bool IsSyntax(wchar_t c) { return c < 0x80 && std::strchr("\\^$.[]()*+?{}|", static_cast<char>(c)); }
+
+// The GBK bytes of the character every match of `pattern` must begin with, or empty when that is
+// not plain: the pattern (after an optional "^") opens with a literal character that no "?", "*"
+// or "{" may leave out, and holds no alternative "|" anywhere.
+std::string FirstCharacter(std::string_view pattern, const std::wstring& wide) {
+  if (wide.find(L'|') != std::wstring::npos) return {};
+  size_t k = 0;
+  size_t byte = 0;
+  if (k < wide.size() && wide[k] == L'^') {
+    ++k;
+    ++byte;
+  }
+  if (k >= wide.size() || IsSyntax(wide[k]) || wide[k] == kUnmatchable) return {};
+  if (k + 1 < wide.size() && (wide[k + 1] == L'?' || wide[k + 1] == L'*' || wide[k + 1] == L'{')) {
+    return {};
+  }
+  const char* at = pattern.data() + byte;
+  return std::string(at, GbkCharLength(at, pattern.data() + pattern.size()));
+}
+
+}  // namespace
+
+Pattern::Pattern() : impl_(std::make_unique<Impl>()) {}
+Pattern::~Pattern() = default;
+Pattern::Pattern(Pattern&&) noexcept = default;
+Pattern& Pattern::operator=(Pattern&&) noexcept = default;
+
+namespace {
+
+// The library's own short description (ASCII), and where in the pattern it stopped.
+std::string DescribeError(const boost::regex_error& e) {
+  return JoinText(boost::BOOST_REGEX_DETAIL_NS::get_default_error_string(e.code()), "（第 ",
+                  NumberToText(static_cast<int>(e.position()) + 1), " 个字符处）");
+}
+
+}  // namespace
+
+bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
+  impl_->valid = false;
+  impl_->wide_valid = false;
+  impl_->error.clear();
+  impl_->first_char.clear();
+  const std::wstring wide = GbkPatternToWide(pattern);
+  KeywordRegex::flag_type flags = boost::regex::perl;
+  if (!case_sensitive) flags |= boost::regex::icase;
+  try {
+    impl_->re.assign(wide.data(), wide.data() + wide.size(), flags);
+    impl_->wide_valid = true;
+  } catch (const boost::regex_error& e) {
+    impl_->error = DescribeError(e);
+  } catch (const std::exception& e) {
+    impl_->error = e.what();
+  }
+  // Where wchar_t has 16 bits, a pattern naming a character beyond U+FFFF (\x{20000}) compiles
+  // only over code points; it then finds nothing in GBK, which holds no such character.
+  try {
+    std::u32string code_points;
+    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF. A
+    // character GBK lacks is typed as its four-byte GB18030 form: that character (its two byte
+    // pairs are two undecodable characters of `wide`).
+    const char* at = pattern.data();
+    const char* end = at + pattern.size();
+    for (size_t k = 0; k < wide.size(); ++k) {
+      std::u32string four;
+      if (Gb18030SequenceLength(at, end) == 4 &&
+          DecodeText(std::string_view(at, 4), Encoding::kGb18030, &four) && four.size() == 1) {
+        code_points += four;
+        at += 4;
+        ++k;  // the second pair
+        continue;
+      }
+      const wchar_t c = wide[k];
+      code_points += c == kUnmatchable ? char32_t{0x110000}
+                                       : static_cast<std::make_unsigned_t<wchar_t>>(c);
+      at += GbkCharLength(at, end);
+    }
+    impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
+    impl_->valid = true;
+    impl_->error.clear();
+  } catch (const std::exception&) {
+    // The wide-character compilation has said why; both grammars are the same.
+  }
+  if (impl_->valid && case_sensitive) impl_->first_char = FirstCharacter(pattern, wide);
+  return impl_->valid;
+}
+
+bool Pattern::valid() const { return impl_->valid; }
+const std::string& Pattern::error() const { return impl_->error; }
+
+bool RegexCompile(Pattern* compiled, std::string_view pattern, bool case_sensitive) {
+  return compiled->Compile(pattern, case_sensitive);
+}
+
+namespace {
+
+bool EndsInLineBreak(std::string_view text) {
+  return !text.empty() && (text.back() == '\n' || text.back() == '\r');
+}
+
+// Every match over the characters between `begin` and `end` (iterators over `text` that tell
+// the byte they stand on). `at` makes the iterator on byte offset x, `is_start` tells whether
+// byte x begins a character; `first_char` holds the bytes of the character every match begins
+// with, or is empty.
+template <typename Iterator, typename Regex, typename At, typename IsStart>
+RegexSearchResult SearchAll(const Regex& re, std::string_view text, const std::string& first_char,
+                            At at_byte, IsStart is_start) {
+  RegexSearchResult result;
+  const Iterator begin = at_byte(0);
+  const Iterator end = at_byte(text.size());
+  const char* bytes = text.data();
+
+  // The leftmost match that starts at `from` or later. With a known first character only the
+  // places where it begins a character are tried.
+  boost::match_results<Iterator> m;
+  auto next_match = [&](Iterator from) {
+    boost::match_flag_type flags = boost::match_default;
+    if (first_char.empty()) {
+      // base = the whole text's start: "^", \b and look-behind see the characters before `from`.
+      if (from != begin) flags |= boost::match_prev_avail;
+      return boost::regex_search(from, end, m, re, flags, begin);
+    }
+    flags |= boost::match_continuous;
+    for (size_t at = static_cast<size_t>(from.byte() - bytes);
+         (at = text.find(first_char, at)) != std::string_view::npos; ++at) {
+      if (!is_start(at)) continue;
+      const Iterator candidate = at_byte(at);
+      boost::match_flag_type here = flags;
+      if (at != 0) here |= boost::match_prev_avail;
+      if (boost::regex_search(candidate, end, m, re, here, begin)) return true;
+    }
+    return false;
+  };
+
+  Iterator from = begin;
+  try {
+    while (true) {
+      if (!next_match(from)) break;
+      const Iterator match_end = m[0].second;
+      const bool empty = m[0].first == match_end;
+      if (empty && match_end == end && EndsInLineBreak(text)) break;
+      MatchRecord record;
+      record.groups[0] = {m[0].first.byte() - bytes, match_end.byte() - m[0].first.byte(), true};
+      result.matches.push_back(record);
+      if (!empty) {
+        from = match_end;
+      } else if (match_end == end) {
+        break;
+      } else {
+        from = std::next(match_end);
+      }
+    }
+  } catch (const std::exception&) {
+    result.cut_short = true;  // the library gave up (complexity or memory limits)
+  }
+  return result;
+}
+
+}  // namespace
+
+RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) {
+  if (text.empty() || !pattern.valid()) return {};
+  if (!pattern.impl_->wide_valid) return RegexSearchAll(pattern, text, Encoding::kGbk);
+  const GbkSearchText chars(text);
+  return SearchAll<GbkCharIterator>(
+      pattern.impl_->re, text, pattern.impl_->first_char,
+      [&](size_t at) { return GbkCharIterator(chars.begin + at, &chars); },
+      [&](size_t at) { return chars.starts.IsStart(at); });
+}
+
+RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text,
+                                 Encoding encoding) {
+  if (encoding == Encoding::kGbk && pattern.impl_->wide_valid) return RegexSearchAll(pattern, text);
+  if (text.empty() || !pattern.valid() || !IsWorkingEncoding(encoding)) return {};
+  // The first character in the text's own bytes; without them every place is tried.
+  std::string first_char;
+  if (!pattern.impl_->first_char.empty() &&
+      !ConvertText(pattern.impl_->first_char, Encoding::kGbk, encoding, &first_char)) {
+    first_char.clear();
+  }
+  const DecodedSearchText chars(text, encoding);
+  return SearchAll<DecodedCharIterator>(
+      pattern.impl_->code_point_re, text, first_char,
+      [&](size_t at) { return DecodedCharIterator(chars.begin() + at, &chars); },
+      [&](size_t at) { return chars.IsStart(at); });
+}
+
+std::string MatchText(const MatchRecord& match, std::string_view text) {
+  if (match.groups.empty() || !match.groups[0].matched) return {};
+  const MatchGroup& g = match.groups[0];
+  if (g.start < 0 || static_cast<size_t>(g.start) > text.size()) return {};
+  return std::string(text.substr(static_cast<size_t>(g.start), static_cast<size_t>(g.length)));
+}
+
+int64_t MatchPosition(const MatchRecord& match) {
+  if (match.groups.empty() || !match.groups[0].matched) return -1;
+  return match.groups[0].start;
+}
+
+}  // namespace travik
