@@ -13,6 +13,7 @@
 
 #include "files/file_entry.h"
 #include "files/files.h"
+#include "text/codepage.h"
 #include "text/text.h"
 #include "ui/desktop_calls.h"
 #include "ui/handlers.h"
@@ -30,11 +31,15 @@ using namespace travik::ui;
 
 constexpr UINT_PTR kStepTimer = 1;
 
+// A GBK novel of about `bytes` bytes.
 std::string Chapters(size_t bytes) {
-  const std::string line = "山高水长，云深不知处。风起于青萍之末，浪成于微澜之间。\r\n";
+  std::string line, heading, end;
+  travik::Utf8ToGbk("山高水长，云深不知处。风起于青萍之末，浪成于微澜之间。\r\n", &line);
+  travik::Utf8ToGbk("第", &heading);
+  travik::Utf8ToGbk("章 风起\r\n", &end);
   std::string text;
   for (int chapter = 1; text.size() < bytes; ++chapter) {
-    text += JoinText("第", NumberToText(chapter), "章 风起\r\n");
+    text += JoinText(heading, NumberToText(chapter), end);
     for (int i = 0; i < 400; ++i) text += line;
   }
   return text;
@@ -99,7 +104,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc < 2) return 2;
-  shots.folder = Gbk(argv[1]);
+  shots.folder = Utf8(argv[1]);
   LocalFree(argv);
 
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES |

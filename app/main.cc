@@ -49,7 +49,7 @@ void ListFolder(travik::ui::MainWindow& window, const std::wstring& folder) {
   HANDLE search = FindFirstFileW((folder + L"\\*.txt").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    paths.push_back(Gbk(folder + L"\\" + found.cFileName));
+    paths.push_back(Utf8(folder + L"\\" + found.cFileName));
   } while (FindNextFileW(search, &found));
   FindClose(search);
   travik::SortPathsNaturally(paths, '\\');
@@ -70,7 +70,7 @@ void ShowScreenshotState(travik::ui::MainWindow& window, const wchar_t* command_
   if (!folder.empty()) ListFolder(window, folder);
   const std::wstring path = OptionValue(command_line, L"--preview=");
   if (path.empty()) return;
-  window.AppendRow(超级列表框1, travik::MakeSplitEntry(Gbk(path)));
+  window.AppendRow(超级列表框1, travik::MakeSplitEntry(Utf8(path)));
   ChapterPreview* shown = ChapterPreview::Open(window);
   if (shown == nullptr || shown->chapters().warnings.empty()) return;
   // The first warning row double-clicked, to show its text.

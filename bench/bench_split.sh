@@ -39,7 +39,7 @@ timed() {
 
 travik_size() { "$travik" split --size 100 -o "$work/out" "$big" >/dev/null; }
 coreutils_split() { split -b 100K -a 4 "$big" "$work/out/x"; }
-# travik takes its arguments in the terminal's encoding (UTF-8) and matches in GBK.
+# travik takes the keyword as typed (UTF-8) and finds its characters in the GBK text.
 travik_keyword() { "$travik" split --keyword '^第' -o "$work/out" "$big" >/dev/null; }
 coreutils_csplit() { csplit -s -z -n 5 -f "$work/out/x" "$big" "/$heading/" '{*}'; }
 

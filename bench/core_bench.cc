@@ -96,6 +96,7 @@ void BM_FindTextReverse_LastLineBreak(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(travik::FindTextReverse(text, "\r\n", start));
 }
 
+// The keyword as typed (UTF-8), found in the GBK text.
 void BM_RegexSearchAll(benchmark::State& state, const char* pattern) {
   const std::string& text = BigText();
   travik::Pattern p;

@@ -615,23 +615,26 @@ std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
 
 namespace {
 
-// A title as the program holds text: typed text, GBK with the four-byte GB18030 form of a
-// character GBK lacks. A byte that begins no character of the encoding shows as "?".
-std::string TypedTitle(std::string_view bytes, Encoding encoding) {
-  if (encoding == Encoding::kGbk) return std::string(bytes);
+// A title as the program holds text: UTF-8, whatever the text's encoding. A byte that begins no
+// character of the encoding (or a GBK pair that is none) shows as "?".
+std::string Utf8Title(std::string_view bytes, Encoding encoding) {
   std::string out;
-  if (ConvertText(bytes, encoding, Encoding::kGbk, &out)) return out;
-  // Character by character: those GBK lacks keep their GB18030 form.
+  // ConvertText copies a text unchecked from UTF-8 to UTF-8: that one is checked here.
+  if (encoding == Encoding::kUtf8) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+  } else if (ConvertText(bytes, encoding, Encoding::kUtf8, &out)) {
+    return out;
+  }
+  // Character by character: only those that are no character become "?".
   out.clear();
   const char* end = bytes.data() + bytes.size();
   for (const char* p = bytes.data(); p < end;) {
     const size_t n = CharLength(encoding, p, end);
-    const size_t valid = encoding == Encoding::kUtf8 ? Utf8SequenceLength(p, end)
-                                                     : Gb18030SequenceLength(p, end);
+    const std::string_view one(p, n);
     std::string converted;
-    if (valid == n && (ConvertText({p, n}, encoding, Encoding::kGbk, &converted) ||
-                       ConvertText({p, n}, encoding, Encoding::kGb18030, &converted))) {
-      out += converted;
+    if (encoding == Encoding::kUtf8 ? Utf8SequenceLength(p, end) == n
+                                    : ConvertText(one, encoding, Encoding::kUtf8, &converted)) {
+      out += encoding == Encoding::kUtf8 ? one : std::string_view(converted);
     } else {
       out += '?';
     }
@@ -661,7 +664,7 @@ size_t WeighAsGbk(std::string_view text, size_t mark, std::vector<Candidate>* al
 
 // The headings among the lines that read as headings (of a text of `weight_size` bytes in its GBK
 // form): those of `presets`, or of the forms the automatic choice takes when it is 0. Their titles
-// become typed text.
+// become UTF-8.
 void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t weight_size,
                     Encoding encoding, ChapterList* result) {
   std::vector<Candidate> chosen;
@@ -677,7 +680,7 @@ void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t weight
     Heading h;
     h.line = c.line;
     h.offset = static_cast<int64_t>(c.start);
-    h.title = encoding == Encoding::kGbk ? std::move(c.title) : TypedTitle(c.title, encoding);
+    h.title = Utf8Title(c.title, encoding);
     h.title_offset = static_cast<int64_t>(c.title_start);
     h.number = c.heading.number;
     h.kind = c.heading.kind;
@@ -866,7 +869,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
       Heading h;
       h.line = line;
       h.offset = static_cast<int64_t>(at == mark ? 0 : at);
-      h.title = TypedTitle(text.substr(title_start, title_end - title_start), encoding);
+      h.title = Utf8Title(text.substr(title_start, title_end - title_start), encoding);
       h.title_offset = static_cast<int64_t>(title_start);
       if (form) {
         h.number = form->number;

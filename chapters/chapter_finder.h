@@ -22,8 +22,8 @@ struct Heading {
   // Byte offset of the cut: the heading line's start (a pattern's: its match). A cut at the first
   // character after a byte-order mark is made at 0: the mark stays with the first piece.
   int64_t offset = 0;
-  // The heading line without its leading spaces and line break, as typed text (GBK, with the
-  // four-byte GB18030 form of a character GBK lacks) whatever the text's encoding.
+  // The heading line without its leading spaces and line break, in UTF-8 whatever the text's
+  // encoding (a byte that begins no character of the encoding shows as "?").
   std::string title;
   int64_t title_offset = 0;  // where the title lies in the text (its own bytes)
   std::optional<int64_t> number;  // 第一百零三章 103, 第０１２章 12; none for 序章
@@ -34,7 +34,7 @@ struct Heading {
 enum class WarningKind { kGap, kRepeat, kBack, kShort, kLong, kNone };
 
 // A check that did not pass: which, the line of the heading concerned (0 for none), and a sentence
-// for a person (GBK).
+// for a person (UTF-8).
 struct Warning {
   WarningKind kind = WarningKind::kNone;
   int64_t line = 0;
@@ -44,7 +44,7 @@ struct Warning {
 // What to look for. With a pattern, only the pattern cuts; otherwise the presets named, or, when
 // none are named, the combination whose numbers run most consistently.
 struct FinderOptions {
-  std::string pattern;  // GBK; empty for the heading forms
+  std::string pattern;  // typed text (UTF-8); empty for the heading forms
   PresetSet presets = 0;
   // The text's encoding (FindChapters). The text is passed whole, its byte-order mark included;
   // offsets are its own bytes.
@@ -71,7 +71,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options = {
 struct FileChapters {
   bool ok = false;         // the file was read
   bool cut_short = false;  // its text ends early (a 0x00 or 0x1A byte, a lone lead byte)
-  std::string error;       // GBK cause when !ok or cut_short
+  std::string error;       // the cause (UTF-8) when !ok or cut_short
   // The encoding the file was read in (recognised, or as options.choice gave it). A UTF-16 file,
   // or one not valid in the encoding given, is not read: ok is false and `error` says why.
   Encoding encoding = Encoding::kGbk;

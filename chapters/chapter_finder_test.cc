@@ -16,17 +16,21 @@
 namespace travik::chapters {
 namespace {
 
-// A GBK text from lines (narrow literals are GBK in this build), CR LF after each.
+using testing::Gbk;
+using testing::operator""_gbk;
+
+// A GBK text from lines (written as UTF-8 literals), CR LF after each.
 std::string Lines(std::initializer_list<std::string> lines) {
   std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  for (const std::string& line : lines) text += Gbk(line) + "\r\n";
   return text;
 }
 
-// A chapter's body: `n` lines of ordinary prose.
+// A chapter's body in GBK: `n` lines of ordinary prose.
 std::string Body(int n) {
+  const std::string line = "　　他沿着河岸走了很久，直到天色暗下来，才在一座小桥边停住。\r\n"_gbk;
   std::string body;
-  for (int i = 0; i < n; ++i) body += "　　他沿着河岸走了很久，直到天色暗下来，才在一座小桥边停住。\r\n";
+  for (int i = 0; i < n; ++i) body += line;
   return body;
 }
 
@@ -67,7 +71,7 @@ TEST(ChapterFinder, FindsTheChaptersAndPassesOverProseThatLooksLikeThem) {
   EXPECT_EQ(list.headings[1].kind, HeadingKind::kChapter);
   EXPECT_EQ(list.headings[0].line, 4);
   // Offsets are the starts of the heading lines, leading spaces and all; sizes run to the next.
-  EXPECT_EQ(text.compare(static_cast<size_t>(list.headings[2].offset), 6, "　　第"), 0);
+  EXPECT_EQ(text.compare(static_cast<size_t>(list.headings[2].offset), 6, "　　第"_gbk), 0);
   int64_t total = 0;
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const Heading& h = list.headings[i];
@@ -322,7 +326,7 @@ TEST(ChapterFinder, HeadingsCoverTheTextOnRandomInput) {
     int parts = static_cast<int>(rng() % 30);
     for (int i = 0; i < parts; ++i) {
       if (rng() % 3 == 0) {
-        text += snippets[rng() % std::size(snippets)];
+        text += Gbk(snippets[rng() % std::size(snippets)]);
       } else {
         text += testing::RandomGbkText(rng, 40);
       }
@@ -358,7 +362,8 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
   for (int round = 0; round < 300; ++round) {
     std::string text;
     for (int i = static_cast<int>(rng() % 25); i > 0; --i) {
-      text += rng() % 2 ? snippets[rng() % (round % 3 == 0 ? 8 : 6)] : testing::RandomGbkText(rng, 30);
+      text += rng() % 2 ? Gbk(snippets[rng() % (round % 3 == 0 ? 8 : 6)])
+                        : testing::RandomGbkText(rng, 30);
     }
     if (round % 5 == 0) text += "\xB5";  // a lone lead byte at the end
     ASSERT_TRUE(testing::WriteFileBytes(path, text));
@@ -480,21 +485,17 @@ TEST(ChapterFinderEncodings, EveryFormOfTheSampleGivesTheSameHeadings) {
   }
 }
 
-// A character GBK lacks (U+20000, and an emoji) in a heading: its title holds the character's
-// GB18030 form, in a UTF-8 and in a GB18030 text alike, and the heading counts as any other. Beside
-// GBK's euro sign (0x80) too, each title converts back to the text's own bytes.
+// A character GBK lacks (U+20000, and an emoji) in a heading: its title holds the character, in
+// a UTF-8 and in a GB18030 text alike, and the heading counts as any other. Beside the euro sign
+// too, each title is UTF-8 and converts back to the text's own bytes.
 TEST(ChapterFinderEncodings, ATitleKeepsACharacterGbkLacks) {
-  const std::string rare_utf8 = "\xF0\xA0\x80\x80", emoji_utf8 = "\xF0\x9F\x98\x80";
-  const std::string rare_typed = "\x95\x32\x82\x36", emoji_typed = "\x94\x39\xFC\x36";
+  const std::string rare = "𠀀", emoji = "😀";
   std::string utf8 = "\xEF\xBB\xBF";  // a mark, and the first line a heading
   std::string expected_titles[3];
   const std::string lines[] = {"第一章 ", "第二章 ", "第三章 "};
   for (int i = 0; i < 3; ++i) {
-    std::string heading = InForm(lines[i], Encoding::kUtf8) + (i == 1 ? emoji_utf8 : rare_utf8) +
-                          (i == 2 ? "\xE2\x82\xAC" : "") + InForm("见", Encoding::kUtf8);
-    expected_titles[i] = lines[i] + (i == 1 ? emoji_typed : rare_typed) + (i == 2 ? "\x80" : "") +
-                         "见";
-    utf8 += heading + "\r\n" + InForm(Body(3), Encoding::kUtf8) + rare_utf8 + "\r\n";
+    expected_titles[i] = lines[i] + (i == 1 ? emoji : rare) + (i == 2 ? "€" : "") + "见";
+    utf8 += expected_titles[i] + "\r\n" + InForm(Body(3), Encoding::kUtf8) + rare + "\r\n";
   }
   std::string gb18030;
   ASSERT_TRUE(ConvertText(std::string_view(utf8).substr(3), Encoding::kUtf8, Encoding::kGb18030,
@@ -525,6 +526,30 @@ TEST(ChapterFinderEncodings, ATitleKeepsACharacterGbkLacks) {
   }
 }
 
+// The titles of a GBK text are UTF-8 too, found by the forms and by a pattern alike: GBK's euro
+// sign (0x80) is one, and a pair that is no GBK character (81 7F), or a lead byte before the
+// line break, shows as "?" while the offsets stay the text's own.
+TEST(ChapterFinder, TitlesOfAGbkTextAreUtf8) {
+  const std::string text = Lines({"第一章 甲"}) + Body(2) + "第二章 乙"_gbk + "\x81\x7F" +
+                           "丙"_gbk + "\r\n" + Body(2) + "第三章 "_gbk + "\x80\r\n" + Body(2) +
+                           "第四章 丁"_gbk + "\xB5\r\n" + Body(2);
+  for (const char* pattern : {"", "^第"}) {
+    FinderOptions options;
+    options.pattern = pattern;
+    const ChapterList list = FindChapters(text, options);
+    EXPECT_EQ(Titles(list), (std::vector<std::string>{"第一章 甲", "第二章 乙?丙", "第三章 €",
+                                                      "第四章 丁?"}))
+        << pattern;
+    EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4})) << pattern;
+    ASSERT_EQ(list.headings.size(), 4u) << pattern;
+    const std::string second = "第二章 乙"_gbk + "\x81\x7F" + "丙"_gbk;
+    EXPECT_EQ(text.compare(static_cast<size_t>(list.headings[1].title_offset), second.size(),
+                           second),
+              0);
+    EXPECT_EQ(list.headings[2].offset, list.headings[1].offset + list.headings[1].bytes);
+  }
+}
+
 // Lines made at random from pieces that read as headings, look like them, or are prose, in CR LF
 // or LF, with spaces and full-width spaces, long lines among them.
 std::string RandomNovel(std::mt19937& rng) {
@@ -548,7 +573,7 @@ std::string RandomNovel(std::mt19937& rng) {
       line = pieces[rng() % std::size(pieces)];
     }
     if (rng() % 8 == 0) line = (rng() % 2 ? "  " : "　") + line;
-    text += line + (rng() % 3 ? "\r\n" : "\n");
+    text += Gbk(line) + (rng() % 3 ? "\r\n" : "\n");
   }
   if (rng() % 4 == 0 && !text.empty()) text.pop_back();  // no line break at the end
   return text;
@@ -587,8 +612,8 @@ TEST(ChapterFinderEncodings, LinesAroundTheLongestHeadingReadAlikeInEveryForm) {
   for (int chars = 256; chars <= 268; ++chars) {
     for (const char* indent : {"", " ", "　"}) {
       for (const char* end : {"\r\n", "\n", ""}) {
-        std::string gbk = Lines({"第一章 甲"}) + Body(1) + indent + "第二章";
-        for (int k = 0; k < chars; ++k) gbk += k % 7 ? "长" : "a";
+        std::string gbk = Lines({"第一章 甲"}) + Body(1) + Gbk(indent) + "第二章"_gbk;
+        for (int k = 0; k < chars; ++k) gbk += k % 7 ? "长"_gbk : "a";
         gbk += end;
         for (const char* pattern : {"", "^\\s*第", "长"}) {
           FinderOptions options;
@@ -616,7 +641,7 @@ TEST(ChapterFinderEncodings, LinesAroundTheLongestHeadingReadAlikeInEveryForm) {
 TEST(ChapterFinderEncodings, HeadingsCoverAnyBytesInEveryEncoding) {
   std::mt19937 rng(1207);
   const std::string snippets[] = {"第一章 甲\r\n", "　　第三章 丙\n", "第十卷 乙\n", "序章\r\n",
-                                  "Chapter 4\r\n", "12、题\n", "第二章 \x95\x32\x82\x36\n"};
+                                  "Chapter 4\r\n", "12、题\n", "第二章 𠀀\n"};
   for (int round = 0; round < 1000; ++round) {
     const Encoding encoding = round % 2 ? Encoding::kUtf8 : Encoding::kGb18030;
     std::string text = round % 5 == 0 ? "\xEF\xBB\xBF" : "";
@@ -690,7 +715,7 @@ TEST(ChapterFinderEncodings, AFileInAutoModeIsReadInTheEncodingRecognised) {
         break;
       }
       case 6:  // digits beside characters, and the shape of a four-byte sequence off its step
-        bytes = "第1章 " + std::to_string(rng()) + "\r\n" + gbk + "\xB5\xDA" "1" "\xB5" "2" "\xB5\xDA";
+        bytes = "第1章 "_gbk + std::to_string(rng()) + "\r\n" + gbk + "\xB5\xDA" "1" "\xB5" "2" "\xB5\xDA";
         break;
       default:
         bytes = std::string(rng() % 3 ? "" : "\xEF\xBB\xBF") + "Chapter 1\r\nabc\r\nChapter 2\r\n";
@@ -822,7 +847,7 @@ TEST(ChapterFinderEncodings, AutoModeAgreesWithRecognitionOnAnyBytes) {
   // One four-byte character (U+20000) at every place near the ends of the 64-byte runs of a GBK
   // text with no other digit, and one stray UTF-8 continuation byte likewise: each found in
   // whichever run or block it lies across.
-  const std::string gbk = Lines({"\xB5\xDA\xD2\xBB\xD5\xC2 \xBC\xD7"}) + Body(6);
+  const std::string gbk = Lines({"第一章 甲"}) + Body(6);
   for (const std::string& odd : {std::string("\x95\x32\x82\x36"), std::string("\x80")}) {
     for (size_t at = 0; at <= gbk.size(); ++at) {
       if (at < gbk.size() && !CharCursor(gbk, Encoding::kGbk).IsCharStart(at)) continue;

@@ -36,7 +36,7 @@ struct PresetInfo {
 const std::vector<PresetInfo>& Presets();
 // The preset of that name, or nothing.
 std::optional<Preset> PresetByName(std::string_view name);
-// What --preset takes, for messages (GBK).
+// What --preset takes, for messages.
 inline constexpr char kPresetNamesHint[] =
     "--preset 只能是 chapter、volume、english、numbered、extra，或用 + 连接的几种: ";
 

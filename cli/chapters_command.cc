@@ -1,5 +1,6 @@
 // travik chapters: the headings the chapter finder sees in each file, and its warnings. Writes no
 // file: a person checks here what `travik split --chapters` will cut.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -7,12 +8,8 @@
 
 #include "chapters/chapter_finder.h"
 #include "cli/cli_common.h"
-#include "text/codepage.h"
 #include "files/files.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "text/encoding.h"
 
 namespace travik::cli {
 
@@ -46,42 +43,28 @@ constexpr char kChaptersHelp[] =
     "  travik chapters --preset chapter+volume --json 小说.txt > 目录.json\n"
     "  travik chapters -k \"^第.{1,9}章\" 小说.txt\n"
     "\n"
+    "输出到控制台时显示为字符；重定向到文件或管道时为 UTF-8 文本。\n"
+    "\n"
     "退出码: 0 每个文件都找到了标题；1 有文件没有找到标题；2 用法错误；3 有文件无法读取";
 
-// Writes UTF-8 text and a line break to stdout (a Windows console gets it as UTF-16).
-void PrintUtf8Line(const std::string& utf8) {
-#ifdef _WIN32
-  HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
-    std::string line = utf8 + "\n";
-    int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) {
-      MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), n);
-    }
-    DWORD written = 0;
-    WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    return;
-  }
-#endif
-  fwrite(utf8.data(), 1, utf8.size(), stdout);
-  fputc('\n', stdout);
-  fflush(stdout);
-}
-
-// Typed text (GBK, with the four-byte GB18030 form of a character GBK lacks) as UTF-8. The text of
-// a GBK file converts as it always has.
-std::string TypedToUtf8(std::string_view typed, Encoding file_encoding) {
-  std::string utf8;
-  if (file_encoding != Encoding::kGbk && ConvertTypedText(typed, Encoding::kUtf8, &utf8)) return utf8;
-  return GbkToUtf8Lossy(typed);
-}
-
-// A JSON string literal of UTF-8 text.
+// A JSON string literal of UTF-8 text. A byte that begins no well-formed character (a POSIX path
+// is any bytes) becomes U+FFFD: the line stays valid JSON.
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
-  for (unsigned char c : utf8) {
+  const char* const end = utf8.data() + utf8.size();
+  for (const char* p = utf8.data(); p < end;) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c >= 0x80) {
+      const size_t n = Utf8SequenceLength(p, end);
+      if (n == 0) {
+        out += "\uFFFD";  // the character itself, as UTF-8
+        ++p;
+      } else {
+        out.append(p, n);
+        p += n;
+      }
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -97,6 +80,7 @@ std::string JsonString(std::string_view utf8) {
           out += static_cast<char>(c);
         }
     }
+    ++p;
   }
   return out + "\"";
 }
@@ -105,14 +89,14 @@ std::string Json(const std::string& path, const chapters::FileChapters& file) {
   using chapters::Heading;
   using chapters::Warning;
   const chapters::ChapterList& list = file.list;
-  std::string out = "{\"file\":" + JsonString(GbkToUtf8Lossy(path)) + ",\"encoding\":\"" +
-                    EncodingName(file.encoding) + "\",\"pattern\":" +
-                    JsonString(TypedToUtf8(list.pattern, file.encoding)) + ",\"chapters\":[";
+  std::string out = "{\"file\":" + JsonString(path) + ",\"encoding\":\"" +
+                    EncodingName(file.encoding) + "\",\"pattern\":" + JsonString(list.pattern) +
+                    ",\"chapters\":[";
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const Heading& h = list.headings[i];
     if (i > 0) out += ',';
     out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(h.offset) +
-           ",\"title\":" + JsonString(TypedToUtf8(h.title, file.encoding)) + ",\"number\":" +
+           ",\"title\":" + JsonString(h.title) + ",\"number\":" +
            (h.number ? std::to_string(*h.number) : std::string("null")) + ",\"kind\":\"" +
            chapters::HeadingKindName(h.kind) + "\",\"bytes\":" + std::to_string(h.bytes) + "}";
   }
@@ -121,47 +105,83 @@ std::string Json(const std::string& path, const chapters::FileChapters& file) {
     const Warning& w = list.warnings[i];
     if (i > 0) out += ',';
     out += "{\"kind\":\"" + std::string(chapters::WarningKindName(w.kind)) +
-           "\",\"line\":" + std::to_string(w.line) + ",\"text\":" +
-           JsonString(GbkToUtf8Lossy(w.text)) + "}";
+           "\",\"line\":" + std::to_string(w.line) + ",\"text\":" + JsonString(w.text) + "}";
   }
   return out + "]}";
 }
 
-// A GBK text padded with spaces to `width` columns (a double-byte character takes two, as its
-// bytes do), or cut between characters with "…" when longer. In `typed` text a character's
-// four-byte form is one character, two columns wide.
-std::string Column(std::string_view gbk, size_t width, bool typed) {
-  auto step_at = [&gbk, typed](size_t at) -> size_t {
-    if (static_cast<unsigned char>(gbk[at]) < 0x80 || at + 1 == gbk.size()) return 1;
-    return typed && gbk.size() - at >= 4 &&
-                   CharLength(Encoding::kGb18030, gbk.data() + at, gbk.data() + gbk.size()) == 4
-               ? 4
-               : 2;
-  };
-  size_t columns = 0;
-  for (size_t at = 0; at < gbk.size();) {
-    const size_t step = step_at(at);
-    at += step;
-    columns += step == 4 ? 2 : step;
+// The columns a code point takes in a terminal: 2 for the wide characters of East Asian scripts,
+// full-width forms and emoji, 1 for the rest (Latin, Greek, Cyrillic, half-width forms). Close
+// enough to line up a table of titles; a terminal may differ on a rare character.
+size_t CodePointColumns(uint32_t c) {
+  if (c < 0x1100) return 1;
+  if (c <= 0x115F) return 2;                    // Hangul leading consonants
+  if (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) return 2;  // CJK, kana, Yi
+  if (c >= 0xAC00 && c <= 0xD7A3) return 2;     // Hangul syllables
+  if (c >= 0xF900 && c <= 0xFAFF) return 2;     // compatibility ideographs
+  if (c >= 0xFE30 && c <= 0xFE4F) return 2;     // CJK compatibility forms
+  if (c >= 0xFF00 && c <= 0xFF60) return 2;     // full-width forms
+  if (c >= 0xFFE0 && c <= 0xFFE6) return 2;
+  if (c >= 0x1F300 && c <= 0x1FAFF) return 2;   // emoji and pictographs
+  if (c >= 0x20000 && c <= 0x3FFFD) return 2;   // ideographs beyond the first plane
+  if (c == 0x2026 || c == 0x2014 || c == 0x201C || c == 0x201D || c == 0x2018 || c == 0x2019 ||
+      c == 0x00B7) {
+    return 2;  // … — “ ” ‘ ’ as Chinese text sets them
   }
-  if (columns > width) {
-    size_t cut = 0, used = 0;
-    while (cut < gbk.size()) {
-      const size_t step = step_at(cut);
-      const size_t wide = step == 4 ? 2 : step;
-      if (used + wide > width - 2) break;
-      cut += step;
-      used += wide;
-    }
-    std::string out(gbk.substr(0, cut));
-    out += "…";
-    return out + std::string(width - used - 2, ' ');
-  }
-  return std::string(gbk) + std::string(width - columns, ' ');
+  return 1;
 }
 
+// The byte length and columns of the UTF-8 character at p (p < end); a byte that begins no
+// well-formed character is one byte and one column.
+void NextCharacter(const char* p, const char* end, size_t* bytes, size_t* columns) {
+  const unsigned char c = static_cast<unsigned char>(*p);
+  *bytes = c < 0x80 ? 1 : Utf8SequenceLength(p, end);
+  if (*bytes <= 1) {
+    *bytes = 1;
+    *columns = 1;
+    return;
+  }
+  uint32_t code = c & (0xFF >> (*bytes + 1));
+  for (size_t k = 1; k < *bytes; ++k) code = code << 6 | (static_cast<unsigned char>(p[k]) & 0x3F);
+  *columns = CodePointColumns(code);
+}
+
+// The columns a UTF-8 text takes.
+size_t Columns(std::string_view utf8) {
+  const char* const end = utf8.data() + utf8.size();
+  size_t columns = 0;
+  for (const char* p = utf8.data(); p < end;) {
+    size_t bytes, wide;
+    NextCharacter(p, end, &bytes, &wide);
+    p += bytes;
+    columns += wide;
+  }
+  return columns;
+}
+
+// A UTF-8 text padded with spaces to `width` columns, or cut between characters with "…" (two
+// columns) when longer.
+std::string Column(std::string_view utf8, size_t width) {
+  const size_t columns = Columns(utf8);
+  if (columns <= width) return std::string(utf8) + std::string(width - columns, ' ');
+  const char* const end = utf8.data() + utf8.size();
+  size_t cut = 0, used = 0;
+  while (utf8.data() + cut < end) {
+    size_t bytes, wide;
+    NextCharacter(utf8.data() + cut, end, &bytes, &wide);
+    if (used + wide > width - 2) break;
+    cut += bytes;
+    used += wide;
+  }
+  std::string out(utf8.substr(0, cut));
+  out += "…";
+  return out + std::string(width - used - 2, ' ');
+}
+
+// A UTF-8 text after spaces that fill `width` columns.
 std::string Right(const std::string& text, size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+  const size_t columns = Columns(text);
+  return columns >= width ? text : std::string(width - columns, ' ') + text;
 }
 
 // `named`: the forms were named with --preset rather than chosen by the finder.
@@ -182,7 +202,7 @@ void PrintTable(const std::string& path, const chapters::FileChapters& file, boo
     if (h.kind == chapters::HeadingKind::kVolume) number = "卷" + number;
     const auto mark = marks.find(h.line);
     table += "\n" + Right(std::to_string(i + 1), 6) + "  " + Right(number, 8) + "  " +
-             Column(h.title, 44, file.encoding != Encoding::kGbk) + Right(std::to_string(h.bytes), 12) + "  " +
+             Column(h.title, 44) + Right(std::to_string(h.bytes), 12) + "  " +
              (mark == marks.end() ? std::string() : mark->second);
   }
   for (const chapters::Warning& w : list.warnings) {
@@ -192,11 +212,7 @@ void PrintTable(const std::string& path, const chapters::FileChapters& file, boo
            std::to_string(list.warnings.size()) + " 个警告（" +
            (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
   if (list.cut_short) table += "；正则表达式过于复杂，只找到了一部分";
-  if (file.encoding == Encoding::kGbk) {
-    PrintOut(table);
-  } else {
-    PrintUtf8Line(TypedToUtf8(table, file.encoding));
-  }
+  PrintOut(table);
 }
 
 }  // namespace
@@ -213,6 +229,8 @@ int RunChapters(const std::vector<std::string>& args) {
     PrintOut(kChaptersHelp);
     return kExitOk;
   }
+  const std::string typed = TypedTextProblem(options, {"--keyword"});
+  if (!typed.empty()) return UsageError("chapters", typed);
   chapters::FinderOptions finder;
   if (options.Has("--keyword")) {
     finder.pattern = options.Value("--keyword");
@@ -246,7 +264,7 @@ int RunChapters(const std::vector<std::string>& args) {
       return kExitUsage;
     }
     if (json) {
-      PrintUtf8Line(Json(operand, file));
+      PrintOut(Json(operand, file));
     } else {
       PrintTable(operand, file, finder.presets != 0);
     }

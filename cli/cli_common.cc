@@ -1,12 +1,14 @@
 #include "cli/cli_common.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
-#include "text/codepage.h"
 #include "files/file_entry.h"
 #include "files/files.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
 #include "text/text.h"
 
 #ifdef _WIN32
@@ -20,21 +22,39 @@ namespace travik::cli {
 
 namespace {
 
-void Print(FILE* stream, std::string_view gbk) {
+// Writes UTF-8 text as it is, without a line break: to a Windows console as UTF-16 (the console's
+// code page plays no part), to anything else (a terminal, a file, a pipe) as the bytes.
+void Write(FILE* stream, std::string_view utf8) {
 #ifdef _WIN32
   HANDLE h = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   DWORD mode = 0;
-  if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
-    std::wstring wide = GbkToWideLossy(std::string(gbk) + "\n");
-    DWORD written = 0;
-    WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  if (h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode)) {
+    fflush(stream);
+    const std::wstring wide = Utf8ToWide(utf8);
+    // In parts: older consoles refuse a single write much over 64 KB. A part never ends between
+    // the two halves of a surrogate pair.
+    constexpr size_t kPart = 8192;
+    for (size_t at = 0; at < wide.size();) {
+      size_t n = std::min(kPart, wide.size() - at);
+      if (at + n < wide.size() && wide[at + n - 1] >= 0xD800 && wide[at + n - 1] <= 0xDBFF) --n;
+      DWORD written = 0;
+      if (!WriteConsoleW(h, wide.data() + at, static_cast<DWORD>(n), &written, nullptr) ||
+          written == 0) {
+        break;
+      }
+      at += written;
+    }
     return;
   }
 #endif
-  std::string utf8 = GbkToUtf8Lossy(gbk);
   fwrite(utf8.data(), 1, utf8.size(), stream);
-  fputc('\n', stream);
   fflush(stream);
+}
+
+void Print(FILE* stream, std::string_view utf8) {
+  std::string line(utf8);
+  line += '\n';
+  Write(stream, line);
 }
 
 bool IsTerminal(FILE* stream) {
@@ -46,18 +66,16 @@ bool IsTerminal(FILE* stream) {
 }
 
 #ifdef _WIN32
-// Names of the files in `folder` (ending in a separator) that match the wildcard `pattern`.
+// Names of the files in `folder` (ending in a separator) that match the wildcard `pattern`: every
+// one, whatever characters it holds.
 std::vector<std::string> MatchingFileNames(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
-  std::wstring wide;
-  if (!GbkToWide(folder + pattern, &wide)) return names;
   WIN32_FIND_DATAW data;
-  HANDLE h = FindFirstFileW(wide.c_str(), &data);
+  HANDLE h = FindFirstFileW(Utf8ToWide(folder + pattern).c_str(), &data);
   if (h == INVALID_HANDLE_VALUE) return names;
   do {
-    std::string gbk;
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WideToGbk(data.cFileName, &gbk)) {
-      names.push_back(std::move(gbk));
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      names.push_back(WideToUtf8(data.cFileName));
     }
   } while (FindNextFileW(h, &data));
   FindClose(h);
@@ -73,6 +91,14 @@ bool IsAbsolute(std::string_view path) {
 #endif
 }
 
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
+}
+
 // Set by Ctrl+C; the job asks for it between units of work and stops at a safe point.
 volatile std::sig_atomic_t stop_requested = 0;
 
@@ -80,58 +106,58 @@ extern "C" void OnInterrupt(int) { stop_requested = 1; }
 
 }  // namespace
 
-void PrintOut(std::string_view gbk) { Print(stdout, gbk); }
-void PrintError(std::string_view gbk) { Print(stderr, gbk); }
+void PrintOut(std::string_view utf8) { Print(stdout, utf8); }
+void PrintError(std::string_view utf8) { Print(stderr, utf8); }
 
 std::string CurrentDirectory() {
 #ifdef _WIN32
   DWORD n = GetCurrentDirectoryW(0, nullptr);
+  if (n == 0) return {};
   std::wstring wide(n, L'\0');
   n = GetCurrentDirectoryW(n, wide.data());
+  if (n == 0 || n >= wide.size()) return {};
   wide.resize(n);
-  std::string gbk;
-  if (!WideToGbk(wide, &gbk)) return {};
+  std::string folder = WideToUtf8(wide);
 #else
-  std::string native(4096, '\0');
-  while (getcwd(native.data(), native.size()) == nullptr) {
-    if (native.size() > (1u << 20)) return {};
-    native.resize(native.size() * 2);
+  // The bytes as the system gives them, whatever they are: they name the folder.
+  std::string folder(4096, '\0');
+  while (getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE || folder.size() > (1u << 20)) return {};
+    folder.resize(folder.size() * 2);
   }
-  native.resize(native.find('\0'));
-  std::string gbk;
-  if (!Utf8ToGbk(native, &gbk)) return {};
+  folder.resize(folder.find('\0'));
 #endif
-  while (gbk.size() > 1 && gbk.back() == kPathSeparator[0] && gbk[gbk.size() - 2] != ':') {
-    gbk.pop_back();
+  while (folder.size() > 1 && folder.back() == kPathSeparator[0] &&
+         folder[folder.size() - 2] != ':') {
+    folder.pop_back();
   }
-  return gbk;
+  return folder;
 }
 
 namespace {
 
 // The path made absolute against the folder `cwd` (left as it is when `cwd` is empty).
-std::string AbsolutePathIn(const std::string& cwd, std::string_view gbk_path) {
-  if (gbk_path.empty() || IsAbsolute(gbk_path)) return std::string(gbk_path);
-  if (cwd.empty()) return std::string(gbk_path);
-  if (cwd.back() == kPathSeparator[0]) return cwd + std::string(gbk_path);
-  return JoinText(cwd, kPathSeparator, gbk_path);
+std::string AbsolutePathIn(const std::string& cwd, std::string_view path) {
+  if (path.empty() || IsAbsolute(path)) return std::string(path);
+  if (cwd.empty()) return std::string(path);
+  if (cwd.back() == kPathSeparator[0]) return cwd + std::string(path);
+  return JoinText(cwd, kPathSeparator, path);
 }
 
 }  // namespace
 
-std::string AbsolutePath(std::string_view gbk_path) {
-  if (gbk_path.empty() || IsAbsolute(gbk_path)) return std::string(gbk_path);
-  return AbsolutePathIn(CurrentDirectory(), gbk_path);
+std::string AbsolutePath(std::string_view path) {
+  if (path.empty() || IsAbsolute(path)) return std::string(path);
+  return AbsolutePathIn(CurrentDirectory(), path);
 }
 
 std::string FolderArgument(std::string_view typed) {
   std::string folder = typed == "." ? CurrentDirectory() : AbsolutePath(typed);
-  while (folder.size() > 1 && folder[folder.size() - 2] != ':') {
-    int last = FindTextReverse(folder, kPathSeparator);
+  // No byte of a multi-byte UTF-8 character is "/" or "\\": a separator at the end is one.
+  while (folder.size() > 1 && IsSeparator(folder.back())) {
 #ifdef _WIN32
-    last = std::max(last, FindTextReverse(folder, "/"));
+    if (folder[folder.size() - 2] == ':') break;  // "C:\\" is the drive's root folder
 #endif
-    if (last != TextLength(folder)) break;
     folder.pop_back();
   }
   return folder;
@@ -149,13 +175,25 @@ bool IsPositiveWholeNumber(std::string_view text) {
 
 std::string PositiveNumberProblem(std::string_view name, std::string_view value) {
   if (IsPositiveWholeNumber(value)) return {};
-  return JoinText(name, " 需要一个正整数（1 到 2147483647，只含数字）: ", value);
+  return JoinText(name, " 需要一个正整数（1 到 2147483647，只含数字）: ",
+                  ToUtf8Lossy(value, Encoding::kUtf8));
+}
+
+std::string TypedTextProblem(const Options& options, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (!options.Has(name)) continue;
+    const std::string value = options.Value(name);
+    if (IsValidUtf8(value)) continue;
+    return JoinText(options.GivenName(name), " 的文字不是有效的 UTF-8: ",
+                    ToUtf8Lossy(value, Encoding::kUtf8));
+  }
+  return {};
 }
 
 bool CurrentFolderForOutput(std::string_view command, std::string* folder) {
   *folder = CurrentDirectory();
   if (!folder->empty()) return true;
-  UsageError(command, "当前目录的名称无法用 GBK 表示，请用 -o 指定保存目录");
+  UsageError(command, "无法取得当前目录，请用 -o 指定保存目录");
   return false;
 }
 
@@ -165,7 +203,7 @@ std::vector<std::string> FileOperands(const std::vector<std::string>& operands) 
   for (const std::string& operand : operands) {
     const std::string path = AbsolutePathIn(cwd, operand);
 #ifdef _WIN32
-    // "*" and "?" are never the second byte of a GBK character (those are 0x40 and above).
+    // No byte of a multi-byte UTF-8 character is ASCII: a "*" or "?" is a wildcard.
     const std::string name = FileNamePart(path);
     if (name.find_first_of("*?") != std::string::npos) {
       const std::string folder = path.substr(0, path.size() - name.size());
@@ -206,7 +244,7 @@ void ConsoleHost::FileStarted(int index, int count, const std::string& path) {
 
 void ConsoleHost::ClearProgressLine() {
   if (progress_line_open_) {
-    fputs("\r                                                  \r", stderr);
+    Write(stderr, "\r                                                  \r");
     progress_line_open_ = false;
     last_percent_ = -1;
   }
@@ -223,9 +261,7 @@ void ConsoleHost::SetStatusPane(int index, const std::string& text) {
   panes_[index] = text;
   if (index == 0 && progress_to_terminal_) {
     ClearProgressLine();
-    std::string utf8 = GbkToUtf8Lossy(text);
-    fprintf(stderr, "\r%s", utf8.c_str());
-    fflush(stderr);
+    Write(stderr, "\r" + text);
     progress_line_open_ = true;
   }
 }
@@ -256,9 +292,9 @@ void ConsoleHost::Progress(int64_t done, int64_t total) {
   int percent = static_cast<int>((file_index_ * total + done) * 100 / (total * file_count_));
   if (percent == last_percent_) return;
   last_percent_ = percent;
-  std::string utf8 = GbkToUtf8Lossy(panes_[0]);
-  fprintf(stderr, "\r%s %3d%%", utf8.c_str(), percent);
-  fflush(stderr);
+  char share[8];
+  snprintf(share, sizeof share, " %3d%%", percent);
+  Write(stderr, "\r" + panes_[0] + share);
   progress_line_open_ = true;
 }
 
@@ -320,15 +356,15 @@ bool Options::Parse(const std::vector<std::string>& args, std::string* error) {
       *error = "选项不带参数: " + name;
       return false;
     }
-    given_.push_back({rule, value});
+    given_.push_back({rule, name, value});
   }
   return true;
 }
 
 bool Options::Has(std::string_view name) const {
   const Rule* rule = Find(name);
-  for (const auto& g : given_) {
-    if (g.first == rule) return true;
+  for (const Given& g : given_) {
+    if (g.rule == rule) return true;
   }
   return false;
 }
@@ -336,10 +372,19 @@ bool Options::Has(std::string_view name) const {
 std::string Options::Value(std::string_view name) const {
   const Rule* rule = Find(name);
   std::string value;
-  for (const auto& g : given_) {
-    if (g.first == rule) value = g.second;
+  for (const Given& g : given_) {
+    if (g.rule == rule) value = g.value;
   }
   return value;
+}
+
+std::string Options::GivenName(std::string_view name) const {
+  const Rule* rule = Find(name);
+  std::string spelling(name);
+  for (const Given& g : given_) {
+    if (g.rule == rule) spelling = g.spelling;
+  }
+  return spelling;
 }
 
 }  // namespace travik::cli

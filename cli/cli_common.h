@@ -1,9 +1,10 @@
-// What the three commands of the travik command line share: arguments in GBK, output in the
-// terminal's encoding, a console job host, and the exit codes.
+// What the commands of the travik command line share: arguments and messages in UTF-8, a
+// console job host, and the exit codes.
 #ifndef TRAVIK_CLI_CLI_COMMON_H_
 #define TRAVIK_CLI_CLI_COMMON_H_
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,16 +21,17 @@ enum ExitCode {
   kExitStopped = 130,    // stopped by Ctrl+C at a safe point (only complete files were left)
 };
 
-// Prints GBK text to stdout / stderr in the terminal's encoding, with a line break.
-void PrintOut(std::string_view gbk);
-void PrintError(std::string_view gbk);
+// Prints UTF-8 text to stdout / stderr with a line break: to a Windows console as UTF-16, else
+// (a POSIX terminal, a file, a pipe) as the UTF-8 bytes. On POSIX a path in the text that is not
+// valid UTF-8 goes out as its own bytes.
+void PrintOut(std::string_view utf8);
+void PrintError(std::string_view utf8);
 
-// The current folder (GBK, no trailing separator).
+// The current folder (no trailing separator); empty when the system cannot say.
 std::string CurrentDirectory();
 // A path made absolute against the current folder.
-std::string AbsolutePath(std::string_view gbk_path);
-// A folder as typed, made absolute, without trailing separators (the jobs add one). The last byte
-// is only taken for a separator when it is not the second byte of a character.
+std::string AbsolutePath(std::string_view path);
+// A folder as typed, made absolute, without trailing separators (the jobs add one).
 std::string FolderArgument(std::string_view typed);
 // Prints "travik COMMAND: MESSAGE" and where to find the usage; returns kExitUsage.
 int UsageError(std::string_view command, std::string_view message);
@@ -39,11 +41,11 @@ bool IsPositiveWholeNumber(std::string_view text);
 // Checks the value of option `name` with IsPositiveWholeNumber: "" when it is one, else the
 // usage error's message.
 std::string PositiveNumberProblem(std::string_view name, std::string_view value);
-// The folder that receives output when no -o is given: the current folder. Empty, with the
-// usage error printed, when its name cannot be held in GBK (never the root folder instead).
+// The folder that receives output when no -o is given: the current folder. False, with the
+// usage error printed, when the system cannot name it (never the root folder instead).
 bool CurrentFolderForOutput(std::string_view command, std::string* folder);
 // The file operands as the job gets them, made absolute. On Windows an operand with "*" or "?"
-// in its last part stands for the files that match it, in name order (as other Windows programs
+// in its last part stands for every file that matches it, in name order (as other Windows programs
 // expand wildcards); one that matches nothing stays as it is, to be reported.
 std::vector<std::string> FileOperands(const std::vector<std::string>& operands);
 
@@ -87,7 +89,8 @@ class ConsoleHost : public JobHost {
 };
 
 // A small option parser for "-x VALUE", "--long VALUE", "--long=VALUE" and flags; arguments that
-// are not options are collected as operands. Everything is GBK.
+// are not options are collected as operands. Values and operands are kept as given: a path may be
+// any bytes the system takes, a typed text is checked with TypedTextProblem.
 class Options {
  public:
   // `with_value` and `flags` list the accepted spellings, e.g. {"-s", "--size"}.
@@ -103,16 +106,30 @@ class Options {
   // True when any spelling of the option was given; value of its last occurrence.
   bool Has(std::string_view name) const;
   std::string Value(std::string_view name) const;
+  // The spelling of the option's last occurrence as typed ("-k", "--keyword"); `name` when the
+  // option was not given.
+  std::string GivenName(std::string_view name) const;
   const std::vector<std::string>& operands() const { return operands_; }
 
  private:
   const Rule* Find(std::string_view name) const;
   std::vector<Rule> rules_;
-  std::vector<std::pair<const Rule*, std::string>> given_;
+  struct Given {
+    const Rule* rule;
+    std::string spelling;
+    std::string value;
+  };
+  std::vector<Given> given_;
   std::vector<std::string> operands_;
 };
 
-// Commands: `args` are the arguments after the command name, already in GBK.
+// A typed text (a keyword, a text to insert, a name) must be UTF-8: "" when the value of each of
+// the options named that was given is valid UTF-8, else the usage error's message naming the
+// option as it was typed.
+std::string TypedTextProblem(const Options& options, std::initializer_list<const char*> names);
+
+// Commands: `args` are the arguments after the command name (UTF-8 on Windows; on POSIX the
+// bytes as given).
 int RunSplit(const std::vector<std::string>& args);
 int RunMerge(const std::vector<std::string>& args);
 int RunInsert(const std::vector<std::string>& args);

@@ -77,6 +77,9 @@ int RunInsert(const std::vector<std::string>& args) {
     return kExitOk;
   }
 
+  const std::string typed = TypedTextProblem(options, {"--text", "--keyword"});
+  if (!typed.empty()) return UsageError("insert", typed);
+
   InsertForm form;
   form.text_to_insert = options.Value("--text");
   form.keyword_text = options.Value("--keyword");

@@ -20,48 +20,25 @@ constexpr char kUsage[] =
     "  travik merge  --help   合并文本\n"
     "  travik insert --help   插入文本\n"
     "  travik chapters --help 列出章节标题（不写文件）\n"
-    "  travik --version";
+    "  travik --version\n"
+    "输出到控制台时显示为字符；重定向到文件或管道时为 UTF-8 文本。";
 
-// The arguments in GBK: from the wide command line on Windows, from UTF-8 elsewhere.
-bool GbkArguments(int argc, char** argv, std::vector<std::string>* out, std::string* bad) {
+// The arguments after the program's name. Windows: from the wide command line, as UTF-8 (a lone
+// surrogate kept in its WTF-8 form, so that a name holding one still names its file). Elsewhere:
+// the bytes as given; a path need not be UTF-8, and typed texts are checked by each command.
+bool Arguments(int argc, char** argv, std::vector<std::string>* out) {
 #ifdef _WIN32
   (void)argc;
   (void)argv;
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide == nullptr) return false;
-  bool ok = true;
-  for (int i = 1; i < count; ++i) {
-    std::string gbk;
-    if (!travik::WideToGbk(wide[i], &gbk)) {
-      // A character GBK lacks: the GB18030 form, for texts meant for UTF-8 and GB18030 files.
-      const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, nullptr, 0,
-                                        nullptr, nullptr);
-      std::string utf8(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-      if (n <= 0 ||
-          WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, utf8.data(), n, nullptr,
-                              nullptr) != n ||
-          !travik::Utf8ToTypedText(utf8.substr(0, static_cast<size_t>(n) - 1), &gbk)) {
-        *bad = travik::WideToGbkLossy(wide[i]);
-        ok = false;
-        break;
-      }
-    }
-    out->push_back(gbk);
-  }
+  for (int i = 1; i < count; ++i) out->push_back(travik::WideToUtf8(wide[i]));
   LocalFree(wide);
-  return ok;
 #else
-  for (int i = 1; i < argc; ++i) {
-    std::string gbk;
-    if (!travik::Utf8ToTypedText(argv[i], &gbk)) {
-      *bad = argv[i];
-      return false;
-    }
-    out->push_back(gbk);
-  }
-  return true;
+  for (int i = 1; i < argc; ++i) out->push_back(argv[i]);
 #endif
+  return true;
 }
 
 }  // namespace
@@ -69,9 +46,8 @@ bool GbkArguments(int argc, char** argv, std::vector<std::string>* out, std::str
 int main(int argc, char** argv) {
   using namespace travik::cli;
   std::vector<std::string> args;
-  std::string bad;
-  if (!GbkArguments(argc, argv, &args, &bad)) {
-    PrintError("参数无法转换: " + bad);
+  if (!Arguments(argc, argv, &args)) {
+    PrintError("无法读取命令行");
     return kExitUsage;
   }
   if (args.empty()) {

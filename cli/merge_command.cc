@@ -24,7 +24,7 @@ constexpr char kHelp[] =
     "字节顺序标记只保留在合并后文件的开头。\n"
     "前一个文件末尾是被切开的字符的前几个字节时，与下一个文件的开头合为一个字符。\n"
     "  -n, --name NAME        合并后的文件名（不含 .txt，总会加上 .txt）；\n"
-    "                         默认取第一个文件名中的汉字（双字节字符）\n"
+    "                         默认取第一个文件名中的汉字等非 ASCII 字符\n"
     "  -o, --out DIR          保存目录（不存在时创建一层）；\n"
     "                         不指定时保存到当前目录下的 合并后的文件\n"
     "  -N, --natural          按文件名的自然顺序合并: 数字按数值比较（含全角数字），\n"
@@ -39,15 +39,17 @@ constexpr char kHelp[] =
     "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）, "
     "130 被 Ctrl+C 停止（只留下完整写入的文件）";
 
-// True when the name holds a number that natural order reads: digits, full-width digits, 第.
+// True when the UTF-8 name holds a number that natural order reads: digits, full-width digits
+// (U+FF10..U+FF19: EF BC 90..99), 第. UTF-8 is searched byte by byte: no character's bytes are
+// found inside another's.
 bool HasNumber(std::string_view name) {
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c >= '0' && c <= '9') return true;
-    if (c >= 0x80 && i + 1 < name.size()) {
-      const unsigned char t = static_cast<unsigned char>(name[i + 1]);
-      if ((c == 0xA3 && t >= 0xB0 && t <= 0xB9) || name.substr(i, 2) == "第") return true;
-      ++i;
+  if (name.find_first_of("0123456789") != std::string_view::npos) return true;
+  if (name.find("第") != std::string_view::npos) return true;
+  for (size_t at = name.find("\xEF\xBC"); at != std::string_view::npos;
+       at = name.find("\xEF\xBC", at + 1)) {
+    if (at + 2 < name.size()) {
+      const unsigned char last = static_cast<unsigned char>(name[at + 2]);
+      if (last >= 0x90 && last <= 0x99) return true;
     }
   }
   return false;
@@ -80,6 +82,8 @@ int RunMerge(const std::vector<std::string>& args) {
     PrintOut(kHelp);
     return kExitOk;
   }
+  const std::string typed = TypedTextProblem(options, {"--name"});
+  if (!typed.empty()) return UsageError("merge", typed);
   EncodingChoice encoding = EncodingChoice::kAuto;
   if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
     return UsageError("merge", "--encoding 只能是 auto、gbk、gb18030 或 utf-8");
@@ -141,7 +145,7 @@ int RunMerge(const std::vector<std::string>& args) {
   MergeJob(form, host, &result);
   if (!result.checks_passed) {
     if (!form.rows.empty() && !name_given) {
-      PrintError("第一个文件名中没有汉字，请用 -n 指定合并后的文件名");
+      PrintError("第一个文件名中没有汉字等非 ASCII 字符，请用 -n 指定合并后的文件名");
     }
     return host.ExitCode();
   }

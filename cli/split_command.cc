@@ -89,6 +89,9 @@ int RunSplit(const std::vector<std::string>& args) {
     return kExitOk;
   }
 
+  const std::string typed = TypedTextProblem(options, {"--keyword", "--custom-text"});
+  if (!typed.empty()) return UsageError("split", typed);
+
   SplitForm form;
   int modes = 0;
   if (options.Has("--size")) {

@@ -16,59 +16,10 @@ configure_file(${CMAKE_SOURCE_DIR}/cmake/travik_version.h.in
 # The sample text the tests read lives in the repository (tests/data/README.md says what it is).
 set(TRAVIK_CORPUS_DIR ${CMAKE_SOURCE_DIR}/tests/data)
 
-# Narrow literals in the code are GBK. GCC encodes them with -fexec-charset=GBK; for a compiler
-# without it (clang), tools/gbk_literals.py writes copies of the sources with the literals' non-ASCII
-# characters as GBK escapes into the build tree, and the targets compile those: the same bytes,
-# while the sources stay readable.
-include(CheckCXXCompilerFlag)
-check_cxx_compiler_flag(-fexec-charset=GBK TRAVIK_HAVE_EXEC_CHARSET_GBK)
-if(NOT TRAVIK_HAVE_EXEC_CHARSET_GBK)
-  find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  set(TRAVIK_GBK_SOURCE_ROOT ${CMAKE_BINARY_DIR}/gbk_sources)
-  set(TRAVIK_GBK_FILES)
-  # Every folder of the tree that builds something (build folders hold no CMakeLists.txt at top).
-  file(GLOB dirs RELATIVE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/*/CMakeLists.txt)
-  list(TRANSFORM dirs REPLACE "/CMakeLists.txt$" "")
-  foreach(dir ${dirs})
-    file(GLOB_RECURSE files RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS
-         ${CMAKE_SOURCE_DIR}/${dir}/*.cc ${CMAKE_SOURCE_DIR}/${dir}/*.h)
-    list(APPEND TRAVIK_GBK_FILES ${files})
-  endforeach()
-  list(TRANSFORM TRAVIK_GBK_FILES PREPEND ${TRAVIK_GBK_SOURCE_ROOT}/ OUTPUT_VARIABLE outputs)
-  add_custom_target(travik_gbk_sources
-    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/gbk_literals.py ${CMAKE_SOURCE_DIR}
-            ${TRAVIK_GBK_SOURCE_ROOT} ${TRAVIK_GBK_FILES}
-    BYPRODUCTS ${outputs}
-    COMMENT "GBK escapes for the narrow literals"
-    VERBATIM)
-endif()
-
-# Points the target's own sources at their escaped copies (see above).
-function(travik_use_gbk_sources target)
-  get_target_property(sources ${target} SOURCES)
-  set(mapped)
-  foreach(source ${sources})
-    get_filename_component(path ${source} ABSOLUTE)
-    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${path})
-    if(relative IN_LIST TRAVIK_GBK_FILES)
-      list(APPEND mapped ${TRAVIK_GBK_SOURCE_ROOT}/${relative})
-    else()
-      list(APPEND mapped ${source})
-    endif()
-  endforeach()
-  set_property(TARGET ${target} PROPERTY SOURCES ${mapped})
-  add_dependencies(${target} travik_gbk_sources)
-endfunction()
-
 function(travik_target target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
-  if(TRAVIK_GBK_SOURCE_ROOT)
-    travik_use_gbk_sources(${target})
-    target_include_directories(${target} PUBLIC ${TRAVIK_GBK_SOURCE_ROOT})
-  else()
-    target_compile_options(${target} PRIVATE -fexec-charset=GBK)
-    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
-  endif()
+  # Sources and narrow literals are UTF-8, as every compiler takes them by default.
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
   target_include_directories(${target} PUBLIC ${CMAKE_BINARY_DIR}/generated)
   target_include_directories(${target} SYSTEM PUBLIC ${TRAVIK_BOOST_INCLUDE})
   if(MINGW)

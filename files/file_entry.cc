@@ -3,52 +3,72 @@
 #include <algorithm>
 
 #include "files/files.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
 #include "text/text.h"
 
 namespace travik {
 
 std::string FileNamePart(std::string_view path) {
-  int last = FindTextReverse(path, kPathSeparator);
+  // Paths are UTF-8: no byte of a multi-byte character is a separator.
 #ifdef _WIN32
-  last = std::max(last, FindTextReverse(path, "/"));
+  const size_t last = path.find_last_of("\\/");
+#else
+  const size_t last = path.rfind('/');
 #endif
-  if (last == -1) return std::string(path);
-  return std::string(path.substr(static_cast<size_t>(last)));
+  if (last == std::string_view::npos) return std::string(path);
+  return std::string(path.substr(last + 1));
 }
 
 std::string BaseName(std::string_view path) {
   std::string name = FileNamePart(path);
-  int dot = FindTextReverse(name, ".");
-  if (dot <= 1) return name;  // no extension: the whole name (".txt" too)
-  return LeftText(name, dot - 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return name;  // no extension: the whole name (".txt" too)
+  return name.substr(0, dot);
 }
 
 namespace {
 
-// The GBK code of a small letter's capital (the small Roman numerals, full-width Latin, Greek and
-// Cyrillic letters); other codes unchanged.
-unsigned CapitalCode(unsigned code) {
-  if (code >= 0xA2A1 && code <= 0xA2AA) return code + 0x50;  // ⅰ ... ⅹ
-  if (code >= 0xA3E1 && code <= 0xA3FA) return code - 0x20;  // ａ ... ｚ
-  if (code >= 0xA6C1 && code <= 0xA6D8) return code - 0x20;  // α ... ω
-  if (code >= 0xA7D1 && code <= 0xA7F1) return code - 0x30;  // а ... я
-  return code;
+// The capital of a small letter as Windows compares names (Latin-1 and Latin Extended-A, Greek,
+// Cyrillic, full-width Latin, small Roman numerals); other characters unchanged.
+char32_t CapitalOf(char32_t c) {
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+      (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A)) {
+    return c - 0x20;
+  }
+  if (c >= 0x100 && c <= 0x17F && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+    // Pairs of capital and small letter; the block shifts its pairing at U+0139 and U+0179.
+    const bool odd_small = (c < 0x138 || c > 0x148) && (c < 0x179);
+    if (odd_small ? (c & 1) : !(c & 1)) return c - 1;
+    return c;
+  }
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  if (c >= 0x2170 && c <= 0x217F) return c - 0x10;
+  return c;
 }
 
 }  // namespace
 
 std::string FileNameKey(std::string_view name) {
-  std::string key(name);
-  for (size_t i = 0; i < key.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(key[i]);
-    if (c >= 0x80) {
-      if (i + 1 >= key.size()) break;
-      const unsigned code = CapitalCode(c << 8 | static_cast<unsigned char>(key[i + 1]));
-      key[i + 1] = static_cast<char>(code & 0xFF);
-      ++i;
-    } else if (c >= 'A' && c <= 'Z') {
-      key[i] = static_cast<char>(c + 32);
+  std::string key;
+  key.reserve(name.size());
+  const char* end = name.data() + name.size();
+  for (const char* p = name.data(); p < end;) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x80) {
+      key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c);
+      ++p;
+      continue;
     }
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) {
+      key += *p++;
+      continue;
+    }
+    const char32_t value = DecodeChar(Encoding::kUtf8, p, end);
+    const char32_t capital = CapitalOf(value);
+    key += capital == value ? std::string(p, n) : WideToUtf8(std::wstring(1, static_cast<wchar_t>(capital)));
+    p += n;
   }
   return key;
 }

@@ -11,7 +11,7 @@
 namespace travik {
 
 // Column 0: the file name without its extension; column 1: the full path; column 2: the size
-// as listed (split list: KB to two places, insert list: bytes, merge list: empty). All GBK.
+// as listed (split list: KB to two places, insert list: bytes, merge list: empty). All UTF-8.
 struct FileEntry {
   std::string name;
   std::string path;
@@ -20,14 +20,14 @@ struct FileEntry {
   EncodingChoice encoding = EncodingChoice::kAuto;
 };
 
-// The part of the path after its last separator, found by double-byte stepping so that a trail
-// byte 0x5C is never taken for "\".
+// The part of the path after its last separator ("\\" or "/" on Windows, "/" elsewhere).
 std::string FileNamePart(std::string_view path);
 // The file name up to its last "."; the whole name when there is no dot or the only dot is the
 // first byte ("小说", ".txt").
 std::string BaseName(std::string_view path);
-// The name with ASCII letters folded to lower case and the double-byte letters of GBK to their
-// capitals: equal for two names exactly when Windows takes them for one file, in every alphabet.
+// The name with ASCII letters folded to lower case and the other letters Windows pairs (Latin,
+// Greek, Cyrillic, full-width, Roman numerals) to their capitals: equal for two names when
+// Windows takes them for one file.
 std::string FileNameKey(std::string_view name);
 // FileSizeOf / 1024 rounded to two places ("1.5" for 1536 bytes).
 std::string SizeInKilobytesText(int64_t bytes);

@@ -1,7 +1,8 @@
-// File operations over a process-wide table of open files.
+// Paths and the file operations on them; the open-file table, replacement files and source texts
+// have headers of their own, included here.
 //
-// Paths are GBK byte strings, as everywhere in the program; the platform backend converts them
-// at the system boundary (files_win32.cc, files_posix.cc). Windows semantics are the reference:
+// Paths are UTF-8, as every string of the program is (on POSIX a name's own bytes pass through
+// unchanged); the Windows backend converts them to UTF-16 at the system boundary. Windows semantics are the reference:
 // a file open in the table cannot be deleted, nor overwritten by WriteWholeFile, and a read-only
 // file cannot be opened. All reads and writes are byte-exact.
 #ifndef TRAVIK_FILES_FILES_H_
@@ -49,7 +50,7 @@ bool SameFile(std::string_view a, std::string_view b);
 std::string FileIdentity(std::string_view path);
 // Names of the regular files in a folder, in no particular order; empty when it cannot be read.
 std::vector<std::string> FileNamesIn(std::string_view folder);
-// True when the path can be handed to the system (GBK that converts both ways).
+// True when the path can be handed to the system (it holds no NUL).
 bool PathIsRepresentable(std::string_view path);
 
 // The running program's folder, without a trailing separator.
@@ -59,12 +60,12 @@ std::string TempDirectory();
 
 // Reads a whole file, opened for reading only as LoadSourceText opens it, in blocks of at most
 // `block` bytes handed to `take` in order: no buffer of the whole file. Stops early when `take`
-// returns false (still true). False, with *error a GBK cause, when the file cannot be opened or
+// returns false (still true). False, with *error the cause, when the file cannot be opened or
 // read, or is 2 GiB or more. The bytes are the file's as they are: no text rules apply.
 bool ReadFileInBlocks(std::string_view path, size_t block,
                       const std::function<bool(std::string_view)>& take, std::string* error);
 
-// Why the file cannot be changed in place, as a GBK cause ("只读", "没有权限", "被其他程序占用",
+// Why the file cannot be changed in place, as a cause ("只读", "没有权限", "被其他程序占用",
 // "是文件夹", "不存在"); empty when it can be opened for writing.
 std::string WriteAccessProblem(std::string_view path);
 

@@ -1,5 +1,6 @@
 // The platform backend under core/files: one implementation per system, chosen by the build
-// (files_win32.cc, files_posix.cc). Paths are GBK; each backend converts them itself. Errors are
+// (files_win32.cc, files_posix.cc). Paths are UTF-8 (on POSIX, bytes as they are); the Windows
+// backend converts them to UTF-16 itself. Errors are
 // reported through results only.
 #ifndef TRAVIK_FILES_FILES_PLATFORM_H_
 #define TRAVIK_FILES_FILES_PLATFORM_H_
@@ -49,10 +50,9 @@ OpenProblem WriteProblem(std::string_view path);
 // Creates a new file, exclusively, under a name nobody can predict in the folder of `beside`,
 // with the permission bits (attributes) of `beside` when it exists. *temp receives its path.
 std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string* temp);
-// Names of the regular files in the folder (GBK; names that cannot be converted are skipped).
+// Names of the regular files in the folder, every one of them.
 std::vector<std::string> FileNames(std::string_view folder);
 // The path with symbolic links resolved when it names a link to an existing file; else itself.
-// Empty for a link whose target has a path that GBK cannot hold.
 std::string ResolveLink(std::string_view path);
 
 // Opens an existing, writable file; null on failure.

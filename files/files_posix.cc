@@ -1,5 +1,5 @@
-// POSIX backend: paths are converted from GBK to UTF-8; Windows' sharing rules are enforced by
-// hand (the tests run as root, where permission bits alone stop nothing).
+// POSIX backend: paths are the bytes the program holds (UTF-8, or a name's own bytes). Windows'
+// sharing rules are enforced by hand (the tests run as root, where permission bits alone stop nothing).
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -14,7 +14,6 @@
 #include <string>
 #include <utility>
 
-#include "text/codepage.h"
 #include "files/files_platform.h"
 #include "files/mapped_file_posix.h"
 
@@ -30,9 +29,12 @@ std::map<FileId, int>& OpenIds() {
   return ids;
 }
 
-bool ToNative(std::string_view gbk, std::string* native) {
-  if (gbk.find('\0') != std::string_view::npos) return false;
-  return GbkToUtf8(gbk, native);
+// A path is its bytes here: the program's UTF-8, or whatever bytes a name on the disk has. Only
+// a NUL cannot reach the system.
+bool ToNative(std::string_view path, std::string* native) {
+  if (path.find('\0') != std::string_view::npos) return false;
+  native->assign(path);
+  return true;
 }
 
 bool IsOpenHere(const struct stat& st) { return OpenIds().count({st.st_dev, st.st_ino}) > 0; }
@@ -195,13 +197,7 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
       unlink(candidate.c_str());
       return nullptr;
     }
-    std::string gbk;
-    if (!Utf8ToGbk(candidate, &gbk)) {
-      close(fd);
-      unlink(candidate.c_str());
-      return nullptr;
-    }
-    *temp = gbk;
+    *temp = candidate;
     return std::make_unique<PosixFile>(fd, FileId{st.st_dev, st.st_ino});
   }
   return nullptr;
@@ -222,8 +218,7 @@ std::vector<std::string> FileNames(std::string_view folder) {
       if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) continue;
       if (stat((native + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     }
-    std::string gbk;
-    if (Utf8ToGbk(name, &gbk)) names.push_back(std::move(gbk));
+    names.push_back(std::move(name));
   }
   closedir(dir);
   return names;
@@ -238,9 +233,7 @@ std::string ResolveLink(std::string_view path) {
   if (real == nullptr) return std::string(path);
   std::string resolved(real);
   free(real);
-  std::string gbk;
-  if (!Utf8ToGbk(resolved, &gbk)) return std::string();  // never the link itself instead
-  return gbk;
+  return resolved;
 }
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
@@ -369,19 +362,14 @@ std::string ProgramDir() {
   if (n <= 0) return {};
   std::string native(buffer, static_cast<size_t>(n));
   size_t slash = native.rfind('/');
-  native = slash == 0 ? std::string() : native.substr(0, slash);
-  std::string gbk;
-  if (!Utf8ToGbk(native, &gbk)) return {};
-  return gbk;
+  return slash == 0 ? std::string() : native.substr(0, slash);
 }
 
 std::string TempDir() {
   const char* dir = getenv("TMPDIR");
   std::string native = (dir && *dir) ? dir : "/tmp";
   if (native.back() != '/') native += '/';
-  std::string gbk;
-  if (!Utf8ToGbk(native, &gbk)) return {};
-  return gbk;
+  return native;
 }
 
 }  // namespace travik::platform

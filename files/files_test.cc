@@ -19,6 +19,7 @@
 #endif
 
 #include "text/text.h"
+#include "files/file_entry.h"
 #include "files/write_behind.h"
 #include "tests/test_util.h"
 
@@ -28,6 +29,7 @@ namespace {
 using testing::ReadFileBytes;
 using testing::ScopedTempDir;
 using testing::WriteFileBytes;
+using testing::operator""_gbk;
 
 std::string Bytes(std::string_view path) {
   std::string bytes;
@@ -68,9 +70,9 @@ TEST(ReadTextFromFile, StopsAtNulAndEofBytesOutsideCharacters) {
   EXPECT_EQ(ReadTextFromFile(f, &info), "b");
   CloseFile(f);
 
-  ASSERT_TRUE(WriteFileBytes(path, "中文\r\n"));
+  ASSERT_TRUE(WriteFileBytes(path, "中文\r\n"_gbk));
   f = OpenFile(path);
-  EXPECT_EQ(ReadTextFromFile(f, &info), "中文\r\n");
+  EXPECT_EQ(ReadTextFromFile(f, &info), "中文\r\n"_gbk);
   EXPECT_FALSE(info.cut_short);
   CloseFile(f);
   EXPECT_EQ(ReadTextFromFile(f), "");  // closed number
@@ -159,8 +161,8 @@ TEST(InsertTextIntoFile, MovesTheTailAcrossManyBlocks) {
   ASSERT_TRUE(InsertTextIntoFile(f, "S"));
   expected = "S" + expected;
   ASSERT_TRUE(SeekFile(f, 8192));
-  ASSERT_TRUE(InsertTextIntoFile(f, "中"));
-  expected.insert(8192, "中");
+  ASSERT_TRUE(InsertTextIntoFile(f, "中"_gbk));
+  expected.insert(8192, "中"_gbk);
   ASSERT_TRUE(SeekFile(f, static_cast<int64_t>(expected.size())));
   ASSERT_TRUE(InsertTextIntoFile(f, "END"));
   expected += "END";
@@ -291,13 +293,13 @@ TEST(ReplacementFile, ReplacesOnlyWhenCommitted) {
     ASSERT_TRUE(file.ok());
     EXPECT_TRUE(file.Append("new "));
     EXPECT_TRUE(file.Append(""));
-    EXPECT_TRUE(file.Append("中文"));
+    EXPECT_TRUE(file.Append("中文"_gbk));
     EXPECT_EQ(file.size(), 8);
     EXPECT_EQ(Bytes(path), "old");  // not before the commit
     EXPECT_TRUE(file.Commit());
     EXPECT_FALSE(file.Append("late"));
   }
-  EXPECT_EQ(Bytes(path), "new 中文");
+  EXPECT_EQ(Bytes(path), "new 中文"_gbk);
   // A target open in the table cannot be replaced; the original stays.
   FileNumber f = OpenFile(path);
   {
@@ -307,7 +309,7 @@ TEST(ReplacementFile, ReplacesOnlyWhenCommitted) {
     EXPECT_FALSE(blocked.Commit());
   }
   CloseFile(f);
-  EXPECT_EQ(Bytes(path), "new 中文");
+  EXPECT_EQ(Bytes(path), "new 中文"_gbk);
   EXPECT_FALSE(ReplacementFile(dir.Join("no") + kPathSeparator + "x.txt").ok());
   int entries = 0;
   for (auto& e : std::filesystem::directory_iterator(testing::NativePath(dir.path()))) {
@@ -426,13 +428,13 @@ TEST(Folders, MakeOneLevelAndTestExistence) {
   EXPECT_FALSE(MakeDirectory(dir.Join("a") + kPathSeparator + "b"));
   EXPECT_EQ(FileSizeOf(dir.Join("missing")), -1);
   std::string file = sub + kPathSeparator + "第一章.txt";
-  EXPECT_TRUE(WriteWholeFile(file, "中文"));
+  EXPECT_TRUE(WriteWholeFile(file, "中文"_gbk));
   EXPECT_EQ(FileSizeOf(file), 4);
   EXPECT_FALSE(FolderExists(file));
   EXPECT_TRUE(SameFile(file, sub + kPathSeparator + "." + kPathSeparator + "第一章.txt"));
   EXPECT_FALSE(SameFile(file, sub));
   std::string other = sub + kPathSeparator + "第二章.txt";
-  EXPECT_TRUE(WriteWholeFile(other, "中文"));
+  EXPECT_TRUE(WriteWholeFile(other, "中文"_gbk));
   EXPECT_FALSE(SameFile(file, other));  // same size and bytes, another file
   EXPECT_FALSE(FileIdentity(file).empty());
   EXPECT_EQ(FileIdentity(file), FileIdentity(sub + kPathSeparator + "." + kPathSeparator + "第一章.txt"));
@@ -444,24 +446,175 @@ TEST(Folders, MakeOneLevelAndTestExistence) {
   EXPECT_EQ(temp.back(), kPathSeparator[0]);
 }
 
-TEST(Paths, BytesThatAreNotGbkFailCleanly) {
-  ScopedTempDir dir;
-  // 0x7F is never the second byte of a GBK character.
-  std::string bad = dir.Join("bad\x81\x7F.txt");
-  EXPECT_FALSE(PathIsRepresentable(bad));
-  EXPECT_FALSE(WriteWholeFile(bad, "x"));
-  EXPECT_FALSE(MakeDirectory(dir.Join("\x81\x7F")));
-  EXPECT_EQ(OpenFile(bad), 0);
+int EntriesIn(const std::string& folder) {
   int entries = 0;
-  for (auto& e : std::filesystem::directory_iterator(testing::NativePath(dir.path()))) {
+  for (auto& e : std::filesystem::directory_iterator(testing::NativePath(folder))) {
     (void)e;
     ++entries;
   }
-  EXPECT_EQ(entries, 0);
-  // A trail byte 0x5C inside a name is part of the character, not a separator.
-  std::string name = dir.Join("\x81\x5C.txt");
+  return entries;
+}
+
+TEST(Paths, OnlyAPathWithANulFailsAndFailsCleanly) {
+  ScopedTempDir dir;
+  const std::string bad = dir.Join(std::string("bad\0.txt", 8));
+  EXPECT_FALSE(PathIsRepresentable(bad));
+  EXPECT_FALSE(WriteWholeFile(bad, "x"));
+  EXPECT_FALSE(ReplaceWholeFile(bad, {"x"}));
+  EXPECT_FALSE(ReplacementFile(bad).ok());
+  EXPECT_FALSE(MakeDirectory(dir.Join(std::string("\0", 1))));
+  EXPECT_EQ(OpenFile(bad), 0);
+  EXPECT_EQ(FileSizeOf(bad), -1);
+  EXPECT_FALSE(LoadSourceText(bad).ok);
+  EXPECT_EQ(EntriesIn(dir.path()), 0);  // not even "bad", the part before the NUL
+  // Every name GBK cannot hold can be handed to the system.
+  for (const char* name : {"😀.txt", "한국.txt", "𠀀.txt", "España.txt", "bad\x81\x7F.txt"}) {
+    EXPECT_TRUE(PathIsRepresentable(dir.Join(name))) << name;
+  }
+  // 乗 is 81 5C in GBK: as UTF-8 no byte of it is a separator, and the name is one file.
+  const std::string name = dir.Join("乗.txt");
   EXPECT_TRUE(WriteWholeFile(name, "ok"));
   EXPECT_EQ(FileSizeOf(name), 2);
+  EXPECT_EQ(FileNamesIn(dir.path()), (std::vector<std::string>{"乗.txt"}));
+}
+
+// Names no code page holds are listed and are files like any other: read, written, replaced,
+// in folders of such names too, and removed. Nothing is skipped, nothing renamed.
+TEST(Paths, NamesGbkCannotHoldAreListedAndWorkedOn) {
+  ScopedTempDir dir;
+  const std::vector<std::string> names = {"😀.txt", "한국.txt", "𠀀 第一章.txt", "España.txt",
+                                          "第二章.txt", "Ελληνικά.txt", "\xE4\xB8\x81\xEF\xBC\x8F.txt"};
+  for (const std::string& name : names) {
+    ASSERT_TRUE(WriteWholeFile(dir.Join(name), "中文"_gbk, name)) << name;
+  }
+  ASSERT_TRUE(MakeDirectory(dir.Join("😀 folder")));
+  ASSERT_TRUE(WriteFileBytes(dir.Join("😀 folder") + kPathSeparator + "in.txt", "x"));
+  std::vector<std::string> listed = FileNamesIn(dir.path());
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::string> sorted_names = names;
+  std::sort(sorted_names.begin(), sorted_names.end());
+  EXPECT_EQ(listed, sorted_names);  // the folder is no file
+  EXPECT_EQ(FileNamesIn(dir.Join("😀 folder")), (std::vector<std::string>{"in.txt"}));
+  EXPECT_TRUE(FolderExists(dir.Join("😀 folder")));
+
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Join(name);
+    const std::string text = "中文"_gbk + name;
+    EXPECT_EQ(FileSizeOf(path), static_cast<int64_t>(text.size()));
+    EXPECT_EQ(Bytes(path), text);  // by the system's own calls, under the same name
+    EXPECT_EQ(WriteAccessProblem(path), "");
+    const SourceText source = LoadSourceText(path);
+    ASSERT_TRUE(source.ok) << source.error;
+    EXPECT_TRUE(source.text == text);
+    EXPECT_FALSE(FileIdentity(path).empty());
+    EXPECT_TRUE(SameFile(path, dir.path() + kPathSeparator + "." + kPathSeparator + name));
+    // Read block by block and through the table.
+    std::string joined, error;
+    EXPECT_TRUE(ReadFileInBlocks(path, 3, [&](std::string_view b) {
+      joined.append(b);
+      return true;
+    }, &error)) << error;
+    EXPECT_EQ(joined, text);
+    FileNumber f = OpenFile(path);
+    ASSERT_NE(f, 0);
+    EXPECT_FALSE(RemoveFile(path));  // open
+    ASSERT_TRUE(SeekFile(f, 2));
+    EXPECT_TRUE(InsertTextIntoFile(f, "+"));
+    CloseFile(f);
+    EXPECT_EQ(Bytes(path), text.substr(0, 2) + "+" + text.substr(2));
+    // Replaced whole, and piece by piece, with nothing left beside it.
+    EXPECT_TRUE(ReplaceWholeFile(path, {"new ", name}));
+    EXPECT_EQ(Bytes(path), "new " + name);
+    {
+      ReplacementFile out(path);
+      ASSERT_TRUE(out.ok());
+      EXPECT_TRUE(out.Append(name));
+      EXPECT_TRUE(out.AppendLater(SourceBytes(std::string("!"))));
+      EXPECT_TRUE(out.Commit());
+    }
+    EXPECT_EQ(Bytes(path), name + "!");
+    EXPECT_EQ(EntriesIn(dir.path()), static_cast<int>(names.size()) + 1);
+    // A file of the same name in the folder of such a name.
+    const std::string inner = dir.Join("😀 folder") + kPathSeparator + name;
+    EXPECT_TRUE(WriteWholeFile(inner, name));
+    EXPECT_EQ(Bytes(inner), name);
+    EXPECT_TRUE(RemoveFile(inner));
+  }
+  for (const std::string& name : names) {
+    EXPECT_TRUE(RemoveFile(dir.Join(name))) << name;
+    EXPECT_EQ(FileSizeOf(dir.Join(name)), -1) << name;
+  }
+  EXPECT_TRUE(FileNamesIn(dir.path()).empty());
+  EXPECT_TRUE(RemoveFile(dir.Join("😀 folder") + kPathSeparator + "in.txt"));
+  EXPECT_TRUE(RemoveEmptyFolder(dir.Join("😀 folder")));
+  EXPECT_EQ(EntriesIn(dir.path()), 0);
+}
+
+#ifndef _WIN32
+// A name on the disk whose bytes are no UTF-8 (GBK, from a system that wrote names in it) is
+// listed as its bytes, and those bytes reach the same file again.
+TEST(Paths, NamesThatAreNoUtf8AreTheirOwnBytes) {
+  ScopedTempDir dir;
+  const std::string gbk_name = "第一章.txt"_gbk;
+  const std::string odd_name = "bad\x81\x7F\xFF.txt";
+  for (const std::string& name : {gbk_name, odd_name}) {
+    std::ofstream(testing::NativePath(dir.Join(name)), std::ios::binary) << "text";
+  }
+  std::vector<std::string> listed = FileNamesIn(dir.path());
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::string> want = {gbk_name, odd_name};
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(listed, want);
+  for (const std::string& name : listed) {
+    const std::string path = dir.Join(name);
+    EXPECT_EQ(FileSizeOf(path), 4);
+    EXPECT_TRUE(ReplaceWholeFile(path, {"new"}));
+    EXPECT_EQ(Bytes(path), "new");
+    EXPECT_TRUE(RemoveFile(path));
+  }
+  EXPECT_EQ(EntriesIn(dir.path()), 0);
+}
+#endif
+
+// A file's name, its name without the extension, and the key under which Windows takes two
+// names for one file, on UTF-8 names.
+TEST(FileNames, PartsAndKeysOfUtf8Names) {
+  const std::string sep = kPathSeparator;
+  // No byte after a multi-byte character is taken into it: 中 is E4 B8 AD, 乗 E4 B9 97.
+  EXPECT_EQ(FileNamePart("a" + sep + "中" + sep + "x.txt"), "x.txt");
+  EXPECT_EQ(FileNamePart("小说" + sep + "乗" + sep + "😀.txt"), "😀.txt");
+  EXPECT_EQ(FileNamePart("España.txt"), "España.txt");
+  EXPECT_EQ(FileNamePart("中" + sep), "");
+  EXPECT_EQ(BaseName("a" + sep + "中" + sep + "第一章.txt"), "第一章");
+  EXPECT_EQ(BaseName("한국.tar.gz"), "한국.tar");
+  EXPECT_EQ(BaseName("x" + sep + "𠀀"), "𠀀");
+  EXPECT_EQ(BaseName("x" + sep + ".txt"), ".txt");
+  EXPECT_EQ(BaseName("中.d" + sep + "小说"), "小说");  // a dot in a folder is no extension
+#ifdef _WIN32
+  EXPECT_EQ(FileNamePart("a/中\\b/x.txt"), "x.txt");
+#endif
+  // Letters Windows pairs compare equal, in every alphabet; nothing else changes.
+  const std::pair<const char*, const char*> same[] = {
+      {"ABC.TXT", "abc.txt"}, {"Ａ", "ａ"}, {"Ｚ", "ｚ"}, {"Α", "α"}, {"Ω", "ω"}, {"Я", "я"},
+      {"Ё", "ё"}, {"É", "é"}, {"À", "à"}, {"Þ", "þ"}, {"Ā", "ā"}, {"Ž", "ž"}, {"Ĺ", "ĺ"},
+      {"Ň", "ň"}, {"Ŋ", "ŋ"}, {"Ⅳ", "ⅳ"}, {"ESPAÑA.TXT", "españa.txt"},
+      {"第一章Ａ.TXT", "第一章ａ.txt"}, {"中A", "中a"}};
+  for (const auto& [upper, lower] : same) {
+    EXPECT_EQ(FileNameKey(upper), FileNameKey(lower)) << upper << " " << lower;
+  }
+  const std::pair<const char*, const char*> different[] = {
+      {"章", "竟"}, {"×", "÷"}, {"ß", "SS"}, {"A", "Ａ"}, {"a", "ａ"}, {"α", "a"},
+      {"中", "\xD6\xD0"}, {"😀", "😁"}, {"한", "韩"}};
+  for (const auto& [a, b] : different) {
+    EXPECT_NE(FileNameKey(a), FileNameKey(b)) << a << " " << b;
+  }
+  // Characters without case, and bytes that are no UTF-8, are kept as they are.
+  for (const char* kept : {"章", "第一章.txt", "😀", "𠀀", "한국", "\x81\x7F", "\xE4\xB8", "\xFF" "A"}) {
+    std::string want = kept;
+    for (char& c : want) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    EXPECT_EQ(FileNameKey(kept), want) << testing::HexBytes(kept);
+  }
 }
 
 TEST(LoadSourceText, ReportsWhatWasNotRead) {
@@ -856,17 +1009,19 @@ TEST(ReplaceWholeFile, KeepsModeAndLinksAndNeverFollowsAPlantedTemporary) {
   }
   EXPECT_EQ(entries, 3 + 64);
 
-  // A link to a file in a folder whose name GBK cannot hold: the target cannot be named, so
-  // nothing is replaced (never the link by a plain file).
-  const std::filesystem::path far = testing::NativePath(dir.path()) / "Espa\xC3\xB1" "a";  // UTF-8
-  std::filesystem::create_directory(far);
-  { std::ofstream(far / "t.txt") << "far"; }
+  // A link to a file in a folder whose name GBK cannot hold: the target is named like any
+  // other, so the file it points to gets the new text and the link stays a link.
+  const std::string far_folder = dir.Join("España 😀");
+  ASSERT_TRUE(MakeDirectory(far_folder));
+  const std::string far_target = far_folder + kPathSeparator + "한국.txt";
+  ASSERT_TRUE(WriteFileBytes(far_target, "far"));
   std::string far_link = dir.Join("far.txt");
-  std::filesystem::create_symlink(far / "t.txt", testing::NativePath(far_link));
-  EXPECT_FALSE(ReplaceWholeFile(far_link, {"new"}));
+  std::filesystem::create_symlink(testing::NativePath(far_target), testing::NativePath(far_link));
+  EXPECT_TRUE(ReplaceWholeFile(far_link, {"new"}));
   ASSERT_EQ(lstat(testing::NativePath(far_link).c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(Bytes(far_link), "far");
+  EXPECT_EQ(Bytes(far_target), "new");
+  EXPECT_EQ(FileNamesIn(far_folder), (std::vector<std::string>{"한국.txt"}));  // nothing left beside it
 }
 #endif
 

@@ -1,5 +1,5 @@
-// Win32 backend: every call goes through the wide-character API with an explicit code page 936
-// conversion of the path, so the program behaves the same under any system code page.
+// Win32 backend: every call goes through the wide-character API, the program's UTF-8 paths
+// converted to UTF-16 here and nowhere else, so any name works under any system code page.
 #include <windows.h>
 
 #include <algorithm>
@@ -14,9 +14,10 @@ namespace travik::platform {
 
 namespace {
 
-bool ToWide(std::string_view gbk, std::wstring* wide) {
-  if (gbk.find('\0') != std::string_view::npos) return false;
-  return GbkToWide(gbk, wide);
+bool ToWide(std::string_view path, std::wstring* wide) {
+  if (path.find('\0') != std::string_view::npos) return false;
+  *wide = Utf8ToWide(path);
+  return true;
 }
 
 class ScopedHandle {
@@ -96,11 +97,9 @@ bool WriteAllTo(HANDLE h, std::string_view data) {
   return true;
 }
 
-// The folder part of a module or temp path, converted to GBK; empty when it cannot be.
-std::string WideToGbkPath(const std::wstring& wide) {
-  std::string gbk;
-  if (!WideToGbk(wide, &gbk)) return {};
-  return gbk;
+// A path the system gave, as the program holds it.
+std::string FromWidePath(const std::wstring& wide) {
+  return WideToUtf8(wide);
 }
 
 OpenProblem ProblemOf(DWORD error) {
@@ -207,8 +206,7 @@ std::vector<std::string> FileNames(std::string_view folder) {
   if (h == INVALID_HANDLE_VALUE) return names;
   do {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::string gbk;
-    if (WideToGbk(data.cFileName, &gbk)) names.push_back(std::move(gbk));
+    names.push_back(WideToUtf8(data.cFileName));
   } while (FindNextFileW(h, &data));
   FindClose(h);
   return names;
@@ -241,8 +239,7 @@ std::string ResolveLink(std::string_view path) {
   } else if (final_path.compare(0, 4, L"\\\\?\\") == 0) {
     final_path = final_path.substr(4);
   }
-  std::string gbk;
-  return WideToGbk(final_path, &gbk) ? gbk : std::string();  // never the link itself instead
+  return WideToUtf8(final_path);
 }
 
 std::unique_ptr<File> OpenExisting(std::string_view path) {
@@ -358,7 +355,7 @@ std::string ProgramDir() {
   }
   size_t slash = buffer.find_last_of(L"\\/");
   if (slash != std::wstring::npos) buffer.resize(slash);
-  return WideToGbkPath(buffer);
+  return FromWidePath(buffer);
 }
 
 std::string TempDir() {
@@ -367,7 +364,7 @@ std::string TempDir() {
   if (n == 0 || n > MAX_PATH + 1) return {};
   std::wstring wide(buffer, n);
   if (wide.back() != L'\\') wide += L'\\';
-  return WideToGbkPath(wide);
+  return FromWidePath(wide);
 }
 
 }  // namespace travik::platform

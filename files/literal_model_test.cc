@@ -57,42 +57,77 @@ std::vector<Char> Characters(const std::string& text, size_t from) {
   return out;
 }
 
-bool IsSpaceChar(const std::string& text, const Char& c) {
-  if (c.len == 1) return !c.lone && text[c.at] == ' ';
-  return text.compare(c.at, 2, "\xA1\xA1") == 0;
+// The length of the well-formed UTF-8 character at text[i], by the table of well-formed byte
+// sequences (no overlong forms, no surrogates, nothing above U+10FFFF); 0 when none begins there.
+size_t WellFormedLength(const std::string& text, size_t i) {
+  auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0x100u; };
+  auto in = [](unsigned b, unsigned lo, unsigned hi) { return b >= lo && b <= hi; };
+  const unsigned b0 = byte(i), b1 = byte(i + 1), b2 = byte(i + 2), b3 = byte(i + 3);
+  if (b0 < 0x80) return 1;
+  if (in(b0, 0xC2, 0xDF)) return in(b1, 0x80, 0xBF) ? 2 : 0;
+  unsigned lo = 0x80, hi = 0xBF;
+  if (b0 == 0xE0) lo = 0xA0;
+  if (b0 == 0xED) hi = 0x9F;
+  if (b0 == 0xF0) lo = 0x90;
+  if (b0 == 0xF4) hi = 0x8F;
+  if (in(b0, 0xE0, 0xEF)) return in(b1, lo, hi) && in(b2, 0x80, 0xBF) ? 3 : 0;
+  if (in(b0, 0xF0, 0xF4)) return in(b1, lo, hi) && in(b2, 0x80, 0xBF) && in(b3, 0x80, 0xBF) ? 4 : 0;
+  return 0;
 }
 
-std::string ModelTrim(const std::string& text) {
-  std::vector<Char> chars = Characters(text, 0);
-  size_t k = 0;
-  while (k < chars.size() && IsSpaceChar(text, chars[k])) ++k;
-  if (k == chars.size()) return "";
-  size_t first = chars[k].at;
-  if (chars.back().lone) return text.substr(first, chars.back().at - first);
-  size_t last = chars.size();
-  while (last > k && IsSpaceChar(text, chars[last - 1])) --last;
-  size_t end = last == chars.size() ? text.size() : chars[last].at;
-  return text.substr(first, end - first);
-}
-
-std::string ModelFold(const std::string& text) {
-  std::string out;
-  for (const Char& c : Characters(text, 0)) {
-    if (c.len == 1) {
-      out += text[c.at];
+// The characters of a typed (UTF-8) text: each well-formed sequence, and each byte that begins
+// none on its own, with its code point (0 for such a byte).
+struct TypedChar {
+  std::string bytes;
+  char32_t value;
+};
+std::vector<TypedChar> TypedCharacters(const std::string& text) {
+  std::vector<TypedChar> out;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = WellFormedLength(text, i);
+    if (n == 0) {
+      out.push_back({text.substr(i, 1), 0});
+      ++i;
       continue;
     }
-    unsigned char a = text[c.at], b = text[c.at + 1];
-    if (a == 0xA3 && b >= 0xA1 && b <= 0xFE) {
-      out += static_cast<char>(b - 0x80);
-    } else if (a == 0xA1 && b == 0xA1) {
+    const unsigned char b0 = static_cast<unsigned char>(text[i]);
+    char32_t value = n == 1 ? b0 : n == 2 ? b0 & 0x1F : n == 3 ? b0 & 0x0F : b0 & 0x07;
+    for (size_t k = 1; k < n; ++k) value = value << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    out.push_back({text.substr(i, n), value});
+    i += n;
+  }
+  return out;
+}
+
+// Spaces of a typed text: the ASCII space and the ideographic space U+3000.
+std::string ModelTrim(const std::string& text) {
+  const std::vector<TypedChar> chars = TypedCharacters(text);
+  auto space = [](const TypedChar& c) { return c.value == U' ' || c.value == 0x3000; };
+  size_t first = 0, last = chars.size();
+  while (first < last && space(chars[first])) ++first;
+  while (last > first && space(chars[last - 1])) --last;
+  std::string out;
+  for (size_t k = first; k < last; ++k) out += chars[k].bytes;
+  return out;
+}
+
+// Full-width forms U+FF01..U+FF5E are "!".."~"; the ideographic space is " ", ￥ "$", ￣ "~",
+// ☆ and ★ "*" (the forms GBK's full-width row and its neighbours held).
+std::string ModelFold(const std::string& text) {
+  std::string out;
+  for (const TypedChar& c : TypedCharacters(text)) {
+    if (c.value >= 0xFF01 && c.value <= 0xFF5E) {
+      out += static_cast<char>(c.value - 0xFF01 + '!');
+    } else if (c.value == 0x3000) {
       out += ' ';
-    } else if (a == 0xA1 && b == 0xAB) {
+    } else if (c.value == 0xFFE5) {
+      out += '$';
+    } else if (c.value == 0xFFE3) {
       out += '~';
-    } else if (a == 0xA1 && (b == 0xEE || b == 0xEF)) {
+    } else if (c.value == 0x2605 || c.value == 0x2606) {
       out += '*';
     } else {
-      out += text.substr(c.at, 2);
+      out += c.bytes;
     }
   }
   return out;
@@ -137,11 +172,13 @@ long long ModelInt(const std::string& text) {
   return neg ? -v : v;
 }
 
+// Typed numbers: ASCII and full-width signs, digits, points and exponents, spaces of both
+// kinds, other characters, and bytes of the full-width forms cut apart or out of place.
 std::string NumberyText(std::mt19937& rng) {
   static const char* const kPieces[] = {
-      " ", "\xA1\xA1", "\t", "+", "-", "\xA3\xAB", "\xA3\xAD", "0", "1", "7", "9", "\xA3\xB0",
-      "\xA3\xB1", "\xA3\xB9", ".", "\xA3\xAE", "e", "E", "\xA3\xE5", "\xA3\xC5", "x", "\xB0\xA3",
-      "\xA3", "\xA1", "a", "\xA1\xAB", "\xA1\xEE", "\xA3\xA1", "\xA2\xB1"};
+      " ", "　", "\t", "+", "-", "＋", "－", "0", "1", "7", "9", "０", "１", "９", ".", "．", "e",
+      "E", "ｅ", "Ｅ", "x", "ｘ", "啊", "\xEF\xBC", "\xEF", "\xBC\x91", "\x91", "a", "～", "☆",
+      "★", "！", "①", "￥", "￣", "｟", "｡", "\xA3\xB1", "\xA1\xA1", "😀", "\xF0\x9F\x98"};
   std::string s;
   int n = std::uniform_int_distribution<int>(0, 9)(rng);
   for (int i = 0; i < n; ++i) s += kPieces[rng() % (sizeof kPieces / sizeof kPieces[0])];
@@ -149,11 +186,16 @@ std::string NumberyText(std::mt19937& rng) {
 }
 
 TEST(LiteralModel, TrimSpacesFollowsTheSteps) {
+  static const char* const kPieces[] = {" ", "　", "\t", "x", "中", "、", "〃", "\xE3\x80",
+                                        "\xE3", "\x80", "\x80\x80", "\xA1\xA1", "😀", "\xC2\xA0"};
   std::mt19937 rng(41);
   for (int round = 0; round < 20000; ++round) {
-    std::string text = testing::RandomGbkText(rng, 12, false, Snippets(" \0\xA1\xA1\0\xA1\0\t\0"));
-    if (round % 5 == 0 && !text.empty()) text.pop_back();
-    ASSERT_EQ(TrimSpaces(text), ModelTrim(text)) << "round " << round << " seed 41";
+    std::string text;
+    for (int n = static_cast<int>(rng() % 8); n > 0; --n) {
+      text += kPieces[rng() % (sizeof kPieces / sizeof kPieces[0])];
+    }
+    ASSERT_EQ(TrimSpaces(text), ModelTrim(text))
+        << "round " << round << " seed 41 " << testing::HexBytes(text);
   }
 }
 
@@ -161,13 +203,47 @@ TEST(LiteralModel, FoldedNumbersParseLikeTheCLibrary) {
   std::mt19937 rng(42);
   for (int round = 0; round < 20000; ++round) {
     std::string text = NumberyText(rng);
-    ASSERT_EQ(FoldFullWidth(text), ModelFold(text)) << "round " << round;
+    ASSERT_EQ(FoldFullWidth(text), ModelFold(text)) << "round " << round << " " << testing::HexBytes(text);
     double want = ModelNumber(text);
     double got = TextToNumber(text);
     ASSERT_TRUE(got == want || (std::isnan(got) && std::isnan(want)))
         << "round " << round << " got " << got << " want " << want;
     ASSERT_EQ(TextToInt(text), ModelInt(text)) << "round " << round;
   }
+}
+
+// Every character GBK holds, typed as UTF-8, folds as its GBK form did: the full-width row
+// (A3 A1..A3 FE) to ASCII, the full-width space (A1 A1) to " ", A1 AB to "~", A1 EE and A1 EF
+// to "*". One more folds now: ＄ (A1 E7, U+FF04) stands outside that row in GBK, but among the
+// full-width forms in Unicode, and folds to "$" with them.
+TEST(LiteralModel, FoldFullWidthKeepsWhatGbkFolded) {
+  int folded = 0, checked = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      std::string utf8;
+      if (trail == 0x7F || !GbkToUtf8(std::string{static_cast<char>(lead), static_cast<char>(trail)}, &utf8)) {
+        continue;
+      }
+      ++checked;
+      std::string want = utf8;
+      if (lead == 0xA3 && trail >= 0xA1) {
+        want = std::string(1, static_cast<char>(trail - 0x80));
+      } else if (lead == 0xA1 && trail == 0xA1) {
+        want = " ";
+      } else if (lead == 0xA1 && trail == 0xAB) {
+        want = "~";
+      } else if (lead == 0xA1 && (trail == 0xEE || trail == 0xEF)) {
+        want = "*";
+      } else if (lead == 0xA1 && trail == 0xE7) {
+        want = "$";
+      }
+      folded += want != utf8;
+      ASSERT_EQ(FoldFullWidth("x" + utf8 + "y"), "x" + want + "y")
+          << std::hex << lead << " " << trail << " " << utf8;
+    }
+  }
+  EXPECT_EQ(folded, 94 + 4 + 1);
+  EXPECT_GT(checked, 21000);
 }
 
 TEST(LiteralModel, FindTextWithNeedlesTakenFromTheText) {
@@ -352,7 +428,11 @@ std::vector<std::pair<size_t, size_t>> ModelSearchAll(const std::string& pattern
                                                       const std::string& text) {
   std::vector<std::pair<size_t, size_t>> out;
   if (text.empty()) return out;
-  const std::wstring wide_pattern = ModelDecode(pattern, 0xFFFF).chars;
+  // The keyword is typed text (UTF-8); a byte that begins no character matches nothing.
+  std::wstring wide_pattern;
+  for (const TypedChar& c : TypedCharacters(pattern)) {
+    wide_pattern += c.value == 0 ? L'\xFFFF' : static_cast<wchar_t>(c.value);
+  }
   KeywordRegex re(wide_pattern, boost::regex::perl);  // the classes keywords see
   const Decoded d = ModelDecode(text, 0);
   const std::wstring& w = d.chars;
@@ -372,20 +452,31 @@ std::vector<std::pair<size_t, size_t>> ModelSearchAll(const std::string& pattern
   return out;
 }
 
-// Characters whose second byte is regex syntax or a letter, a few that do not decode, and ASCII.
-std::vector<std::string> PatternCharacters() {
-  std::vector<std::string> out = {"\x96\x7C", "\xB5\xDA", "\xD5\xC2", "\xB0\xA1", "a", "b", "x"};
+// Characters whose second GBK byte is regex syntax or a letter, and ASCII: their GBK bytes (for
+// the texts) and UTF-8 (for the keywords).
+struct PatternChar {
+  std::string gbk;
+  std::string typed;
+};
+std::vector<PatternChar> PatternCharacters() {
+  std::vector<std::string> gbk = {"\x96\x7C", "\xB5\xDA", "\xD5\xC2", "\xB0\xA1", "a", "b", "x"};
   for (unsigned char lead : {0x81, 0x96, 0xE9}) {
-    for (char trail : std::string("|^[]\\{}aZ")) out.push_back(std::string(1, lead) + trail);
+    for (char trail : std::string("|^[]\\{}aZ")) gbk.push_back(std::string(1, lead) + trail);
+  }
+  std::vector<PatternChar> out;
+  for (const std::string& g : gbk) {
+    std::string typed;
+    EXPECT_TRUE(GbkToUtf8(g, &typed)) << testing::HexBytes(g);
+    out.push_back({g, typed});
   }
   return out;
 }
 
 // A random pattern of literal characters, ".", classes, quantifiers, anchors and look-ahead.
-std::string RandomPattern(std::mt19937& rng, const std::vector<std::string>& chars) {
+std::string RandomPattern(std::mt19937& rng, const std::vector<PatternChar>& chars) {
   auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
   auto literal = [&]() {
-    const std::string& c = chars[pick(chars.size())];
+    const std::string& c = chars[pick(chars.size())].typed;
     return c.size() == 1 && c != "a" && c != "b" && c != "x" ? "\\" + c : c;
   };
   auto atom = [&]() -> std::string {
@@ -415,13 +506,16 @@ std::string RandomPattern(std::mt19937& rng, const std::vector<std::string>& cha
 }
 
 TEST(LiteralModel, RegexSearchAllMatchesTheDecodedCharacters) {
-  const std::vector<std::string> chars = PatternCharacters();
+  const std::vector<PatternChar> chars = PatternCharacters();
   std::string snippets;
-  for (const std::string& c : chars) snippets += c + std::string(1, '\0');
+  for (const PatternChar& c : chars) snippets += c.gbk + std::string(1, '\0');
   snippets += Snippets("\x80\x41\0\xFF\x7C\0\xD5\xC2\xD5\xC2\0\r\n");
-  const char* const fixed[] = {"^\xB5\xDA", "\xD5\xC2$", "(?<=\r\n)\xB5\xDA", "\\ba", "x*", "$", "^",
-                               ".", "..", "a|$", "\r?\n", "(?=\xD5\xC2)", "(?<!a)b", "^$", "\\Aa",
-                               "a\\z", "(a)|(b)", "[^a]", "\\x{7AE0}"};
+  // Also characters GBK lacks (한, ñ) and bytes that are no UTF-8, among them the three-byte
+  // form of the value an undecodable 80 41 is held as.
+  const char* const fixed[] = {"^第", "章$", "(?<=\r\n)第", "\\ba", "x*", "$", "^",
+                               ".", "..", "a|$", "\r?\n", "(?=章)", "(?<!a)b", "^$", "\\Aa",
+                               "a\\z", "(a)|(b)", "[^a]", "\\x{7AE0}", "한|章", "[한a]+", "ñ?b",
+                               "\xED\xB2\x80", ".\xED\xB2\x80?", "\x80\x41|東", "[^\xD5\xC2]"};
   std::mt19937 rng(4711);
   for (int round = 0; round < 30000; ++round) {
     const std::string pattern = round % 4 == 0 ? fixed[round / 4 % (sizeof fixed / sizeof fixed[0])]

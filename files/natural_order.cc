@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/encoding.h"
 #include "text/text.h"
 
 namespace travik {
@@ -16,20 +17,34 @@ struct Piece {
   std::string key;  // a number: its decimal digits without leading zeros; else the character
 };
 
-// Length of the character at `i`: two bytes for a lead byte with a byte after it.
+// Length of the UTF-8 character at `i`; a byte that begins none is a character of its own.
 size_t CharLength(std::string_view s, size_t i) {
-  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+  if (static_cast<unsigned char>(s[i]) < 0x80) return 1;
+  const size_t n = Utf8SequenceLength(s.data() + i, s.data() + s.size());
+  return n ? n : 1;
 }
 
-// The digit 0..9 of an ASCII or full-width digit at `i`, or -1.
+// The digit 0..9 of an ASCII or full-width digit (U+FF10..U+FF19, EF BC 90..99) at `i`, or -1.
 int DigitAt(std::string_view s, size_t i) {
   unsigned char c = static_cast<unsigned char>(s[i]);
   if (c >= '0' && c <= '9') return c - '0';
-  if (c == 0xA3 && i + 1 < s.size()) {
-    unsigned char t = static_cast<unsigned char>(s[i + 1]);
-    if (t >= 0xB0 && t <= 0xB9) return t - 0xB0;
+  if (c == 0xEF && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0xBC) {
+    unsigned char t = static_cast<unsigned char>(s[i + 2]);
+    if (t >= 0x90 && t <= 0x99) return t - 0x90;
   }
   return -1;
+}
+
+// The key a character sorts by: its GBK code where GBK has one, so that names keep the order
+// they have always had (GB2312's characters by reading); any other character after all of them,
+// by its UTF-8 bytes.
+std::string CharacterKey(std::string_view c) {
+  if (c.size() == 1) return std::string(c);
+  const char32_t value = DecodeChar(Encoding::kUtf8, c.data(), c.data() + c.size());
+  if (const uint16_t code = GbkCodeOf(value)) {
+    return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+  }
+  return "\xFF" + std::string(c);
 }
 
 // A Chinese numeral character: a digit (0..9), a unit (10, 100, 1000, 10^4, 10^8), or none.
@@ -49,9 +64,9 @@ Numeral NumeralAt(std::string_view s, size_t i) {
       {"八", 8, 0}, {"九", 9, 0},   {"十", -1, 10},  {"百", -1, 100},      {"千", -1, 1000},
       {"万", -1, 10000}, {"亿", -1, 100000000},
   };
-  if (i + 1 >= s.size()) return {};
   for (const auto& n : kNumerals) {
-    if (std::memcmp(s.data() + i, n.text, 2) == 0) return {n.digit, n.unit};
+    const size_t k = std::strlen(n.text);
+    if (s.size() - i >= k && std::memcmp(s.data() + i, n.text, k) == 0) return {n.digit, n.unit};
   }
   return {};
 }
@@ -65,9 +80,9 @@ uint64_t SaturatingMulAdd(uint64_t a, uint64_t m, uint64_t b) {
 // Value of the Chinese numeral run [begin, end): 一百一十一, 十二, 一〇五, 两千零三. Saturates.
 uint64_t ChineseNumeralValue(std::string_view s, size_t begin, size_t end) {
   bool has_unit = false;
-  for (size_t i = begin; i < end; i += 2) has_unit |= NumeralAt(s, i).unit != 0;
+  for (size_t i = begin; i < end; i += CharLength(s, i)) has_unit |= NumeralAt(s, i).unit != 0;
   uint64_t total = 0, section = 0, number = 0;
-  for (size_t i = begin; i < end; i += 2) {
+  for (size_t i = begin; i < end; i += CharLength(s, i)) {
     Numeral n = NumeralAt(s, i);
     if (!has_unit) {  // digits read one by one: 一〇五 is 105
       total = SaturatingMulAdd(total, 10, static_cast<uint64_t>(n.digit));
@@ -103,15 +118,17 @@ std::vector<Piece> Pieces(std::string_view s) {
     }
     if (after_di && (NumeralAt(s, i).digit >= 0 || NumeralAt(s, i).unit != 0)) {
       size_t begin = i;
-      while (i < s.size() && (NumeralAt(s, i).digit >= 0 || NumeralAt(s, i).unit != 0)) i += 2;
+      while (i < s.size() && (NumeralAt(s, i).digit >= 0 || NumeralAt(s, i).unit != 0)) {
+        i += CharLength(s, i);
+      }
       pieces.push_back({true, std::to_string(ChineseNumeralValue(s, begin, i))});
       after_di = false;
       continue;
     }
     size_t n = CharLength(s, i);
-    std::string key(s.substr(i, n));
+    std::string key = CharacterKey(s.substr(i, n));
     if (n == 1 && key[0] >= 'A' && key[0] <= 'Z') key[0] = static_cast<char>(key[0] + 32);
-    after_di = n == 2 && key == "第";
+    after_di = s.substr(i, n) == "第";
     pieces.push_back({false, std::move(key)});
     i += n;
   }
@@ -149,12 +166,9 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 
 bool NaturalPathLess(std::string_view a, std::string_view b, char separator) {
   auto last_component = [separator](std::string_view path) {
-    // A separator byte can be the second byte of a GBK character: step over characters.
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); i += CharLength(path, i)) {
-      if (path[i] == separator) start = i + 1;
-    }
-    return path.substr(start);
+    // No byte of a UTF-8 character other than an ASCII one is below 0x80.
+    const size_t last = path.rfind(separator);
+    return last == std::string_view::npos ? path : path.substr(last + 1);
   };
   std::string_view na = last_component(a), nb = last_component(b);
   if (NaturalLess(na, nb)) return true;

@@ -8,18 +8,19 @@
 
 namespace travik {
 
-// True when GBK file name `a` comes before `b` in natural order. A name whose part before the
+// True when file name `a` (UTF-8) comes before `b` in natural order. A name whose part before the
 // extension is 头文本 (the head piece of a split) comes first. Then the names are compared piece by
 // piece: a run of digits (ASCII or full-width) and a run of Chinese numerals right after 第 are
 // numbers and compare by value, before any other character; other characters compare by their
-// bytes with ASCII letters folded to lower case. Names equal so far are ordered by their raw bytes,
+// GBK code where GBK has one (the order names have always had: GB2312's characters by reading),
+// then any other character by its UTF-8 bytes, ASCII letters folded to lower case. Names equal so far are ordered by their raw bytes,
 // so the order is total: exactly one of a<b, b<a, a==b holds.
 bool NaturalLess(std::string_view a, std::string_view b);
 
-// True when GBK path `a` comes before `b`: by the natural order of their last component, then of
+// True when path `a` comes before `b`: by the natural order of their last component, then of
 // the whole path. `separator` is the platform's path separator.
 bool NaturalPathLess(std::string_view a, std::string_view b, char separator);
-// Sorts GBK paths by NaturalPathLess. Stable.
+// Sorts paths by NaturalPathLess. Stable.
 void SortPathsNaturally(std::vector<std::string>& paths, char separator);
 
 }  // namespace travik

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "text/codepage.h"
+#include "text/text.h"
+
 namespace travik {
 namespace {
 
@@ -38,9 +41,11 @@ std::string ChineseNumber(int n) {
   return below_10000(n, true);
 }
 
+// The number in full-width digits (U+FF10..U+FF19, EF BC 90..99).
 std::string FullWidth(int n) {
+  static const char* const kDigits[] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
   std::string out;
-  for (char c : std::to_string(n)) out += std::string("\xA3") + static_cast<char>(0xB0 + c - '0');
+  for (char c : std::to_string(n)) out += kDigits[c - '0'];
   return out;
 }
 
@@ -56,6 +61,15 @@ TEST(NaturalOrder, NumbersCompareByValue) {
   EXPECT_TRUE(NaturalLess(FullWidth(9) + ".txt", FullWidth(10) + ".txt"));
   EXPECT_TRUE(NaturalLess(FullWidth(9) + ".txt", "10.txt"));  // full-width and ASCII mix
   EXPECT_TRUE(NaturalLess("9.txt", FullWidth(10) + ".txt"));
+  EXPECT_EQ(FullWidth(120), "１２０");
+  EXPECT_EQ(Sorted({"第１０章.txt", "第2章.txt", "第１章.txt", "第11章.txt", "第９章.txt"}),
+            (std::vector<std::string>{"第１章.txt", "第2章.txt", "第９章.txt", "第１０章.txt",
+                                      "第11章.txt"}));
+  // Equal numbers written either way are still ordered, one way only.
+  EXPECT_TRUE(NaturalLess("１", "1") != NaturalLess("1", "１"));
+  // A full-width digit cut short at the end of a name is no digit (numbers come first).
+  EXPECT_TRUE(NaturalLess("a1", "a\xEF\xBC"));
+  EXPECT_TRUE(NaturalLess("a1", "a\xEF"));
   EXPECT_TRUE(NaturalLess("a2b3", "a2b10"));
   EXPECT_TRUE(NaturalLess("007", "8"));
   // Huge runs compare by length of their digits, not by a value that overflows.
@@ -78,7 +92,7 @@ TEST(NaturalOrder, ChineseNumeralsAfterDi) {
   EXPECT_TRUE(NaturalLess("第九千九百九十九章", "第一万章"));
   EXPECT_TRUE(NaturalLess("第3章", "第四章"));  // digits and numerals are both numbers
   EXPECT_TRUE(NaturalLess("第四章", "第5章"));
-  // Numerals not after 第 are ordinary characters: 十 (CA AE) is after 二 (B6 FE) by bytes.
+  // Numerals not after 第 are ordinary characters: 十 (CA AE) is after 二 (B6 FE) by GBK code.
   EXPECT_TRUE(NaturalLess("卷二", "卷十"));
   EXPECT_FALSE(NaturalLess("卷十", "卷二"));
   EXPECT_TRUE(NaturalLess("二卷", "十卷"));
@@ -95,8 +109,11 @@ TEST(NaturalOrder, HeadPieceFirst) {
 
 // Random names from pieces that meet in numbers, numerals and double-byte characters.
 std::string RandomName(std::mt19937& rng) {
+  // Full-width digits, characters GBK lacks, and bytes that are no UTF-8 (cut-short sequences,
+  // a stray FF, the GBK form of a name from an old disk).
   static const char* kParts[] = {"第", "章", "一", "十", "百", "零", "两", "0", "1", "2", "9",
-                                 "\xA3\xB1", "\xA3\xB0", "a", "B", ".", "txt", "头文本", "\x81"};
+                                 "１", "０", "a", "B", ".", "txt", "头文本", "\x81", "😀", "한",
+                                 "𠀀", "ñ", "é", "\xEF\xBC", "\xFF", "\xF0\x9F", "\xB5\xDA"};
   std::string out;
   int n = static_cast<int>(rng() % 6);
   for (int i = 0; i < n; ++i) out += kParts[rng() % (sizeof(kParts) / sizeof(kParts[0]))];
@@ -148,11 +165,83 @@ TEST(NaturalOrder, SortsPathsByTheirNames) {
   std::vector<std::string> paths = {"b/10.txt", "a/2.txt", "b/1.txt", "a/1.txt"};
   SortPathsNaturally(paths, '/');
   EXPECT_EQ(paths, (std::vector<std::string>{"a/1.txt", "b/1.txt", "a/2.txt", "b/10.txt"}));
-  // 0x5C as the second byte of a GBK character is no separator.
-  // Its name is "\x95\\1.txt", which comes after "a.txt"; "1.txt" would come before.
-  std::vector<std::string> gbk = {"x\\\x95\\1.txt", "y\\a.txt"};
-  SortPathsNaturally(gbk, '\\');
-  EXPECT_EQ(gbk[0], "y\\a.txt");
+  // A separator after a three-byte character is a separator: 中 is E4 B8 AD, and GBK's stepping
+  // would read AD and the separator as one character. The name is "b.txt", before "c.txt";
+  // "中\b.txt" would come after it.
+  for (const char separator : {'\\', '/'}) {
+    const std::string sep(1, separator);
+    std::vector<std::string> utf8 = {"y" + sep + "c.txt", "x" + sep + "中" + sep + "b.txt"};
+    SortPathsNaturally(utf8, separator);
+    EXPECT_EQ(utf8[0], "x" + sep + "中" + sep + "b.txt") << separator;
+  }
+  // The folder decides only between equal names.
+  std::vector<std::string> same = {"乙/第一章.txt", "甲/第一章.txt", "甲/第十章.txt", "乙/第二章.txt"};
+  SortPathsNaturally(same, '/');
+  EXPECT_EQ(same, (std::vector<std::string>{"甲/第一章.txt", "乙/第一章.txt", "乙/第二章.txt",
+                                            "甲/第十章.txt"}));
+}
+
+// Names as UTF-8 keep the order they had as GBK: characters by their GBK codes (GB2312's
+// characters by reading), and a character GBK lacks after every one it holds, at that place only.
+TEST(NaturalOrder, NamesBeyondGbkComeAfterTheCharactersGbkHolds) {
+  EXPECT_TRUE(NaturalLess("第二章.txt", "第十章.txt"));
+  EXPECT_TRUE(NaturalLess("2.txt", "10.txt"));
+  // By GBK code, where code points and UTF-8 bytes would say the other way.
+  EXPECT_TRUE(NaturalLess("啊.txt", "吧.txt"));  // B0 A1 before B0 C9; U+554A after U+5427
+  EXPECT_FALSE(NaturalLess("吧.txt", "啊.txt"));
+  EXPECT_TRUE(NaturalLess("李.txt", "张.txt"));  // C0 EE before D5 C5; U+674E after U+5F20
+  EXPECT_EQ(Sorted({"张三.txt", "李四.txt", "王五.txt", "赵六.txt"}),
+            (std::vector<std::string>{"李四.txt", "王五.txt", "张三.txt", "赵六.txt"}));
+  // 齄 (F7 FE) is the last character of GBK's Chinese rows; 丂 (81 40) the first of its others.
+  for (const char* beyond : {"😀", "한국", "𠀀", "ñ", "É", "\U0010FFFD"}) {
+    for (const char* held : {"齄", "丂", "z", "é", "Ａ", "\uE4C5"}) {  // E4C5: FE FE
+      EXPECT_TRUE(NaturalLess(std::string("小说") + held + ".txt", std::string("小说") + beyond + ".txt"))
+          << held << " " << beyond;
+      EXPECT_FALSE(NaturalLess(std::string("小说") + beyond + ".txt", std::string("小说") + held + ".txt"))
+          << held << " " << beyond;
+    }
+    // Only at that place: an earlier difference decides.
+    EXPECT_TRUE(NaturalLess(std::string("第一章") + beyond + ".txt", "第二章.txt")) << beyond;
+    EXPECT_TRUE(NaturalLess(std::string("a") + beyond, "b")) << beyond;
+    EXPECT_TRUE(NaturalLess(std::string("第9章") + beyond, "第10章")) << beyond;
+    // Numbers still come first.
+    EXPECT_TRUE(NaturalLess("1", beyond)) << beyond;
+  }
+  EXPECT_EQ(Sorted({"España.txt", "Espb.txt", "Espé.txt", "Espa.txt", "Espaz.txt"}),
+            (std::vector<std::string>{"Espa.txt", "Espaz.txt", "España.txt", "Espb.txt", "Espé.txt"}));
+  EXPECT_EQ(Sorted({"😀.txt", "한국.txt", "韩国.txt", "𠀀.txt", "10.txt", "头文本.txt", "中.txt"}),
+            (std::vector<std::string>{"头文本.txt", "10.txt", "韩国.txt", "中.txt", "한국.txt",
+                                      "😀.txt", "𠀀.txt"}));
+  // Names whose bytes are no UTF-8 are ordered too, and apart from any name that is.
+  EXPECT_TRUE(NaturalLess("\xB5\xDA.txt", "\xB5\xDB.txt") != NaturalLess("\xB5\xDB.txt", "\xB5\xDA.txt"));
+  EXPECT_NE(NaturalLess("\xFF", "😀"), NaturalLess("😀", "\xFF"));
+}
+
+// The order of names is the order of their GBK forms, byte by byte, when they hold no numbers,
+// and no upper-case ASCII letters (a literal model of the order names had as GBK).
+TEST(NaturalOrder, FollowsTheGbkBytesOfNamesWithoutNumbers) {
+  static const char* const kChars[] = {"章", "节", "卷", "上", "下", "篇", "阿", "啊", "齄", "丂",
+                                       "亇", "東", "乗", "α", "Я", "ā", "é", "ü", "Ａ", "ａ", "　",
+                                       "，", "。", "、", "《", "》", "（", "a", "z", "_", "-", " ",
+                                       ".", "~", "〇", "々", "あ", "ア"};
+  auto gbk = [](const std::string& utf8) {
+    std::string out;
+    EXPECT_TRUE(Utf8ToGbk(utf8, &out)) << utf8;
+    return out;
+  };
+  std::mt19937 rng(2025);
+  for (int round = 0; round < 20000; ++round) {
+    std::string a, b;
+    const int length = static_cast<int>(rng() % 5), shared = static_cast<int>(rng() % (length + 1));
+    for (int n = 0; n < length; ++n) {
+      a += kChars[rng() % std::size(kChars)];
+      if (n + 1 == shared) b = a;  // often a shared beginning
+    }
+    for (int n = static_cast<int>(rng() % 4); n > 0; --n) b += kChars[rng() % std::size(kChars)];
+    if (rng() % 2) std::swap(a, b);
+    EXPECT_EQ(NaturalLess(a, b), CompareText(gbk(a), gbk(b)) < 0)
+        << "seed 2025 round " << round << " [" << a << "] [" << b << "]";
+  }
 }
 
 }  // namespace

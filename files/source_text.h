@@ -39,7 +39,7 @@ struct SourceText {
   // through a large text lets its pages go as it goes (SourceBytes::Release), and checks
   // text.Changed() before it trusts what it made: another program may have shortened the file.
   SourceBytes text;
-  std::string error;        // GBK reason when !ok or cut_short
+  std::string error;        // the reason when !ok or cut_short
 };
 // Reads a whole source. Its encoding is recognised from the file's bytes (DetectEncoding) or
 // taken from `choice`; a text with a UTF-16 mark is refused under any choice. The text ends at

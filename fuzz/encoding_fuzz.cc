@@ -1,6 +1,8 @@
 // Texts in every working encoding: stepping, checking, recognising, converting and the keyword
 // search. Character boundaries come from plain stepping by CharLength from the start; the
-// cursor, the check, the search and the conversions must agree with them.
+// cursor, the check, the search and the conversions must agree with them. The program's own
+// strings (UTF-8) and their conversions at the system's edge and into the files' encodings are
+// checked on the same bytes.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +25,84 @@ std::vector<bool> StepStarts(std::string_view text, Encoding encoding) {
   return starts;
 }
 
+// Well-formed UTF-8 by plain stepping: every byte of 0x80 or more begins a sequence that
+// Utf8SequenceLength accepts whole.
+bool SteppedUtf8(std::string_view text) {
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    if (static_cast<unsigned char>(*p) < 0x80) {
+      ++p;
+      continue;
+    }
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
+// The edge conversions on the program's own strings: validity, the wide system form (UTF-16 units
+// on Windows, code points elsewhere) both ways, a typed text into each file encoding, and the
+// display form of a file's text.
+void CheckProgramStrings(std::string_view text, Encoding encoding, std::string_view typed) {
+  const bool valid = IsValidUtf8(text);
+  FUZZ_CHECK(valid == SteppedUtf8(text), "IsValidUtf8 says %d", valid);
+  if (valid) {
+    FUZZ_CHECK(WideToUtf8(Utf8ToWide(text)) == text,
+               "a valid UTF-8 text changed through the wide form");
+  }
+  // Any sequence of 16-bit units, as a Windows name may hold (lone surrogates too), comes back.
+  std::wstring wide;
+  for (size_t p = 0; p + 1 < text.size() && wide.size() < 64; p += 2) {
+    const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(text[p]) << 8 |
+                                              static_cast<unsigned char>(text[p + 1]));
+    if (sizeof(wchar_t) > 2 && unit >= 0xDC00 && unit < 0xE000 && !wide.empty() &&
+        wide.back() >= 0xD800 && wide.back() < 0xDC00) {
+      const wchar_t high = wide.back();
+      wide.back() = static_cast<wchar_t>(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+    } else {
+      wide += unit;
+    }
+  }
+  FUZZ_CHECK(Utf8ToWide(WideToUtf8(wide)) == wide, "a wide name did not come back");
+
+  // A typed text goes into every encoding that holds it, and never into one that does not.
+  const bool typed_valid = IsValidUtf8(typed);
+  std::string into;
+  FUZZ_CHECK(ConvertTypedText(typed, Encoding::kUtf8, &into) == typed_valid, "typed UTF-8");
+  if (typed_valid) FUZZ_CHECK(into == typed, "typed text changed going into UTF-8");
+  std::string gb18030, back;
+  FUZZ_CHECK(ConvertTypedText(typed, Encoding::kGb18030, &gb18030) == typed_valid, "typed GB18030");
+  if (typed_valid) {
+    FUZZ_CHECK(ConvertText(gb18030, Encoding::kGb18030, Encoding::kUtf8, &back) && back == typed,
+               "typed text through GB18030");
+  }
+  std::string gbk, direct;
+  const bool in_gbk = ConvertTypedText(typed, Encoding::kGbk, &gbk);
+  FUZZ_CHECK(in_gbk == Utf8ToGbk(typed, &direct), "typed GBK disagrees with Utf8ToGbk");
+  if (in_gbk) FUZZ_CHECK(gbk == direct, "typed GBK bytes");
+
+  // GBK text to UTF-8 and back is stable from the first UTF-8 form on.
+  std::string utf8, again, utf8_again;
+  if (GbkToUtf8(text, &utf8)) {
+    FUZZ_CHECK(IsValidUtf8(utf8), "GbkToUtf8 gave invalid UTF-8");
+    FUZZ_CHECK(Utf8ToGbk(utf8, &again) && GbkToUtf8(again, &utf8_again) && utf8_again == utf8,
+               "GBK to UTF-8 and back is not stable");
+  }
+
+  // The display form is always UTF-8, and is the conversion where there is one (UTF-8 to UTF-8
+  // copies unchecked: there only a valid text has one).
+  const std::string shown = ToUtf8Lossy(text, encoding);
+  FUZZ_CHECK(IsValidUtf8(shown), "ToUtf8Lossy gave invalid UTF-8");
+  FUZZ_CHECK(shown.size() >= text.size() || encoding != Encoding::kUtf8,
+             "ToUtf8Lossy dropped bytes of a UTF-8 text");
+  std::string converted;
+  if ((encoding != Encoding::kUtf8 || valid) &&
+      ConvertText(text, encoding, Encoding::kUtf8, &converted)) {
+    FUZZ_CHECK(shown == converted, "ToUtf8Lossy differs from ConvertText on a valid text");
+  }
+}
+
 }  // namespace
 
 void FuzzOne(Input& input) {
@@ -33,6 +113,7 @@ void FuzzOne(Input& input) {
   const std::string pattern(input.Bytes((flags >> 2) % 16));
   const std::string text(input.rest());
   const std::vector<bool> starts = StepStarts(text, encoding);
+  CheckProgramStrings(text, encoding, pattern);
 
   // The cursor answers non-decreasing queries as stepping does.
   CharCursor cursor(text, encoding);

@@ -36,7 +36,8 @@ struct Scratch {
   Scratch() {
     folder = TempDirectory() + "travik_fuzz_files_" + std::to_string(getpid());
     MakeDirectory(folder);
-    path = folder + kPathSeparator + "text.txt";  // ASCII: written and read back raw too
+    // A name GBK cannot hold: the file layer takes it as it is (and fopen does too, here).
+    path = folder + kPathSeparator + "文本 😀 한국.txt";
   }
   ~Scratch() {
     CloseAllFiles();

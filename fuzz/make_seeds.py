@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed inputs of the fuzz targets into fuzz/corpus/<target>/: small slices of a GBK
 sample text behind the parameter bytes each target reads first (see the targets' sources).
-Findings kept as regressions live beside the seeds and are not touched.
+Keywords are typed texts, so UTF-8 whatever the text's encoding; texts to insert are already in
+the text's encoding. Findings kept as regressions live beside the seeds and are not touched.
 
 Usage: fuzz/make_seeds.py SAMPLE.txt
 """
@@ -13,6 +14,10 @@ here = os.path.dirname(os.path.abspath(__file__))
 
 def gbk(text):
     return text.encode("gbk")
+
+
+def typed(text):
+    return text.encode("utf-8")
 
 
 def write(target, name, data):
@@ -29,8 +34,8 @@ def main():
               [(0, 700), (2001, 400), (40000, 1500), (123457, 300), (500000, 2000), (900001, 64)]]
     # A slice with CR LF, 0x00, 0x1A and a lone lead byte at its end.
     slices.append(sample[3000:3200] + b"\r\n\x00" + sample[3200:3300] + b"\x1a" + b"\xb5")
-    patterns = [gbk("第"), gbk("^第.*章"), gbk("[帝京]+"), b"\\r\\n", b"(a*)*$", gbk("(首|卷)"), b"",
-                gbk("。")]
+    patterns = [typed("第"), typed("^第.*章"), typed("[帝京]+"), b"\\r\\n", b"(a*)*$", typed("(首|卷)"),
+                b"", typed("。")]
     for k, text in enumerate(slices):
         pattern = patterns[k % len(patterns)]
         if k % 3 == 2:  # by keyword: the second byte is the keyword's length
@@ -52,7 +57,7 @@ def main():
                 words = words.replace("。", "。\U00020000\U0001F600")
             note = "【注】".encode(encoding)
             mode = k % 3
-            pattern = words[:2].encode(encoding) if mode == 2 else b""
+            pattern = typed(words[:2]) if mode == 2 else b""
             write("fuzz_insert", "enc_%d_%d" % (first, k),
                   bytes([first, len(note) - 1]) + note + bytes([mode, len(pattern) or 5 + k, 7]) +
                   pattern + words.encode(encoding))

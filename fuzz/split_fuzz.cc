@@ -1,7 +1,8 @@
 // Splits one text (GBK, GB18030 or UTF-8) in memory by size, by part count or at a keyword's
-// matches, through the piece writer, then writes the merge script. Checks that the pieces join back to the text, that every
-// cut falls between characters, that piece names are unique and valid file names, and that the
-// merge script's lines stay within cmd's limit.
+// matches, through the piece writer, then writes the merge script. Checks that the pieces join
+// back to the text, that every cut falls between characters, that piece names are unique, valid
+// UTF-8 and valid file names, and that the merge script names every piece in cmd's reading (GBK
+// when GBK holds it all, else UTF-8 after "chcp 65001") with its lines within cmd's limit.
 #include <cstdint>
 #include <map>
 #include <set>
@@ -9,8 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "text/encoding.h"
 #include "fuzz/fuzz_util.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
 #include "split/piece_writer.h"
 #include "split/split_job.h"
 #include "split/split_modes.h"
@@ -32,30 +34,29 @@ class MemoryOutput : public PieceOutput {
   std::vector<std::pair<std::string, std::string>> files;  // name in the folder, bytes
 };
 
-// ASCII letters in lower case; the second byte of a double-byte character is not a letter.
+// ASCII letters in lower case (no byte of a multi-byte UTF-8 character is ASCII).
 std::string Lower(std::string_view name) {
   std::string out(name);
-  for (size_t p = 0; p < out.size(); ++p) {
-    if (static_cast<unsigned char>(out[p]) >= 0x80) {
-      ++p;
-    } else if (out[p] >= 'A' && out[p] <= 'Z') {
-      out[p] = static_cast<char>(out[p] - 'A' + 'a');
-    }
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
 }
 
-// A name every system accepts: ".txt" after a stem with no forbidden character or control byte
-// (double-byte characters stepped over whole), no trailing space or dot, no bare device name.
+// A name every system accepts: well-formed UTF-8, ".txt" after a stem with no forbidden character
+// or control byte, no trailing space or dot, no bare device name.
 void CheckName(const std::string& name) {
   FUZZ_CHECK(name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0, "name %s",
              name.c_str());
   const std::string stem = name.substr(0, name.size() - 4);
+  const char* const end = stem.data() + stem.size();
   for (size_t p = 0; p < stem.size();) {
     const unsigned char c = stem[p];
     if (c >= 0x80) {
-      FUZZ_CHECK(p + 1 < stem.size(), "half a character ends the name %s", name.c_str());
-      p += 2;
+      const size_t n = Utf8SequenceLength(stem.data() + p, end);
+      FUZZ_CHECK(n != 0, "byte 0x%02X at %zu of the name %s begins no UTF-8 character", c, p,
+                 name.c_str());
+      p += n;
       continue;
     }
     FUZZ_CHECK(c >= 0x20 && std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) ==
@@ -144,9 +145,24 @@ void FuzzOne(Input& input) {
     FUZZ_CHECK(end - p <= kMaxScriptLineBytes, "a script line of %zu bytes", end - p);
     p = end + 2;
   }
+  // cmd reads the script in GBK unless it switches to UTF-8 before its first byte that is not
+  // ASCII; the script is GBK exactly when GBK holds every name.
+  const size_t switch_at = script.find("chcp 65001");
+  size_t first_wide = 0;
+  while (first_wide < script.size() && static_cast<unsigned char>(script[first_wide]) < 0x80) {
+    ++first_wide;
+  }
+  bool all_in_gbk = true;
+  std::string gbk;
+  for (const std::string& name : writer.names()) all_in_gbk = all_in_gbk && Utf8ToGbk(name, &gbk);
+  const bool utf8_script = switch_at != std::string::npos && switch_at < first_wide;
+  FUZZ_CHECK(utf8_script == !all_in_gbk, "a %s script for names %s GBK holds",
+             utf8_script ? "UTF-8" : "GBK", all_in_gbk ? "that" : "not all of which");
   // Every piece is named in the script, quoted with "%" doubled, in the order of the pieces.
   size_t at = 0;
-  for (const std::string& name : writer.names()) {
+  for (const std::string& utf8_name : writer.names()) {
+    std::string name = utf8_name;
+    if (!utf8_script) FUZZ_CHECK(Utf8ToGbk(utf8_name, &name), "%s", utf8_name.c_str());
     std::string quoted = "\"";
     for (char c : name) quoted += c == '%' ? std::string("%%") : std::string(1, c);
     quoted += '"';

@@ -171,15 +171,16 @@ TEST(EncodedInsertion, LengthAndRandomAgreeWithTheModelInEveryEncoding) {
 }
 
 TEST(EncodedInsertion, KeywordsLandAfterTheSameCharactersAsInTheGbkForm) {
+  // Typed keywords (UTF-8): the same characters in every encoding.
   const std::vector<std::string> patterns = {
-      "\xD5\xC2",                 // 章
-      "^",                        // every line start, the first after the mark
-      "$",                        // every line end
-      "\xB5\xDA.",                // 第 and the character after it, whatever its length
-      "[\xA3\xAC\xA1\xA3]",       // ， or 。
-      "[^a-z]{2}",                // two characters that are no small letters
-      "(?m)^\\S",                 // the first character of a line
-      "\xA1\xBE[^\xA1\xBF]*\xA1\xBF",  // 【...】
+      "章",
+      "^",          // every line start, the first after the mark
+      "$",          // every line end
+      "第.",        // 第 and the character after it, whatever its length
+      "[，。]",
+      "[^a-z]{2}",  // two characters that are no small letters
+      "(?m)^\\S",   // the first character of a line
+      "【[^】]*】",
   };
   std::mt19937 rng(4242);
   for (int trial = 0; trial < 1500; ++trial) {
@@ -301,7 +302,7 @@ TEST(EncodedInsertion, StrayBytesOfGb18030TextsNeverTakeInsertedBytesIntoACharac
   EXPECT_EQ(AtDraws("abc\x81 def", " ", {4}, 64, gb18030), "abc\x81  def");
 
   const Form form{"GB18030 with stray bytes", Encoding::kGb18030, false};
-  const std::vector<std::string> patterns = {".", "\\d", "[^a-z]", "\xA1\xA3|\r", "$"};
+  const std::vector<std::string> patterns = {".", "\\d", "[^a-z]", "。|\r", "$"};
   const unsigned seed = 1299;
   std::mt19937 rng(seed);
   for (int trial = 0; trial < 3000; ++trial) {

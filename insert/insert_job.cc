@@ -22,7 +22,7 @@ constexpr char kKeptInPlace[] = "，写回会丢失其后的内容，未作修�
 constexpr char kInsertTextDoesNotFit[] = "欲插入的文字中有 ";
 constexpr char kInsertTextDoesNotFitEnd[] = " 编码无法表示的字符，文件未作处理";
 
-constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的名称无法用 GBK 表示），未作处理";
+constexpr char kNoProgramFolder[] = "无法确定保存目录（软件所在目录未知），未作处理";
 
 // The name (without ".txt") of the copy of `row` in `folder`: its list name, or for a file named
 // ".txt" the empty name that gives ".txt" back; "(2)", "(3)" ... added when an earlier row of the
@@ -112,7 +112,7 @@ int StepCountFor(int source_length, int interval) {
 }
 
 int RandomCountFor(std::string_view listed_length) {
-  int digits = TextLength(listed_length);
+  const int digits = static_cast<int>(listed_length.size());
   int length = TextToInt(listed_length);
   if (digits <= 2) return 2;
   if (digits == 3) return length / 100;

@@ -18,7 +18,8 @@ namespace travik {
 // The sub-folder of the program's folder that receives kept copies.
 inline constexpr char kProcessedFolderName[] = "处理后的文件";
 
-// The values of the insert page's controls when the start button is clicked, as typed.
+// The values of the insert page's controls when the start button is clicked, as typed: texts and
+// paths are UTF-8.
 struct InsertForm {
   std::vector<FileEntry> rows;     // 超级列表框3; `size` is the listed length in bytes
   std::string text_to_insert;      // 编辑框7 "欲插入的文字："
@@ -39,8 +40,8 @@ enum class InsertMode { kByKeyword, kByLength, kAtRandom };
 // The state the job fills and its routines read. The per-file fields are overwritten per row.
 struct InsertContext {
   std::string output_folder;  // folder of kept copies; after the job, the one that was used
-  std::string insert_text;  // as typed (GBK, or GB18030 four-byte forms for what GBK lacks)
-  std::string keyword;  // kByKeyword only
+  std::string insert_text;  // as typed (UTF-8)
+  std::string keyword;  // kByKeyword only, as typed (UTF-8)
   int interval = 0;     // kByLength only
   bool keep_original = true;
   bool use_program_folder = true;
@@ -49,7 +50,7 @@ struct InsertContext {
   bool source_unfinished = false;  // UTF-8, GB18030: an incomplete last character was left out
   Encoding source_encoding = Encoding::kGbk;
   size_t source_mark_length = 0;   // the byte-order mark at the start of source_text
-  std::string file_insert_text;    // insert_text in the file's encoding
+  std::string file_insert_text;    // insert_text in the file's encoding (ConvertTypedText)
   std::string source_path;         // list column 1
   std::string source_name;         // the copy's name without ".txt" (list column 0, made unique)
   int source_length = 0;           // TextToInt of list column 2 (kByLength, kAtRandom)
@@ -84,7 +85,8 @@ void InsertAtRandom(InsertContext& context, FailureList& failures);
 // Number of insertions by length: the integer part of listed length / interval rounded to single
 // precision; 0 when the interval is 0 or negative.
 int StepCountFor(int source_length, int interval);
-// Number of random insertions for a listed length as written in the list (by its digit count).
+// Number of random insertions for a listed length as written in the list (by its digit count:
+// the list writes the length in ASCII digits).
 int RandomCountFor(std::string_view listed_length);
 
 }  // namespace travik

@@ -16,6 +16,7 @@ namespace {
 using testing::ReadFileBytes;
 using testing::ScopedTempDir;
 using testing::WriteFileBytes;
+using testing::operator""_gbk;
 
 class RecordingHost : public JobHost {
  public:
@@ -34,6 +35,8 @@ class RecordingHost : public JobHost {
     EXPECT_EQ(reports, 0) << "results come before failures";
     for (const FileResult& r : list) results.push_back(r.path + " " + r.summary);
   }
+  void FileStarted(int, int, const std::string& path) override { started.push_back(path); }
+  void OutputWritten(const std::string& path) override { written.push_back(path); }
 
   std::vector<std::string> messages;
   std::vector<std::string> pane_writes;
@@ -42,6 +45,8 @@ class RecordingHost : public JobHost {
   int reports = 0;
   std::vector<FileFailure> failures;
   std::vector<std::string> results;
+  std::vector<std::string> started;  // FileStarted paths, in order
+  std::vector<std::string> written;  // OutputWritten paths, in order
 };
 
 std::string Bytes(const std::string& path) {
@@ -72,7 +77,7 @@ std::string Processed(const ScopedTempDir& dir) { return dir.Join(kProcessedFold
 TEST(InsertJob, ChecksTheTextAndThePositionFirst) {
   ScopedTempDir dir;
   std::string path = dir.Join("a.txt");
-  WriteFileBytes(path, "第一章");
+  WriteFileBytes(path, "第一章"_gbk);
   InsertForm form = FormFor(dir, {path});
   form.keyword_text = "章";
   form.text_to_insert = "";
@@ -90,7 +95,7 @@ TEST(InsertJob, ChecksTheTextAndThePositionFirst) {
   EXPECT_EQ(no_position.messages, std::vector<std::string>{"请输入欲插入的文字的位置！"});
   EXPECT_TRUE(no_position.pane_writes.empty());
   EXPECT_FALSE(FolderExists(Processed(dir)));
-  EXPECT_EQ(Bytes(path), "第一章");
+  EXPECT_EQ(Bytes(path), "第一章"_gbk);
 
   // Keyword and interval both given: the keyword decides.
   form.keyword_text = "章";
@@ -98,7 +103,7 @@ TEST(InsertJob, ChecksTheTextAndThePositionFirst) {
   RecordingHost both;
   InsertJob(form, context, both);
   EXPECT_TRUE(both.messages.empty());
-  EXPECT_EQ(Bytes(dir.Join(kProcessedFolderName) + kPathSeparator + "a.txt"), "第一章 ");
+  EXPECT_EQ(Bytes(dir.Join(kProcessedFolderName) + kPathSeparator + "a.txt"), "第一章 "_gbk);
 }
 
 TEST(InsertJob, EmptyListStillRunsAndReportsItsFolder) {
@@ -137,41 +142,117 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   std::string log = dir.Join("卷一.log");
   std::string plain = dir.Join("noext");
   std::string dot_txt = dir.Join(".txt");
-  WriteFileBytes(log, "第一章\r\n正文第二章\r\n");
-  WriteFileBytes(plain, "章");
-  WriteFileBytes(dot_txt, "章章");
+  WriteFileBytes(log, "第一章\r\n正文第二章\r\n"_gbk);
+  WriteFileBytes(plain, "章"_gbk);
+  WriteFileBytes(dot_txt, "章章"_gbk);
   // Two sources of one name, from two folders: the second copy gets "(2)", the third "(3)".
   MakeDirectory(dir.Join("b"));
   MakeDirectory(dir.Join("c"));
   std::string again = dir.Join("b") + kPathSeparator + "卷一.txt";
   std::string third = dir.Join("c") + kPathSeparator + "卷一.TXT";
-  WriteFileBytes(again, "b章");
-  WriteFileBytes(third, "c章");
+  WriteFileBytes(again, "b章"_gbk);
+  WriteFileBytes(third, "c章"_gbk);
   // Names that Windows takes for one (full-width and Greek letters differ only in case).
   std::string upper = dir.Join("b") + kPathSeparator + "Ｘα.txt";
   std::string lower = dir.Join("c") + kPathSeparator + "ｘΑ.txt";
-  WriteFileBytes(upper, "U章");
-  WriteFileBytes(lower, "L章");
+  WriteFileBytes(upper, "U章"_gbk);
+  WriteFileBytes(lower, "L章"_gbk);
   InsertForm form = FormFor(dir, {log, plain, dot_txt, again, third, upper, lower});
   form.keyword_text = "章";
   InsertContext context;
   RecordingHost host;
   InsertJob(form, context, host);
   const std::string out = Processed(dir) + kPathSeparator;
-  EXPECT_EQ(Bytes(out + "卷一.txt"), "第一章##\r\n正文第二章##\r\n");
-  EXPECT_EQ(Bytes(out + "noext.txt"), "章##");  // a name without an extension is kept whole
-  EXPECT_EQ(Bytes(out + ".txt"), "章##章##");      // and ".txt" keeps its name
-  EXPECT_EQ(Bytes(out + "卷一(2).txt"), "b章##");
-  EXPECT_EQ(Bytes(out + "卷一(3).txt"), "c章##");
-  EXPECT_EQ(Bytes(out + "Ｘα.txt"), "U章##");
-  EXPECT_EQ(Bytes(out + "ｘΑ(2).txt"), "L章##");
+  EXPECT_EQ(Bytes(out + "卷一.txt"), "第一章##\r\n正文第二章##\r\n"_gbk);
+  EXPECT_EQ(Bytes(out + "noext.txt"), "章##"_gbk);  // a name without an extension is kept whole
+  EXPECT_EQ(Bytes(out + ".txt"), "章##章##"_gbk);      // and ".txt" keeps its name
+  EXPECT_EQ(Bytes(out + "卷一(2).txt"), "b章##"_gbk);
+  EXPECT_EQ(Bytes(out + "卷一(3).txt"), "c章##"_gbk);
+  EXPECT_EQ(Bytes(out + "Ｘα.txt"), "U章##"_gbk);
+  EXPECT_EQ(Bytes(out + "ｘΑ(2).txt"), "L章##"_gbk);
   EXPECT_EQ(context.renamed_copies, (std::vector<std::string>{out + "卷一(2).txt", out + "卷一(3).txt",
                                                               out + "ｘΑ(2).txt"}));
-  EXPECT_EQ(Bytes(log), "第一章\r\n正文第二章\r\n");
-  EXPECT_EQ(Bytes(plain), "章");
+  EXPECT_EQ(Bytes(log), "第一章\r\n正文第二章\r\n"_gbk);
+  EXPECT_EQ(Bytes(plain), "章"_gbk);
   EXPECT_EQ(host.panes[1], "保存目录: " + Processed(dir));
   EXPECT_EQ(host.notices, 1);
   EXPECT_TRUE(host.failures.empty());
+}
+
+TEST(InsertJob, NamesGbkCannotHoldAreHandledLikeAnyOther) {
+  // Sources in folders named outside GBK, under names GBK lacks (emoji, Hangul, U+20000, ñ); the
+  // texts are GBK, UTF-8 and GB18030, and the typed text goes into each in its encoding.
+  ScopedTempDir dir;
+  const std::string sep = kPathSeparator;
+  const std::string in = dir.Join("입력 😀");
+  const std::string more = dir.Join("𠀀");
+  ASSERT_TRUE(MakeDirectory(in));
+  ASSERT_TRUE(MakeDirectory(more));
+  const std::string emoji = in + sep + "😀.txt";
+  const std::string korean = in + sep + "한국.txt";
+  const std::string spain = in + sep + "España.txt";
+  const std::string bare = in + sep + "𠀀";
+  const std::string spain_caps = more + sep + "ESPAÑA.txt";  // one name with España.txt on Windows
+  const std::string emoji_again = more + sep + "😀.txt";
+  auto write_all = [&]() {
+    ASSERT_TRUE(WriteFileBytes(emoji, "第一章\r\n笑"_gbk));
+    ASSERT_TRUE(WriteFileBytes(korean, "第一章 한국\r\n"));
+    ASSERT_TRUE(WriteFileBytes(spain, testing::Gb18030("第一章 𠀀\r\n")));
+    ASSERT_TRUE(WriteFileBytes(bare, "章"_gbk));
+    ASSERT_TRUE(WriteFileBytes(spain_caps, "章"_gbk));
+    ASSERT_TRUE(WriteFileBytes(emoji_again, "b章"_gbk));
+  };
+  write_all();
+  const std::vector<std::string> paths = {emoji, korean, spain, bare, spain_caps, emoji_again};
+  InsertForm form = FormFor(dir, paths);
+  form.program_folder = dir.Join("프로그램 😀");
+  ASSERT_TRUE(MakeDirectory(form.program_folder));
+  form.keyword_text = "章";
+  form.text_to_insert = "【注】";
+  InsertContext context;
+  RecordingHost host;
+  InsertJob(form, context, host);
+  const std::string out = form.program_folder + sep + kProcessedFolderName + sep;
+  EXPECT_EQ(Bytes(out + "😀.txt"), "第一章【注】\r\n笑"_gbk);
+  EXPECT_EQ(Bytes(out + "한국.txt"), "第一章【注】 한국\r\n");
+  EXPECT_EQ(Bytes(out + "España.txt"), testing::Gb18030("第一章【注】 𠀀\r\n"));
+  EXPECT_EQ(Bytes(out + "𠀀.txt"), "章【注】"_gbk);
+  EXPECT_EQ(Bytes(out + "ESPAÑA(2).txt"), "章【注】"_gbk);
+  EXPECT_EQ(Bytes(out + "😀(2).txt"), "b章【注】"_gbk);
+  EXPECT_EQ(EntriesIn(form.program_folder + sep + kProcessedFolderName), 6u);
+  EXPECT_EQ(context.renamed_copies,
+            (std::vector<std::string>{out + "ESPAÑA(2).txt", out + "😀(2).txt"}));
+  EXPECT_EQ(host.started, paths);
+  EXPECT_EQ(host.written, (std::vector<std::string>{out + "😀.txt", out + "한국.txt",
+                                                    out + "España.txt", out + "𠀀.txt",
+                                                    out + "ESPAÑA(2).txt", out + "😀(2).txt"}));
+  std::vector<std::string> results;
+  for (const std::string& path : paths) results.push_back(path + " 插入 1 处");
+  EXPECT_EQ(host.results, results);
+  EXPECT_EQ(host.pane_writes,
+            (std::vector<std::string>{"0:当前状态: 正在处理文件...",
+                                      "1:保存目录: " + form.program_folder, "0:当前状态: 已完成",
+                                      "1:保存目录: " + form.program_folder + sep +
+                                          kProcessedFolderName}));
+  EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << " " << host.failures[0].reason;
+  EXPECT_EQ(host.notices, 1);
+  EXPECT_EQ(Bytes(emoji), "第一章\r\n笑"_gbk);
+
+  // In place, with a text the GBK files cannot hold: those are named by their paths as listed and
+  // left as they are; the others get it.
+  form.keep_original = false;
+  form.text_to_insert = "😀";
+  RecordingHost in_place;
+  InsertJob(form, context, in_place);
+  EXPECT_EQ(Bytes(korean), "第一章😀 한국\r\n");
+  EXPECT_EQ(Bytes(spain), testing::Gb18030("第一章😀 𠀀\r\n"));
+  EXPECT_EQ(Bytes(emoji), "第一章\r\n笑"_gbk);
+  EXPECT_EQ(Bytes(bare), "章"_gbk);
+  std::vector<std::string> refused;
+  for (const FileFailure& f : in_place.failures) refused.push_back(f.path);
+  EXPECT_EQ(refused, (std::vector<std::string>{emoji, bare, spain_caps, emoji_again}));
+  EXPECT_EQ(in_place.results,
+            (std::vector<std::string>{korean + " 插入 1 处", spain + " 插入 1 处"}));
 }
 
 TEST(InsertJob, ChosenFolderReceivesTheCopiesItself) {
@@ -202,7 +283,7 @@ TEST(InsertJob, ChosenFolderReceivesTheCopiesItself) {
 TEST(InsertJob, InPlaceReplacesTheWholeFileAndLeavesPaneOne) {
   ScopedTempDir dir;
   std::string path = dir.Join("第一卷.txt");
-  WriteFileBytes(path, "中文中文中文");
+  WriteFileBytes(path, "中文中文中文"_gbk);
   InsertForm form = FormFor(dir, {path});
   form.every_text = "3";
   form.text_to_insert = "#";
@@ -213,7 +294,7 @@ TEST(InsertJob, InPlaceReplacesTheWholeFileAndLeavesPaneOne) {
   RecordingHost host;
   host.panes[1] = "保存目录: 先前的目录";
   InsertJob(form, context, host);
-  EXPECT_EQ(Bytes(path), "中文#中#文中#文#");
+  EXPECT_EQ(Bytes(path), "中文#中#文中#文#"_gbk);
   EXPECT_EQ(host.panes[1], "保存目录: 先前的目录");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);  // no temporary file left beside it
   EXPECT_EQ(host.notices, 1);
@@ -238,27 +319,27 @@ TEST(InsertJob, InPlaceReplacesTheWholeFileAndLeavesPaneOne) {
 TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
   ScopedTempDir dir;
   std::string path = dir.Join("i.txt");
-  WriteFileBytes(path, "第一章");
+  WriteFileBytes(path, "第一章"_gbk);
   InsertForm form = FormFor(dir, {path});
   form.keep_original = false;
   form.keyword_text = "章";
   InsertContext context;
   RecordingHost keyword;
   InsertJob(form, context, keyword);
-  EXPECT_EQ(Bytes(path), "第一章##");
+  EXPECT_EQ(Bytes(path), "第一章##"_gbk);
   EXPECT_FALSE(FolderExists(Processed(dir)));
 
   form.keyword_text.clear();
   form.every_text = "100";  // more than the listed length: nothing inserted
   RecordingHost every;
   InsertJob(form, context, every);
-  EXPECT_EQ(Bytes(path), "第一章##");
+  EXPECT_EQ(Bytes(path), "第一章##"_gbk);
   EXPECT_TRUE(FolderExists(Processed(dir)));
   EXPECT_EQ(EntriesIn(Processed(dir)), 0u);
 
   ScopedTempDir other;
   std::string random_path = other.Join("j.txt");
-  WriteFileBytes(random_path, "中文");
+  WriteFileBytes(random_path, "中文"_gbk);
   form = FormFor(other, {random_path});
   form.keep_original = false;
   form.random = true;
@@ -271,8 +352,8 @@ TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
   EXPECT_EQ(TextLength(Bytes(random_path)), 4 + 2 * 2);  // two digits or fewer: two draws
   EXPECT_EQ(random.notices, 1);
 
-  // No program folder known (its name cannot be held in GBK): in place needs no folder, and the
-  // empty one is never made at the root of the drive, ticked or not.
+  // No program folder known: in place needs no folder, and the empty one is never made at the
+  // root of the drive, ticked or not.
   const std::string at_root = JoinText(kPathSeparator, kProcessedFolderName);
   const bool was_there = FolderExists(at_root);
   for (bool ticked : {true, false}) {
@@ -296,7 +377,7 @@ TEST(InsertJob, InPlaceMakesTheSubFolderOnlyForCountedModes) {
 TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   ScopedTempDir dir;
   std::string path = dir.Join("d.txt");
-  WriteFileBytes(path, "第一章");
+  WriteFileBytes(path, "第一章"_gbk);
   InsertForm form = FormFor(dir, {path});
   form.keyword_text = "章";
   form.use_program_folder = false;
@@ -304,7 +385,7 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   InsertContext context;
   RecordingHost host;
   InsertJob(form, context, host);
-  EXPECT_EQ(Bytes(path), "第一章");
+  EXPECT_EQ(Bytes(path), "第一章"_gbk);
   ASSERT_EQ(host.failures.size(), 1u);
   EXPECT_EQ(host.failures[0].path, path);
   EXPECT_EQ(host.reports, 1);
@@ -316,15 +397,15 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   // leaves d.txt to be read as it is.
   MakeDirectory(dir.Join("a"));
   std::string other = dir.Join("a") + kPathSeparator + "d.txt";
-  WriteFileBytes(other, "第二章");
+  WriteFileBytes(other, "第二章"_gbk);
   form = FormFor(dir, {other, path});
   form.keyword_text = "章";
   form.use_program_folder = false;
   form.output_folder = dir.path();
   RecordingHost two;
   InsertJob(form, context, two);
-  EXPECT_EQ(Bytes(path), "第一章");
-  EXPECT_EQ(Bytes(dir.Join("d(2).txt")), "第二章##");
+  EXPECT_EQ(Bytes(path), "第一章"_gbk);
+  EXPECT_EQ(Bytes(dir.Join("d(2).txt")), "第二章##"_gbk);
   EXPECT_EQ(context.renamed_copies, std::vector<std::string>{dir.Join("d(2).txt")});
   ASSERT_EQ(two.failures.size(), 1u);
   EXPECT_EQ(two.failures[0].path, path);  // its own copy would be itself
@@ -333,10 +414,7 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
 TEST(InsertJob, SourcesCutShortAreReported) {
   ScopedTempDir dir;
   std::string path = dir.Join("e.txt");
-  const std::string bytes(
-      "ab\x1A"
-      "cd章",
-      7);
+  const std::string bytes = std::string("ab\x1A" "cd", 5) + "章"_gbk;
   WriteFileBytes(path, bytes);
   InsertForm form = FormFor(dir, {path});
   form.every_text = "1";
@@ -362,7 +440,7 @@ TEST(InsertJob, SourcesCutShortAreReported) {
 // Files in each encoding, the same story in each: "第一章\r\n" with a character GBK lacks.
 constexpr char kUtf8Chapter[] = "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\xF0\xA0\x80\x80\r\n";
 constexpr char kGb18030Chapter[] = "\xB5\xDA\xD2\xBB\xD5\xC2\x95\x32\x82\x36\r\n";
-constexpr char kTypedEmoji[] = "\x94\x39\xFC\x36";  // U+1F600 as the command line passes it
+constexpr char kGb18030Emoji[] = "\x94\x39\xFC\x36";  // U+1F600
 constexpr char kUtf8Emoji[] = "\xF0\x9F\x98\x80";
 
 std::string FailureFor(const RecordingHost& host, const std::string& path) {
@@ -382,7 +460,7 @@ TEST(InsertJob, EachFileGetsTheTextInItsOwnEncodingOrIsRefusedUntouched) {
   const std::string utf16 = dir.Join("utf16.txt");
   const std::string utf16_bytes("\xFF\xFE\x2C\x7B\x00\x4E\xE0\x7A", 8);
   auto write_all = [&]() {
-    WriteFileBytes(gbk, "第一章\r\n");
+    WriteFileBytes(gbk, "第一章\r\n"_gbk);
     WriteFileBytes(utf8, kUtf8Chapter);
     WriteFileBytes(marked, std::string("\xEF\xBB\xBF") + kUtf8Chapter);
     WriteFileBytes(gb18030, kGb18030Chapter);
@@ -390,7 +468,7 @@ TEST(InsertJob, EachFileGetsTheTextInItsOwnEncodingOrIsRefusedUntouched) {
   };
   write_all();
   InsertForm form = FormFor(dir, {gbk, utf8, marked, gb18030, utf16});
-  form.text_to_insert = kTypedEmoji;
+  form.text_to_insert = "😀";  // typed
   form.keyword_text = "^|章";  // the start of the text, after the mark, and after 章
 
   for (bool keep : {true, false}) {
@@ -408,10 +486,10 @@ TEST(InsertJob, EachFileGetsTheTextInItsOwnEncodingOrIsRefusedUntouched) {
     EXPECT_EQ(Bytes(out + "marked.txt"), "\xEF\xBB\xBF" + e +
                                              "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0" + e +
                                              "\xF0\xA0\x80\x80\r\n");
-    EXPECT_EQ(Bytes(out + "gb18030.txt"), std::string(kTypedEmoji) + "\xB5\xDA\xD2\xBB\xD5\xC2" +
-                                              kTypedEmoji + "\x95\x32\x82\x36\r\n");
+    EXPECT_EQ(Bytes(out + "gb18030.txt"), std::string(kGb18030Emoji) + "\xB5\xDA\xD2\xBB\xD5\xC2" +
+                                              kGb18030Emoji + "\x95\x32\x82\x36\r\n");
     // GBK cannot hold the emoji, and UTF-16 is not worked in: both untouched, no copy.
-    EXPECT_EQ(Bytes(gbk), "第一章\r\n");
+    EXPECT_EQ(Bytes(gbk), "第一章\r\n"_gbk);
     EXPECT_EQ(Bytes(utf16), utf16_bytes);
     if (keep) {
       EXPECT_EQ(Bytes(out + "gbk.txt"), "<missing>");
@@ -426,15 +504,17 @@ TEST(InsertJob, EachFileGetsTheTextInItsOwnEncodingOrIsRefusedUntouched) {
     EXPECT_EQ(host.notices, 0);
   }
 
-  // A text GBK can hold goes into the GBK file as typed, byte for byte as before.
+  // A text GBK can hold goes into the GBK file in GBK, into the others in their own encodings.
   write_all();
   form.text_to_insert = "【注】";
   form.keep_original = false;
   InsertContext context;
   RecordingHost host;
   InsertJob(form, context, host);
-  EXPECT_EQ(Bytes(gbk), "【注】第一章【注】\r\n");
-  EXPECT_EQ(Bytes(gb18030), "【注】\xB5\xDA\xD2\xBB\xD5\xC2【注】\x95\x32\x82\x36\r\n");
+  EXPECT_EQ(Bytes(gbk), "【注】第一章【注】\r\n"_gbk);
+  EXPECT_EQ(Bytes(gb18030), "【注】"_gbk + "\xB5\xDA\xD2\xBB\xD5\xC2" + "【注】"_gbk +
+                                "\x95\x32\x82\x36\r\n");
+  EXPECT_EQ(Bytes(utf8), "【注】\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0【注】\xF0\xA0\x80\x80\r\n");
   EXPECT_EQ(host.failures.size(), 1u);  // the UTF-16 file
 }
 
@@ -442,7 +522,7 @@ TEST(InsertJob, AGivenEncodingDecidesAndInvalidTextIsRefused) {
   ScopedTempDir dir;
   const std::string gbk = dir.Join("gbk.txt");
   const std::string utf8 = dir.Join("utf8.txt");
-  WriteFileBytes(gbk, "第一章");  // B5 DA D2 BB D5 C2: not UTF-8
+  WriteFileBytes(gbk, "第一章"_gbk);  // B5 DA D2 BB D5 C2: not UTF-8
   WriteFileBytes(utf8, "\xE4\xB8\xAD\xE6\x96\x87");  // 中文
   InsertForm form = FormFor(dir, {gbk, utf8});
   for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
@@ -463,7 +543,7 @@ TEST(InsertJob, AGivenEncodingDecidesAndInvalidTextIsRefused) {
   InsertJob(form, context, as_gbk);
   EXPECT_TRUE(as_gbk.failures.empty());
   EXPECT_EQ(Bytes(out + "utf8.txt"), "\xE4\xB8\xAD\xE6#\x96\x87#");
-  EXPECT_EQ(Bytes(gbk), "第一章");
+  EXPECT_EQ(Bytes(gbk), "第一章"_gbk);
 }
 
 TEST(InsertJob, AUtf8TextCutShortKeepsItsCopyOnlyWithoutTheBrokenCharacter) {
@@ -473,7 +553,7 @@ TEST(InsertJob, AUtf8TextCutShortKeepsItsCopyOnlyWithoutTheBrokenCharacter) {
   WriteFileBytes(path, bytes);
   InsertForm form = FormFor(dir, {path});
   for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
-  form.keyword_text = "\xCE\xC4";  // 文
+  form.keyword_text = "文";
   form.keep_original = false;
   InsertContext context;
   RecordingHost in_place;
@@ -494,8 +574,8 @@ TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {
   std::string missing = dir.Join("missing.txt");
   std::string locked = dir.Join("locked.txt");
   std::string good = dir.Join("good.txt");
-  WriteFileBytes(locked, "章");
-  WriteFileBytes(good, "章");
+  WriteFileBytes(locked, "章"_gbk);
+  WriteFileBytes(good, "章"_gbk);
   InsertForm form = FormFor(dir, {locked, good});
   form.rows.insert(form.rows.begin(), FileEntry{"missing", missing, "100"});
   testing::SetReadOnly(locked, true);
@@ -506,8 +586,8 @@ TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {
   testing::SetReadOnly(locked, false);
   const std::string out = Processed(dir) + kPathSeparator;
   EXPECT_EQ(Bytes(out + "missing.txt"), "<missing>");
-  EXPECT_EQ(Bytes(out + "locked.txt"), "章##");  // a read-only source can be copied
-  EXPECT_EQ(Bytes(out + "good.txt"), "章##");
+  EXPECT_EQ(Bytes(out + "locked.txt"), "章##"_gbk);  // a read-only source can be copied
+  EXPECT_EQ(Bytes(out + "good.txt"), "章##"_gbk);
   ASSERT_EQ(host.failures.size(), 1u);
   EXPECT_EQ(host.failures[0].path, missing);
   EXPECT_NE(host.failures[0].reason.find("不存在"), std::string::npos) << host.failures[0].reason;
@@ -521,8 +601,8 @@ TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {
   RecordingHost in_place;
   InsertJob(form, context, in_place);
   testing::SetReadOnly(locked, false);
-  EXPECT_EQ(Bytes(locked), "章");
-  EXPECT_EQ(Bytes(good), "章##");
+  EXPECT_EQ(Bytes(locked), "章"_gbk);
+  EXPECT_EQ(Bytes(good), "章##"_gbk);
   ASSERT_EQ(in_place.failures.size(), 2u);
   EXPECT_EQ(in_place.failures[1].path, locked);
   EXPECT_NE(in_place.failures[1].reason.find("只读"), std::string::npos)
@@ -532,7 +612,7 @@ TEST(InsertJob, FilesThatCannotBeOpenedAreSkipped) {
 TEST(InsertJob, RandomDrawsComeFromTheGivenGeneratorForEveryFileAlike) {
   ScopedTempDir dir;
   std::string text;
-  for (int i = 0; i < 500; ++i) text += i % 7 == 0 ? "，\r\n" : "中文a";
+  for (int i = 0; i < 500; ++i) text += i % 7 == 0 ? "，\r\n"_gbk : "中文a"_gbk;
   std::string path = dir.Join("f.txt");
   std::string empty = dir.Join("empty.txt");
   ScopedTempDir other;
@@ -621,8 +701,8 @@ TEST(InsertJob, AFileWithoutTheKeywordIsReportedAndItsCopyStillWritten) {
   ScopedTempDir dir;
   std::string a = dir.Join("a.txt");
   std::string b = dir.Join("b.txt");
-  WriteFileBytes(a, "甲\r\n乙\r\n");
-  WriteFileBytes(b, "無");
+  WriteFileBytes(a, "甲\r\n乙\r\n"_gbk);
+  WriteFileBytes(b, "無"_gbk);
   InsertForm form = FormFor(dir, {a, b});
   form.keyword_text = "^";
   form.text_to_insert = "　　";
@@ -630,12 +710,12 @@ TEST(InsertJob, AFileWithoutTheKeywordIsReportedAndItsCopyStillWritten) {
   RecordingHost host;
   InsertJob(form, context, host);
   const std::string out = Processed(dir) + kPathSeparator;
-  EXPECT_EQ(Bytes(out + "a.txt"), "　　甲\r\n　　乙\r\n");  // every line, none after the last break
+  EXPECT_EQ(Bytes(out + "a.txt"), "　　甲\r\n　　乙\r\n"_gbk);  // every line, none after the last break
   EXPECT_EQ(host.notices, 1);
   form.keyword_text = "東";
   RecordingHost second;  // one host per job, as the window and the command line have
   InsertJob(form, context, second);
-  EXPECT_EQ(Bytes(out + "b.txt"), "無");  // the copy is written all the same
+  EXPECT_EQ(Bytes(out + "b.txt"), "無"_gbk);  // the copy is written all the same
   ASSERT_EQ(second.failures.size(), 2u);
   EXPECT_EQ(second.failures[0].reason, "未找到关键字");
   EXPECT_EQ(second.failures[1].reason, "未找到关键字");
@@ -644,7 +724,7 @@ TEST(InsertJob, AFileWithoutTheKeywordIsReportedAndItsCopyStillWritten) {
   form.keep_original = false;
   RecordingHost third;
   InsertJob(form, context, third);
-  EXPECT_EQ(Bytes(b), "無");
+  EXPECT_EQ(Bytes(b), "無"_gbk);
   EXPECT_EQ(third.failures.size(), 2u);
 }
 

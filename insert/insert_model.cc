@@ -137,7 +137,7 @@ class MarkedFile {
  public:
   explicit MarkedFile(std::string text) : bytes_(std::move(text)), inserted_(bytes_.size()) {}
   void InsertAt(int offset, const std::string& text) {
-    offset = std::clamp(offset, 0, TextLength(bytes_));
+    offset = std::clamp(offset, 0, static_cast<int>(bytes_.size()));
     bytes_.insert(static_cast<size_t>(offset), text);
     inserted_.insert(inserted_.begin() + offset, text.size(), true);
   }
@@ -199,7 +199,7 @@ std::string InsertByLengthIn(const std::string& source, EncodedText form,
   MarkedFile file(source);
   int position = 0;
   for (int k = 1; k <= step_count; ++k) {
-    position += interval + (k == 1 ? 0 : TextLength(insert));
+    position += interval + (k == 1 ? 0 : static_cast<int>(insert.size()));
     file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, position), insert);
   }
   return file.Finish(inserted);
@@ -212,7 +212,7 @@ std::string InsertAtRandomIn(const std::string& source, EncodedText form,
   MarkedFile file(source);
   int previous = 0;
   for (size_t k = 1; k <= draws.size(); ++k) {
-    int step_length = k == 1 ? 0 : TextLength(insert);
+    int step_length = k == 1 ? 0 : static_cast<int>(insert.size());
     int pos = draws[k - 1] + step_length;
     if (pos - previous < step_length + 2) pos += step_length;
     file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, pos), insert);
@@ -241,7 +241,7 @@ std::string InsertAtKeywordIn(const std::string& source, EncodedText form,
     if (form.encoding != Encoding::kGbk) at = ApartOffset(file.bytes(), form, insert, at);
     file.InsertAt(static_cast<int>(at), insert);
     last = at + insert.size();
-    shift += TextLength(insert);
+    shift += static_cast<int>(insert.size());
   }
   return file.Finish(inserted);
 }

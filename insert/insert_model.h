@@ -43,7 +43,8 @@ class WorkingFile {
   std::string bytes_;
 };
 
-// The routines on a text, as the working file ends up.
+// The routines on a GBK text, as the working file ends up. `insert` is the text to insert already
+// in GBK (as the job converts what was typed); `pattern` is the keyword as typed (UTF-8).
 std::string InsertByLength(const std::string& source, const std::string& insert, int interval,
                            int step_count);
 std::string InsertAtRandom(const std::string& source, const std::string& insert,
@@ -79,7 +80,8 @@ std::string InsertByLengthIn(const std::string& source, EncodedText form,
 std::string InsertAtRandomIn(const std::string& source, EncodedText form,
                              const std::string& insert, std::vector<int> draws,
                              std::vector<bool>* inserted = nullptr);
-// After every match of the keyword in the text after its mark, searched in the encoding.
+// After every match of the keyword (UTF-8, as typed) in the text after its mark, searched in the
+// encoding.
 std::string InsertAtKeywordIn(const std::string& source, EncodedText form,
                               const std::string& insert, const std::string& pattern,
                               std::vector<bool>* inserted = nullptr);

@@ -6,8 +6,8 @@
 
 namespace travik {
 
-// The strings are spelled in bytes: the compiler's GBK conversion of a few of these symbols
-// differs between iconv versions.
+// The anchors are looked for in GBK file text, so the strings are GBK bytes, spelled out: literals
+// are UTF-8, and GBK's forms of a few of these symbols differ between converters anyway.
 const std::array<std::string_view, 31> kSingleByteAnchors = {
     "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "~", "|", "(", ")", "[", "]",
     "-", "*", "=", "<", ">", "#", "$", "&", "%", "@", ",", ".", "?", ":", "!"};

@@ -7,9 +7,12 @@
 
 #include "text/text.h"
 #include "insert/insert_model.h"
+#include "tests/test_util.h"
 
 namespace travik {
 namespace {
+
+using testing::operator""_gbk;
 
 std::vector<int> Sorted(std::vector<int> v) {
   std::sort(v.begin(), v.end());
@@ -39,54 +42,55 @@ TEST(AnchorTables, HoldTheListedCharactersInOrder) {
 }
 
 TEST(ResolveInsertOffset, WhereTheRuleIsRight) {
-  EXPECT_EQ(ResolveInsertOffset("1中文", 2), 3);  // anchor 1, d = 1: after 中
-  EXPECT_EQ(ResolveInsertOffset("1中文", 3), 3);  // d = 2
-  EXPECT_EQ(ResolveInsertOffset("中文", 1), 2);
-  EXPECT_EQ(ResolveInsertOffset("中文", 2), 2);
-  EXPECT_EQ(ResolveInsertOffset("，中文", 3), 4);     // "，" recorded at its second byte
-  EXPECT_EQ(ResolveInsertOffset("1\r\n中文", 5), 5);  // anchor before the line: a = 1, d = 4
+  EXPECT_EQ(ResolveInsertOffset("1中文"_gbk, 2), 3);  // anchor 1, d = 1: after 中
+  EXPECT_EQ(ResolveInsertOffset("1中文"_gbk, 3), 3);  // d = 2
+  EXPECT_EQ(ResolveInsertOffset("中文"_gbk, 1), 2);
+  EXPECT_EQ(ResolveInsertOffset("中文"_gbk, 2), 2);
+  EXPECT_EQ(ResolveInsertOffset("，中文"_gbk, 3), 4);     // "，" recorded at its second byte
+  EXPECT_EQ(ResolveInsertOffset("1\r\n中文"_gbk, 5), 5);  // anchor before the line: a = 1, d = 4
   EXPECT_EQ(ResolveInsertOffset("ab", 1), 1);         // a one-byte character ends at once
-  EXPECT_EQ(ResolveInsertOffset("中a", 3), 3);
+  EXPECT_EQ(ResolveInsertOffset("中a"_gbk, 3), 3);
   // Both pos and pos + 1 lie between characters and the rule says pos + 1: it stands.
-  EXPECT_EQ(ResolveInsertOffset("1x中a", 4), 5);
+  EXPECT_EQ(ResolveInsertOffset("1x中a"_gbk, 4), 5);
   // Beyond the end: pos or pos + 1 by the rule, not checked (the routines clamp).
-  EXPECT_EQ(ResolveInsertOffset("中文", 7), 8);
-  EXPECT_EQ(ResolveInsertOffset("1中文", 7), 7);
-  EXPECT_EQ(ResolveInsertOffset("中文", 8), 8);
+  EXPECT_EQ(ResolveInsertOffset("中文"_gbk, 7), 8);
+  EXPECT_EQ(ResolveInsertOffset("1中文"_gbk, 7), 7);
+  EXPECT_EQ(ResolveInsertOffset("中文"_gbk, 8), 8);
   EXPECT_EQ(ResolveInsertOffset("", 0), 0);
 }
 
 TEST(ResolveInsertOffset, NeverLandsInsideACharacter) {
   // A letter between the anchor and the point flips the parity: the rule's answer falls inside
   // the character and the other offset is taken.
-  EXPECT_EQ(model::RuleOffset("a中", 2), 2);
-  EXPECT_EQ(ResolveInsertOffset("a中", 2), 3);
-  EXPECT_EQ(model::RuleOffset("1\t中", 3), 3);
-  EXPECT_EQ(ResolveInsertOffset("1\t中", 3), 4);
-  EXPECT_EQ(model::RuleOffset("1a中文", 4), 5);  // byte 4 ends 中; 5 would split 文
-  EXPECT_EQ(ResolveInsertOffset("1a中文", 4), 4);
+  EXPECT_EQ(model::RuleOffset("a中"_gbk, 2), 2);
+  EXPECT_EQ(ResolveInsertOffset("a中"_gbk, 2), 3);
+  EXPECT_EQ(model::RuleOffset("1\t中"_gbk, 3), 3);
+  EXPECT_EQ(ResolveInsertOffset("1\t中"_gbk, 3), 4);
+  EXPECT_EQ(model::RuleOffset("1a中文"_gbk, 4), 5);  // byte 4 ends 中; 5 would split 文
+  EXPECT_EQ(ResolveInsertOffset("1a中文"_gbk, 4), 4);
   // Trail bytes that look like anchors or line breaks are not: where both pos and pos + 1 lie
   // between characters, only the right anchor gives the right answer.
-  EXPECT_EQ(ResolveInsertOffset("x\x81|中a", 5), 6);        // not '|' at 3
-  EXPECT_EQ(ResolveInsertOffset("\x81\\中a", 4), 4);        // not "\\" at 2
-  EXPECT_EQ(ResolveInsertOffset("1x，\x81\r\n中a", 9), 9);  // no line break: anchor 1
-  EXPECT_EQ(ResolveInsertOffset("1x，\r\n中a", 8), 8);      // a line break: "，" at 4
+  EXPECT_EQ(ResolveInsertOffset("x\x81|" + "中a"_gbk, 5), 6);  // not '|' at 3
+  EXPECT_EQ(ResolveInsertOffset("\x81\\" + "中a"_gbk, 4), 4);  // not "\\" at 2
+  // No line break: anchor 1.
+  EXPECT_EQ(ResolveInsertOffset("1x，"_gbk + "\x81\r\n" + "中a"_gbk, 9), 9);
+  EXPECT_EQ(ResolveInsertOffset("1x，\r\n中a"_gbk, 8), 8);  // a line break: "，" at 4
 }
 
 TEST(CollectAnchors, StopsAtOneByteAnchorsOnTheLine) {
   // One-byte anchors in table order; byte pos itself is not searched.
-  EXPECT_EQ(Sorted(CollectAnchors("9a1b，中", 7, 1)), (std::vector<int>{1, 3}));
+  EXPECT_EQ(Sorted(CollectAnchors("9a1b，中"_gbk, 7, 1)), (std::vector<int>{1, 3}));
   EXPECT_EQ(Sorted(CollectAnchors("9a1", 3, 1)), (std::vector<int>{1}));
   // The nearest one-byte anchor lies before the line start: double-byte anchors join.
-  EXPECT_EQ(Sorted(CollectAnchors("1\r\n，中", 7, 2)), (std::vector<int>{1, 5}));
-  EXPECT_EQ(Sorted(CollectAnchors("1\r\n中", 6, 2)), (std::vector<int>{1}));
+  EXPECT_EQ(Sorted(CollectAnchors("1\r\n，中"_gbk, 7, 2)), (std::vector<int>{1, 5}));
+  EXPECT_EQ(Sorted(CollectAnchors("1\r\n中"_gbk, 6, 2)), (std::vector<int>{1}));
   // The backslash is a double-byte table entry recorded at start + 1; "÷" needs its space.
-  EXPECT_EQ(Sorted(CollectAnchors("中\\中", 5, 1)), (std::vector<int>{4}));
-  EXPECT_EQ(Sorted(CollectAnchors("\xA1\xC2 中", 6, 1)), (std::vector<int>{2}));
-  EXPECT_EQ(Sorted(CollectAnchors("\xA1\xC2中", 5, 1)), (std::vector<int>{}));
+  EXPECT_EQ(Sorted(CollectAnchors("中\\中"_gbk, 5, 1)), (std::vector<int>{4}));
+  EXPECT_EQ(Sorted(CollectAnchors("\xA1\xC2 " + "中"_gbk, 6, 1)), (std::vector<int>{2}));
+  EXPECT_EQ(Sorted(CollectAnchors("\xA1\xC2" + "中"_gbk, 5, 1)), (std::vector<int>{}));
   // Only occurrences lying wholly within the first pos - 1 bytes count.
-  EXPECT_EQ(Sorted(CollectAnchors("中，", 4, 1)), (std::vector<int>{}));
-  EXPECT_EQ(Sorted(CollectAnchors("中，", 5, 1)), (std::vector<int>{4}));
+  EXPECT_EQ(Sorted(CollectAnchors("中，"_gbk, 4, 1)), (std::vector<int>{}));
+  EXPECT_EQ(Sorted(CollectAnchors("中，"_gbk, 5, 1)), (std::vector<int>{4}));
   EXPECT_EQ(Sorted(CollectAnchors("\xA1\xC2 ", 3, 1)), (std::vector<int>{}));
   // An anchor byte that is the second byte of a character is no anchor.
   EXPECT_EQ(Sorted(CollectAnchors("\x81"

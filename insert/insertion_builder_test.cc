@@ -17,6 +17,8 @@
 namespace travik {
 namespace {
 
+using testing::operator""_gbk;
+
 // Keeps the strings it takes, as the file's sink does (it writes them later), and leaves the
 // builder a string with room or none at all: the output must not depend on which.
 class TakingSink : public OutputSink {
@@ -84,14 +86,14 @@ TEST(InsertEveryInterval, CountsFromTheUnmovedPoint) {
   EXPECT_EQ(Every("abcdefghij", "#", 3, 3), "abc#def#ghi#j");
   // Double-byte characters only: byte 3 is the first byte of 文, so the first text goes after
   // two characters; the next point is 3 + 3 + 1 = 7, counted from 3, not from 4.
-  EXPECT_EQ(Every("中文中文中文", "#", 3, 4), "中文#中#文中#文#");
+  EXPECT_EQ(Every("中文中文中文"_gbk, "#", 3, 4), "中文#中#文中#文#"_gbk);
   // "x" is no anchor: at 7 the rule's parity is off by the letter and would split 文.
-  EXPECT_EQ(Every("中文中文", "x", 3, 2), "中文x中x文");
-  EXPECT_EQ(Every("中文ab", "#", 6, 1), "中文ab#");
+  EXPECT_EQ(Every("中文中文"_gbk, "x", 3, 2), "中文x中x文"_gbk);
+  EXPECT_EQ(Every("中文ab"_gbk, "#", 6, 1), "中文ab#"_gbk);
   EXPECT_EQ(Every("abc", "#", 3, 0), "abc");
   // Points beyond the text (a listed length larger than the text) go to its end: no gaps.
   EXPECT_EQ(Every("abcde", "#", 3, 3), "abc#de##");
-  EXPECT_EQ(Every("中文", "##", 3, 1), "中文##");
+  EXPECT_EQ(Every("中文"_gbk, "##", 3, 1), "中文##"_gbk);
 }
 
 TEST(InsertAtDraws, MovesCloseCandidatesOn) {
@@ -107,21 +109,25 @@ TEST(InsertAtDraws, MovesCloseCandidatesOn) {
   // Equal draws near the end of the text: the candidate lies past it and is clamped.
   EXPECT_EQ(AtDraws("abcd", "XY", {4, 4}), "abcdXYXY");
   // A draw on the first byte of a character goes after the character.
-  EXPECT_EQ(AtDraws("中文", "XY", {1}), "中XY文");
+  EXPECT_EQ(AtDraws("中文"_gbk, "XY", {1}), "中XY文"_gbk);
 }
 
 TEST(InsertAfterMatches, TextGoesAfterEveryMatch) {
-  EXPECT_EQ(KeywordInsert("第一章\r\n正文第二章\r\n", "##", "章"), "第一章##\r\n正文第二章##\r\n");
-  EXPECT_EQ(KeywordInsert("ab章", "##", "章"), "ab章##");
+  // GBK texts; the keyword is typed (UTF-8) and searched for as the characters it names.
+  EXPECT_EQ(KeywordInsert("第一章\r\n正文第二章\r\n"_gbk, "##", "章"),
+            "第一章##\r\n正文第二章##\r\n"_gbk);
+  EXPECT_EQ(KeywordInsert("ab章"_gbk, "##", "章"), "ab章##"_gbk);
   EXPECT_EQ(KeywordInsert("abc", "##", "x"), "abc");
   // "." matches one byte; a match never starts on a second byte, and a match ending on a first
   // byte gets its text after the character: the text goes after every character.
-  EXPECT_EQ(KeywordInsert("a中b", "#", "."), "a#中#b#");
-  EXPECT_EQ(KeywordInsert("第一章", "#", "第."), "第一#章");
+  EXPECT_EQ(KeywordInsert("a中b"_gbk, "#", "."), "a#中#b#"_gbk);
+  EXPECT_EQ(KeywordInsert("第一章"_gbk, "#", "第."), "第一#章"_gbk);
   // Empty matches receive the text at their start.
   EXPECT_EQ(KeywordInsert("ab\r\ncd", "#", "$"), "ab#\r\ncd#");
-  // The same bytes across two characters are no match ("\xB5\xDA\xD5" + "\xC2...").
-  EXPECT_EQ(KeywordInsert("\xB5\xDA\xD5\xC2", "#", "\xDA\xD5"), "\xB5\xDA\xD5\xC2");
+  // The same bytes across two characters are no match: 谡 is DA D5 in GBK, and 第章 is
+  // B5 DA D5 C2.
+  EXPECT_EQ(KeywordInsert("第章"_gbk, "#", "谡"), "第章"_gbk);
+  EXPECT_EQ(KeywordInsert("第章谡"_gbk, "#", "谡"), "第章谡#"_gbk);
 }
 
 struct Draw {
@@ -201,9 +207,10 @@ TEST(InsertAtDraws, AgreesWithTheLiteralModel) {
 }
 
 TEST(InsertAfterMatches, AgreesWithTheLiteralModel) {
-  const char* const patterns[] = {"章",   "\r\n", ".",  "第.",        "第[^\r\n]+章",
-                                  "$",    "^",    "a*", "1|\xA3\xAC", "(?-s).",
-                                  "\\\\", "\xD0", "..", "\\r?\\n",    "[a-z]+"};
+  // Typed keywords (UTF-8); "\xD0" is no UTF-8 text: it matches nothing, here or in the model.
+  const char* const patterns[] = {"章", "\r\n", ".",  "第.",  "第[^\r\n]+章",
+                                  "$",  "^",    "a*", "1|，", "(?-s).",
+                                  "\\\\", "\xD0", "..", "\\r?\\n", "[a-z]+"};
   const unsigned seed = 5103;
   std::mt19937 rng(seed);
   for (int round = 0; round < 3000; ++round) {
@@ -221,7 +228,7 @@ TEST(InsertionBuilder, NeverPutsTextBetweenACarriageReturnAndItsLineFeed) {
   // By length and at random, a point after the CR goes after the LF; the count goes on from the
   // unmoved point.
   EXPECT_EQ(Every("ab\r\ncd\r\nef", "#", 3, 3), "ab\r\n#cd#\r\ne#f");
-  EXPECT_EQ(Every("中\r\n文", "#", 3, 1), "中\r\n#文");
+  EXPECT_EQ(Every("中\r\n文"_gbk, "#", 3, 1), "中\r\n#文"_gbk);
   EXPECT_EQ(AtDraws("ab\r\ncd", "XY", {3, 3}), "ab\r\nXYcXYd");
   EXPECT_EQ(AtDraws("\r\n", "#", {1}), "\r\n#");
   // A CR alone, or at the very end, is no line break to keep together.

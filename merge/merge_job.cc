@@ -20,7 +20,7 @@ constexpr char kMerging[] = "当前状态: 正在合并文件...";
 constexpr char kFinished[] = "当前状态: 已完成";
 constexpr char kSaveFolder[] = "保存目录: ";
 
-constexpr char kNoProgramFolder[] = "无法确定保存目录（当前目录的名称无法用 GBK 表示），未合并";
+constexpr char kNoProgramFolder[] = "无法确定保存目录（软件所在目录未知），未合并";
 constexpr char kSourcesKept[] = "，原文件均未删除";
 
 std::string CutShortReason(const SourceText& source, size_t carried, bool deleting) {
@@ -390,12 +390,20 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
 
 std::string DefaultMergedName(std::string_view first_row_name) {
   std::string name;
-  for (size_t i = 0; i < first_row_name.size(); ++i) {
-    if (!IsLeadByte(static_cast<unsigned char>(first_row_name[i]))) continue;
-    // A lead byte at the very end has no character to complete; a name never ends in half of one.
-    if (i + 1 == first_row_name.size()) break;
-    name.append(first_row_name.substr(i, 2));
-    ++i;
+  const char* const end = first_row_name.data() + first_row_name.size();
+  for (const char* p = first_row_name.data(); p < end;) {
+    if (static_cast<unsigned char>(*p) < 0x80) {
+      ++p;
+      continue;
+    }
+    // A character cut off at the end, or a byte that begins none, has nothing to propose.
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) {
+      ++p;
+      continue;
+    }
+    name.append(p, n);
+    p += n;
   }
   return name;
 }

@@ -12,7 +12,8 @@
 
 namespace travik {
 
-// The merge page's controls as the job reads them when it starts. Texts are GBK, as typed.
+// The merge page's controls as the job reads them when it starts. Texts and paths are UTF-8, as
+// typed; the sources' texts keep their own encodings.
 struct MergeForm {
   std::vector<FileEntry> rows;  // 超级列表框2, in list order (column 1, the path, is used)
   std::string merged_name;      // 编辑框5: the merged file's name without ".txt"
@@ -50,8 +51,10 @@ inline constexpr char kNoFolderNotice[] = "未指定保存目录，合并后的�
 // completion notice go to `host`; `result`, when given, receives the outcome.
 void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result = nullptr);
 
-// The merged name proposed from the first row's file name: its double-byte characters in order,
-// every single byte dropped ("我的小说2_第一部" gives "我的小说第一部", "abc" gives "").
+// The merged name proposed from the first row's file name (UTF-8): its characters outside ASCII
+// in order, every ASCII byte dropped ("我的小说2_第一部" gives "我的小说第一部", "abc" gives "").
+// Bytes that begin no well-formed UTF-8 character (a name the system gave as it was) are dropped
+// too: the proposal is always valid UTF-8.
 std::string DefaultMergedName(std::string_view first_row_name);
 
 }  // namespace travik

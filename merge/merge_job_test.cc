@@ -10,6 +10,7 @@
 #include "text/codepage.h"
 #include "text/encoding.h"
 #include "files/files.h"
+#include "files/natural_order.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -19,6 +20,7 @@ using testing::ReadFileBytes;
 using testing::ScopedTempDir;
 using testing::SetReadOnly;
 using testing::WriteFileBytes;
+using testing::operator""_gbk;
 
 constexpr char kNoTask[] = "当前没有可执行的任务！";
 constexpr char kNoName[] = "请输入合并后的文件名！";
@@ -40,6 +42,8 @@ class RecordingHost : public JobHost {
     ++reports;
     failures.insert(failures.end(), reported.begin(), reported.end());
   }
+  void FileStarted(int, int, const std::string& path) override { started.push_back(path); }
+  void OutputWritten(const std::string& path) override { written.push_back(path); }
 
   std::vector<std::string> FailedPaths() const {
     std::vector<std::string> paths;
@@ -53,6 +57,8 @@ class RecordingHost : public JobHost {
   int notices = 0;
   int reports = 0;
   std::vector<FileFailure> failures;
+  std::vector<std::string> started;  // FileStarted paths, in order
+  std::vector<std::string> written;  // OutputWritten paths
 };
 
 bool Exists(const std::string& path) { return FileSizeOf(path) >= 0; }
@@ -61,6 +67,10 @@ std::string Bytes(const std::string& path) {
   std::string bytes;
   EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
   return bytes;
+}
+
+bool Mentions(const FileFailure& failure, std::string_view text) {
+  return failure.reason.find(text) != std::string::npos;
 }
 
 // A folder with a "D" save folder and a "prog" program folder inside.
@@ -393,6 +403,74 @@ TEST(MergeJob, AFileListedAgainAddsNothingWhenSourcesAreDeleted) {
   EXPECT_EQ(result.sources_deleted, 2);
 }
 
+TEST(MergeJob, NamesGbkCannotHoldAreMergedLikeAnyOther) {
+  Scene scene;
+  // A folder of sources, itself named outside GBK, listed as the folder's files in natural order:
+  // every name is one GBK lacks (emoji, Hangul, U+20000, ñ). Their texts are GBK, GB18030 and
+  // UTF-8; the first that is more than ASCII (GBK) decides, the GB18030 one makes it GB18030.
+  const std::string folder = scene.dir.Join("卷😀");
+  ASSERT_TRUE(MakeDirectory(folder));
+  const std::string sep = kPathSeparator;
+  const std::string one = folder + sep + "1 😀.txt";
+  const std::string two = folder + sep + "2 𠀀.txt";
+  const std::string three = folder + sep + "3 한국.txt";
+  const std::string four = folder + sep + "4 España.txt";
+  ASSERT_TRUE(WriteFileBytes(one, "第一章 笑\r\n"_gbk));
+  ASSERT_TRUE(WriteFileBytes(two, testing::Gb18030("第二章 𠀀\r\n")));
+  ASSERT_TRUE(WriteFileBytes(three, "第三章 한국\r\n"));
+  ASSERT_TRUE(WriteFileBytes(four, "第四章 España\r\n"));
+  std::vector<std::string> paths;
+  for (const std::string& name : FileNamesIn(folder)) paths.push_back(folder + sep + name);
+  SortPathsNaturally(paths, sep[0]);
+  ASSERT_EQ(paths, (std::vector<std::string>{one, two, three, four}));
+  const std::string book = testing::Gb18030("第一章 笑\r\n第二章 𠀀\r\n第三章 한국\r\n第四章 España\r\n");
+
+  // Into a save folder and under a merged name that GBK cannot hold either, deleting the sources.
+  const std::string save = scene.dir.Join("출력 España");
+  ASSERT_TRUE(MakeDirectory(save));
+  MergeForm form = scene.Form(paths, "합본😀");
+  form.chosen_folder = save;
+  form.delete_sources = true;
+  RecordingHost host;
+  MergeResult result;
+  MergeJob(form, host, &result);
+  EXPECT_EQ(result.merged_path, save + sep + "합본😀.txt");
+  EXPECT_TRUE(result.written);
+  EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << " " << host.failures[0].reason;
+  EXPECT_EQ(testing::HexBytes(Bytes(result.merged_path)), testing::HexBytes(book));
+  EXPECT_EQ(host.started, paths);
+  EXPECT_EQ(host.written, std::vector<std::string>{result.merged_path});
+  EXPECT_EQ(host.panes[1], "保存目录: " + save);
+  EXPECT_EQ(host.notices, 1);
+  EXPECT_EQ(result.sources_deleted, 4);
+  EXPECT_TRUE(FileNamesIn(folder).empty());
+  EXPECT_EQ(FileNamesIn(save), std::vector<std::string>{"합본😀.txt"});
+
+  // A missing source of such a name is named by its path as listed; the others are merged into
+  // the program's folder, itself named outside GBK.
+  ASSERT_TRUE(WriteFileBytes(one, "第一章 笑\r\n"_gbk));
+  ASSERT_TRUE(WriteFileBytes(three, "第三章 한국\r\n"));
+  const std::string missing = folder + sep + "없음😀.txt";
+  form = scene.Form({three, missing, one}, "합본😀");
+  form.program_folder = scene.dir.Join("프로그램 😀");
+  ASSERT_TRUE(MakeDirectory(form.program_folder));
+  form.save_in_program_folder = true;
+  RecordingHost program_host;
+  MergeJob(form, program_host, &result);
+  const std::string in_program =
+      form.program_folder + sep + kMergedFolderName + sep + "합본😀.txt";
+  EXPECT_EQ(result.merged_path, in_program);
+  EXPECT_TRUE(result.written);
+  // The UTF-8 text comes first and decides: the GBK text after it is converted.
+  EXPECT_EQ(testing::HexBytes(Bytes(in_program)),
+            testing::HexBytes("第三章 한국\r\n第一章 笑\r\n"));
+  EXPECT_EQ(program_host.FailedPaths(), std::vector<std::string>{missing});
+  EXPECT_TRUE(Mentions(program_host.failures[0], "不存在")) << program_host.failures[0].reason;
+  EXPECT_EQ(program_host.panes[1], "保存目录: " + form.program_folder);
+  EXPECT_EQ(program_host.notices, 0);
+  EXPECT_TRUE(Exists(one) && Exists(three));
+}
+
 // The job's steps, literally, on a snapshot of the files: what the merged file, the remaining
 // files and the failure list must be.
 struct ModelFile {
@@ -420,7 +498,8 @@ std::string ModelRead(const std::string& b, bool* whole) {
 }
 
 TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
-  const char* names[] = {"a.txt", "第一卷.txt", "b\xB1\x5C.txt", "m.txt", "空.txt"};
+  // 盶 was B1 5C in GBK (a trail byte that is "\"); the emoji has no GBK form at all.
+  const char* names[] = {"a.txt", "第一卷.txt", "b盶😀.txt", "m.txt", "空.txt"};
   for (unsigned seed = 1; seed <= 300; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
@@ -549,18 +628,16 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
   }
 }
 
-// Four-byte GB18030 forms of characters GBK lacks: 𠀀 U+20000 and 😀 U+1F600 (typed-text form).
-constexpr char kExtB[] = "\x95\x32\x82\x36";
-constexpr char kEmoji[] = "\x94\x39\xFC\x36";
+// Characters GBK lacks: 𠀀 U+20000 and 😀 U+1F600.
+constexpr char kExtB[] = "𠀀";
+constexpr char kEmoji[] = "😀";
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
-// A typed text (GBK with four-byte forms) in the encoding; UTF-16 with its byte-order mark.
-std::string In(Encoding encoding, std::string_view typed) {
+// A UTF-8 text in the encoding; UTF-16 with its byte-order mark.
+std::string In(Encoding encoding, std::string_view utf8) {
   std::string out;
   if (encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) {
-    std::string utf8;
     std::u32string points;
-    EXPECT_TRUE(ConvertTypedText(typed, Encoding::kUtf8, &utf8));
     EXPECT_TRUE(DecodeText(utf8, Encoding::kUtf8, &points));
     const bool le = encoding == Encoding::kUtf16Le;
     auto unit = [&](uint32_t u) {
@@ -579,7 +656,7 @@ std::string In(Encoding encoding, std::string_view typed) {
     }
     return out;
   }
-  EXPECT_TRUE(ConvertTypedText(typed, encoding, &out)) << EncodingName(encoding);
+  EXPECT_TRUE(ConvertText(utf8, Encoding::kUtf8, encoding, &out)) << EncodingName(encoding);
   return out;
 }
 
@@ -589,10 +666,6 @@ void MergeDeleting(const Scene& scene, const std::vector<std::string>& rows, Rec
   MergeForm form = scene.Form(rows);
   form.delete_sources = true;
   MergeJob(form, *host, result);
-}
-
-bool Mentions(const FileFailure& failure, std::string_view text) {
-  return failure.reason.find(text) != std::string::npos;
 }
 
 TEST(MergeJobEncodings, TheMergedTextTakesTheFirstEncodingAndOthersAreConverted) {
@@ -618,7 +691,7 @@ TEST(MergeJobEncodings, TheMergedTextTakesTheFirstEncodingAndOthersAreConverted)
   RecordingHost gb_host;
   MergeJob(scene.Form({a, b}), gb_host, &result);
   EXPECT_TRUE(gb_host.failures.empty());
-  EXPECT_EQ(Bytes(merged), std::string("甲") + kExtB + "乙" + kEmoji);
+  EXPECT_EQ(Bytes(merged), In(Encoding::kGb18030, std::string("甲") + kExtB + "乙" + kEmoji));
 
   // ASCII and empty texts decide nothing (they are the same bytes in every encoding): the UTF-8
   // text after them is kept as it is, mark included, as the merged text begins there.
@@ -982,25 +1055,23 @@ TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
   }
 }
 
-TEST(DefaultMergedName, KeepsTheDoubleByteCharactersOnly) {
+TEST(DefaultMergedName, KeepsTheCharactersOutsideAsciiOnly) {
   EXPECT_EQ(DefaultMergedName("我的小说2_第一部"), "我的小说第一部");
   EXPECT_EQ(DefaultMergedName("abc"), "");
   EXPECT_EQ(DefaultMergedName("12345"), "");
   EXPECT_EQ(DefaultMergedName(""), "");
-  // Trail bytes below 0x80 belong to their character, even "\" and "|".
-  EXPECT_EQ(DefaultMergedName("x\x81\x5C"
-                              "1\x81\x7C"
-                              "y"),
-            "\x81\x5C\x81\x7C");
-  // A trail byte of 0x80 or more is not taken for the start of another character.
-  EXPECT_EQ(DefaultMergedName("\xB0\xA1\xB0"
-                              "a"),
-            "\xB0\xA1\xB0"
-            "a");
-  // Half a character at the end is dropped.
-  EXPECT_EQ(DefaultMergedName("a\xD5\xC2"
-                              "b\xD5"),
-            "\xD5\xC2");
+  // Characters of every length, those GBK lacks among them, are whole in the proposal.
+  EXPECT_EQ(DefaultMergedName("x😀1한국_𠀀y España.txt"), "😀한국𠀀ñ");
+  EXPECT_EQ(DefaultMergedName("Ｘα-é\\Ж"), "ＸαéЖ");
+  // "\\" and "|" between characters are ASCII like any other: they go, the characters stay.
+  EXPECT_EQ(DefaultMergedName("卷\\一|2"), "卷一");
+  // Half a character at the end is dropped, whatever its length.
+  EXPECT_EQ(DefaultMergedName("a章b" + std::string("文").substr(0, 2)), "章");
+  EXPECT_EQ(DefaultMergedName("a章" + std::string("😀").substr(0, 3)), "章");
+  // Bytes that begin no UTF-8 character (a name taken as the system gave it) are dropped, and
+  // the characters after them kept: the proposal is always valid UTF-8.
+  EXPECT_EQ(DefaultMergedName("\xB5\xDA" "1章\x80\xC0\xAF" "节\xFF" "b"), "章节");
+  EXPECT_EQ(DefaultMergedName("\xED\xA0\x80" "后"), "后");  // a surrogate's form
 }
 
 }  // namespace

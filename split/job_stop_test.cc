@@ -25,6 +25,7 @@ namespace travik {
 namespace {
 
 using testing::NativePath;
+using testing::operator""_gbk;
 using testing::RandomGbkText;
 using testing::ReadFileBytes;
 using testing::ScopedTempDir;
@@ -82,7 +83,7 @@ std::string ChapterText(std::mt19937& rng) {
   std::string text;
   const int chapters = 10 + static_cast<int>(rng() % 20);
   for (int i = 0; i < chapters; ++i) {
-    text += JoinText("第", NumberToText(i + 1), "章\r\n", RandomGbkText(rng, 800));
+    text += JoinText("第"_gbk, NumberToText(i + 1), "章\r\n"_gbk, RandomGbkText(rng, 800));
   }
   return text;
 }
@@ -205,7 +206,7 @@ TEST(JobStop, MergeHandsTheSourcesOverOnlyWhenTheMergedFileIsComplete) {
   MergeForm form;
   std::string expected;
   for (int i = 0; i < 3; ++i) {
-    const std::string text = JoinText("第", NumberToText(i + 1), "章 文字\r\n");
+    const std::string text = JoinText("第"_gbk, NumberToText(i + 1), "章 文字\r\n"_gbk);
     const std::string path = dir.Join(JoinText(NumberToText(i + 1), ".txt"));
     ASSERT_TRUE(WriteFileBytes(path, text));
     form.rows.push_back(MakeMergeEntry(path));

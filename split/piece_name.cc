@@ -1,9 +1,9 @@
-// Piece names: the naming modes, and names that every file system accepts.
+// Piece names: the naming modes, and names that every file system accepts. Names are UTF-8; a
+// name taken from a text is converted from the text's encoding first.
 #include <string>
 
 #include "text/codepage.h"
-#include "files/files.h"
-#include "text/text.h"
+#include "text/encoding.h"
 #include "split/piece_writer.h"
 
 namespace travik {
@@ -32,43 +32,45 @@ bool IsForbiddenByte(unsigned char c) {
   }
 }
 
-// The characters of `text`, each forbidden one as "_", cut so that at most `limit` bytes remain.
-// Every byte of 0x80 and above in the result is part of a GBK byte pair.
+// The width of a UTF-8 character of `length` bytes (see kMaxPieceNameWidth).
+size_t CharWidth(size_t length) { return length == 3 ? 2 : length; }
+
+// The characters of `text` (UTF-8), each forbidden one and each byte that begins no character
+// as "_", cut so that their widths add up to at most `limit`.
 std::string ReplaceForbidden(std::string_view text, size_t limit) {
   std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t width = 0;
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const unsigned char c = static_cast<unsigned char>(*p);
     std::string_view ch = "_";
     size_t step = 1;
     if (c >= 0x80) {
-      if (i + 1 < text.size() && IsGbkPair(c, static_cast<unsigned char>(text[i + 1]))) {
-        ch = text.substr(i, 2);
-        step = 2;
+      if (const size_t n = Utf8SequenceLength(p, end); n > 0) {
+        ch = std::string_view(p, n);
+        step = n;
       }
     } else if (!IsForbiddenByte(c)) {
-      ch = text.substr(i, 1);
+      ch = std::string_view(p, 1);
     }
-    if (out.size() + ch.size() > limit) break;
+    const size_t w = CharWidth(ch.size());
+    if (width + w > limit) break;
     out.append(ch);
-    i += step;
+    width += w;
+    p += step;
   }
   return out;
 }
 
-// The name with every byte pair that the system cannot convert (an unassigned code) as "_".
-std::string ReplaceUnrepresentable(std::string_view name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (static_cast<unsigned char>(name[i]) < 0x80) {
-      out.push_back(name[i]);
-      continue;
-    }
-    std::string_view pair = name.substr(i, 2);
-    out.append(PathIsRepresentable(pair) ? pair : "_");
-    ++i;
+size_t NameWidth(std::string_view name) {
+  size_t width = 0;
+  const char* end = name.data() + name.size();
+  for (const char* p = name.data(); p < end;) {
+    const size_t n = CharLength(Encoding::kUtf8, p, end);
+    width += CharWidth(n);
+    p += n;
   }
-  return out;
+  return width;
 }
 
 bool IsDeviceName(std::string_view head) {
@@ -80,15 +82,23 @@ bool IsDeviceName(std::string_view head) {
          upper[3] <= '9';
 }
 
+// The length of the character of a matched text at p as a name takes it: in GBK a lead byte
+// and a trail byte (40-7E, 80-FE), else the byte alone; in the other encodings CharLength.
+size_t NameCharLength(Encoding encoding, const char* p, const char* end) {
+  if (encoding != Encoding::kGbk) return CharLength(encoding, p, end);
+  return p + 1 < end && IsGbkPair(static_cast<unsigned char>(p[0]), static_cast<unsigned char>(p[1]))
+             ? 2
+             : 1;
+}
+
 }  // namespace
 
 std::string SafeFileStem(std::string_view text, std::string_view suffix) {
-  size_t limit = kMaxPieceNameBytes > suffix.size() ? kMaxPieceNameBytes - suffix.size() : 0;
+  const size_t suffix_width = NameWidth(suffix);
+  const size_t limit = kMaxPieceNameWidth > suffix_width ? kMaxPieceNameWidth - suffix_width : 0;
   std::string stem = ReplaceForbidden(text, limit);
-  // One conversion for the whole name; character by character only when it fails.
-  if (!PathIsRepresentable(stem)) stem = ReplaceUnrepresentable(stem);
   stem.append(suffix);
-  // No trail byte is a space or a dot (trail bytes are 0x40 and above).
+  // No byte of a multi-byte UTF-8 character is a space or a dot (they are all 0x80 and above).
   while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.pop_back();
   if (stem.empty()) return stem;
   size_t head_end = stem.find('.');
@@ -98,31 +108,38 @@ std::string SafeFileStem(std::string_view text, std::string_view suffix) {
   return stem;
 }
 
-std::string MatchedTextInGbk(std::string_view matched, Encoding encoding) {
-  if (encoding == Encoding::kGbk) return std::string(matched);
-  // A character gives one GBK byte at least for every four of its own, so this front of the match
-  // gives more than a name can hold; it ends between two characters.
+std::string MatchedTextInUtf8(std::string_view matched, Encoding encoding) {
+  // A character gives a name one unit of width at least for every two of its bytes, so this
+  // front of the match gives more than a name can hold; it ends between two characters.
   const char* p = matched.data();
   const char* end = p + matched.size();
   const char* front_end = p;
-  while (front_end < end && static_cast<size_t>(front_end - p) <= 4 * kMaxPieceNameBytes) {
-    front_end += CharLength(encoding, front_end, end);
+  while (front_end < end && static_cast<size_t>(front_end - p) <= 4 * kMaxPieceNameWidth) {
+    front_end += NameCharLength(encoding, front_end, end);
   }
   const std::string_view front(p, static_cast<size_t>(front_end - p));
-  std::string gbk;
-  if (ConvertText(front, encoding, Encoding::kGbk, &gbk)) return gbk;
-  // Character by character: only those that GBK lacks (or that are invalid) become "_".
+  std::string utf8;
+  // ConvertText copies UTF-8 to UTF-8 unchecked: that text is checked here.
+  if (encoding == Encoding::kUtf8 ? IsValidUtf8(front)
+                                  : ConvertText(front, encoding, Encoding::kUtf8, &utf8)) {
+    return encoding == Encoding::kUtf8 ? std::string(front) : utf8;
+  }
+  // Character by character: only those that are no valid character become "_".
+  utf8.clear();
   std::string one;
   while (p < front_end) {
-    const size_t n = CharLength(encoding, p, front_end);
-    if (ConvertText(std::string_view(p, n), encoding, Encoding::kGbk, &one)) {
-      gbk += one;
+    const size_t n = NameCharLength(encoding, p, front_end);
+    const std::string_view ch(p, n);
+    if (encoding == Encoding::kUtf8) {
+      utf8 += Utf8SequenceLength(p, front_end) == n ? ch : std::string_view("_");
+    } else if (ConvertText(ch, encoding, Encoding::kUtf8, &one)) {
+      utf8 += one;
     } else {
-      gbk += '_';
+      utf8 += '_';
     }
     p += n;
   }
-  return gbk;
+  return utf8;
 }
 
 std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view matched, bool head,

@@ -4,25 +4,21 @@
 
 #include "files/file_entry.h"
 #include "files/files.h"
+#include "text/codepage.h"
 #include "text/text.h"
 
 namespace travik {
 
 namespace {
 
-// The text with every "%" doubled, so that cmd takes it literally in a batch file.
+// The text with every "%" doubled, so that cmd takes it literally in a batch file. The text is
+// UTF-8: no byte of a multi-byte character is a "%".
 std::string BatchEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80 && i + 1 < text.size()) {
-      out.append(text.substr(i, 2));
-      ++i;
-      continue;
-    }
+  for (char c : text) {
     if (c == '%') out.push_back('%');
-    out.push_back(static_cast<char>(c));
+    out.push_back(c);
   }
   return out;
 }
@@ -43,9 +39,8 @@ std::string MergeScriptText(std::string_view merged_name, const std::vector<std:
   // wherever the folder is moved or copied, and from any current folder.
   const std::string target =
       JoinText("\"", kMergedFolderInScript, "\\", BatchEscape(merged_name), ".txt\"");
-  std::string script =
-      JoinText("@echo off\r\npushd \"%~dp0\"\r\nmd \"", kMergedFolderInScript, "\" 2>nul\r\n");
-  if (names.empty()) script += JoinText("type nul >", target, "\r\n");
+  std::string body = JoinText("pushd \"%~dp0\"\r\nmd \"", kMergedFolderInScript, "\" 2>nul\r\n");
+  if (names.empty()) body += JoinText("type nul >", target, "\r\n");
   // copy /y /b "1.txt"+"2.txt" "<target>" >nul, then copy /y /b "<target>"+"3.txt" ... appends.
   const std::string line_end = JoinText(" ", target, " >nul");
   std::string line;
@@ -53,7 +48,7 @@ std::string MergeScriptText(std::string_view merged_name, const std::vector<std:
   for (const std::string& name : names) {
     const std::string item = JoinText("\"", BatchEscape(name), "\"");
     if (!line.empty() && line.size() + 1 + item.size() + line_end.size() > kMaxScriptLineBytes) {
-      script += JoinText(line, line_end, "\r\n");
+      body += JoinText(line, line_end, "\r\n");
       line.clear();
       first_line = false;
     }
@@ -64,9 +59,21 @@ std::string MergeScriptText(std::string_view merged_name, const std::vector<std:
       line += JoinText("+", item);
     }
   }
-  if (!line.empty()) script += JoinText(line, line_end, "\r\n");
-  script += "popd\r\nmshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
-  return script;
+  if (!line.empty()) body += JoinText(line, line_end, "\r\n");
+  body += "popd\r\nmshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)";
+  // cmd reads a batch file line by line in the console's code page: on a Chinese system GBK.
+  // Lines are measured in UTF-8 above; in GBK none is longer.
+  std::string gbk;
+  if (Utf8ToGbk(JoinText("@echo off\r\n", body), &gbk)) return gbk;
+  // A name GBK cannot hold: the script is UTF-8, and cmd is told so before it reads a line that
+  // is not ASCII. Each line is decoded as it is read, after the line before has run, so the
+  // lines up to "chcp 65001" are read in the old code page, which is why they are ASCII. The
+  // console's own code page is noted first ("Active code page: 936", "Aktive Codepage: 850.")
+  // and set again by the last line; setlocal keeps the note out of the console's variables.
+  return JoinText("@echo off\r\nsetlocal\r\n"
+                  "for /f \"tokens=2 delims=:.\" %%c in ('chcp') do set \"travik_cp=%%c\"\r\n"
+                  "chcp 65001 >nul\r\n",
+                  body, "\r\nchcp %travik_cp% >nul 2>nul\r\n");
 }
 
 PieceWriter::PieceWriter(std::string folder, PieceNaming naming, std::string custom_text,
@@ -117,10 +124,11 @@ void PieceWriter::WriteNamed(std::string_view first, std::string_view second, in
     stopped_ = true;
     return;
   }
-  std::string matched_in_gbk;
-  if (naming_ == PieceNaming::kKeyword && !head && encoding_ != Encoding::kGbk) {
-    matched_in_gbk = MatchedTextInGbk(matched, encoding_);
-    matched = matched_in_gbk;
+  // The matched text is in the source's encoding; names are UTF-8.
+  std::string matched_in_utf8;
+  if (naming_ == PieceNaming::kKeyword && !head) {
+    matched_in_utf8 = MatchedTextInUtf8(matched, encoding_);
+    matched = matched_in_utf8;
   }
   std::string name = PieceFileName(naming_, number, matched, head, custom_text_);
   if (!taken_.insert(FileNameKey(name)).second) {

@@ -1,4 +1,5 @@
 // Naming and writing of split pieces, and the merge script "点我合并.bat" that joins them again.
+// Piece names are UTF-8, as every path of the program is.
 #ifndef TRAVIK_SPLIT_PIECE_WRITER_H_
 #define TRAVIK_SPLIT_PIECE_WRITER_H_
 
@@ -18,8 +19,11 @@ namespace travik {
 inline constexpr char kMergeScriptName[] = "点我合并.bat";
 inline constexpr char kHeadPieceName[] = "头文本";  // head piece of a keyword split, by keyword
 inline constexpr char kMergedFolderInScript[] = "合并后的文件";
-// Longest piece name (without ".txt") that a matched or custom text may give, in bytes.
-inline constexpr size_t kMaxPieceNameBytes = 100;
+// Longest piece name (without ".txt") that a matched or custom text may give, as a width: 1 for
+// an ASCII character, 2 for one of two or three UTF-8 bytes, 4 for one of four. That is the size
+// of the name in GBK where GBK holds it, so that names of Chinese text are as long as they always
+// were; in UTF-16 (Windows) a name never takes more units than its width.
+inline constexpr size_t kMaxPieceNameWidth = 100;
 // cmd.exe refuses longer lines (8,191 characters); every script line stays below this.
 inline constexpr size_t kMaxScriptLineBytes = 8190;
 
@@ -46,18 +50,18 @@ class DiskOutput : public PieceOutput {
                       std::string_view second) override;
 };
 
-// `text` + `suffix` made into a file name without extension that every system accepts: the
-// characters \ / : * ? " < > | and bytes below 0x20 become "_" (double-byte characters are kept
-// whole, so a trail byte 0x5C or 0x7C is never touched; a byte pair that is no GBK character
-// becomes "_" too), `text` is cut at a character boundary so that the whole stays within
-// kMaxPieceNameBytes, trailing spaces and dots are dropped, and a device name (CON, PRN, AUX, NUL,
+// `text` + `suffix` (UTF-8) made into a file name without extension that every system accepts:
+// the characters \ / : * ? " < > | and bytes below 0x20 become "_", and so does each byte that
+// begins no UTF-8 character; `text` is cut at a character boundary so that the whole stays within
+// kMaxPieceNameWidth, trailing spaces and dots are dropped, and a device name (CON, PRN, AUX, NUL,
 // COM1-9, LPT1-9, before the first dot) gets a "_". Empty when nothing is left.
 std::string SafeFileStem(std::string_view text, std::string_view suffix = {});
 
-// The matched text of a piece of a text in `encoding`, as GBK for the piece's name: each character
-// that GBK lacks, or that is no valid character, becomes "_" (the text itself is never changed).
-// GBK texts are returned as they are. Only the front that a name can hold is converted.
-std::string MatchedTextInGbk(std::string_view matched, Encoding encoding);
+// The matched text of a piece of a text in `encoding`, in UTF-8 for the piece's name: each
+// character that is no valid character of the encoding becomes "_" (the text itself is never
+// changed). In GBK a character is a lead byte with a trail byte (40-7E, 80-FE), or one byte.
+// Only the front that a name can hold is converted.
+std::string MatchedTextInUtf8(std::string_view matched, Encoding encoding);
 
 // The name of piece `number` before clashes are settled: "<number>.txt", the matched text (or
 // "头文本" for the head piece) when naming by keyword, or custom text + number. Naming by keyword
@@ -66,32 +70,37 @@ std::string MatchedTextInGbk(std::string_view matched, Encoding encoding);
 std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view matched, bool head,
                           std::string_view custom_text);
 
-// The text of the merge script for the pieces `names`, merging into 合并后的文件\<merged_name>.txt.
-// Every path is relative to the script's own folder, so the folder can be moved or copied.
-// Paths and names are quoted, "%" doubled, lines end in CR LF and stay within
-// kMaxScriptLineBytes. The pieces are joined by "copy /y /b", byte for byte (the type command of
-// some cmd versions re-encodes text in blocks and breaks double-byte characters at the block
-// edges): the first copy line creates the merged file, later ones append to it, so running the
-// script twice gives the same file.
+// The bytes of the merge script for the pieces `names` (UTF-8), merging into
+// 合并后的文件\<merged_name>.txt. Every path is relative to the script's own folder, so the folder
+// can be moved or copied. Paths and names are quoted, "%" doubled, lines end in CR LF and stay
+// within kMaxScriptLineBytes. The pieces are joined by "copy /y /b", byte for byte (the type
+// command of some cmd versions re-encodes text in blocks and breaks double-byte characters at the
+// block edges): the first copy line creates the merged file, later ones append to it, so running
+// the script twice gives the same file.
+// The script is GBK, as cmd reads a batch file on a Chinese system, when GBK holds every character
+// in it. Otherwise it is UTF-8 (without a byte-order mark, which cmd would take for part of the
+// first command) and switches cmd to code page 65001 before its first line that is not ASCII,
+// setting the console's code page back at the end.
 std::string MergeScriptText(std::string_view merged_name, const std::vector<std::string>& names);
 
 // Names and writes the pieces of one source file into one folder, remembering the names written
 // (the piece name list), and writes the merge script from them.
 class PieceWriter {
  public:
-  // `folder`: the piece folder; `merged_name`: the merged file's name in the script.
+  // `folder`: the piece folder; `custom_text`: the typed text of custom names; `merged_name`: the
+  // merged file's name in the script. All UTF-8.
   PieceWriter(std::string folder, PieceNaming naming, std::string custom_text,
               std::string merged_name, PieceOutput& output);
 
   // The encoding of the text the pieces come from (GBK unless set): matched texts are converted
-  // from it for the pieces' names (MatchedTextInGbk).
+  // from it for the pieces' names (MatchedTextInUtf8).
   void SetSourceEncoding(Encoding encoding) { encoding_ = encoding; }
   // Reports host.Progress(bytes written so far, total) after every piece.
   void SetProgress(JobHost* host, int64_t total_bytes);
 
-  // Names piece `number` (0 for the head piece of a keyword split, with head = true), gives a
-  // name that is already taken in this folder a "(2)", "(3)" ... and writes the bytes. A failed
-  // write is remembered (failed_names) and the name is not listed.
+  // Names piece `number` (0 for the head piece of a keyword split, with head = true; `matched` in
+  // the source's encoding), gives a name that is already taken in this folder a "(2)", "(3)" ...
+  // and writes the bytes. A failed write is remembered (failed_names) and the name is not listed.
   void WritePiece(std::string_view piece, int64_t number, std::string_view matched = {},
                   bool head = false);
   // The same for a numbered piece whose bytes are `first` then `second`.

@@ -95,19 +95,14 @@ KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& wr
   outcome.cut_short = list.cut_short;
   std::vector<Cut> cuts;
   cuts.reserve(list.headings.size());
-  // The heading's line names its piece. In GBK it is the text's own bytes; the finder gives the
-  // titles of other texts as typed text, which goes back into the text's encoding here, as a
-  // match's bytes are, for the writer to name the piece by.
-  const bool gbk = context.encoding == Encoding::kGbk;
-  std::vector<std::string> titles(gbk ? 0 : list.headings.size());
+  // The heading's line names its piece. The finder gives the titles in UTF-8, which go back into
+  // the text's encoding here, as a match's bytes are, for the writer to name the piece by (a
+  // byte of the line that is no character is a "?" in the title, and becomes "_" in the name).
+  std::vector<std::string> titles(list.headings.size());
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const chapters::Heading& h = list.headings[i];
     std::string_view name;
-    if (gbk) {
-      name = text.substr(static_cast<size_t>(h.title_offset), h.title.size());
-    } else if (ConvertTypedText(h.title, context.encoding, &titles[i])) {
-      name = titles[i];
-    }
+    if (ConvertTypedText(h.title, context.encoding, &titles[i])) name = titles[i];
     cuts.push_back({static_cast<size_t>(h.offset), name});
   }
   if (cuts.empty()) return outcome;

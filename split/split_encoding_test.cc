@@ -1,10 +1,11 @@
 // The split of texts in GB18030 and UTF-8 (with and without a byte-order mark): the modes against
 // the literal model on thousands of random texts, pieces made of whole characters that join back
-// to the source, the same keyword cuts as in the GBK form of a text, piece names in GBK, and the
-// job's refusals.
+// to the source, the same keyword cuts as in the GBK form of a text, piece names in UTF-8 (names GBK
+// cannot hold among them), and the job's refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,14 +25,17 @@
 namespace travik {
 namespace {
 
+using testing::Gb18030;
 using testing::MemoryOutput;
+using testing::operator""_gbk;
 using testing::RecordingHost;
 
 constexpr unsigned kSeed = 18030;
 constexpr char kMark[] = "\xEF\xBB\xBF";
 const std::string kSep = kPathSeparator;
 
-// U+20000 (𠀀) and U+1F600 (an emoji): characters GBK lacks, four bytes in GB18030 and UTF-8.
+// U+20000 (𠀀) and U+1F600 (an emoji) in GB18030: characters GBK lacks, four bytes in GB18030
+// and UTF-8.
 constexpr char kExtB[] = "\x95\x32\x82\x36";
 constexpr char kEmoji[] = "\x94\x39\xFC\x36";
 
@@ -46,11 +50,15 @@ constexpr Form kForms[] = {{Encoding::kGb18030, false, "GB18030"},
                            {Encoding::kUtf8, true, "UTF-8 with mark"}};
 
 // Random text as GB18030 bytes: headings, CJK characters (all in GBK), ASCII with the bytes that
-// names and patterns care about, line breaks, and, unless `gbk_only`, four-byte characters.
+// names and patterns care about, line breaks, and, unless `gbk_only`, four-byte characters and
+// letters GBK lacks (names that differ only in the case of one of them among them).
 std::string RandomGb18030Text(std::mt19937& rng, size_t max_length, bool gbk_only) {
-  static const char* const kUnits[] = {"第一章 卷一\r\n", "第二十章", "第", "章", "，", "。",
-                                       "\r\n",           "\n",       " ",  "a", "\\", "|",
-                                       "CON",            "東錦",     "ａ", "?", ".",  "x"};
+  static const std::string kUnits[] = {
+      Gb18030("第一章 卷一\r\n"), Gb18030("第二十章"), Gb18030("第"), Gb18030("章"),
+      Gb18030("，"), Gb18030("。"), "\r\n", "\n", " ", "a", "\\", "|", "CON", Gb18030("東錦"),
+      Gb18030("ａ"), "?", ".", "x"};
+  static const std::string kNotInGbk[] = {Gb18030("España"), Gb18030("ESPAÑA"), Gb18030("한국"),
+                                          Gb18030("ñ"), Gb18030("Ñ")};
   const size_t length = rng() % (max_length + 1);
   std::string text;
   while (text.size() < length) {
@@ -65,7 +73,10 @@ std::string RandomGb18030Text(std::mt19937& rng, size_t max_length, bool gbk_onl
       EXPECT_TRUE(ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &gb));
       text += gb;
     } else if (kind == 4 && !gbk_only) {
-      text += rng() % 2 ? kExtB : kEmoji;
+      const unsigned which = rng() % 4;
+      text += which == 0 ? std::string(kExtB)
+              : which == 1 ? std::string(kEmoji)
+                           : kNotInGbk[rng() % std::size(kNotInGbk)];
     } else {
       text += kUnits[rng() % (sizeof(kUnits) / sizeof(kUnits[0]))];
     }
@@ -92,10 +103,10 @@ std::string WithStrayBytes(std::mt19937& rng, std::string text) {
 }
 
 model::Naming RandomNaming(std::mt19937& rng) {
-  static const char* const kCustom[] = {"自定义内容", "", "卷", "a/b:"};
+  static const char* const kCustom[] = {"自定义内容", "", "卷", "a/b:", "😀", "𠀀한국", "España"};
   model::Naming naming;
   naming.mode = static_cast<PieceNaming>(rng() % 4);
-  naming.custom_text = kCustom[rng() % 4];
+  naming.custom_text = kCustom[rng() % std::size(kCustom)];
   return naming;
 }
 
@@ -177,7 +188,8 @@ TEST(SplitInEncodings, SizeAndCountSplitsMatchTheModel) {
 TEST(SplitInEncodings, KeywordSplitMatchesTheModel) {
   static const char* const kKeywords[] = {"^第",     "第.{1,3}章", "章$",  "(?=第)",  "\\r\\n",
                                           "\\x{20000}|\\x{1F600}", ".",     "a|\\|", "$",
-                                          "^",       "[^\\r\\n]{4}", "東", "第(", "(?<=章)"};
+                                          "^",       "[^\\r\\n]{4}", "東", "第(", "(?<=章)",
+                                          "𠀀|😀", "[Ee]spa.a|한", "(?i)españa"};
   constexpr int kCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
   std::mt19937 rng(kSeed + 1);
   for (int round = 0; round < 3000; ++round) {
@@ -250,8 +262,8 @@ TEST(SplitInEncodings, KeywordCutsTheSameLinesAsInTheGbkForm) {
 TEST(SplitInEncodings, ChapterCutsAreThoseOfTheGbkForm) {
   const std::string gbk =
       "书名：河\r\n第一章 起\r\n第三天早上，他走了。\r\n　　第二章 承\r\n正文二\r\n"
-      "第三章：合\r\n正文三\r\n第四章 转\r\n正文四";
-  for (const std::string& head : {std::string(), std::string("第零章 序\r\n")}) {
+      "第三章：合\r\n正文三\r\n第四章 转\r\n正文四"_gbk;
+  for (const std::string& head : {std::string(), "第零章 序\r\n"_gbk}) {
     for (unsigned presets : {0u, 1u}) {
       SplitContext gbk_context;
       gbk_context.source_text = head + gbk;
@@ -287,26 +299,41 @@ TEST(SplitInEncodings, ChapterCutsAreThoseOfTheGbkForm) {
   }
 }
 
-TEST(MatchedTextInGbk, ConvertsAndReplacesOnlyWhatGbkLacks) {
-  std::string utf8;
-  ASSERT_TRUE(ConvertText(JoinText("第", kExtB, "章", kEmoji), Encoding::kGb18030,
-                          Encoding::kUtf8, &utf8));
-  EXPECT_EQ(MatchedTextInGbk(utf8, Encoding::kUtf8), "第_章_");
-  EXPECT_EQ(MatchedTextInGbk(JoinText("第", kExtB, "章"), Encoding::kGb18030), "第_章");
-  // An invalid byte of a recognised GB18030 text is a character of its own, and no name's.
-  EXPECT_EQ(MatchedTextInGbk("\x80\xB5\xDA", Encoding::kGb18030), "_第");
-  EXPECT_EQ(MatchedTextInGbk("a\xB5\xDA", Encoding::kGbk), "a\xB5\xDA");
-  EXPECT_EQ(MatchedTextInGbk("", Encoding::kUtf8), "");
+TEST(MatchedTextInUtf8, ConvertsEveryCharacterAndReplacesWhatIsNone) {
+  // Characters GBK lacks are kept, from every encoding that holds them.
+  EXPECT_EQ(MatchedTextInUtf8("第𠀀章😀 España 한국", Encoding::kUtf8), "第𠀀章😀 España 한국");
+  EXPECT_EQ(MatchedTextInUtf8(Gb18030("第𠀀章😀 España 한국"), Encoding::kGb18030),
+            "第𠀀章😀 España 한국");
+  EXPECT_EQ(MatchedTextInUtf8(JoinText(Gb18030("第"), kExtB, Gb18030("章"), kEmoji),
+                              Encoding::kGb18030),
+            "第𠀀章😀");
+  // An invalid byte of a recognised GB18030 or UTF-8 text is a character of its own, and no
+  // name's.
+  EXPECT_EQ(MatchedTextInUtf8("\x80\xB5\xDA", Encoding::kGb18030), "_第");
+  EXPECT_EQ(MatchedTextInUtf8("a\xFF\xE7\xAC\xAC\xE7\xAC", Encoding::kUtf8), "a_第__");
+  EXPECT_EQ(MatchedTextInUtf8("", Encoding::kUtf8), "");
+  // GBK: a lead byte and a trail byte are one character, second bytes 7C and 5C included (東 is
+  // 96 7C, 錦 E5 5C); a lead byte without a trail byte, or at the end, is "_" on its own, and so
+  // is a pair that GBK does not assign.
+  EXPECT_EQ(MatchedTextInUtf8("a\xB5\xDA", Encoding::kGbk), "a第");
+  EXPECT_EQ(MatchedTextInUtf8("東錦|"_gbk, Encoding::kGbk), "東錦|");
+  EXPECT_EQ(MatchedTextInUtf8("\x96|", Encoding::kGbk), "東");
+  EXPECT_EQ(MatchedTextInUtf8("\x81"
+                              "0ab\xD5",
+                              Encoding::kGbk),
+            "_0ab_");
+  EXPECT_EQ(MatchedTextInUtf8("\x81\x7F\xFF", Encoding::kGbk), "_\x7F_");
+  EXPECT_EQ(MatchedTextInUtf8("\xA2\xA0", Encoding::kGbk), "_");
   // A long match: the name holds its front, cut where the GBK form's name is cut.
-  std::string long_gbk;
-  for (int i = 0; i < 400; ++i) long_gbk += "章";
   std::string long_utf8;
-  ASSERT_TRUE(ConvertText(long_gbk, Encoding::kGbk, Encoding::kUtf8, &long_utf8));
-  EXPECT_EQ(SafeFileStem(MatchedTextInGbk(long_utf8, Encoding::kUtf8)), SafeFileStem(long_gbk));
-  EXPECT_EQ(SafeFileStem(MatchedTextInGbk(long_utf8 + kMark, Encoding::kUtf8)),
-            SafeFileStem(long_gbk));
+  for (int i = 0; i < 400; ++i) long_utf8 += "章";
+  const std::string name = SafeFileStem(MatchedTextInUtf8(long_utf8, Encoding::kUtf8));
+  EXPECT_EQ(name, long_utf8.substr(0, 50 * 3));
+  EXPECT_EQ(SafeFileStem(MatchedTextInUtf8(long_utf8 + kMark, Encoding::kUtf8)), name);
+  EXPECT_EQ(SafeFileStem(MatchedTextInUtf8(testing::Gbk(long_utf8), Encoding::kGbk)), name);
+  EXPECT_EQ(SafeFileStem(MatchedTextInUtf8(Gb18030(long_utf8), Encoding::kGb18030)), name);
   // Forbidden characters are still made safe after the conversion.
-  EXPECT_EQ(PieceFileName(PieceNaming::kKeyword, 3, MatchedTextInGbk("a/b", Encoding::kUtf8),
+  EXPECT_EQ(PieceFileName(PieceNaming::kKeyword, 3, MatchedTextInUtf8("a/b", Encoding::kUtf8),
                           false, ""),
             "a_b.txt");
 }
@@ -339,9 +366,8 @@ TEST(SplitJobInEncodings, RefusedFilesGetNothingAndTheOthersAreSplit) {
   Scene scene;
   const std::string utf16le = scene.Source("甲.txt", std::string("\xFF\xFE" "a\0b\0", 6));
   const std::string utf16be = scene.Source("乙.txt", std::string("\xFE\xFF\0a\0b", 6));
-  const std::string gbk_text = scene.Source("丙.txt", "第一章\r\n");
-  std::string utf8;
-  ASSERT_TRUE(ConvertText("第一章\r\n", Encoding::kGbk, Encoding::kUtf8, &utf8));
+  const std::string gbk_text = scene.Source("丙.txt", "第一章\r\n"_gbk);
+  const std::string utf8 = "第一章\r\n";
   const std::string utf8_text = scene.Source("丁.txt", kMark + utf8);
   SplitForm form = scene.Form({utf16le, utf16be, gbk_text, utf8_text});
   form.write_merge_script = true;
@@ -373,16 +399,14 @@ TEST(SplitJobInEncodings, RefusedFilesGetNothingAndTheOthersAreSplit) {
   EXPECT_EQ(again.failures[1].reason, Utf16RefusalMessage(Encoding::kUtf16Be));
   EXPECT_NE(again.failures[0].reason.find("UTF-16LE"), std::string::npos);
   for (const char* name : {"甲", "乙"}) EXPECT_FALSE(FolderExists(scene.out + kSep + name));
-  EXPECT_EQ(scene.Bytes("丙" + kSep + "1.txt"), "第一章\r\n");
+  EXPECT_EQ(scene.Bytes("丙" + kSep + "1.txt"), "第一章\r\n"_gbk);
 }
 
-TEST(SplitJobInEncodings, MarkStaysInTheFirstPieceAndNamesComeOutInGbk) {
+TEST(SplitJobInEncodings, MarkStaysInTheFirstPieceAndNamesKeepCharactersGbkLacks) {
   Scene scene;
   // Two chapters in UTF-8 with a mark; the second heading holds U+20000, which GBK lacks.
-  std::string body;
-  ASSERT_TRUE(ConvertText(JoinText("第一章 始\r\n", std::string(1500, 'x'), "\r\n第二章 ", kExtB,
-                                   "\r\n", std::string(1500, 'y')),
-                          Encoding::kGb18030, Encoding::kUtf8, &body));
+  const std::string body = JoinText("第一章 始\r\n", std::string(1500, 'x'), "\r\n第二章 𠀀\r\n",
+                                    std::string(1500, 'y'));
   const std::string text = kMark + body;
   const std::string source = scene.Source("书.txt", text);
   SplitForm form = scene.Form({source});
@@ -393,7 +417,7 @@ TEST(SplitJobInEncodings, MarkStaysInTheFirstPieceAndNamesComeOutInGbk) {
   SplitJob(form, host);
   EXPECT_TRUE(host.failures.empty());
   const std::string first = scene.Bytes("书" + kSep + "第一章 始.txt");
-  const std::string second = scene.Bytes("书" + kSep + "第二章 _.txt");
+  const std::string second = scene.Bytes("书" + kSep + "第二章 𠀀.txt");
   EXPECT_EQ(first.rfind(kMark, 0), 0u);  // no head piece of the mark alone
   EXPECT_EQ(first + second, text);
   EXPECT_FALSE(FileSizeOf(scene.out + kSep + "书" + kSep + "头文本.txt") >= 0);
@@ -411,26 +435,75 @@ TEST(SplitJobInEncodings, MarkStaysInTheFirstPieceAndNamesComeOutInGbk) {
   EXPECT_EQ(scene.Bytes("量" + kSep + "1.txt").size(), 1024u);  // 3 + "第一章 始\r\n" + x...
 }
 
-TEST(SplitJobInEncodings, CustomNameThatGbkCannotHoldIsRefusedFirst) {
+// Names GBK cannot hold work everywhere: as the names of sources (their piece folders and merged
+// files), as custom names, and as names taken from a text's headings. The merge script that
+// lists them is UTF-8, and joins the pieces by their names.
+TEST(SplitJobInEncodings, NamesGbkCannotHoldAreNamesLikeAnyOther) {
   Scene scene;
-  const std::string source = scene.Source("书.txt", "abc");
-  SplitForm form = scene.Form({source});
+  const std::vector<std::string> stems = {"😀", "한국", "𠀀", "España"};
+  std::vector<std::string> sources;
+  for (const std::string& stem : stems) sources.push_back(scene.Source(stem + ".txt", "abcdef"));
+  SplitForm form = scene.Form(sources);
+  form.mode = SplitMode::kByCount;
+  form.parts_text = "2";
   form.naming = PieceNaming::kCustom;
-  form.custom_text = JoinText("卷", kExtB);
+  form.custom_text = "卷😀𠀀";
+  form.write_merge_script = true;
   RecordingHost host;
   SplitJob(form, host);
-  EXPECT_EQ(host.messages, std::vector<std::string>{kCustomNameNotGbk});
-  EXPECT_FALSE(FolderExists(scene.out + kSep + "书"));
-  // Not used when the pieces are numbered, and GBK text is as good a name as ever.
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(host.failures.empty());
+  EXPECT_EQ(host.completions, 1);
+  for (const std::string& stem : stems) {
+    SCOPED_TRACE(stem);
+    EXPECT_EQ(scene.Bytes(stem + kSep + "卷😀𠀀1.txt"), "abc");
+    EXPECT_EQ(scene.Bytes(stem + kSep + "卷😀𠀀2.txt"), "def");
+    const std::string script = scene.Bytes(stem + kSep + kMergeScriptName);
+    EXPECT_EQ(script, MergeScriptText(stem, {"卷😀𠀀1.txt", "卷😀𠀀2.txt"}));
+    EXPECT_EQ(script.rfind("@echo off\r\nsetlocal\r\n", 0), 0u);
+    EXPECT_NE(script.find("\"卷😀𠀀1.txt\"+\"卷😀𠀀2.txt\" \"合并后的文件\\" + stem + ".txt\""),
+              std::string::npos)
+        << script;
+  }
+
+  // Numbered pieces of a source GBK cannot name: the script stays GBK when its other names fit,
+  // and is UTF-8 for the source's own name otherwise.
   form.naming = PieceNaming::kNumber;
+  form.rows = {MakeSplitEntry(sources[1])};
+  form.rows[0].name = "小说";
   RecordingHost numbered;
   SplitJob(form, numbered);
-  EXPECT_TRUE(numbered.messages.empty());
-  form.naming = PieceNaming::kCustom;
-  form.custom_text = "卷";
-  RecordingHost custom;
-  SplitJob(form, custom);
-  EXPECT_EQ(scene.Bytes("书" + kSep + "卷1.txt"), "abc");
+  EXPECT_EQ(scene.Bytes(JoinText("小说", kSep, kMergeScriptName)),
+            MergeScriptText("小说", {"1.txt", "2.txt"}));
+  EXPECT_EQ(scene.Bytes(JoinText("小说", kSep, kMergeScriptName)).rfind("@echo off\r\npushd", 0),
+            0u);
+
+  // Headings of a UTF-8 text and of a GB18030 text name the pieces with the characters GBK lacks.
+  const std::string novel = "第一章 😀\r\n甲\r\n第二章 한국\r\n乙\r\n第三章 España\r\n丙\r\n";
+  const std::string utf8 = scene.Source("u.txt", novel);
+  const std::string gb18030 = scene.Source("g.txt", Gb18030(novel) + kExtB);
+  SplitForm chapters = scene.Form({utf8, gb18030});
+  chapters.rows[1].encoding = EncodingChoice::kGb18030;
+  chapters.mode = SplitMode::kByKeyword;
+  chapters.find_chapters = true;
+  chapters.naming = PieceNaming::kKeyword;
+  chapters.write_merge_script = true;
+  RecordingHost by_chapters;
+  SplitJob(chapters, by_chapters);
+  EXPECT_TRUE(by_chapters.failures.empty());
+  for (const char* folder : {"u", "g"}) {
+    SCOPED_TRACE(folder);
+    const std::string base = std::string(folder) + kSep;
+    const bool in_gb18030 = folder[0] == 'g';
+    const std::string first = in_gb18030 ? Gb18030("第一章 😀\r\n甲\r\n") : "第一章 😀\r\n甲\r\n";
+    EXPECT_EQ(scene.Bytes(base + "第一章 😀.txt"), first);
+    EXPECT_EQ(scene.Bytes(base + "第二章 한국.txt"),
+              in_gb18030 ? Gb18030("第二章 한국\r\n乙\r\n") : "第二章 한국\r\n乙\r\n");
+    EXPECT_EQ(scene.Bytes(base + "第三章 España.txt"),
+              in_gb18030 ? Gb18030("第三章 España\r\n丙\r\n") + kExtB : "第三章 España\r\n丙\r\n");
+    EXPECT_EQ(scene.Bytes(base + kMergeScriptName),
+              MergeScriptText(folder, {"第一章 😀.txt", "第二章 한국.txt", "第三章 España.txt"}));
+  }
 }
 
 }  // namespace

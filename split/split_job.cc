@@ -3,7 +3,6 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "text/codepage.h"
 #include "files/file_entry.h"
 #include "files/files.h"
 #include "text/pattern.h"
@@ -15,11 +14,10 @@ namespace travik {
 
 namespace {
 
-// `base`, a separator unless `base` already ends with one, and `name`. The separator is looked
-// for by double-byte stepping: a trail byte 0x5C is no "\".
+// `base`, a separator unless `base` already ends with one, and `name`. Paths are UTF-8: no byte
+// of a multi-byte character is a separator.
 std::string JoinPath(const std::string& base, std::string_view name) {
-  const int last = FindTextReverse(base, kPathSeparator);
-  if (!base.empty() && last == TextLength(base)) return JoinText(base, name);
+  if (!base.empty() && base.back() == kPathSeparator[0]) return JoinText(base, name);
   return JoinText(base, kPathSeparator, name);
 }
 
@@ -250,10 +248,10 @@ double SizeModePieceCount(int64_t file_bytes, const std::string& size_text) {
   const double r = Remainder(kb, size);
   if (std::fabs(r) > 1e-7) {
     const std::string t = NumberToText(r);
-    const int p = FindTextReverse(t, ".");
-    if (p == -1 || LeftText(t, p - 1) != "0") {
+    const size_t dot = t.rfind('.');
+    if (dot == std::string::npos || t.compare(0, dot, "0") != 0) {
       count += 1;  // a whole remainder, or one of 1 KB or more
-    } else if (TextToInt(LeftText(RightText(t, TextLength(t) - p), 3)) >= 1) {
+    } else if (TextToInt(t.substr(dot + 1, 3)) >= 1) {
       count += 1;  // at least 0.001 KB: two bytes or more
     }
   }
@@ -268,7 +266,7 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   }
   if (form.save_in_program_folder) {
     if (form.program_folder.empty()) {  // never the root folder
-      host.ShowMessage("无法确定保存目录（当前目录的名称无法用 GBK 表示）");
+      host.ShowMessage("无法确定保存目录（软件所在目录未知）");
       return;
     }
     context.output_folder = JoinPath(form.program_folder, kSplitFolderName);
@@ -281,13 +279,6 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   if (!FolderExists(context.output_folder)) MakeDirectory(context.output_folder);
   if (form.naming != PieceNaming::kUnchecked) context.naming_mode = form.naming;
   if (!CheckModeField(form, host)) return;
-  // Piece names are GBK paths: a typed character that GBK lacks cannot be part of one.
-  std::string custom_in_gbk;
-  if (form.mode != SplitMode::kUnchecked && context.naming_mode == PieceNaming::kCustom &&
-      !ConvertTypedText(form.custom_text, Encoding::kGbk, &custom_in_gbk)) {
-    host.ShowMessage(kCustomNameNotGbk);
-    return;
-  }
 
   FailureList failures;
   if (form.mode != SplitMode::kUnchecked) {

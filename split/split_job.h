@@ -34,7 +34,7 @@ enum class SplitMode {
   kByKeyword = 3,  // 单选框3 "按关键字分割", value in 编辑框3
 };
 
-// The split page's controls as the job reads them when it starts. Texts are GBK, as typed: the
+// The split page's controls as the job reads them when it starts. Texts are UTF-8, as typed: the
 // checks compare them with the empty text and with "0".
 struct SplitForm {
   std::vector<FileEntry> rows;  // 超级列表框1: column 0 name (sub-folder, merged name), 1 path
@@ -76,11 +76,6 @@ struct SplitContext {
   // Piece folders named other than their row ("小说(2)"): an earlier row of the job had the name.
   std::vector<std::string> renamed_folders;
 };
-
-// What the job says, before any file is read, about a custom name (编辑框6) holding a character
-// that no file name can hold (piece names are GBK).
-inline constexpr char kCustomNameNotGbk[] =
-    "自定义文件名中有 GBK 无法表示的字符，请换用其他文字";
 
 // The failure of a chapter split in a file where the finder saw no heading.
 inline constexpr char kChaptersNotFound[] = "未找到章节标题（可以改为按大小分割）";

@@ -11,43 +11,60 @@ namespace {
 
 bool IsSingle(int signed_byte) { return signed_byte > 0; }
 
-// The double-byte letters that have a small and a capital form, in the same order.
-constexpr char kSmallLetters[] =
-    "ⅰⅱⅲⅳⅴⅵⅶⅷⅸⅹａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚαβγδεζηθικλμνξοπρστυφχψω"
-    "абвгдеёжзийклмнопрстуфхцчшщъыьэюя";
-constexpr char kCapitalLetters[] =
-    "ⅠⅡⅢⅣⅤⅥⅦⅧⅨⅩＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ"
-    "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
+size_t CharacterLength(const std::string& t, size_t i, Encoding encoding);
 
-// A double-byte character as its capital, when it is a small letter.
-std::string Capital(const std::string& character) {
-  int p = FindText(kSmallLetters, character);
-  return p == -1 ? character : MidText(kCapitalLetters, p, 2);
+// The characters of a UTF-8 name, each well-formed sequence one, each other byte one.
+std::vector<std::string> Characters(const std::string& name) {
+  std::vector<std::string> characters;
+  for (size_t i = 0; i < name.size();) {
+    const size_t n = CharacterLength(name, i, Encoding::kUtf8);
+    characters.push_back(name.substr(i, n));
+    i += n;
+  }
+  return characters;
 }
 
-// Two names that Windows takes for the same file: equal, but for the case of letters.
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 0x80) {  // a double-byte character: the same, or the same letter in the other case
-      if (y < 0x80 || i + 1 >= a.size()) return false;
-      if (Capital(a.substr(i, 2)) != Capital(b.substr(i, 2))) return false;
-      ++i;
-      continue;
-    }
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
+// The letters that have a small and a capital form as Windows compares names, in the same order.
+constexpr char kSmallLetters[] =
+    "àáâãäåæçèéêëìíîïðñòóôõöøùúûüýþ"
+    "āăąćĉċčďđēĕėęěĝğġģĥħĩīĭįĳĵķĺļľŀłńņňŋōŏőœŕŗřśŝşšţťŧũūŭůűųŵŷźżž"
+    "αβγδεζηθικλμνξοπρστυφχψω"
+    "абвгдежзийклмнопрстуфхцчшщъыьэюяѐёђѓєѕіїјљњћќѝўџ"
+    "ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚⅰⅱⅲⅳⅴⅵⅶⅷⅸⅹⅺⅻⅼⅽⅾⅿ";
+constexpr char kCapitalLetters[] =
+    "ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜÝÞ"
+    "ĀĂĄĆĈĊČĎĐĒĔĖĘĚĜĞĠĢĤĦĨĪĬĮĲĴĶĹĻĽĿŁŃŅŇŊŌŎŐŒŔŖŘŚŜŞŠŢŤŦŨŪŬŮŰŲŴŶŹŻŽ"
+    "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ"
+    "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯЀЁЂЃЄЅІЇЈЉЊЋЌЍЎЏ"
+    "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺⅠⅡⅢⅣⅤⅥⅦⅧⅨⅩⅪⅫⅬⅭⅮⅯ";
+
+// A character as its capital, when it is a small letter; an ASCII letter as its small form.
+std::string Folded(const std::string& character) {
+  if (character.size() == 1) {
+    char c = character[0];
+    return std::string(1, (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c);
   }
-  return true;
+  static const std::vector<std::string> small = Characters(kSmallLetters);
+  static const std::vector<std::string> capital = Characters(kCapitalLetters);
+  for (size_t k = 0; k < small.size(); ++k) {
+    if (small[k] == character) return capital[k];
+  }
+  return character;
+}
+
+// The name with every character folded: two names that Windows takes for the same file (equal
+// but for the case of letters) have the same folded name.
+std::string FoldedName(const std::string& name) {
+  std::string folded;
+  for (const std::string& ch : Characters(name)) folded += Folded(ch);
+  return folded;
 }
 
 class Namer {
  public:
   explicit Namer(const Naming& naming) : naming_(naming) {}
 
+  // `matched`: the name taken from the text, in UTF-8.
   std::string Name(int n, const std::string* matched, bool head) {
     std::string number = NumberToText(n);
     std::string stem;
@@ -63,65 +80,57 @@ class Namer {
     if (stem.empty()) stem = number;
     std::string name = stem + ".txt";
     for (int k = 2; Taken(name); ++k) name = stem + "(" + NumberToText(k) + ").txt";
-    written_.push_back(name);
+    written_.push_back(FoldedName(name));
     return name;
   }
 
  private:
   bool Taken(const std::string& name) const {
+    const std::string folded = FoldedName(name);
     for (const std::string& w : written_) {
-      if (SameName(w, name)) return true;
+      if (w == folded) return true;
     }
     return false;
   }
 
   Naming naming_;
-  std::vector<std::string> written_;
+  std::vector<std::string> written_;  // folded
 };
+
+// How wide a character of a name is: 1 for ASCII, 2 for two or three UTF-8 bytes, 4 for four.
+int Width(const std::string& character) {
+  return character.size() == 3 ? 2 : static_cast<int>(character.size());
+}
 
 }  // namespace
 
 std::string SafeStem(const std::string& text, const std::string& suffix) {
   std::vector<std::string> characters;
-  int len = TextLength(text);
-  int i = 1;
-  while (i <= len) {
-    int c = CharCodeAt(text, i);
-    if (c < 0) {
-      int lead = c + 256;
-      int trail = CharCodeAt(text, i + 1) & 0xFF;
-      bool pair = i + 1 <= len && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE &&
-                  trail != 0x7F;
-      characters.push_back(pair ? MidText(text, i, 2) : "_");
-      i += pair ? 2 : 1;
+  for (const std::string& ch : Characters(text)) {
+    const unsigned char c = static_cast<unsigned char>(ch[0]);
+    if (c >= 0x80) {
+      // A byte that begins no UTF-8 character is a character of its own here.
+      characters.push_back(ch.size() > 1 ? ch : "_");
     } else {
-      std::string ch = MidText(text, i, 1);
-      bool bad = c < 0x20 || FindText("\\/:*?\"<>|", ch) != -1;
+      bool bad = c < 0x20 || std::string("\\/:*?\"<>|").find(ch) != std::string::npos;
       characters.push_back(bad ? "_" : ch);
-      i += 1;
     }
   }
-  int limit = 100 - TextLength(suffix);
+  int limit = 100;
+  for (const std::string& ch : Characters(suffix)) limit -= Width(ch);
   int used = 0;
-  std::vector<std::string> kept;
-  for (const std::string& ch : characters) {
-    if (used + TextLength(ch) > limit) break;
-    used += TextLength(ch);
-    kept.push_back(ch);
-  }
-  // After the cut, a pair that the system cannot convert (an unassigned code) becomes "_".
   std::string stem;
-  for (const std::string& ch : kept) {
-    stem += (TextLength(ch) == 2 && !PathIsRepresentable(ch)) ? "_" : ch;
+  for (const std::string& ch : characters) {
+    if (used + Width(ch) > limit) break;
+    used += Width(ch);
+    stem += ch;
   }
   stem += suffix;
-  while (!stem.empty() && (RightText(stem, 1) == " " || RightText(stem, 1) == ".")) {
-    stem = LeftText(stem, TextLength(stem) - 1);
-  }
+  while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.pop_back();
   if (stem.empty()) return stem;
-  int dot = FindText(stem, ".");
-  std::string head = dot == -1 ? stem : LeftText(stem, dot - 1);
-  while (RightText(head, 1) == " ") head = LeftText(head, TextLength(head) - 1);
+  size_t dot = stem.find('.');
+  std::string head = dot == std::string::npos ? stem : stem.substr(0, dot);
+  while (!head.empty() && head.back() == ' ') head.pop_back();
   std::string upper;
   for (char ch : head) upper += (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
   const char* devices[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
@@ -129,7 +138,7 @@ std::string SafeStem(const std::string& text, const std::string& suffix) {
                            "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
   for (const char* device : devices) {
     if (upper == device) {
-      stem = head + "_" + RightText(stem, TextLength(stem) - TextLength(head));
+      stem = head + "_" + stem.substr(head.size());
       break;
     }
   }
@@ -213,7 +222,7 @@ std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& 
   int previous_start = 1;
   std::string previous_text;
   for (int i = 1; i <= m; ++i) {
-    std::string t = MatchText(matches[i - 1], source);
+    std::string t = NameInUtf8(MatchText(matches[i - 1], source), Encoding::kGbk);
     int b = static_cast<int>(MatchPosition(matches[i - 1]));
     std::string section;
     if (i == 1) {
@@ -286,12 +295,35 @@ std::vector<size_t> CharacterStarts(const std::string& text, Encoding encoding,
   return starts;
 }
 
-std::string NameInGbk(const std::string& matched, Encoding encoding) {
+std::string NameInUtf8(const std::string& matched, Encoding encoding) {
   std::string name;
+  if (encoding == Encoding::kGbk) {
+    // A lead byte and a second byte from 40 to FE but 7F are a pair; any other byte is alone.
+    int len = TextLength(matched);
+    int i = 1;
+    while (i <= len) {
+      int c = CharCodeAt(matched, i);
+      int trail = CharCodeAt(matched, i + 1) & 0xFF;
+      bool pair = c < 0 && i + 1 <= len && c + 256 >= 0x81 && c + 256 <= 0xFE && trail >= 0x40 &&
+                  trail <= 0xFE && trail != 0x7F;
+      std::string ch = MidText(matched, i, pair ? 2 : 1);
+      std::string utf8;
+      name += c >= 0 ? ch : GbkToUtf8(ch, &utf8) ? utf8 : "_";
+      i += pair ? 2 : 1;
+    }
+    return name;
+  }
   for (size_t i = 0; i < matched.size();) {
     const size_t n = CharacterLength(matched, i, encoding);
-    std::string gbk;
-    name += ConvertText(matched.substr(i, n), encoding, Encoding::kGbk, &gbk) ? gbk : "_";
+    const std::string ch = matched.substr(i, n);
+    std::string utf8;
+    if (static_cast<unsigned char>(ch[0]) < 0x80) {
+      name += ch;
+    } else if (encoding == Encoding::kUtf8) {
+      name += n > 1 ? ch : "_";  // a byte that begins no well-formed sequence
+    } else {
+      name += ConvertText(ch, encoding, Encoding::kUtf8, &utf8) ? utf8 : "_";
+    }
     i += n;
   }
   return name;
@@ -347,7 +379,7 @@ std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& 
     if (i == 0 && b <= mark_length) b = 0;
     if (!starts.empty() && b <= starts.back()) continue;  // an empty section
     starts.push_back(b);
-    names.push_back(NameInGbk(MatchText(matches[i], text), encoding));
+    names.push_back(NameInUtf8(MatchText(matches[i], text), encoding));
   }
   if (starts.empty()) return pieces;
   if (starts[0] > 0) pieces.push_back({namer.Name(0, nullptr, true), source.substr(0, starts[0])});

@@ -3,6 +3,7 @@
 // a cut never falls inside a double-byte character; a size split goes on until the text is used
 // up; a keyword split writes no empty head or empty pieces and its last piece runs from the last
 // match to the end; equal names get "(2)", "(3)" ...; names are made safe for file systems.
+// Names are UTF-8: a matched text is converted from the text's encoding first.
 #ifndef TRAVIK_SPLIT_SPLIT_MODEL_H_
 #define TRAVIK_SPLIT_SPLIT_MODEL_H_
 
@@ -39,8 +40,8 @@ std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& 
 // `mark_length` bytes (0 when none), stepping through the text character by character from the
 // mark with the encoding's table of well-formed sequences (a byte that begins none is a character
 // of its own). A piece ends at the first character boundary at or after its size; the mark stays
-// in the first piece; names by keyword are the matched characters in GBK, "_" for each one GBK
-// lacks.
+// in the first piece; names by keyword are the matched characters in UTF-8, "_" for each one that
+// is no valid character.
 std::vector<Piece> SplitBySize(const std::string& source, int size_kb, double piece_count,
                                const Naming& naming, Encoding encoding, size_t mark_length);
 std::vector<Piece> SplitByCount(const std::string& source, int parts, const Naming& naming,
@@ -50,8 +51,9 @@ std::vector<Piece> SplitByKeyword(const std::string& source, const std::string& 
                                   size_t mark_length);
 // The byte offsets where the characters of the text begin, from `mark_length` on, and its size.
 std::vector<size_t> CharacterStarts(const std::string& text, Encoding encoding, size_t mark_length);
-// The characters of a matched text as GBK, each one GBK lacks (or an invalid byte) as "_".
-std::string NameInGbk(const std::string& matched, Encoding encoding);
+// The characters of a matched text (in GBK, GB18030 or UTF-8) as UTF-8, each one that is no valid
+// character of the encoding as "_".
+std::string NameInUtf8(const std::string& matched, Encoding encoding);
 
 }  // namespace travik::model
 

@@ -1,14 +1,17 @@
 // The split modes against the literal model of split_model.cc, on thousands of random GBK-like
-// texts: the same pieces, bytes and names, in the same order.
+// texts: the same pieces, bytes and names (UTF-8), in the same order.
 #include "split/split_model.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "files/files.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
 #include "text/text.h"
 #include "split/split_modes.h"
 #include "split/split_test_util.h"
@@ -18,23 +21,33 @@ namespace travik {
 namespace {
 
 using testing::MemoryOutput;
+using testing::operator""_gbk;
 
 constexpr unsigned kSeed = 936;
 constexpr int kRounds = 3000;
 
-// Snippets for the random texts, NUL-separated: headings, pieces of headings, and texts that
-// make awkward file names, and headings that differ only in the case of a letter.
+// Snippets for the random texts (GBK), NUL-separated: headings, pieces of headings, and texts
+// that make awkward file names (東 and 錦 have the second bytes 7C and 5C), and headings that
+// differ only in the case of a letter.
 constexpr char kSnippets[] =
-    "第一章\0第二章 卷二\0章\0第\0CON\0a?b\0\xD5\xC2\0 .\0Con.\0東錦|\0"
-    "第Ａ章\0第ａ章\0第ⅰ章\0第Ⅰ章";
-std::string_view Snippets() { return std::string_view(kSnippets, sizeof(kSnippets) - 1); }
+    "第一章\0第二章 卷二\0章\0第\0CON\0a?b\0章节\0 .\0Con.\0東錦|\0"
+    "第Ａ章\0第ａ章\0第ⅰ章\0第Ⅰ章\0ё\0Ё";
+std::string_view Snippets() {
+  static const std::string gbk = testing::Gbk(std::string_view(kSnippets, sizeof(kSnippets) - 1));
+  return gbk;
+}
 
 model::Naming RandomNaming(std::mt19937& rng) {
-  static const char* const kCustom[] = {"自定义内容", "", "卷", "a/b:", "COM", "x. ", "東"};
+  // Typed text (UTF-8), characters GBK lacks among it.
+  static const char* const kCustom[] = {"自定义内容", "", "卷", "a/b:", "COM", "x. ", "東",
+                                        "😀",          "España", "한국", "𠀀"};
   model::Naming naming;
   naming.mode = static_cast<PieceNaming>(rng() % 4);  // including "never checked"
-  naming.custom_text = kCustom[rng() % 7];
+  naming.custom_text = kCustom[rng() % std::size(kCustom)];
   if (rng() % 10 == 0) naming.custom_text = std::string(120, 'k');
+  if (rng() % 10 == 0) {
+    for (int i = static_cast<int>(rng() % 40); i > 0; --i) naming.custom_text += "😀章";
+  }
   return naming;
 }
 
@@ -132,25 +145,47 @@ TEST(SplitModel, CutRulesMatchTheModelAtEveryPosition) {
   }
 }
 
+// The width of a UTF-8 name as kMaxPieceNameWidth counts it.
+size_t NameWidth(const std::string& name) {
+  size_t width = 0;
+  for (size_t i = 0; i < name.size();) {
+    const size_t n = CharLength(Encoding::kUtf8, name.data() + i, name.data() + name.size());
+    width += n == 3 ? 2 : n;
+    i += n;
+  }
+  return width;
+}
+
 TEST(SplitModel, SafeNamesMatchTheModel) {
   std::mt19937 rng(kSeed + 4);
   static const char* const kSuffixes[] = {"", "1", "0", "12345"};
+  // Characters of every width, and pieces of them.
+  static const char* const kCharacters[] = {"章", "東", "ñ", "Ñ", "😀", "𠀀", "한", "ｚ",
+                                            "\xE7\xAB", "\xF0\x9F\x98", "\xC0\xAF", "\xED\xA0\x80"};
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("seed " + std::to_string(kSeed + 4) + " round " + std::to_string(round));
     std::string text;
     const size_t length = rng() % 130;
     for (size_t i = 0; i < length; ++i) {
-      // Bytes of every kind: controls, forbidden characters, spaces and dots, lead bytes.
+      // Bytes of every kind: controls, forbidden characters, spaces and dots, stray bytes above
+      // 0x7F, characters.
       static const char kBytes[] = "\x01\x1F\\/:*?\"<>| .aZcon19\x7F";
-      text +=
-          rng() % 3 ? static_cast<char>(0x80 + rng() % 0x80) : kBytes[rng() % (sizeof(kBytes) - 1)];
+      const unsigned kind = rng() % 3;
+      if (kind == 0) {
+        text += kBytes[rng() % (sizeof(kBytes) - 1)];
+      } else if (kind == 1) {
+        text += static_cast<char>(0x80 + rng() % 0x80);
+      } else {
+        text += kCharacters[rng() % std::size(kCharacters)];
+      }
     }
     if (rng() % 4 == 0) text = std::string(rng() % 2 ? "CoM" : "lpt") + "7" + text.substr(0, 3);
     const std::string suffix = kSuffixes[rng() % 4];
     const std::string stem = SafeFileStem(text, suffix);
     ASSERT_EQ(stem, model::SafeStem(text, suffix)) << testing::HexBytes(text);
+    EXPECT_TRUE(IsValidUtf8(stem)) << testing::HexBytes(stem);
     EXPECT_TRUE(PathIsRepresentable(stem + ".txt")) << testing::HexBytes(stem);
-    EXPECT_LE(stem.size(), kMaxPieceNameBytes + 1);  // a device name's "_" may be the 101st byte
+    EXPECT_LE(NameWidth(stem), kMaxPieceNameWidth + 1);  // a device name's "_" may be the 101st
   }
 }
 
@@ -160,7 +195,7 @@ TEST(SplitModel, PiecesOfValidTextAreWholeCharacters) {
   std::mt19937 rng(kSeed + 5);
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("seed " + std::to_string(kSeed + 5) + " round " + std::to_string(round));
-    const std::string text = testing::RandomGbkText(rng, 4000, false, Snippets()) + "第";
+    const std::string text = testing::RandomGbkText(rng, 4000, false, Snippets()) + "第"_gbk;
     SplitContext context;
     context.source_text = text;
     context.piece_count = 1;

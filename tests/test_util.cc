@@ -1,6 +1,7 @@
 #include "tests/test_util.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
@@ -12,31 +13,51 @@ namespace travik::testing {
 
 namespace fs = std::filesystem;
 
-fs::path NativePath(std::string_view gbk) {
+fs::path NativePath(std::string_view path) {
 #ifdef _WIN32
-  return fs::path(GbkToWideLossy(gbk));
+  return fs::path(Utf8ToWide(path));
 #else
-  return fs::path(GbkToUtf8Lossy(gbk));
+  return fs::path(std::string(path));
 #endif
 }
 
 namespace {
-std::string GbkFromNative(const fs::path& path) {
+std::string FromNative(const fs::path& path) {
 #ifdef _WIN32
-  return WideToGbkLossy(path.wstring());
+  return WideToUtf8(path.wstring());
 #else
-  std::string gbk;
-  Utf8ToGbk(path.string(), &gbk);
-  return gbk;
+  return path.string();
 #endif
 }
 }  // namespace
+
+std::string Gbk(std::string_view utf8) {
+  std::string gbk;
+  if (!Utf8ToGbk(utf8, &gbk)) {
+    std::fprintf(stderr, "test literal has no GBK form: %.*s\n", static_cast<int>(utf8.size()),
+                 utf8.data());
+    std::abort();
+  }
+  return gbk;
+}
+
+std::string Gb18030(std::string_view utf8) {
+  std::string out;
+  if (!ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, &out)) {
+    std::fprintf(stderr, "test literal is not UTF-8: %.*s\n", static_cast<int>(utf8.size()),
+                 utf8.data());
+    std::abort();
+  }
+  return out;
+}
+
+std::string operator""_gbk(const char* utf8, size_t size) { return Gbk({utf8, size}); }
 
 ScopedTempDir::ScopedTempDir() {
   static unsigned counter = 0;
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   std::string base = TempDirectory();
-  if (base.empty()) base = GbkFromNative(fs::temp_directory_path()) + kPathSeparator;
+  if (base.empty()) base = FromNative(fs::temp_directory_path()) + kPathSeparator;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = base + "travik-test-" + std::to_string(stamp) + "-" +
                             std::to_string(++counter);
@@ -81,25 +102,25 @@ std::string CorpusFile() {
   return fs::exists(NativePath(path), ec) ? path : std::string();
 }
 
-bool ReadFileBytes(std::string_view gbk_path, std::string* bytes) {
-  std::ifstream in(NativePath(gbk_path), std::ios::binary);
+bool ReadFileBytes(std::string_view path, std::string* bytes) {
+  std::ifstream in(NativePath(path), std::ios::binary);
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
 
-bool WriteFileBytes(std::string_view gbk_path, std::string_view bytes) {
-  std::ofstream out(NativePath(gbk_path), std::ios::binary | std::ios::trunc);
+bool WriteFileBytes(std::string_view path, std::string_view bytes) {
+  std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
   if (!out) return false;
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
-bool SetReadOnly(std::string_view gbk_path, bool read_only) {
+bool SetReadOnly(std::string_view path, bool read_only) {
   std::error_code ec;
   const fs::perms writable = fs::perms::owner_write | fs::perms::group_write |
                              fs::perms::others_write;
-  fs::permissions(NativePath(gbk_path), writable,
+  fs::permissions(NativePath(path), writable,
                   read_only ? fs::perm_options::remove : fs::perm_options::add, ec);
   return !ec;
 }

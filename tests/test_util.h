@@ -10,11 +10,19 @@
 
 namespace travik::testing {
 
-// The system path for a GBK path (UTF-16 on Windows, UTF-8 elsewhere).
-std::filesystem::path NativePath(std::string_view gbk);
+// The system path for a path as the program holds it (UTF-8; UTF-16 on Windows).
+std::filesystem::path NativePath(std::string_view path);
+
+// The GBK bytes of a UTF-8 test literal, for texts that stand for a GBK file's contents. Aborts
+// the test program when GBK lacks a character (a mistake in the test, not a result).
+std::string Gbk(std::string_view utf8);
+// The GB18030 bytes of a UTF-8 test literal.
+std::string Gb18030(std::string_view utf8);
+// "第一章\r\n"_gbk is Gbk("第一章\r\n"), embedded NULs included.
+std::string operator""_gbk(const char* utf8, size_t size);
 
 // A fresh folder under the system's temporary folder, removed with all it holds when the object
-// goes out of scope, even after a failed assertion. Paths are GBK and use the platform separator.
+// goes out of scope, even after a failed assertion. Paths are UTF-8 and use the platform separator.
 class ScopedTempDir {
  public:
   ScopedTempDir();
@@ -30,15 +38,15 @@ class ScopedTempDir {
   std::string path_;
 };
 
-// GBK path of the sample corpus file (novel_gbk.txt); empty when it cannot be found.
+// Path of the sample corpus file (novel_gbk.txt); empty when it cannot be found.
 std::string CorpusFile();
 
 // Raw bytes of a file, without any of the program's reading rules; false when unreadable.
-bool ReadFileBytes(std::string_view gbk_path, std::string* bytes);
+bool ReadFileBytes(std::string_view path, std::string* bytes);
 // Creates or replaces a file with the bytes, bypassing the program's file layer.
-bool WriteFileBytes(std::string_view gbk_path, std::string_view bytes);
+bool WriteFileBytes(std::string_view path, std::string_view bytes);
 // Sets or clears the read-only state (all write permission bits on POSIX).
-bool SetReadOnly(std::string_view gbk_path, bool read_only);
+bool SetReadOnly(std::string_view path, bool read_only);
 
 // The bytes as hexadecimal pairs ("B5 DA 0D 0A "), for failure messages.
 std::string HexBytes(std::string_view bytes);

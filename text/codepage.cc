@@ -18,7 +18,9 @@ namespace {
 constexpr UINT kGbk = 936;
 }
 
-bool GbkToWide(std::string_view gbk, std::wstring* out) {
+namespace {
+
+bool GbkToWideStrict(std::string_view gbk, std::wstring* out) {
   if (gbk.empty()) {
     out->clear();
     return true;
@@ -33,7 +35,7 @@ bool GbkToWide(std::string_view gbk, std::wstring* out) {
   return true;
 }
 
-bool WideToGbk(std::wstring_view wide, std::string* out) {
+bool WideToGbkStrict(std::wstring_view wide, std::string* out) {
   if (wide.empty()) {
     out->clear();
     return true;
@@ -50,28 +52,7 @@ bool WideToGbk(std::wstring_view wide, std::string* out) {
   return true;
 }
 
-std::wstring GbkToWideLossy(std::string_view gbk) {
-  if (gbk.empty()) return {};
-  int n = MultiByteToWideChar(kGbk, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(kGbk, 0, gbk.data(), static_cast<int>(gbk.size()), w.data(), n);
-  return w;
-}
-
-std::string WideToGbkLossy(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(kGbk, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(kGbk, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr,
-                        nullptr);
-  }
-  return s;
-}
-
-namespace {
-bool WideToUtf8(std::wstring_view wide, std::string* out) {
+bool WideToUtf8Strict(std::wstring_view wide, std::string* out) {
   if (wide.empty()) {
     out->clear();
     return true;
@@ -87,14 +68,9 @@ bool WideToUtf8(std::wstring_view wide, std::string* out) {
 }
 }  // namespace
 
-bool WideToTypedText(std::wstring_view wide, std::string* out) {
-  std::string utf8;
-  return WideToGbk(wide, out) || (WideToUtf8(wide, &utf8) && Utf8ToTypedText(utf8, out));
-}
-
 bool GbkToUtf8(std::string_view gbk, std::string* out) {
   std::wstring w;
-  return GbkToWide(gbk, &w) && WideToUtf8(w, out);
+  return GbkToWideStrict(gbk, &w) && WideToUtf8Strict(w, out);
 }
 
 bool Utf8ToGbk(std::string_view utf8, std::string* out) {
@@ -108,14 +84,7 @@ bool Utf8ToGbk(std::string_view utf8, std::string* out) {
   std::wstring w(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
                       w.data(), n);
-  return WideToGbk(w, out);
-}
-
-std::string GbkToUtf8Lossy(std::string_view gbk) {
-  std::string out;
-  std::wstring w = GbkToWideLossy(gbk);
-  if (!WideToUtf8(w, &out)) return std::string(gbk);
-  return out;
+  return WideToGbkStrict(w, out);
 }
 
 void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
@@ -158,7 +127,7 @@ bool DecodeToWide(std::string_view text, UINT code_page, std::wstring* out) {
 }
 
 bool EncodeFromWide(std::wstring_view wide, UINT code_page, std::string* out) {
-  if (code_page == kGbk) return WideToGbk(wide, out);
+  if (code_page == kGbk) return WideToGbkStrict(wide, out);
   if (wide.empty()) {
     out->clear();
     return true;
@@ -269,24 +238,6 @@ bool Utf8ToGbk(std::string_view utf8, std::string* out) {
   return Convert("CP936", "UTF-8", utf8, out);
 }
 
-std::string GbkToUtf8Lossy(std::string_view gbk) {
-  std::string out;
-  if (GbkToUtf8(gbk, &out)) return out;
-  // Convert character by character, replacing what does not convert.
-  out.clear();
-  for (size_t i = 0; i < gbk.size();) {
-    size_t n = (static_cast<unsigned char>(gbk[i]) >= 0x80 && i + 1 < gbk.size()) ? 2 : 1;
-    std::string piece;
-    if (GbkToUtf8(gbk.substr(i, n), &piece)) {
-      out += piece;
-    } else {
-      out += '?';
-    }
-    i += n;
-  }
-  return out;
-}
-
 namespace {
 
 const char* IconvName(Encoding encoding) {
@@ -365,25 +316,27 @@ bool DecodeUtf8(std::string_view text, std::u32string* out) {
   return true;
 }
 
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out += static_cast<char>(0xC0 | c >> 6);
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out += static_cast<char>(0xE0 | c >> 12);
+    *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | c >> 18);
+    *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 void EncodeUtf8(std::u32string_view code_points, std::string* out) {
   out->clear();
-  for (char32_t c : code_points) {
-    if (c < 0x80) {
-      *out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      *out += static_cast<char>(0xC0 | c >> 6);
-      *out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *out += static_cast<char>(0xE0 | c >> 12);
-      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      *out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *out += static_cast<char>(0xF0 | c >> 18);
-      *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      *out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (char32_t c : code_points) AppendUtf8(c, out);
 }
 
 }  // namespace
@@ -417,48 +370,109 @@ bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string*
 }
 
 bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out) {
-  // GBK first: its meaning is the one typed texts have always had (0x80 is the euro sign there,
-  // and no GB18030 character).
-  if (to == Encoding::kGbk) {
-    // Copied as typed, as always, unless it holds a character only GB18030 has.
-    for (const char* p = typed.data(); p < typed.data() + typed.size();) {
-      const size_t n = CharLength(Encoding::kGb18030, p, typed.data() + typed.size());
-      if (n == 4) return false;
-      p += n;
-    }
-    out->assign(typed);
-    return true;
-  }
-  if (ConvertText(typed, Encoding::kGbk, to, out)) return true;
-  // GB18030 as a whole (as the command line types a character GBK lacks), if it is valid there:
-  // converting GB18030 to itself would copy any bytes.
-  std::u32string code_points;
-  if (DecodeGb18030(typed, &code_points)) return ConvertText(typed, Encoding::kGb18030, to, out);
-  // Else a character only GB18030 has beside one GBK alone reads as typed (its euro sign 0x80):
-  // the four-byte forms convert as GB18030, the runs between them as GBK.
-  std::string result, piece;
-  const char* end = typed.data() + typed.size();
-  const char* run = typed.data();
-  for (const char* p = run; p <= end;) {
-    const size_t n = p < end ? CharLength(Encoding::kGb18030, p, end) : 0;
-    if (p < end && n != 4) {
-      p += n;
+  // UTF-8 to itself would be copied unchecked: a pasted lone surrogate must not reach a file.
+  if (to == Encoding::kUtf8 && !IsValidUtf8(typed)) return false;
+  return ConvertText(typed, Encoding::kUtf8, to, out);
+}
+
+bool IsValidUtf8(std::string_view text) {
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data() + Utf8WellFormedPrefix(text); p < end;) {
+    if (static_cast<unsigned char>(*p) < 0x80) {
+      ++p;
       continue;
     }
-    if (!ConvertText({run, static_cast<size_t>(p - run)}, Encoding::kGbk, to, &piece)) return false;
-    result += piece;
-    if (p == end) break;
-    if (!ConvertText({p, 4}, Encoding::kGb18030, to, &piece)) return false;
-    result += piece;
-    p += 4;
-    run = p;
+    const size_t n = Utf8SequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
   }
-  *out = std::move(result);
   return true;
 }
 
-bool Utf8ToTypedText(std::string_view utf8, std::string* out) {
-  return Utf8ToGbk(utf8, out) || ConvertText(utf8, Encoding::kUtf8, Encoding::kGb18030, out);
+std::string ToUtf8Lossy(std::string_view text, Encoding encoding) {
+  std::string out;
+  if (!IsWorkingEncoding(encoding)) encoding = Encoding::kGbk;
+  if (encoding == Encoding::kUtf8 ? IsValidUtf8(text)
+                                  : ConvertText(text, encoding, Encoding::kUtf8, &out)) {
+    return encoding == Encoding::kUtf8 ? std::string(text) : out;
+  }
+  out.clear();
+  std::string one;
+  const char* end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const size_t n = CharLength(encoding, p, end);
+    const bool whole = encoding != Encoding::kUtf8 || static_cast<unsigned char>(*p) < 0x80 ||
+                       Utf8SequenceLength(p, end) == n;
+    if (whole && ConvertText({p, n}, encoding, Encoding::kUtf8, &one)) {
+      out += one;
+    } else {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+    }
+    p += n;
+  }
+  return out;
+}
+
+namespace {
+
+// A lone surrogate written the way UTF-8 would write its value (ED A0 80 ... ED BF BF): not
+// UTF-8, but it lets a Windows name holding one come back unchanged.
+char32_t LoneSurrogateAt(const char* p, const char* end) {
+  if (end - p < 3 || static_cast<unsigned char>(p[0]) != 0xED) return 0;
+  const unsigned char b1 = static_cast<unsigned char>(p[1]), b2 = static_cast<unsigned char>(p[2]);
+  if (b1 < 0xA0 || b1 > 0xBF || (b2 & 0xC0) != 0x80) return 0;
+  return 0xD000 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+  std::wstring out;
+  out.reserve(utf8.size());
+  const char* end = utf8.data() + utf8.size();
+  for (const char* p = utf8.data(); p < end;) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    char32_t value;
+    size_t n;
+    if (c < 0x80) {
+      value = c;
+      n = 1;
+    } else if ((n = Utf8SequenceLength(p, end)) != 0) {
+      value = DecodeChar(Encoding::kUtf8, p, end);
+    } else if ((value = LoneSurrogateAt(p, end)) != 0) {
+      n = 3;
+    } else {
+      value = 0xFFFD;
+      n = 1;
+    }
+    p += n;
+    if (sizeof(wchar_t) == 2 && value >= 0x10000) {
+      out += static_cast<wchar_t>(0xD800 + ((value - 0x10000) >> 10));
+      out += static_cast<wchar_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(value);
+    }
+  }
+  return out;
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+  std::string out;
+  out.reserve(wide.size() * 3);
+  for (size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = static_cast<char32_t>(wide[i]);
+    if (sizeof(wchar_t) == 2) c &= 0xFFFF;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+      const char32_t low = static_cast<char32_t>(wide[i + 1]) & 0xFFFF;
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (c > 0x10FFFF) c = 0xFFFD;
+    AppendUtf8(c, &out);  // a lone surrogate keeps its three-byte form
+  }
+  return out;
 }
 
 bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {

@@ -1,5 +1,6 @@
-// The one place where text changes encoding. Inside the program every text is GBK (code page
-// 936); the system boundary takes UTF-16 on Windows and UTF-8 on Linux.
+// The one place where text changes encoding. The program's own strings (messages, typed text,
+// names, paths) are UTF-8; a file's text stays in its own encoding. The system boundary takes
+// UTF-16 on Windows (Utf8ToWide, WideToUtf8) and the bytes as they are on Linux.
 #ifndef TRAVIK_TEXT_CODEPAGE_H_
 #define TRAVIK_TEXT_CODEPAGE_H_
 
@@ -16,22 +17,30 @@ bool GbkToUtf8(std::string_view gbk, std::string* out);
 // UTF-8 to GBK. False when the text is not valid UTF-8 or holds a character GBK lacks.
 bool Utf8ToGbk(std::string_view utf8, std::string* out);
 
-// Lossy forms for display only: invalid bytes become "?".
-std::string GbkToUtf8Lossy(std::string_view gbk);
-
 // The text converted from one encoding (GBK, GB18030 or UTF-8) to another. False, with *out
 // unchanged, when the text is not valid in `from` or a character has no form in `to` (only GBK
 // lacks some); never substitutes. The same encoding on both sides copies the text unchecked.
 // UTF-16 on either side is false. A byte-order mark is a character (U+FEFF) here: strip it first.
 bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out);
 
-// A text the user typed (a keyword, a text to insert, a custom name) in a file's encoding. Typed
-// texts are GBK, with the four-byte GB18030 form for a character GBK lacks (the command line
-// passes such characters that way). False, *out unchanged, when `to` cannot hold a character.
+// A text the user typed (a keyword, a text to insert, a custom name; UTF-8) in a file's encoding.
+// False, *out unchanged, when the typed text is not valid UTF-8 or `to` cannot hold a character.
 bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out);
-// A typed text as the command line takes it: GBK where GBK holds every character, else GB18030.
-// False when the UTF-8 is invalid.
-bool Utf8ToTypedText(std::string_view utf8, std::string* out);
+
+// True when the bytes are well-formed UTF-8 (the empty text is).
+bool IsValidUtf8(std::string_view text);
+
+// A file's text as UTF-8 for showing to a person: bytes that are no character of the encoding
+// become U+FFFD. Never fails; not for writing back into a file.
+std::string ToUtf8Lossy(std::string_view text, Encoding encoding);
+
+// UTF-8 to UTF-16 (Windows) or UTF-32 (elsewhere), for the wide system calls. Never fails: a byte
+// that begins no character becomes U+FFFD, and the three-byte form of a lone surrogate (which
+// WideToUtf8 writes for a name holding one) gives that surrogate back.
+std::wstring Utf8ToWide(std::string_view utf8);
+// The other way. Never fails: a lone surrogate keeps its three-byte form, so that any name the
+// system gives comes back unchanged through Utf8ToWide.
+std::string WideToUtf8(std::wstring_view wide);
 
 // The code points of a text in GBK, GB18030 or UTF-8. False when the text is not valid in it.
 bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out);
@@ -40,18 +49,6 @@ bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out);
 // code page 936 does not decode the pair as exactly one character.
 void DecodeGbkPairs(unsigned char lead, uint32_t out[256]);
 
-#ifdef _WIN32
-// GBK to UTF-16 with code page 936, whatever the system's code page. False on invalid bytes.
-bool GbkToWide(std::string_view gbk, std::wstring* out);
-// UTF-16 to GBK. False when a character has no exact code page 936 form.
-bool WideToGbk(std::wstring_view wide, std::string* out);
-// UTF-16 as a typed text (see ConvertTypedText): GBK where GBK holds every character, else
-// GB18030. False when the UTF-16 is invalid (a lone surrogate).
-bool WideToTypedText(std::wstring_view wide, std::string* out);
-// Lossy forms for display: never fail.
-std::wstring GbkToWideLossy(std::string_view gbk);
-std::string WideToGbkLossy(std::wstring_view wide);
-#endif
 
 }  // namespace travik
 

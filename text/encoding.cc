@@ -72,16 +72,20 @@ const CharValue* GbkPairTable() {
   return table;
 }
 
-std::wstring GbkPatternToWide(std::string_view pattern) {
-  const CharValue* table = GbkPairTable();
-  std::wstring out;
-  out.reserve(pattern.size());
-  const char* end = pattern.data() + pattern.size();
-  for (const char* p = pattern.data(); p < end; p += GbkCharLength(p, end)) {
-    CharValue c = GbkCharValue(p, end, table);
-    out += (c >= kUndecodableBase && c < kUndecodableBase + 0x100) ? kUnmatchable : c;
-  }
-  return out;
+uint16_t GbkCodeOf(char32_t code_point) {
+  static uint16_t codes[0x10000];
+  static std::once_flag built;
+  std::call_once(built, [] {
+    const CharValue* table = GbkPairTable();
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        const uint32_t cp = static_cast<uint32_t>(table[(lead - 0x80) * 256 + trail]);
+        if (trail == 0x7F || cp >= 0x10000 || (cp >= kUndecodableBase && cp < 0xE000)) continue;
+        if (codes[cp] == 0) codes[cp] = static_cast<uint16_t>(lead << 8 | trail);
+      }
+    }
+  });
+  return code_point < 0x10000 ? codes[code_point] : 0;
 }
 
 namespace {

@@ -198,6 +198,10 @@ TextCheckResult CheckText(std::string_view text, Encoding encoding);
 // use, from the program's code-page decoder; safe to call from any thread.
 const CharValue* GbkPairTable();
 
+// The two-byte GBK code (lead << 8 | trail) of a character, or 0 when GBK has no double-byte
+// form for it (ASCII included). Built once from GbkPairTable; safe from any thread.
+uint16_t GbkCodeOf(char32_t code_point);
+
 // The value of the character that begins at p (p < end).
 inline CharValue GbkCharValue(const char* p, const char* end, const CharValue* table) {
   const unsigned char c = static_cast<unsigned char>(*p);
@@ -205,9 +209,6 @@ inline CharValue GbkCharValue(const char* p, const char* end, const CharValue* t
   if (p + 1 == end) return static_cast<CharValue>(kUndecodableBase + c);
   return table[(c - 0x80) * 256 + static_cast<unsigned char>(p[1])];
 }
-
-// A GBK pattern as characters; undecodable bytes become kUnmatchable.
-std::wstring GbkPatternToWide(std::string_view pattern);
 
 // Which bytes of one text begin a character (one bit per byte, built in one pass), so that
 // stepping back one character costs O(1).

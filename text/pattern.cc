@@ -20,32 +20,50 @@ struct Pattern::Impl {
   bool wide_valid = false;       // false when only code_point_re could take the pattern
   bool valid = false;
   std::string error;
-  // The GBK bytes of a character every match begins with, when the pattern plainly says so;
-  // the search then only tries the places where that character stands.
+  // The character every match begins with, when the pattern plainly says so (UTF-8, and its GBK
+  // bytes when GBK holds it); the search then only tries the places where that character stands.
   std::string first_char;
+  std::string first_char_gbk;
 };
 
 namespace {
 
 bool IsSyntax(wchar_t c) { return c < 0x80 && std::strchr("\\^$.[]()*+?{}|", static_cast<char>(c)); }
 
-// The GBK bytes of the character every match of `pattern` must begin with, or empty when that is
-// not plain: the pattern (after an optional "^") opens with a literal character that no "?", "*"
-// or "{" may leave out, and holds no alternative "|" anywhere.
-std::string FirstCharacter(std::string_view pattern, const std::wstring& wide) {
-  if (wide.find(L'|') != std::wstring::npos) return {};
+// The character every match of the pattern (its code points) must begin with, as UTF-8, or
+// empty when that is not plain: the pattern (after an optional "^") opens with a literal
+// character that no "?", "*" or "{" may leave out, and holds no alternative "|" anywhere.
+std::string FirstCharacter(const std::u32string& pattern) {
+  if (pattern.find(U'|') != std::u32string::npos) return {};
   size_t k = 0;
-  size_t byte = 0;
-  if (k < wide.size() && wide[k] == L'^') {
-    ++k;
-    ++byte;
-  }
-  if (k >= wide.size() || IsSyntax(wide[k]) || wide[k] == kUnmatchable) return {};
-  if (k + 1 < wide.size() && (wide[k + 1] == L'?' || wide[k + 1] == L'*' || wide[k + 1] == L'{')) {
+  if (k < pattern.size() && pattern[k] == U'^') ++k;
+  if (k >= pattern.size() || pattern[k] > 0x10FFFF) return {};
+  if (pattern[k] < 0x80 && IsSyntax(static_cast<wchar_t>(pattern[k]))) return {};
+  if (k + 1 < pattern.size() &&
+      (pattern[k + 1] == U'?' || pattern[k + 1] == U'*' || pattern[k + 1] == U'{')) {
     return {};
   }
-  const char* at = pattern.data() + byte;
-  return std::string(at, GbkCharLength(at, pattern.data() + pattern.size()));
+  const std::wstring wide(1, static_cast<wchar_t>(pattern[k]));
+  if (sizeof(wchar_t) == 2 && pattern[k] > 0xFFFF) return {};
+  return WideToUtf8(wide);
+}
+
+// The pattern's characters. Bytes that are no UTF-8 become a value beyond Unicode, which no
+// character of any text has.
+std::u32string PatternCodePoints(std::string_view pattern) {
+  std::u32string out;
+  const char* end = pattern.data() + pattern.size();
+  for (const char* p = pattern.data(); p < end;) {
+    const size_t n = static_cast<unsigned char>(*p) < 0x80 ? 1 : Utf8SequenceLength(p, end);
+    if (n == 0) {
+      out += char32_t{0x110000};
+      ++p;
+    } else {
+      out += DecodeChar(Encoding::kUtf8, p, end);
+      p += n;
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -70,47 +88,48 @@ bool Pattern::Compile(std::string_view pattern, bool case_sensitive) {
   impl_->wide_valid = false;
   impl_->error.clear();
   impl_->first_char.clear();
-  const std::wstring wide = GbkPatternToWide(pattern);
+  impl_->first_char_gbk.clear();
+  const std::u32string code_points = PatternCodePoints(pattern);
+  // The search over GBK texts runs on wchar_t. Where it has 16 bits, a pattern naming a character
+  // beyond U+FFFF (𠀀, \x{20000}) compiles only over code points; it then finds nothing in GBK,
+  // which holds no such character.
+  std::wstring wide;
+  bool fits_wide = true;
+  for (char32_t c : code_points) {
+    if (c > 0x10FFFF) {
+      wide += kUnmatchable;
+    } else if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
+      fits_wide = false;
+      break;
+    } else {
+      wide += static_cast<wchar_t>(c);
+    }
+  }
   KeywordRegex::flag_type flags = boost::regex::perl;
   if (!case_sensitive) flags |= boost::regex::icase;
-  try {
-    impl_->re.assign(wide.data(), wide.data() + wide.size(), flags);
-    impl_->wide_valid = true;
-  } catch (const boost::regex_error& e) {
-    impl_->error = DescribeError(e);
-  } catch (const std::exception& e) {
-    impl_->error = e.what();
-  }
-  // Where wchar_t has 16 bits, a pattern naming a character beyond U+FFFF (\x{20000}) compiles
-  // only over code points; it then finds nothing in GBK, which holds no such character.
-  try {
-    std::u32string code_points;
-    // Undecodable pattern bytes become a value beyond Unicode: a UTF-8 text may hold U+FFFF. A
-    // character GBK lacks is typed as its four-byte GB18030 form: that character (its two byte
-    // pairs are two undecodable characters of `wide`).
-    const char* at = pattern.data();
-    const char* end = at + pattern.size();
-    for (size_t k = 0; k < wide.size(); ++k) {
-      std::u32string four;
-      if (Gb18030SequenceLength(at, end) == 4 &&
-          DecodeText(std::string_view(at, 4), Encoding::kGb18030, &four) && four.size() == 1) {
-        code_points += four;
-        at += 4;
-        ++k;  // the second pair
-        continue;
-      }
-      const wchar_t c = wide[k];
-      code_points += c == kUnmatchable ? char32_t{0x110000}
-                                       : static_cast<std::make_unsigned_t<wchar_t>>(c);
-      at += GbkCharLength(at, end);
+  if (fits_wide) {
+    try {
+      impl_->re.assign(wide.data(), wide.data() + wide.size(), flags);
+      impl_->wide_valid = true;
+    } catch (const boost::regex_error& e) {
+      impl_->error = DescribeError(e);
+    } catch (const std::exception& e) {
+      impl_->error = e.what();
     }
+  }
+  try {
     impl_->code_point_re.assign(code_points.data(), code_points.data() + code_points.size(), flags);
     impl_->valid = true;
     impl_->error.clear();
-  } catch (const std::exception&) {
-    // The wide-character compilation has said why; both grammars are the same.
+  } catch (const boost::regex_error& e) {
+    if (impl_->error.empty()) impl_->error = DescribeError(e);
+  } catch (const std::exception& e) {
+    if (impl_->error.empty()) impl_->error = e.what();
   }
-  if (impl_->valid && case_sensitive) impl_->first_char = FirstCharacter(pattern, wide);
+  if (impl_->valid && case_sensitive) {
+    impl_->first_char = FirstCharacter(code_points);
+    if (!Utf8ToGbk(impl_->first_char, &impl_->first_char_gbk)) impl_->first_char_gbk.clear();
+  }
   return impl_->valid;
 }
 
@@ -192,7 +211,7 @@ RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text) 
   if (!pattern.impl_->wide_valid) return RegexSearchAll(pattern, text, Encoding::kGbk);
   const GbkSearchText chars(text);
   return SearchAll<GbkCharIterator>(
-      pattern.impl_->re, text, pattern.impl_->first_char,
+      pattern.impl_->re, text, pattern.impl_->first_char_gbk,
       [&](size_t at) { return GbkCharIterator(chars.begin + at, &chars); },
       [&](size_t at) { return chars.starts.IsStart(at); });
 }
@@ -204,7 +223,7 @@ RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text,
   // The first character in the text's own bytes; without them every place is tried.
   std::string first_char;
   if (!pattern.impl_->first_char.empty() &&
-      !ConvertText(pattern.impl_->first_char, Encoding::kGbk, encoding, &first_char)) {
+      !ConvertText(pattern.impl_->first_char, Encoding::kUtf8, encoding, &first_char)) {
     first_char.clear();
   }
   const DecodedSearchText chars(text, encoding);

@@ -49,8 +49,8 @@ class Pattern {
   Pattern(Pattern&&) noexcept;
   Pattern& operator=(Pattern&&) noexcept;
 
-  // Compiles the GBK pattern as a pattern over characters with the Perl grammar (ignoring case
-  // when case_sensitive is false). False when the library rejects the pattern; the object then
+  // Compiles the pattern (typed text, UTF-8) as a pattern over characters with the Perl grammar
+  // (ignoring case when case_sensitive is false). False when the library rejects the pattern; the object then
   // matches nothing and error() gives the library's reason.
   bool Compile(std::string_view pattern, bool case_sensitive = true);
   bool valid() const;
@@ -61,13 +61,6 @@ class Pattern {
  private:
   std::unique_ptr<Impl> impl_;
   friend RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text);
-
-// The same search over a text in `encoding` (without its byte-order mark): the pattern means the
-// same characters in every encoding, and the offsets are the text's own bytes, between its
-// characters. A character beyond U+FFFF (GB18030 four-byte, UTF-8 four-byte) is one character,
-// on Windows too; the pattern names one as \x{20000}. GBK runs the search above; UTF-16 finds
-// nothing.
-RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text, Encoding encoding);
   friend RegexSearchResult RegexSearchAll(const Pattern& pattern, std::string_view text,
                                           Encoding encoding);
 };

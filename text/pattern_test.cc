@@ -48,25 +48,44 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 namespace travik {
 namespace {
 
-std::vector<std::string> AllMatchTexts(std::string_view pattern, std::string_view text) {
+using testing::operator""_gbk;
+
+// The keyword is what a person typed (UTF-8); the text searched is a GBK file's. The matches of
+// the keyword in the GBK form of a UTF-8 text, turned back into UTF-8 for comparison.
+std::vector<std::string> AllMatchTexts(std::string_view pattern, std::string_view utf8_text) {
+  const std::string text = testing::Gbk(utf8_text);
   Pattern p;
   EXPECT_TRUE(RegexCompile(&p, pattern)) << pattern;
   RegexSearchResult r = RegexSearchAll(p, text);
   std::vector<std::string> out;
-  for (const MatchRecord& m : r.matches) out.push_back(MatchText(m, text));
+  for (const MatchRecord& m : r.matches) {
+    std::string utf8;
+    if (!GbkToUtf8(MatchText(m, text), &utf8)) utf8 = "no GBK: " + testing::HexBytes(MatchText(m, text));
+    out.push_back(utf8);
+  }
   return out;
 }
 
-std::vector<int64_t> AllMatchPositions(std::string_view pattern, std::string_view text) {
+// The GBK byte offsets of the keyword's matches in a GBK text.
+std::vector<int64_t> AllMatchPositions(std::string_view pattern, std::string_view gbk_text) {
   Pattern p;
   EXPECT_TRUE(RegexCompile(&p, pattern)) << pattern;
   std::vector<int64_t> out;
-  for (const MatchRecord& m : RegexSearchAll(p, text).matches) out.push_back(MatchPosition(m));
+  for (const MatchRecord& m : RegexSearchAll(p, gbk_text).matches) out.push_back(MatchPosition(m));
   return out;
 }
 
+// A character as the program reads it in a GBK text (its own value for the pairs some converters
+// leave undecoded), in UTF-8: what a person sees and types.
+std::string TypedFormOf(std::string_view gbk_pair) {
+  const CharValue value = GbkCharValue(gbk_pair.data(), gbk_pair.data() + gbk_pair.size(),
+                                       GbkPairTable());
+  EXPECT_TRUE(value < kUndecodableBase || value >= 0xE000) << testing::HexBytes(gbk_pair);
+  return WideToUtf8(std::wstring(1, static_cast<wchar_t>(value)));
+}
+
 TEST(RegexSearchAll, SeesCharactersNotBytes) {
-  std::string text = "第一章 甲\r\n正文\r\n第二章 乙\r\n";
+  const std::string text = "第一章 甲\r\n正文\r\n第二章 乙\r\n";
   EXPECT_EQ(AllMatchTexts("第.+章", text), (std::vector<std::string>{"第一章 甲\r\n正文\r\n第二章"}));
   EXPECT_EQ(AllMatchTexts("(?-s)第.+章", text), (std::vector<std::string>{"第一章", "第二章"}));
   EXPECT_EQ(AllMatchTexts("第.章", text), (std::vector<std::string>{"第一章", "第二章"}));
@@ -74,29 +93,68 @@ TEST(RegexSearchAll, SeesCharactersNotBytes) {
   EXPECT_EQ(AllMatchTexts("第[一二三四五六七八九十百千零]+章", "第十二章"),
             (std::vector<std::string>{"第十二章"}));
   EXPECT_EQ(AllMatchTexts("哈{2}", "哈哈哈哈哈"), (std::vector<std::string>{"哈哈", "哈哈"}));
-  // 東 is 96 7C: its second byte is no "|", and it matches only itself.
-  EXPECT_EQ(AllMatchPositions("東", "a東b東"), (std::vector<int64_t>{1, 4}));
+  // 東 is 96 7C in the text: its second byte is no "|", and it matches only itself.
+  ASSERT_EQ("東"_gbk, "\x96\x7C");
+  EXPECT_EQ(AllMatchPositions("東", "a東b東"_gbk), (std::vector<int64_t>{1, 4}));
   EXPECT_TRUE(AllMatchPositions("東", "abc").empty());
-  // Second bytes "^", "[", "]", "\", "{", "}" as in 頭 過 遊 錦 and others.
-  for (const char* c : {"頭", "過", "遊", "錦", "\x81\x5B", "\x81\x5D", "\x81\x5C", "\x81\x7B", "\x81\x7D"}) {
-    EXPECT_EQ(AllMatchPositions(c, std::string("x") + c + "\x81\x40" + c), (std::vector<int64_t>{1, 5}))
-        << c;
+  // Second bytes "^", "[", "]", "\", "{", "}" in the text, as in 頭 過 遊 錦 乕 乚 乗 亄 亇.
+  const std::pair<const char*, const char*> second_bytes[] = {
+      {"頭", "\xEE\x5E"}, {"過", "\xDF\x5E"}, {"遊", "\xDF\x5B"}, {"錦", "\xE5\x5C"},
+      {"乕", "\x81\x5B"}, {"乚", "\x81\x5D"}, {"乗", "\x81\x5C"}, {"亄", "\x81\x7B"},
+      {"亇", "\x81\x7D"}};
+  for (const auto& [typed, gbk] : second_bytes) {
+    ASSERT_EQ(testing::Gbk(typed), gbk) << typed;
+    EXPECT_EQ(AllMatchPositions(typed, std::string("x") + gbk + "\x81\x40" + gbk),
+              (std::vector<int64_t>{1, 5}))
+        << typed;
   }
   // 日落 is C8 D5 C2 E4: its middle bytes are 章, which is no match.
-  EXPECT_TRUE(AllMatchPositions("章", "日落").empty());
+  EXPECT_TRUE(AllMatchPositions("章", "日落"_gbk).empty());
   EXPECT_TRUE(AllMatchTexts("^第.{2,16}章", "第二日落时分，天色已晚。\n").empty());
   EXPECT_EQ(AllMatchTexts("^第.{2,16}章", "第二日落时分\n第三章 乙"),
             (std::vector<std::string>{"第二日落时分\n第三章"}));
   // A trail byte "\" is no match for "\\\\"; the ASCII one after it is.
   EXPECT_EQ(AllMatchPositions("\\\\", "\x81\x5C\\"), (std::vector<int64_t>{2}));
-  // Bytes that do not decode match "." and negated classes, never a literal.
+  // Bytes that do not decode match "." and negated classes, never a literal: not their own bytes
+  // in the keyword, not U+FFFD, not the three-byte form of the value they are held as.
   EXPECT_EQ(AllMatchPositions(".", "\x80\x41z"), (std::vector<int64_t>{0, 2}));
   EXPECT_EQ(AllMatchPositions("[^z]", "\x80\x41z\xFF"), (std::vector<int64_t>{0, 3}));
   EXPECT_TRUE(AllMatchPositions("\x80\x41", "\x80\x41").empty());
+  EXPECT_TRUE(AllMatchPositions("\x80", "\x80\x41").empty());
+  EXPECT_TRUE(AllMatchPositions("\xEF\xBF\xBD", "\x80\x41\xFF").empty());
+  EXPECT_TRUE(AllMatchPositions("\xED\xB2\x80|\xED\xB3\xBF", "\x80\x41\xFF").empty());
   EXPECT_TRUE(AllMatchTexts("abc", "ABC").empty());
   Pattern p;
   EXPECT_TRUE(RegexCompile(&p, "abc", false));
   EXPECT_EQ(RegexSearchAll(p, "xABC").size(), 1u);
+  // A keyword character GBK lacks finds nothing in a GBK text, and the rest of the keyword
+  // still finds what it names.
+  EXPECT_TRUE(AllMatchPositions("😀", "a東b"_gbk).empty());
+  EXPECT_TRUE(AllMatchPositions("한", "a東b"_gbk).empty());
+  EXPECT_EQ(AllMatchPositions("😀|東", "a東b東"_gbk), (std::vector<int64_t>{1, 4}));
+  EXPECT_EQ(AllMatchPositions("(?:𠀀)?東", "a東b東"_gbk), (std::vector<int64_t>{1, 4}));
+}
+
+TEST(RegexSearchAll, EveryCharacterOfGbkTypedAsUtf8FindsItself) {
+  // A keyword of one character runs the quick search for the bytes of its first character: the
+  // bytes it takes for that character must be the text's, for every character the search reads.
+  const CharValue* table = GbkPairTable();
+  int tried = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string pair = {static_cast<char>(lead), static_cast<char>(trail)};
+      const CharValue value = GbkCharValue(pair.data(), pair.data() + 2, table);
+      if (trail == 0x7F || (value >= kUndecodableBase && value < kUndecodableBase + 0x100)) continue;
+      ++tried;
+      const std::string typed = TypedFormOf(pair);
+      // Behind a lead byte the pair's bytes are read out of step, and are no match there.
+      const char lead_before = lead == 0xB0 ? '\xB1' : '\xB0';
+      const std::string text = "a" + pair + lead_before + pair + "b" + pair;
+      const std::vector<int64_t> found = AllMatchPositions(typed, text);
+      ASSERT_EQ(found, (std::vector<int64_t>{1, 7})) << testing::HexBytes(pair) << " " << typed;
+    }
+  }
+  EXPECT_GT(tried, 23000);
 }
 
 TEST(RegexSearchAll, CharacterClassesAreTheSameOnEverySystem) {
@@ -118,7 +176,7 @@ TEST(RegexSearchAll, CharacterClassesAreTheSameOnEverySystem) {
             (std::vector<std::string>{"第１２章", "第12章"}));
   EXPECT_EQ(AllMatchTexts("[[:upper:]]+", "ΑαＡａЯя"), (std::vector<std::string>{"Α", "Ａ", "Я"}));
   // \b between a Chinese character and a letter is no boundary; punctuation and spaces are.
-  EXPECT_EQ(AllMatchPositions("\\b", "中文abc 字，词。　天x_1"),
+  EXPECT_EQ(AllMatchPositions("\\b", "中文abc 字，词。　天x_1"_gbk),
             (std::vector<int64_t>{0, 7, 8, 10, 12, 14, 18, 23}));
   EXPECT_EQ(AllMatchTexts("\\b\\w+\\b", "他说：“好x，2走。”"),
             (std::vector<std::string>{"他说", "好x", "2走"}));
@@ -128,24 +186,27 @@ TEST(RegexSearchAll, CharacterClassesAreTheSameOnEverySystem) {
 }
 
 TEST(RegexSearchAll, UserDefinedCharactersAreCharactersOnEverySystem) {
-  // The three user-defined areas of GBK: a keyword of such a character finds it, and it is the
-  // same character on every system (the private-use code points Windows gives them).
+  // The three user-defined areas of GBK: a keyword of such a character (the private-use code
+  // point Windows gives it, as a person would type it) finds it, on every system.
   const std::string text = "x\xAA\xA1\xAF\xFE\xF8\xA1\xFE\xFE\xA1\x40\xA7\xA0\xA1\x7E\xA1\x80";
-  EXPECT_EQ(AllMatchPositions("\xAA\xA1", text), (std::vector<int64_t>{1}));
-  EXPECT_EQ(AllMatchPositions("\xFE\xFE", text), (std::vector<int64_t>{7}));
-  EXPECT_EQ(AllMatchPositions("\xA7\xA0", text), (std::vector<int64_t>{11}));
-  EXPECT_EQ(AllMatchPositions("\xA1\x80", text), (std::vector<int64_t>{15}));
+  EXPECT_EQ(AllMatchPositions("\uE000", text), (std::vector<int64_t>{1}));
+  EXPECT_EQ(AllMatchPositions("\uE4C5", text), (std::vector<int64_t>{7}));
+  EXPECT_EQ(AllMatchPositions("\uE765", text), (std::vector<int64_t>{11}));
+  EXPECT_EQ(AllMatchPositions("\uE505", text), (std::vector<int64_t>{15}));
   EXPECT_EQ(AllMatchPositions("\\x{E000}|\\x{E233}|\\x{E234}|\\x{E4C5}|\\x{E4C6}|\\x{E765}|\\x{E504}|\\x{E505}", text),
             (std::vector<int64_t>{1, 3, 5, 7, 9, 11, 13, 15}));
   EXPECT_EQ(AllMatchPositions("[[:punct:]]", text).size(), 8u);
   // Cells of the symbol rows that some converters leave undecoded: each is one character that a
-  // keyword finds where it stands, and only there.
+  // keyword (typed as the program shows it) finds where it stands, and only there.
   const std::vector<std::string> cells = {"\xA2\xAB", "\xA2\xAC", "\xA6\xD9", "\xA8\xBF",
                                           "\xA9\x97", "\xD7\xFA", "\xFE\x50", "\xFE\x51"};
   std::string row = "x";
   for (const std::string& c : cells) row += c + "x";
+  std::vector<std::string> typed;
+  for (const std::string& c : cells) typed.push_back(TypedFormOf(c));
   for (size_t i = 0; i < cells.size(); ++i) {
-    EXPECT_EQ(AllMatchPositions(cells[i], row), (std::vector<int64_t>{static_cast<int64_t>(1 + 3 * i)}))
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(typed[i], typed[j]) << i << " " << j;
+    EXPECT_EQ(AllMatchPositions(typed[i], row), (std::vector<int64_t>{static_cast<int64_t>(1 + 3 * i)}))
         << i;
   }
   EXPECT_EQ(AllMatchPositions("x.x", row).size(), 4u);
@@ -159,12 +220,16 @@ TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
   EXPECT_TRUE(RegexSearchAll(p, "(ab").empty());
   EXPECT_FALSE(RegexCompile(&p, "第[章"));
   EXPECT_FALSE(p.error().empty());
-  EXPECT_TRUE(RegexCompile(&p, "東"));  // byte 7C of 東 is no alternation
+  EXPECT_TRUE(RegexCompile(&p, "東"));  // typed as UTF-8: no byte of it is syntax
   EXPECT_TRUE(p.error().empty());
+  EXPECT_TRUE(RegexCompile(&p, "😀{2}|[한국]"));  // characters GBK lacks are characters still
+  EXPECT_TRUE(p.error().empty());
+  EXPECT_FALSE(RegexCompile(&p, "[😀"));
+  EXPECT_FALSE(p.error().empty());
 }
 
 TEST(RegexSearchAll, AnchorsAndLookBehindSeeTheWholeText) {
-  std::string text = "第一\r\n第二\n第三";
+  const std::string text = "第一\r\n第二\n第三"_gbk;
   EXPECT_EQ(AllMatchPositions("^第", text), (std::vector<int64_t>{0, 6, 11}));
   // "^" matches at line starts only, also right after a previous match.
   EXPECT_EQ(AllMatchPositions("^a", "aaa\naa"), (std::vector<int64_t>{0, 4}));
@@ -174,8 +239,8 @@ TEST(RegexSearchAll, AnchorsAndLookBehindSeeTheWholeText) {
   EXPECT_EQ(AllMatchPositions("b$", "ab\r\nab"), (std::vector<int64_t>{1, 5}));
   EXPECT_EQ(AllMatchPositions("\\r$", "a\r\nb\r"), (std::vector<int64_t>{4}));
   // Look-behind and \b see the character before the place the search goes on from.
-  EXPECT_EQ(AllMatchPositions("(?<=甲)乙", "甲乙乙甲乙"), (std::vector<int64_t>{2, 8}));
-  EXPECT_EQ(AllMatchPositions("(?<=日)落", "日落"), (std::vector<int64_t>{2}));
+  EXPECT_EQ(AllMatchPositions("(?<=甲)乙", "甲乙乙甲乙"_gbk), (std::vector<int64_t>{2, 8}));
+  EXPECT_EQ(AllMatchPositions("(?<=日)落", "日落"_gbk), (std::vector<int64_t>{2}));
   EXPECT_EQ(AllMatchPositions("\\bb", "b bb"), (std::vector<int64_t>{0, 2}));
   EXPECT_EQ(AllMatchPositions("(?<!a)b", "abbab"), (std::vector<int64_t>{2}));
   Pattern p;
@@ -185,21 +250,22 @@ TEST(RegexSearchAll, AnchorsAndLookBehindSeeTheWholeText) {
 }
 
 TEST(RegexSearchAll, EveryEmptyMatchIsKeptOnce) {
-  EXPECT_EQ(AllMatchPositions("^", "甲\r\n乙\n\n丙"), (std::vector<int64_t>{0, 4, 7, 8}));
+  EXPECT_EQ(AllMatchPositions("^", "甲\r\n乙\n\n丙"_gbk), (std::vector<int64_t>{0, 4, 7, 8}));
   // No line follows a final line break.
-  EXPECT_EQ(AllMatchPositions("^", "甲\n乙\n"), (std::vector<int64_t>{0, 3}));
+  EXPECT_EQ(AllMatchPositions("^", "甲\n乙\n"_gbk), (std::vector<int64_t>{0, 3}));
   EXPECT_EQ(AllMatchPositions("$", "ab\ncd"), (std::vector<int64_t>{2, 5}));
-  EXPECT_EQ(AllMatchPositions("^(?=第)", "第一\n正文\n第二"), (std::vector<int64_t>{0, 10}));
-  EXPECT_EQ(AllMatchPositions("x*", "中x"), (std::vector<int64_t>{0, 2, 3}));
-  EXPECT_EQ(AllMatchPositions("(?=b)", "中b中b"), (std::vector<int64_t>{2, 5}));
-  EXPECT_EQ(AllMatchPositions("(?=a)|b", "中ab"), (std::vector<int64_t>{2, 3}));
+  EXPECT_EQ(AllMatchPositions("^(?=第)", "第一\n正文\n第二"_gbk), (std::vector<int64_t>{0, 10}));
+  EXPECT_EQ(AllMatchPositions("x*", "中x"_gbk), (std::vector<int64_t>{0, 2, 3}));
+  EXPECT_EQ(AllMatchPositions("(?=b)", "中b中b"_gbk), (std::vector<int64_t>{2, 5}));
+  EXPECT_EQ(AllMatchPositions("(?=a)|b", "中ab"_gbk), (std::vector<int64_t>{2, 3}));
 }
 
 TEST(RegexSearchAll, ManyMatchesCostNoAllocationEach) {
   // A keyword such as "^" matches on every line of a long text: the records of its matches are
   // kept in one array, not one heap block per match.
+  const std::string line = "　甲\r\n"_gbk;
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += "\xA1\xA1甲\r\n";
+  for (int i = 0; i < 20000; ++i) text += line;
   for (const char* keyword : {"^", "甲", "(甲)(\r)?", "\r\n"}) {
     Pattern p;
     ASSERT_TRUE(RegexCompile(&p, keyword));
@@ -277,20 +343,29 @@ std::vector<std::pair<int64_t, int64_t>> Moved(const std::vector<std::pair<int64
 }
 
 TEST(RegexSearchAllEncodings, FindsTheSameCharactersInEveryForm) {
-  // Characters whose second GBK byte is "\" or "|", headings, numbers and line breaks.
-  const std::vector<std::string> pieces = {"第", "一", "章", "東", "\x81\x5C", "\x95\x7C", "表",
-                                           "\xE9\x5C", "a", "1", " ", "\r\n", "\n", "，", "\\",
-                                           "|"};
-  const char* const patterns[] = {"^第.{1,3}章", "東", "\x81\x5C", "表", "\\\\", "\\|", ".章",
-                                  "(?-s)第.+", "[^\r\n]+$", "^", "一|表", "(?<=第)一", "\\w+"};
+  // Characters whose second GBK byte is "\" or "|" (東 96 7C, 乗 81 5C, 晐 95 7C, 閈 E9 5C),
+  // headings, numbers and line breaks; the text is written in GBK, UTF-8 and GB18030.
+  const std::vector<std::string> pieces = {"第", "一", "章", "東", "乗", "晐", "表", "閈", "a", "1",
+                                           " ", "\r\n", "\n", "，", "\\", "|"};
+  ASSERT_EQ(testing::Gbk("東乗晐閈"), "\x96\x7C\x81\x5C\x95\x7C\xE9\x5C");
+  const char* const patterns[] = {"^第.{1,3}章", "東", "乗", "表", "\\\\", "\\|", ".章",
+                                  "(?-s)第.+", "[^\r\n]+$", "^", "一|表", "(?<=第)一", "\\w+",
+                                  "閈|😀", "😀?晐", "𠀀表"};
   std::mt19937 rng(1208);
-  for (int round = 0; round < 1500; ++round) {
-    std::string gbk;
+  for (int round = 0; round < 1600; ++round) {
+    std::string utf8;
     const size_t n = rng() % 40;
-    for (size_t k = 0; k < n; ++k) gbk += pieces[rng() % pieces.size()];
+    for (size_t k = 0; k < n; ++k) utf8 += pieces[rng() % pieces.size()];
+    const std::string gbk = testing::Gbk(utf8);
     const char* pattern = patterns[round % (sizeof patterns / sizeof patterns[0])];
     const auto in_gbk = Spans(pattern, gbk, Encoding::kGbk);
-    ASSERT_EQ(in_gbk, Spans(pattern, gbk, Encoding::kGbk)) << "the default is GBK";
+    Pattern compiled;
+    ASSERT_TRUE(RegexCompile(&compiled, pattern));
+    std::vector<std::pair<int64_t, int64_t>> by_default;
+    for (const MatchRecord& m : RegexSearchAll(compiled, gbk).matches) {
+      by_default.push_back({m.groups[0].start, m.groups[0].length});
+    }
+    ASSERT_EQ(in_gbk, by_default) << "the default is GBK; round " << round;
     for (Encoding e : {Encoding::kUtf8, Encoding::kGb18030}) {
       std::string text;
       ASSERT_TRUE(ConvertText(gbk, Encoding::kGbk, e, &text)) << round;
@@ -380,17 +455,24 @@ TEST(RegexSearchAllEncodings, CharactersBeyondTheBmpAreOneCharacter) {
     EXPECT_TRUE(Spans("x..y", t, e).empty()) << EncodingName(e);
     EXPECT_TRUE(Spans("\\x{D840}", t, e).empty()) << EncodingName(e);  // no half of one
     EXPECT_EQ(Spans("(?<=\\x{1F600})z", t, e), (Spans_{{10, 1}})) << EncodingName(e);
-    // Typed as they come from the command line or the window: the four-byte GB18030 forms.
-    EXPECT_EQ(Spans("\x95\x32\x82\x36", t, e), (Spans_{{1, 4}})) << EncodingName(e);
-    EXPECT_EQ(Spans("y\x94\x39\xFC\x36", t, e), (Spans_{{5, 5}})) << EncodingName(e);
-    EXPECT_EQ(Spans("[\x94\x39\xFC\x36\x95\x32\x82\x36]", t, e), (Spans_{{1, 4}, {6, 4}}))
-        << EncodingName(e);
-    EXPECT_EQ(Spans("\x95\x32\x82\x36?y", t, e), (Spans_{{1, 5}})) << EncodingName(e);
-    EXPECT_TRUE(Spans("\x95\x32\x82\x37", t, e).empty()) << EncodingName(e);
+    // Typed as they come from the command line or the window: UTF-8.
+    EXPECT_EQ(Spans("𠀀", t, e), (Spans_{{1, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans("y😀", t, e), (Spans_{{5, 5}})) << EncodingName(e);
+    EXPECT_EQ(Spans("[😀𠀀]", t, e), (Spans_{{1, 4}, {6, 4}})) << EncodingName(e);
+    EXPECT_EQ(Spans("𠀀?y", t, e), (Spans_{{1, 5}})) << EncodingName(e);
+    EXPECT_EQ(Spans("😀z\n", t, e), (Spans_{{6, 6}})) << EncodingName(e);
+    EXPECT_TRUE(Spans("𠀁", t, e).empty()) << EncodingName(e);  // U+20001, GB18030 95 32 82 37
+    // The GB18030 bytes of such a character where UTF-8 is expected are no character at all.
+    EXPECT_TRUE(Spans("\x95\x32\x82\x36", t, e).empty()) << EncodingName(e);
+    EXPECT_TRUE(Spans("y\x94\x39\xFC\x36", t, e).empty()) << EncodingName(e);
   }
   // GBK holds no such character: the typed form finds nothing, not its bytes' look-alikes.
-  EXPECT_TRUE(Spans("\x95\x32\x82\x36", "\x95\x32\x82\x36", Encoding::kGbk).empty());
-  EXPECT_TRUE(Spans("\x94\x39\xFC\x36", "\x94\x39\xFC\x36", Encoding::kGbk).empty());
+  EXPECT_TRUE(Spans("𠀀", "\x95\x32\x82\x36", Encoding::kGbk).empty());
+  EXPECT_TRUE(Spans("😀", "\x94\x39\xFC\x36", Encoding::kGbk).empty());
+  EXPECT_TRUE(Spans("😀", "\xF0\x9F\x98\x80", Encoding::kGbk).empty());
+  EXPECT_TRUE(Spans("中", "\xE4\xB8\xAD", Encoding::kGbk).empty());  // 中 in UTF-8 bytes
+  EXPECT_EQ(Spans("中", std::string("\xE4\xB8\xAD\xE4") + "中"_gbk, Encoding::kGbk),
+            (std::vector<std::pair<int64_t, int64_t>>{{4, 2}}));
   // Such a pattern is valid everywhere, and finds nothing in GBK, which holds no such character.
   EXPECT_TRUE(Spans("\\x{20000}|a", "a\xB5\xDA", Encoding::kGbk).size() == 1u);
   // A pattern byte that does not decode matches nothing, not even U+FFFF.

@@ -1,5 +1,7 @@
 #include "text/text.h"
 
+#include "text/encoding.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -24,11 +26,6 @@ size_t FindBytes(std::string_view text, std::string_view needle, size_t from) {
 #endif
 }
 
-bool IsSpaceAt(std::string_view text, size_t i) {
-  if (text[i] == ' ') return true;
-  return i + 1 < text.size() && static_cast<unsigned char>(text[i]) == 0xA1 &&
-         static_cast<unsigned char>(text[i + 1]) == 0xA1;
-}
 
 }  // namespace
 
@@ -129,30 +126,26 @@ int FindTextReverse(std::string_view text, std::string_view sought, int start) {
 }
 
 std::string TrimSpaces(std::string_view text) {
-  size_t n = text.size();
-  size_t i = 0;
-  while (i < n && IsSpaceAt(text, i)) i += (text[i] == ' ') ? 1 : 2;
-  size_t first = i;
-  // Walk on by double-byte stepping, remembering where the current run of spaces began.
-  size_t run_start = std::string_view::npos;
-  size_t end = n;
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(c) && i + 1 >= n) {  // lone lead byte at the end: only it is dropped
-      end = i;
-      run_start = std::string_view::npos;
+  static constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+  for (;;) {
+    if (!text.empty() && text.front() == ' ') {
+      text.remove_prefix(1);
+    } else if (text.substr(0, 3) == kIdeographicSpace) {
+      text.remove_prefix(3);
+    } else {
       break;
     }
-    if (IsSpaceAt(text, i)) {
-      if (run_start == std::string_view::npos) run_start = i;
-    } else {
-      run_start = std::string_view::npos;
-    }
-    i += IsLeadByte(c) ? 2 : 1;
   }
-  if (run_start != std::string_view::npos) end = run_start;
-  if (end < first) end = first;
-  return std::string(text.substr(first, end - first));
+  for (;;) {
+    if (!text.empty() && text.back() == ' ') {
+      text.remove_suffix(1);
+    } else if (text.size() >= 3 && text.substr(text.size() - 3) == kIdeographicSpace) {
+      text.remove_suffix(3);
+    } else {
+      break;
+    }
+  }
+  return std::string(text);
 }
 
 std::string SpaceText(int n) { return n < 1 ? std::string() : std::string(n, ' '); }
@@ -161,25 +154,28 @@ std::string FoldFullWidth(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (!IsLeadByte(c) || i + 1 >= text.size()) {
-      out.push_back(text[i]);
-      ++i;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t n = c < 0x80 ? 1 : Utf8SequenceLength(text.data() + i, text.data() + text.size());
+    if (n != 3) {
+      out += text.substr(i, n ? n : 1);
+      i += n ? n : 1;
       continue;
     }
-    unsigned char t = static_cast<unsigned char>(text[i + 1]);
-    if (c == 0xA3 && t >= 0xA1 && t <= 0xFE) {
-      out.push_back(static_cast<char>(t - 0x80));
-    } else if (c == 0xA1 && t == 0xA1) {
+    const char32_t value = (c & 0x0F) << 12 | (text[i + 1] & 0x3F) << 6 | (text[i + 2] & 0x3F);
+    if (value >= 0xFF01 && value <= 0xFF5E) {
+      out.push_back(static_cast<char>(value - 0xFF01 + 0x21));
+    } else if (value == 0x3000) {
       out.push_back(' ');
-    } else if (c == 0xA1 && t == 0xAB) {
+    } else if (value == 0xFFE5) {  // the full-width yen sign stands where "$" does
+      out.push_back('$');
+    } else if (value == 0xFFE3) {  // the full-width macron stands where "~" does
       out.push_back('~');
-    } else if (c == 0xA1 && (t == 0xEE || t == 0xEF)) {
+    } else if (value == 0x2605 || value == 0x2606) {
       out.push_back('*');
     } else {
-      out.append(text.substr(i, 2));
+      out += text.substr(i, 3);
     }
-    i += 2;
+    i += 3;
   }
   return out;
 }

@@ -1,8 +1,10 @@
-// Byte-string operations on code page 936 (GBK) text.
+// Byte-string operations on code page 936 (GBK) text, and the few that read a typed text (UTF-8).
 //
-// A text is a std::string of GBK bytes. A byte with the high bit set is a lead byte and forms one
-// character with the byte after it. Positions are 1-based; -1 means "not found". The search and
-// trim operations step over double-byte characters; the slicing operations do not.
+// A text is a std::string of GBK bytes: never hand a UTF-8 string to the stepping operations
+// (their double-byte rule would read a "\\" after a three-byte character as its second byte). A
+// byte with the high bit set is a lead byte and forms one character with the byte after it.
+// Positions are 1-based; -1 means "not found". The search operations step over double-byte
+// characters; the slicing operations do not.
 #ifndef TRAVIK_TEXT_TEXT_H_
 #define TRAVIK_TEXT_TEXT_H_
 
@@ -54,16 +56,17 @@ int FindText(std::string_view text, std::string_view sought, int start = 1);
 // text when start is kWholeText), found by double-byte stepping from byte 0; -1 when absent.
 int FindTextReverse(std::string_view text, std::string_view sought, int start = kWholeText);
 
-// The text without leading and trailing runs of ASCII spaces and full-width spaces (A1 A1).
+// A typed text (UTF-8) without leading and trailing runs of ASCII and ideographic spaces (U+3000).
 std::string TrimSpaces(std::string_view text);
 
 // n ASCII spaces; empty when n < 1.
 std::string SpaceText(int n);
 
-// Full-width forms folded to ASCII (A3 xx digits/signs, A1 A1 space, A1 AB "~", A1 EE/EF "*").
+// A typed text (UTF-8) with full-width forms folded to ASCII: U+FF01..U+FF5E to "!".."~", the
+// ideographic space to " ", ￥ to "$", ￣ to "~", ☆ and ★ to "*".
 std::string FoldFullWidth(std::string_view text);
 
-// atoi after full-width folding; 0 when there are no digits. Saturates at the 32-bit range.
+// atoi of a typed text after full-width folding; 0 when there are no digits. Saturates at the 32-bit range.
 int TextToInt(std::string_view text);
 // Truncation toward zero, saturated at the 32-bit range.
 int TextToInt(double value);

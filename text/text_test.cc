@@ -9,6 +9,8 @@
 namespace travik {
 namespace {
 
+using testing::operator""_gbk;
+
 // Literal double-byte stepping scans, for comparison with the fast searches.
 int SteppingFind(std::string_view text, std::string_view sought, int start) {
   size_t len = text.size();
@@ -54,7 +56,9 @@ int SteppingFindReverse(std::string_view text, std::string_view sought, int star
 }
 
 TEST(FindText, StepsOverDoubleByteCharacters) {
-  EXPECT_EQ(FindText("ab中文ab", "ab", 2), 7);
+  // The text is a GBK file's: 中文 is four bytes, so the second "ab" starts at byte 7.
+  EXPECT_EQ(FindText("ab中文ab"_gbk, "ab", 2), 7);
+  EXPECT_EQ(FindText("ab中文ab"_gbk, "文"_gbk), 5);
   EXPECT_EQ(FindText("ab", "ab", 3), -1);
   EXPECT_EQ(FindText("abc", "", 1), 1);
   EXPECT_EQ(FindText("", "", 1), -1);
@@ -131,14 +135,15 @@ TEST(Slicing, CutsBytesWithoutLookingAtCharacters) {
   EXPECT_EQ(LeftText("abc", 2), "ab");
   EXPECT_EQ(RightText("abc", 5), "abc");
   EXPECT_EQ(RightText("abc", -1), "");
-  EXPECT_EQ(LeftText("中", 1), "\xD6");
+  EXPECT_EQ(LeftText("中"_gbk, 1), "\xD6");
   EXPECT_EQ(JoinText("a", std::string("b"), "", "c"), "abc");
   EXPECT_EQ(TextLength(""), 0);
-  EXPECT_EQ(TextLength("中a"), 3);
+  EXPECT_EQ(TextLength("中a"_gbk), 3);
 }
 
 TEST(CharCodeAt, IsSignedAndZeroOutOfRange) {
-  EXPECT_LT(CharCodeAt("中", 1), 0);
+  EXPECT_EQ(CharCodeAt("中"_gbk, 1), -42);  // D6
+  EXPECT_EQ(CharCodeAt("中"_gbk, 2), -48);  // D0
   EXPECT_EQ(CharCodeAt("\xB0", 1), -80);
   EXPECT_EQ(CharCodeAt("a", 2), 0);
   EXPECT_EQ(CharCodeAt("a", 0), 0);
@@ -153,33 +158,74 @@ TEST(CompareText, ComparesUnsignedBytes) {
   EXPECT_EQ(CompareText("0", "0"), 0);
 }
 
-TEST(TrimSpaces, RemovesAsciiAndFullWidthSpaces) {
-  EXPECT_EQ(TrimSpaces("\xA1\xA1x \xA1\xA1"), "x");
+// What a person typed (UTF-8): ASCII spaces and the ideographic space U+3000 (E3 80 80) go from
+// both ends, nothing else, and never a byte of another character.
+TEST(TrimSpaces, RemovesAsciiAndIdeographicSpaces) {
+  EXPECT_EQ(TrimSpaces("　x 　"), "x");
+  EXPECT_EQ(TrimSpaces("　 　"), "");
   EXPECT_EQ(TrimSpaces("\tx\t"), "\tx\t");
   EXPECT_EQ(TrimSpaces("  "), "");
   EXPECT_EQ(TrimSpaces(""), "");
   EXPECT_EQ(TrimSpaces(" 中 文 "), "中 文");
-  // A1 A1 made of the trail byte of one character and the lead byte of the next is no space.
-  EXPECT_EQ(TrimSpaces("\xB0\xA1\xA1\xB0"), "\xB0\xA1\xA1\xB0");
-  EXPECT_EQ(TrimSpaces("x\xB0\xA1\xA1"), "x\xB0\xA1");  // ends in a lone lead byte: only it goes
-  EXPECT_EQ(TrimSpaces("x  \xB0"), "x  ");
+  EXPECT_EQ(TrimSpaces("　第一章　标题　"), "第一章　标题");  // spaces inside stay
+  // Neighbours of U+3000 (、 is E3 80 81, 〃 E3 80 83) and other wide or fixed spaces are kept.
+  EXPECT_EQ(TrimSpaces("、x、"), "、x、");
+  EXPECT_EQ(TrimSpaces("〃 "), "〃");
+  EXPECT_EQ(TrimSpaces("\xC2\xA0x\xE2\x80\x83"), "\xC2\xA0x\xE2\x80\x83");  // U+00A0, U+2003
+  // The GBK form of the full-width space (A1 A1) is no space in a UTF-8 text.
+  EXPECT_EQ(TrimSpaces("\xA1\xA1x"), "\xA1\xA1x");
+  // A space cut short, or bytes that are no character, stay as they are.
+  EXPECT_EQ(TrimSpaces(" x\xE3\x80"), "x\xE3\x80");
+  EXPECT_EQ(TrimSpaces("\x80\x80 x"), "\x80\x80 x");
+  EXPECT_EQ(TrimSpaces("x \xE3"), "x \xE3");
+  // Four-byte characters next to the spaces are whole after the cut.
+  EXPECT_EQ(TrimSpaces("　😀 𠀀　"), "😀 𠀀");
 }
 
 TEST(Conversions, FoldFullWidthFormsAndParseLikeTheCLibrary) {
-  EXPECT_EQ(TextToInt("\xA3\xB1\xA3\xB2"), 12);  // full-width 1 2
+  EXPECT_EQ(TextToInt("１２"), 12);  // full-width 1 2 (U+FF11 U+FF12)
+  EXPECT_EQ(TextToInt("　－７"), -7);  // ideographic space, full-width minus
+  EXPECT_EQ(TextToInt("＋１２章"), 12);
+  EXPECT_EQ(TextToInt("1２3"), 123);  // ASCII and full-width digits mix
+  EXPECT_EQ(TextToInt("第１２章"), 0);  // no digits first
   EXPECT_EQ(TextToInt("12abc"), 12);
   EXPECT_EQ(TextToInt("abc"), 0);
   EXPECT_EQ(TextToInt("  -7"), -7);
+  EXPECT_EQ(TextToInt("\xA3\xB1\xA3\xB2"), 0);  // the GBK form of １２ is no number in UTF-8
   EXPECT_EQ(TextToInt(2.9), 2);
   EXPECT_EQ(TextToInt(-2.9), -2);
   EXPECT_EQ(TextToInt("99999999999"), INT32_MAX);
+  EXPECT_EQ(TextToInt("９９９９９９９９９９９"), INT32_MAX);
+  EXPECT_EQ(TextToInt("-99999999999"), INT32_MIN);
   EXPECT_EQ(TextToInt(1e20), INT32_MAX);
   EXPECT_DOUBLE_EQ(TextToNumber("1.5"), 1.5);
-  EXPECT_DOUBLE_EQ(TextToNumber("\xA3\xB1\xA3\xAE\xA3\xB5"), 1.5);  // full-width 1.5
+  EXPECT_DOUBLE_EQ(TextToNumber("１．５"), 1.5);  // full-width 1.5
+  EXPECT_DOUBLE_EQ(TextToNumber("　２ｅ３"), 2000);
+  EXPECT_DOUBLE_EQ(TextToNumber("－．５"), -0.5);
   EXPECT_DOUBLE_EQ(TextToNumber("x"), 0);
   EXPECT_DOUBLE_EQ(TextToNumber("inf"), 0);
+  EXPECT_DOUBLE_EQ(TextToNumber("ｉｎｆ"), 0);
+  EXPECT_DOUBLE_EQ(TextToNumber("０ｘ１０"), 0);  // no hexadecimal, full-width or not
   EXPECT_DOUBLE_EQ(TextToNumber("2e3"), 2000);
-  EXPECT_EQ(FoldFullWidth("\xA1\xA1\xA1\xAB\xA1\xEE\xA1\xEF"), " ~**");
+  // U+FF01..U+FF5E are "!".."~"; the ideographic space, ￥, ￣, ☆ and ★ as before.
+  std::string all_forms, all_ascii;
+  for (char32_t c = 0xFF01; c <= 0xFF5E; ++c) {
+    all_forms += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                  static_cast<char>(0x80 | (c & 0x3F))};
+    all_ascii += static_cast<char>(c - 0xFF01 + '!');
+  }
+  EXPECT_EQ(all_forms.substr(0, 3), "！");
+  EXPECT_EQ(all_forms.substr(all_forms.size() - 3), "～");
+  EXPECT_EQ(FoldFullWidth(all_forms), all_ascii);
+  EXPECT_EQ(FoldFullWidth("　～☆★￥￣"), " ~**$~");
+  EXPECT_EQ(FoldFullWidth("第１２章ａＢ"), "第12章aB");
+  // Their neighbours and other characters stay, and so do bytes that are no character.
+  for (const char* kept : {"\xEF\xBC\x80", "｟", "｡", "ｱ", "￦", "、", "中", "😀", "é", "①", "\xA3\xB1",
+                           "\xEF\xBC", "\xEF", "\x91"}) {
+    EXPECT_EQ(FoldFullWidth(kept), kept) << testing::HexBytes(kept);
+  }
+  EXPECT_EQ(FoldFullWidth("\xEF\xBC\x91\x91"), "1\x91");  // a stray byte after a whole form
+  EXPECT_EQ(FoldFullWidth("\xEF\xBC１"), "\xEF\xBC" "1");  // a cut-short form before a whole one
   EXPECT_EQ(NumberToText(0.1 + 0.2), "0.3");
   EXPECT_EQ(NumberToText(1.5), "1.5");
   EXPECT_EQ(NumberToText(2.0), "2");

@@ -306,7 +306,7 @@ void ChapterPreview::FillRows() {
     auto note = notes.find(heading.line);
     std::string note_text = note == notes.end() ? std::string() : note->second;
     rows_.push_back({Wide(std::to_string(i + 1)), Wide(HeadingNumberText(heading)),
-                     WideOfTyped(heading.title), Wide(PieceSizeText(heading.bytes)),
+                     Wide(heading.title), Wide(PieceSizeText(heading.bytes)),
                      Wide(note_text)});
     warning_rows_.push_back(!note_text.empty());
     largest_ = std::max(largest_, heading.bytes);

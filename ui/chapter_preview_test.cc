@@ -23,25 +23,28 @@
 namespace travik::ui::testing {
 namespace {
 
+using travik::testing::Gbk;
 using travik::testing::NativePath;
+using travik::testing::operator""_gbk;
 using travik::testing::ReadFileBytes;
 using travik::testing::ScopedTempDir;
 using travik::testing::WriteFileBytes;
 using Texts = std::vector<std::string>;
 
+// Lines of prose, as they read (UTF-8); Gbk() makes them a file's.
 std::string Body(int lines) {
   std::string body;
   for (int i = 0; i < lines; ++i) body += "山高水长，云深不知处。\r\n";
   return body;
 }
 
-// A small novel: a title line, two volumes whose chapter numbers restart, a line of prose that
-// begins like a heading, and a missing chapter 4.
+// A small novel in GBK: a title line, two volumes whose chapter numbers restart, a line of prose
+// that begins like a heading, and a missing chapter 4.
 std::string SmallNovel() {
-  return JoinText("风雨江湖\r\n", "第一卷 风起\r\n", "第一章 初见\r\n", Body(20), "第二章 离家\r\n",
-                  Body(20), "第三天早上，他出了门，再也没有回头。\r\n", Body(2), "第三章 夜雨\r\n",
-                  Body(20), "第五章 重逢\r\n", Body(20), "第二卷 江湖\r\n", "第一章 新生\r\n",
-                  Body(20), "第二章 归来\r\n", Body(20));
+  return Gbk(JoinText("风雨江湖\r\n", "第一卷 风起\r\n", "第一章 初见\r\n", Body(20),
+                      "第二章 离家\r\n", Body(20), "第三天早上，他出了门，再也没有回头。\r\n", Body(2),
+                      "第三章 夜雨\r\n", Body(20), "第五章 重逢\r\n", Body(20), "第二卷 江湖\r\n",
+                      "第一章 新生\r\n", Body(20), "第二章 归来\r\n", Body(20)));
 }
 
 class ChapterPreviewTest : public WindowTest {
@@ -93,7 +96,7 @@ class ChapterPreviewTest : public WindowTest {
     return files;
   }
   std::string ListCell(HWND list, int row, int column) {
-    return Gbk(ListViewText(list, row, column));
+    return Utf8(ListViewText(list, row, column));
   }
   // What the preview's list answers when it asks how to draw a cell.
   NMLVCUSTOMDRAW DrawCell(ChapterPreview& preview, int row, int column, LRESULT* answer) {
@@ -137,7 +140,7 @@ TEST_F(ChapterPreviewTest, KeywordBoxOffersAutomaticThenEachPresetAndStillTakesT
   for (int i = 0; i < static_cast<int>(KeywordEntries().size()); ++i) {
     wchar_t text[64] = {};
     SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-    shown.push_back(Gbk(text));
+    shown.push_back(Utf8(text));
   }
   EXPECT_EQ(shown, (Texts{"自动识别章节", "章节：第X章/回/节/话", "卷：第X卷/部/集/篇",
                           "英文：Chapter N", "编号：001 标题", "番外/序章/尾声…"}));
@@ -203,18 +206,18 @@ TEST_F(ChapterPreviewTest, ChoosingAnEntryCutsAtTheHeadingsAndTypingMakesAKeywor
   EXPECT_EQ(Messages(), Texts{});
   Texts pieces = Pieces("江湖");
   ASSERT_EQ(pieces.size(), 7u) << "the head piece and one per chapter heading";
-  EXPECT_EQ(pieces[0], "风雨江湖\r\n第一卷 风起\r\n");
+  EXPECT_EQ(pieces[0], "风雨江湖\r\n第一卷 风起\r\n"_gbk);
   const char* starts[] = {"第一章 初见", "第二章 离家", "第三章 夜雨", "第五章 重逢",
                           "第一章 新生", "第二章 归来"};
   std::string joined = pieces[0];
   for (int i = 1; i < 7; ++i) {
-    EXPECT_EQ(pieces[i].rfind(starts[i - 1], 0), 0u) << i;
+    EXPECT_EQ(pieces[i].rfind(Gbk(starts[i - 1]), 0), 0u) << i;
     joined += pieces[i];
   }
   EXPECT_EQ(joined, novel);
   // The prose line stays inside chapter 2, the second volume's heading inside chapter 5.
-  EXPECT_NE(pieces[2].find("第三天早上"), std::string::npos);
-  EXPECT_NE(pieces[4].find("第二卷 江湖"), std::string::npos);
+  EXPECT_NE(pieces[2].find("第三天早上"_gbk), std::string::npos);
+  EXPECT_NE(pieces[4].find("第二卷 江湖"_gbk), std::string::npos);
 
   // 自动识别章节 cuts at the volumes too; the split reads the same folder again.
   std::filesystem::remove_all(NativePath(dir_.Join("江湖")));
@@ -222,9 +225,9 @@ TEST_F(ChapterPreviewTest, ChoosingAnEntryCutsAtTheHeadingsAndTypingMakesAKeywor
   Click(按钮5);
   pieces = Pieces("江湖");
   ASSERT_EQ(pieces.size(), 9u);
-  EXPECT_EQ(pieces[0], "风雨江湖\r\n");
-  EXPECT_EQ(pieces[1], "第一卷 风起\r\n");
-  EXPECT_EQ(pieces[6], "第二卷 江湖\r\n");
+  EXPECT_EQ(pieces[0], "风雨江湖\r\n"_gbk);
+  EXPECT_EQ(pieces[1], "第一卷 风起\r\n"_gbk);
+  EXPECT_EQ(pieces[6], "第二卷 江湖\r\n"_gbk);
 
   // Typed text is a keyword again: every "第" cuts, the prose line too.
   std::filesystem::remove_all(NativePath(dir_.Join("江湖")));
@@ -274,7 +277,7 @@ TEST_F(ChapterPreviewTest, PreviewListsHeadingsWithNumbersSizesAndWarningRows) {
                           {"1", "第一章 新生", false},   {"2", "第二章 归来", false}};
   const chapters::ChapterList& found = preview->chapters();
   ASSERT_EQ(found.headings.size(), 8u);
-  int64_t total = static_cast<int64_t>(std::string("风雨江湖\r\n").size());
+  int64_t total = static_cast<int64_t>("风雨江湖\r\n"_gbk.size());
   for (int row = 0; row < 8; ++row) {
     SCOPED_TRACE(row);
     EXPECT_EQ(ListCell(list, row, kColumnIndex), NumberToText(row + 1));
@@ -282,12 +285,13 @@ TEST_F(ChapterPreviewTest, PreviewListsHeadingsWithNumbersSizesAndWarningRows) {
     EXPECT_EQ(ListCell(list, row, kColumnTitle), expected[row].title);
     EXPECT_EQ(ListCell(list, row, kColumnSize), PieceSizeText(found.headings[row].bytes));
     total += found.headings[row].bytes;
-    // The heading's line starts where the piece starts.
-    EXPECT_EQ(novel.compare(static_cast<size_t>(found.headings[row].offset),
-                            std::string(expected[row].title).size(), expected[row].title),
+    // The heading's line starts where the piece starts; the title is the line as it reads.
+    const std::string title = Gbk(expected[row].title);
+    EXPECT_EQ(novel.compare(static_cast<size_t>(found.headings[row].offset), title.size(), title),
               0);
+    EXPECT_EQ(found.headings[row].title, expected[row].title);
     std::string notes = ListCell(list, row, kColumnNotes);
-    EXPECT_EQ(!notes.empty(), expected[row].warning) << GbkToUtf8Lossy(notes);
+    EXPECT_EQ(!notes.empty(), expected[row].warning) << notes;
 
     // Warning rows draw dark red on light red, every column but the size, which draws itself.
     LRESULT answer = 0;
@@ -307,7 +311,7 @@ TEST_F(ChapterPreviewTest, PreviewListsHeadingsWithNumbersSizesAndWarningRows) {
   EXPECT_EQ(WindowTextOf(preview->Control(kPreviewSummary)),
             "江湖.txt：共 8 个标题（其中 2 卷），1 个提示");
   std::string rule = WindowTextOf(preview->Control(kPreviewRule));
-  EXPECT_EQ(rule.rfind("规则：自动识别，章节＋卷", 0), 0u) << GbkToUtf8Lossy(rule);
+  EXPECT_EQ(rule.rfind("规则：自动识别，章节＋卷", 0), 0u) << rule;
   EXPECT_NE(rule.find(found.pattern), std::string::npos);
   EXPECT_TRUE(IsWindowEnabled(preview->Control(kPreviewSplit)));
   EXPECT_EQ(FilesOnDisk(), before) << "the preview writes nothing";
@@ -385,7 +389,7 @@ TEST_F(ChapterPreviewTest, DoubleClickShowsTheTextAroundTheHeading) {
   EXPECT_TRUE(GetWindowLongPtrW(context, GWL_STYLE) & ES_READONLY);
   DoubleClickRow(*preview, 4);  // 第五章 重逢
   std::string shown = WindowTextOf(context);
-  EXPECT_EQ(shown, JoinText(Body(3), "第五章 重逢\r\n", Body(12))) << GbkToUtf8Lossy(shown);
+  EXPECT_EQ(shown, JoinText(Body(3), "第五章 重逢\r\n", Body(12)));
   // The heading's line is selected.
   DWORD start = 0, end = 0;
   SendMessageW(context, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -403,7 +407,7 @@ TEST_F(ChapterPreviewTest, DoubleClickShowsTheTextAroundTheHeading) {
 // text around a heading show the characters, not the bytes read as GBK.
 TEST_F(ChapterPreviewTest, TextsInOtherEncodingsShowTheirCharacters) {
   const std::string novel = SmallNovel();
-  const size_t second = novel.find("第二章 离家") + std::string("第二章 离家").size();
+  const size_t second = novel.find("第二章 离家"_gbk) + "第二章 离家"_gbk.size();
   std::string utf8;
   ASSERT_TRUE(ConvertText(novel, Encoding::kGbk, Encoding::kUtf8, &utf8));
   std::string heading_utf8;
@@ -467,6 +471,7 @@ TEST_F(ChapterPreviewTest, SplitButtonCutsExactlyWhereThePreviewShows) {
   ASSERT_EQ(cuts.size(), 8u);
   SendMessageW(preview->Control(kPreviewSplit), BM_CLICK, 0, 0);
   Pump();
+  WaitForJob();  // the split runs on its worker thread
   EXPECT_EQ(Messages(), Texts{});
   EXPECT_TRUE(window().Checked(单选框3));
   EXPECT_FALSE(window().Checked(单选框2));
@@ -487,7 +492,7 @@ TEST_F(ChapterPreviewTest, WhatThePreviewSaysWhenItCannotShowChapters) {
   AddSplitFile(dir_.Join("不存在.txt"));
   Click(按钮9);
   EXPECT_EQ(ChapterPreview::Current(), nullptr);
-  const std::string plain = MakeFile("散文.txt", Body(40));
+  const std::string plain = MakeFile("散文.txt", Gbk(Body(40)));
   AddSplitFile(plain);
   SelectRow(超级列表框1, 1);
   window().SetText(编辑框3, "第(");
@@ -507,7 +512,7 @@ TEST_F(ChapterPreviewTest, WhatThePreviewSaysWhenItCannotShowChapters) {
   EXPECT_EQ(preview->path(), plain) << "the selected row, not the first";
   EXPECT_EQ(SendMessageW(preview->Control(kPreviewList), LVM_GETITEMCOUNT, 0, 0), 0);
   std::string summary = WindowTextOf(preview->Control(kPreviewSummary));
-  EXPECT_EQ(summary.rfind("散文.txt：共 0 个标题，1 个提示：", 0), 0u) << GbkToUtf8Lossy(summary);
+  EXPECT_EQ(summary.rfind("散文.txt：共 0 个标题，1 个提示：", 0), 0u) << summary;
   EXPECT_FALSE(IsWindowEnabled(preview->Control(kPreviewSplit)));
   SendMessageW(preview->hwnd(), WM_CLOSE, 0, 0);
   Pump();
@@ -518,7 +523,7 @@ TEST_F(ChapterPreviewTest, WhatThePreviewSaysWhenItCannotShowChapters) {
 // below, on random texts of short lines with double-byte characters whose second byte is "\" or
 // "|", and with "\n" or "\r\n" breaks.
 TEST(TextAroundHeading, MatchesTheLinesAroundOnRandomTexts) {
-  const std::vector<std::string> pieces = {"a", "\x95\x5C", "\x81\x7C", "第", "\xB0\xA1", " "};
+  const std::vector<std::string> pieces = {"a", "\x95\x5C", "\x81\x7C", "第"_gbk, "\xB0\xA1", " "};
   for (unsigned seed = 1; seed <= 300; ++seed) {
     std::mt19937 random(seed);
     std::vector<std::string> lines;
@@ -552,8 +557,8 @@ TEST(TextAroundHeading, LongLinesAreLeftOutOrCutBetweenCharacters) {
   const std::string long_line(10000, 'x');
   size_t at = 0;
   // A line above that reaches too far is left out, with everything above it.
-  std::string text = JoinText("a\r\n", long_line, "\r\nb\r\n第一章\r\nc\r\n");
-  EXPECT_EQ(TextAroundHeading(text, text.find("第一章"), 3, 1, &at), "b\r\n第一章\r\nc\r\n");
+  std::string text = JoinText("a\r\n", long_line, "\r\nb\r\n第一章\r\nc\r\n"_gbk);
+  EXPECT_EQ(TextAroundHeading(text, text.find("第一章"_gbk), 3, 1, &at), "b\r\n第一章\r\nc\r\n"_gbk);
   EXPECT_EQ(at, 3u);
   // A heading line too long is cut, and never inside a character: 0x81 0x7C pairs, one byte off.
   std::string pairs;

@@ -24,8 +24,6 @@ ControlId MainWindow::IdOf(HWND control) const {
 
 std::string MainWindow::Text(ControlId id) const { return WindowTextOf(Control(id)); }
 
-std::string MainWindow::TypedText(ControlId id) const { return TypedWindowTextOf(Control(id)); }
-
 void MainWindow::SetText(ControlId id, std::string_view text) {
   SetWindowTextOf(Control(id), text);
 }
@@ -63,7 +61,7 @@ std::string MainWindow::StatusPane(int index) const {
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   SendMessageW(bar, SB_GETTEXTW, index, reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<size_t>(length));
-  return Gbk(text);
+  return Utf8(text);
 }
 
 void MainWindow::SetStatusPane(int index, std::string_view text) {
@@ -102,7 +100,7 @@ std::string MainWindow::Cell(ControlId list, int row, int column) const {
         SendMessageW(Control(list), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
     if (length < static_cast<int>(text.size()) - 1) {
       text.resize(static_cast<size_t>(length));
-      return Gbk(text);
+      return Utf8(text);
     }
     text.assign(text.size() * 2, L'\0');  // a long path: ask again with more room
   }

@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "text/codepage.h"
-#include "text/text.h"
 #include "ui/win_text.h"
 
 namespace travik::ui {
@@ -83,20 +81,9 @@ std::vector<std::string> SystemDesktopCalls::PickTextFiles(HWND owner, const std
     return false;
   });
 
+  // Every chosen file, whatever characters its name holds.
   std::vector<std::string> paths;
-  std::string refused;
-  for (const std::wstring& wide : chosen) {
-    std::string gbk;
-    if (WideToGbk(wide, &gbk)) {
-      paths.push_back(std::move(gbk));
-    } else {
-      refused += JoinText("\r\n", Gbk(wide));
-    }
-  }
-  if (!refused.empty()) {
-    ShowMessageBox(owner, JoinText("以下文件的路径含有 GBK 编码无法表示的字符，未添加：", refused),
-                   "提示");
-  }
+  for (const std::wstring& wide : chosen) paths.push_back(Utf8(wide));
   return paths;
 }
 
@@ -118,10 +105,9 @@ std::string SystemDesktopCalls::BrowseForFolder(HWND owner, const std::string& t
 
   wchar_t path[MAX_PATH] = {};
   if (!SHGetPathFromIDListW(item.get(), path)) return {};
-  // A folder whose name code page 936 cannot hold would be a different folder once converted.
-  std::string folder;
-  if (!WideToGbk(path, &folder)) return {};
-  if (folder.size() == 3) folder.pop_back();  // "C:\" becomes "C:": callers append "\" + name
+  std::string folder = Utf8(path);
+  // "C:\" becomes "C:": callers append "\" + name.
+  if (folder.size() == 3 && folder[1] == ':' && folder[2] == '\\') folder.pop_back();
   return folder;
 }
 

@@ -1,6 +1,7 @@
 // The calls of the main window that wait for a person or leave the program: file and folder
 // dialogs, message boxes, pop-up menus, Explorer and the notice's pause. The program uses the
-// real ones; window tests put a scripted fake in their place.
+// real ones; window tests put a scripted fake in their place. Every text and path given and taken
+// is UTF-8.
 #ifndef TRAVIK_UI_DESKTOP_CALLS_H_
 #define TRAVIK_UI_DESKTOP_CALLS_H_
 
@@ -20,11 +21,12 @@ class DesktopCalls {
  public:
   virtual ~DesktopCalls() = default;
 
-  // Open-file dialog for "*.txt" files, owned by `owner`. Returns the chosen full paths (GBK) in
-  // the dialog's order; empty when cancelled. `title` empty means the system's default title.
+  // Open-file dialog for "*.txt" files, owned by `owner`. Returns the chosen full paths (UTF-8,
+  // every name whatever its characters) in the dialog's order; empty when cancelled. `title`
+  // empty means the system's default title.
   virtual std::vector<std::string> PickTextFiles(HWND owner, const std::string& title,
                                                  bool multiple) = 0;
-  // Folder browser rooted at the desktop. The chosen folder (GBK, a drive root without its
+  // Folder browser rooted at the desktop. The chosen folder (UTF-8, a drive root without its
   // trailing "\"), or empty when cancelled or when the choice is not a file-system folder.
   virtual std::string BrowseForFolder(HWND owner, const std::string& title) = 0;
   // Task-modal message box with an OK button.

@@ -1,5 +1,6 @@
 // The open dialog's buffer handling: a selection too large for the buffer is asked for again
-// with a larger one, and what the dialog wrote is split into full paths.
+// with a larger one, and what the dialog wrote is split into full paths, which reach the program
+// whole whatever characters their names hold.
 #include "ui/desktop_calls.h"
 
 #include <cderr.h>
@@ -9,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "files/file_entry.h"
+#include "files/files.h"
 #include "gtest/gtest.h"
+#include "tests/test_util.h"
+#include "ui/win_text.h"
 
 namespace travik::ui {
 namespace {
@@ -90,6 +95,35 @@ TEST(AskForFiles, AsksAgainWithARoomierBufferUntilEveryNameFits) {
   EXPECT_TRUE(
       AskForFiles(settings, [&](OPENFILENAMEW& d, DWORD* e) { return cancelled(d, e); }).empty());
   EXPECT_EQ(cancelled.shown, 1);
+}
+
+// Chosen files whose names GBK cannot hold come through whole: the program's form of each path
+// names the very file the dialog chose, and turns back into the dialog's path unchanged.
+TEST(AskForFiles, NamesGbkCannotHoldComeThroughWhole) {
+  travik::testing::ScopedTempDir dir;
+  const Paths names = {L"\xD83D\xDE00.txt", L"\xD55C\xAD6D.txt", L"\xD840\xDC00 \x7B2C\x4E00\x5377.txt",
+                       L"Espa\x00F1" L"a.txt"};
+  const std::vector<std::string> utf8_names = {"😀.txt", "한국.txt", "𠀀 第一卷.txt", "España.txt"};
+  for (size_t i = 0; i < utf8_names.size(); ++i) {
+    ASSERT_TRUE(travik::testing::WriteFileBytes(dir.Join(utf8_names[i]), std::string(i + 1, 'x')));
+  }
+  OPENFILENAMEW settings = {};
+  settings.lStructSize = sizeof(settings);
+  settings.Flags = OFN_ALLOWMULTISELECT;
+  FakeDialog fake(Selection(Wide(dir.path()), names));
+  const Paths chosen =
+      AskForFiles(settings, [&fake](OPENFILENAMEW& d, DWORD* e) { return fake(d, e); });
+  ASSERT_EQ(chosen.size(), names.size());
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    const std::string path = Utf8(chosen[i]);
+    EXPECT_EQ(path, dir.Join(utf8_names[i]));
+    EXPECT_EQ(Wide(path), chosen[i]);
+    EXPECT_EQ(FileSizeOf(path), static_cast<int64_t>(i + 1)) << path;
+    EXPECT_EQ(FileNamePart(path), utf8_names[i]);
+  }
+  // A lone surrogate (a name no system would give, pasted text that is) keeps its form both ways.
+  const std::wstring lone = L"a\xD800" L"b\xDC00";
+  EXPECT_EQ(Wide(Utf8(lone)), lone);
 }
 
 }  // namespace

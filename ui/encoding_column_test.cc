@@ -23,6 +23,8 @@ namespace travik::ui::testing {
 namespace {
 
 using travik::testing::CorpusFile;
+using travik::testing::Gb18030;
+using travik::testing::Gbk;
 using travik::testing::NativePath;
 using travik::testing::ReadFileBytes;
 using travik::testing::ScopedTempDir;
@@ -61,8 +63,7 @@ std::string Gb18030WithFourByteCharacters(const std::string& gbk) {
 
 // The sample in UTF-16 with its byte-order mark.
 std::string Utf16(const std::string& gbk, bool big_endian) {
-  std::wstring wide;
-  EXPECT_TRUE(GbkToWide(gbk, &wide));
+  const std::wstring wide = Utf8ToWide(Converted(gbk, Encoding::kUtf8));
   std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
   for (wchar_t c : wide) {
     const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
@@ -380,20 +381,34 @@ TEST_F(EncodingColumnTest, TheInsertTextKeepsCharactersGbkLacks) {
   // 注 and 【】 are GBK; U+20000 and U+1F600 (a surrogate pair each) are not.
   SetWindowTextW(Hwnd(编辑框7), L"\x3010\x6CE8\x3011\xD840\xDC00\xD83D\xDE00");
   const std::string typed = InsertFormOf(window()).text_to_insert;
-  EXPECT_EQ(typed, JoinText("【注】", kExtensionB, kEmoji));
-  std::string utf8;
+  EXPECT_EQ(typed, "\xE3\x80\x90\xE6\xB3\xA8\xE3\x80\x91\xF0\xA0\x80\x80\xF0\x9F\x98\x80");
+  EXPECT_EQ(typed, "【注】𠀀😀");
+  EXPECT_EQ(typed, window().Text(编辑框7));
+  // Each file's encoding takes it as it can: UTF-8 and GB18030 whole, GBK not at all.
+  std::string utf8, gb18030;
   ASSERT_TRUE(ConvertTypedText(typed, Encoding::kUtf8, &utf8));
-  EXPECT_EQ(utf8, "\xE3\x80\x90\xE6\xB3\xA8\xE3\x80\x91\xF0\xA0\x80\x80\xF0\x9F\x98\x80");
+  EXPECT_EQ(utf8, typed);
+  ASSERT_TRUE(ConvertTypedText(typed, Encoding::kGb18030, &gb18030));
+  EXPECT_EQ(gb18030, JoinText(Gb18030("【注】"), kExtensionB, kEmoji));
   std::string gbk;
   EXPECT_FALSE(ConvertTypedText(typed, Encoding::kGbk, &gbk)) << "a GBK file cannot take it";
 
-  // A text GBK holds is exactly what it always was, the euro sign (0x80 in GBK) included.
+  // A text GBK holds goes into a GBK file as its GBK bytes, the euro sign (0x80 in GBK) included.
   SetWindowTextW(Hwnd(编辑框7), L"\x3010\x6CE8\x3011 \x20AC");
-  EXPECT_EQ(InsertFormOf(window()).text_to_insert, "【注】 \x80");
-  EXPECT_EQ(InsertFormOf(window()).text_to_insert, window().Text(编辑框7));
-  // A lone surrogate has no form anywhere: "?" as before, never a broken byte sequence.
+  EXPECT_EQ(InsertFormOf(window()).text_to_insert, "【注】 €");
+  ASSERT_TRUE(ConvertTypedText(InsertFormOf(window()).text_to_insert, Encoding::kGbk, &gbk));
+  EXPECT_EQ(gbk, JoinText(Gbk("【注】 "), "\x80"));
+  // A lone surrogate keeps its own form (never "?", never dropped), which no file's encoding
+  // takes: a job refuses it rather than writing something else.
   SetWindowTextW(Hwnd(编辑框7), L"a\xD800" L"b");
-  EXPECT_EQ(InsertFormOf(window()).text_to_insert, "a?b");
+  const std::string lone = InsertFormOf(window()).text_to_insert;
+  EXPECT_EQ(lone, "a\xED\xA0\x80" "b");
+  EXPECT_EQ(Wide(lone), std::wstring(L"a\xD800" L"b"));
+  for (Encoding encoding : {Encoding::kGbk, Encoding::kGb18030, Encoding::kUtf8}) {
+    std::string out = "unchanged";
+    EXPECT_FALSE(ConvertTypedText(lone, encoding, &out)) << EncodingName(encoding);
+    EXPECT_EQ(out, "unchanged");
+  }
 }
 
 TEST_F(EncodingColumnTest, JobsAndThePreviewReadTheFileAsTheRowSays) {
@@ -562,9 +577,10 @@ TEST_F(EncodingColumnTest, ThePreviewShowsTheTitlesOfEveryEncodingAsTheyRead) {
   const std::string gbk = SampleGbk();
   const std::string utf8 = Converted(gbk, Encoding::kUtf8);
   std::string gb18030 = Converted(gbk, Encoding::kGb18030);
-  const size_t first = gb18030.find("第一章 ");
+  const std::string chapter_one = Gb18030("第一章 ");
+  const size_t first = gb18030.find(chapter_one);
   ASSERT_NE(first, std::string::npos);
-  gb18030.insert(first + std::string("第一章 ").size(), kExtensionB);
+  gb18030.insert(first + chapter_one.size(), kExtensionB);
   const Texts paths = {MakeFile("1.txt", gbk), MakeFile("2.txt", utf8),
                        MakeFile("3.txt", "\xEF\xBB\xBF" + utf8), MakeFile("4.txt", gb18030)};
   AddFiles(0, paths);
@@ -595,18 +611,15 @@ TEST_F(EncodingColumnTest, ThePreviewShowsTheTitlesOfEveryEncodingAsTheyRead) {
     DestroyWindow(preview->hwnd());
   }
   ASSERT_GE(titles[0].size(), 2u);
-  std::wstring heading;
-  ASSERT_TRUE(GbkToWide(std::string("第一章 卷一 帝京篇十首"), &heading));
-  EXPECT_EQ(titles[0][0], heading);
+  EXPECT_EQ(titles[0][0], L"\x7B2C\x4E00\x7AE0 \x5377\x4E00 \x5E1D\x4EAC\x7BC7\x5341\x9996");
+  EXPECT_EQ(Utf8(titles[0][0]), "第一章 卷一 帝京篇十首");
   EXPECT_EQ(titles[1], titles[0]) << "UTF-8";
   EXPECT_EQ(titles[2], titles[0]) << "UTF-8 with a mark";
   std::vector<std::wstring> expected = titles[0];
   expected[0].insert(4, L"\xD840\xDC00");
   EXPECT_EQ(titles[3], expected) << "GB18030";
   ASSERT_EQ(contexts.size(), 4u);
-  std::wstring second;
-  ASSERT_TRUE(GbkToWide(std::string("第二章 卷二 "), &second));
-  EXPECT_NE(contexts[0].find(second), std::wstring::npos) << Gbk(contexts[0]);
+  EXPECT_NE(contexts[0].find(Wide("第二章 卷二 ")), std::wstring::npos) << Utf8(contexts[0]);
   for (int row = 1; row < 4; ++row) EXPECT_EQ(contexts[row], contexts[0]) << paths[row];
 }
 

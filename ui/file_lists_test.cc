@@ -1,6 +1,7 @@
 // The file lists: adding through the dialogs, the list menu's states, deleting rows.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,37 @@ TEST_F(FileListsTest, DeleteActsOnTheShownPagesListOnly) {
   EXPECT_EQ(window().RowCount(超级列表框3), 0);
   EXPECT_EQ(window().RowCount(超级列表框1), 1);
   EXPECT_EQ(window().RowCount(超级列表框2), 1);
+}
+
+// Names GBK cannot hold are listed as they are, with the size of the file of that name: on every
+// page, as the list view shows them and as the program reads them back.
+TEST_F(FileListsTest, NamesGbkCannotHoldAreListedAsTheyAre) {
+  const std::string smile = MakeFile("😀.txt", 1536);
+  const std::string korean = MakeFile("한국 𠀀.txt", 20);
+  const std::string spanish = MakeFile("España.txt", 300);
+  desktop_.file_answers = {{smile}, {korean}, {smile, spanish, korean}};
+  Click(按钮1);
+  Click(按钮1);
+  ClickTab(2);
+  Click(按钮8);
+  EXPECT_EQ(Column(超级列表框1, 0), (Texts{"😀", "한국 𠀀"}));
+  EXPECT_EQ(Column(超级列表框1, 1), (Texts{smile, korean}));
+  EXPECT_EQ(Column(超级列表框1, 2), (Texts{"1.5", "0.02"}));
+  EXPECT_EQ(ListViewText(Hwnd(超级列表框1), 0, 0), L"\xD83D\xDE00");
+  EXPECT_EQ(ListViewText(Hwnd(超级列表框1), 1, 0), L"\xD55C\xAD6D \xD840\xDC00");
+  ASSERT_EQ(window().RowCount(超级列表框3), 3);
+  std::vector<std::string> names = Column(超级列表框3, 0);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Texts{"España", "한국 𠀀", "😀"}));
+  for (int row = 0; row < 3; ++row) {
+    const std::string path = window().Cell(超级列表框3, row, 1);
+    const std::string size = path == smile ? "1536" : path == korean ? "20" : "300";
+    EXPECT_EQ(window().Cell(超级列表框3, row, 2), size) << path;
+  }
+  // Each file was found again under its name for the column "编码" (not kUnreadableEncoding).
+  WaitForEncodings();
+  EXPECT_EQ(Column(超级列表框1, 3), Texts(2, "GBK"));
+  EXPECT_EQ(Column(超级列表框3, 3), Texts(3, "GBK"));
 }
 
 TEST_F(FileListsTest, VanishedFileIsListedWithTheSizeOfAMissingFile) {

@@ -97,9 +97,9 @@ MergeForm MergeFormOf(const MainWindow& window) {
 InsertForm InsertFormOf(const MainWindow& window) {
   InsertForm form;
   form.rows = window.Rows(超级列表框3);
-  // Characters GBK lacks keep their GB18030 form: they fit UTF-8 and GB18030 files, and a GBK
-  // file refuses them rather than taking "?" for them.
-  form.text_to_insert = window.TypedText(编辑框7);
+  // As typed, every character: the job puts it into each file's encoding, and a file whose
+  // encoding lacks one of them refuses it rather than taking "?" for it.
+  form.text_to_insert = window.Text(编辑框7);
   form.keyword_text = window.Text(编辑框8);
   form.every_text = window.Text(编辑框9);
   form.random = window.Checked(选择框1);

@@ -9,13 +9,16 @@
 #include "files/files.h"
 #include "text/text.h"
 #include "tests/test_util.h"
+#include "ui/win_text.h"
 #include "ui/window_host.h"
 #include "ui/window_test_fixture.h"
 
 namespace travik::ui::testing {
 namespace {
 
+using travik::testing::Gbk;
 using travik::testing::NativePath;
+using travik::testing::operator""_gbk;
 using travik::testing::ReadFileBytes;
 using travik::testing::ScopedTempDir;
 using travik::testing::WriteFileBytes;
@@ -64,7 +67,7 @@ class JobButtonsTest : public WindowTest {
 std::string Novel(size_t size) {
   std::string text;
   for (int chapter = 1; text.size() < size; ++chapter) {
-    text += JoinText("第", NumberToText(chapter), "章 风起\r\n", "山高水长，云深不知处。\r\n");
+    text += JoinText("第"_gbk, NumberToText(chapter), "章 风起\r\n"_gbk, "山高水长，云深不知处。\r\n"_gbk);
   }
   return text;
 }
@@ -134,8 +137,8 @@ TEST_F(JobButtonsTest, SameNamedOutputsAreNamedInTheStatusBarAndABox) {
   // Two sources called 小说 from two folders: the second one's pieces go to 小说(2).
   MakeDirectory(dir_.Join("a"));
   MakeDirectory(dir_.Join("b"));
-  std::string first = MakeFile(JoinText("a", kPathSeparator, "小说.txt"), "第一本书啊");
-  std::string second = MakeFile(JoinText("b", kPathSeparator, "小说.txt"), "第二本书啊");
+  std::string first = MakeFile(JoinText("a", kPathSeparator, "小说.txt"), "第一本书啊"_gbk);
+  std::string second = MakeFile(JoinText("b", kPathSeparator, "小说.txt"), "第二本书啊"_gbk);
   ScopedTempDir out;
   desktop_.file_answers = {{first}, {second}};
   Click(按钮1);
@@ -146,8 +149,8 @@ TEST_F(JobButtonsTest, SameNamedOutputsAreNamedInTheStatusBarAndABox) {
   Enter(编辑框2, L"2");
   Click(按钮5);
   const std::string renamed = out.Join("小说(2)");
-  EXPECT_EQ(Read(JoinText(renamed, kPathSeparator, "1.txt")).substr(0, 4), "第二");
-  EXPECT_EQ(Read(out.Join("小说") + kPathSeparator + "1.txt").substr(0, 4), "第一");
+  EXPECT_EQ(Read(JoinText(renamed, kPathSeparator, "1.txt")).substr(0, 4), "第二"_gbk);
+  EXPECT_EQ(Read(out.Join("小说") + kPathSeparator + "1.txt").substr(0, 4), "第一"_gbk);
   EXPECT_EQ(Messages(), (Texts{JoinText("同名文件的分割文件保存在：\r\n", renamed)}));
   EXPECT_EQ(window().StatusPane(0), JoinText("已完成：2 个文件 → 4 个分割文件，保存在 ", out.path(),
                                              "，1 个同名文件另存"));
@@ -163,8 +166,8 @@ TEST_F(JobButtonsTest, SameNamedOutputsAreNamedInTheStatusBarAndABox) {
   Enter(编辑框9, L"4");
   Click(按钮4);
   const std::string copy = out.Join("小说(2).txt");
-  EXPECT_EQ(Read(out.Join("小说.txt")), "第一-本书-啊");
-  EXPECT_EQ(Read(copy), "第二-本书-啊");
+  EXPECT_EQ(Read(out.Join("小说.txt")), "第一-本书-啊"_gbk);
+  EXPECT_EQ(Read(copy), "第二-本书-啊"_gbk);
   EXPECT_EQ(Messages(), (Texts{JoinText("已处理 2 个文件：\r\n", first, "：插入 2 处\r\n", second,
                                          "：插入 2 处"),
                                 JoinText("同名文件的副本存为：\r\n", copy)}));
@@ -203,6 +206,64 @@ TEST_F(JobButtonsTest, MergeJoinsTheListIntoTheNamedFile) {
   EXPECT_EQ(Read(dir_.Join("合集2.txt")), "x\r\ny");
   EXPECT_FALSE(std::filesystem::exists(NativePath(a)));
   EXPECT_FALSE(std::filesystem::exists(NativePath(b)));
+}
+
+// Files whose names GBK cannot hold (an emoji, Korean, a character beyond the first plane, a
+// Latin letter with a mark), in a folder whose name GBK cannot hold either, chosen in the
+// dialog's own order: the list shows their names as they are, and merged into a folder and a name
+// of such characters they give the whole book; then they go to the Recycle Bin and their rows go.
+TEST_F(JobButtonsTest, MergeTakesFilesWhoseNamesGbkCannotHold) {
+  const std::string folder = dir_.Join("书😀");
+  ASSERT_TRUE(MakeDirectory(folder));
+  const Texts names = {"1 😀", "2 한국", "3 𠀀", "4 España"};
+  Texts paths;
+  std::string book;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string chapter =
+        Gbk(JoinText("第", std::to_string(i + 1), "章 风起\r\n山高水长，云深不知处。\r\n"));
+    book += chapter;
+    paths.push_back(MakeFile(JoinText("书😀", kPathSeparator, names[i], ".txt"), chapter));
+  }
+  // The files are on disk under the names as the system spells them.
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(
+      Wide(dir_.path()) + L"\\\x4E66\xD83D\xDE00\\3 \xD840\xDC00.txt")));
+
+  ClickTab(1);
+  desktop_.file_answers = {{paths[3], paths[1], paths[0], paths[2]}};
+  Click(按钮7);
+  ASSERT_EQ(window().RowCount(超级列表框2), 4);
+  for (int row = 0; row < 4; ++row) {
+    EXPECT_EQ(window().Cell(超级列表框2, row, 0), names[row]) << row;
+    EXPECT_EQ(window().Cell(超级列表框2, row, 1), paths[row]) << row;
+  }
+  EXPECT_EQ(ListViewText(Hwnd(超级列表框2), 0, 0), L"1 \xD83D\xDE00");
+  EXPECT_EQ(ListViewText(Hwnd(超级列表框2), 1, 0), L"2 \xD55C\xAD6D");
+  EXPECT_EQ(ListViewText(Hwnd(超级列表框2), 2, 0), L"3 \xD840\xDC00");
+  EXPECT_EQ(ListViewText(Hwnd(超级列表框2), 3, 0), L"4 Espa\x00F1" L"a");
+  // Each file was found and read under its name.
+  WaitForEncodings();
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(window().Cell(超级列表框2, row, 2), "GBK") << row;
+
+  const std::string out = dir_.Join("输出한국");
+  ASSERT_TRUE(MakeDirectory(out));
+  desktop_.folder_answers = {out};
+  Click(按钮3);
+  EXPECT_EQ(window().Text(编辑框4), out);
+  window().SetText(编辑框5, "全书𠀀😀");
+  Click(选择框2);
+  desktop_.log.clear();
+  Click(按钮2);
+  EXPECT_EQ(Messages(), Texts{});
+  EXPECT_EQ(Read(JoinText(out, kPathSeparator, "全书𠀀😀.txt")), book);
+  const std::string done = JoinText("已完成：4 个文件 → 1 个合并后的文件，保存在 ", out);
+  EXPECT_EQ(desktop_.log,
+            (Texts{JoinText("recycle: ", paths[0]), JoinText("recycle: ", paths[1]),
+                   JoinText("recycle: ", paths[2]), JoinText("recycle: ", paths[3]), "pause: 500",
+                   JoinText("notice: 任务完成！ | ", done)}));
+  for (const std::string& path : paths) EXPECT_FALSE(std::filesystem::exists(NativePath(path)));
+  EXPECT_EQ(window().RowCount(超级列表框2), 0);
+  EXPECT_EQ(window().StatusPane(0), done);
+  EXPECT_EQ(window().StatusPane(1), JoinText("保存目录: ", out));
 }
 
 TEST_F(JobButtonsTest, MergeWithoutAFolderGoesToTheProgramsFolderAndTicksTheBox) {
@@ -248,7 +309,7 @@ TEST_F(JobButtonsTest, MergeReportsAFileThatFailedInOneBox) {
 }
 
 TEST_F(JobButtonsTest, InsertChecksThenInsertsAfterEveryKeyword) {
-  std::string original = "第一章abc\r\n第二章def";
+  std::string original = "第一章abc\r\n第二章def"_gbk;
   std::string path = MakeFile("插入.txt", original);
   ClickTab(2);
   desktop_.file_answers = {{path}};
@@ -264,7 +325,7 @@ TEST_F(JobButtonsTest, InsertChecksThenInsertsAfterEveryKeyword) {
   Click(选择框5);
   Enter(编辑框8, L"章");
   Click(按钮4);
-  EXPECT_EQ(Read(path), "第一章【插】abc\r\n第二章【插】def");
+  EXPECT_EQ(Read(path), "第一章【插】abc\r\n第二章【插】def"_gbk);
   // The number of insertions, then the completion notice with the end-of-job summary.
   const std::string done = JoinText("已完成：1 个文件 → 1 个文件已插入文字，保存在 ", dir_.path());
   EXPECT_EQ(desktop_.log,

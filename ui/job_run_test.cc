@@ -22,6 +22,7 @@
 namespace travik::ui::testing {
 namespace {
 
+using travik::testing::operator""_gbk;
 using travik::testing::NativePath;
 using travik::testing::ReadFileBytes;
 using travik::testing::ScopedTempDir;
@@ -29,11 +30,12 @@ using travik::testing::WriteFileBytes;
 
 // Chapters of GBK text, `bytes` long or a little more; "章" appears only in the headings.
 std::string Chapters(size_t bytes, int first_chapter = 1) {
-  const std::string line = "山高水长，云深不知处。风起于青萍之末，浪成于微澜之间。\r\n";
+  const std::string line = "山高水长，云深不知处。风起于青萍之末，浪成于微澜之间。\r\n"_gbk;
+  const std::string heading = "第"_gbk, title = "章 风起\r\n"_gbk;
   std::string text;
   text.reserve(bytes + 4096);
   for (int chapter = first_chapter; text.size() < bytes; ++chapter) {
-    text += JoinText("第", NumberToText(chapter), "章 风起\r\n");
+    text += JoinText(heading, NumberToText(chapter), title);
     for (int i = 0; i < 40; ++i) text += line;
   }
   return text;
@@ -243,7 +245,7 @@ TEST_F(JobRunTest, LargeSplitKeepsTheWindowAnsweringAndStopsBetweenPieces) {
   std::string joined;
   for (size_t i = 1; i <= names.size(); ++i) {
     const std::string piece = Read(JoinText(folder, kPathSeparator, NumberToText(int(i)), ".txt"));
-    EXPECT_EQ(piece.rfind("第", 0), 0u) << "piece " << i << " starts at a chapter";
+    EXPECT_EQ(piece.rfind("第"_gbk, 0), 0u) << "piece " << i << " starts at a chapter";
     joined += piece;
   }
   EXPECT_LT(joined.size(), novel.size());
@@ -316,9 +318,11 @@ TEST_F(JobRunTest, StoppedInPlaceInsertionLeavesTheFileInHandUntouched) {
   for (size_t i = 0; i < sources.size(); ++i) {
     const std::string now = Read(sources[i]);
     std::string inserted = texts[i];
-    for (size_t at = inserted.find("章"); at != std::string::npos; at = inserted.find("章", at)) {
-      inserted.insert(at + 2, "★");
-      at += 4;
+    const std::string chapter = "章"_gbk, star = "★"_gbk;
+    for (size_t at = inserted.find(chapter); at != std::string::npos;
+         at = inserted.find(chapter, at)) {
+      inserted.insert(at + chapter.size(), star);
+      at += chapter.size() + star.size();
     }
     if (now == inserted) {
       EXPECT_EQ(changed, static_cast<int>(i)) << "files are changed in list order";
@@ -363,7 +367,7 @@ TEST_F(JobRunTest, FinishedJobsSayWhatTheyMadeAndListsFollow) {
 
   // A merge that deletes its sources: they go to the Recycle Bin after the merged file is
   // complete, and their rows go from the list.
-  std::string a = MakeFile("第1章.txt", "甲\r\n"), b = MakeFile("第2章.txt", "乙\r\n");
+  std::string a = MakeFile("第1章.txt", "甲\r\n"_gbk), b = MakeFile("第2章.txt", "乙\r\n"_gbk);
   ClickTab(1);
   desktop_.file_answers = {{b, a}};
   Click(按钮7);
@@ -381,8 +385,8 @@ TEST_F(JobRunTest, FinishedJobsSayWhatTheyMadeAndListsFollow) {
   };
   Click(按钮2);
   desktop_.on_recycle = nullptr;
-  EXPECT_EQ(merged_when_recycled, (std::vector<std::string>(2, "甲\r\n乙\r\n")));
-  EXPECT_EQ(Read(merged), "甲\r\n乙\r\n");
+  EXPECT_EQ(merged_when_recycled, (std::vector<std::string>(2, "甲\r\n乙\r\n"_gbk)));
+  EXPECT_EQ(Read(merged), "甲\r\n乙\r\n"_gbk);
   EXPECT_EQ(desktop_.log, (std::vector<std::string>{JoinText("recycle: ", a),
                                                     JoinText("recycle: ", b), "pause: 500"}));
   EXPECT_EQ(window().RowCount(超级列表框2), 0);
@@ -390,7 +394,7 @@ TEST_F(JobRunTest, FinishedJobsSayWhatTheyMadeAndListsFollow) {
             JoinText("已完成：2 个文件 → 1 个合并后的文件，保存在 ", dir_.path()));
 
   // An in-place insertion: the size column shows the new size.
-  std::string c = MakeFile("丙.txt", "第1章\r\n正文\r\n");
+  std::string c = MakeFile("丙.txt", "第1章\r\n正文\r\n"_gbk);
   ClickTab(2);
   desktop_.file_answers = {{c}};
   Click(按钮8);
@@ -399,7 +403,7 @@ TEST_F(JobRunTest, FinishedJobsSayWhatTheyMadeAndListsFollow) {
   window().SetText(编辑框8, "章");
   Click(选择框5);
   Click(按钮4);
-  EXPECT_EQ(Read(c), "第1章★\r\n正文\r\n");
+  EXPECT_EQ(Read(c), "第1章★\r\n正文\r\n"_gbk);
   EXPECT_EQ(window().Cell(超级列表框3, 0, 2), "15");
   EXPECT_EQ(window().StatusPane(0),
             JoinText("已完成：1 个文件 → 1 个文件已插入文字，保存在 ", dir_.path()));
@@ -464,7 +468,7 @@ TEST_F(JobRunTest, ClosingWhenTheJobEndsDuringTheQuestion) {
 // A stop asked for once the job's work is all done (here while the merged file's sources go to
 // the Recycle Bin) stops nothing: the job is reported as finished, with its notice.
 TEST_F(JobRunTest, AStopAfterTheLastUnitOfWorkStopsNothing) {
-  std::string a = MakeFile("第1章.txt", "甲\r\n"), b = MakeFile("第2章.txt", "乙\r\n");
+  std::string a = MakeFile("第1章.txt", "甲\r\n"_gbk), b = MakeFile("第2章.txt", "乙\r\n"_gbk);
   ClickTab(1);
   desktop_.file_answers = {{a, b}};
   Click(按钮7);
@@ -473,7 +477,7 @@ TEST_F(JobRunTest, AStopAfterTheLastUnitOfWorkStopsNothing) {
   Click(选择框2);
   desktop_.on_recycle = [&] { window().runner().RequestStop(); };
   Click(按钮2);
-  EXPECT_EQ(Read(dir_.Join("合集.txt")), "甲\r\n乙\r\n");
+  EXPECT_EQ(Read(dir_.Join("合集.txt")), "甲\r\n乙\r\n"_gbk);
   EXPECT_EQ(window().RowCount(超级列表框2), 0);
   EXPECT_EQ(window().StatusPane(0),
             JoinText("已完成：2 个文件 → 1 个合并后的文件，保存在 ", dir_.path()));
@@ -503,7 +507,7 @@ TEST_F(JobRunTest, TheSecondHalfOfADoubleClickOnStartOrStopDoesNothing) {
   // No file has the text inserted twice.
   for (size_t i = 0; i < sources.size(); ++i) {
     const std::string now = Read(sources[i]);
-    EXPECT_EQ(now.find("★★"), std::string::npos) << sources[i];
+    EXPECT_EQ(now.find("★★"_gbk), std::string::npos) << sources[i];
   }
 }
 

@@ -22,11 +22,11 @@ namespace {
 // The start button of each page.
 constexpr ControlId kStartButtons[] = {按钮5, 按钮2, 按钮4};
 
-// The folder part of a path ("" for a bare name); the separator is looked for by double-byte
-// stepping, as a trail byte 0x5C is no separator.
+// The folder part of a path ("" for a bare name). A path is UTF-8, where no byte of a longer
+// character has the separator's value: every such byte is a separator.
 std::string FolderOf(const std::string& path) {
-  const int last = FindTextReverse(path, kPathSeparator);
-  return last <= 1 ? std::string() : LeftText(path, last - 1);
+  const size_t last = path.rfind(kPathSeparator);
+  return last == std::string::npos || last == 0 ? std::string() : path.substr(0, last);
 }
 
 // Changes a control without painting it there and then: it repaints on its own WM_PAINT, so
@@ -67,8 +67,8 @@ std::string CommonFolder(const std::vector<std::string>& paths) {
   for (;;) {
     bool holds_all = true;
     for (const std::string& folder : folders) {
-      // `common` ends on a whole character, so an equal byte prefix followed by a separator is
-      // the same folder there.
+      // An equal byte prefix followed by a separator is the same folder there: the prefix ends
+      // on a whole character, as the separator begins one.
       const bool inside = folder == common ||
                           (folder.size() > common.size() && folder.compare(0, common.size(), common) == 0 &&
                            folder.compare(common.size(), 1, kPathSeparator) == 0);

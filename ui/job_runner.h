@@ -41,7 +41,7 @@ struct JobTally {
   bool stopped = false;
 };
 
-// The status text at the end of a job (GBK): "已完成：3 个文件 → 1,018 个分割文件，保存在 …",
+// The status text at the end of a job (UTF-8): "已完成：3 个文件 → 1,018 个分割文件，保存在 …",
 // or "已停止：…" with what was done before the stop; the number of failed files follows.
 std::string JobSummary(JobKind kind, const JobTally& tally, bool in_place);
 // The folder that holds every written file (their deepest common folder); empty when none.

@@ -1,6 +1,6 @@
-// The status text at the end of a job: the folder that holds what was made (found by double-byte
-// stepping, so a trail byte 0x5C is no separator), grouped numbers, and the finished and stopped
-// texts.
+// The status text at the end of a job: the folder that holds what was made (paths are UTF-8, in
+// which every "\\" is a separator, also right after a character of three or four bytes), grouped
+// numbers, and the finished and stopped texts.
 #include <string>
 #include <vector>
 
@@ -18,10 +18,13 @@ TEST(JobSummary, NamesTheFolderThatHoldsEveryFile) {
   EXPECT_EQ(CommonFolder({"C:\\a\\b\\1.txt", "C:\\a\\c\\1.txt", "C:\\a\\b\\d\\2.txt"}), "C:\\a");
   EXPECT_EQ(CommonFolder({"C:\\ab\\1.txt", "C:\\a\\1.txt"}), "C:") << "no half a folder name";
   EXPECT_EQ(CommonFolder({"C:\\a\\1.txt", "D:\\a\\1.txt"}), "");
-  // "\x81\x5C" is one character whose second byte is the separator's.
-  const std::string odd = "C:\\x\x81\x5C";
-  EXPECT_EQ(CommonFolder({odd + "\\1.txt", odd + "\\sub\\2.txt"}), odd);
-  EXPECT_EQ(CommonFolder({odd + "\\1.txt"}), odd);
+  // Read two bytes at a time from a lead byte on, as GBK is, the three bytes of 书 (E4 B9 A6) or
+  // 乙 (E4 B9 99) would take the separator after them into a character. Four-byte characters too.
+  EXPECT_EQ(CommonFolder({"C:\\书\\1.txt", "C:\\书\\sub\\2.txt"}), "C:\\书");
+  EXPECT_EQ(CommonFolder({"C:\\书\\乙\\1.txt"}), "C:\\书\\乙");
+  EXPECT_EQ(CommonFolder({"C:\\书\\乙\\1.txt", "C:\\书\\乙x\\1.txt"}), "C:\\书");
+  EXPECT_EQ(CommonFolder({"C:\\a😀\\b\\1.txt", "C:\\a😀\\한국\\2.txt"}), "C:\\a😀");
+  EXPECT_EQ(CommonFolder({"D:\\𠀀\\1.txt", "D:\\𠀀𠀀\\1.txt"}), "D:") << "no half a folder name";
 
   EXPECT_EQ(GroupedNumber(0), "0");
   EXPECT_EQ(GroupedNumber(999), "999");

@@ -12,7 +12,7 @@
 
 namespace travik::ui {
 
-// One entry of the drop-down (GBK texts).
+// One entry of the drop-down (UTF-8 texts).
 struct KeywordEntry {
   const char* text;        // as the list shows it and the box then reads
   const char* short_name;  // the forms' name in the preview's rule line

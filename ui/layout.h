@@ -1,7 +1,7 @@
 // The main window's layout as data: every control with its name, kind, caption, rectangle,
 // parent and state at start, plus the tab pages, list columns, status panes and menus. The
 // window is built from these tables and the window tests check the built window against them.
-// All texts are GBK.
+// All texts are UTF-8.
 #ifndef TRAVIK_UI_LAYOUT_H_
 #define TRAVIK_UI_LAYOUT_H_
 

@@ -8,7 +8,6 @@
 #include <map>
 #include <string>
 
-#include "text/codepage.h"
 #include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
 
@@ -90,13 +89,13 @@ TEST_F(LayoutTest, MainWindowHasItsCaptionPlaceSizeAndMenuBar) {
   for (int m = 0; m < 2; ++m) {
     wchar_t caption[32] = {};
     GetMenuStringW(bar, m, caption, 32, MF_BYPOSITION);
-    EXPECT_EQ(Gbk(caption), expected[m][0]);
+    EXPECT_EQ(Utf8(caption), expected[m][0]);
     HMENU sub = GetSubMenu(bar, m);
     int count = m == 0 ? 9 : 1;
     ASSERT_EQ(GetMenuItemCount(sub), count);
     for (int i = 0; i < count; ++i) {
       GetMenuStringW(sub, i, caption, 32, MF_BYPOSITION);
-      EXPECT_EQ(Gbk(caption), expected[m][i + 1]);
+      EXPECT_EQ(Utf8(caption), expected[m][i + 1]);
       EXPECT_EQ(static_cast<int>(GetMenuItemID(sub, i)), commands[m][i]);
     }
   }
@@ -111,7 +110,7 @@ TEST_F(LayoutTest, EveryControlMatchesItsRowOfTheTable) {
   HWND main = window().hwnd();
   ASSERT_EQ(Controls().size(), 56u);
   for (const ControlLayout& row : Controls()) {
-    SCOPED_TRACE(GbkToUtf8Lossy(row.name));
+    SCOPED_TRACE(row.name);
     HWND control = window().Control(row.id);
     ASSERT_NE(control, nullptr);
     EXPECT_EQ(GetDlgCtrlID(control), row.id);
@@ -229,7 +228,7 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
     item.pszText = text;
     item.cchTextMax = 32;
     SendMessageW(tab, TCM_GETITEMW, page, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(Gbk(text), pages[page]);
+    EXPECT_EQ(Utf8(text), pages[page]);
   }
 
   struct Column {
@@ -254,7 +253,7 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
     item.cchTextMax = 64;
     ASSERT_TRUE(
         SendMessageW(Hwnd(column.list), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&item)));
-    EXPECT_EQ(Gbk(text), column.title);
+    EXPECT_EQ(Utf8(text), column.title);
     EXPECT_EQ(item.cx, window().Scale(column.width));
     ++i;
   }
@@ -282,7 +281,7 @@ TEST_F(LayoutTest, PagesColumnsPanesAndFonts) {
   HFONT notice = reinterpret_cast<HFONT>(SendMessageW(Hwnd(透明标签1), WM_GETFONT, 0, 0));
   ASSERT_NE(notice, nullptr);
   GetObjectW(notice, sizeof(font), &font);
-  EXPECT_EQ(Gbk(font.lfFaceName), "微软雅黑");
+  EXPECT_EQ(Utf8(font.lfFaceName), "微软雅黑");
   EXPECT_EQ(font.lfHeight, -window().Scale(21));
   EXPECT_EQ(font.lfWeight, 400);
   EXPECT_EQ(font.lfCharSet, GB2312_CHARSET);
@@ -325,7 +324,7 @@ TEST_F(LayoutTest, EveryInputControlIsATabStopAndNoFrameOrLabelIs) {
   }
 }
 
-TEST_F(LayoutTest, WindowTextsAreCodePage936WhateverTheSystemsCodePage) {
+TEST_F(LayoutTest, WindowTextsAreUtf8WhateverTheSystemsCodePage) {
   // Wide literals are UTF-16 whatever the narrow execution character set is.
   wchar_t text[64] = {};
   GetWindowTextW(Hwnd(按钮5), text, 64);
@@ -334,11 +333,23 @@ TEST_F(LayoutTest, WindowTextsAreCodePage936WhateverTheSystemsCodePage) {
   EXPECT_STREQ(text, L"合并后的文件名：");
   SendMessageW(Hwnd(状态条1), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
   EXPECT_STREQ(text, L"当前状态: 无任务");
-  // A character with no GBK form reads back as "?", never as another character.
+  // Every character reads back as itself, those no code page of the system holds too: é, a Thai
+  // letter, an emoji and U+20000 (surrogate pairs), Korean.
   SetWindowTextW(Hwnd(编辑框7),
-                 L"a\x00E9\x0E01"
+                 L"a\x00E9\x0E01\xD83D\xDE00\xD840\xDC00\xD55C\xAD6D"
                  L"b");
-  EXPECT_EQ(window().Text(编辑框7), "a\xA8\xA6?b") << GbkToUtf8Lossy(window().Text(编辑框7));
+  EXPECT_EQ(window().Text(编辑框7),
+            "a\xC3\xA9\xE0\xB8\x81\xF0\x9F\x98\x80\xF0\xA0\x80\x80\xED\x95\x9C\xEA\xB5\xAD"
+            "b");
+  EXPECT_EQ(window().Text(编辑框7), "aé\u0E01😀𠀀한국b");
+  // And what the program sets shows as those characters.
+  window().SetText(编辑框6, "España 😀 한국 𠀀");
+  GetWindowTextW(Hwnd(编辑框6), text, 64);
+  EXPECT_STREQ(text, L"Espa\x00F1" L"a \xD83D\xDE00 \xD55C\xAD6D \xD840\xDC00");
+  window().SetStatusPane(1, "保存目录: D:\\😀");
+  EXPECT_EQ(window().StatusPane(1), "保存目录: D:\\😀");
+  SendMessageW(Hwnd(状态条1), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"\x4FDD\x5B58\x76EE\x5F55: D:\\\xD83D\xDE00");
 }
 
 }  // namespace

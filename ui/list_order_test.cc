@@ -131,7 +131,8 @@ TEST_F(ListOrderTest, MovesAgreeWithAModelOnRandomCommands) {
 
 TEST_F(ListOrderTest, DraggedRowsLandWhereTheButtonIsReleased) {
   AddMergeRows({"甲1", "乙2", "丙3", "丁4"});
-  // Natural order compares the names' bytes here: 丙 B1FB, 丁 B6A1, 甲 BCD7, 乙 D2D2.
+  // Natural order compares these names' characters by their GBK codes, as it always has (the
+  // names are UTF-8): 丙 B1FB, 丁 B6A1, 甲 BCD7, 乙 D2D2.
   EXPECT_EQ(Names(), (Texts{"丙3", "丁4", "甲1", "乙2"}));
   Menu(kMenuSortByName);
   EXPECT_EQ(Names(), (Texts{"丙3", "丁4", "甲1", "乙2"}));

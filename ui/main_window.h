@@ -55,10 +55,9 @@ class MainWindow {
   int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
   int dpi() const { return dpi_; }
 
-  // Control properties by layout name; texts are GBK.
+  // Control properties by layout name; texts are UTF-8 (what a person typed is taken as it is:
+  // a job puts it into each file's encoding).
   std::string Text(ControlId id) const;
-  // The text as typed text (TypedWindowTextOf): for texts that go into a file in its encoding.
-  std::string TypedText(ControlId id) const;
   void SetText(ControlId id, std::string_view text);
   bool Checked(ControlId id) const;
   void SetChecked(ControlId id, bool checked);

@@ -30,7 +30,7 @@ std::string HintShown(MainWindow& window) {
   tool.uId = kHintToolId;
   tool.lpszText = text;
   SendMessageW(window.hint_window(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
-  return Gbk(text);
+  return Utf8(text);
 }
 
 TEST_F(OptionsTest, KeywordNamingIsChoosableExactlyInKeywordMode) {

@@ -73,8 +73,10 @@ void RefreshStatusBar(MainWindow& window) {
 void OpenSaveFolder(MainWindow& window) {
   std::string pane = window.StatusPane(1);
   if (pane == "保存目录:") return;
-  int colon = FindText(pane, ":");
-  std::string folder = RightText(pane, TextLength(pane) - colon - 1);
+  // The folder follows the first colon and its space, so a drive path is taken whole.
+  const size_t colon = pane.find(':');
+  if (colon == std::string::npos || colon + 2 > pane.size()) return;
+  const std::string folder = pane.substr(colon + 2);
   if (FolderExists(folder)) window.desktop().ExploreFolder(folder);
 }
 

@@ -16,7 +16,7 @@ class TrayIcon {
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // Adds the icon with the tooltip `tip` (GBK). Its mouse events reach `owner` as
+  // Adds the icon with the tooltip `tip` (UTF-8). Its mouse events reach `owner` as
   // `callback_message` with the event in LOWORD(lParam) (version 4). Returns whether the shell
   // took it; the icon counts as shown either way, so that a later shell start can re-add it.
   bool Show(HWND owner, UINT callback_message, HICON icon, const std::string& tip);

@@ -38,7 +38,7 @@ int FakeDesktop::TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner
     wchar_t caption[64] = {};
     GetMenuStringW(menu, static_cast<UINT>(i), caption, 64, MF_BYPOSITION);
     UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-    shown.items.push_back({static_cast<int>(GetMenuItemID(menu, i)), Gbk(caption),
+    shown.items.push_back({static_cast<int>(GetMenuItemID(menu, i)), Utf8(caption),
                            (state & (MF_GRAYED | MF_DISABLED)) == 0, (state & MF_CHECKED) != 0});
   }
   menus.push_back(shown);

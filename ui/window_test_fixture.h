@@ -20,7 +20,7 @@ namespace travik::ui::testing {
 // One item of a pop-up menu as it was shown.
 struct ShownMenuItem {
   int command;
-  std::string caption;  // GBK; empty for a separator
+  std::string caption;  // UTF-8; empty for a separator
   bool enabled;
   bool checked = false;
 };
@@ -34,7 +34,7 @@ struct ShownMenu {
 };
 
 // Answers the blocking calls from scripts and records every call in `log` ("message: …",
-// "files: title", "folder: title", "explore: folder", "pause: 500"), all GBK.
+// "files: title", "folder: title", "explore: folder", "pause: 500"), all UTF-8.
 class FakeDesktop : public DesktopCalls {
  public:
   std::vector<std::string> PickTextFiles(HWND owner, const std::string& title,

@@ -96,21 +96,36 @@ if [ "$PLATFORM" = native ] && command -v strace >/dev/null &&
     fail "merge --delete-sources: $(ls eight)"
 fi
 
-# 9. A current folder whose name GBK cannot hold: a usage error, nothing at the root.
+# 9. A current folder whose name GBK cannot hold is a folder like any other: the results go under
+#    it; in place makes no folder; nothing is written at the root.
 mkdir España
 gbk '甲乙' >España/小说.txt
-for command in "split -p 2" "merge" "insert -e 1 -t #"; do
-  set +e
-  # shellcheck disable=SC2086
-  (cd España && travik $command 小说.txt) 2>stderr
-  status=$?
-  set -e
-  [ "$status" -eq 2 ] && grep -q 'GBK' stderr || fail "$command in España: exit $status $(cat stderr)"
-done
-[ "$(ls España)" = 小说.txt ] || fail "España: $(ls España)"
-# In place needs no output folder: it works there, and makes none.
+(cd España && travik split -p 2 小说.txt && travik merge 小说.txt && travik insert -e 2 -t '#' 小说.txt) \
+  >/dev/null 2>stderr || fail "in España: $(cat stderr)"
+[ "$(cat España/分割后的文件/小说/1.txt España/分割后的文件/小说/2.txt)" = "$(gbk '甲乙')" ] ||
+  fail "split in España: $(ls -R España)"
+[ "$(cat España/合并后的文件/小说.txt)" = "$(gbk '甲乙')" ] || fail "merge in España: $(ls -R España)"
+[ "$(tr -d '#' <España/处理后的文件/小说.txt)" = "$(gbk '甲乙')" ] && grep -q '#' España/处理后的文件/小说.txt ||
+  fail "insert in España: $(ls -R España)"
+[ "$(ls España | LC_ALL=C sort | tr '\n' ' ')" = "$(printf '%s\n' 分割后的文件 合并后的文件 处理后的文件 小说.txt | LC_ALL=C sort | tr '\n' ' ')" ] ||
+  fail "España holds $(ls España)"
+rm -r España/分割后的文件 España/合并后的文件 España/处理后的文件
 (cd España && travik insert -e 2 -t '#' --in-place 小说.txt) 2>stderr || fail "in place in España: $(cat stderr)"
 [ "$(ls España)" = 小说.txt ] && grep -q '#' España/小说.txt || fail "in place in España: $(ls España)"
+#    A current folder the system cannot name (removed while in it; POSIX): a usage error that
+#    asks for -o, never the root folder instead.
+if [ "$PLATFORM" = native ]; then
+  mkdir gone
+  for command in "split -p 2" "merge" "insert -e 1 -t #"; do
+    set +e
+    # shellcheck disable=SC2086
+    (cd gone && rmdir "$WORK/gone" && travik $command "$WORK/España/小说.txt") 2>stderr
+    status=$?
+    set -e
+    [ "$status" -eq 2 ] && grep -q -- '-o' stderr || fail "$command in a removed folder: exit $status $(cat stderr)"
+    mkdir gone
+  done
+fi
 [ ! -e /分割后的文件 ] && [ ! -e /合并后的文件 ] && [ ! -e /处理后的文件 ] || fail "written at the root"
 
 # 11. Natural order: --natural, a folder argument, the warning, and wildcards on Windows.
@@ -124,6 +139,12 @@ want=$(seq 1 12 | tr '\n' ',')
 (cd eleven && travik merge -n 序 1.txt 10.txt 2.txt) >/dev/null 2>stderr || fail "given order"
 [ "$(cat eleven/合并后的文件/序.txt)" = "1,10,2," ] || fail "the given order was not kept"
 grep -q '10.txt 排在 2.txt 之前' stderr && grep -q -- '--natural' stderr || fail "no warning: $(cat stderr)"
+mkdir eleven/wide  # full-width digits are numbers too
+printf b >eleven/wide/卷２.txt
+printf a >eleven/wide/卷１.txt
+(cd eleven/wide && travik merge -n 宽 -o . 卷２.txt 卷１.txt) >/dev/null 2>stderr || fail "full-width: $(cat stderr)"
+[ "$(cat eleven/wide/宽.txt)" = ba ] || fail "full-width: the given order was not kept"
+grep -q '卷２.txt 排在 卷１.txt 之前' stderr || fail "no warning for full-width digits: $(cat stderr)"
 if [ "$PLATFORM" = windows ]; then
   (cd eleven && travik merge -N -n 星 '*.txt') >/dev/null 2>stderr || fail "wildcard: $(cat stderr)"
   [ "$(cat eleven/合并后的文件/星.txt)" = "$want" ] || fail "wildcard: $(cat eleven/合并后的文件/星.txt)"
