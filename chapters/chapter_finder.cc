@@ -686,7 +686,7 @@ Shapes NumberShapes(std::vector<Candidate>* all) {
 // A shape's chapters are plausible: one without 第 or chapter needs pieces of some size, not hundreds of
 // tiny ones (a numbered list); one that only numbering tells from prose also needs three in step.
 bool Plausible(const SetScore& score, const std::string& shape, bool loose) {
-  constexpr int64_t kLeastMedian = 200;
+  constexpr int64_t kLeastMedian = 150;
   if (score.chapters == 0) return false;
   if (shape.find("第") != std::string::npos || shape.find("chapter") != std::string::npos) {
     return true;
@@ -752,7 +752,7 @@ ShapeSet ChooseShapes(const std::vector<Candidate>& all, const Shapes& shapes, s
       set[static_cast<size_t>(unnumbered)] = 1;
       std::vector<Candidate> list = OnlyShapes(all, set);
       std::vector<int64_t> weights = ChapterBytes(list, text_size);
-      if (MedianChapterBytes(list, weights) >= 200) best = set;
+      if (MedianChapterBytes(list, weights) >= 150) best = set;
     } else if (!volumes.empty()) {
       // No chapters at all: volume headings alone.
       best[volumes.front()] = 1;
@@ -928,10 +928,13 @@ void TakeCandidates(std::vector<Candidate> all, const FinderOptions& options, si
     const Shapes shapes = NumberShapes(&all);
     const ShapeSet set = ChooseShapes(all, shapes, weight_size, options.form, &result->forms);
     chosen = Settle(OnlyShapes(all, set));
-    for (size_t i = 0; i < set.size(); ++i) {
-      if (!set[i]) continue;
-      if (!result->form.empty()) result->form += "+";
-      result->form += shapes.names[i];
+    // Chapters first, then volumes, then the extras.
+    for (HeadingKind kind : {HeadingKind::kChapter, HeadingKind::kVolume, HeadingKind::kExtra}) {
+      for (size_t i = 0; i < set.size(); ++i) {
+        if (!set[i] || shapes.kinds[i] != kind) continue;
+        if (!result->form.empty()) result->form += "+";
+        result->form += shapes.names[i];
+      }
     }
   } else {
     // Named presets take every line of theirs that is more than a number or a title alone.
@@ -1106,6 +1109,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
   // The mark belongs to the first line: a cut there is made before it, so that it stays at the
   // start of the first piece.
   const size_t mark = ByteOrderMarkLength(text, encoding);
+  result.mark = static_cast<int64_t>(mark);
   LineScanner scanner(text, encoding);
   if (!options.pattern.empty()) {
     result.pattern = options.pattern;

@@ -75,6 +75,7 @@ struct ChapterList {
   // found.
   std::string pattern;
   std::string form;          // the shapes taken by the automatic choice, joined by "+"
+  int64_t mark = 0;          // the length of the text's byte-order mark: where its text begins
   // The automatic choice's forms of chapter heading, the one taken first, then by how well their
   // numbers run.
   std::vector<FoundForm> forms;

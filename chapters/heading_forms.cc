@@ -431,7 +431,7 @@ std::optional<LineHeading> ReadExtraForm(std::u32string_view line, PresetSet pre
     }
     if (!(presets & kPresetExtra)) return std::nullopt;
     LineHeading heading{kPresetExtra, HeadingKind::kExtra, number};
-    heading.shape = "extra";
+    heading.shape = "序章/楔子/尾声";
     return heading;
   }
   return std::nullopt;

@@ -95,7 +95,9 @@ std::string Json(const std::string& path, const chapters::FileChapters& file) {
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const Heading& h = list.headings[i];
     if (i > 0) out += ',';
-    out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(h.offset) +
+    // A cut at the text's start is made before its byte-order mark; the heading begins after it.
+    const int64_t offset = h.offset == 0 ? list.mark : h.offset;
+    out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(offset) +
            ",\"title\":" + JsonString(h.title) + ",\"number\":" +
            (h.number ? std::to_string(*h.number) : std::string("null")) + ",\"kind\":\"" +
            chapters::HeadingKindName(h.kind) + "\",\"bytes\":" + std::to_string(h.bytes) + "}";
@@ -208,9 +210,16 @@ void PrintTable(const std::string& path, const chapters::FileChapters& file, boo
   for (const chapters::Warning& w : list.warnings) {
     if (w.line == 0) table += "\n  ! " + w.text;
   }
-  table += "\n  共 " + std::to_string(list.headings.size()) + " 个标题，" +
-           std::to_string(list.warnings.size()) + " 个警告（" +
-           (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
+  if (list.headings.empty()) {
+    // The warning says it already, and no form was used.
+  } else {
+    table += "\n  共 " + std::to_string(list.headings.size()) + " 个标题，" +
+             std::to_string(list.warnings.size()) + " 个警告（" +
+             (!list.presets && !list.pattern.empty() && list.form.empty() ? "关键字: " + list.pattern
+              : named ? "标题形式: " + list.pattern
+                      : "自动识别: " + list.form) +
+             "）";
+  }
   if (list.cut_short) table += "；正则表达式过于复杂，只找到了一部分";
   PrintOut(table);
 }
