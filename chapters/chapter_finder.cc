@@ -113,6 +113,9 @@ class LineScanner {
                                                     "\xE8\x8A\x82", "\xE7\xAF\x80"}
                   : std::array<std::string_view, 4>{"\xD5\xC2", "\xBB\xD8", "\xBD\xDA",
                                                     "\xB9\x9D"};
+    may_end_[static_cast<unsigned char>(')')] = true;
+    may_end_[static_cast<unsigned char>(bracket_.back())] = true;
+    for (std::string_view u : units_) may_end_[static_cast<unsigned char>(u.back())] = true;
   }
 
   // The lines of the whole text from byte `from` (after its byte-order mark) on.
@@ -294,6 +297,35 @@ class LineScanner {
     }
   }
 
+  // True when the Chinese numeral that begins [p, end) is followed by what follows a heading's
+  // number: a unit, a mark, a space, or the line's end.
+  template <bool kGbkText>
+  bool NumeralLeads(const char* p, const char* end) const {
+    for (int n = 0; p < end; ++n) {
+      char32_t c;
+      if constexpr (kGbkText) {
+        c = static_cast<char32_t>(GbkCharValue(p, end, table_));
+        p += GbkCharLength(p, end);
+      } else {
+        c = DecodeChar(encoding_, p, end);
+        p += CharLength(encoding_, p, end);
+      }
+      if (IsChineseNumeralChar(c)) {
+        if (n > 8) return false;
+        continue;
+      }
+      switch (c) {
+        case U'章': case U'回': case U'节': case U'節': case U'话': case U'話': case U'卷':
+        case U'、': case U'.': case U'．': case U'：': case U':': case U'—': case U' ':
+        case U'\t': case U'　':
+          return true;
+        default:
+          return false;
+      }
+    }
+    return true;
+  }
+
   bool EndsWith(const char* first, const char* last, std::string_view bytes) const {
     return static_cast<size_t>(last - first) >= bytes.size() &&
            std::string_view(last - bytes.size(), bytes.size()) == bytes;
@@ -319,23 +351,47 @@ class LineScanner {
     const char* last = TrimTrailing(first, line_end);
     if (first == last) return;
     auto offset = [block, base](const char* at) { return base + static_cast<size_t>(at - block); };
-    bool begins = may_begin_[static_cast<unsigned char>(*first)];
-    bool too_long;
+    bool begins;
     if constexpr (kGbkText) {
-      begins = begins && CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)));
-      // A line far longer than a heading can be is prose, whatever it begins with.
-      too_long = line_end - first > kLongestLine;
+      const unsigned char lead = static_cast<unsigned char>(*first);
+      begins = lead < 0x80 ? may_begin_[lead]
+                           : last - first >= 2 &&
+                                 GbkPairBegins()[lead << 8 | static_cast<unsigned char>(first[1])];
     } else {
-      begins = begins && CanBeginHeading(DecodeChar(encoding_, first, line_end));
-      too_long = line_end - first > kLongestLine && LongerThanAHeading(first, line_end);
+      begins = may_begin_[static_cast<unsigned char>(*first)];
     }
-    // Most lines end in neither ） nor a unit: they are dismissed on their last bytes.
-    const bool bracket = (last[-1] == ')' || EndsWith(first, last, bracket_)) && !too_long;
-    bool unit = false;
-    if (presets & kPresetChapter) {
-      for (std::string_view u : units_) unit = unit || EndsWith(first, last, u);
+    bool too_long = false;
+    if (begins) {
+      char32_t c;
+      if constexpr (kGbkText) {
+        c = static_cast<char32_t>(GbkCharValue(first, line_end, table_));
+        // A line far longer than a heading can be is prose, whatever it begins with.
+        too_long = line_end - first > kLongestLine;
+      } else {
+        c = DecodeChar(encoding_, first, line_end);
+        too_long = line_end - first > kLongestLine && LongerThanAHeading(first, line_end);
+      }
+      begins = CanBeginHeading(c) && !too_long;
+      // Prose often opens with a numeral (一个人, 三年后): a heading has a unit, a mark, a space
+      // or nothing after its number.
+      if (begins && IsChineseNumeralChar(c)) begins = NumeralLeads<kGbkText>(first, last);
     }
-    if ((begins && !too_long) || bracket) {
+    // Most lines end in neither ） nor a unit: they are dismissed on their last byte.
+    bool bracket = false, unit = false;
+    if (may_end_[static_cast<unsigned char>(last[-1])]) {
+      if (!begins) {
+        if constexpr (kGbkText) {
+          too_long = line_end - first > kLongestLine;
+        } else {
+          too_long = line_end - first > kLongestLine && LongerThanAHeading(first, line_end);
+        }
+      }
+      bracket = (last[-1] == ')' || EndsWith(first, last, bracket_)) && !too_long;
+      if (presets & kPresetChapter) {
+        for (std::string_view u : units_) unit = unit || EndsWith(first, last, u);
+      }
+    }
+    if (begins || bracket) {
       if (Decode<kGbkText>(first, last)) {
         if (std::optional<LineHeading> heading = ReadHeading(decoded_, presets)) {
           found->push_back({line, offset(line_begin), offset(first), offset(last), *heading,
@@ -373,6 +429,22 @@ class LineScanner {
     }();
     return may_begin;
   }
+  // The GBK pairs (lead << 8 | trail) that can begin a heading: a line is dismissed on its first
+  // character without decoding it. Made once.
+  static const std::vector<bool>& GbkPairBegins() {
+    static const std::vector<bool> pairs = [] {
+      std::vector<bool> begins(1 << 16, false);
+      const CharValue* table = GbkPairTable();
+      for (int lead = 0x81; lead < 0xFF; ++lead) {
+        for (int trail = 0x40; trail < 0xFF; ++trail) {
+          begins[static_cast<size_t>(lead << 8 | trail)] =
+              CanBeginHeading(static_cast<char32_t>(table[(lead - 0x80) * 256 + trail]));
+        }
+      }
+      return begins;
+    }();
+    return pairs;
+  }
   // In UTF-8 and GB18030 a byte above 0x7F begins characters of too many values to sort out
   // here: the character is decoded.
   static const std::array<bool, 256>& EncodedMayBegin() {
@@ -396,6 +468,7 @@ class LineScanner {
   std::string_view full_width_space_;  // UTF-8 and GB18030
   std::string_view bracket_;
   std::array<std::string_view, 4> units_;
+  std::array<bool, 256> may_end_ = {};  // the last bytes of ） ) and the units
   std::u32string decoded_;
   std::vector<const char*> starts_;
 };
