@@ -342,10 +342,42 @@ class LineScanner {
     return width > static_cast<size_t>(kLongestLine);
   }
 
-  // Offsets are base + (pointer - block).
+  // Offsets are base + (pointer - block). With kPresetTitles, a short line after a blank one is
+  // held until the next line: it is a title when that one is blank too.
   template <bool kGbkText>
   void Consider(const char* line_begin, const char* line_end, int64_t line, const char* block,
                 size_t base, PresetSet presets, std::vector<Candidate>* found) {
+    if (!(presets & kPresetTitles)) {
+      ConsiderForms<kGbkText>(line_begin, line_end, line, block, base, presets, found);
+      return;
+    }
+    const char* first = SkipLeadingSpaces<kGbkText>(line_begin, line_end);
+    const char* last = TrimTrailing(first, line_end);
+    const bool blank = first == last;
+    if (held_) {
+      if (blank) found->push_back(std::move(*held_));
+      held_.reset();
+    }
+    const bool after_blank = previous_blank_;
+    previous_blank_ = blank;
+    if (blank) return;
+    const size_t before = found->size();
+    ConsiderForms<kGbkText>(line_begin, line_end, line, block, base, presets, found);
+    if (found->size() != before || !after_blank ||
+        last - first > static_cast<std::ptrdiff_t>(4 * kMaxStandaloneTitleChars)) {
+      return;
+    }
+    if (!Decode<kGbkText>(first, last) || !ReadsAsStandaloneTitle(decoded_)) return;
+    auto offset = [block, base](const char* at) { return base + static_cast<size_t>(at - block); };
+    LineHeading title{kPresetTitles, HeadingKind::kChapter};
+    title.shape = "标题";
+    held_ = Candidate{line, offset(line_begin), offset(first), offset(last), title,
+                      std::string(first, static_cast<size_t>(last - first)), offset(line_begin)};
+  }
+
+  template <bool kGbkText>
+  void ConsiderForms(const char* line_begin, const char* line_end, int64_t line, const char* block,
+                     size_t base, PresetSet presets, std::vector<Candidate>* found) {
     const char* first = SkipLeadingSpaces<kGbkText>(line_begin, line_end);
     if (first == line_end) return;
     const char* last = TrimTrailing(first, line_end);
@@ -471,6 +503,8 @@ class LineScanner {
   std::array<bool, 256> may_end_ = {};  // the last bytes of ） ) and the units
   std::u32string decoded_;
   std::vector<const char*> starts_;
+  bool previous_blank_ = true;     // the text's start counts as a blank line
+  std::optional<Candidate> held_;  // a title waiting for the blank line after it
 };
 
 // The bytes each chapter heading of a list carries: from it to the next chapter heading, or to the
@@ -531,8 +565,9 @@ int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_
 // numbering runs on through it: after the chapter before (a gap of one allowed, as where a glued
 // heading is the one the numbering misses) or as chapter one after a volume heading, and before
 // the next chapter. The same number again next (第五章 他走了。 then 第五章 夏天) marks the prose.
-std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
+std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
   std::vector<Candidate> kept;
+  kept.reserve(list.size());
   std::optional<int64_t> chapter, volume;
   bool volume_between = false;
   for (size_t i = 0; i < list.size(); ++i) {
@@ -542,9 +577,10 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
       bool confirmed = false;
       if (h.number && h.kind == HeadingKind::kChapter) {
         const int64_t n = *h.number;
-        // The next chapter, and the next that is not doubtful itself.
+        // The next chapter, and the next that is not doubtful itself among the few after it
+        // (a bound that keeps a text of many doubtful lines linear).
         std::optional<int64_t> nearest, next;
-        for (size_t j = i + 1; j < list.size() && !next; ++j) {
+        for (size_t j = i + 1; j < list.size() && j <= i + 64 && !next; ++j) {
           const LineHeading& o = list[j].heading;
           if (o.kind == HeadingKind::kVolume) break;
           if (o.kind != HeadingKind::kChapter || !o.number) continue;
@@ -561,7 +597,6 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
       }
       if (!confirmed) continue;
     }
-    kept.push_back(c);
     if (h.kind == HeadingKind::kVolume) {
       volume_between = true;
       if (h.number) volume = h.number;
@@ -569,6 +604,8 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
       chapter = h.number;
       volume_between = false;
     }
+    // Only the headings after this one are looked at from here on.
+    kept.push_back(std::move(list[i]));
   }
   return kept;
 }
@@ -576,17 +613,20 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
 // the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported, and so does a chapter heading
 // that is the very line of an earlier one (a chapter uploaded again after the next).
-std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
+std::vector<Candidate> DropStrays(std::vector<Candidate> list) {
   auto line_of = [](const Candidate& c) { return std::string_view(c.title); };
+  // The lines kept, as views of the kept headings' titles: `kept` never grows past its first
+  // room, so they stay in place.
   std::unordered_set<std::string_view> kept_lines;
   std::vector<Candidate> kept;
+  kept.reserve(list.size());
   std::optional<int64_t> previous;
   bool volume_between = false;
   for (size_t i = 0; i < list.size(); ++i) {
     const Candidate& c = list[i];
     if (c.heading.kind == HeadingKind::kVolume) volume_between = true;
     if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) {
-      kept.push_back(c);
+      kept.push_back(std::move(list[i]));
       continue;
     }
     int64_t n = *c.heading.number;
@@ -605,8 +645,8 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
       // A stray between two chapters in a row.
       if (next && *next == *previous + 1 && !kept_lines.count(line_of(c))) continue;
     }
-    kept.push_back(c);
-    kept_lines.insert(line_of(c));
+    kept.push_back(std::move(list[i]));
+    kept_lines.insert(line_of(kept.back()));
     previous = n;
     volume_between = false;
   }
@@ -616,7 +656,7 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
 // Drops a table of contents: a run of at least three chapter headings in step at the start, each
 // within a line or two of the next, whose numbers run again later with text between them. Its
 // lines stay in the text before the first heading.
-std::vector<Candidate> DropContents(const std::vector<Candidate>& list) {
+std::vector<Candidate> DropContents(std::vector<Candidate> list) {
   // The most bytes (in the GBK form) from one entry of a table to the next.
   constexpr size_t kEntryBytes = 400;
   size_t f = 0;
@@ -640,9 +680,9 @@ std::vector<Candidate> DropContents(const std::vector<Candidate>& list) {
     again = list[j].heading.kind == HeadingKind::kChapter && list[j].heading.number == list[f].heading.number;
   }
   if (!again) return list;
-  std::vector<Candidate> kept(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(f));
-  kept.insert(kept.end(), list.begin() + static_cast<std::ptrdiff_t>(k + 1), list.end());
-  return kept;
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(f),
+             list.begin() + static_cast<std::ptrdiff_t>(k + 1));
+  return list;
 }
 
 // A set of shapes, by index.
@@ -658,10 +698,11 @@ std::vector<Candidate> OnlyShapes(const std::vector<Candidate>& all, const Shape
 
 // The headings of a set: doubtful ones settled, a table of contents and strays dropped. `dropped`
 // counts the strays.
-std::vector<Candidate> Settle(const std::vector<Candidate>& list, int64_t* dropped = nullptr) {
-  std::vector<Candidate> confirmed = DropContents(ConfirmDoubtful(list));
-  std::vector<Candidate> settled = DropStrays(confirmed);
-  if (dropped) *dropped = static_cast<int64_t>(confirmed.size() - settled.size());
+std::vector<Candidate> Settle(std::vector<Candidate> list, int64_t* dropped = nullptr) {
+  std::vector<Candidate> confirmed = DropContents(ConfirmDoubtful(std::move(list)));
+  const size_t before = confirmed.size();
+  std::vector<Candidate> settled = DropStrays(std::move(confirmed));
+  if (dropped) *dropped = static_cast<int64_t>(before - settled.size());
   return settled;
 }
 
@@ -700,10 +741,10 @@ size_t InStep(const std::vector<Candidate>& list) {
   return in_step;
 }
 
-SetScore ScoreList(const std::vector<Candidate>& set_list, size_t text_size) {
+SetScore ScoreList(std::vector<Candidate> set_list, size_t text_size) {
   SetScore score;
   int64_t dropped = 0;
-  std::vector<Candidate> list = Settle(set_list, &dropped);
+  std::vector<Candidate> list = Settle(std::move(set_list), &dropped);
   for (const Candidate& c : list) score.chapters += c.heading.kind == HeadingKind::kChapter;
   if (score.chapters == 0) return score;
   score.headings = list.size();
@@ -799,7 +840,7 @@ ShapeSet ChooseShapes(const std::vector<Candidate>& all, const Shapes& shapes, s
       }
       continue;
     }
-    SetScore score = ScoreList(alone, text_size);
+    SetScore score = ScoreList(std::move(alone), text_size);
     if (forms && score.chapters > 0) {
       forms->push_back({shapes.names[c], score.chapters, score.in_step, false});
     }
@@ -1016,7 +1057,7 @@ void TakeCandidates(std::vector<Candidate> all, const FinderOptions& options, si
     for (Candidate& c : all) {
       if (!c.heading.loose) kept.push_back(std::move(c));
     }
-    chosen = ConfirmDoubtful(kept);
+    chosen = ConfirmDoubtful(std::move(kept));
   }
   for (const Candidate& c : chosen) presets |= c.heading.preset;
   if (chosen.empty() && options.presets == 0) presets = 0;

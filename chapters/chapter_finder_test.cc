@@ -358,11 +358,13 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
   testing::ScopedTempDir dir;
   const std::string path = dir.Join("novel.txt");
   const std::string snippets[] = {"第一章 甲\r\n", "第二章\r\n", "第二卷 乙\n", "　　第三章 丙\r\n",
-                                  "楔子\r\n", "第五章 东，走\r\n", "\x1A", std::string(1, '\0')};
+                                  "楔子\r\n", "第五章 东，走\r\n", "　　均纪实也。 第四章\r\n",
+                                  "一、标题\r\n", "标题（2）\r\n", "【第六章】风\r\n", "01\r\n",
+                                  "98：95\r\n", "\x1A", std::string(1, '\0')};
   for (int round = 0; round < 300; ++round) {
     std::string text;
     for (int i = static_cast<int>(rng() % 25); i > 0; --i) {
-      text += rng() % 2 ? Gbk(snippets[rng() % (round % 3 == 0 ? 8 : 6)])
+      text += rng() % 2 ? Gbk(snippets[rng() % (round % 3 == 0 ? 14 : 12)])
                         : testing::RandomGbkText(rng, 30);
     }
     if (round % 5 == 0) text += "\xB5";  // a lone lead byte at the end
@@ -389,6 +391,7 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
         }
         EXPECT_EQ(file.list.warnings.size(), expected.warnings.size()) << round;
         EXPECT_EQ(file.list.pattern, expected.pattern) << round;
+        EXPECT_EQ(file.list.form, expected.form) << round;
       }
     }
   }
@@ -1067,6 +1070,32 @@ TEST(ChapterFinder, APatternsHeadingsAreNumberedFromTheirLines) {
   EXPECT_EQ(list.presets, 0u);
   ASSERT_EQ(list.warnings.size(), 1u);
   EXPECT_EQ(list.warnings[0].text, "未找到章节标题，可改为按大小分割");
+}
+
+// Unnumbered titles alone between blank lines are never guessed; named, they are found with the
+// same checks, in a text read whole or in blocks of any size.
+TEST(ChapterFinder, TitlesAloneBetweenBlankLinesOnlyWhenNamed) {
+  std::string text = Lines({"作者：某人", ""});
+  for (const char* title : {"故乡", "社戏", "风筝"}) {
+    text += Lines({"", title, ""}) + Body(6) + Lines({"", "夜", "　　他说了一句话。"}) + Body(2);
+  }
+  text += Lines({"", "　　（完）", ""});
+  EXPECT_TRUE(FindChapters(text).headings.empty());
+  FinderOptions named;
+  named.presets = kPresetTitles;
+  ChapterList list = FindChapters(text, named);
+  EXPECT_EQ(Titles(list), (std::vector<std::string>{"故乡", "社戏", "风筝"}));
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{-1, -1, -1}));
+  EXPECT_EQ(list.pattern, "preset:titles");
+  testing::ScopedTempDir dir;
+  const std::string path = dir.Join("stories.txt");
+  ASSERT_TRUE(testing::WriteFileBytes(path, text));
+  named.choice = EncodingChoice::kGbk;
+  for (size_t block : {size_t{1}, size_t{5}, size_t{64}}) {
+    const FileChapters file = FindChaptersInFile(path, named, block);
+    ASSERT_TRUE(file.ok);
+    EXPECT_EQ(Titles(file.list), Titles(list)) << block;
+  }
 }
 }  // namespace
 }  // namespace travik::chapters

@@ -446,6 +446,7 @@ const std::vector<PresetInfo>& Presets() {
       {kPresetEnglish, "english", "Chapter 12: The Storm"},
       {kPresetNumbered, "numbered", "012、夜雨"},
       {kPresetExtra, "extra", "楔子 / 尾声 / 番外三"},
+      {kPresetTitles, "titles", "（空行）故乡（空行）"},
   };
   return presets;
 }
@@ -491,6 +492,24 @@ bool CanBeginHeading(char32_t c) {
 }
 
 bool CanEndHeading(char32_t c) { return c == U'）' || c == U')'; }
+
+bool ReadsAsStandaloneTitle(std::u32string_view line) {
+  while (!line.empty() && IsSpaceChar(line.back())) line.remove_suffix(1);
+  if (line.empty() || line.size() > kMaxStandaloneTitleChars) return false;
+  // A note in brackets, （完）, is no title.
+  if (line.front() == U'（' || line.front() == U'(') return false;
+  for (char32_t c : line) {
+    switch (c) {
+      case U'。': case U'，': case U'！': case U'？': case U'：': case U'；': case U'“': case U'”':
+      case U'「': case U'」': case U'…': case U'!': case U'?': case U',': case U';': case U':':
+      case U'"': case U'.':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
 
 namespace {
 

@@ -16,13 +16,17 @@ namespace travik::chapters {
 // outside the numbering (序章, 楔子, 尾声, 番外 …).
 enum class HeadingKind { kChapter, kVolume, kExtra };
 
-// The presets, as bits so that the finder can combine them.
+// The presets, as bits so that the finder can combine them. kAllPresets are those the automatic
+// choice weighs; kPresetTitles is only ever named.
 enum Preset : unsigned {
   kPresetChapter = 1u << 0,   // 第X章 第X回 第X节 第X话
   kPresetVolume = 1u << 1,    // 第X卷 第X部 第X集 第X篇
   kPresetEnglish = 1u << 2,   // Chapter N, CHAPTER N
   kPresetNumbered = 1u << 3,  // 001 标题, 12、标题, 12. 标题
   kPresetExtra = 1u << 4,     // 序章 序言 楔子 引子 正文 尾声 后记 终章 番外(N) 完本感言
+  // A short title alone between blank lines, without a number (a story collection): never
+  // guessed, only taken when named.
+  kPresetTitles = 1u << 5,
 };
 using PresetSet = unsigned;
 inline constexpr PresetSet kAllPresets =
@@ -31,7 +35,7 @@ inline constexpr PresetSet kAllPresets =
 // A preset's name on the command line and in the window, an example line (UTF-8), and its bit.
 struct PresetInfo {
   Preset preset;
-  const char* name;     // "chapter", "volume", "english", "numbered", "extra"
+  const char* name;     // "chapter", "volume", "english", "numbered", "extra", "titles"
   const char* example;  // a line it takes, in UTF-8
 };
 const std::vector<PresetInfo>& Presets();
@@ -39,7 +43,7 @@ const std::vector<PresetInfo>& Presets();
 std::optional<Preset> PresetByName(std::string_view name);
 // What --preset takes, for messages.
 inline constexpr char kPresetNamesHint[] =
-    "--preset 只能是 chapter、volume、english、numbered、extra，或用 + 连接的几种: ";
+    "--preset 只能是 chapter、volume、english、numbered、extra、titles，或用 + 连接的几种: ";
 
 // The set named by "chapter+volume" (names joined by "+"); nothing when a name is unknown.
 std::optional<PresetSet> ParsePresetSet(std::string_view names);
@@ -78,6 +82,14 @@ inline constexpr size_t kMaxHeadingChars = 120;
 // title that begins with a digit (98：95, 3.5). 第 and a number without a unit (第一封信), and
 // 部 集 篇 followed directly by more (第二部分), are prose.
 std::optional<LineHeading> ReadHeading(std::u32string_view line, PresetSet presets);
+
+// The longest title, in characters, that kPresetTitles takes.
+inline constexpr size_t kMaxStandaloneTitleChars = 30;
+
+// True when a line (decoded, without its leading spaces) can be a title standing alone between
+// blank lines: short, not a note in brackets, and without the marks of a sentence (。 ， ！ ？ ：
+// “ … and their kin).
+bool ReadsAsStandaloneTitle(std::u32string_view line);
 
 // True for the characters that can begin a heading of any preset: a cheap test that lets the
 // finder skip most lines without decoding them further. A line that begins otherwise can still

@@ -168,6 +168,11 @@ TEST(SplitByChapters, CutsAtTheHeadingsAndNamesPiecesByThem) {
   run = RunChapters(text, 0, "(第");
   EXPECT_FALSE(run.outcome.pattern_ok);
   EXPECT_TRUE(run.pieces.empty());
+  // The finder's checks come with the pieces, for the split to report as travik chapters does.
+  EXPECT_TRUE(RunChapters(text).outcome.warnings.empty());
+  run = RunChapters("第一章 起\r\n正文一\r\n第三章 合\r\n正文三"_gbk);
+  ASSERT_EQ(run.outcome.warnings.size(), 1u);
+  EXPECT_EQ(run.outcome.warnings[0], "第 3 行: 章节号从 1 跳到 3，中间缺少 1 个");
   // A pair in a heading that is no GBK character (81 7F) names nothing: "_" in its place.
   const std::string odd = "第一章 甲"_gbk + "\x81\x7F" + "乙\r\n内容\r\n第二章 丙\r\n内容"_gbk;
   run = RunChapters(odd);
