@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #if defined(__SSE2__)
@@ -82,6 +83,7 @@ struct Candidate {
   // Where the line starts as the automatic choice weighs the text: its start in GBK bytes, so
   // that every form of one text weighs its chapters alike (in a GBK text, `start`).
   size_t weight_at = 0;
+  int shape = 0;  // the index of heading.shape among the text's shapes
 };
 
 // The width a character of `length` bytes takes in the GBK form of its text: UTF-8 three-byte
@@ -103,6 +105,17 @@ class LineScanner {
       may_begin_ = EncodedMayBegin();
       full_width_space_ = encoding_ == Encoding::kUtf8 ? "\xE3\x80\x80" : "\xA1\xA1";
     }
+    const bool utf8 = encoding_ == Encoding::kUtf8;
+    // ） and the units a glued heading ends with, in the text's encoding (GB18030 writes them as
+    // GBK does).
+    bracket_ = utf8 ? "\xEF\xBC\x89" : "\xA3\xA9";
+    units_ = utf8 ? std::array<std::string_view, 4>{"\xE7\xAB\xA0", "\xE5\x9B\x9E",
+                                                    "\xE8\x8A\x82", "\xE7\xAF\x80"}
+                  : std::array<std::string_view, 4>{"\xD5\xC2", "\xBB\xD8", "\xBD\xDA",
+                                                    "\xB9\x9D"};
+    may_end_[static_cast<unsigned char>(')')] = true;
+    may_end_[static_cast<unsigned char>(bracket_.back())] = true;
+    for (std::string_view u : units_) may_end_[static_cast<unsigned char>(u.back())] = true;
   }
 
   // The lines of the whole text from byte `from` (after its byte-order mark) on.
@@ -147,7 +160,7 @@ class LineScanner {
     *title_start = static_cast<size_t>(first - begin);
     *title_end = static_cast<size_t>(last - begin);
     if (!Decode<true>(first, last)) return std::nullopt;
-    return ReadHeading(decoded_, kAllPresets);
+    return WithNumber(ReadHeading(decoded_, kAllPresets));
   }
 
  private:
@@ -198,7 +211,27 @@ class LineScanner {
     const char* last = TrimTrailing(first, q);
     *title_end = static_cast<size_t>(last - begin);
     if (!Decode<false>(first, last)) return std::nullopt;
-    return ReadHeading(decoded_, kAllPresets);
+    return WithNumber(ReadHeading(decoded_, kAllPresets));
+  }
+
+  // A line a person's pattern matched: its form when it has one, else a chapter numbered by the
+  // first number in it, so that the checks run on a pattern's headings too.
+  std::optional<LineHeading> WithNumber(std::optional<LineHeading> form) const {
+    if (form && form->number) return form;
+    const std::u32string_view line = decoded_;
+    for (size_t i = 0; i < line.size(); ++i) {
+      const bool digit = IsDigitChar(line[i]);
+      if (!digit && !IsChineseNumeralChar(line[i])) continue;
+      size_t j = i;
+      while (j < line.size() && (digit ? IsDigitChar(line[j]) : IsChineseNumeralChar(line[j]))) ++j;
+      if (std::optional<int64_t> n = ParseNumber(line.substr(i, j - i))) {
+        LineHeading heading = form.value_or(LineHeading{kPresetChapter, HeadingKind::kChapter});
+        heading.number = n;
+        return heading;
+      }
+      i = j - 1;
+    }
+    return form;
   }
 
   template <bool kGbkText>
@@ -247,6 +280,57 @@ class LineScanner {
     return true;
   }
 
+  // Decodes [p, end) whole into decoded_, and where each character begins into starts_.
+  template <bool kGbkText>
+  void DecodeWithStarts(const char* p, const char* end) {
+    decoded_.clear();
+    starts_.clear();
+    while (p < end) {
+      starts_.push_back(p);
+      if constexpr (kGbkText) {
+        decoded_.push_back(static_cast<char32_t>(GbkCharValue(p, end, table_)));
+        p += GbkCharLength(p, end);
+      } else {
+        decoded_.push_back(DecodeChar(encoding_, p, end));
+        p += CharLength(encoding_, p, end);
+      }
+    }
+  }
+
+  // True when the Chinese numeral that begins [p, end) is followed by what follows a heading's
+  // number: a unit, a mark, a space, or the line's end.
+  template <bool kGbkText>
+  bool NumeralLeads(const char* p, const char* end) const {
+    for (int n = 0; p < end; ++n) {
+      char32_t c;
+      if constexpr (kGbkText) {
+        c = static_cast<char32_t>(GbkCharValue(p, end, table_));
+        p += GbkCharLength(p, end);
+      } else {
+        c = DecodeChar(encoding_, p, end);
+        p += CharLength(encoding_, p, end);
+      }
+      if (IsChineseNumeralChar(c)) {
+        if (n > 8) return false;
+        continue;
+      }
+      switch (c) {
+        case U'章': case U'回': case U'节': case U'節': case U'话': case U'話': case U'卷':
+        case U'、': case U'.': case U'．': case U'：': case U':': case U'—': case U' ':
+        case U'\t': case U'　':
+          return true;
+        default:
+          return false;
+      }
+    }
+    return true;
+  }
+
+  bool EndsWith(const char* first, const char* last, std::string_view bytes) const {
+    return static_cast<size_t>(last - first) >= bytes.size() &&
+           std::string_view(last - bytes.size(), bytes.size()) == bytes;
+  }
+
   // True when [p, end) takes more than a heading's length of bytes in the text's GBK form.
   bool LongerThanAHeading(const char* p, const char* end) const {
     size_t width = 0;
@@ -258,27 +342,108 @@ class LineScanner {
     return width > static_cast<size_t>(kLongestLine);
   }
 
-  // Offsets are base + (pointer - block).
+  // Offsets are base + (pointer - block). With kPresetTitles, a short line after a blank one is
+  // held until the next line: it is a title when that one is blank too.
   template <bool kGbkText>
   void Consider(const char* line_begin, const char* line_end, int64_t line, const char* block,
                 size_t base, PresetSet presets, std::vector<Candidate>* found) {
-    const char* first = SkipLeadingSpaces<kGbkText>(line_begin, line_end);
-    if (first == line_end || !may_begin_[static_cast<unsigned char>(*first)]) return;
-    if constexpr (kGbkText) {
-      if (!CanBeginHeading(static_cast<char32_t>(GbkCharValue(first, line_end, table_)))) return;
-      // A line far longer than a heading can be is prose, whatever it begins with.
-      if (line_end - first > kLongestLine) return;
-    } else {
-      if (!CanBeginHeading(DecodeChar(encoding_, first, line_end))) return;
-      if (line_end - first > kLongestLine && LongerThanAHeading(first, line_end)) return;
+    if (!(presets & kPresetTitles)) {
+      ConsiderForms<kGbkText>(line_begin, line_end, line, block, base, presets, found);
+      return;
     }
+    const char* first = SkipLeadingSpaces<kGbkText>(line_begin, line_end);
     const char* last = TrimTrailing(first, line_end);
-    if (!Decode<kGbkText>(first, last)) return;
-    std::optional<LineHeading> heading = ReadHeading(decoded_, presets);
-    if (!heading) return;
+    const bool blank = first == last;
+    if (held_) {
+      if (blank) found->push_back(std::move(*held_));
+      held_.reset();
+    }
+    const bool after_blank = previous_blank_;
+    previous_blank_ = blank;
+    if (blank) return;
+    const size_t before = found->size();
+    ConsiderForms<kGbkText>(line_begin, line_end, line, block, base, presets, found);
+    if (found->size() != before || !after_blank ||
+        last - first > static_cast<std::ptrdiff_t>(4 * kMaxStandaloneTitleChars)) {
+      return;
+    }
+    if (!Decode<kGbkText>(first, last) || !ReadsAsStandaloneTitle(decoded_)) return;
     auto offset = [block, base](const char* at) { return base + static_cast<size_t>(at - block); };
-    found->push_back({line, offset(line_begin), offset(first), offset(last), *heading,
-                      std::string(first, static_cast<size_t>(last - first)), offset(line_begin)});
+    LineHeading title{kPresetTitles, HeadingKind::kChapter};
+    title.shape = "标题";
+    held_ = Candidate{line, offset(line_begin), offset(first), offset(last), title,
+                      std::string(first, static_cast<size_t>(last - first)), offset(line_begin)};
+  }
+
+  template <bool kGbkText>
+  void ConsiderForms(const char* line_begin, const char* line_end, int64_t line, const char* block,
+                     size_t base, PresetSet presets, std::vector<Candidate>* found) {
+    const char* first = SkipLeadingSpaces<kGbkText>(line_begin, line_end);
+    if (first == line_end) return;
+    const char* last = TrimTrailing(first, line_end);
+    if (first == last) return;
+    auto offset = [block, base](const char* at) { return base + static_cast<size_t>(at - block); };
+    bool begins;
+    if constexpr (kGbkText) {
+      const unsigned char lead = static_cast<unsigned char>(*first);
+      begins = lead < 0x80 ? may_begin_[lead]
+                           : last - first >= 2 &&
+                                 GbkPairBegins()[lead << 8 | static_cast<unsigned char>(first[1])];
+    } else {
+      begins = may_begin_[static_cast<unsigned char>(*first)];
+    }
+    bool too_long = false;
+    if (begins) {
+      char32_t c;
+      if constexpr (kGbkText) {
+        c = static_cast<char32_t>(GbkCharValue(first, line_end, table_));
+        // A line far longer than a heading can be is prose, whatever it begins with.
+        too_long = line_end - first > kLongestLine;
+      } else {
+        c = DecodeChar(encoding_, first, line_end);
+        too_long = line_end - first > kLongestLine && LongerThanAHeading(first, line_end);
+      }
+      begins = CanBeginHeading(c) && !too_long;
+      // Prose often opens with a numeral (一个人, 三年后): a heading has a unit, a mark, a space
+      // or nothing after its number.
+      if (begins && IsChineseNumeralChar(c)) begins = NumeralLeads<kGbkText>(first, last);
+    }
+    // Most lines end in neither ） nor a unit: they are dismissed on their last byte.
+    bool bracket = false, unit = false;
+    if (may_end_[static_cast<unsigned char>(last[-1])]) {
+      if (!begins) {
+        if constexpr (kGbkText) {
+          too_long = line_end - first > kLongestLine;
+        } else {
+          too_long = line_end - first > kLongestLine && LongerThanAHeading(first, line_end);
+        }
+      }
+      bracket = (last[-1] == ')' || EndsWith(first, last, bracket_)) && !too_long;
+      if (presets & kPresetChapter) {
+        for (std::string_view u : units_) unit = unit || EndsWith(first, last, u);
+      }
+    }
+    if (begins || bracket) {
+      if (Decode<kGbkText>(first, last)) {
+        if (std::optional<LineHeading> heading = ReadHeading(decoded_, presets)) {
+          found->push_back({line, offset(line_begin), offset(first), offset(last), *heading,
+                            std::string(first, static_cast<size_t>(last - first)),
+                            offset(line_begin)});
+          return;
+        }
+      }
+    }
+    if (!unit) return;
+    // ……均纪实也。 第二章: a heading whose line break was lost; the cut falls where it begins.
+    DecodeWithStarts<kGbkText>(first, last);
+    std::optional<size_t> at = GluedHeadingStart(decoded_);
+    if (!at) return;
+    std::optional<LineHeading> heading = ReadHeading(std::u32string_view(decoded_).substr(*at), presets);
+    if (!heading) return;
+    heading->doubtful = true;
+    const char* glued = starts_[*at];
+    found->push_back({line, offset(glued), offset(glued), offset(last), *heading,
+                      std::string(glued, static_cast<size_t>(last - glued)), offset(glued)});
   }
 
   // The bytes that can begin a character that can begin a heading: most lines are dismissed on
@@ -295,6 +460,22 @@ class LineScanner {
       return bytes;
     }();
     return may_begin;
+  }
+  // The GBK pairs (lead << 8 | trail) that can begin a heading: a line is dismissed on its first
+  // character without decoding it. Made once.
+  static const std::vector<bool>& GbkPairBegins() {
+    static const std::vector<bool> pairs = [] {
+      std::vector<bool> begins(1 << 16, false);
+      const CharValue* table = GbkPairTable();
+      for (int lead = 0x81; lead < 0xFF; ++lead) {
+        for (int trail = 0x40; trail < 0xFF; ++trail) {
+          begins[static_cast<size_t>(lead << 8 | trail)] =
+              CanBeginHeading(static_cast<char32_t>(table[(lead - 0x80) * 256 + trail]));
+        }
+      }
+      return begins;
+    }();
+    return pairs;
   }
   // In UTF-8 and GB18030 a byte above 0x7F begins characters of too many values to sort out
   // here: the character is decoded.
@@ -317,7 +498,13 @@ class LineScanner {
   const CharValue* table_;
   std::array<bool, 256> may_begin_;
   std::string_view full_width_space_;  // UTF-8 and GB18030
+  std::string_view bracket_;
+  std::array<std::string_view, 4> units_;
+  std::array<bool, 256> may_end_ = {};  // the last bytes of ） ) and the units
   std::u32string decoded_;
+  std::vector<const char*> starts_;
+  bool previous_blank_ = true;     // the text's start counts as a blank line
+  std::optional<Candidate> held_;  // a title waiting for the blank line after it
 };
 
 // The bytes each chapter heading of a list carries: from it to the next chapter heading, or to the
@@ -363,7 +550,7 @@ int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_
     int64_t n = *c.heading.number;
     if (!previous) {
       score += (n <= 1) ? weights[i] : 0;
-    } else if (n == *previous + 1 || (volume_between && n == 1)) {
+    } else if (n == *previous + 1 || ((volume_between || c.heading.restarts) && n == 1)) {
       score += weights[i];
     } else {
       score -= 2 * weights[i];
@@ -374,33 +561,42 @@ int64_t Consistency(const std::vector<Candidate>& list, const std::vector<int64_
   return score;
 }
 
-std::vector<Candidate> OnlyPresets(const std::vector<Candidate>& all, PresetSet presets) {
+// Keeps a doubtful heading (a sentence, a ， or a title glued to its form) only where the
+// numbering runs on through it: after the chapter before (a gap of one allowed, as where a glued
+// heading is the one the numbering misses) or as chapter one after a volume heading, and before
+// the next chapter. The same number again next (第五章 他走了。 then 第五章 夏天) marks the prose.
+std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
   std::vector<Candidate> kept;
-  for (const Candidate& c : all) {
-    if (presets & c.heading.preset) kept.push_back(c);
-  }
-  return kept;
-}
-
-// Keeps a doubtful heading (a ， inside its title) only where the numbering runs on through it:
-// the next chapter (or volume) after the one before, or chapter one after a volume heading.
-std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
-  std::vector<Candidate> kept;
+  kept.reserve(list.size());
   std::optional<int64_t> chapter, volume;
   bool volume_between = false;
-  for (const Candidate& c : list) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    const Candidate& c = list[i];
     const LineHeading& h = c.heading;
     if (h.doubtful) {
       bool confirmed = false;
       if (h.number && h.kind == HeadingKind::kChapter) {
-        int64_t n = *h.number;
-        confirmed = chapter ? (n == *chapter + 1 || (volume_between && n == 1)) : n == 1;
+        const int64_t n = *h.number;
+        // The next chapter, and the next that is not doubtful itself among the few after it
+        // (a bound that keeps a text of many doubtful lines linear).
+        std::optional<int64_t> nearest, next;
+        for (size_t j = i + 1; j < list.size() && j <= i + 64 && !next; ++j) {
+          const LineHeading& o = list[j].heading;
+          if (o.kind == HeadingKind::kVolume) break;
+          if (o.kind != HeadingKind::kChapter || !o.number) continue;
+          if (!nearest) nearest = o.number;
+          if (!o.doubtful) next = o.number;
+        }
+        auto follows = [n](std::optional<int64_t> m) { return m && *m > n && *m <= n + 2; };
+        const bool restart = (volume_between || h.restarts) && n == 1;
+        const bool after = chapter ? restart || (n > *chapter && n <= *chapter + 2) : n == 1;
+        const bool before = nearest ? follows(nearest) || follows(next) : true;
+        confirmed = after && before && (chapter || restart || next || n == 1);
       } else if (h.number && h.kind == HeadingKind::kVolume) {
         confirmed = volume ? *h.number == *volume + 1 : *h.number == 1;
       }
       if (!confirmed) continue;
     }
-    kept.push_back(c);
     if (h.kind == HeadingKind::kVolume) {
       volume_between = true;
       if (h.number) volume = h.number;
@@ -408,6 +604,8 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
       chapter = h.number;
       volume_between = false;
     }
+    // Only the headings after this one are looked at from here on.
+    kept.push_back(std::move(list[i]));
   }
   return kept;
 }
@@ -415,21 +613,25 @@ std::vector<Candidate> ConfirmDoubtful(const std::vector<Candidate>& list) {
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
 // the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported, and so does a chapter heading
 // that is the very line of an earlier one (a chapter uploaded again after the next).
-std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
+std::vector<Candidate> DropStrays(std::vector<Candidate> list) {
   auto line_of = [](const Candidate& c) { return std::string_view(c.title); };
+  // The lines kept, as views of the kept headings' titles: `kept` never grows past its first
+  // room, so they stay in place.
   std::unordered_set<std::string_view> kept_lines;
   std::vector<Candidate> kept;
+  kept.reserve(list.size());
   std::optional<int64_t> previous;
   bool volume_between = false;
   for (size_t i = 0; i < list.size(); ++i) {
     const Candidate& c = list[i];
     if (c.heading.kind == HeadingKind::kVolume) volume_between = true;
     if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) {
-      kept.push_back(c);
+      kept.push_back(std::move(list[i]));
       continue;
     }
     int64_t n = *c.heading.number;
-    bool in_step = !previous || n == *previous + 1 || n == *previous || (volume_between && n == 1);
+    bool in_step = !previous || n == *previous + 1 || n == *previous ||
+                   ((volume_between || c.heading.restarts) && n == 1);
     if (!in_step) {
       // The next numbered chapter, unless a volume heading comes first.
       std::optional<int64_t> next;
@@ -443,12 +645,65 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
       // A stray between two chapters in a row.
       if (next && *next == *previous + 1 && !kept_lines.count(line_of(c))) continue;
     }
-    kept.push_back(c);
-    kept_lines.insert(line_of(c));
+    kept.push_back(std::move(list[i]));
+    kept_lines.insert(line_of(kept.back()));
     previous = n;
     volume_between = false;
   }
   return kept;
+}
+
+// Drops a table of contents: a run of at least three chapter headings in step at the start, each
+// within a line or two of the next, whose numbers run again later with text between them. Its
+// lines stay in the text before the first heading.
+std::vector<Candidate> DropContents(std::vector<Candidate> list) {
+  // The most bytes (in the GBK form) from one entry of a table to the next.
+  constexpr size_t kEntryBytes = 400;
+  size_t f = 0;
+  while (f < list.size() && !(list[f].heading.kind == HeadingKind::kChapter && list[f].heading.number)) {
+    ++f;
+  }
+  if (f == list.size()) return list;
+  size_t k = f;
+  while (k + 1 < list.size()) {
+    const Candidate& next = list[k + 1];
+    if (next.heading.kind != HeadingKind::kChapter || !next.heading.number ||
+        *next.heading.number != *list[k].heading.number + 1 ||
+        next.weight_at - list[k].weight_at > kEntryBytes) {
+      break;
+    }
+    ++k;
+  }
+  if (k - f + 1 < 3) return list;
+  bool again = false;
+  for (size_t j = k + 1; j < list.size() && !again; ++j) {
+    again = list[j].heading.kind == HeadingKind::kChapter && list[j].heading.number == list[f].heading.number;
+  }
+  if (!again) return list;
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(f),
+             list.begin() + static_cast<std::ptrdiff_t>(k + 1));
+  return list;
+}
+
+// A set of shapes, by index.
+using ShapeSet = std::vector<char>;
+
+std::vector<Candidate> OnlyShapes(const std::vector<Candidate>& all, const ShapeSet& set) {
+  std::vector<Candidate> kept;
+  for (const Candidate& c : all) {
+    if (set[static_cast<size_t>(c.shape)]) kept.push_back(c);
+  }
+  return kept;
+}
+
+// The headings of a set: doubtful ones settled, a table of contents and strays dropped. `dropped`
+// counts the strays.
+std::vector<Candidate> Settle(std::vector<Candidate> list, int64_t* dropped = nullptr) {
+  std::vector<Candidate> confirmed = DropContents(ConfirmDoubtful(std::move(list)));
+  const size_t before = confirmed.size();
+  std::vector<Candidate> settled = DropStrays(std::move(confirmed));
+  if (dropped) *dropped = static_cast<int64_t>(before - settled.size());
+  return settled;
 }
 
 // How well a set of forms reads a text as chapters, once its doubtful headings are settled and its
@@ -456,6 +711,7 @@ std::vector<Candidate> DropStrays(const std::vector<Candidate>& list) {
 struct SetScore {
   size_t chapters = 0;  // none: the set finds no chapter
   size_t headings = 0;
+  size_t in_step = 0;   // chapters whose number follows the one before (or restarts after a volume)
   // The numbers' consistency counted by headings: each heading in step counts one, each break
   // two against, and so does each stray dropped.
   int64_t steps = 0;
@@ -464,19 +720,40 @@ struct SetScore {
   // chapter (a numbered list, lines that begin with years) do not outweigh the chapters because
   // the last of them takes in the rest of the text.
   int64_t bytes = 0;
+  int64_t median = 0;   // the chapters' median size
 };
 
-SetScore ScoreSet(const std::vector<Candidate>& all, PresetSet set, size_t text_size) {
+// How many chapters follow the one before in number (or start again at one after a volume).
+size_t InStep(const std::vector<Candidate>& list) {
+  size_t in_step = 0;
+  std::optional<int64_t> previous;
+  bool volume_between = false;
+  for (const Candidate& c : list) {
+    if (c.heading.kind == HeadingKind::kVolume) volume_between = true;
+    if (c.heading.kind != HeadingKind::kChapter || !c.heading.number) continue;
+    const int64_t n = *c.heading.number;
+    if (previous ? n == *previous + 1 || ((volume_between || c.heading.restarts) && n == 1) : n <= 1) {
+      ++in_step;
+    }
+    previous = n;
+    volume_between = false;
+  }
+  return in_step;
+}
+
+SetScore ScoreList(std::vector<Candidate> set_list, size_t text_size) {
   SetScore score;
-  std::vector<Candidate> confirmed = ConfirmDoubtful(OnlyPresets(all, set));
-  std::vector<Candidate> list = DropStrays(confirmed);
+  int64_t dropped = 0;
+  std::vector<Candidate> list = Settle(std::move(set_list), &dropped);
   for (const Candidate& c : list) score.chapters += c.heading.kind == HeadingKind::kChapter;
   if (score.chapters == 0) return score;
   score.headings = list.size();
-  const int64_t dropped = static_cast<int64_t>(confirmed.size() - list.size());
-  score.steps = Consistency(list, std::vector<int64_t>(list.size(), 1)) - 2 * dropped;
+  const std::vector<int64_t> ones(list.size(), 1);
+  score.steps = Consistency(list, ones) - 2 * dropped;
+  score.in_step = InStep(list);
   std::vector<int64_t> weights = ChapterBytes(list, text_size);
   const int64_t median = MedianChapterBytes(list, weights);
+  score.median = median;
   for (int64_t& w : weights) w = std::min(w, 20 * median);
   score.bytes = Consistency(list, weights) - 2 * dropped * median;
   return score;
@@ -492,31 +769,123 @@ bool Beats(const SetScore& a, const SetScore& b, int64_t SetScore::*points) {
   return a.headings > b.headings;
 }
 
-// The automatic choice. For each kind of chapter heading (第X章, Chapter N, numbered lines), the
-// volume headings are taken when the numbers run at least as consistently with them: volume
-// headings that explain a restart beat dropping the chapter that restarts. Between the kinds, the
-// one whose chapters carry the most text in step wins. 序章, 尾声 and the like go with the winner.
-PresetSet ChoosePresets(const std::vector<Candidate>& all, size_t text_size) {
-  PresetSet best = 0;
-  SetScore best_score;
-  for (PresetSet primary : {kPresetChapter, kPresetEnglish, kPresetNumbered}) {
-    PresetSet set = primary;
-    SetScore score = ScoreSet(all, primary, text_size);
-    SetScore with_volumes = ScoreSet(all, primary | kPresetVolume, text_size);
-    if (Beats(with_volumes, score, &SetScore::steps)) {
-      set = primary | kPresetVolume;
-      score = with_volumes;
+// The shapes of a text's candidates: their names, and for each whether it names chapters or
+// volumes, how many lines it has and whether only numbering can tell it from prose.
+struct Shapes {
+  std::vector<std::string> names;
+  std::vector<HeadingKind> kinds;
+  std::vector<size_t> counts;
+  std::vector<char> loose;
+  int extra = -1;  // the shape of 序章, 楔子 …, when there is one
+};
+
+Shapes NumberShapes(std::vector<Candidate>* all) {
+  Shapes shapes;
+  std::unordered_map<std::string, int> index;
+  for (Candidate& c : *all) {
+    auto [it, added] = index.emplace(c.heading.shape, static_cast<int>(shapes.names.size()));
+    if (added) {
+      shapes.names.push_back(c.heading.shape);
+      shapes.kinds.push_back(c.heading.kind);
+      shapes.counts.push_back(0);
+      shapes.loose.push_back(c.heading.loose);
+      if (c.heading.kind == HeadingKind::kExtra) shapes.extra = it->second;
     }
-    if (Beats(score, best_score, &SetScore::bytes)) {
+    c.shape = it->second;
+    ++shapes.counts[static_cast<size_t>(c.shape)];
+  }
+  return shapes;
+}
+
+// A shape's chapters are plausible: one without 第 or chapter needs pieces of some size, not hundreds of
+// tiny ones (a numbered list); one that only numbering tells from prose also needs three in step.
+bool Plausible(const SetScore& score, const std::string& shape, bool loose) {
+  constexpr int64_t kLeastMedian = 150;
+  if (score.chapters == 0) return false;
+  if (shape.find("第") != std::string::npos || shape.find("chapter") != std::string::npos) {
+    return true;
+  }
+  if (score.median < kLeastMedian) return false;
+  return !loose || (score.steps > 0 && score.in_step >= 3);
+}
+
+// The automatic choice, and the forms found. For each shape of chapter heading (第#章, #、,
+// chapter.#, # alone …), the volume shape is taken whose headings make the numbers run at least
+// as consistently: volume headings that explain a restart beat dropping the chapter that
+// restarts. Between the chapter shapes, the one whose chapters carry the most text in step wins.
+// 序章, 楔子 and the like go with the winner. A decorated title without numbers (☆、标题) wins
+// only where no numbered shape does.
+ShapeSet ChooseShapes(const std::vector<Candidate>& all, const Shapes& shapes, size_t text_size,
+                      std::string_view named, std::vector<FoundForm>* forms) {
+  const size_t n = shapes.names.size();
+  ShapeSet best(n, 0);
+  SetScore best_score;
+  std::vector<size_t> volumes;
+  for (size_t v = 0; v < n; ++v) {
+    if (shapes.kinds[v] == HeadingKind::kVolume) volumes.push_back(v);
+  }
+  // The commonest volume shapes are enough.
+  std::sort(volumes.begin(), volumes.end(),
+            [&](size_t a, size_t b) { return shapes.counts[a] > shapes.counts[b]; });
+  if (volumes.size() > 4) volumes.resize(4);
+  int unnumbered = -1;
+  for (size_t c = 0; c < n; ++c) {
+    if (shapes.kinds[c] != HeadingKind::kChapter) continue;
+    ShapeSet set(n, 0);
+    set[c] = 1;
+    std::vector<Candidate> alone = OnlyShapes(all, set);
+    if (std::none_of(alone.begin(), alone.end(), [](const Candidate& x) { return x.heading.number.has_value(); })) {
+      if (shapes.counts[c] >= 3 && (unnumbered < 0 || shapes.counts[c] > shapes.counts[static_cast<size_t>(unnumbered)])) {
+        unnumbered = static_cast<int>(c);
+      }
+      continue;
+    }
+    SetScore score = ScoreList(std::move(alone), text_size);
+    if (forms && score.chapters > 0) {
+      forms->push_back({shapes.names[c], score.chapters, score.in_step, false});
+    }
+    const bool picked = !named.empty() && shapes.names[c] == named;
+    if (!named.empty() ? !picked : !Plausible(score, shapes.names[c], shapes.loose[c])) continue;
+    for (size_t v : volumes) {
+      ShapeSet with = set;
+      with[v] = 1;
+      SetScore with_score = ScoreList(OnlyShapes(all, with), text_size);
+      if (Beats(with_score, score, &SetScore::steps)) {
+        set = with;
+        score = with_score;
+      }
+    }
+    if (picked || Beats(score, best_score, &SetScore::bytes)) {
       best = set;
       best_score = score;
     }
   }
-  if (best == 0) {
-    // No chapters at all: volume headings alone, or the extras alone.
-    if (!OnlyPresets(all, kPresetVolume).empty()) best = kPresetVolume;
+  if (best_score.chapters == 0 && named.empty()) {
+    if (unnumbered >= 0) {
+      ShapeSet set(n, 0);
+      set[static_cast<size_t>(unnumbered)] = 1;
+      std::vector<Candidate> list = OnlyShapes(all, set);
+      std::vector<int64_t> weights = ChapterBytes(list, text_size);
+      if (MedianChapterBytes(list, weights) >= 150) best = set;
+    } else if (!volumes.empty()) {
+      // No chapters at all: volume headings alone.
+      best[volumes.front()] = 1;
+    }
   }
-  return best | kPresetExtra;
+  if (std::find(best.begin(), best.end(), 1) == best.end()) return best;
+  if (shapes.extra >= 0) best[static_cast<size_t>(shapes.extra)] = 1;
+  if (forms) {
+    for (FoundForm& form : *forms) {
+      for (size_t i = 0; i < n; ++i) {
+        if (best[i] && shapes.names[i] == form.shape && shapes.kinds[i] == HeadingKind::kChapter) form.chosen = true;
+      }
+    }
+    std::stable_sort(forms->begin(), forms->end(), [](const FoundForm& a, const FoundForm& b) {
+      if (a.chosen != b.chosen) return a.chosen;
+      return a.in_step > b.in_step;
+    });
+  }
+  return best;
 }
 
 std::string Number(int64_t n) { return std::to_string(n); }
@@ -551,7 +920,7 @@ const char* HeadingKindName(HeadingKind kind) {
 std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
   std::vector<Warning> warnings;
   if (headings.empty()) {
-    Warn(&warnings, WarningKind::kNone, 0, "没有找到章节标题，可以改为按大小分割");
+    Warn(&warnings, WarningKind::kNone, 0, "未找到章节标题，可改为按大小分割");
     return warnings;
   }
   // The numbers: chapters against the chapter before, volumes against the volume before.
@@ -565,7 +934,7 @@ std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
     const char* what = volume ? "卷号" : "章节号";
     if (previous) {
       int64_t p = *previous;
-      bool restart = !volume && volume_between && n == 1;
+      bool restart = !volume && (volume_between || h.restarts) && n == 1;
       if (restart) {
         // A volume heading lets the chapters start again at one.
       } else if (n == p) {
@@ -575,7 +944,7 @@ std::vector<Warning> CheckHeadings(const std::vector<Heading>& headings) {
         Warn(&warnings, WarningKind::kGap, h.line,
              std::string(what) + "从 " + Number(p) + " 跳到 " + Number(n) + "，中间缺少 " +
                  Number(missing) + " 个");
-      } else if (n < p && !(volume_between && !volume)) {
+      } else if (n < p && !((volume_between || h.restarts) && !volume)) {
         Warn(&warnings, WarningKind::kBack, h.line,
              std::string(what) + "从 " + Number(p) + " 退回到 " + Number(n) + "，中间没有卷标题");
       }
@@ -663,19 +1032,37 @@ size_t WeighAsGbk(std::string_view text, size_t mark, std::vector<Candidate>* al
 }
 
 // The headings among the lines that read as headings (of a text of `weight_size` bytes in its GBK
-// form): those of `presets`, or of the forms the automatic choice takes when it is 0. Their titles
-// become UTF-8.
-void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t weight_size,
+// form): those of the presets named, or of the form named, or of the forms the automatic choice
+// takes. Their titles become UTF-8.
+void TakeCandidates(std::vector<Candidate> all, const FinderOptions& options, size_t weight_size,
                     Encoding encoding, ChapterList* result) {
   std::vector<Candidate> chosen;
-  if (presets == 0) {
-    presets = ChoosePresets(all, weight_size);
-    chosen = DropStrays(ConfirmDoubtful(OnlyPresets(all, presets)));
+  PresetSet presets = 0;
+  if (options.presets == 0) {
+    const Shapes shapes = NumberShapes(&all);
+    const ShapeSet set = ChooseShapes(all, shapes, weight_size, options.form, &result->forms);
+    chosen = Settle(OnlyShapes(all, set));
+    // Chapters first, then volumes, then the extras.
+    for (HeadingKind kind : {HeadingKind::kChapter, HeadingKind::kVolume, HeadingKind::kExtra}) {
+      for (size_t i = 0; i < set.size(); ++i) {
+        if (!set[i] || shapes.kinds[i] != kind) continue;
+        if (!result->form.empty()) result->form += "+";
+        result->form += shapes.names[i];
+      }
+    }
   } else {
-    chosen = ConfirmDoubtful(all);
+    // Named presets take every line of theirs that is more than a number or a title alone.
+    presets = options.presets;
+    std::vector<Candidate> kept;
+    for (Candidate& c : all) {
+      if (!c.heading.loose) kept.push_back(std::move(c));
+    }
+    chosen = ConfirmDoubtful(std::move(kept));
   }
+  for (const Candidate& c : chosen) presets |= c.heading.preset;
+  if (chosen.empty() && options.presets == 0) presets = 0;
   result->presets = presets;
-  result->pattern = "preset:" + PresetSetName(presets);
+  result->pattern = presets ? "preset:" + PresetSetName(presets) : std::string();
   for (Candidate& c : chosen) {
     Heading h;
     h.line = c.line;
@@ -684,6 +1071,7 @@ void TakeCandidates(std::vector<Candidate> all, PresetSet presets, size_t weight
     h.title_offset = static_cast<int64_t>(c.title_start);
     h.number = c.heading.number;
     h.kind = c.heading.kind;
+    h.restarts = c.heading.restarts;
     result->headings.push_back(std::move(h));
   }
 }
@@ -835,6 +1223,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
   // The mark belongs to the first line: a cut there is made before it, so that it stays at the
   // start of the first piece.
   const size_t mark = ByteOrderMarkLength(text, encoding);
+  result.mark = static_cast<int64_t>(mark);
   LineScanner scanner(text, encoding);
   if (!options.pattern.empty()) {
     result.pattern = options.pattern;
@@ -882,7 +1271,7 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options) {
         scanner.Scan(options.presets ? options.presets : kAllPresets, mark);
     const size_t weight_size =
         encoding == Encoding::kUtf8 ? WeighAsGbk(text, mark, &all) : text.size();
-    TakeCandidates(std::move(all), options.presets, weight_size, encoding, &result);
+    TakeCandidates(std::move(all), options, weight_size, encoding, &result);
     if (mark > 0 && !result.headings.empty() &&
         result.headings.front().offset == static_cast<int64_t>(mark)) {
       result.headings.front().offset = 0;
@@ -956,7 +1345,7 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
                         &line, &all);
       found.ok = true;
       found.encoding = Encoding::kGbk;
-      TakeCandidates(std::move(all), options.presets, size, Encoding::kGbk, &found.list);
+      TakeCandidates(std::move(all), options, size, Encoding::kGbk, &found.list);
       Finish(size, &found.list);
       return found;
     }

@@ -28,6 +28,7 @@ struct Heading {
   int64_t title_offset = 0;  // where the title lies in the text (its own bytes)
   std::optional<int64_t> number;  // 第一百零三章 103, 第０１２章 12; none for 序章
   HeadingKind kind = HeadingKind::kChapter;
+  bool restarts = false;  // part one of a new title (标题（1）): the numbers start again
   int64_t bytes = 0;  // size of the piece from this heading to the next, or to the end
 };
 
@@ -46,6 +47,9 @@ struct Warning {
 struct FinderOptions {
   std::string pattern;  // typed text (UTF-8); empty for the heading forms
   PresetSet presets = 0;
+  // With neither: the form to use instead of the automatic choice, as ChapterList::forms names
+  // it ("第#章", "#、" …).
+  std::string form;
   // The text's encoding (FindChapters). The text is passed whole, its byte-order mark included;
   // offsets are its own bytes.
   Encoding encoding = Encoding::kGbk;
@@ -53,11 +57,28 @@ struct FinderOptions {
   EncodingChoice choice = EncodingChoice::kAuto;
 };
 
+// A form of heading the finder saw in a text: its shape ("第#章", "〇、", "#" …), how many
+// chapter headings it gives once its strays are dropped, how many of them follow the one before
+// in number, and whether the finder took it.
+struct FoundForm {
+  std::string shape;
+  size_t count = 0;
+  size_t in_step = 0;
+  bool chosen = false;
+};
+
 struct ChapterList {
   std::vector<Heading> headings;
   std::vector<Warning> warnings;
-  PresetSet presets = 0;     // the forms that found the headings (0 with a pattern)
-  std::string pattern;       // what was used: the pattern as given, or "preset:" and the names
+  PresetSet presets = 0;     // the forms that found the headings (0 with a pattern or none)
+  // What was used: the pattern as given, or "preset:" and the names; empty when nothing was
+  // found.
+  std::string pattern;
+  std::string form;          // the shapes taken by the automatic choice, joined by "+"
+  int64_t mark = 0;          // the length of the text's byte-order mark: where its text begins
+  // The automatic choice's forms of chapter heading, the one taken first, then by how well their
+  // numbers run.
+  std::vector<FoundForm> forms;
   bool pattern_valid = true; // false when the pattern does not compile (pattern_error says why)
   std::string pattern_error;
   bool cut_short = false;    // the pattern engine gave up before the end of the text

@@ -358,11 +358,13 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
   testing::ScopedTempDir dir;
   const std::string path = dir.Join("novel.txt");
   const std::string snippets[] = {"第一章 甲\r\n", "第二章\r\n", "第二卷 乙\n", "　　第三章 丙\r\n",
-                                  "楔子\r\n", "第五章 东，走\r\n", "\x1A", std::string(1, '\0')};
+                                  "楔子\r\n", "第五章 东，走\r\n", "　　均纪实也。 第四章\r\n",
+                                  "一、标题\r\n", "标题（2）\r\n", "【第六章】风\r\n", "01\r\n",
+                                  "98：95\r\n", "\x1A", std::string(1, '\0')};
   for (int round = 0; round < 300; ++round) {
     std::string text;
     for (int i = static_cast<int>(rng() % 25); i > 0; --i) {
-      text += rng() % 2 ? Gbk(snippets[rng() % (round % 3 == 0 ? 8 : 6)])
+      text += rng() % 2 ? Gbk(snippets[rng() % (round % 3 == 0 ? 14 : 12)])
                         : testing::RandomGbkText(rng, 30);
     }
     if (round % 5 == 0) text += "\xB5";  // a lone lead byte at the end
@@ -389,6 +391,7 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
         }
         EXPECT_EQ(file.list.warnings.size(), expected.warnings.size()) << round;
         EXPECT_EQ(file.list.pattern, expected.pattern) << round;
+        EXPECT_EQ(file.list.form, expected.form) << round;
       }
     }
   }
@@ -863,5 +866,236 @@ TEST(ChapterFinderEncodings, AutoModeAgreesWithRecognitionOnAnyBytes) {
   }
 }
 
+}  // namespace
+}  // namespace travik::chapters
+
+namespace travik::chapters {
+namespace {
+
+namespace forms {
+
+
+// A number as a heading form writes it: "%c" Chinese numerals (with 廿 for 21-29 when `twenty`,
+// and 一百十X for 110-119 as older novels do), "%d" digits, "%2" and "%3" digits padded with 0.
+std::string Written(int n, char how) {
+  static const char* const kDigits[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  if (how == 'd') return std::to_string(n);
+  if (how == '2' || how == '3') {
+    std::string s = std::to_string(n);
+    while (s.size() < static_cast<size_t>(how - '0')) s = "0" + s;
+    return s;
+  }
+  std::string s;
+  if (n >= 100) {
+    s = std::string(kDigits[n / 100]) + "百";
+    n %= 100;
+    if (n == 0) return s;
+    if (n < 10) return s + "零" + kDigits[n];
+    if (n < 20) return s + "十" + (n % 10 ? kDigits[n % 10] : "");  // 一百十九
+  }
+  if (n < 10) return s + kDigits[n];
+  if (how == 'k' && n > 20 && n < 30) return s + "廿" + kDigits[n % 10];
+  return s + std::string(n >= 20 ? kDigits[n / 10] : "") + "十" + (n % 10 ? kDigits[n % 10] : "");
+}
+
+// The form with its number put in at "%c" / "%k" / "%d" / "%2" / "%3".
+std::string Heading(std::string form, int n) {
+  const size_t at = form.find('%');
+  return form.substr(0, at) + Written(n, form[at + 1]) + form.substr(at + 2);
+}
+
+// Prose that looks like headings of some form, and the lines of a sports novel.
+const char* const kTraps[] = {
+    "　　第二天，他早早出了门。", "第一封信是寄给母亲的", "　　他翻到第五章，读了起来。",
+    "第二部分", "第四节 3:39", "第2节结束 98比95", "98：95", "　　一个人站在桥上。",
+    "2019年的夏天", "　　（完）", "他们说（笑）", "3.5",
+};
+
+struct Novel {
+  std::string text;  // UTF-8
+  std::vector<int64_t> lines;
+  std::vector<int64_t> numbers;
+};
+
+// A novel in one heading form: a preamble, chapters numbered from `first` of 6-40 lines of prose
+// with traps among them, now and then a chapter missing (a gap the checks must report).
+Novel MakeNovel(const std::string& form, std::mt19937& rng, int first = 1) {
+  Novel novel;
+  int64_t line = 1;
+  auto add = [&](const std::string& l) {
+    novel.text += l + "\r\n";
+    ++line;
+  };
+  add("书名：河");
+  add("作者：某人");
+  add("");
+  const int chapters = 8 + static_cast<int>(rng() % 20);
+  int number = first - 1;
+  for (int c = 0; c < chapters; ++c) {
+    number += (c > 0 && rng() % 15 == 0) ? 2 : 1;
+    novel.lines.push_back(line);
+    novel.numbers.push_back(number);
+    add(Heading(form, number));
+    const int lines = 6 + static_cast<int>(rng() % 35);
+    for (int l = 0; l < lines; ++l) {
+      if (rng() % 12 == 0) {
+        add(kTraps[rng() % std::size(kTraps)]);
+      } else {
+        add("　　他沿着河岸走了很久，直到天色暗下来，才在一座小桥边停住。");
+      }
+    }
+  }
+  return novel;
+}
+
+}  // namespace forms
+
+// Every numbered form people's files use, each in a novel of its own among prose traps and the
+// score lines of a sports novel: the finder, choosing on its own, lists exactly the headings with
+// their numbers, in GBK, GB18030 and UTF-8 alike, and reports each missing chapter.
+TEST(ChapterFinder, FindsEveryNumberedFormByItsNumbering) {
+  const std::string kForms[] = {
+      "第%c章、黄菊", "第%d章、风起", "第%c章.云涌", "第%c章——落幕", "第%d章：标题",
+      "第%c章衰兰送客咸阳道", "【第%c章】再会故人", "〖第%d章〗", "＃ 第%d章 风雨欲来", "# 第%d章",
+      "☆、第%c章 标题", "chapter.%3 标题", "Chapter.%d", "%d：上映（一）", "%c、标题", "%2章 亲士",
+      "%c", "%2", "无法投递之邮件（%d）", "第%k回 标题", "第%c章 杀！杀！杀！",
+      "第%c回 憨湘云醉眠芍药裀 呆香菱情解石榴裙?", "　　第　%c　回　 望成名",
+  };
+  for (const std::string& form : kForms) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+      std::mt19937 rng(seed);
+      // The 回 of older novels run past a hundred, through 一百十 to 一百十九.
+      const int first = form.find("回") != std::string::npos && seed % 2 ? 105 : 1;
+      const forms::Novel novel = forms::MakeNovel(form, rng, first);
+      std::vector<int64_t> gaps;
+      for (size_t i = 1; i < novel.numbers.size(); ++i) {
+        if (novel.numbers[i] != novel.numbers[i - 1] + 1) gaps.push_back(novel.lines[i]);
+      }
+      for (Encoding encoding : {Encoding::kGbk, Encoding::kGb18030, Encoding::kUtf8}) {
+        const std::string text = encoding == Encoding::kGbk       ? Gbk(novel.text)
+                                 : encoding == Encoding::kGb18030 ? testing::Gb18030(novel.text)
+                                                                  : novel.text;
+        FinderOptions options;
+        options.encoding = encoding;
+        ChapterList list = FindChapters(text, options);
+        std::vector<int64_t> lines;
+        for (const Heading& h : list.headings) lines.push_back(h.line);
+        ASSERT_EQ(lines, novel.lines) << form << " seed " << seed << " " << EncodingName(encoding);
+        EXPECT_EQ(Numbers(list), novel.numbers) << form << " seed " << seed;
+        std::vector<int64_t> warned;
+        for (const Warning& w : list.warnings) {
+          EXPECT_EQ(w.kind, WarningKind::kGap) << form << " seed " << seed << " " << w.text;
+          warned.push_back(w.line);
+        }
+        EXPECT_EQ(warned, gaps) << form << " seed " << seed;
+      }
+    }
+  }
+}
+
+
+// The reverse cases: a table of contents before the text lists the chapters first (padded with
+// spaces), headings glued to the end of the paragraph before them, and a sports novel whose
+// quarters and scores look like headings between its chapters.
+TEST(ChapterFinder, ContentsGluedHeadingsAndScoreLines) {
+  std::string contents = Lines({"官场", "目录"});
+  for (int i = 1; i <= 12; ++i) contents += Lines({" 第　" + ChapterNumber(i, true) + "　回　 某某"});
+  std::string body;
+  std::vector<int64_t> numbers;
+  for (int i = 1; i <= 12; ++i) {
+    body += Lines({"第" + ChapterNumber(i, true) + "回　某某某"}) + Body(20);
+    numbers.push_back(i);
+  }
+  ChapterList list = FindChapters(contents + body);
+  EXPECT_EQ(Numbers(list), numbers);
+  EXPECT_EQ(list.headings.front().line, 15);
+  EXPECT_TRUE(list.warnings.empty()) << list.warnings[0].text;
+
+  // ……均纪实也。 第二章: the cut falls where 第 begins; 第三章 is missing, as the numbering says.
+  std::string glued = Lines({"第一章"}) + Body(10);
+  const std::string end_of_paragraph = "　　此章为吾书发凡，均纪实也。 "_gbk;
+  std::vector<size_t> cuts;
+  for (int i : {2, 4, 5, 6}) {
+    glued += end_of_paragraph;
+    cuts.push_back(glued.size());
+    glued += Lines({"第" + ChapterNumber(i, true) + "章"}) + Body(10);
+  }
+  glued += Lines({"　　他说：“这是第七章。”"}) + Body(3);
+  list = FindChapters(glued);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 4, 5, 6}));
+  for (size_t i = 0; i < cuts.size(); ++i) {
+    EXPECT_EQ(list.headings[i + 1].offset, static_cast<int64_t>(cuts[i]));
+    EXPECT_EQ(list.headings[i + 1].title, "第" + ChapterNumber(i == 0 ? 2 : static_cast<int>(i) + 3, true) + "章");
+  }
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap}));
+
+  std::string sports;
+  for (int i = 1; i <= 6; ++i) {
+    sports += Lines({"第" + ChapterNumber(i, true) + "章 决赛"}) + Body(8);
+    for (int q = 1; q <= 4; ++q) {
+      sports += Lines({"第" + ChapterNumber(q, true) + "节 3:39", "第" + std::to_string(q) + "节结束 98比95",
+                       "98：95"}) + Body(2);
+    }
+  }
+  list = FindChapters(sports);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_TRUE(list.warnings.empty());
+  EXPECT_EQ(list.forms.front().shape, "第#章");
+  EXPECT_TRUE(list.forms.front().chosen);
+  // The quarters are a form of their own, offered for a person to pick.
+  FinderOptions quarters;
+  quarters.form = "第#节";
+  list = FindChapters(sports, quarters);
+  ASSERT_GE(list.headings.size(), 6u);
+  for (const Heading& h : list.headings) EXPECT_NE(h.title.find("节"), std::string::npos) << h.title;
+  EXPECT_EQ(list.form, "第#节");
+}
+
+// A person's pattern gets numbers too: the checks run on them.
+TEST(ChapterFinder, APatternsHeadingsAreNumberedFromTheirLines) {
+  std::string text;
+  for (int i : {1, 2, 3, 4, 5, 6, 7, 10, 11}) text += Lines({ChapterNumber(i, true)}) + Body(4);
+  FinderOptions options;
+  options.pattern = "^[一二三四五六七八九十]+$";
+  ChapterList list = FindChapters(text, options);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4, 5, 6, 7, 10, 11}));
+  EXPECT_EQ(Kinds(list), (std::vector<WarningKind>{WarningKind::kGap}));
+  options.pattern = "^卷";
+  list = FindChapters(Lines({"卷 甲 12 乙"}) + Body(2) + Lines({"卷 丙"}), options);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{12, -1}));
+  // Nothing found: the list says so, and names no form.
+  list = FindChapters(Body(30));
+  EXPECT_TRUE(list.headings.empty());
+  EXPECT_EQ(list.pattern, "");
+  EXPECT_EQ(list.presets, 0u);
+  ASSERT_EQ(list.warnings.size(), 1u);
+  EXPECT_EQ(list.warnings[0].text, "未找到章节标题，可改为按大小分割");
+}
+
+// Unnumbered titles alone between blank lines are never guessed; named, they are found with the
+// same checks, in a text read whole or in blocks of any size.
+TEST(ChapterFinder, TitlesAloneBetweenBlankLinesOnlyWhenNamed) {
+  std::string text = Lines({"作者：某人", ""});
+  for (const char* title : {"故乡", "社戏", "风筝"}) {
+    text += Lines({"", title, ""}) + Body(6) + Lines({"", "夜", "　　他说了一句话。"}) + Body(2);
+  }
+  text += Lines({"", "　　（完）", ""});
+  EXPECT_TRUE(FindChapters(text).headings.empty());
+  FinderOptions named;
+  named.presets = kPresetTitles;
+  ChapterList list = FindChapters(text, named);
+  EXPECT_EQ(Titles(list), (std::vector<std::string>{"故乡", "社戏", "风筝"}));
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{-1, -1, -1}));
+  EXPECT_EQ(list.pattern, "preset:titles");
+  testing::ScopedTempDir dir;
+  const std::string path = dir.Join("stories.txt");
+  ASSERT_TRUE(testing::WriteFileBytes(path, text));
+  named.choice = EncodingChoice::kGbk;
+  for (size_t block : {size_t{1}, size_t{5}, size_t{64}}) {
+    const FileChapters file = FindChaptersInFile(path, named, block);
+    ASSERT_TRUE(file.ok);
+    EXPECT_EQ(Titles(file.list), Titles(list)) << block;
+  }
+}
 }  // namespace
 }  // namespace travik::chapters

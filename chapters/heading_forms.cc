@@ -78,8 +78,7 @@ bool HasInnerComma(std::u32string_view line) {
   return false;
 }
 
-// What follows a heading's form: nothing, or a separator and a title that is not a sentence.
-// Returns false for anything else (a character glued to the form: 第一封信, 第二部分).
+// What follows an extra's word: nothing, or a separator and a title that is not a sentence.
 bool TakesTitle(std::u32string_view rest, std::u32string_view* title) {
   if (rest.empty()) {
     *title = rest;
@@ -90,6 +89,41 @@ bool TakesTitle(std::u32string_view rest, std::u32string_view* title) {
   if (ReadsAsSentence(rest)) return false;
   *title = rest;
   return true;
+}
+
+// What may stand between a form and its title, beyond the separators: 第1章、黄菊, 第三章.云涌,
+// 第四章——落幕, 12、夜雨.
+bool IsMark(char32_t c) {
+  switch (c) {
+    case U'、': case U'.': case U'．': case U'—': case U'-': case U'－': case U'·': case U'_':
+      return true;
+    default:
+      return IsSeparator(c);
+  }
+}
+
+// How a title follows a form.
+enum class Fit { kNone, kClean, kDoubtful };
+
+// What follows a heading's form: nothing, or marks and a title. A title glued to the form without
+// a mark is doubtful where `glued_ok`, else none; so is a title that reads as a sentence where
+// `sentence_ok`.
+Fit TitleFit(std::u32string_view rest, bool glued_ok, bool sentence_ok, bool marked = false) {
+  if (rest.empty()) return Fit::kClean;
+  while (!rest.empty() && IsMark(rest.front())) {
+    rest.remove_prefix(1);
+    marked = true;
+  }
+  Fit fit = Fit::kClean;
+  if (!marked) {
+    if (!glued_ok) return Fit::kNone;
+    fit = Fit::kDoubtful;
+  }
+  if (ReadsAsSentence(rest)) {
+    if (!sentence_ok) return Fit::kNone;
+    fit = Fit::kDoubtful;
+  }
+  return fit;
 }
 
 // The longest run at the start of s of digits, or else of Chinese numeral characters.
@@ -103,10 +137,82 @@ size_t NumberRunLength(std::u32string_view s) {
   return n;
 }
 
-std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet presets);
+// The number's place in a shape: digits and Chinese numerals share it after 第 (第12章 and
+// 第十二章 are one form), but not on their own (1、 and 一、 are two).
+const char* NumberMark(std::u32string_view run, bool ordinal) {
+  return ordinal || IsDigitChar(run.front()) ? "#" : "〇";
+}
+
+void AppendUtf8(std::string* out, char32_t c) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out += static_cast<char>(0xC0 | (c >> 6));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out += static_cast<char>(0xE0 | (c >> 12));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (c >> 18));
+    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The decorations a line may open with, as the shape names them, and the bracket that closes an
+// opening one (0 for none).
+struct Decoration {
+  std::string shape;
+  char32_t close = 0;
+};
+
+Decoration StripDecoration(std::u32string_view* line) {
+  Decoration d;
+  std::u32string_view& s = *line;
+  if (s.empty()) return d;
+  switch (s.front()) {
+    case U'【': d = {"【", U'】'}; break;
+    case U'〖': d = {"〖", U'〗'}; break;
+    case U'[': d = {"[", U']'}; break;
+    case U'［': d = {"［", U'］'}; break;
+    case U'#': case U'＃': d = {"#", 0}; break;
+    case U'☆': d = {"☆", 0}; break;
+    case U'★': d = {"★", 0}; break;
+    default: return d;
+  }
+  s.remove_prefix(1);
+  // ## and ### as Markdown heads go, ☆、 as one site writes it.
+  while (d.shape == "#" && !s.empty() && (s.front() == U'#' || s.front() == U'＃')) s.remove_prefix(1);
+  if ((d.shape == "☆" || d.shape == "★") && !s.empty() && s.front() == U'、') {
+    d.shape += "、";
+    s.remove_prefix(1);
+  }
+  s = SkipSpaces(s);
+  return d;
+}
+
+// The closing bracket of a decoration right after a form, when there is one; it joins the shape
+// and marks off the title (【第三章】再会故人).
+bool TakeClose(std::u32string_view* rest, const Decoration& decoration, std::string* shape) {
+  if (decoration.close && !rest->empty() && rest->front() == decoration.close) {
+    rest->remove_prefix(1);
+    AppendUtf8(shape, decoration.close);
+    return true;
+  }
+  return false;
+}
+
+std::optional<LineHeading> WithFit(LineHeading heading, Fit fit) {
+  if (fit == Fit::kNone) return std::nullopt;
+  heading.doubtful = fit == Fit::kDoubtful;
+  return heading;
+}
 
 // 第X章 / 第X卷 and their kin.
-std::optional<LineHeading> ReadOrdinalForm(std::u32string_view line, PresetSet presets) {
+std::optional<LineHeading> ReadOrdinalForm(std::u32string_view line, PresetSet presets,
+                                           const Decoration& decoration = {}) {
   if (line.empty() || line.front() != U'第') return std::nullopt;
   std::u32string_view rest = SkipSpaces(line.substr(1));
   size_t run = NumberRunLength(rest);
@@ -117,92 +223,180 @@ std::optional<LineHeading> ReadOrdinalForm(std::u32string_view line, PresetSet p
   if (rest.empty()) return std::nullopt;
   char32_t unit = rest.front();
   LineHeading heading{kPresetChapter, HeadingKind::kChapter, number};
+  // A title glued to 部 集 篇 is a noun of theirs (第二部分, 第三集团, 第一篇文章).
+  bool glued_ok = true;
   switch (unit) {
-    case U'章': case U'回': case U'节': case U'節': case U'话': case U'話':
+    case U'章': case U'回': case U'节': case U'话':
       break;
-    case U'卷': case U'部': case U'集': case U'篇':
+    case U'節': unit = U'节'; break;
+    case U'話': unit = U'话'; break;
+    case U'卷':
       heading = {kPresetVolume, HeadingKind::kVolume, number};
+      break;
+    case U'部': case U'集': case U'篇':
+      heading = {kPresetVolume, HeadingKind::kVolume, number};
+      glued_ok = false;
       break;
     default:
       return std::nullopt;
   }
   if (!(presets & heading.preset)) return std::nullopt;
-  std::u32string_view title;
-  if (!TakesTitle(rest.substr(1), &title)) return std::nullopt;
+  heading.shape = decoration.shape + "第#";
+  AppendUtf8(&heading.shape, unit);
+  rest.remove_prefix(1);
+  const bool closed = TakeClose(&rest, decoration, &heading.shape);
+  return WithFit(std::move(heading), TitleFit(rest, glued_ok, true, closed));
+}
+
+// Chapter 12 / CHAPTER XII / chapter.001, with an optional title.
+std::optional<LineHeading> ReadEnglishForm(std::u32string_view line, const Decoration& decoration) {
+  static constexpr std::u32string_view kWord = U"chapter";
+  if (line.size() < kWord.size()) return std::nullopt;
+  for (size_t i = 0; i < kWord.size(); ++i) {
+    char32_t c = line[i];
+    if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+    if (c != kWord[i]) return std::nullopt;
+  }
+  std::u32string_view rest = line.substr(kWord.size());
+  std::string shape = decoration.shape + "chapter";
+  if (!rest.empty() && (rest.front() == U'.' || rest.front() == U'．')) {
+    shape += ".";
+    rest.remove_prefix(1);
+  } else if (rest.empty() || !IsSpaceChar(rest.front())) {
+    return std::nullopt;
+  } else {
+    shape += " ";
+  }
+  shape += "#";
+  rest = SkipSpaces(rest);
+  size_t run = 0;
+  std::optional<int64_t> number;
+  if (!rest.empty() && IsDigitChar(rest.front())) {
+    run = NumberRunLength(rest);
+    number = ParseDigits(rest.substr(0, run));
+  } else {
+    // Roman numerals, as English novels number chapters.
+    int64_t value = 0, last = 0;
+    while (run < rest.size()) {
+      int64_t v = 0;
+      switch (rest[run]) {
+        case U'I': v = 1; break;
+        case U'V': v = 5; break;
+        case U'X': v = 10; break;
+        case U'L': v = 50; break;
+        case U'C': v = 100; break;
+        default: break;
+      }
+      if (v == 0) break;
+      value += v;
+      if (last > 0 && v > last) value -= 2 * last;
+      last = v;
+      ++run;
+    }
+    if (run > 0 && value > 0) number = value;
+  }
+  if (!number) return std::nullopt;
+  rest = rest.substr(run);
+  const bool closed = TakeClose(&rest, decoration, &shape);
+  LineHeading heading{kPresetEnglish, HeadingKind::kChapter, number};
+  heading.shape = std::move(shape);
+  return WithFit(std::move(heading), TitleFit(rest, false, false, closed));
+}
+
+// A number at the line's start: 001 标题, 12、标题, 12. 标题, 186：标题, 一、标题, 01章 标题, or a
+// number alone (一, 01).
+std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet presets,
+                                            const Decoration& decoration) {
+  if (line.empty() || !(IsDigitChar(line.front()) || IsChineseNumeralChar(line.front()))) {
+    return std::nullopt;
+  }
+  const bool digits = IsDigitChar(line.front());
+  size_t run = NumberRunLength(line);
+  if (run > (digits ? 5u : 8u)) return std::nullopt;
+  std::optional<int64_t> number = ParseNumber(line.substr(0, run));
+  if (!number) return std::nullopt;
+  std::u32string_view rest = line.substr(run);
+  LineHeading heading{kPresetNumbered, HeadingKind::kChapter, number};
+  heading.shape = decoration.shape + NumberMark(line, false);
+  if (rest.empty() || (decoration.close && rest.size() == 1 && rest.front() == decoration.close)) {
+    // A number alone on its line: only its numbering can tell it from a stray figure.
+    TakeClose(&rest, decoration, &heading.shape);
+    heading.loose = true;
+    if (!(presets & kPresetNumbered)) return std::nullopt;
+    return heading;
+  }
+  const char32_t next = rest.front();
+  switch (next) {
+    case U'章': case U'回': case U'节': case U'節': case U'话': case U'話':
+    case U'卷': {
+      // 01章 亲士: a unit without 第.
+      if (next == U'卷') heading = {kPresetVolume, HeadingKind::kVolume, number};
+      if (!(presets & heading.preset)) return std::nullopt;
+      heading.shape = decoration.shape + NumberMark(line, false);
+      AppendUtf8(&heading.shape, next == U'節' ? U'节' : next == U'話' ? U'话' : next);
+      rest.remove_prefix(1);
+      const bool closed = TakeClose(&rest, decoration, &heading.shape);
+      // Glued prose (三回来了) never has a mark after the unit; a heading may lack one only when
+      // the numbering confirms it.
+      return WithFit(std::move(heading), TitleFit(rest, true, false, closed));
+    }
+    default:
+      break;
+  }
+  if (!(presets & kPresetNumbered)) return std::nullopt;
+  TakeClose(&rest, decoration, &heading.shape);
+  if (rest.empty()) {
+    heading.loose = true;
+    return heading;
+  }
+  const char32_t mark = rest.front();
+  if (mark == U'、' || mark == U'.' || mark == U'．' || mark == U'：' || mark == U':' ||
+      mark == U'—') {
+    heading.shape += mark == U'．' ? std::string(".") : mark == U':' ? std::string("：") : [&] {
+      std::string m;
+      AppendUtf8(&m, mark);
+      return m;
+    }();
+    while (!rest.empty() && rest.front() == mark) rest.remove_prefix(1);
+    rest = SkipSpaces(rest);
+  } else if (IsSpaceChar(mark)) {
+    heading.shape += " ";
+    rest = SkipSpaces(rest);
+  } else {
+    return std::nullopt;  // 2023年, 一个人
+  }
+  // "3.5", "1. 2.", the score 98：95 and the time 3:39 are figures, not titles.
+  if (rest.empty() ? mark == U'.' || mark == U'．' : IsDigitChar(rest.front())) return std::nullopt;
+  if (ReadsAsSentence(rest)) return std::nullopt;
   return heading;
 }
 
-// Chapter 12 / CHAPTER XII, with an optional title.
-std::optional<LineHeading> ReadEnglishForm(std::u32string_view line) {
-  static constexpr std::u32string_view kWords[] = {U"Chapter", U"CHAPTER"};
-  for (std::u32string_view word : kWords) {
-    if (line.substr(0, word.size()) != word) continue;
-    std::u32string_view rest = line.substr(word.size());
-    if (rest.empty() || !IsSpaceChar(rest.front())) return std::nullopt;
-    rest = SkipSpaces(rest);
-    size_t run = 0;
-    std::optional<int64_t> number;
-    if (!rest.empty() && IsDigitChar(rest.front())) {
-      run = NumberRunLength(rest);
-      number = ParseDigits(rest.substr(0, run));
-    } else {
-      // Roman numerals, as English novels number chapters.
-      int64_t value = 0, last = 0;
-      while (run < rest.size()) {
-        int64_t v = 0;
-        switch (rest[run]) {
-          case U'I': v = 1; break;
-          case U'V': v = 5; break;
-          case U'X': v = 10; break;
-          case U'L': v = 50; break;
-          case U'C': v = 100; break;
-          default: break;
-        }
-        if (v == 0) break;
-        value += v;
-        if (last > 0 && v > last) value -= 2 * last;
-        last = v;
-        ++run;
-      }
-      if (run > 0 && value > 0) number = value;
-    }
-    if (!number) return std::nullopt;
-    rest = rest.substr(run);
-    if (!rest.empty() && (rest.front() == U'.' || rest.front() == U'-')) rest.remove_prefix(1);
-    std::u32string_view title;
-    if (!rest.empty() && !IsSeparator(rest.front())) return std::nullopt;
-    if (!TakesTitle(rest, &title)) return std::nullopt;
-    return LineHeading{kPresetEnglish, HeadingKind::kChapter, number};
-  }
-  return std::nullopt;
-}
-
-// 001 标题, 12、标题, 12. 标题: a number, a mark or a space, and a title that is not empty.
-std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet presets) {
-  if (!(presets & kPresetNumbered) || line.empty() || !IsDigitChar(line.front())) {
+// 标题（12）, 标题(3): the parts of one title, numbered in brackets at the line's end.
+std::optional<LineHeading> ReadSerialForm(std::u32string_view line, PresetSet presets) {
+  if (!(presets & kPresetNumbered) || line.size() < 4) return std::nullopt;
+  const char32_t close = line.back();
+  const char32_t open = close == U'）' ? U'（' : close == U')' ? U'(' : 0;
+  if (!open) return std::nullopt;
+  const size_t at = line.rfind(open);
+  if (at == std::u32string_view::npos || at == 0 || at + 2 >= line.size()) return std::nullopt;
+  std::u32string_view inside = SkipSpaces(line.substr(at + 1, line.size() - at - 2));
+  while (!inside.empty() && IsSpaceChar(inside.back())) inside.remove_suffix(1);
+  if (inside.empty() || NumberRunLength(inside) != inside.size()) return std::nullopt;
+  std::optional<int64_t> number = ParseNumber(inside);
+  std::u32string_view title = line.substr(0, at);
+  if (!number || title.size() > 40 || ReadsAsSentence(title) || HasInnerComma(title)) {
     return std::nullopt;
   }
-  size_t run = NumberRunLength(line);
-  if (run > 5) return std::nullopt;
-  std::optional<int64_t> number = ParseDigits(line.substr(0, run));
-  if (!number) return std::nullopt;
-  std::u32string_view rest = line.substr(run);
-  if (rest.empty()) return std::nullopt;
-  if (rest.front() == U'、' || rest.front() == U'.' || rest.front() == U'．') {
-    rest = SkipSpaces(rest.substr(1));
-  } else if (IsSpaceChar(rest.front())) {
-    rest = SkipSpaces(rest);
-  } else {
-    return std::nullopt;
-  }
-  if (rest.empty() || ReadsAsSentence(rest)) return std::nullopt;
-  // "3.5" and "1. 2." read as numbers, not titles.
-  if (IsDigitChar(rest.front())) return std::nullopt;
-  return LineHeading{kPresetNumbered, HeadingKind::kChapter, number};
+  LineHeading heading{kPresetNumbered, HeadingKind::kChapter, number};
+  heading.shape = close == U'）' ? "…（#）" : "…(#)";
+  heading.loose = true;
+  heading.restarts = *number == 1;
+  return heading;
 }
 
 // 序章, 楔子, 尾声, 番外三 … on their own or with a title.
-std::optional<LineHeading> ReadExtraForm(std::u32string_view line, PresetSet presets) {
+std::optional<LineHeading> ReadExtraForm(std::u32string_view line, PresetSet presets,
+                                         const Decoration& decoration) {
   static constexpr std::u32string_view kWords[] = {
       U"完本感言", U"序章", U"序言", U"楔子", U"引子", U"正文", U"尾声", U"尾聲",
       U"后记",     U"後記", U"后記", U"终章", U"終章", U"番外"};
@@ -227,6 +421,8 @@ std::optional<LineHeading> ReadExtraForm(std::u32string_view line, PresetSet pre
         }
       }
     }
+    std::string shape;
+    TakeClose(&rest, decoration, &shape);
     std::u32string_view title;
     if (!TakesTitle(rest, &title)) return std::nullopt;
     // 正文 第一章 …: the chapter is what counts.
@@ -234,7 +430,9 @@ std::optional<LineHeading> ReadExtraForm(std::u32string_view line, PresetSet pre
       if (auto inner = ReadOrdinalForm(title, presets)) return inner;
     }
     if (!(presets & kPresetExtra)) return std::nullopt;
-    return LineHeading{kPresetExtra, HeadingKind::kExtra, number};
+    LineHeading heading{kPresetExtra, HeadingKind::kExtra, number};
+    heading.shape = "序章/楔子/尾声";
+    return heading;
   }
   return std::nullopt;
 }
@@ -248,6 +446,7 @@ const std::vector<PresetInfo>& Presets() {
       {kPresetEnglish, "english", "Chapter 12: The Storm"},
       {kPresetNumbered, "numbered", "012、夜雨"},
       {kPresetExtra, "extra", "楔子 / 尾声 / 番外三"},
+      {kPresetTitles, "titles", "（空行）故乡（空行）"},
   };
   return presets;
 }
@@ -283,12 +482,33 @@ std::string PresetSetName(PresetSet set) {
 
 bool CanBeginHeading(char32_t c) {
   switch (c) {
-    case U'第': case U'C': case U'序': case U'楔': case U'引': case U'正': case U'尾':
+    case U'第': case U'C': case U'c': case U'序': case U'楔': case U'引': case U'正': case U'尾':
     case U'后': case U'後': case U'终': case U'終': case U'番': case U'完':
+    case U'【': case U'〖': case U'[': case U'［': case U'#': case U'＃': case U'☆': case U'★':
       return true;
     default:
-      return IsDigitChar(c);
+      return IsDigitChar(c) || IsChineseNumeralChar(c);
   }
+}
+
+bool CanEndHeading(char32_t c) { return c == U'）' || c == U')'; }
+
+bool ReadsAsStandaloneTitle(std::u32string_view line) {
+  while (!line.empty() && IsSpaceChar(line.back())) line.remove_suffix(1);
+  if (line.empty() || line.size() > kMaxStandaloneTitleChars) return false;
+  // A note in brackets, （完）, is no title.
+  if (line.front() == U'（' || line.front() == U'(') return false;
+  for (char32_t c : line) {
+    switch (c) {
+      case U'。': case U'，': case U'！': case U'？': case U'：': case U'；': case U'“': case U'”':
+      case U'「': case U'」': case U'…': case U'!': case U'?': case U',': case U';': case U':':
+      case U'"': case U'.':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
 }
 
 namespace {
@@ -297,30 +517,67 @@ std::optional<LineHeading> ReadAnyForm(std::u32string_view line, PresetSet prese
   while (!line.empty() && IsSpaceChar(line.back())) line.remove_suffix(1);
   line = SkipSpaces(line);
   if (line.empty() || line.size() > kMaxHeadingChars) return std::nullopt;
+  const std::u32string_view whole = line;
+  const Decoration decoration = StripDecoration(&line);
+  if (line.empty()) return std::nullopt;
   if (line.front() == U'第') {
-    std::optional<LineHeading> heading = ReadOrdinalForm(line, presets);
+    std::optional<LineHeading> heading = ReadOrdinalForm(line, presets, decoration);
     if (heading && heading->kind == HeadingKind::kVolume && (presets & kPresetChapter)) {
       // 第一卷 江湖 第三章 标题: a chapter inside its volume's line counts as the chapter.
       for (size_t i = 1; i < line.size(); ++i) {
         if (line[i] != U'第' || !IsSeparator(line[i - 1])) continue;
-        if (auto inner = ReadOrdinalForm(line.substr(i), kPresetChapter)) return inner;
+        if (auto inner = ReadOrdinalForm(line.substr(i), kPresetChapter)) {
+          if (!inner->doubtful) return inner;
+        }
       }
     }
+    if (heading) return heading;
+  } else {
+    if (presets & kPresetEnglish) {
+      if (auto heading = ReadEnglishForm(line, decoration)) return heading;
+    }
+    if (auto heading = ReadNumberedForm(line, presets, decoration)) return heading;
+    if (auto heading = ReadExtraForm(line, presets, decoration)) return heading;
+  }
+  if (auto heading = ReadSerialForm(whole, presets)) return heading;
+  // ☆、标题: a decorated title without a number, as one site writes every heading.
+  if ((decoration.shape == "☆、" || decoration.shape == "★、") && (presets & kPresetNumbered) &&
+      !ReadsAsSentence(line) && !HasInnerComma(line) && line.size() <= 40) {
+    LineHeading heading{kPresetNumbered, HeadingKind::kChapter, std::nullopt};
+    heading.shape = decoration.shape;
+    heading.loose = true;
     return heading;
   }
-  if (presets & kPresetEnglish) {
-    if (auto heading = ReadEnglishForm(line)) return heading;
-  }
-  if (auto heading = ReadNumberedForm(line, presets)) return heading;
-  return ReadExtraForm(line, presets);
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<LineHeading> ReadHeading(std::u32string_view line, PresetSet presets) {
   std::optional<LineHeading> heading = ReadAnyForm(line, presets);
-  if (heading) heading->doubtful = HasInnerComma(line);
+  if (heading && HasInnerComma(line)) heading->doubtful = true;
   return heading;
+}
+
+std::optional<size_t> GluedHeadingStart(std::u32string_view line) {
+  while (!line.empty() && IsSpaceChar(line.back())) line.remove_suffix(1);
+  const size_t at = line.rfind(U'第');
+  if (at == std::u32string_view::npos || at == 0 || line.size() - at > 12) return std::nullopt;
+  std::optional<LineHeading> heading = ReadOrdinalForm(line.substr(at), kAllPresets);
+  // Only the form itself, no title: 第二章 after a sentence.
+  if (!heading || heading->doubtful || heading->kind != HeadingKind::kChapter) return std::nullopt;
+  const char32_t unit = line.back();
+  if (unit != U'章' && unit != U'回' && unit != U'节' && unit != U'節') return std::nullopt;
+  size_t before = at;
+  while (before > 0 && IsSpaceChar(line[before - 1])) --before;
+  if (before == 0) return std::nullopt;
+  switch (line[before - 1]) {
+    case U'。': case U'！': case U'？': case U'!': case U'?': case U'”': case U'」': case U'』':
+    case U'…': case U'；': case U'"':
+      return at;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace travik::chapters

@@ -77,14 +77,7 @@ TEST(HeadingForms, ProseIsNoHeading) {
            U"第一封信是寄给母亲的",
            U"第五本书记载了这件事",
            U"他翻到第五章，读了起来。",
-           U"第一章讲的是，他如何离开了家乡，又如何回来",
-           U"第五章 我们来讲讲这个问题，他说。",
-           U"第五章 他走了。",
-           U"第五章 （笑）他走了。",
-           U"第五章 他说（走！吧",
-           U"第五章 他说）走！吧",
            U"第二部分",
-           U"第三回合",
            U"第一个",
            U"第十名",
            U"第五次",
@@ -105,10 +98,92 @@ TEST(HeadingForms, ProseIsNoHeading) {
        }) {
     EXPECT_FALSE(ReadHeading(line, kAllPresets).has_value()) << "line of " << line.size();
   }
+  // Score lines and times of a sports novel, figures and prose after a bare number.
+  for (std::u32string line : {U"98：95", U"98:95", U"3:39", U"1.5", U"一个人走了", U"1、他走了。",
+                              U"2019年", U"一二三四五六七八九", U"第三集团军", U"第一篇文章"}) {
+    EXPECT_FALSE(ReadHeading(line, kAllPresets).has_value()) << "line of " << line.size();
+  }
+  // After 第, a sentence, a ， or a glued title leaves it to the numbering: the line is read, but
+  // only as doubtful.
+  for (std::u32string line : {
+           U"第一章讲的是，他如何离开了家乡，又如何回来", U"第五章 我们来讲讲这个问题，他说。",
+           U"第五章 他走了。", U"第五章 （笑）他走了。", U"第五章 他说（走！吧", U"第五章 他说）走！吧",
+           U"第三回合", U"第十章节选", U"第二节课"}) {
+    std::optional<LineHeading> h = ReadHeading(line, kAllPresets);
+    ASSERT_TRUE(h.has_value()) << "line of " << line.size();
+    EXPECT_TRUE(h->doubtful) << "line of " << line.size();
+  }
   // Too long for a heading, though well formed.
   std::u32string long_title = U"第一章 " + std::u32string(kMaxHeadingChars, U'长');
   EXPECT_FALSE(ReadHeading(long_title, kAllPresets).has_value());
   EXPECT_TRUE(ReadHeading(long_title.substr(0, kMaxHeadingChars), kAllPresets).has_value());
+}
+
+struct Shaped {
+  std::u32string line;
+  std::string shape;
+  std::optional<int64_t> number;
+  bool doubtful;
+};
+
+// The forms people's files use, each read with its number and a shape of its own; the shape
+// keeps the decorations and the mark and drops the title.
+TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
+  const Shaped cases[] = {
+      {U"第1章、黄菊", "第#章", 1, false},
+      {U"第二章、风起", "第#章", 2, false},
+      {U"第三章.云涌", "第#章", 3, false},
+      {U"第四章——落幕", "第#章", 4, false},
+      {U"第6章：标题", "第#章", 6, false},
+      {U"第一章衰兰送客咸阳道", "第#章", 1, true},
+      {U"【第三章】再会故人", "【第#章】", 3, false},
+      {U"〖第3章〗", "〖第#章〗", 3, false},
+      {U"＃ 第２章 风雨欲来", "#第#章", 2, false},
+      {U"# 第2章", "#第#章", 2, false},
+      {U"☆、第一章 标题", "☆、第#章", 1, false},
+      {U"☆、风起云涌", "☆、", std::nullopt, false},
+      {U"chapter.001 标题", "chapter.#", 1, false},
+      {U"Chapter.12", "chapter.#", 12, false},
+      {U"Chapter 12: The Storm", "chapter #", 12, false},
+      {U"186：上映（一）", "#：", 186, false},
+      {U"一、标题", "〇、", 1, false},
+      {U"12、夜雨", "#、", 12, false},
+      {U"01章 亲士", "#章", 1, false},
+      {U"二十四", "〇", 24, false},
+      {U"01", "#", 1, false},
+      {U"100", "#", 100, false},
+      {U"无法投递之邮件（12）", "…（#）", 12, false},
+      {U"无法投递之邮件(1)", "…(#)", 1, false},
+      {U"第一百十回 标题", "第#回", 110, false},
+      {U"第一百十九回", "第#回", 119, false},
+      {U"第廿一回 标题", "第#回", 21, false},
+      {U"第卅回", "第#回", 30, false},
+      {U"第　一　回　 望成名", "第#回", 1, false},
+      {U"第五章 杀！杀！杀！", "第#章", 5, true},
+      {U"第六十二回 憨湘云醉眠芍药裀 呆香菱情解石榴裙?", "第#回", 62, false},
+      {U"第四节 3:39", "第#节", 4, false},
+      {U"第2节结束 98比95", "第#节", 2, true},
+  };
+  for (const Shaped& e : cases) {
+    std::optional<LineHeading> h = ReadHeading(e.line, kAllPresets);
+    ASSERT_TRUE(h.has_value()) << e.shape << " " << (e.number ? *e.number : -1);
+    EXPECT_EQ(h->shape, e.shape) << (e.number ? *e.number : -1);
+    EXPECT_EQ(h->number, e.number) << e.shape;
+    EXPECT_EQ(h->doubtful, e.doubtful) << e.shape << " " << (e.number ? *e.number : -1);
+  }
+  // Part one of a title may start the numbers again.
+  EXPECT_TRUE(ReadHeading(U"无法投递之邮件（1）", kAllPresets)->restarts);
+  EXPECT_FALSE(ReadHeading(U"无法投递之邮件（2）", kAllPresets)->restarts);
+}
+
+TEST(HeadingForms, FindAHeadingGluedToTheEndOfAParagraph) {
+  const std::u32string glued = U"    此章为吾书发凡，均纪实也。 第二章";
+  EXPECT_EQ(GluedHeadingStart(glued), glued.size() - 3);
+  EXPECT_EQ(GluedHeadingStart(U"他哭了！第十回  "), 4u);
+  for (std::u32string line : {U"他翻到了第五章", U"第二章", U"此章为吾书发凡。 第二章 风起",
+                              U"均纪实也。 第二天", U"均纪实也。 第二卷"}) {
+    EXPECT_FALSE(GluedHeadingStart(line).has_value()) << line.size();
+  }
 }
 
 TEST(HeadingForms, OnlyThePresetsAsked) {
@@ -135,10 +210,11 @@ TEST(HeadingForms, PresetNamesAndFirstCharacters) {
   EXPECT_FALSE(ParsePresetSet("chapter+").has_value());
   EXPECT_FALSE(ParsePresetSet("").has_value());
   EXPECT_FALSE(ParsePresetSet("Chapter").has_value());
-  for (char32_t c : {U'第', U'C', U'1', U'１', U'序', U'楔', U'尾', U'後', U'番', U'完'}) {
+  for (char32_t c : {U'第', U'C', U'c', U'1', U'１', U'序', U'楔', U'尾', U'後', U'番', U'完',
+                     U'【', U'〖', U'#', U'＃', U'☆', U'一', U'十', U'廿'}) {
     EXPECT_TRUE(CanBeginHeading(c)) << static_cast<uint32_t>(c);
   }
-  for (char32_t c : {U'　', U'他', U'a', U'c', U'“'}) {
+  for (char32_t c : {U'　', U'他', U'a', U'“'}) {
     EXPECT_FALSE(CanBeginHeading(c)) << static_cast<uint32_t>(c);
   }
 }

@@ -1,5 +1,7 @@
 #include "chapters/numerals.h"
 
+#include <string>
+
 namespace travik::chapters {
 
 namespace {
@@ -33,6 +35,16 @@ int64_t UnitValue(char32_t c) {
   }
 }
 
+// 廿 20, 卅 30, 卌 40: a digit and 十 in one character (第廿一回).
+int TensValue(char32_t c) {
+  switch (c) {
+    case U'廿': return 2;
+    case U'卅': return 3;
+    case U'卌': return 4;
+    default: return 0;
+  }
+}
+
 std::optional<int64_t> Capped(int64_t value) {
   if (value < 0 || value > kMaxHeadingNumber) return std::nullopt;
   return value;
@@ -42,7 +54,9 @@ std::optional<int64_t> Capped(int64_t value) {
 
 bool IsDigitChar(char32_t c) { return (c >= U'0' && c <= U'9') || (c >= U'０' && c <= U'９'); }
 
-bool IsChineseNumeralChar(char32_t c) { return DigitValue(c) >= 0 || UnitValue(c) > 0; }
+bool IsChineseNumeralChar(char32_t c) {
+  return DigitValue(c) >= 0 || UnitValue(c) > 0 || TensValue(c) > 0;
+}
 
 std::optional<int64_t> ParseDigits(std::u32string_view digits) {
   if (digits.empty()) return std::nullopt;
@@ -56,8 +70,19 @@ std::optional<int64_t> ParseDigits(std::u32string_view digits) {
   return value;
 }
 
-std::optional<int64_t> ParseChineseNumeral(std::u32string_view numeral) {
-  if (numeral.empty()) return std::nullopt;
+std::optional<int64_t> ParseChineseNumeral(std::u32string_view written) {
+  if (written.empty()) return std::nullopt;
+  // 廿一 reads as 二十一.
+  std::u32string expanded;
+  for (char32_t c : written) {
+    if (const int tens = TensValue(c); tens > 0) {
+      expanded += U"零一二三四"[tens];
+      expanded += U'十';
+    } else {
+      expanded += c;
+    }
+  }
+  const std::u32string_view numeral = expanded;
   bool has_unit = false;
   for (char32_t c : numeral) {
     if (!IsChineseNumeralChar(c)) return std::nullopt;
@@ -100,8 +125,9 @@ std::optional<int64_t> ParseChineseNumeral(std::u32string_view numeral) {
       section_started = false;
     } else {
       if (digit < 0) {
-        // 十 and 十一 stand for 一十: only 十, and only at the start of a section.
-        if (unit != 10 || section_started) return std::nullopt;
+        // 十 and 十一 stand for 一十: only 十, at the start of a section or right after 百
+        // (一百十 is 110, as older texts write it).
+        if (unit != 10 || (section_started && section_unit != 100)) return std::nullopt;
         digit = 1;
       }
       if (digit == 0 || unit >= section_unit) return std::nullopt;  // 零十, 十十, 十百

@@ -18,6 +18,10 @@ TEST(ChineseNumerals, ReadTheFormsNovelsUse) {
       {U"一百", 100},         {U"三千五百二十一", 3521}, {U"一万", 10000},  {U"三万零一", 30001},
       {U"十万零三百", 100300}, {U"兩百貳拾", 220},     {U"拾柒", 17},        {U"一〇五", 105},
       {U"二〇二三", 2023},     {U"陸佰陸拾陸", 666},   {U"一亿", 100000000},
+      // 110-119 without 一 before 十, as older novels number their 回; 廿 卅 卌.
+      {U"一百十", 110},       {U"一百十九", 119},     {U"二百十五", 215},    {U"廿", 20},
+      {U"廿一", 21},          {U"卅", 30},           {U"卅五", 35},        {U"卌", 40},
+      {U"一百廿", 120},
   };
   for (const auto& c : cases) {
     std::optional<int64_t> value = ParseChineseNumeral(c.text);
@@ -29,7 +33,8 @@ TEST(ChineseNumerals, ReadTheFormsNovelsUse) {
 
 TEST(ChineseNumerals, RefuseWhatIsNoNumber) {
   for (std::u32string text : {U"", U"十十", U"百五", U"零十", U"十百", U"万", U"一二百", U"万万",
-                              U"一万万", U"第一", U"一a", U"零零五十"}) {
+                              U"一万万", U"第一", U"一a", U"零零五十",
+                              U"一千十", U"廿十", U"十廿", U"一百十十"}) {
     EXPECT_FALSE(ParseChineseNumeral(text).has_value()) << text.size();
   }
 }

@@ -33,7 +33,11 @@ constexpr char kChaptersHelp[] =
     "  english   Chapter N / CHAPTER N，可带标题       例: Chapter 12: The Storm\n"
     "  numbered  编号行                                例: 001 标题、12、标题、12. 标题\n"
     "  extra     序章 序言 楔子 引子 正文 尾声 后记 终章 番外N 完本感言（含繁体）  例: 番外三 重逢\n"
-    "  X 可以是阿拉伯数字、全角数字或中文数字（一百零三、两百、壹佰零伍）。\n"
+    "  titles    空行之间不带编号的短标题（只在指定时使用，不自动识别）\n"
+    "  X 可以是阿拉伯数字、全角数字或中文数字（一百零三、两百、壹佰零伍、一百十、廿一）。\n"
+    "自动识别时还认得: 第X章后带 、 . —— 或直接接标题，【第X章】 〖第X章〗 # 第X章 ☆、第X章，\n"
+    "chapter.001，186：标题，一、标题，01章 标题，单独一行的数字，标题（12），以及因丢失换行而\n"
+    "接在上一段句末的 第X章。每种形式按编号是否连贯来取舍，编号不连贯的行（正文、比分）不算。\n"
     "\n"
     "警告: gap 章节号跳过、repeat 重复、back 无卷标题时倒退、short/long 章节小于中位数的\n"
     "1/20 或大于 20 倍、none 没有找到标题（可改为按大小分割）。\n"
@@ -95,7 +99,9 @@ std::string Json(const std::string& path, const chapters::FileChapters& file) {
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const Heading& h = list.headings[i];
     if (i > 0) out += ',';
-    out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(h.offset) +
+    // A cut at the text's start is made before its byte-order mark; the heading begins after it.
+    const int64_t offset = h.offset == 0 ? list.mark : h.offset;
+    out += "{\"line\":" + std::to_string(h.line) + ",\"offset\":" + std::to_string(offset) +
            ",\"title\":" + JsonString(h.title) + ",\"number\":" +
            (h.number ? std::to_string(*h.number) : std::string("null")) + ",\"kind\":\"" +
            chapters::HeadingKindName(h.kind) + "\",\"bytes\":" + std::to_string(h.bytes) + "}";
@@ -208,9 +214,16 @@ void PrintTable(const std::string& path, const chapters::FileChapters& file, boo
   for (const chapters::Warning& w : list.warnings) {
     if (w.line == 0) table += "\n  ! " + w.text;
   }
-  table += "\n  共 " + std::to_string(list.headings.size()) + " 个标题，" +
-           std::to_string(list.warnings.size()) + " 个警告（" +
-           (!list.presets ? "关键字: " : named ? "标题形式: " : "自动识别: ") + list.pattern + "）";
+  if (list.headings.empty()) {
+    // The warning says it already, and no form was used.
+  } else {
+    table += "\n  共 " + std::to_string(list.headings.size()) + " 个标题，" +
+             std::to_string(list.warnings.size()) + " 个警告（" +
+             (!list.presets && !list.pattern.empty() && list.form.empty() ? "关键字: " + list.pattern
+              : named ? "标题形式: " + list.pattern
+                      : "自动识别: " + list.form) +
+             "）";
+  }
   if (list.cut_short) table += "；正则表达式过于复杂，只找到了一部分";
   PrintOut(table);
 }

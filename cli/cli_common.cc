@@ -235,6 +235,11 @@ void ConsoleHost::OutputWritten(const std::string& path) {
   last_written_ = path;
 }
 
+void ConsoleHost::CheckWarning(const std::string& path, const std::string& text) {
+  ClearProgressLine();
+  PrintError("警告: " + path + ": " + text);
+}
+
 void ConsoleHost::FileStarted(int index, int count, const std::string& path) {
   (void)path;
   file_index_ = index;

@@ -65,6 +65,7 @@ class ConsoleHost : public JobHost {
   void FileStarted(int index, int count, const std::string& path) override;
   // Counted for the report of a stop.
   void OutputWritten(const std::string& path) override;
+  void CheckWarning(const std::string& path, const std::string& text) override;
   // True once Ctrl+C was pressed (the host catches it while it lives).
   bool StopRequested() const override;
 

@@ -51,6 +51,12 @@ class JobHost {
   }
   // A file the job made or replaced is complete on disk.
   virtual void OutputWritten(const std::string& path) { (void)path; }
+  // A check on a file's text that did not pass but stops nothing (a chapter missing from the
+  // numbering): the command line prints it; the window shows it in its chapter preview.
+  virtual void CheckWarning(const std::string& path, const std::string& text) {
+    (void)path;
+    (void)text;
+  }
   // Asked between units of work: true once the person asked the job to stop. A job then stops at
   // its next safe point, leaving only complete files behind.
   virtual bool StopRequested() const { return false; }

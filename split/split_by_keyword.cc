@@ -23,13 +23,17 @@ struct Cut {
 // running to the next cut or the end; returns the number written. Cuts are ascending and lie
 // inside the text.
 int64_t WriteCutPieces(std::string_view text, std::vector<Cut>& cuts, size_t mark_length,
-                       PieceWriter& writer) {
+                       PieceWriter& writer, std::string_view head_name = {}) {
   // A cut right after the byte-order mark takes the mark into its piece: a head piece of the mark
   // alone would be a file without a character.
   if (!cuts.empty() && cuts.front().start <= mark_length) cuts.front().start = 0;
   int64_t pieces = 0;
   if (!cuts.empty() && cuts.front().start > 0) {
-    writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
+    if (head_name.empty()) {
+      writer.WritePiece(text.substr(0, cuts.front().start), 0, {}, true);
+    } else {
+      writer.WritePiece(text.substr(0, cuts.front().start), 0, head_name);
+    }
     if (writer.stopped()) return pieces;
     ++pieces;
   }
@@ -93,21 +97,40 @@ KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& wr
   if (!list.pattern_valid) return outcome;
   outcome.pattern_ok = true;
   outcome.cut_short = list.cut_short;
+  for (const chapters::Warning& w : list.warnings) {
+    if (w.kind != chapters::WarningKind::kNone) {
+      outcome.warnings.push_back(w.line > 0 ? "第 " + std::to_string(w.line) + " 行: " + w.text : w.text);
+    }
+  }
   std::vector<Cut> cuts;
   cuts.reserve(list.headings.size());
-  // The heading's line names its piece. The finder gives the titles in UTF-8, which go back into
-  // the text's encoding here, as a match's bytes are, for the writer to name the piece by (a
-  // byte of the line that is no character is a "?" in the title, and becomes "_" in the name).
+  // The heading's line names its piece, after its place in the book, zero-padded so that every
+  // list of files (a merge in natural order, a file manager sorting by name) shows the pieces in
+  // the book's order even where volumes restart the chapter numbers: 001 楔子, 002 第一卷 春. The
+  // text before the first heading is 000. The finder gives the titles in UTF-8, which go back
+  // into the text's encoding here, as a match's bytes are, for the writer to name the piece by
+  // (a byte of the line that is no character is a "?" in the title, and becomes "_" in the name).
+  const size_t width = std::max<size_t>(3, std::to_string(list.headings.size()).size());
+  auto sequence = [width](size_t n) {
+    std::string digits = std::to_string(n);
+    return std::string(width - std::min(width, digits.size()), '0') + digits;
+  };
   std::vector<std::string> titles(list.headings.size());
   for (size_t i = 0; i < list.headings.size(); ++i) {
     const chapters::Heading& h = list.headings[i];
     std::string_view name;
-    if (ConvertTypedText(h.title, context.encoding, &titles[i])) name = titles[i];
+    if (ConvertTypedText(sequence(i + 1) + " " + h.title, context.encoding, &titles[i])) {
+      name = titles[i];
+    }
     cuts.push_back({static_cast<size_t>(h.offset), name});
+  }
+  std::string head_name;
+  if (!ConvertTypedText(sequence(0) + " " + kHeadPieceName, context.encoding, &head_name)) {
+    head_name.clear();
   }
   if (cuts.empty()) return outcome;
   if (before_first_piece) before_first_piece();
-  outcome.pieces = WriteCutPieces(text, cuts, context.mark_length, writer);
+  outcome.pieces = WriteCutPieces(text, cuts, context.mark_length, writer, head_name);
   return outcome;
 }
 

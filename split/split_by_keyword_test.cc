@@ -153,11 +153,12 @@ TEST(SplitByChapters, CutsAtTheHeadingsAndNamesPiecesByThem) {
   EXPECT_EQ(run.pieces,
             (std::vector<std::string>{"书名：河\r\n"_gbk, "第一章 起\r\n第三天早上，他走了。\r\n"_gbk,
                                       "　　第二章 承\r\n正文二\r\n"_gbk, "第三章：合\r\n正文三"_gbk}));
-  EXPECT_EQ(run.names, (std::vector<std::string>{"头文本.txt", "第一章 起.txt", "第二章 承.txt",
-                                                 "第三章：合.txt"}));
+  // Each name starts with the piece's place in the book, so that any file list keeps its order.
+  EXPECT_EQ(run.names, (std::vector<std::string>{"000 头文本.txt", "001 第一章 起.txt",
+                                                 "002 第二章 承.txt", "003 第三章：合.txt"}));
   // With a pattern, only the pattern cuts; the heading line still names the piece.
   run = RunChapters(text, 0, "第二章");
-  EXPECT_EQ(run.names, (std::vector<std::string>{"头文本.txt", "第二章 承.txt"}));
+  EXPECT_EQ(run.names, (std::vector<std::string>{"000 头文本.txt", "001 第二章 承.txt"}));
   EXPECT_EQ(run.pieces[1], "第二章 承\r\n正文二\r\n第三章：合\r\n正文三"_gbk);
   // No heading, or a pattern that does not compile: nothing written.
   run = RunChapters("正文一\r\n正文二\r\n"_gbk);
@@ -167,10 +168,15 @@ TEST(SplitByChapters, CutsAtTheHeadingsAndNamesPiecesByThem) {
   run = RunChapters(text, 0, "(第");
   EXPECT_FALSE(run.outcome.pattern_ok);
   EXPECT_TRUE(run.pieces.empty());
+  // The finder's checks come with the pieces, for the split to report as travik chapters does.
+  EXPECT_TRUE(RunChapters(text).outcome.warnings.empty());
+  run = RunChapters("第一章 起\r\n正文一\r\n第三章 合\r\n正文三"_gbk);
+  ASSERT_EQ(run.outcome.warnings.size(), 1u);
+  EXPECT_EQ(run.outcome.warnings[0], "第 3 行: 章节号从 1 跳到 3，中间缺少 1 个");
   // A pair in a heading that is no GBK character (81 7F) names nothing: "_" in its place.
   const std::string odd = "第一章 甲"_gbk + "\x81\x7F" + "乙\r\n内容\r\n第二章 丙\r\n内容"_gbk;
   run = RunChapters(odd);
-  EXPECT_EQ(run.names, (std::vector<std::string>{"第一章 甲_乙.txt", "第二章 丙.txt"}));
+  EXPECT_EQ(run.names, (std::vector<std::string>{"001 第一章 甲_乙.txt", "002 第二章 丙.txt"}));
   EXPECT_EQ(run.pieces[0] + run.pieces[1], odd);
 }
 

@@ -501,13 +501,13 @@ TEST(SplitJobInEncodings, NamesGbkCannotHoldAreNamesLikeAnyOther) {
     const std::string base = std::string(folder) + kSep;
     const bool in_gb18030 = folder[0] == 'g';
     const std::string first = in_gb18030 ? Gb18030("第一章 😀\r\n甲\r\n") : "第一章 😀\r\n甲\r\n";
-    EXPECT_EQ(scene.Bytes(base + "第一章 😀.txt"), first);
-    EXPECT_EQ(scene.Bytes(base + "第二章 한국.txt"),
+    EXPECT_EQ(scene.Bytes(base + "001 第一章 😀.txt"), first);
+    EXPECT_EQ(scene.Bytes(base + "002 第二章 한국.txt"),
               in_gb18030 ? Gb18030("第二章 한국\r\n乙\r\n") : "第二章 한국\r\n乙\r\n");
-    EXPECT_EQ(scene.Bytes(base + "第三章 España.txt"),
+    EXPECT_EQ(scene.Bytes(base + "003 第三章 España.txt"),
               in_gb18030 ? Gb18030("第三章 España\r\n丙\r\n") + kExtB : "第三章 España\r\n丙\r\n");
     EXPECT_EQ(scene.Bytes(base + kMergeScriptName),
-              MergeScriptText(folder, {"第一章 😀.txt", "第二章 한국.txt", "第三章 España.txt"}));
+              MergeScriptText(folder, {"001 第一章 😀.txt", "002 第二章 한국.txt", "003 第三章 España.txt"}));
   }
 }
 

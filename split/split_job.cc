@@ -202,6 +202,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
                                         ? SplitByChapters(context, writer, make_folder)
                                         : SplitByKeyword(context, writer, make_folder);
       if (!outcome.pattern_ok) return;  // checked before any file; never reached
+      for (const std::string& warning : outcome.warnings) host.CheckWarning(row.path, warning);
       if (outcome.cut_short) {
         failures.Add(row.path,
                      "关键字搜索中途放弃，其后的文本没有再分割（仍在最后一个分割文件中）");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 #include <utility>
 
@@ -92,6 +93,7 @@ struct KeywordSplitOutcome {
   bool pattern_ok = false;  // the keyword compiled
   bool cut_short = false;   // the search gave up early: cuts only at the matches found before
   int64_t pieces = 0;       // pieces written (including the head piece)
+  std::vector<std::string> warnings;  // the chapter finder's checks that did not pass (UTF-8)
 };
 // Compiles context.keyword and cuts context.source_text at the start of every match (searched in
 // context.encoding, after the byte-order mark): the text before the first match is the head

@@ -143,7 +143,8 @@ TEST_F(ChapterPreviewTest, KeywordBoxOffersAutomaticThenEachPresetAndStillTakesT
     shown.push_back(Utf8(text));
   }
   EXPECT_EQ(shown, (Texts{"自动识别章节", "章节：第X章/回/节/话", "卷：第X卷/部/集/篇",
-                          "英文：Chapter N", "编号：001 标题", "番外/序章/尾声…"}));
+                          "英文：Chapter N", "编号：001 标题", "番外/序章/尾声…",
+                          "标题：空行之间的短行"}));
   // Each preset of the finder once, and the first entry leaves the choice to the finder.
   EXPECT_EQ(KeywordEntries()[0].presets, 0u);
   chapters::PresetSet seen = 0;

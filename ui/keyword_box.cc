@@ -13,6 +13,7 @@ constexpr KeywordEntry kEntries[] = {
     {"英文：Chapter N", "英文", kPresetEnglish},
     {"编号：001 标题", "编号", kPresetNumbered},
     {"番外/序章/尾声…", "番外", kPresetExtra},
+    {"标题：空行之间的短行", "标题", kPresetTitles},
 };
 
 }  // namespace

@@ -68,9 +68,9 @@ mkdir look && cp novel.txt look/
 travik split --chapters --merge-script novel.txt >split.out 2>stderr ||
   fail "split --chapters: exit $? $(cat stderr)"
 dir=分割后的文件/novel
-[ -f "$dir/头文本.txt" ] || fail "no head piece: $(ls "$dir")"
-[ -f "$dir/第一章 出发.txt" ] || fail "pieces not named by heading: $(ls "$dir")"
-[ -f "$dir/第一章：小桥.txt" ] || fail "second 第一章 missing: $(ls "$dir")"
+[ -f "$dir/000 头文本.txt" ] || fail "no head piece: $(ls "$dir")"
+[ -f "$dir/003 第一章 出发.txt" ] || fail "pieces not named by place and heading: $(ls "$dir")"
+[ -f "$dir/006 第一章：小桥.txt" ] || fail "second 第一章 missing: $(ls "$dir")"
 pieces=$(ls "$dir" | grep -c '\.txt$')
 [ "$pieces" -eq 10 ] || fail "split --chapters made $pieces pieces: $(ls "$dir")"
 python3 - "$dir" <<'EOF' || fail "pieces do not join back"
@@ -78,7 +78,7 @@ import json, os, sys
 d = json.loads(open("json.out", encoding="utf-8").read())
 folder = sys.argv[1]
 raw = open("novel.txt", "rb").read()
-names = ["头文本"] + [c["title"] for c in d["chapters"]]
+names = ["000 头文本"] + ["%03d %s" % (i + 1, c["title"]) for i, c in enumerate(d["chapters"])]
 joined = b"".join(open(os.path.join(folder, n + ".txt"), "rb").read() for n in names)
 assert joined == raw
 EOF
@@ -91,7 +91,7 @@ assert d["pattern"] == "preset:chapter"' preset.out || fail "preset chapter: $(c
 # The summary says which forms were named, and does not call them an automatic choice.
 travik chapters --preset chapter novel.txt >named.out || fail "--preset chapter table: exit $?"
 grep -q '（标题形式: preset:chapter）' named.out || fail "named forms: $(tail -1 named.out)"
-grep -q '（自动识别: preset:chapter+volume+extra）' table.txt || fail "automatic: $(tail -1 table.txt)"
+grep -q '（自动识别: 第#章+第#卷+序章/楔子/尾声）' table.txt || fail "automatic: $(tail -1 table.txt)"
 travik chapters -k '^第.章' --json novel.txt >pattern.out || fail "-k: exit $?"
 python3 -c 'import json,sys; d=json.loads(open(sys.argv[1],encoding="utf-8").read());
 assert len(d["chapters"]) == 5 and d["pattern"] == "^第.章", d' pattern.out || fail "-k: $(cat pattern.out)"
@@ -111,7 +111,11 @@ travik chapters -k '(第' novel.txt >invalid.out 2>&1; invalid=$?
 travik split --chapters prose.txt >split_none.out 2>&1; split_none=$?
 set -e
 [ "$code" -eq 1 ] || fail "no headings: exit $code $(cat none.out)"
-grep -q '没有找到章节标题' none.out || fail "no headings: $(cat none.out)"
+grep -q '未找到章节标题，可改为按大小分割' none.out || fail "no headings: $(cat none.out)"
+! grep -q '自动识别' none.out || fail "no headings, yet a form named: $(cat none.out)"
+travik chapters --json prose.txt >none.json || true
+python3 -c 'import json,sys; d=json.loads(open(sys.argv[1],encoding="utf-8").read());
+assert d["pattern"] == "" and d["chapters"] == [], d' none.json || fail "no headings JSON: $(cat none.json)"
 [ "$bad" -eq 2 ] || fail "unknown preset: exit $bad"
 [ "$invalid" -eq 2 ] || fail "invalid pattern: exit $invalid"
 grep -q '关键字不是有效的正则表达式' invalid.out || fail "invalid pattern: $(cat invalid.out)"
