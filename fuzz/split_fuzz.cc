@@ -174,7 +174,7 @@ void FuzzOne(Input& input) {
     for (char c : name) quoted += c == '%' ? std::string("%%") : std::string(1, c);
     quoted += '"';
     if (name.find('?') != std::string::npos) {
-      const std::string check = "set \"travik_p=" + quoted.substr(1);
+      const std::string check = "('dir /b /a-d " + quoted + " 2^>nul')";
       const size_t counted = script.find(check);
       FUZZ_CHECK(counted != std::string::npos && counted < first_copy, "%s is not counted first",
                  utf8_name.c_str());

@@ -191,6 +191,9 @@ std::string MergeScriptText(std::string_view merged_name, const std::vector<std:
       JoinText("\"", gbk_folder, "\\", merged.wild ? kTakenFromFolder : BatchEscape(merged.gbk),
                ".txt\"");
   std::string checks;
+  std::string stop_echo, stop_echo_end;
+  Utf8ToGbk("echo 没有合并：与 ", &stop_echo);
+  Utf8ToGbk(" 相配的文件有 %travik_n% 个，应当恰好 1 个（? 代表 GBK 没有的字符）", &stop_echo_end);
   // The lines are measured before cmd puts the folder's name (up to 255 UTF-16 units) in them.
   const size_t max_line = merged.wild ? kMaxScriptLineBytes - 3 * 256 : kMaxScriptLineBytes;
   // copy /y /b "1.txt"+"2.txt" "<target>" >nul, then copy /y /b "<target>"+"3.txt" ... appends.
@@ -203,11 +206,13 @@ std::string MergeScriptText(std::string_view merged_name, const std::vector<std:
     const std::string quoted = JoinText("\"", BatchEscape(spelled.gbk), "\"");
     if (spelled.wild) {
       // The pattern must find its piece and nothing else, or the book would lack it or hold
-      // another file in its place: counted first, and the script stops unless exactly one.
-      checks += JoinText("set \"travik_p=", BatchEscape(spelled.gbk),
-                         "\"\r\nset travik_n=0\r\n"
-                         "for %%f in (\"%travik_p%\") do set /a travik_n+=1\r\n"
-                         "if not \"%travik_n%\"==\"1\" goto travik_stop\r\n");
+      // another file in its place: counted first, and the script stops unless exactly one. The
+      // lines dir lists are counted (eol=: as no name holds a ":"): Wine's for finds no files
+      // for a quoted pattern, and its cmd reads a "%" again in a variable's value, so the
+      // pattern is written out each time.
+      checks += JoinText("set travik_n=0\r\nfor /f \"eol=: delims=\" %%f in ('dir /b /a-d ",
+                         quoted, " 2^>nul') do set /a travik_n+=1\r\nif not \"%travik_n%\"==\"1\" ",
+                         stop_echo, quoted, stop_echo_end, " & goto travik_stop\r\n");
     }
     if (!line.empty() && line.size() + 1 + quoted.size() + line_end.size() > max_line) {
       copies += JoinText(line, line_end, "\r\n");
@@ -231,16 +236,11 @@ std::string MergeScriptText(std::string_view merged_name, const std::vector<std:
     return JoinText("@echo off\r\npushd \"%~dp0\"\r\nmd \"", gbk_folder, "\" 2>nul\r\n", copies,
                     done);
   }
-  std::string stop;
-  Utf8ToGbk(
-      "echo 没有合并：与 \"%travik_p%\" 相配的文件有 %travik_n% 个，应当恰好 1 个"
-      "（? 代表 GBK 没有的字符）\r\n",
-      &stop);
   return JoinText(
       "@echo off\r\nsetlocal\r\npushd \"%~dp0\"\r\n",
       merged.wild ? "for %%d in (\"%~dp0.\") do set \"travik_name=%%~nxd\"\r\n" : "", checks,
       "md \"", gbk_folder, "\" 2>nul\r\n", copies, done,
-      "\r\ngoto :eof\r\n:travik_stop\r\n", stop, "popd\r\npause\r\nexit /b 1\r\n");
+      "\r\ngoto :eof\r\n:travik_stop\r\npopd\r\npause\r\nexit /b 1\r\n");
 }
 
 PieceWriter::PieceWriter(std::string folder, PieceNaming naming, std::string custom_text,

@@ -121,15 +121,14 @@ std::vector<std::string> ScriptLines(const std::string& script, Encoding encodin
 const char kCheckedScriptHead[] = "@echo off\r\nsetlocal\r\npushd \"%~dp0\"\r\n";
 const char kCheckedScriptTail[] =
     "popd\r\nmshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)\r\n"
-    "goto :eof\r\n:travik_stop\r\n"
-    "echo 没有合并：与 \"%travik_p%\" 相配的文件有 %travik_n% 个，应当恰好 1 个（? 代表 GBK 没有的"
-    "字符）\r\npopd\r\npause\r\nexit /b 1\r\n";
+    "goto :eof\r\n:travik_stop\r\npopd\r\npause\r\nexit /b 1\r\n";
 
 // The lines that count the files a pattern matches and stop the script unless exactly one.
 std::string PatternCheck(const std::string& pattern) {
-  return "set \"travik_p=" + pattern +
-         "\"\r\nset travik_n=0\r\nfor %%f in (\"%travik_p%\") do set /a travik_n+=1\r\n"
-         "if not \"%travik_n%\"==\"1\" goto travik_stop\r\n";
+  return "set travik_n=0\r\nfor /f \"eol=: delims=\" %%f in ('dir /b /a-d \"" + pattern +
+         "\" 2^>nul') do set /a travik_n+=1\r\nif not \"%travik_n%\"==\"1\" echo 没有合并：与 \"" +
+         pattern + "\" 相配的文件有 %travik_n% 个，应当恰好 1 个（? 代表 GBK 没有的字符） & goto "
+         "travik_stop\r\n";
 }
 
 TEST(MergeScriptText, PathsAreRelativeToTheScriptsFolder) {
@@ -214,7 +213,7 @@ TEST(MergeScriptText, DoublesPercentSignsAndKeepsOtherMarks) {
             std::string::npos)
       << script;
   EXPECT_NE(script.find(Gbk(PatternCheck("東^&!??.txt"))), std::string::npos) << script;
-  EXPECT_NE(MergeScriptText("a", {"5%😀.txt"}).find(PatternCheck("5%%??.txt")), std::string::npos);
+  EXPECT_NE(MergeScriptText("a", {"5%😀.txt"}).find(Gbk(PatternCheck("5%%??.txt"))), std::string::npos);
 }
 
 TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
@@ -240,9 +239,9 @@ TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
       EXPECT_EQ(lines[1], "setlocal");
       first = 2;
       if (form == 1) {
-        EXPECT_EQ(script.find(PatternCheck("??.txt")), script.find("set \"travik_p="));
-        EXPECT_NE(script.find(PatternCheck("??.txt")), std::string::npos);
-        for (int k = 0; k < 4; ++k) lines.erase(lines.begin() + first + 1);
+        EXPECT_EQ(script.find(Gbk(PatternCheck("??.txt"))), script.find("set travik_n=0"));
+        EXPECT_NE(script.find(Gbk(PatternCheck("??.txt"))), std::string::npos);
+        for (int k = 0; k < 3; ++k) lines.erase(lines.begin() + first + 1);
       } else {
         EXPECT_EQ(lines[first + 1], "for %%d in (\"%~dp0.\") do set \"travik_name=%%~nxd\"");
         lines.erase(lines.begin() + first + 1);

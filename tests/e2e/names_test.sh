@@ -80,7 +80,8 @@ dir='wide/名.utf8'
   fail "pieces named by the headings: $(ls "$dir")"
 script=$(iconv -f GBK -t UTF-8 "$dir/点我合并.bat") || fail "the merge script is not GBK"
 for pattern in '第一章 ??.txt' '第二章 ??.txt' '第三章 ??.txt' '第四章 Espa?a.txt'; do
-  grep -qF "set \"travik_p=$pattern\"" <<<"$script" || fail "no check of $pattern: $script"
+  grep -qF "('dir /b /a-d \"$pattern\" 2^>nul') do set /a travik_n+=1" <<<"$script" ||
+    fail "no check of $pattern: $script"
 done
 grep -qF 'copy /y /b "头文本.txt"+"第一章 ??.txt"+"第二章 ??.txt"+"第三章 ??.txt"+"第四章 Espa?a.txt" "合并后的文件\名.utf8.txt" >nul' <<<"$script" ||
   fail "the copy line: $script"
