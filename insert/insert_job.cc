@@ -33,7 +33,8 @@ std::string CopyName(const FileEntry& row, const std::string& folder,
                      const std::unordered_set<std::string>& sources,
                      std::unordered_set<std::string>& taken, bool* renamed) {
   // A copy named "nul.txt" would vanish into the device on Windows: it is "nul_.txt".
-  std::string name = IsDeviceName(row.name) ? PortableName(row.name) : row.name;
+  const bool device = IsDeviceName(row.name);
+  std::string name = device ? PortableName(row.name) : row.name;
   const std::string file = FileNamePart(row.path);
   if (name == file && FileNameKey(name) == ".txt") name.clear();
   const std::string own = FileIdentity(row.path);
@@ -46,7 +47,7 @@ std::string CopyName(const FileEntry& row, const std::string& folder,
   for (int n = 2; !usable(candidate); ++n) {
     candidate = JoinText(name, "(", NumberToText(n), ")");
   }
-  *renamed = candidate != row.name;
+  *renamed = device || candidate != name;
   return candidate;
 }
 
