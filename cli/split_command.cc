@@ -175,6 +175,9 @@ int RunSplit(const std::vector<std::string>& args) {
   for (const std::string& folder : context.renamed_folders) {
     PrintError("注意: 同名文件的分割文件保存在 " + folder);
   }
+  for (const std::string& folder : context.device_folders) {
+    PrintError("注意: 文件名是 Windows 的设备名，分割文件保存在 " + folder);
+  }
   return host.ExitCode();
 }
 

@@ -50,6 +50,8 @@ char32_t CapitalOf(char32_t c) {
 }  // namespace
 
 std::string FileNameKey(std::string_view name) {
+  // No byte of a multi-byte UTF-8 character is a dot or a space.
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
   std::string key;
   key.reserve(name.size());
   const char* end = name.data() + name.size();
@@ -71,6 +73,40 @@ std::string FileNameKey(std::string_view name) {
     p += n;
   }
   return key;
+}
+
+namespace {
+
+// The length of the part of `name` Windows looks at for a device: up to the first dot, spaces
+// before it dropped ("nul .txt" is NUL too).
+size_t DevicePartLength(std::string_view name) {
+  size_t end = std::min(name.find('.'), name.size());
+  while (end > 0 && name[end - 1] == ' ') --end;
+  return end;
+}
+
+}  // namespace
+
+bool IsDeviceName(std::string_view name) {
+  const std::string_view part = name.substr(0, DevicePartLength(name));
+  std::string upper;
+  for (char c : part) upper.push_back((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  return upper.size() == 4 &&
+         (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
+         upper[3] <= '9';
+}
+
+std::string PortableName(std::string_view name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  std::string portable(name);
+  if (portable.empty()) return "_";
+  if (IsDeviceName(portable)) portable.insert(DevicePartLength(portable), "_");
+  return portable;
+}
+
+std::string DeviceNameProblem(std::string_view name) {
+  return JoinText("“", name, "”是 Windows 的设备名，不能用作文件名，请换一个名字");
 }
 
 std::string SizeInKilobytesText(int64_t bytes) {

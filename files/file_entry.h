@@ -25,10 +25,22 @@ std::string FileNamePart(std::string_view path);
 // The file name up to its last "."; the whole name when there is no dot or the only dot is the
 // first byte ("小说", ".txt").
 std::string BaseName(std::string_view path);
-// The name with ASCII letters folded to lower case and the other letters Windows pairs (Latin,
-// Greek, Cyrillic, full-width, Roman numerals) to their capitals: equal for two names when
-// Windows takes them for one file.
+// The name with trailing dots and spaces dropped (Windows drops them: "x." and "x" are one
+// folder), ASCII letters folded to lower case and the other letters Windows pairs (Latin, Greek,
+// Cyrillic, full-width, Roman numerals) to their capitals: equal for two names when Windows takes
+// them for one file.
 std::string FileNameKey(std::string_view name);
+// True when Windows takes the name for a device, not a file: CON, PRN, AUX, NUL, COM1-COM9 or
+// LPT1-LPT9 in any case, alone or before a dot ("nul.txt", "Com1.tar.gz"), spaces before the dot
+// or trailing dots and spaces aside. Everything written there is lost (NUL) or goes to a port.
+bool IsDeviceName(std::string_view name);
+// The name as every system keeps it (UTF-8): trailing dots and spaces dropped, and a device
+// name's device part given a "_" ("nul.txt" gives "nul_.txt", "x." gives "x"); "_" when nothing
+// is left. Names Travik makes from a source's name go through it, so that one folder of pieces
+// copied to Windows is not another's, nor the null device.
+std::string PortableName(std::string_view name);
+// The reason a source or output that the person named is refused when IsDeviceName holds.
+std::string DeviceNameProblem(std::string_view name);
 // FileSizeOf / 1024 rounded to two places ("1.5" for 1536 bytes).
 std::string SizeInKilobytesText(int64_t bytes);
 

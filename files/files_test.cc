@@ -617,6 +617,38 @@ TEST(FileNames, PartsAndKeysOfUtf8Names) {
   }
 }
 
+// Names as Windows resolves them: trailing dots and spaces are no part of a name, and device
+// names are no files. Checked on every system, so that the names Travik makes are portable.
+TEST(FileNames, WindowsRulesForTrailingDotsAndDevices) {
+  for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+           {"x.", "x"}, {"x..", "X"}, {"x . .", "x"}, {"小说.", "小说"}, {"x.txt.", "X.TXT"},
+           {"Ω ", "ω"}}) {
+    EXPECT_EQ(FileNameKey(a), FileNameKey(b)) << a << "|" << b;
+  }
+  for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+           {"x..txt", "x.txt"}, {".x", "x"}, {" x", "x"}, {"x.(2)", "x(2)"}}) {
+    EXPECT_NE(FileNameKey(a), FileNameKey(b)) << a << "|" << b;
+  }
+  for (const char* device : {"con", "CON", "Prn", "aux", "nul", "NUL.txt", "nul.tar.gz", "nul .txt",
+                             "nul.", "nul ", "com1", "COM9.txt", "lpt1", "Lpt9.bat", "aux.中"}) {
+    EXPECT_TRUE(IsDeviceName(device)) << device;
+  }
+  for (const char* name : {"nul_", "nul_.txt", "null", "com0", "com10", "lpt", "con1", "xnul",
+                           "中nul", ".nul", "", "comA", "nu l", "小说.txt"}) {
+    EXPECT_FALSE(IsDeviceName(name)) << name;
+  }
+  const std::pair<const char*, const char*> portable[] = {
+      {"nul", "nul_"},     {"NUL.txt", "NUL_.txt"}, {"com1.tar.gz", "com1_.tar.gz"},
+      {"nul .txt", "nul_ .txt"}, {"x.", "x"},      {"x. . ", "x"},
+      {"con.", "con_"},    {"...", "_"},            {"小说", "小说"},
+      {"x..txt", "x..txt"}, {"España", "España"},   {"😀 ", "😀"}};
+  for (const auto& [name, want] : portable) {
+    EXPECT_EQ(PortableName(name), want) << name;
+    EXPECT_FALSE(IsDeviceName(PortableName(name))) << name;
+  }
+  EXPECT_EQ(DeviceNameProblem("nul.txt"), "“nul.txt”是 Windows 的设备名，不能用作文件名，请换一个名字");
+}
+
 TEST(LoadSourceText, ReportsWhatWasNotRead) {
   ScopedTempDir dir;
   std::string path = dir.Join("s.txt");

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "text/encoding.h"
 #include "text/text.h"
@@ -38,8 +39,13 @@ int DigitAt(std::string_view s, size_t i) {
 // The key a character sorts by: its GBK code where GBK has one, so that names keep the order
 // they have always had (GB2312's characters by reading); any other character after all of them,
 // by its UTF-8 bytes.
+// Two words of place break that order, as parts of a chapter are named: 下 (CF C2) comes right
+// after 中 (D6 D0), so that 上 < 中 < 下, and 后 (BA F3) right after 前 (C7 B0). No GBK code is
+// three bytes long, so each key still belongs to one character.
 std::string CharacterKey(std::string_view c) {
   if (c.size() == 1) return std::string(c);
+  if (c == "下") return "\xD6\xD0\x01";
+  if (c == "后") return "\xC7\xB0\x01";
   const char32_t value = DecodeChar(Encoding::kUtf8, c.data(), c.data() + c.size());
   if (const uint16_t code = GbkCodeOf(value)) {
     return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
@@ -142,11 +148,28 @@ int ComparePieces(const Piece& a, const Piece& b) {
   return CompareText(a.key, b.key);
 }
 
-bool IsHeadPiece(std::string_view name) {
-  constexpr std::string_view kHead = "头文本";
-  if (name.substr(0, kHead.size()) != kHead) return false;
-  return name.size() == kHead.size() ||
-         (name[kHead.size()] == '.' && name.find('.', kHead.size() + 1) == std::string_view::npos);
+// True when `name` is `word`, alone or with one extension ("头文本", "头文本.txt").
+bool NameIsWord(std::string_view name, std::string_view word) {
+  if (name.substr(0, word.size()) != word) return false;
+  return name.size() == word.size() ||
+         (name[word.size()] == '.' && name.find('.', word.size() + 1) == std::string_view::npos);
+}
+
+bool IsHeadPiece(std::string_view name) { return NameIsWord(name, "头文本"); }
+
+// Where a name stands among the parts of a book: a front matter name (the whole name is 序, 序章,
+// 楔子, 引子 or 前言) before the chapters, in that order; a name that begins with 尾声, 后记, 番外
+// or 完本感言 after them, in that order ("番外1", "番外2" in their own order); 0 for the rest.
+int BookPartRank(std::string_view name) {
+  static const char* const kFront[] = {"序", "序章", "楔子", "引子", "前言"};
+  static const char* const kBack[] = {"尾声", "后记", "番外", "完本感言"};
+  for (size_t i = 0; i < std::size(kFront); ++i) {
+    if (NameIsWord(name, kFront[i])) return static_cast<int>(i) - static_cast<int>(std::size(kFront));
+  }
+  for (size_t i = 0; i < std::size(kBack); ++i) {
+    if (name.substr(0, std::strlen(kBack[i])) == kBack[i]) return static_cast<int>(i) + 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -154,6 +177,8 @@ bool IsHeadPiece(std::string_view name) {
 bool NaturalLess(std::string_view a, std::string_view b) {
   bool head_a = IsHeadPiece(a), head_b = IsHeadPiece(b);
   if (head_a != head_b) return head_a;
+  const int rank_a = BookPartRank(a), rank_b = BookPartRank(b);
+  if (rank_a != rank_b) return rank_a < rank_b;
   std::vector<Piece> pa = Pieces(a), pb = Pieces(b);
   size_t n = std::min(pa.size(), pb.size());
   for (size_t i = 0; i < n; ++i) {

@@ -107,6 +107,41 @@ TEST(NaturalOrder, HeadPieceFirst) {
   EXPECT_FALSE(NaturalLess("头文本.txt.bak", "1.txt"));
 }
 
+// Parts of a chapter and of a book, as people name their files: 上 < 中 < 下, 前 < 后, front
+// matter before the chapters and the afterword after them, whatever the numbers are written in.
+TEST(NaturalOrder, PartsOfABookInReadingOrder) {
+  EXPECT_EQ(Sorted({"第1章（下）.txt", "第1章（上）.txt", "第2章（上）.txt", "第1章（中）.txt"}),
+            (std::vector<std::string>{"第1章（上）.txt", "第1章（中）.txt", "第1章（下）.txt",
+                                      "第2章（上）.txt"}));
+  EXPECT_EQ(Sorted({"第十章 下.txt", "第十章 中.txt", "第十章 上.txt", "第九章.txt"}),
+            (std::vector<std::string>{"第九章.txt", "第十章 上.txt", "第十章 中.txt",
+                                      "第十章 下.txt"}));
+  EXPECT_EQ(Sorted({"第3章后篇.txt", "第3章前篇.txt"}),
+            (std::vector<std::string>{"第3章前篇.txt", "第3章后篇.txt"}));
+  EXPECT_TRUE(NaturalLess("上", "中"));
+  EXPECT_TRUE(NaturalLess("中", "下"));
+  EXPECT_TRUE(NaturalLess("上", "下"));
+  EXPECT_TRUE(NaturalLess("前", "后"));
+  EXPECT_FALSE(NaturalLess("下", "中"));
+  EXPECT_FALSE(NaturalLess("后", "前"));
+  EXPECT_EQ(Sorted({"番外2.txt", "第二章.txt", "完本感言.txt", "楔子.txt", "尾声.txt", "第一章.txt",
+                    "后记.txt", "番外1.txt", "序.txt", "头文本.txt", "第十章.txt"}),
+            (std::vector<std::string>{"头文本.txt", "序.txt", "楔子.txt", "第一章.txt",
+                                      "第二章.txt", "第十章.txt", "尾声.txt", "后记.txt",
+                                      "番外1.txt", "番外2.txt", "完本感言.txt"}));
+  EXPECT_EQ(Sorted({"1.txt", "前言.txt", "引子.txt", "序章.txt", "2.txt", "番外 婚后.txt"}),
+            (std::vector<std::string>{"序章.txt", "引子.txt", "前言.txt", "1.txt", "2.txt",
+                                      "番外 婚后.txt"}));
+  // Only a name that is the word itself is front matter: a chapter named after it stays a chapter.
+  EXPECT_TRUE(NaturalLess("第一章.txt", "序曲 开端.txt"));
+  EXPECT_TRUE(NaturalLess("第一章.txt", "前言后语.txt"));
+  EXPECT_TRUE(NaturalLess("序.txt", "第一章.txt"));
+  EXPECT_FALSE(NaturalLess("序.txt.bak", "第一章.txt"));
+  std::vector<std::string> paths = {"b/尾声.txt", "a/第1章.txt", "c/序.txt"};
+  SortPathsNaturally(paths, '/');
+  EXPECT_EQ(paths, (std::vector<std::string>{"c/序.txt", "a/第1章.txt", "b/尾声.txt"}));
+}
+
 // Random names from pieces that meet in numbers, numerals and double-byte characters.
 std::string RandomName(std::mt19937& rng) {
   // Full-width digits, characters GBK lacks, and bytes that are no UTF-8 (cut-short sequences,
@@ -218,16 +253,29 @@ TEST(NaturalOrder, NamesBeyondGbkComeAfterTheCharactersGbkHolds) {
 }
 
 // The order of names is the order of their GBK forms, byte by byte, when they hold no numbers,
-// and no upper-case ASCII letters (a literal model of the order names had as GBK).
+// and no upper-case ASCII letters (a literal model of the order names had as GBK, character by
+// character), with 下 and 后 taken as if they stood right after 中 and 前.
 TEST(NaturalOrder, FollowsTheGbkBytesOfNamesWithoutNumbers) {
   static const char* const kChars[] = {"章", "节", "卷", "上", "下", "篇", "阿", "啊", "齄", "丂",
                                        "亇", "東", "乗", "α", "Я", "ā", "é", "ü", "Ａ", "ａ", "　",
                                        "，", "。", "、", "《", "》", "（", "a", "z", "_", "-", " ",
-                                       ".", "~", "〇", "々", "あ", "ア"};
+                                       ".", "~", "〇", "々", "あ", "ア", "中", "前",
+                                       "后", "之"};
   auto gbk = [](const std::string& utf8) {
     std::string out;
     EXPECT_TRUE(Utf8ToGbk(utf8, &out)) << utf8;
-    return out;
+    // Each character in GBK is one byte (ASCII) or two, compared as three: its bytes and zeros,
+    // but 下 and 后 as 中 and 前 followed by 01, between them and the next code.
+    std::string keyed;
+    for (size_t i = 0; i < out.size();) {
+      const size_t n = static_cast<unsigned char>(out[i]) < 0x80 ? 1 : 2;
+      const std::string c = out.substr(i, n);
+      keyed += c == "\xCF\xC2" ? std::string("\xD6\xD0\x01")
+               : c == "\xBA\xF3" ? std::string("\xC7\xB0\x01")
+                                  : c + std::string(3 - n, '\0');
+      i += n;
+    }
+    return keyed;
   };
   std::mt19937 rng(2025);
   for (int round = 0; round < 20000; ++round) {

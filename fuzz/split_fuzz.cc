@@ -3,6 +3,7 @@
 // back to the text, that every cut falls between characters, that piece names are unique, valid
 // UTF-8 and valid file names, and that the merge script names every piece in cmd's reading (GBK
 // when GBK holds it all, else UTF-8 after "chcp 65001") with its lines within cmd's limit.
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -136,7 +137,11 @@ void FuzzOne(Input& input) {
   FUZZ_CHECK(joined == text || (mode == 2 && pieces == 0),
              "the pieces do not join back to the text");
 
-  FUZZ_CHECK(writer.WriteMergeScript(), "the script was not written");
+  // The script is written unless a name's pattern may match another piece's name.
+  const bool problem = !writer.MergeScriptProblem().empty();
+  FUZZ_CHECK(writer.WriteMergeScript() != problem, "script written: %d, problem: %d", !problem,
+             problem);
+  if (problem) return;
   const std::string& script = output.files.back().second;
   FUZZ_CHECK(output.files.back().first == kMergeScriptName, "script name");
   for (size_t p = 0; p < script.size();) {
@@ -145,29 +150,37 @@ void FuzzOne(Input& input) {
     FUZZ_CHECK(end - p <= kMaxScriptLineBytes, "a script line of %zu bytes", end - p);
     p = end + 2;
   }
-  // cmd reads the script in GBK unless it switches to UTF-8 before its first byte that is not
-  // ASCII; the script is GBK exactly when GBK holds every name.
-  const size_t switch_at = script.find("chcp 65001");
-  size_t first_wide = 0;
-  while (first_wide < script.size() && static_cast<unsigned char>(script[first_wide]) < 0x80) {
-    ++first_wide;
-  }
-  bool all_in_gbk = true;
-  std::string gbk;
-  for (const std::string& name : writer.names()) all_in_gbk = all_in_gbk && Utf8ToGbk(name, &gbk);
-  const bool utf8_script = switch_at != std::string::npos && switch_at < first_wide;
-  FUZZ_CHECK(utf8_script == !all_in_gbk, "a %s script for names %s GBK holds",
-             utf8_script ? "UTF-8" : "GBK", all_in_gbk ? "that" : "not all of which");
-  // Every piece is named in the script, quoted with "%" doubled, in the order of the pieces.
+  // cmd reads the script in GBK (Wine's cmd whatever chcp says): every name is there in GBK, a
+  // character GBK lacks as one "?" for each of its UTF-16 units, quoted with "%" doubled, in the
+  // order of the pieces; and a name with a "?" is counted before anything is joined.
+  std::string utf8_script;
+  FUZZ_CHECK(ConvertText(script, Encoding::kGbk, Encoding::kUtf8, &utf8_script), "not GBK");
+  FUZZ_CHECK(script.find("chcp") == std::string::npos, "the script switches code pages");
+  const size_t first_copy = script.find("copy /y /b ");
   size_t at = 0;
   for (const std::string& utf8_name : writer.names()) {
-    std::string name = utf8_name;
-    if (!utf8_script) FUZZ_CHECK(Utf8ToGbk(utf8_name, &name), "%s", utf8_name.c_str());
+    std::string name, one;
+    for (size_t p = 0; p < utf8_name.size();) {
+      const size_t n = CharLength(Encoding::kUtf8, utf8_name.data() + p,
+                                  utf8_name.data() + utf8_name.size());
+      if (Utf8ToGbk(utf8_name.substr(p, n), &one)) {
+        name += one;
+      } else {
+        name += n == 4 ? "??" : "?";
+      }
+      p += n;
+    }
     std::string quoted = "\"";
     for (char c : name) quoted += c == '%' ? std::string("%%") : std::string(1, c);
     quoted += '"';
-    at = script.find(quoted, at);
-    FUZZ_CHECK(at != std::string::npos, "the script misses %s", name.c_str());
+    if (name.find('?') != std::string::npos) {
+      const std::string check = "('dir /b /a-d " + quoted + " 2^>nul')";
+      const size_t counted = script.find(check);
+      FUZZ_CHECK(counted != std::string::npos && counted < first_copy, "%s is not counted first",
+                 utf8_name.c_str());
+    }
+    at = script.find(quoted, std::max(at, first_copy));
+    FUZZ_CHECK(at != std::string::npos, "the script misses %s", utf8_name.c_str());
     at += quoted.size();
   }
 }

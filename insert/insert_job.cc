@@ -32,7 +32,9 @@ constexpr char kNoProgramFolder[] = "无法确定保存目录（软件所在目�
 std::string CopyName(const FileEntry& row, const std::string& folder,
                      const std::unordered_set<std::string>& sources,
                      std::unordered_set<std::string>& taken, bool* renamed) {
-  std::string name = row.name;
+  // A copy named "nul.txt" would vanish into the device on Windows: it is "nul_.txt".
+  const bool device = IsDeviceName(row.name);
+  std::string name = device ? PortableName(row.name) : row.name;
   const std::string file = FileNamePart(row.path);
   if (name == file && FileNameKey(name) == ".txt") name.clear();
   const std::string own = FileIdentity(row.path);
@@ -45,7 +47,7 @@ std::string CopyName(const FileEntry& row, const std::string& folder,
   for (int n = 2; !usable(candidate); ++n) {
     candidate = JoinText(name, "(", NumberToText(n), ")");
   }
-  *renamed = candidate != name;
+  *renamed = device || candidate != name;
   return candidate;
 }
 
@@ -53,6 +55,13 @@ std::string CopyName(const FileEntry& row, const std::string& folder,
 void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_text,
                InsertContext& context, JobHost& host, FailureList& failures) {
   context.source_path = row.path;
+#ifdef _WIN32
+  // Such a source is the device itself, not a file.
+  if (const std::string file = FileNamePart(row.path); IsDeviceName(file)) {
+    failures.Add(row.path, DeviceNameProblem(file));
+    return;
+  }
+#endif
   if (!context.keep_original) {
     // Only a change in place needs to write the file; say why it cannot.
     const std::string problem = WriteAccessProblem(row.path);

@@ -179,6 +179,29 @@ TEST(InsertJob, KeepsCopiesNamedAfterTheList) {
   EXPECT_TRUE(host.failures.empty());
 }
 
+// A copy is never named as a device: written to "nul.txt" on Windows it would vanish. It gets a
+// mark, and is told like a copy renamed.
+TEST(InsertJob, CopiesAreNeverNamedAsDevices) {
+  ScopedTempDir dir;
+  std::string a = dir.Join("a.txt");
+  std::string b = dir.Join("b.txt");
+  WriteFileBytes(a, "章"_gbk);
+  WriteFileBytes(b, "章章"_gbk);
+  InsertForm form = FormFor(dir, {a, b});
+  form.rows[0].name = "NUL";
+  form.rows[1].name = "com1.part";
+  form.keyword_text = "章";
+  InsertContext context;
+  RecordingHost host;
+  InsertJob(form, context, host);
+  const std::string out = Processed(dir) + kPathSeparator;
+  EXPECT_EQ(Bytes(out + "NUL_.txt"), "章##"_gbk);
+  EXPECT_EQ(Bytes(out + "com1_.part.txt"), "章##章##"_gbk);
+  EXPECT_EQ(context.renamed_copies,
+            (std::vector<std::string>{out + "NUL_.txt", out + "com1_.part.txt"}));
+  EXPECT_TRUE(host.failures.empty());
+}
+
 TEST(InsertJob, NamesGbkCannotHoldAreHandledLikeAnyOther) {
   // Sources in folders named outside GBK, under names GBK lacks (emoji, Hangul, U+20000, ñ); the
   // texts are GBK, UTF-8 and GB18030, and the typed text goes into each in its encoding.

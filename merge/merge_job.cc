@@ -316,6 +316,20 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     host.ShowMessage(kNoName);
     return;
   }
+  // The merged text would go to the device (NUL: nowhere) instead of a file.
+  if (IsDeviceName(form.merged_name)) {
+    host.ShowMessage(DeviceNameProblem(form.merged_name));
+    return;
+  }
+#ifdef _WIN32
+  // A source of that name is the device: it would add nothing, or wait on a port.
+  for (const FileEntry& row : form.rows) {
+    if (const std::string file = FileNamePart(row.path); IsDeviceName(file)) {
+      host.ShowMessage(DeviceNameProblem(file));
+      return;
+    }
+  }
+#endif
   if (!form.save_in_program_folder && form.chosen_folder.empty()) {
     host.ShowMessage(kNoFolderNotice);
     result.save_in_program_folder = true;

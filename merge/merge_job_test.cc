@@ -132,6 +132,38 @@ TEST(MergeJobChecks, StopInOrderBeforeTouchingAnyFile) {
   EXPECT_EQ(Bytes(scene.save + kPathSeparator + "  .txt"), "x");
 }
 
+// A merged name that is a device would send the book to the device (NUL: nowhere) on Windows:
+// it is refused, on every system, before any file is touched.
+TEST(MergeJobChecks, AMergedNameThatIsADeviceIsRefused) {
+  Scene scene;
+  std::string a = scene.File("a.txt", "x");
+  for (const char* name : {"nul", "CON", "aux.book", "Com1", "lpt9 ", "prn."}) {
+    RecordingHost host;
+    MergeForm form = scene.Form({a}, name);
+    form.delete_sources = true;
+    MergeResult result;
+    MergeJob(form, host, &result);
+    EXPECT_EQ(host.messages, std::vector<std::string>{DeviceNameProblem(name)}) << name;
+    EXPECT_FALSE(result.checks_passed) << name;
+    EXPECT_EQ(Bytes(a), "x");
+    EXPECT_EQ(FileSizeOf(scene.save + kPathSeparator + name + ".txt"), -1) << name;
+  }
+  // A name that only begins like one is a name.
+  RecordingHost host;
+  MergeJob(scene.Form({a}, "null"), host);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(Bytes(scene.save + kPathSeparator + "null.txt"), "x");
+#ifdef _WIN32
+  // On Windows a source of such a name is the device: the merge is refused.
+  RecordingHost device_source;
+  MergeForm form = scene.Form({a}, "书");
+  form.rows.push_back(MakeMergeEntry(scene.dir.Join("nul.txt")));
+  MergeJob(form, device_source);
+  EXPECT_EQ(device_source.messages, std::vector<std::string>{DeviceNameProblem("nul.txt")});
+  EXPECT_EQ(FileSizeOf(scene.save + kPathSeparator + "书.txt"), -1);
+#endif
+}
+
 TEST(MergeJobChecks, MissingSaveFolderFallsBackToTheProgramFolder) {
   Scene scene;
   std::string a = scene.File("a.txt", "x");

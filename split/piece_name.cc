@@ -2,6 +2,7 @@
 // name taken from a text is converted from the text's encoding first.
 #include <string>
 
+#include "files/file_entry.h"
 #include "text/codepage.h"
 #include "text/encoding.h"
 #include "split/piece_writer.h"
@@ -73,15 +74,6 @@ size_t NameWidth(std::string_view name) {
   return width;
 }
 
-bool IsDeviceName(std::string_view head) {
-  std::string upper;
-  for (char c : head) upper.push_back((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
-  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-  return upper.size() == 4 &&
-         (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
-         upper[3] <= '9';
-}
-
 // The length of the character of a matched text at p as a name takes it: in GBK a lead byte
 // and a trail byte (40-7E, 80-FE), else the byte alone; in the other encodings CharLength.
 size_t NameCharLength(Encoding encoding, const char* p, const char* end) {
@@ -104,7 +96,7 @@ std::string SafeFileStem(std::string_view text, std::string_view suffix) {
   size_t head_end = stem.find('.');
   if (head_end == std::string::npos) head_end = stem.size();
   while (head_end > 0 && stem[head_end - 1] == ' ') --head_end;
-  if (IsDeviceName(std::string_view(stem).substr(0, head_end))) stem.insert(head_end, "_");
+  if (IsDeviceName(stem)) stem.insert(head_end, "_");
   return stem;
 }
 

@@ -42,7 +42,8 @@ class PieceOutput {
   }
 };
 
-// WriteWholeFile.
+// WriteWholeFile; a file that could not be written whole is removed (RemoveFile: never a folder,
+// a read-only file or a file open here).
 class DiskOutput : public PieceOutput {
  public:
   bool WriteFile(const std::string& path, std::string_view bytes) override;
@@ -77,11 +78,19 @@ std::string PieceFileName(PieceNaming naming, int64_t number, std::string_view m
 // command of some cmd versions re-encodes text in blocks and breaks double-byte characters at the
 // block edges): the first copy line creates the merged file, later ones append to it, so running
 // the script twice gives the same file.
-// The script is GBK, as cmd reads a batch file on a Chinese system, when GBK holds every character
-// in it. Otherwise it is UTF-8 (without a byte-order mark, which cmd would take for part of the
-// first command) and switches cmd to code page 65001 before its first line that is not ASCII,
-// setting the console's code page back at the end.
+// The script is GBK: cmd reads a batch file in the console's code page, GBK on a Chinese system,
+// and Wine's cmd reads it in its ANSI code page whatever chcp says. A piece name GBK cannot hold
+// is written as a pattern, each character GBK lacks as one "?" per UTF-16 unit; the script first
+// counts the files each pattern matches and stops with a message, joining nothing, unless it is
+// exactly one. A merged name GBK cannot hold is taken from the script's folder when it runs (the
+// name must then be the folder's: MergeScriptProblem).
 std::string MergeScriptText(std::string_view merged_name, const std::vector<std::string>& names);
+// Why no merge script can join the pieces `names` in the folder named `folder_name` into
+// `merged_name` (a message naming the name), or empty when one can: a merged name GBK cannot hold
+// that is not the folder's name, or a piece name GBK cannot hold whose pattern another piece's
+// name may match.
+std::string MergeScriptProblem(std::string_view folder_name, std::string_view merged_name,
+                               const std::vector<std::string>& names);
 
 // Names and writes the pieces of one source file into one folder, remembering the names written
 // (the piece name list), and writes the merge script from them.
@@ -114,9 +123,13 @@ class PieceWriter {
   void ReportHeld();
   // Keeps `name` (a file that must not be overwritten) from being given to a piece.
   void ReserveName(std::string_view name);
-  // Writes <folder>\点我合并.bat from the names written; false when it could not be written.
+  // Writes <folder>\点我合并.bat from the names written; false, writing nothing, when a piece
+  // failed or the writer stopped (the script would join part of the text), when
+  // MergeScriptProblem is not empty, or when it could not be written.
   bool WriteMergeScript();
 
+  // The free MergeScriptProblem for this writer's folder, merged name and names written.
+  std::string MergeScriptProblem() const;
   const std::vector<std::string>& names() const { return names_; }
   const std::vector<std::string>& failed_names() const { return failed_; }
   // True once the host asked to stop: later pieces are not written (the split modes end early).

@@ -117,10 +117,19 @@ std::vector<std::string> ScriptLines(const std::string& script, Encoding encodin
   return lines;
 }
 
-// The first lines of a script in UTF-8, before its first line that is not ASCII.
-const std::vector<std::string> kUtf8ScriptHead = {
-    "@echo off", "setlocal",
-    "for /f \"tokens=2 delims=:.\" %%c in ('chcp') do set \"travik_cp=%%c\"", "chcp 65001 >nul"};
+// The lines of a script that sees to its patterns before it joins anything.
+const char kCheckedScriptHead[] = "@echo off\r\nsetlocal\r\npushd \"%~dp0\"\r\n";
+const char kCheckedScriptTail[] =
+    "popd\r\nmshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)\r\n"
+    "goto :eof\r\n:travik_stop\r\npopd\r\npause\r\nexit /b 1\r\n";
+
+// The lines that count the files a pattern matches and stop the script unless exactly one.
+std::string PatternCheck(const std::string& pattern) {
+  return "set travik_n=0\r\nfor /f \"eol=: delims=\" %%f in ('dir /b /a-d \"" + pattern +
+         "\" 2^>nul') do set /a travik_n+=1\r\nif not \"%travik_n%\"==\"1\" echo 没有合并：与 \"" +
+         pattern + "\" 相配的文件有 %travik_n% 个，应当恰好 1 个（? 代表 GBK 没有的字符） & goto "
+         "travik_stop\r\n";
+}
 
 TEST(MergeScriptText, PathsAreRelativeToTheScriptsFolder) {
   // GBK holds every name: the script is GBK, as cmd reads it on a Chinese system.
@@ -139,38 +148,57 @@ TEST(MergeScriptText, PathsAreRelativeToTheScriptsFolder) {
             "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)"_gbk);
 }
 
-TEST(MergeScriptText, IsUtf8WithCodePage65001WhenGbkLacksAName) {
-  // A piece name, or the merged file's name, that GBK cannot hold: the script is UTF-8 without a
-  // byte-order mark, and its lines up to "chcp 65001" are ASCII. The console's code page is set
-  // back at the end.
+// Wine's cmd reads a batch file in GBK whatever chcp says, so the script is GBK: a name GBK lacks
+// is a pattern, "?" for each UTF-16 unit of each character GBK lacks (two for 😀 and 𠀀), which
+// the script first checks to match exactly one file. A merged name GBK lacks is the folder's.
+TEST(MergeScriptText, NamesGbkLacksArePatternsThatMustMatchOneFile) {
   const std::string expected =
-      "@echo off\r\n"
-      "setlocal\r\n"
-      "for /f \"tokens=2 delims=:.\" %%c in ('chcp') do set \"travik_cp=%%c\"\r\n"
-      "chcp 65001 >nul\r\n"
-      "pushd \"%~dp0\"\r\n"
+      std::string(kCheckedScriptHead) + PatternCheck("?? ??.txt") + PatternCheck("Espa?a.txt") +
+      PatternCheck("??.txt") +
       "md \"合并后的文件\" 2>nul\r\n"
-      "copy /y /b \"1.txt\"+\"😀 한국.txt\"+\"España.txt\" \"合并后的文件\\小说.txt\" >nul\r\n"
-      "popd\r\n"
-      "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)\r\n"
-      "chcp %travik_cp% >nul 2>nul\r\n";
-  EXPECT_EQ(MergeScriptText("小说", {"1.txt", "😀 한국.txt", "España.txt"}), expected);
-  const std::string by_merged_name = MergeScriptText("𠀀", {"1.txt", "2.txt"});
-  EXPECT_NE(by_merged_name.find("copy /y /b \"1.txt\"+\"2.txt\" \"合并后的文件\\𠀀.txt\" >nul\r\n"),
-            std::string::npos)
-      << by_merged_name;
-  for (const std::string& script : {expected, by_merged_name}) {
-    const size_t chcp = script.find("chcp 65001 >nul\r\n");
-    ASSERT_NE(chcp, std::string::npos);
-    for (size_t i = 0; i < chcp; ++i) {
-      ASSERT_LT(static_cast<unsigned char>(script[i]), 0x80) << i;
-    }
-    EXPECT_EQ(script.rfind("@echo off\r\n", 0), 0u);  // no byte-order mark before it
-    EXPECT_TRUE(IsValidUtf8(script));
-    const std::vector<std::string> lines = ScriptLines(script, Encoding::kUtf8);
-    ASSERT_GT(lines.size(), kUtf8ScriptHead.size());
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4), kUtf8ScriptHead);
-  }
+      "copy /y /b \"1.txt\"+\"?? ??.txt\"+\"Espa?a.txt\"+\"??.txt\"+\"第二章.txt\" "
+      "\"合并后的文件\\小说.txt\" >nul\r\n" +
+      kCheckedScriptTail;
+  EXPECT_EQ(MergeScriptText("小说", {"1.txt", "😀 한국.txt", "España.txt", "𠀀.txt", "第二章.txt"}),
+            Gbk(expected));
+  // The merged file takes the name of the script's folder when cmd runs it.
+  const std::string by_folder =
+      std::string(kCheckedScriptHead) +
+      "for %%d in (\"%~dp0.\") do set \"travik_name=%%~nxd\"\r\n"
+      "md \"合并后的文件\" 2>nul\r\n"
+      "copy /y /b \"1.txt\"+\"2.txt\" \"合并后的文件\\%travik_name%.txt\" >nul\r\n" +
+      kCheckedScriptTail;
+  EXPECT_EQ(MergeScriptText("𠀀 한국", {"1.txt", "2.txt"}), Gbk(by_folder));
+  // Characters GBK holds, of any script, stay as they are.
+  EXPECT_EQ(MergeScriptText("Ωяé", {"ü東.txt"}).find("?"), std::string::npos);
+}
+
+// The script is written only where its patterns cannot take one piece for another, and its merged
+// name is the folder's where GBK lacks it.
+TEST(MergeScriptProblem, NamesAPatternAnotherPieceMayMatch) {
+  EXPECT_EQ(MergeScriptProblem("书", "书", {"1.txt", "第一章 😀.txt", "第二章 한국.txt",
+                                           "第三章 𠀀.txt", "España.txt"}),
+            "");
+  // "??.txt" matches "1.txt" too on Windows: a "?" before the dot may match nothing.
+  EXPECT_EQ(MergeScriptProblem("书", "书", {"1.txt", "😀.txt"}),
+            "分割文件名“😀.txt”中有 GBK 没有的字符，合并文件（批处理）只能写作“??.txt”，"
+            "而“1.txt”也与之相配");
+  EXPECT_EQ(MergeScriptProblem("书", "书", {"a😀.txt", "abc.txt"}),
+            "分割文件名“a😀.txt”中有 GBK 没有的字符，合并文件（批处理）只能写作“a??.txt”，"
+            "而“abc.txt”也与之相配");
+  // "?" may match fewer characters, and letters match in either case, as Windows matches them.
+  EXPECT_NE(MergeScriptProblem("书", "书", {"a😀.txt", "ab.txt"}), "");
+  EXPECT_NE(MergeScriptProblem("书", "书", {"a😀.txt", "A.txt"}), "");
+  EXPECT_NE(MergeScriptProblem("书", "书", {"第1章 한.txt", "第1章 卷.txt"}), "");
+  EXPECT_NE(MergeScriptProblem("书", "书", {"x.txt", "1😀.txt", "1한국.txt"}), "");
+  EXPECT_NE(MergeScriptProblem("书", "书", {"Ñ.txt", "ñ.txt"}), "");
+  // Names that differ where GBK holds them are told apart.
+  EXPECT_EQ(MergeScriptProblem("书", "书", {"a😀.txt", "b😀.txt", "a😀1.txt", "abcd.txt"}), "");
+  EXPECT_EQ(MergeScriptProblem("书", "书", {"卷😀1.txt", "卷😀2.txt", "卷😀10.txt"}), "");
+  // A merged name GBK lacks must be the folder's name.
+  EXPECT_EQ(MergeScriptProblem("😀 书", "😀 书", {"1.txt"}), "");
+  EXPECT_EQ(MergeScriptProblem("😀 书(2)", "😀 书", {"1.txt"}),
+            "合并后的文件名“😀 书”中有 GBK 没有的字符，合并文件（批处理）写不出这个名字");
 }
 
 TEST(MergeScriptText, DoublesPercentSignsAndKeepsOtherMarks) {
@@ -180,40 +208,58 @@ TEST(MergeScriptText, DoublesPercentSignsAndKeepsOtherMarks) {
             std::string::npos)
       << script;
   EXPECT_NE(script.find("pushd \"%~dp0\""), std::string::npos);  // the one % cmd expands
-  script = MergeScriptText("a%b😀", {"100%.txt", "東^&!😀.txt"});
-  EXPECT_NE(script.find("copy /y /b \"100%%.txt\"+\"東^&!😀.txt\" \"合并后的文件\\a%%b😀.txt\""),
+  script = MergeScriptText("a%b", {"100%.txt", "東^&!😀.txt"});
+  EXPECT_NE(script.find(Gbk("copy /y /b \"100%%.txt\"+\"東^&!??.txt\" \"合并后的文件\\a%%b.txt\"")),
             std::string::npos)
       << script;
-  EXPECT_NE(script.find("pushd \"%~dp0\""), std::string::npos);
-  EXPECT_NE(script.find("chcp %travik_cp%"), std::string::npos);
+  EXPECT_NE(script.find(Gbk(PatternCheck("東^&!??.txt"))), std::string::npos) << script;
+  EXPECT_NE(MergeScriptText("a", {"5%😀.txt"}).find(Gbk(PatternCheck("5%%??.txt"))), std::string::npos);
 }
 
 TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
-  // The same list in GBK, and with one name GBK lacks at its end (the script in UTF-8, whose
-  // lines hold fewer names).
-  for (const bool utf8 : {false, true}) {
-    SCOPED_TRACE(utf8 ? "UTF-8" : "GBK");
+  // The same list with names GBK holds, and with a name GBK lacks at its end (the script then
+  // checks its pattern first), and with a merged name taken from the folder (lines leave room for
+  // it).
+  for (const int form : {0, 1, 2}) {
+    SCOPED_TRACE(form);
     std::vector<std::string> names;
     for (int i = 0; i < 3000; ++i)
       names.push_back("第" + NumberToText(i) + "章 卷名稍长的一个标题.txt");
-    if (utf8) names.push_back("😀.txt");
-    std::vector<std::string> lines =
-        ScriptLines(MergeScriptText("小说", names), utf8 ? Encoding::kUtf8 : Encoding::kGbk);
+    if (form == 1) names.push_back("😀.txt");
+    const std::string merged = form == 2 ? "小说😀" : "小说";
+    const std::string script = MergeScriptText(merged, names);
+    std::vector<std::string> lines = ScriptLines(script, Encoding::kGbk);
     ASSERT_GT(lines.size(), 5u);
     size_t first = 1;  // after "@echo off"
-    if (utf8) {
-      EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4), kUtf8ScriptHead);
-      EXPECT_EQ(lines[lines.size() - 2], "chcp %travik_cp% >nul 2>nul");
-      EXPECT_EQ(lines.back(), "");  // the file ends with CR LF
-      lines.resize(lines.size() - 2);
-      first = 4;
-    } else {
-      EXPECT_EQ(lines.front(), "@echo off");
+    EXPECT_EQ(lines.front(), "@echo off");
+    if (form != 0) {
+      const std::string tail = Gbk(kCheckedScriptTail);
+      ASSERT_EQ(script.substr(script.size() - tail.size()), tail);
+      lines = ScriptLines(script.substr(0, script.find("\r\ngoto :eof\r\n")), Encoding::kGbk);
+      EXPECT_EQ(lines[1], "setlocal");
+      first = 2;
+      if (form == 1) {
+        EXPECT_EQ(script.find(Gbk(PatternCheck("??.txt"))), script.find("set travik_n=0"));
+        EXPECT_NE(script.find(Gbk(PatternCheck("??.txt"))), std::string::npos);
+        for (int k = 0; k < 3; ++k) lines.erase(lines.begin() + first + 1);
+      } else {
+        EXPECT_EQ(lines[first + 1], "for %%d in (\"%~dp0.\") do set \"travik_name=%%~nxd\"");
+        lines.erase(lines.begin() + first + 1);
+        // cmd puts the folder's name, up to 255 characters, in place of %travik_name%: the line
+        // stays within cmd's limit (GBK bytes are never fewer than the characters they make).
+        for (size_t start = 0, end; (end = script.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+          const size_t length = end - start;
+          const size_t names = script.substr(start, length).find("%travik_name%") != std::string::npos;
+          EXPECT_LE(length - names * 13 + names * 255, kMaxScriptLineBytes);
+        }
+      }
     }
     ASSERT_EQ(lines[first], "pushd \"%~dp0\"");
     ASSERT_EQ(lines[first + 1], "md \"合并后的文件\" 2>nul");
     EXPECT_EQ(lines.back(), "mshta vbscript:msgbox(\"合并文件完成!\",64,\"提示\")(window.close)");
-    const std::string target = "\"合并后的文件\\小说.txt\"";
+    const std::string target =
+        form == 2 ? "\"合并后的文件\\%travik_name%.txt\"" : "\"合并后的文件\\小说.txt\"";
     std::string listed;
     EXPECT_EQ(lines[lines.size() - 2], "popd");
     for (size_t i = first + 2; i + 2 < lines.size(); ++i) {
@@ -228,7 +274,9 @@ TEST(MergeScriptText, LongListsTakeSeveralCopyLines) {
       listed += line.substr(head.size(), line.size() - head.size() - tail.size());
     }
     std::string expected;
-    for (const std::string& name : names) expected += (expected.empty() ? "\"" : "+\"") + name + "\"";
+    for (const std::string& name : names) {
+      expected += (expected.empty() ? "\"" : "+\"") + (name == "😀.txt" ? "??.txt" : name) + "\"";
+    }
     EXPECT_EQ(listed, expected);
   }
 }
@@ -311,11 +359,20 @@ TEST(PieceWriter, ReservedNamesAndFailedWrites) {
   writer.WritePiece("three", 3);
   EXPECT_EQ(writer.names(), (std::vector<std::string>{"1(2).txt", "3.txt"}));
   EXPECT_EQ(writer.failed_names(), (std::vector<std::string>{"2.txt"}));
-  ASSERT_TRUE(writer.WriteMergeScript());
-  ASSERT_EQ(out.files.back().path, "F" + sep + "点我合并.bat");
-  EXPECT_EQ(out.files.back().bytes, MergeScriptText("源", {"1(2).txt", "3.txt"}));
-  out.refused.insert("F" + sep + "点我合并.bat");
+  // A script of the pieces written would join the book without piece 2: none is written.
+  const size_t written = out.files.size();
   EXPECT_FALSE(writer.WriteMergeScript());
+  EXPECT_EQ(out.files.size(), written);
+  // With every piece written the script lists them all; a script that cannot be written fails.
+  PieceWriter whole("G", PieceNaming::kNumber, "", "源", out);
+  whole.ReserveName("1.TXT");
+  whole.WritePiece("one", 1);
+  whole.WritePiece("two", 2);
+  ASSERT_TRUE(whole.WriteMergeScript());
+  ASSERT_EQ(out.files.back().path, "G" + sep + "点我合并.bat");
+  EXPECT_EQ(out.files.back().bytes, MergeScriptText("源", {"1(2).txt", "2.txt"}));
+  out.refused.insert("G" + sep + "点我合并.bat");
+  EXPECT_FALSE(whole.WriteMergeScript());
 }
 
 TEST(PieceWriter, ReportsProgressInBytes) {

@@ -81,13 +81,17 @@ bool CheckModeField(const SplitForm& form, JobHost& host) {
   return true;
 }
 
-// The piece folder's name for a row: its name, or with "(2)", "(3)" ... when an earlier row of
-// the job used that name as Windows compares names, so that no source's pieces replace another's.
-std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>& taken) {
-  std::string name = row.name;
+// The piece folder's name for a row: its name as every system keeps it (PortableName: "x." is
+// "x", "nul" is "nul_"), or with "(2)", "(3)" ... when an earlier row of the job used that name as
+// Windows compares names, so that no source's pieces replace another's (then *clashed is set).
+std::string FolderNameFor(const FileEntry& row, std::unordered_set<std::string>& taken,
+                          bool* clashed) {
+  const std::string portable = PortableName(row.name);
+  std::string name = portable;
   for (int n = 2; !taken.insert(FileNameKey(name)).second; ++n) {
-    name = JoinText(row.name, "(", NumberToText(n), ")");
+    name = JoinText(portable, "(", NumberToText(n), ")");
   }
+  *clashed = name != portable;
   return name;
 }
 
@@ -108,6 +112,20 @@ int FilesNotWritten(const PieceWriter& writer, const std::string& source_path, b
   return count;
 }
 
+// The report of the pieces that could not be written (a full disk, a folder of the same name in
+// the way): each by name, the first kMaxNamed of them, so that the person knows what the folder
+// lacks; nothing of them is left in it.
+std::string MissingPiecesText(const std::string& folder, const std::vector<std::string>& names) {
+  constexpr size_t kMaxNamed = 20;
+  std::string list;
+  for (size_t i = 0; i < names.size() && i < kMaxNamed; ++i) {
+    list += JoinText(i == 0 ? "" : "、", names[i]);
+  }
+  if (names.size() > kMaxNamed) list += " 等";
+  return JoinText("有 ", NumberToText(static_cast<int>(names.size())), " 个分割文件无法写入，",
+                  folder, " 中缺少：", list);
+}
+
 // Splits the file of one row into the sub-folder `folder_name`. `sources` holds the FileIdentity
 // of every source of the job. Everything that went wrong goes to `failures`.
 void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& folder_name,
@@ -122,7 +140,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
   host.SetStatusPane(0, JoinText("当前状态: 正在处理第 ", NumberToText(row_number), " 个任务"));
 
   context.source_text.clear();
-  context.merged_file_name = row.name;
+  context.merged_file_name = PortableName(row.name);
   PieceWriter writer(folder, context.naming_mode, form.custom_text, context.merged_file_name,
                      output);
   // A source of the job (this row's or another's) that lies in the piece folder must not be
@@ -225,18 +243,31 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     return;
   }
   // A stopped split writes no script: it would join a part of the text under the whole's name.
-  if (form.write_merge_script && !writer.stopped() && !writer.WriteMergeScript()) {
-    failures.Add(row.path, JoinText("无法写入合并文件 ", folder, kPathSeparator, kMergeScriptName));
+  // Nor does one with a piece missing: the script would join the book with a hole in it.
+  bool script_written = false;
+  if (form.write_merge_script && !writer.stopped()) {
+    if (!writer.failed_names().empty()) {
+      // Told with the pieces missing, below.
+    } else if (const std::string problem = writer.MergeScriptProblem(); !problem.empty()) {
+      failures.Add(row.path, JoinText(problem, "，没有写出合并文件 ", folder, kPathSeparator,
+                                      kMergeScriptName));
+    } else if (writer.WriteMergeScript()) {
+      script_written = true;
+    } else {
+      failures.Add(row.path,
+                   JoinText("无法写入合并文件 ", folder, kPathSeparator, kMergeScriptName));
+    }
   }
-  if (const int others = FilesNotWritten(writer, row.path, form.write_merge_script); others > 0) {
+  if (const int others = FilesNotWritten(writer, row.path, script_written); others > 0) {
     failures.Add(folder, JoinText("文件夹中另有 ", NumberToText(others),
                                   " 个文件不是这次分割写出的（未删除），合并时请勿混入"));
   }
   if (!writer.failed_names().empty()) {
-    failures.Add(row.path,
-                 JoinText("有 ", NumberToText(static_cast<int>(writer.failed_names().size())),
-                          " 个分割文件无法写入，如 ", folder, kPathSeparator,
-                          writer.failed_names().front()));
+    std::string text = MissingPiecesText(folder, writer.failed_names());
+    if (form.write_merge_script && !writer.stopped()) {
+      text += JoinText("；没有写出合并文件 ", folder, kPathSeparator, kMergeScriptName);
+    }
+    failures.Add(row.path, text);
   }
 }
 
@@ -261,6 +292,7 @@ double SizeModePieceCount(int64_t file_bytes, const std::string& size_text) {
 
 void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   context.renamed_folders.clear();  // also when a check stops the job
+  context.device_folders.clear();
   if (form.rows.empty()) {
     host.ShowMessage("请先添加欲分割的文件！");
     return;
@@ -292,9 +324,18 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
     }
     for (size_t i = 0; i < form.rows.size() && !host.StopRequested(); ++i) {
       host.FileStarted(static_cast<int>(i), static_cast<int>(form.rows.size()), form.rows[i].path);
-      const std::string folder_name = FolderNameFor(form.rows[i], folder_names);
-      if (folder_name != form.rows[i].name) {
-        context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));
+#ifdef _WIN32
+      // On Windows such a source is the device itself: reading it gives nothing to split.
+      if (const std::string file = FileNamePart(form.rows[i].path); IsDeviceName(file)) {
+        failures.Add(form.rows[i].path, DeviceNameProblem(file));
+        continue;
+      }
+#endif
+      bool clashed = false;
+      const std::string folder_name = FolderNameFor(form.rows[i], folder_names, &clashed);
+      if (clashed) context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));
+      if (IsDeviceName(form.rows[i].name)) {
+        context.device_folders.push_back(JoinPath(context.output_folder, folder_name));
       }
       SplitRow(form, form.rows[i], folder_name, sources, static_cast<int>(i) + 1, context, output,
                host, failures);

@@ -75,6 +75,8 @@ struct SplitContext {
   std::string merged_file_name;  // the merged file's name in the merge script (column 0 again)
   // Piece folders named other than their row ("小说(2)"): an earlier row of the job had the name.
   std::vector<std::string> renamed_folders;
+  // Piece folders whose source's name is a device name on Windows ("nul"): named "nul_" instead.
+  std::vector<std::string> device_folders;
 };
 
 // The failure of a chapter split in a file where the finder saw no heading.

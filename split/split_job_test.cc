@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 #include "files/file_entry.h"
 #include "files/files.h"
 #include "text/text.h"
@@ -244,17 +249,180 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   EXPECT_EQ(host.failure_reports, 1);
   std::vector<std::string> failed;
   for (const FileFailure& f : host.failures) failed.push_back(f.path);
-  EXPECT_EQ(failed, (std::vector<std::string>{missing, cut, blocked, blocked, locked}));
-  EXPECT_EQ(host.panes[0], "当前状态: 任务完成，5 个文件失败");
+  EXPECT_EQ(failed, (std::vector<std::string>{missing, cut, blocked, locked}));
+  EXPECT_EQ(host.panes[0], "当前状态: 任务完成，4 个文件失败");
   // What was read of the cut-short file is split.
   EXPECT_EQ(Bytes(scene.out + kSep + "截" + kSep + "1.txt"), "abc");
-  // The read-only piece stays, and the script lists only the pieces written.
+  // The read-only piece stays; with a piece missing no script is written (it would join the book
+  // with a hole), and the report says so and names the piece missing.
   EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "2.txt"), "old");
-  EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "点我合并.bat"),
-            MergeScriptText("锁", {"1.txt", "3.txt"}));
+  EXPECT_FALSE(Exists(scene.out + kSep + "锁" + kSep + "点我合并.bat"));
+  EXPECT_EQ(host.failures[3].reason, "有 1 个分割文件无法写入，" + scene.out + kSep + "锁" +
+                                         " 中缺少：2.txt；没有写出合并文件 " + scene.out + kSep +
+                                         "锁" + kSep + "点我合并.bat");
   EXPECT_EQ(Bytes(scene.out + kSep + "好" + kSep + "1.txt"), "good");
   testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", false);
 }
+
+// A folder of a piece's name in the way: the folder stays as it was, the other pieces are
+// written, and no merge script joins the book without that piece.
+TEST(SplitJob, AFolderInAPiecesWayLeavesNoScriptThatSkipsIt) {
+  Scene scene;
+  const std::string text =
+      std::string(1024, 'a') + std::string(1024, 'b') + std::string(1024, 'c');
+  const std::string source = scene.Source("书.txt", text);
+  const std::string pieces = scene.out + kSep + "书";
+  MakeDirectory(pieces);
+  MakeDirectory(pieces + kSep + "2.txt");
+  WriteFileBytes(pieces + kSep + "2.txt" + kSep + "inside.txt", "kept");
+  SplitForm form = scene.Form({source});
+  form.size_text = "1";
+  form.write_merge_script = true;
+  RecordingHost host;
+  SplitJob(form, host);
+  const std::string first = Bytes(pieces + kSep + "1.txt");
+  const std::string last = Bytes(pieces + kSep + "3.txt");
+  EXPECT_EQ(text.substr(0, first.size()), first);
+  EXPECT_EQ(text.substr(text.size() - last.size()), last);
+  EXPECT_LT(first.size() + last.size(), text.size());
+  EXPECT_TRUE(FolderExists(pieces + kSep + "2.txt"));
+  EXPECT_EQ(Bytes(pieces + kSep + "2.txt" + kSep + "inside.txt"), "kept");
+  EXPECT_FALSE(Exists(pieces + kSep + "点我合并.bat"));
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(host.failures[0].reason, "有 1 个分割文件无法写入，" + pieces +
+                                         " 中缺少：2.txt；没有写出合并文件 " + pieces + kSep +
+                                         "点我合并.bat");
+  EXPECT_EQ(host.completions, 0);
+}
+
+#ifndef _WIN32
+// Files may grow only to `limit` bytes while it lives (as on a disk that fills up): a write
+// beyond fails part-way, leaving what fitted, as a full disk does.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t limit) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    old_signal_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit now = old_;
+    now.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &now);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, old_signal_);
+  }
+
+ private:
+  rlimit old_;
+  void (*old_signal_)(int);
+};
+
+// Pieces that a full disk cut short are removed, not left under their real names for a later
+// merge of the folder to join; the pieces that fitted stay, the script is not written, and the
+// report names every piece missing.
+TEST(SplitJob, PiecesCutShortByAFullDiskAreRemovedAndNamed) {
+  Scene scene;
+  std::string text;
+  for (int i = 0; i < 25; ++i) text += std::string(2048, static_cast<char>('a' + i));
+  text += std::string(100, 'z');
+  const std::string source = scene.Source("满.txt", text);
+  SplitForm form = scene.Form({source});
+  form.size_text = "2";
+  form.write_merge_script = true;
+  RecordingHost host;
+  {
+    FileSizeLimit limit(1500);
+    SplitJob(form, host);
+  }
+  // Only the last piece, of less than 100 bytes, fitted.
+  const std::string pieces = scene.out + kSep + "满";
+  EXPECT_EQ(FileNamesIn(pieces), std::vector<std::string>{"26.txt"});
+  const std::string last = Bytes(pieces + kSep + "26.txt");
+  EXPECT_EQ(last, std::string(last.size(), 'z'));
+  EXPECT_LT(last.size(), 100u);
+  std::string missing;
+  for (int i = 1; i <= 20; ++i) missing += (i == 1 ? "" : "、") + std::to_string(i) + ".txt";
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(host.failures[0].reason, "有 25 个分割文件无法写入，" + pieces + " 中缺少：" + missing +
+                                         " 等；没有写出合并文件 " + pieces + kSep + "点我合并.bat");
+  EXPECT_EQ(host.panes[0], "当前状态: 任务完成，1 个文件失败");
+
+  // A script cut short is removed too; so is any file DiskOutput could not write whole.
+  DiskOutput output;
+  const std::string script = scene.dir.Join("点我合并.bat");
+  {
+    FileSizeLimit limit(10);
+    EXPECT_FALSE(output.WriteFile(script, MergeScriptText("书", {"1.txt", "2.txt"})));
+    EXPECT_FALSE(output.WriteFileParts(scene.dir.Join("p.txt"), "12345678", "90abc"));
+  }
+  EXPECT_FALSE(Exists(script));
+  EXPECT_FALSE(Exists(scene.dir.Join("p.txt")));
+  EXPECT_TRUE(output.WriteFileParts(scene.dir.Join("p.txt"), "12345678", "90abc"));
+  EXPECT_EQ(Bytes(scene.dir.Join("p.txt")), "1234567890abc");
+}
+#endif  // _WIN32
+
+// Piece folders are named as Windows resolves names, on every system: "x." is the folder "x", so
+// x.txt and x..txt get a folder each; a source called "nul" (or con, com1 ...) gets "nul_", and
+// the merged file in its script too, so that no piece goes to the null device.
+TEST(SplitJob, PieceFoldersAreNeitherSharedNorDevices) {
+  Scene scene;
+  const std::string x = scene.Source("x.txt", "first");
+  const std::string x2 = scene.Source("x..txt", "second");
+  const std::string other = scene.Source("书.txt", "third");
+  SplitForm form = scene.Form({x, x2});
+  EXPECT_EQ(form.rows[1].name, "x.");
+  // A row may carry any name (the window's list takes it from the file); these are devices.
+  form.rows.push_back({"Nul", other, "0.01"});
+  form.rows.push_back({"com1.", other, "0.01"});
+  form.rows.push_back({"X ", other, "0.01"});
+  form.size_text = "1";
+  form.write_merge_script = true;
+  RecordingHost host;
+  SplitContext context;
+  SplitJob(form, context, host);
+  EXPECT_TRUE(host.failures.empty());
+  EXPECT_EQ(Bytes(scene.out + kSep + "x" + kSep + "1.txt"), "first");
+  EXPECT_EQ(Bytes(scene.out + kSep + "x(2)" + kSep + "1.txt"), "second");
+  EXPECT_EQ(Bytes(scene.out + kSep + "X(3)" + kSep + "1.txt"), "third");
+  EXPECT_EQ(Bytes(scene.out + kSep + "Nul_" + kSep + "1.txt"), "third");
+  EXPECT_EQ(Bytes(scene.out + kSep + "com1_" + kSep + "1.txt"), "third");
+  EXPECT_EQ(Bytes(scene.out + kSep + "Nul_" + kSep + "点我合并.bat"),
+            MergeScriptText("Nul_", {"1.txt"}));
+  EXPECT_EQ(Bytes(scene.out + kSep + "x(2)" + kSep + "点我合并.bat"),
+            MergeScriptText("x", {"1.txt"}));
+  for (const char* name : {"x", "x(2)", "X(3)", "Nul_", "com1_"}) {
+    EXPECT_TRUE(FolderExists(scene.out + kSep + name)) << name;
+  }
+  EXPECT_EQ(context.renamed_folders,
+            (std::vector<std::string>{scene.out + kSep + "x(2)", scene.out + kSep + "X(3)"}));
+  EXPECT_EQ(context.device_folders,
+            (std::vector<std::string>{scene.out + kSep + "Nul_", scene.out + kSep + "com1_"}));
+}
+
+#ifdef _WIN32
+// On Windows a source named nul.txt is the null device: it is refused, and nothing is written.
+TEST(SplitJob, ASourceThatIsADeviceIsRefused) {
+  Scene scene;
+  const std::string good = scene.Source("好.txt", "good");
+  SplitForm form = scene.Form({});
+  for (const char* device : {"nul.txt", "CON", "aux.txt", "com1.txt", "LPT9.txt"}) {
+    form.rows.push_back({BaseName(device), scene.dir.Join(device), ""});
+  }
+  form.rows.push_back(MakeSplitEntry(good));
+  form.size_text = "1";
+  RecordingHost host;
+  SplitJob(form, host);
+  ASSERT_EQ(host.failures.size(), 5u);
+  EXPECT_EQ(host.failures[0].path, scene.dir.Join("nul.txt"));
+  EXPECT_EQ(host.failures[0].reason, DeviceNameProblem("nul.txt"));
+  EXPECT_EQ(host.failures[4].reason, DeviceNameProblem("LPT9.txt"));
+  for (const char* folder : {"nul", "nul_", "CON", "CON_", "aux_"}) {
+    EXPECT_FALSE(FolderExists(scene.out + kSep + folder)) << folder;
+  }
+  EXPECT_EQ(Bytes(scene.out + kSep + "好" + kSep + "1.txt"), "good");
+}
+#endif
 
 TEST(SplitJob, BadKeywordIsShownOnceAndWritesNothing) {
   Scene scene;

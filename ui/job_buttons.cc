@@ -59,6 +59,11 @@ void RunSplit(MainWindow& window, const KeywordChoice& keyword, SplitMode mode) 
         window.jobs().split = *context;
         WindowHost host(window);
         TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
+        if (!context->device_folders.empty()) {
+          std::string text = "文件名是 Windows 的设备名，分割文件保存在：";
+          for (const std::string& path : context->device_folders) text += JoinText("\r\n", path);
+          host.ShowMessage(text);
+        }
       });
 }
 

@@ -53,31 +53,49 @@ dir='pieces/😀 小说'
 [ "$(cd "$dir" && ls | LC_ALL=C sort | tr '\n' ' ')" = "1.txt 2.txt 3.txt 点我合并.bat " ] ||
   fail "pieces of 😀 小说: $(ls "$dir")"
 cat "$dir/1.txt" "$dir/2.txt" "$dir/3.txt" | cmp - "$CORPUS" || fail "the pieces do not join back"
-#    The merge script names a merged file GBK cannot hold: it is UTF-8 and switches cmd to UTF-8
-#    before its first line that is not ASCII.
+#    The merge script is GBK, as cmd reads batch files on a Chinese system (and Wine's cmd reads
+#    every one): the merged name GBK cannot hold is taken from the script's own folder.
 script=$dir/点我合并.bat
-iconv -f UTF-8 -t UTF-8 "$script" >/dev/null 2>&1 || fail "the merge script is not UTF-8"
-first_wide=$(LC_ALL=C grep -n -m 1 -P '[\x80-\xff]' "$script" | cut -d: -f1)
-switch=$(grep -n -m 1 -i '^chcp 65001' "$script" | cut -d: -f1)
-[ -n "$switch" ] && [ -n "$first_wide" ] && [ "$switch" -lt "$first_wide" ] ||
-  fail "the merge script does not switch to UTF-8 first: $(head -n 5 "$script")"
-grep -q '"1.txt"+"2.txt"+"3.txt"' "$script" && grep -q '😀 小说.txt' "$script" ||
-  fail "the merge script's copy line: $(grep -i copy "$script")"
-#    Run by cmd where cmd reads a batch file's lines as UTF-8 after "chcp 65001" (Windows does;
-#    Wine 8's cmd keeps reading them in its ANSI code page), found with a probe script.
-utf8_batches() {
-  mkdir probe
-  printf '@echo off\r\nchcp 65001 >nul\r\npushd "%%~dp0"\r\nmd "探😀" 2>nul\r\npopd\r\n' >probe/probe.bat
-  timeout 120 "$SOURCE_ROOT/tools/wine_run.sh" cmd /c "$(to_arg "$WORK/probe/probe.bat")" >/dev/null 2>&1 || true
-  [ -d probe/探😀 ]
+iconv -f GBK -t UTF-8 "$script" >/dev/null 2>&1 || fail "the merge script is not GBK"
+iconv -f GBK -t UTF-8 "$script" | grep -q '"1.txt"+"2.txt"+"3.txt" "合并后的文件\\%travik_name%.txt"' ||
+  fail "the merge script's copy line: $(iconv -f GBK -t UTF-8 "$script" | grep -i copy)"
+run_script() {
+  timeout 300 "$SOURCE_ROOT/tools/wine_run.sh" cmd /c "$(to_arg "$WORK/$1")" </dev/null \
+    >cmd.out 2>&1 || [ $? -ne 124 ] || fail "the merge script $1 did not finish"
 }
-if [ "$PLATFORM" = windows ] && utf8_batches; then
-  timeout 300 "$SOURCE_ROOT/tools/wine_run.sh" cmd /c "$(to_arg "$WORK/$script")" \
-    >cmd.out 2>&1 || [ $? -ne 124 ] || fail "the merge script did not finish"
+if [ "$PLATFORM" = windows ]; then
+  run_script "$script"
   cmp "$CORPUS" "$dir/合并后的文件/😀 小说.txt" ||
     fail "the merge script of 😀 小说: $(ls "$dir" "$dir/合并后的文件" 2>&1)"
-elif [ "$PLATFORM" = windows ]; then
-  echo "merge script not run: this cmd does not read batch files as UTF-8 after chcp 65001"
+fi
+
+#    Pieces named with characters GBK lacks: the script names them by patterns ("?" for each
+#    UTF-16 unit of such a character), and joins them only when each matches exactly one file.
+printf '序\r\n第一章 😀\r\n甲\r\n第二章 한국\r\n乙\r\n第三章 𠀀\r\n丙\r\n第四章 España\r\n丁\r\n' >'名.utf8.txt'
+travik split -k '^第.章[^\r\n]*' --name keyword --merge-script -o "$(to_arg "$WORK/wide")" \
+  "$(to_arg "$WORK/名.utf8.txt")" >/dev/null 2>stderr || fail "split by headings: exit $? $(cat stderr)"
+dir='wide/名.utf8'
+[ "$(cd "$dir" && ls | LC_ALL=C sort | tr '\n' ' ')" = \
+  "头文本.txt 点我合并.bat 第一章 😀.txt 第三章 𠀀.txt 第二章 한국.txt 第四章 España.txt " ] ||
+  fail "pieces named by the headings: $(ls "$dir")"
+script=$(iconv -f GBK -t UTF-8 "$dir/点我合并.bat") || fail "the merge script is not GBK"
+for pattern in '第一章 ??.txt' '第二章 ??.txt' '第三章 ??.txt' '第四章 Espa?a.txt'; do
+  grep -qF "('dir /b /a-d \"$pattern\" 2^>nul') do set /a travik_n+=1" <<<"$script" ||
+    fail "no check of $pattern: $script"
+done
+grep -qF 'copy /y /b "头文本.txt"+"第一章 ??.txt"+"第二章 ??.txt"+"第三章 ??.txt"+"第四章 Espa?a.txt" "合并后的文件\名.utf8.txt" >nul' <<<"$script" ||
+  fail "the copy line: $script"
+if [ "$PLATFORM" = windows ]; then
+  run_script "$dir/点我合并.bat"
+  cmp '名.utf8.txt' "$dir/合并后的文件/名.utf8.txt" || fail "the book joined by patterns differs"
+  # Another file that a pattern matches: the script stops and joins nothing.
+  rm -r "$dir/合并后的文件"
+  printf 'x' >"$dir/第二章 일본.txt"
+  run_script "$dir/点我合并.bat"
+  [ ! -e "$dir/合并后的文件/名.utf8.txt" ] || fail "the script joined with a second match"
+  rm "$dir/第二章 일본.txt" "$dir/第三章 𠀀.txt"
+  run_script "$dir/点我合并.bat"
+  [ ! -e "$dir/合并后的文件/名.utf8.txt" ] || fail "the script joined without a piece"
 fi
 
 travik split -p 2 --name custom --custom-text '卷😀' -o "$(to_arg "$WORK/custom")" \

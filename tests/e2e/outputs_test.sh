@@ -158,4 +158,75 @@ travik merge -n x 2>stderr
 status=$?
 set -e
 [ "$status" -eq 2 ] || fail "merge with no files: exit $status"
+# 14. Natural order as chapter files are named: 上 < 中 < 下, the preface first, the afterword last.
+mkdir fourteen
+for name in '第1章（上）' '第1章（下）' '第1章（中）' '第2章' '楔子' '后记' '番外1' '尾声'; do
+  printf '%s,' "$name" >"fourteen/$name.txt"
+done
+(cd fourteen && travik merge -N -n 书 -o . ./*.txt) >/dev/null 2>stderr || fail "natural parts: $(cat stderr)"
+[ "$(cat fourteen/书.txt)" = '楔子,第1章（上）,第1章（中）,第1章（下）,第2章,尾声,后记,番外1,' ] ||
+  fail "natural order of parts: $(cat fourteen/书.txt)"
+
+# 15. Names as Windows resolves them: x.txt and x..txt get a folder each; no folder, copy or
+#     merged file is a device name (on Windows a source so named is the device, and refused).
+mkdir fifteen
+printf 'one' >fifteen/x.txt
+printf 'two' >fifteen/x..txt
+(cd fifteen && travik split -p 1 -o out x.txt x..txt) >/dev/null 2>stderr || fail "x..txt: $(cat stderr)"
+[ "$(cat fifteen/out/x/1.txt)" = one ] && [ "$(cat 'fifteen/out/x(2)/1.txt')" = two ] ||
+  fail "x.txt and x..txt: $(ls fifteen/out)"
+[ "$(ls fifteen/out | wc -l)" -eq 2 ] || fail "x.txt and x..txt: $(ls fifteen/out)"
+set +e
+(cd fifteen && travik merge -n nul -o . x.txt) >/dev/null 2>stderr
+status=$?
+set -e
+[ "$status" -eq 1 ] && grep -q '“nul”是 Windows 的设备名' stderr || fail "merge -n nul: exit $status $(cat stderr)"
+if [ "$PLATFORM" = native ]; then
+  printf 'abc' >fifteen/nul.txt
+  (cd fifteen && travik split -p 1 --merge-script -o dev nul.txt) >/dev/null 2>stderr ||
+    fail "split of nul.txt: $(cat stderr)"
+  [ "$(cat fifteen/dev/nul_/1.txt)" = abc ] && [ ! -e fifteen/dev/nul ] || fail "nul.txt: $(ls fifteen/dev)"
+  iconv -f GBK -t UTF-8 fifteen/dev/nul_/点我合并.bat | grep -qF '"合并后的文件\nul_.txt"' ||
+    fail "the merged name in the script of nul.txt"
+  grep -q '设备名，分割文件保存在 .*nul_' stderr || fail "the mark is not told: $(cat stderr)"
+  (cd fifteen && travik insert -e 1 -t '#' -o copies nul.txt) >/dev/null 2>stderr ||
+    fail "insert of nul.txt: $(cat stderr)"
+  [ "$(tr -d '#' <fifteen/copies/nul_.txt)" = abc ] || fail "the copy of nul.txt: $(ls fifteen/copies)"
+else
+  for device in nul.txt CON.txt com1.txt; do
+    set +e
+    (cd fifteen && travik split -s 1 -o dev "$device") >/dev/null 2>stderr
+    status=$?
+    set -e
+    [ "$status" -eq 3 ] && grep -q "“$device”是 Windows 的设备名" stderr ||
+      fail "split of $device: exit $status $(cat stderr)"
+  done
+  [ -z "$(ls fifteen/dev 2>/dev/null)" ] || fail "split of a device wrote $(ls fifteen/dev)"
+fi
+
+# 16. A piece that cannot be written is named, leaves nothing under its name, and the merge script
+#     is not written: a folder in a piece's way, and (natively) a disk that fills up.
+mkdir -p sixteen/out/书/2.txt
+head -c 3000 "$CORPUS" >sixteen/书.txt
+set +e
+(cd sixteen && travik split -p 3 --merge-script -o out 书.txt) >/dev/null 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] && grep -q '中缺少：2.txt；没有写出合并文件' stderr ||
+  fail "a folder in the way: exit $status $(cat stderr)"
+[ -d sixteen/out/书/2.txt ] && [ ! -e sixteen/out/书/点我合并.bat ] && [ -s sixteen/out/书/3.txt ] ||
+  fail "a folder in the way: $(ls sixteen/out/书)"
+if [ "$PLATFORM" = native ]; then
+  mkdir sixteen/full
+  head -c 250000 "$CORPUS" >sixteen/full/大.txt
+  set +e
+  (cd sixteen/full && trap '' XFSZ && ulimit -f 80 && travik split -s 100 --merge-script -o out 大.txt) \
+    >/dev/null 2>stderr
+  status=$?
+  set -e
+  [ "$status" -eq 3 ] && grep -q '有 2 个分割文件无法写入，.* 中缺少：1.txt、2.txt；没有写出合并文件' stderr ||
+    fail "a full disk: exit $status $(cat stderr)"
+  [ "$(ls sixteen/full/out/大)" = 3.txt ] || fail "pieces left by a full disk: $(ls -l sixteen/full/out/大)"
+fi
+
 echo "outputs e2e: ok"
