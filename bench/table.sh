@@ -7,6 +7,22 @@ bench_arguments() {
   [ -x "$travik" ] || { echo "no travik at $travik (give its path)" >&2; exit 2; }
 }
 
+# median <numbers...>: the middle one (the mean of the two middle ones for an even count). The
+# machine is shared and noisy: runs alternate between travik and the reference, and the median of
+# each side is compared.
+median() {
+  printf '%s\n' "$@" | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+# take_run <variable> <seconds>: adds a run's time to <variable>_runs and sets <variable> to the
+# median so far.
+take_run() {
+  local runs_var="${1}_runs"
+  printf -v "$runs_var" '%s %s' "${!runs_var:-}" "$2"
+  # shellcheck disable=SC2086
+  printf -v "$1" '%s' "$(median ${!runs_var})"
+}
+
 # bench_row adds one row to the table that bench/run_all.sh prints
 # at the end of its run (the file named by TRAVIK_BENCH_ROWS; nothing when it is unset).
 #   bench_row <job> <travik seconds> <reference> <reference seconds> <goal ratio> [note]

@@ -9,6 +9,7 @@
 
 #include "text/codepage.h"
 #include "files/files_platform.h"
+#include "files/mapped_file_win32.h"
 
 namespace travik::platform {
 
@@ -30,6 +31,10 @@ class ScopedHandle {
   ScopedHandle& operator=(const ScopedHandle&) = delete;
   bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
   HANDLE get() const { return h_; }
+  void reset(HANDLE h) {
+    if (valid()) CloseHandle(h_);
+    h_ = h;
+  }
 
  private:
   HANDLE h_;
@@ -81,6 +86,10 @@ class Win32File : public File {
   }
 
   bool Flush() override { return FlushFileBuffers(handle_.get()) != 0; }
+
+  std::shared_ptr<const ByteStorage> MapForReading(size_t n) override {
+    return MapFileForReading(handle_.get(), n);
+  }
 
  private:
   ScopedHandle handle_;
@@ -269,10 +278,21 @@ std::unique_ptr<File> CreateNew(std::string_view path) {
 bool WriteNew(std::string_view path, std::initializer_list<std::string_view> parts) {
   std::wstring wide;
   if (!ToWide(path, &wide)) return false;
-  DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // Most outputs are new files: made with CREATE_NEW, they need no look first. Under Wine every
+  // look-up of a name not yet in the folder reads the whole folder (names differ in case only
+  // there), so a look before each of thousands of pieces doubled the time of a split. A file that
+  // is there is looked at as before: a read-only one is not overwritten.
+  ScopedHandle h(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.valid()) {
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) {
+      return false;
+    }
+    h.reset(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
   if (!h.valid()) return false;
   for (std::string_view part : parts) {
     if (!part.empty() && !WriteAllTo(h.get(), part)) return false;

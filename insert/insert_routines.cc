@@ -52,7 +52,7 @@ class FileSink : public OutputSink {
 // by a complete new one, and the source only when it changes. False when nothing was written
 // because of a failure (which is reported).
 template <typename Produce>
-bool WriteResult(const InsertContext& context, bool changed, FailureList& failures,
+bool WriteResult(InsertContext& context, bool changed, FailureList& failures,
                  Produce&& produce) {
   std::string target = context.source_path;
   if (context.keep_original) {
@@ -76,6 +76,9 @@ bool WriteResult(const InsertContext& context, bool changed, FailureList& failur
                                           : "读取时文件被其他程序改短，文件未作修改");
     return false;
   }
+  // Windows does not replace a file that is mapped: the source's text, all written by now, is let
+  // go before its file is replaced.
+  if (written && !context.keep_original) context.source_text.clear();
   if (!written || !file.Commit()) {
     failures.Add(context.source_path, context.keep_original ? JoinText("无法写入副本 ", target)
                                                             : "无法写回文件，文件未作修改");
