@@ -5,6 +5,7 @@
 // rare in any text, before stepping confirms one. The text is taken in chunks that stay in the
 // cache between the UTF-8 check and the block masks, or as a reader hands its blocks over.
 #include "text/encoding.h"
+#include "text/evidence.h"
 
 #include <algorithm>
 
@@ -421,14 +422,22 @@ void EncodingDetector::Scan(size_t end) {
 DetectedEncoding EncodingDetector::Finish() {
   if (Marked()) return {marked_, mark_length_};
   Scan(text_.size());
-  if (utf8_ && multi_byte_) return {Encoding::kUtf8, 0};
+  bool weak = false;
+  if (utf8_ && multi_byte_) {
+    const Verdict verdict = WeighUtf8AgainstGbk(text_);
+    if (verdict.encoding == Encoding::kUtf8) return {Encoding::kUtf8, 0, verdict.weak};
+    // Read as GBK after all: the blocks that waited are counted now.
+    weak = verdict.weak;
+    utf8_ = false;
+    Scan(text_.size());
+  }
   const size_t pairs = text_.size() / 2;
   const size_t most = zero_even_ > zero_odd_ ? zero_even_ : zero_odd_;
   const size_t least = zero_even_ > zero_odd_ ? zero_odd_ : zero_even_;
   if (most > least && most >= 2 && most * 100 >= pairs) {
     return {zero_odd_ > zero_even_ ? Encoding::kUtf16Le : Encoding::kUtf16Be, 0};
   }
-  return {four_byte_ ? Encoding::kGb18030 : Encoding::kGbk, 0};
+  return {four_byte_ ? Encoding::kGb18030 : Encoding::kGbk, 0, weak && !four_byte_};
 }
 
 DetectedEncoding DetectEncoding(std::string_view text) {

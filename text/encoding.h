@@ -61,11 +61,15 @@ bool ParseEncodingChoice(std::string_view text, EncodingChoice* choice);
 struct DetectedEncoding {
   Encoding encoding = Encoding::kGbk;
   size_t mark_length = 0;
+  // The bytes were valid in another encoding too and the evidence for this one is slight (a few
+  // characters): shown as "GBK?".
+  bool weak = false;
 };
 
 // The encoding of a whole text, read once. A byte-order mark decides (EF BB BF UTF-8, FF FE
 // UTF-16LE, FE FF UTF-16BE). Without one, in this order: valid UTF-8 holding at least one
-// multi-byte sequence is UTF-8; zero bytes at one parity of position, more than at the other and
+// multi-byte sequence is UTF-8 unless its GBK reading is the more plausible text
+// (WeighUtf8AgainstGbk); zero bytes at one parity of position, more than at the other and
 // at least 2 and 1% of the byte pairs, are UTF-16 (zeros at odd positions: little-endian); a
 // four-byte sequence met while stepping as GB18030 makes GB18030; anything else, pure ASCII and
 // the empty text included, is GBK.

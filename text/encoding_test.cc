@@ -7,6 +7,7 @@
 #include <set>
 
 #include "text/codepage.h"
+#include "text/evidence.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -71,7 +72,9 @@ DetectedEncoding ModelDetect(const std::string& s) {
   if (utf8) {
     for (size_t i = 0; i < s.size(); i += ModelUtf8Length(s, i)) multi |= ModelUtf8Length(s, i) > 1;
   }
-  if (utf8 && multi) return {Encoding::kUtf8, 0};
+  if (utf8 && multi && WeighUtf8AgainstGbk(s).encoding == Encoding::kUtf8) {
+    return {Encoding::kUtf8, 0};
+  }
   size_t zeros[2] = {0, 0};
   for (size_t i = 0; i < s.size(); ++i) zeros[i % 2] += s[i] == 0;
   const size_t most = std::max(zeros[0], zeros[1]), least = std::min(zeros[0], zeros[1]);
