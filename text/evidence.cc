@@ -70,7 +70,7 @@ bool SameScript(Kind a, Kind b) {
 int HanScore(CodePoint cp) {
   if (cp < 0x10000 && CommonCharacters().test(cp)) return 4;
   const uint16_t gbk = GbkCodeOf(cp);
-  if (gbk >= 0xB0A1 && gbk <= 0xD7F9) return 1;  // GB2312's first level
+  if (gbk >= 0xB0A1 && gbk <= 0xD7F9 && (gbk & 0xFF) >= 0xA1) return 1;  // GB2312's first level
   return 0;
 }
 
@@ -113,6 +113,9 @@ ReadingScore ScoreReading(std::string_view text, Encoding encoding) {
         // character or a letter of another script.
         score += SameScript(kind, previous) ? 2 : previous == Kind::kAscii ? 0 : -2;
         break;
+      case Kind::kAsciiLetter:
+        score += previous == Kind::kLatin ? 2 : 0;  // the rest of a word such as "naïve"
+        break;
       case Kind::kOdd:
         score += cp >= 0xA0 && cp < 0xC0 && previous == Kind::kAscii ? -1 : -3;
         break;
@@ -125,15 +128,20 @@ ReadingScore ScoreReading(std::string_view text, Encoding encoding) {
 }
 
 Verdict WeighUtf8AgainstGbk(std::string_view text) {
-  const ReadingScore utf8 = ScoreReading(text, Encoding::kUtf8);
-  // The GBK reading ends where the UTF-8 one does: a character cut by the end of the sample
-  // would count against it.
+  // Both readings end at the same place, before a character cut by the end of the sample or of
+  // the text (a piece may end inside one): the cut would count against them.
+  auto continuation = [&](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
   size_t length = std::min(text.size(), kEvidenceBytes);
-  while (length > 0 && length < text.size() &&
-         (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
-    --length;
+  while (length > 0 && length < text.size() && continuation(length)) --length;
+  size_t last = length;
+  while (last > 0 && length - last < 3 && continuation(last - 1)) --last;
+  if (last > 0 && static_cast<unsigned char>(text[last - 1]) >= 0xC0 &&
+      Utf8SequenceLength(text.data() + last - 1, text.data() + length) == 0) {
+    length = last - 1;
   }
-  const ReadingScore gbk = ScoreReading(text.substr(0, length), Encoding::kGbk);
+  text = text.substr(0, length);
+  const ReadingScore utf8 = ScoreReading(text, Encoding::kUtf8);
+  const ReadingScore gbk = ScoreReading(text, Encoding::kGbk);
   // Per character: the same bytes make half as many characters again in GBK as in UTF-8.
   // gbk.sum / gbk.characters > utf8.sum / utf8.characters, without division.
   const int64_t g = gbk.sum * static_cast<int64_t>(utf8.characters);

@@ -32,6 +32,9 @@ TEST(RecognitionByEvidence, ShortGbkWordsThatAreValidUtf8AreGbk) {
   // One character is slight evidence; a line of them is not.
   EXPECT_TRUE(DetectEncoding(Gbk("十")).weak);
   EXPECT_FALSE(DetectEncoding(Gbk("目录说十时头全目录说十时头全")).weak);
+  // A UTF-8 piece that ends inside a character is UTF-8: the cut counts for neither reading.
+  EXPECT_EQ(DetectEncoding("\xE5\xA5\xBD\xF0\x9F").encoding, Encoding::kUtf8);
+  EXPECT_EQ(DetectEncoding("\xE7\xAC\xAC\xE4\xB8").encoding, Encoding::kUtf8);
   // The head piece of a book split at ^第, with its line break.
   EXPECT_EQ(DetectEncoding(Gbk("目录\r\n")).encoding, Encoding::kGbk);
   // Western and Russian UTF-8 stays UTF-8: their letters stand inside words.
