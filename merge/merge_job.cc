@@ -7,6 +7,7 @@
 
 #include "text/codepage.h"
 #include "text/encoding.h"
+#include "text/evidence.h"
 #include "files/files.h"
 #include "text/text.h"
 
@@ -253,7 +254,9 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
         source.mark_length == 0 && carried_in == 0 &&
         CheckText(source.text, encoding.encoding).check == TextCheck::kValid &&
         (encoding.encoding != Encoding::kGbk ||
-         FirstInvalidGbkChar(source.text) == source.text.size())) {
+         FirstInvalidGbkChar(source.text) == source.text.size()) &&
+        ScoreReading(source.text, encoding.encoding).sum >=
+            ScoreReading(source.text, source.encoding).sum) {
       source.encoding = encoding.encoding;
     }
     SourceBytes bytes;
