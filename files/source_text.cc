@@ -300,6 +300,7 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
   if (detect) {
     source.encoding = found.encoding;
     source.mark_length = found.mark_length;
+    source.weak_evidence = found.weak;
   } else {
     // An encoding given does not make a text that begins with a UTF-16 mark readable (FF FE and
     // FE FF begin no text of GBK, GB18030 or UTF-8): it is refused as UTF-16 all the same.

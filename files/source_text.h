@@ -27,6 +27,8 @@ struct SourceText {
   // `text` begins with (0 when none). The mark stays in `text`: it is the file's first bytes.
   Encoding encoding = Encoding::kGbk;
   size_t mark_length = 0;
+  // Recognised on slight evidence: the bytes read as text in another encoding too (a short text).
+  bool weak_evidence = false;
   // Not to be worked on (ok is false, `error` says why): a UTF-16 text, or a text that is not
   // valid in the encoding the caller gave.
   bool refused = false;

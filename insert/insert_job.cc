@@ -89,6 +89,7 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
   }
   context.source_text = std::move(source.text);
   context.source_cut_short = source.cut_short;
+  context.source_weak = source.weak_evidence && source.encoding == Encoding::kGbk;
   context.source_unfinished = !source.unfinished.empty();
   context.source_encoding = source.encoding;
   context.source_mark_length = source.mark_length;
@@ -208,7 +209,14 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
     context.insertions = -1;  // stays so unless the routine writes the file's result
     HandleRow(row, mode, form.every_text, context, host, failures);
     if (context.insertions >= 0) {
-      results.push_back({row.path, JoinText("插入 ", std::to_string(context.insertions), " 处")});
+      // A short text recognised on slight evidence is named so: the person can name its encoding.
+      const std::string doubt =
+          context.source_weak
+              ? JoinText("（按 ", EncodingName(context.source_encoding),
+                         "? 读取：编码的依据不足，可用 --encoding 或列表菜单指定）")
+              : std::string();
+      results.push_back(
+          {row.path, JoinText("插入 ", std::to_string(context.insertions), " 处", doubt)});
     }
   }
   context.host = nullptr;

@@ -46,6 +46,7 @@ struct InsertContext {
   bool keep_original = true;
   bool use_program_folder = true;
   SourceBytes source_text;         // the file's whole text (read and closed again by the job)
+  bool source_weak = false;        // its encoding recognised on slight evidence ("GBK?")
   bool source_cut_short = false;   // the text stopped at a 0x00 or 0x1A byte
   bool source_unfinished = false;  // UTF-8, GB18030: an incomplete last character was left out
   Encoding source_encoding = Encoding::kGbk;

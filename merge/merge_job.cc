@@ -7,6 +7,7 @@
 
 #include "text/codepage.h"
 #include "text/encoding.h"
+#include "text/evidence.h"
 #include "files/files.h"
 #include "text/text.h"
 
@@ -41,6 +42,35 @@ bool HasNonAscii(std::string_view text) {
     if (c >= 0x80) return true;
   }
   return false;
+}
+
+// True when a character of the GBK text begins with 0x80, code page 936's euro sign, which is
+// one byte there and no character of GB18030.
+bool HasGbkEuro(std::string_view gbk) {
+  const char* end = gbk.data() + gbk.size();
+  for (const char* p = gbk.data(); p < end; p += GbkCharLength(p, end)) {
+    if (*p == '\x80') return true;
+  }
+  return false;
+}
+
+// The GBK text with each euro sign (0x80 where a character begins) written as GB18030 writes it,
+// A2 E3; the byte after it begins the next character, as code page 936 reads it.
+std::string GbkEuroAsGb18030(std::string_view gbk) {
+  std::string out;
+  out.reserve(gbk.size() + 16);
+  const char* end = gbk.data() + gbk.size();
+  for (const char* p = gbk.data(); p < end;) {
+    if (*p == '\x80') {
+      out += "\xA2\xE3";
+      ++p;
+      continue;
+    }
+    const size_t n = GbkCharLength(p, end);
+    out.append(p, n);
+    p += n;
+  }
+  return out;
 }
 
 // The merged text's encoding: that of the first source read whose text (with its byte-order
@@ -93,6 +123,11 @@ bool MergedBytes(const SourceText& source, size_t carried, bool at_start, Merged
   const bool gb_family = source.encoding != Encoding::kUtf8 && merged->encoding != Encoding::kUtf8;
   if (merged->decided && gb_family && source.encoding == Encoding::kGb18030) {
     merged->encoding = Encoding::kGb18030;
+  }
+  if (merged->decided && merged->encoding == Encoding::kGb18030 &&
+      source.encoding == Encoding::kGbk && HasGbkEuro(body)) {
+    *bytes = GbkEuroAsGb18030(body);
+    return true;
   }
   if (!merged->decided || gb_family || source.encoding == merged->encoding) {
     *bytes = std::move(body);
@@ -211,6 +246,18 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       if (!tail.empty() && NextContinuesUtf8(form, static_cast<size_t>(done), tail, taken)) {
         ReadAsCutUtf8(tail, &source);
       }
+    }
+    // A short piece whose bytes read as text in more than one encoding, with little to choose
+    // between the readings, is in the encoding the merged text has settled on when it is valid
+    // in it: a head piece 目录 of a GBK book is not the UTF-8 Ŀ¼, nor the other way round.
+    if (source.weak_evidence && encoding.decided && source.encoding != encoding.encoding &&
+        source.mark_length == 0 && carried_in == 0 &&
+        CheckText(source.text, encoding.encoding).check == TextCheck::kValid &&
+        (encoding.encoding != Encoding::kGbk ||
+         FirstInvalidGbkChar(source.text) == source.text.size()) &&
+        ScoreReading(source.text, encoding.encoding).sum >=
+            ScoreReading(source.text, source.encoding).sum) {
+      source.encoding = encoding.encoding;
     }
     SourceBytes bytes;
     std::string problem;

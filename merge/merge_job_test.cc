@@ -647,7 +647,8 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     if (written) {
       EXPECT_EQ(Bytes(merged_path), merged);
     }
-    EXPECT_EQ(host.FailedPaths(), failed);
+    EXPECT_EQ(host.FailedPaths(), failed)
+        << (host.failures.empty() ? std::string() : host.failures[0].reason);
     EXPECT_EQ(host.notices, failed.empty() ? 1 : 0);
     EXPECT_EQ(host.messages.empty(), true);
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -746,6 +747,53 @@ TEST(MergeJobEncodings, TheMergedTextTakesTheFirstEncodingAndOthersAreConverted)
   EXPECT_TRUE(result.written);
   EXPECT_EQ(missing_host.FailedPaths(), std::vector<std::string>{scene.dir.Join("gone.txt")});
   EXPECT_EQ(Bytes(merged), In(Encoding::kGbk, "三二"));
+}
+
+// Pieces of a GBK book split at ^第: the head piece 目录 is valid UTF-8 too (Ŀ¼), and a piece of
+// one rare character can read better as UTF-8 (C3 96 is 脰 in GBK, Ö in UTF-8). Short pieces whose
+// reading is in doubt take the encoding the book has settled on: the book comes back byte for
+// byte, in GBK.
+TEST(MergeJobEncodings, ShortPiecesInDoubtTakeTheBooksEncoding) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  const std::string toc = In(Encoding::kGbk, "目录\r\n");
+  const std::string one = In(Encoding::kGbk, "第一章 十时\r\n他说：“全都在头里。”\r\n");
+  const std::string rare = "\xC3\x96";
+  const std::string two = In(Encoding::kGbk, "第二章 目录\r\n");
+  std::string a = scene.File("a.txt", toc);
+  std::string b = scene.File("b.txt", one);
+  std::string c = scene.File("c.txt", rare);
+  std::string d = scene.File("d.txt", two);
+  RecordingHost host;
+  MergeResult result;
+  MergeJob(scene.Form({a, b, c, d}), host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_TRUE(host.failures.empty()) << host.failures[0].path << host.failures[0].reason;
+  EXPECT_EQ(Bytes(merged), toc + one + rare + two);
+  // In a UTF-8 book the same rare piece is the UTF-8 Ö it reads as.
+  a = scene.File("a.txt", In(Encoding::kUtf8, "第一章\r\n"));
+  RecordingHost utf8_host;
+  MergeJob(scene.Form({a, c}), utf8_host, &result);
+  EXPECT_TRUE(utf8_host.failures.empty());
+  EXPECT_EQ(Bytes(merged), In(Encoding::kUtf8, "第一章\r\n") + rare);
+}
+
+// GBK's euro sign is the single byte 0x80, which GB18030 does not hold: in a GB18030 book it
+// becomes A2 E3, and the byte after it stays the character it was.
+TEST(MergeJobEncodings, TheGbkEuroSignIsWrittenAsGb18030WritesIt) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  const std::string head = In(Encoding::kGb18030, std::string("甲") + kExtB + "\r\n");
+  std::string a = scene.File("a.txt", head);
+  std::string b = scene.File("b.txt", "80\x80 \xB5\xDA\x80\x80x\x80\r\n");
+  RecordingHost host;
+  MergeResult result;
+  MergeJob(scene.Form({a, b}), host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_TRUE(host.failures.empty());
+  EXPECT_EQ(Bytes(merged), head + "80\xA2\xE3 \xB5\xDA\xA2\xE3\xA2\xE3x\xA2\xE3\r\n");
+  std::u32string check;
+  EXPECT_TRUE(DecodeText(Bytes(merged), Encoding::kGb18030, &check));
 }
 
 TEST(MergeJobEncodings, NothingIsWrittenWhenASourceCannotBeMerged) {

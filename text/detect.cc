@@ -5,6 +5,7 @@
 // rare in any text, before stepping confirms one. The text is taken in chunks that stay in the
 // cache between the UTF-8 check and the block masks, or as a reader hands its blocks over.
 #include "text/encoding.h"
+#include "text/evidence.h"
 
 #include <algorithm>
 
@@ -272,6 +273,7 @@ size_t Utf8WellFormedPrefix(const unsigned char* p, size_t n, bool* high) {
 }
 
 constexpr size_t kChunk = size_t{64} << 10;  // stays in the cache between the two looks
+constexpr size_t kPaddingRun = 4;
 
 }  // namespace
 
@@ -421,14 +423,52 @@ void EncodingDetector::Scan(size_t end) {
 DetectedEncoding EncodingDetector::Finish() {
   if (Marked()) return {marked_, mark_length_};
   Scan(text_.size());
-  if (utf8_ && multi_byte_) return {Encoding::kUtf8, 0};
-  const size_t pairs = text_.size() / 2;
+  bool weak = false;
+  if (utf8_ && multi_byte_) {
+    const Verdict verdict = WeighUtf8AgainstGbk(text_);
+    if (verdict.encoding == Encoding::kUtf8) return {Encoding::kUtf8, 0, verdict.weak};
+    // Read as GBK after all: the blocks that waited are counted now.
+    weak = verdict.weak;
+    utf8_ = false;
+    Scan(text_.size());
+  }
+  // Zero bytes padding the end are the end of the text, not half of its characters. A run of
+  // fewer than four may be the last character of UTF-16 text (0A 00).
+  size_t padding = 0;
+  while (padding < text_.size() && (text_[text_.size() - 1 - padding] == '\0' ||
+                                    text_[text_.size() - 1 - padding] == '\x1A')) {
+    ++padding;
+  }
+  if (padding < kPaddingRun) padding = 0;
+  for (size_t at = text_.size() - padding; at < text_.size(); ++at) {
+    if (text_[at] == '\0') --(at % 2 ? zero_odd_ : zero_even_);
+  }
+  const size_t pairs = (text_.size() - padding) / 2;
   const size_t most = zero_even_ > zero_odd_ ? zero_even_ : zero_odd_;
   const size_t least = zero_even_ > zero_odd_ ? zero_odd_ : zero_even_;
   if (most > least && most >= 2 && most * 100 >= pairs) {
-    return {zero_odd_ > zero_even_ ? Encoding::kUtf16Le : Encoding::kUtf16Be, 0};
+    return {Utf16ByteOrder(text_.substr(0, text_.size() - padding), zero_odd_ > zero_even_), 0};
   }
-  return {four_byte_ ? Encoding::kGb18030 : Encoding::kGbk, 0};
+  return {four_byte_ ? Encoding::kGb18030 : Encoding::kGbk, 0, weak && !four_byte_};
+}
+
+Encoding Utf16ByteOrder(std::string_view text, bool zeros_odd) {
+  // Chinese text in UTF-16 has as many zero bytes from ideographic spaces (00 30 in
+  // little-endian) as from line breaks (0A 00): the characters each reading gives decide.
+  auto plausible = [](unsigned v) {
+    return v == 0x0A || v == 0x0D || (v >= 0x20 && v < 0x7F) || (v >= 0x3000 && v <= 0x303F) ||
+           (v >= 0x4E00 && v <= 0x9FFF) || (v >= 0xFF00 && v <= 0xFFEF);
+  };
+  text = text.substr(0, kEvidenceBytes);
+  size_t little = 0, big = 0;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    const unsigned a = static_cast<unsigned char>(text[i]);
+    const unsigned b = static_cast<unsigned char>(text[i + 1]);
+    little += plausible(a | b << 8);
+    big += plausible(a << 8 | b);
+  }
+  if (little != big) return little > big ? Encoding::kUtf16Le : Encoding::kUtf16Be;
+  return zeros_odd ? Encoding::kUtf16Le : Encoding::kUtf16Be;
 }
 
 DetectedEncoding DetectEncoding(std::string_view text) {

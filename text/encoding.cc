@@ -72,6 +72,36 @@ const CharValue* GbkPairTable() {
   return table;
 }
 
+size_t FirstInvalidGbkChar(std::string_view text) {
+  // Pairs the code page decodes, and the user-defined ones; built once.
+  static std::vector<bool> valid;
+  static std::once_flag built;
+  std::call_once(built, [] {
+    valid.assign(128 * 256, false);
+    uint32_t row[256];
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      DecodeGbkPairs(static_cast<unsigned char>(lead), row);
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        valid[(lead - 0x80) * 256 + trail] =
+            trail != 0x7F && (row[trail] != 0 || UserDefinedCodePoint(lead, trail) != 0);
+      }
+    }
+    for (int trail = 0; trail < 256; ++trail) valid[trail] = true;  // 0x80: one byte, the euro
+  });
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    if (i + 1 == n) return i;  // cut short: the reader drops it and says so
+    if (p[i] == 0xFF || !valid[(p[i] - 0x80) * 256 + p[i + 1]]) return i;
+    i += 2;
+  }
+  return n;
+}
+
 uint16_t GbkCodeOf(char32_t code_point) {
   static uint16_t codes[0x10000];
   static std::once_flag built;

@@ -61,15 +61,29 @@ bool ParseEncodingChoice(std::string_view text, EncodingChoice* choice);
 struct DetectedEncoding {
   Encoding encoding = Encoding::kGbk;
   size_t mark_length = 0;
+  // The bytes were valid in another encoding too and the evidence for this one is slight (a few
+  // characters). Shown where the verdict is GBK ("GBK?"): short UTF-8 is what it looks like.
+  bool weak = false;
 };
 
 // The encoding of a whole text, read once. A byte-order mark decides (EF BB BF UTF-8, FF FE
 // UTF-16LE, FE FF UTF-16BE). Without one, in this order: valid UTF-8 holding at least one
-// multi-byte sequence is UTF-8; zero bytes at one parity of position, more than at the other and
-// at least 2 and 1% of the byte pairs, are UTF-16 (zeros at odd positions: little-endian); a
+// multi-byte sequence is UTF-8 unless its GBK reading is the more plausible text
+// (WeighUtf8AgainstGbk); zero bytes (not counting a run of 4 or more 0x00 and 0x1A bytes padding the end) at one parity of position, more than at the other and
+// at least 2 and 1% of the byte pairs, are UTF-16 (its byte order by Utf16ByteOrder); a
 // four-byte sequence met while stepping as GB18030 makes GB18030; anything else, pure ASCII and
 // the empty text included, is GBK.
 DetectedEncoding DetectEncoding(std::string_view text);
+
+// The byte order of a text found to be UTF-16 by its zero bytes: the order in which more of its
+// first pairs read as text (ASCII, CJK, their punctuation); where both read alike, little-endian
+// when the zeros stand at odd positions (`zeros_odd`).
+Encoding Utf16ByteOrder(std::string_view text, bool zeros_odd);
+
+// The offset of the first character of a GBK text that code page 936 does not hold: a lead byte
+// 0xFF, a lead with a trail no pair has, or a pair the code page leaves unassigned (user-defined
+// pairs and 0x80, the euro sign, count as characters); the size when every character is held.
+size_t FirstInvalidGbkChar(std::string_view text);
 
 // The length of the byte-order mark of `encoding` at the start of the text: 3 for EF BB BF in
 // UTF-8, 2 for FF FE / FE FF in UTF-16LE / UTF-16BE, else 0 (GBK and GB18030 have none).

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "text/codepage.h"
+#include "text/evidence.h"
 #include "tests/test_util.h"
 
 namespace travik {
@@ -71,11 +72,27 @@ DetectedEncoding ModelDetect(const std::string& s) {
   if (utf8) {
     for (size_t i = 0; i < s.size(); i += ModelUtf8Length(s, i)) multi |= ModelUtf8Length(s, i) > 1;
   }
-  if (utf8 && multi) return {Encoding::kUtf8, 0};
+  if (utf8 && multi && WeighUtf8AgainstGbk(s).encoding == Encoding::kUtf8) {
+    return {Encoding::kUtf8, 0};
+  }
   size_t zeros[2] = {0, 0};
-  for (size_t i = 0; i < s.size(); ++i) zeros[i % 2] += s[i] == 0;
+  size_t text_end = s.size();  // before the 0x00 and 0x1A bytes that pad the end
+  while (text_end > 0 && (s[text_end - 1] == '\0' || s[text_end - 1] == '\x1A')) --text_end;
+  if (s.size() - text_end < 4) text_end = s.size();  // too short a run to be padding
+  for (size_t i = 0; i < text_end; ++i) zeros[i % 2] += s[i] == 0;
   const size_t most = std::max(zeros[0], zeros[1]), least = std::min(zeros[0], zeros[1]);
-  if (most > least && most >= 2 && most * 100 >= s.size() / 2) {
+  if (most > least && most >= 2 && most * 100 >= text_end / 2) {
+    auto plausible = [](unsigned v) {
+      return v == 0x0A || v == 0x0D || (v >= 0x20 && v < 0x7F) || (v >= 0x3000 && v <= 0x303F) ||
+             (v >= 0x4E00 && v <= 0x9FFF) || (v >= 0xFF00 && v <= 0xFFEF);
+    };
+    size_t little = 0, big = 0;
+    for (size_t i = 0; i + 1 < std::min<size_t>(text_end, kEvidenceBytes); i += 2) {
+      const unsigned a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
+      little += plausible(a | b << 8);
+      big += plausible(a << 8 | b);
+    }
+    if (little != big) return {little > big ? Encoding::kUtf16Le : Encoding::kUtf16Be, 0};
     return {zeros[1] > zeros[0] ? Encoding::kUtf16Le : Encoding::kUtf16Be, 0};
   }
   for (size_t i = 0; i < s.size(); i += ModelGb18030Length(s, i)) {
@@ -187,6 +204,23 @@ TEST(DetectEncoding, Traps) {
   for (int k = 0; k < 30; ++k)
     chinese_le += std::string("\x2C\x7B\x00\x4E\xE0\x7A\x0D\x00\x0A\x00", 10);
   EXPECT_EQ(detect(chinese_le), Encoding::kUtf16Le);
+  // Chinese UTF-16LE with LF line ends and paragraphs indented by ideographic spaces (00 30)
+  // has more zeros at even positions than at odd ones; it is little-endian all the same.
+  std::string indented_le;
+  for (int k = 0; k < 30; ++k) {
+    indented_le += std::string("\x00\x30\x00\x30\x2C\x7B\x00\x4E\xE0\x7A\x0A\x00", 12);
+  }
+  EXPECT_EQ(detect(indented_le), Encoding::kUtf16Le);
+  std::string indented_be;
+  for (size_t i = 0; i < indented_le.size(); i += 2) {
+    indented_be += std::string{indented_le[i + 1], indented_le[i]};
+  }
+  EXPECT_EQ(detect(indented_be), Encoding::kUtf16Be);
+  // A GBK novel padded with zero bytes to the end of its last block is GBK, not UTF-16.
+  std::string gbk_novel;
+  for (int k = 0; k < 100; ++k) gbk_novel += "\xB5\xDA\xD2\xBB\xD5\xC2 abc\r\n";
+  EXPECT_EQ(detect(gbk_novel + std::string(4097, '\0')), Encoding::kGbk);
+  EXPECT_EQ(detect(gbk_novel + std::string(4097, '\0') + "\x1A"), Encoding::kGbk);
   // A stray zero byte in a long GBK text is no UTF-16.
   EXPECT_EQ(detect(std::string(400, '\xB5') + '\0' + "ab" + '\0'), Encoding::kGbk);
   // GB18030: a four-byte character, but not when the digits are the trail of a GBK pair.

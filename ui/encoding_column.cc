@@ -31,7 +31,11 @@ std::string RecognisedEncodingText(std::string_view path, const std::atomic<bool
       &error);
   if (stopped) return {};
   if (!read) return kUnreadableEncoding;
-  return EncodingName(DetectEncoding(bytes).encoding);
+  // Bytes that read as more than one encoding, with little to choose between the readings (a
+  // word or two), are shown with a question mark: the person may want to name the encoding.
+  const DetectedEncoding found = DetectEncoding(bytes);
+  const bool doubt = found.weak && found.encoding == Encoding::kGbk;
+  return JoinText(EncodingName(found.encoding), doubt ? "?" : "");
 }
 
 std::string EncodingCellText(EncodingChoice choice, std::string_view recognised) {

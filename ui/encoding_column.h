@@ -21,7 +21,8 @@ namespace travik::ui {
 inline constexpr char kUnreadableEncoding[] = "无法读取";
 
 // What the column says of a file: the name of the encoding its bytes are recognised as ("GBK",
-// "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE"), or kUnreadableEncoding. The read ends early, with
+// "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE"), followed by "?" where the evidence is slight
+// ("GBK?"), or kUnreadableEncoding. The read ends early, with
 // an empty answer, once `stop` (may be null) is set.
 std::string RecognisedEncodingText(std::string_view path, const std::atomic<bool>* stop);
 

@@ -146,6 +146,8 @@ TEST(EncodingColumnText, NamesTheRecognisedEncodingOrTheChoiceOrWhyNot) {
       {"gb18030.txt", Gb18030WithFourByteCharacters(gbk), "GB18030"},
       {"utf16le.txt", Utf16(gbk, false), "UTF-16LE"},
       {"utf16be.txt", Utf16(gbk, true), "UTF-16BE"},
+      // A head piece 目录 in GBK is valid UTF-8 too (Ŀ¼): GBK, on slight evidence.
+      {"toc.txt", "\xC4\xBF\xC2\xBC\r\n", "GBK?"},
   };
   for (const auto& file : files) {
     const std::string path = dir.Join(file.name);
@@ -153,7 +155,9 @@ TEST(EncodingColumnText, NamesTheRecognisedEncodingOrTheChoiceOrWhyNot) {
     EXPECT_EQ(RecognisedEncodingText(path, nullptr), file.shown) << file.name;
     // The column says what the jobs read the file as.
     const SourceText source = LoadSourceText(path);
-    EXPECT_EQ(EncodingName(source.encoding), std::string(file.shown)) << file.name;
+    std::string shown = file.shown;
+    if (shown.back() == '?') shown.pop_back();
+    EXPECT_EQ(EncodingName(source.encoding), shown) << file.name;
   }
   EXPECT_EQ(RecognisedEncodingText(dir.Join("gone.txt"), nullptr), kUnreadableEncoding);
   EXPECT_EQ(RecognisedEncodingText(dir.path(), nullptr), kUnreadableEncoding) << "a folder";

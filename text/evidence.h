@@ -1,0 +1,44 @@
+// Which reading of a text's bytes is the more plausible text: bytes valid in more than one
+// encoding are weighed by what each reading says, not taken for the first encoding they fit.
+#ifndef TRAVIK_TEXT_EVIDENCE_H_
+#define TRAVIK_TEXT_EVIDENCE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "text/encoding.h"
+
+namespace travik {
+
+// Only the text's first bytes are weighed: past them the verdict no longer changes in practice,
+// and the cost stays the same for any text.
+inline constexpr size_t kEvidenceBytes = size_t{64} << 10;
+
+// How plausible the text (at most its first kEvidenceBytes) is when read in `encoding` (GBK or
+// UTF-8), as a sum over its characters: common Chinese characters and punctuation count for it;
+// letters of Latin, Greek or Cyrillic standing outside a word of their script, IPA and modifier
+// letters, C1 controls, private-use values and undecodable bytes count against it. ASCII counts
+// for neither. Any other encoding gives {0, 0}.
+struct ReadingScore {
+  int64_t sum = 0;
+  size_t characters = 0;  // of them, those that are not ASCII
+};
+ReadingScore ScoreReading(std::string_view text, Encoding encoding);
+
+// How much evidence a verdict needs not to be shown as uncertain ("GBK?"): the difference of
+// the readings' scores per character times the characters, about four characters' worth.
+inline constexpr int64_t kWeakMargin = 16;
+
+// The verdict on a text that is well-formed UTF-8 holding a multi-byte character and so could be
+// GBK as well: GBK when its GBK reading scores higher per character than its UTF-8 one, else
+// UTF-8. `weak` when the evidence is below kWeakMargin.
+struct Verdict {
+  Encoding encoding = Encoding::kUtf8;
+  bool weak = false;
+};
+Verdict WeighUtf8AgainstGbk(std::string_view text);
+
+}  // namespace travik
+
+#endif  // TRAVIK_TEXT_EVIDENCE_H_
