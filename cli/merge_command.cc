@@ -43,7 +43,8 @@ constexpr char kHelp[] =
     "管道和设备（/dev/stdin、<(...)、FIFO）读到结束为止，按读到的内容合并。\n"
     "例: travik merge -n 全书 -o 输出 --natural 第*.txt\n"
     "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）, "
-    "130 被 Ctrl+C 停止（只留下完整写入的文件）";
+    "130 被 Ctrl+C 停止（143 被 SIGTERM、129 被 SIGHUP 停止，做法相同；只留下完整写入的文件，\n"
+    "不留临时文件）";
 
 // True when the UTF-8 name holds a number that natural order reads: digits, full-width digits
 // (U+FF10..U+FF19: EF BC 90..99), 第. UTF-8 is searched byte by byte: no character's bytes are

@@ -100,6 +100,13 @@ std::map<FileId, std::shared_ptr<const std::string>>& StreamsRead() {
   return streams;
 }
 
+// Set once a stop interrupted a wait on a stream: the job is stopping, so no later look at a
+// stream (its size, asked for the report) waits again.
+bool& StreamWaitStopped() {
+  static bool stopped = false;
+  return stopped;
+}
+
 // The whole stream behind `fd` (which this takes and closes), read to its end or to a byte past
 // the program's range; null with *problem set when the read failed or a stop signal interrupted
 // it (the stop handlers are installed without SA_RESTART, so a wait is interrupted).
@@ -117,6 +124,7 @@ std::shared_ptr<const std::string> ReadStream(int fd, const struct stat& st,
   while (bytes->size() < kBeyondRange) {
     const ssize_t r = read(fd, block.data(), std::min(block.size(), kBeyondRange - bytes->size()));
     if (r < 0) {
+      if (errno == EINTR) StreamWaitStopped() = true;
       *problem = errno == EINTR ? OpenProblem::kStopped : ProblemOf(errno);
       close(fd);
       return nullptr;
@@ -147,11 +155,26 @@ class StreamFile : public File {
   std::shared_ptr<const std::string> bytes_;
 };
 
+// The bytes of a pipe read before, which is not opened again (nobody may be writing to it any
+// more); null when the path names no such pipe.
+std::shared_ptr<const std::string> KeptStream(const std::string& native) {
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0 || !IsStream(st)) return nullptr;
+  auto found = StreamsRead().find({st.st_dev, st.st_ino});
+  return found == StreamsRead().end() ? nullptr : found->second;
+}
+
 // Opens the path for reading; -1 with *problem set on failure (EINTR: a stop while a pipe with
 // no writer yet was waited on).
 int OpenNative(const std::string& native, struct stat* st, OpenProblem* problem) {
+  if (StreamWaitStopped() && stat(native.c_str(), st) == 0 && IsStream(*st) &&
+      StreamsRead().count({st->st_dev, st->st_ino}) == 0) {
+    *problem = OpenProblem::kStopped;
+    return -1;
+  }
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || fstat(fd, st) != 0) {
+    if (errno == EINTR) StreamWaitStopped() = true;
     *problem = errno == EINTR ? OpenProblem::kStopped : ProblemOf(errno);
     if (fd >= 0) close(fd);
     return -1;
@@ -205,6 +228,11 @@ std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem
   std::string native;
   *problem = OpenProblem::kOther;
   if (!ToNative(path, &native)) return nullptr;
+  if (std::shared_ptr<const std::string> kept = KeptStream(native)) {
+    if (size != nullptr) *size = static_cast<int64_t>(kept->size());
+    *problem = OpenProblem::kNone;
+    return std::make_unique<StreamFile>(std::move(kept));
+  }
   struct stat st;
   // A folder opens for reading too: what was opened tells.
   int fd = OpenNative(native, &st, problem);
@@ -391,6 +419,9 @@ int64_t EntrySize(std::string_view path) {
   if (stat(native.c_str(), &st) != 0) return -1;
   if (IsStream(st)) {
     // A pipe's size is what it holds: read now, kept for the job that reads it.
+    if (std::shared_ptr<const std::string> kept = KeptStream(native)) {
+      return static_cast<int64_t>(kept->size());
+    }
     OpenProblem problem = OpenProblem::kOther;
     int fd = OpenNative(native, &st, &problem);
     std::shared_ptr<const std::string> bytes = fd < 0 ? nullptr : ReadStream(fd, st, &problem);
@@ -453,7 +484,12 @@ Stamp StampOf(std::string_view path) {
 }
 
 std::unique_ptr<Hold> HoldAgainstWriters(std::string_view path, OpenProblem* problem) {
-  (void)path;
+  std::string native;
+  struct stat st;
+  if (!ToNative(path, &native) || stat(native.c_str(), &st) != 0) {
+    *problem = OpenProblem::kMissing;
+    return nullptr;
+  }
   *problem = OpenProblem::kNone;
   return std::make_unique<Hold>();
 }
