@@ -99,10 +99,27 @@ bool IsSeparator(char c) {
 #endif
 }
 
-// Set by Ctrl+C; the job asks for it between units of work and stops at a safe point.
+// Set by Ctrl+C, SIGTERM or SIGHUP (Windows: any console control event) to the signal's number;
+// the job asks for it between units of work and stops at a safe point, removing its temporary
+// files, so that stopping it by any of them leaves the same.
 volatile std::sig_atomic_t stop_requested = 0;
+// Set once the job's host is gone (the job is over, its temporary files removed).
+volatile std::sig_atomic_t job_finished = 0;
 
-extern "C" void OnInterrupt(int) { stop_requested = 1; }
+#ifdef _WIN32
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (stop_requested == 0) stop_requested = SIGINT;
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+  // Closing the console window, logging off, shutting down: the system ends the process once
+  // this returns (or some seconds after the event), so wait here for the job to stop cleanly.
+  for (int waited = 0; job_finished == 0 && waited < 4500; waited += 50) Sleep(50);
+  return TRUE;
+}
+#else
+extern "C" void OnStopSignal(int signal_number) {
+  if (stop_requested == 0) stop_requested = signal_number;
+}
+#endif
 
 }  // namespace
 
@@ -224,9 +241,23 @@ int UsageError(std::string_view command, std::string_view message) {
   return kExitUsage;
 }
 
-ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) {
-  std::signal(SIGINT, OnInterrupt);
+void InstallStopHandlers() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
+  // Without SA_RESTART: a wait on a pipe with no writer (opening a FIFO, reading a terminal)
+  // is interrupted, so that the stop reaches the job.
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+#endif
 }
+
+ConsoleHost::ConsoleHost() : progress_to_terminal_(IsTerminal(stderr)) { InstallStopHandlers(); }
+
+ConsoleHost::~ConsoleHost() { job_finished = 1; }
 
 bool ConsoleHost::StopRequested() const { return stop_requested != 0; }
 
@@ -259,6 +290,11 @@ void ConsoleHost::ShowMessage(const std::string& text) {
   ClearProgressLine();
   message_shown_ = true;
   PrintError("提示: " + text);
+}
+
+void ConsoleHost::ShowNote(const std::string& text) {
+  ClearProgressLine();
+  PrintError(text);
 }
 
 void ConsoleHost::SetStatusPane(int index, const std::string& text) {
@@ -309,7 +345,8 @@ int ConsoleHost::ExitCode() const {
     PrintError(written_ == 0 ? std::string("已停止：没有写入文件")
                              : JoinText("已停止：已完整写入 ", NumberToText(written_),
                                         " 个文件，最后一个是 ", last_written_));
-    return kExitStopped;
+    // 128 + the signal's number, as a shell reports a program the signal ended.
+    return stop_requested == SIGINT ? kExitStopped : 128 + static_cast<int>(stop_requested);
   }
   if (message_shown_) return kExitCheckFailed;
   if (failures_) return kExitFilesFailed;

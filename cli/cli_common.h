@@ -18,8 +18,15 @@ enum ExitCode {
   kExitCheckFailed = 1,  // the job refused its inputs (its message was printed)
   kExitUsage = 2,        // the command line was wrong
   kExitFilesFailed = 3,  // some files failed (each named on stderr)
-  kExitStopped = 130,    // stopped by Ctrl+C at a safe point (only complete files were left)
+  kExitStopped = 130,    // stopped by Ctrl+C at a safe point (only complete files were left);
+                         // by SIGTERM 143, by SIGHUP 129, in the same way
 };
+
+// Makes Ctrl+C, SIGTERM and SIGHUP (Windows: every console control event, the window's closing
+// and logging off among them) ask the running job to stop at its next safe point, as
+// ConsoleHost::StopRequested reports. Called first thing, so that no signal ends the program
+// while it lists its files (reading a pipe among them).
+void InstallStopHandlers();
 
 // Prints UTF-8 text to stdout / stderr with a line break: to a Windows console as UTF-16, else
 // (a POSIX terminal, a file, a pipe) as the UTF-8 bytes. On POSIX a path in the text that is not
@@ -54,7 +61,11 @@ std::vector<std::string> FileOperands(const std::vector<std::string>& operands);
 class ConsoleHost : public JobHost {
  public:
   ConsoleHost();
+  // The job is over: a console that is being closed may now end the program.
+  ~ConsoleHost() override;
   void ShowMessage(const std::string& text) override;
+  // On stderr; the exit code does not change.
+  void ShowNote(const std::string& text) override;
   void SetStatusPane(int index, const std::string& text) override;
   std::string StatusPane(int index) const override;
   void ShowCompletionNotice() override;
@@ -69,7 +80,7 @@ class ConsoleHost : public JobHost {
   // True once Ctrl+C was pressed (the host catches it while it lives).
   bool StopRequested() const override;
 
-  // kExitStopped after Ctrl+C, kExitCheckFailed after a message, kExitFilesFailed after
+  // kExitStopped after Ctrl+C (128 + the signal's number after another), kExitCheckFailed after a message, kExitFilesFailed after
   // failures, else kExitOk.
   int ExitCode() const;
   bool completed() const { return completed_; }

@@ -45,6 +45,7 @@ bool Arguments(int argc, char** argv, std::vector<std::string>* out) {
 
 int main(int argc, char** argv) {
   using namespace travik::cli;
+  InstallStopHandlers();
   std::vector<std::string> args;
   if (!Arguments(argc, argv, &args)) {
     PrintError("无法读取命令行");

@@ -33,12 +33,19 @@ constexpr char kHelp[] =
     "                         上 < 中 < 下，前 < 后；以 尾声、后记、番外、完本感言 开头的排在最后\n"
     "      --encoding ENC     文件的编码: auto（默认，按内容识别）、gbk、gb18030、utf-8\n"
     "      --delete-sources   合并后的文件完整写入磁盘后删除原文件；读取不完整或无法读取的\n"
-    "                         文件以及合并后的文件本身不会删除\n"
+    "                         文件、读取后被其他程序修改过的文件（大小、修改时间或文件本身\n"
+    "                         不同了）以及管道和设备不会删除；删除中途按 Ctrl+C 时停在两个\n"
+    "                         文件之间，已删除的文件列在标准输出上，未删除的列在标准错误上\n"
+    "      --repeat           同一个文件列出几次就合并几次；不加时，重复列出的文件（含指向\n"
+    "                         同一文件的链接、重叠的通配符）只在第一次出现处合并一次，并给出提示\n"
     "  -h, --help             显示本帮助\n"
     "一个文件也没有读到时不写合并后的文件，已有的同名文件保持原样。\n"
+    "合并后的文件不能是要合并的文件之一（同一文件的另一个名字或链接也算）：这时什么也不写。\n"
+    "管道和设备（/dev/stdin、<(...)、FIFO）读到结束为止，按读到的内容合并。\n"
     "例: travik merge -n 全书 -o 输出 --natural 第*.txt\n"
     "退出码: 0 成功, 1 检查未通过, 2 用法错误, 3 有文件失败（失败的文件列在标准错误上）, "
-    "130 被 Ctrl+C 停止（只留下完整写入的文件）";
+    "130 被 Ctrl+C 停止（143 被 SIGTERM、129 被 SIGHUP 停止，做法相同；只留下完整写入的文件，\n"
+    "不留临时文件）";
 
 // True when the UTF-8 name holds a number that natural order reads: digits, full-width digits
 // (U+FF10..U+FF19: EF BC 90..99), 第. UTF-8 is searched byte by byte: no character's bytes are
@@ -76,6 +83,7 @@ int RunMerge(const std::vector<std::string>& args) {
                    {{"-N", "--natural"}, false},
                    {{"--encoding"}, true},
                    {{"--delete-sources"}, false},
+                   {{"--repeat"}, false},
                    {{"-h", "--help"}, false}});
   std::string error;
   if (!options.Parse(args, &error)) return UsageError("merge", error);
@@ -140,12 +148,13 @@ int RunMerge(const std::vector<std::string>& args) {
     if (!CurrentFolderForOutput("merge", &form.program_folder)) return kExitUsage;
   }
   form.delete_sources = options.Has("--delete-sources");
+  form.repeats_allowed = options.Has("--repeat");
 
   ConsoleHost host;
   MergeResult result;
   MergeJob(form, host, &result);
   if (!result.checks_passed) {
-    if (!form.rows.empty() && !name_given) {
+    if (!form.rows.empty() && form.merged_name.empty()) {
       PrintError("第一个文件名中没有汉字等非 ASCII 字符，请用 -n 指定合并后的文件名");
     }
     return host.ExitCode();

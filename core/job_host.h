@@ -49,6 +49,9 @@ class JobHost {
     (void)count;
     (void)path;
   }
+  // A remark on how the job reads its list that is no failure (a file listed twice is handled
+  // once). Hosts with nowhere to show it may ignore it.
+  virtual void ShowNote(const std::string& text) { (void)text; }
   // A file the job made or replaced is complete on disk.
   virtual void OutputWritten(const std::string& path) { (void)path; }
   // A check on a file's text that did not pass but stops nothing (a chapter missing from the

@@ -85,6 +85,10 @@ std::string ProblemText(platform::OpenProblem problem) {
       return "被其他程序占用";
     case platform::OpenProblem::kFolder:
       return "是文件夹";
+    case platform::OpenProblem::kStopped:
+      return "等待读取时被停止";
+    case platform::OpenProblem::kNotFile:
+      return "不是普通文件（是设备或管道），无法读取";
     case platform::OpenProblem::kNone:
       return {};
     case platform::OpenProblem::kOther:
@@ -127,6 +131,29 @@ bool PathIsRepresentable(std::string_view path) { return platform::Representable
 std::string ProgramDirectory() { return platform::ProgramDir(); }
 
 std::string TempDirectory() { return platform::TempDir(); }
+
+FileStamp StampOf(std::string_view path) {
+  if (path.empty()) return {};
+  platform::Stamp stamp = platform::StampOf(path);
+  return {std::move(stamp.identity), stamp.size, stamp.modified, stamp.regular};
+}
+
+bool UnchangedSince(const FileStamp& stamp, std::string_view path) {
+  const FileStamp now = StampOf(path);
+  return stamp.regular && now.regular && !now.identity.empty() &&
+         now.identity == stamp.identity && now.size == stamp.size &&
+         now.modified == stamp.modified;
+}
+
+WriterLock::WriterLock(std::string_view path) {
+  platform::OpenProblem problem = platform::OpenProblem::kMissing;
+  if (!path.empty()) hold_ = platform::HoldAgainstWriters(path, &problem);
+  if (hold_ == nullptr) problem_ = detail::ProblemText(problem);
+}
+
+WriterLock::~WriterLock() = default;
+
+void WriterLock::Release() { hold_.reset(); }
 
 std::string WriteAccessProblem(std::string_view path) {
   if (path.empty()) return detail::ProblemText(platform::OpenProblem::kMissing);

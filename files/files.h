@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@
 #include "text/encoding.h"
 
 namespace travik {
+
+namespace platform {
+class Hold;
+}
 
 // The platform's path separator ("\" on Windows, "/" elsewhere).
 #ifdef _WIN32
@@ -64,6 +69,38 @@ std::string TempDirectory();
 // read, or is 2 GiB or more. The bytes are the file's as they are: no text rules apply.
 bool ReadFileInBlocks(std::string_view path, size_t block,
                       const std::function<bool(std::string_view)>& take, std::string* error);
+
+// What a file was when a job looked at it: which file, its size and its last change.
+struct FileStamp {
+  std::string identity;  // FileIdentity; empty when the path named nothing
+  int64_t size = -1;
+  int64_t modified = 0;
+  bool regular = false;  // a file on a disk, not a folder, pipe or device
+};
+// The stamp of what the path names now.
+FileStamp StampOf(std::string_view path);
+// True when the path still names the regular file the stamp was taken of, with the same size and
+// last change: nobody wrote it since. A job checks this just before it deletes or replaces a
+// source, so that what another program added meanwhile is not lost.
+bool UnchangedSince(const FileStamp& stamp, std::string_view path);
+
+// While it lives, other programs cannot write the file (Windows: it is held open, shared for
+// reading only). POSIX has no such lock; there the check above is what protects the file.
+class WriterLock {
+ public:
+  explicit WriterLock(std::string_view path);
+  ~WriterLock();
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+  // Why the file could not be held ("被其他程序占用", ...); empty when it is held.
+  const std::string& problem() const { return problem_; }
+  // Lets the file go (before the job renames its new text over it).
+  void Release();
+
+ private:
+  std::unique_ptr<platform::Hold> hold_;
+  std::string problem_;
+};
 
 // Why the file cannot be changed in place, as a cause ("只读", "没有权限", "被其他程序占用",
 // "是文件夹", "不存在"); empty when it can be opened for writing.

@@ -38,11 +38,17 @@ class File {
 };
 
 // Why a file could not be opened.
-enum class OpenProblem { kNone, kMissing, kDenied, kReadOnly, kBusy, kFolder, kOther };
+// kStopped: a stop signal came while the program waited on a pipe or device; kNotFile: a pipe
+// or device that cannot be read here (a Windows device name, say).
+enum class OpenProblem {
+  kNone, kMissing, kDenied, kReadOnly, kBusy, kFolder, kStopped, kNotFile, kOther
+};
 
 // Opens an existing file for reading only, letting others read and write it; null with
 // *problem set on failure. Read-only files can be read. *size, when asked, receives its length
-// as it was opened (-1 when unknown).
+// as it was opened (-1 when unknown). A pipe or character device (POSIX) is read to its end when
+// first opened, and that is its text from then on, for every open of it by this program (a pipe
+// can be read only once); kStopped when a stop signal came while it was waited on.
 std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
                                      int64_t* size = nullptr);
 // Whether an existing file could be opened for writing: kNone when it could.
@@ -73,6 +79,25 @@ bool IsDir(std::string_view path);
 // names nothing.
 std::string Identity(std::string_view path);
 bool Representable(std::string_view path);
+
+// What the file a path names is now, to tell later whether it changed.
+struct Stamp {
+  std::string identity;  // as Identity gives it; empty when the path names nothing
+  int64_t size = -1;
+  int64_t modified = 0;  // the last change to its contents, in the system's own units
+  bool regular = false;  // a file on a disk: not a folder, pipe or device
+};
+Stamp StampOf(std::string_view path);
+
+// Something held open while it lives.
+class Hold {
+ public:
+  virtual ~Hold() = default;
+};
+// Keeps other programs from writing an existing file (Windows: the file open for reading, shared
+// for reading only) until the hold is destroyed; null with *problem set when it cannot be held
+// (another program has it open for writing). POSIX has no such lock: a hold that keeps nothing.
+std::unique_ptr<Hold> HoldAgainstWriters(std::string_view path, OpenProblem* problem);
 std::string ProgramDir();
 std::string TempDir();
 

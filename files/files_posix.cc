@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -85,6 +87,101 @@ class PosixFile : public File {
   FileId id_;
 };
 
+OpenProblem ProblemOf(int error);
+
+// A pipe or character device: its bytes come once, as a stream, so they are kept for every later
+// open of it (the merge looks ahead at the next file, a size is asked before the text is read).
+bool IsStream(const struct stat& st) {
+  return S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode);
+}
+
+std::map<FileId, std::shared_ptr<const std::string>>& StreamsRead() {
+  static std::map<FileId, std::shared_ptr<const std::string>> streams;
+  return streams;
+}
+
+// Set once a stop interrupted a wait on a stream: the job is stopping, so no later look at a
+// stream (its size, asked for the report) waits again.
+bool& StreamWaitStopped() {
+  static bool stopped = false;
+  return stopped;
+}
+
+// The whole stream behind `fd` (which this takes and closes), read to its end or to a byte past
+// the program's range; null with *problem set when the read failed or a stop signal interrupted
+// it (the stop handlers are installed without SA_RESTART, so a wait is interrupted).
+std::shared_ptr<const std::string> ReadStream(int fd, const struct stat& st,
+                                              OpenProblem* problem) {
+  const FileId id{st.st_dev, st.st_ino};
+  auto found = StreamsRead().find(id);
+  if (found != StreamsRead().end()) {
+    close(fd);
+    return found->second;
+  }
+  constexpr size_t kBeyondRange = size_t{INT32_MAX} + 1;
+  auto bytes = std::make_shared<std::string>();
+  std::string block(size_t{64} << 10, '\0');
+  while (bytes->size() < kBeyondRange) {
+    const ssize_t r = read(fd, block.data(), std::min(block.size(), kBeyondRange - bytes->size()));
+    if (r < 0) {
+      if (errno == EINTR) StreamWaitStopped() = true;
+      *problem = errno == EINTR ? OpenProblem::kStopped : ProblemOf(errno);
+      close(fd);
+      return nullptr;
+    }
+    if (r == 0) break;
+    bytes->append(block.data(), static_cast<size_t>(r));
+  }
+  close(fd);
+  StreamsRead()[id] = bytes;
+  return bytes;
+}
+
+// A stream's bytes, read once, as a file.
+class StreamFile : public File {
+ public:
+  explicit StreamFile(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {}
+  bool ReadAt(int64_t offset, char* buffer, size_t n, size_t* got) override {
+    const size_t at = std::min(static_cast<size_t>(offset), bytes_->size());
+    *got = std::min(n, bytes_->size() - at);
+    std::copy_n(bytes_->data() + at, *got, buffer);
+    return true;
+  }
+  bool WriteAt(int64_t, const char*, size_t) override { return false; }
+  int64_t Size() override { return static_cast<int64_t>(bytes_->size()); }
+  bool Flush() override { return true; }
+
+ private:
+  std::shared_ptr<const std::string> bytes_;
+};
+
+// The bytes of a pipe read before, which is not opened again (nobody may be writing to it any
+// more); null when the path names no such pipe.
+std::shared_ptr<const std::string> KeptStream(const std::string& native) {
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0 || !IsStream(st)) return nullptr;
+  auto found = StreamsRead().find({st.st_dev, st.st_ino});
+  return found == StreamsRead().end() ? nullptr : found->second;
+}
+
+// Opens the path for reading; -1 with *problem set on failure (EINTR: a stop while a pipe with
+// no writer yet was waited on).
+int OpenNative(const std::string& native, struct stat* st, OpenProblem* problem) {
+  if (StreamWaitStopped() && stat(native.c_str(), st) == 0 && IsStream(*st) &&
+      StreamsRead().count({st->st_dev, st->st_ino}) == 0) {
+    *problem = OpenProblem::kStopped;
+    return -1;
+  }
+  int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || fstat(fd, st) != 0) {
+    if (errno == EINTR) StreamWaitStopped() = true;
+    *problem = errno == EINTR ? OpenProblem::kStopped : ProblemOf(errno);
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 bool WriteAll(int fd, std::string_view data) {
   return WriteMaybeMapped(fd, -1, data.data(), data.size());
 }
@@ -131,18 +228,26 @@ std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem
   std::string native;
   *problem = OpenProblem::kOther;
   if (!ToNative(path, &native)) return nullptr;
+  if (std::shared_ptr<const std::string> kept = KeptStream(native)) {
+    if (size != nullptr) *size = static_cast<int64_t>(kept->size());
+    *problem = OpenProblem::kNone;
+    return std::make_unique<StreamFile>(std::move(kept));
+  }
   struct stat st;
   // A folder opens for reading too: what was opened tells.
-  int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || fstat(fd, &st) != 0) {
-    *problem = ProblemOf(errno);
-    if (fd >= 0) close(fd);
-    return nullptr;
-  }
+  int fd = OpenNative(native, &st, problem);
+  if (fd < 0) return nullptr;
   if (S_ISDIR(st.st_mode)) {
     close(fd);
     *problem = OpenProblem::kFolder;
     return nullptr;
+  }
+  if (IsStream(st)) {
+    std::shared_ptr<const std::string> bytes = ReadStream(fd, st, problem);
+    if (bytes == nullptr) return nullptr;
+    if (size != nullptr) *size = static_cast<int64_t>(bytes->size());
+    *problem = OpenProblem::kNone;
+    return std::make_unique<StreamFile>(std::move(bytes));
   }
   if (size != nullptr) *size = st.st_size;
   *problem = OpenProblem::kNone;
@@ -312,6 +417,16 @@ int64_t EntrySize(std::string_view path) {
   if (native.empty() || native.back() == '/') return -1;
   struct stat st;
   if (stat(native.c_str(), &st) != 0) return -1;
+  if (IsStream(st)) {
+    // A pipe's size is what it holds: read now, kept for the job that reads it.
+    if (std::shared_ptr<const std::string> kept = KeptStream(native)) {
+      return static_cast<int64_t>(kept->size());
+    }
+    OpenProblem problem = OpenProblem::kOther;
+    int fd = OpenNative(native, &st, &problem);
+    std::shared_ptr<const std::string> bytes = fd < 0 ? nullptr : ReadStream(fd, st, &problem);
+    return bytes == nullptr ? -1 : static_cast<int64_t>(bytes->size());
+  }
   return S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
 }
 
@@ -354,6 +469,29 @@ std::string Identity(std::string_view path) {
 bool Representable(std::string_view path) {
   std::string native;
   return ToNative(path, &native);
+}
+
+Stamp StampOf(std::string_view path) {
+  Stamp stamp;
+  std::string native;
+  struct stat st;
+  if (!ToNative(path, &native) || stat(native.c_str(), &st) != 0) return stamp;
+  stamp.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.regular = S_ISREG(st.st_mode);
+  return stamp;
+}
+
+std::unique_ptr<Hold> HoldAgainstWriters(std::string_view path, OpenProblem* problem) {
+  std::string native;
+  struct stat st;
+  if (!ToNative(path, &native) || stat(native.c_str(), &st) != 0) {
+    *problem = OpenProblem::kMissing;
+    return nullptr;
+  }
+  *problem = OpenProblem::kNone;
+  return std::make_unique<Hold>();
 }
 
 std::string ProgramDir() {

@@ -149,6 +149,12 @@ std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem
     *problem = ProblemOf(GetLastError());
     return nullptr;
   }
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    // A device or pipe has no size to read by: it would pass for an empty text.
+    CloseHandle(h);
+    *problem = OpenProblem::kNotFile;
+    return nullptr;
+  }
   *problem = OpenProblem::kNone;
   auto file = std::make_unique<Win32File>(h);
   if (size != nullptr) *size = file->Size();
@@ -385,6 +391,55 @@ std::string TempDir() {
   std::wstring wide(buffer, n);
   if (wide.back() != L'\\') wide += L'\\';
   return FromWidePath(wide);
+}
+
+Stamp StampOf(std::string_view path) {
+  Stamp stamp;
+  std::wstring wide;
+  if (!ToWide(path, &wide)) return stamp;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  ScopedHandle h(CreateFileW(wide.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!h.valid() || !GetFileInformationByHandle(h.get(), &info)) return stamp;
+  stamp.identity = std::to_string(info.dwVolumeSerialNumber) + ":" +
+                   std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
+  stamp.size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) |
+                                    info.nFileSizeLow);
+  stamp.modified = static_cast<int64_t>(
+      (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  stamp.regular = GetFileType(h.get()) == FILE_TYPE_DISK &&
+                  !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  return stamp;
+}
+
+namespace {
+
+class HandleHold : public Hold {
+ public:
+  explicit HandleHold(HANDLE h) : handle_(h) {}
+
+ private:
+  ScopedHandle handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<Hold> HoldAgainstWriters(std::string_view path, OpenProblem* problem) {
+  std::wstring wide;
+  *problem = OpenProblem::kOther;
+  if (!ToWide(path, &wide)) return nullptr;
+  // Shared for reading only: an open for writing fails while this lives, and one already made
+  // makes this fail.
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *problem = ProblemOf(GetLastError());
+    return nullptr;
+  }
+  *problem = OpenProblem::kNone;
+  return std::make_unique<HandleHold>(h);
 }
 
 }  // namespace travik::platform

@@ -1,7 +1,9 @@
 #include "insert/insert_job.h"
 
+#include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "text/codepage.h"
 #include "files/file_entry.h"
@@ -62,11 +64,24 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
     return;
   }
 #endif
+  context.source_lock = nullptr;
+  std::unique_ptr<WriterLock> lock;
   if (!context.keep_original) {
     // Only a change in place needs to write the file; say why it cannot.
-    const std::string problem = WriteAccessProblem(row.path);
+    std::string problem = WriteAccessProblem(row.path);
+    if (problem.empty()) {
+      lock = std::make_unique<WriterLock>(row.path);
+      problem = lock->problem();
+    }
     if (!problem.empty()) {
       failures.Add(row.path, JoinText("无法修改文件（", problem, "），文件未作修改"));
+      return;
+    }
+    context.source_lock = lock.get();
+    // Taken before the file is read: whatever another program writes to it from now on shows.
+    context.source_stamp = StampOf(row.path);
+    if (!context.source_stamp.regular) {
+      failures.Add(row.path, "不是普通文件（是管道或设备），无法修改，文件未作处理");
       return;
     }
   }
@@ -110,6 +125,7 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
       break;
   }
   context.source_text.clear();  // a large text is not kept past its row
+  context.source_lock = nullptr;
 }
 
 }  // namespace
@@ -186,17 +202,24 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
 
   FailureList failures;
   std::vector<FileResult> results;
-  const int64_t rows = static_cast<int64_t>(form.rows.size());
   std::unordered_set<std::string> copy_names;
   context.renamed_copies.clear();
   std::unordered_set<std::string> sources;  // FileIdentity of every row's file
+  // Each file once: a file listed twice (overlapping wildcards, a link to it) would otherwise get
+  // every insertion twice.
+  std::vector<const FileEntry*> unique_rows;
   for (const FileEntry& row : form.rows) {
-    if (!context.keep_original) break;
-    if (std::string id = FileIdentity(row.path); !id.empty()) sources.insert(std::move(id));
+    std::string id = FileIdentity(row.path);
+    if (!id.empty() && !sources.insert(std::move(id)).second) {
+      host.ShowNote(JoinText("注意: ", row.path, " 与前面列出的文件是同一个文件，只处理一次"));
+      continue;
+    }
+    unique_rows.push_back(&row);
   }
   context.host = &host;
+  const int64_t rows = static_cast<int64_t>(unique_rows.size());
   for (int64_t i = 0; i < rows && !host.StopRequested(); ++i) {
-    const FileEntry& row = form.rows[static_cast<size_t>(i)];
+    const FileEntry& row = *unique_rows[static_cast<size_t>(i)];
     host.FileStarted(static_cast<int>(i), static_cast<int>(rows), row.path);
     bool renamed = false;
     context.source_name = context.keep_original

@@ -9,6 +9,7 @@
 
 #include "text/encoding.h"
 #include "files/file_entry.h"
+#include "files/files.h"
 #include "core/job_host.h"
 #include "files/source_bytes.h"
 #include "insert/random_source.h"
@@ -53,6 +54,10 @@ struct InsertContext {
   size_t source_mark_length = 0;   // the byte-order mark at the start of source_text
   std::string file_insert_text;    // insert_text in the file's encoding (ConvertTypedText)
   std::string source_path;         // list column 1
+  // In place: the file as it was before it was read, checked just before it is replaced, and
+  // the lock that keeps other programs from writing it meanwhile (Windows), let go before that.
+  FileStamp source_stamp;
+  WriterLock* source_lock = nullptr;
   std::string source_name;         // the copy's name without ".txt" (list column 0, made unique)
   int source_length = 0;           // TextToInt of list column 2 (kByLength, kAtRandom)
   int step_count = 0;              // insertions of kByLength
@@ -69,7 +74,9 @@ struct InsertContext {
 };
 
 // Runs the job: checks the form (a failed check shows its message and changes nothing), then
-// handles every row in list order. At the end the host gets the number of insertions made in each
+// handles every row in list order, each file once (a row naming a file listed before, by another
+// spelling or a link, is dropped with a note). In place, a file written by another program while
+// the job worked on it is kept as it is and reported. At the end the host gets the number of insertions made in each
 // file that was written, and then the files that could not be handled; the completion notice is
 // shown only when none failed.
 void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host);

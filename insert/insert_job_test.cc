@@ -37,7 +37,9 @@ class RecordingHost : public JobHost {
   }
   void FileStarted(int, int, const std::string& path) override { started.push_back(path); }
   void OutputWritten(const std::string& path) override { written.push_back(path); }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
 
+  std::vector<std::string> notes;
   std::vector<std::string> messages;
   std::vector<std::string> pane_writes;
   std::string panes[2];
@@ -786,6 +788,93 @@ TEST(InsertJob, ResultsBeyondTwoGigabytesAreRefused) {
   InsertJob(form, context, host);
   ASSERT_EQ(host.failures.size(), 1u);
   EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "h.txt"), "<missing>");
+}
+
+TEST(InsertJob, AFileListedTwiceGetsTheTextOnce) {
+  // Overlapping wildcards, another spelling, a link: one file, handled at its first row.
+  // A change in place makes a new file of the path: the links are made anew for each run.
+  for (bool keep : {false, true}) {
+    SCOPED_TRACE(keep ? "copies" : "in place");
+    ScopedTempDir dir;
+    const std::string a = dir.Join("a.txt");
+    ASSERT_TRUE(WriteFileBytes(a, "第一章\r\n正文\r\n"_gbk));
+    const std::string hard = dir.Join("hard.txt");
+    std::filesystem::create_hard_link(testing::NativePath(a), testing::NativePath(hard));
+    std::vector<std::string> rows = {
+        a, a, dir.path() + kPathSeparator + "." + kPathSeparator + "a.txt", hard};
+#ifndef _WIN32
+    const std::string soft = dir.Join("soft.txt");
+    std::filesystem::create_symlink("a.txt", testing::NativePath(soft));
+    rows.push_back(soft);
+#endif
+    InsertForm form = FormFor(dir, rows);
+    form.keyword_text = "章";
+    form.keep_original = keep;
+    InsertContext context;
+    RecordingHost host;
+    InsertJob(form, context, host);
+    EXPECT_TRUE(host.failures.empty());
+    EXPECT_EQ(host.started, std::vector<std::string>{a});
+    EXPECT_EQ(host.results, std::vector<std::string>{a + " 插入 1 处"});
+    EXPECT_EQ(host.notes.size(), rows.size() - 1);
+    const std::string out = keep ? Processed(dir) + kPathSeparator + "a.txt" : a;
+    EXPECT_EQ(Bytes(out), "第一章##\r\n正文\r\n"_gbk);
+    if (keep) {
+      EXPECT_EQ(EntriesIn(Processed(dir)), 1u);
+    }
+  }
+}
+
+// Another program appends a line to the file while the job makes its new text (when the job
+// asks whether to stop, just before the file is replaced).
+class AppendingHost : public RecordingHost {
+ public:
+  void FileStarted(int index, int count, const std::string& path) override {
+    RecordingHost::FileStarted(index, count, path);
+    armed = path == target;
+  }
+  bool StopRequested() const override {
+    if (armed && !tried) {
+      tried = true;
+      std::string bytes;
+      EXPECT_TRUE(ReadFileBytes(target, &bytes));
+      appended = WriteFileBytes(target, bytes + "追加\r\n"_gbk);
+    }
+    return false;
+  }
+  std::string target;
+  bool armed = false;
+  mutable bool tried = false;
+  mutable bool appended = false;
+};
+
+TEST(InsertJob, InPlaceKeepsAFileAnotherProgramWroteMeanwhile) {
+  ScopedTempDir dir;
+  const std::string a = dir.Join("a.txt");
+  const std::string b = dir.Join("b.txt");
+  ASSERT_TRUE(WriteFileBytes(a, "第一章\r\n"_gbk));
+  ASSERT_TRUE(WriteFileBytes(b, "第二章\r\n"_gbk));
+  InsertForm form = FormFor(dir, {a, b});
+  form.keyword_text = "章";
+  form.keep_original = false;
+  InsertContext context;
+  AppendingHost host;
+  host.target = a;
+  InsertJob(form, context, host);
+  EXPECT_TRUE(host.tried);
+#ifdef _WIN32
+  // Held against writers while the job works on it: the other program cannot write it.
+  EXPECT_FALSE(host.appended);
+  EXPECT_EQ(Bytes(a), "第一章##\r\n"_gbk);
+  EXPECT_TRUE(host.failures.empty());
+#else
+  EXPECT_TRUE(host.appended);
+  EXPECT_EQ(Bytes(a), "第一章\r\n追加\r\n"_gbk);  // the line added is kept, nothing inserted
+  ASSERT_EQ(host.failures.size(), 1u);
+  EXPECT_EQ(host.failures[0].path, a);
+  EXPECT_NE(host.failures[0].reason.find("被其他程序修改"), std::string::npos);
+#endif
+  EXPECT_EQ(Bytes(b), "第二章##\r\n"_gbk);  // the file nobody touched is changed
 }
 
 }  // namespace

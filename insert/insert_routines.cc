@@ -76,9 +76,18 @@ bool WriteResult(InsertContext& context, bool changed, FailureList& failures,
                                           : "读取时文件被其他程序改短，文件未作修改");
     return false;
   }
-  // Windows does not replace a file that is mapped: the source's text, all written by now, is let
-  // go before its file is replaced.
-  if (written && !context.keep_original) context.source_text.clear();
+  if (written && !context.keep_original) {
+    // Another program wrote to the file while its new text was made (a line appended, say): the
+    // new text lacks that, so the file stays as the other program left it.
+    if (context.source_lock != nullptr) context.source_lock->Release();
+    if (!UnchangedSince(context.source_stamp, context.source_path)) {
+      failures.Add(context.source_path, "处理时文件被其他程序修改，文件未作修改（保留了修改）");
+      return false;
+    }
+    // Windows does not replace a file that is mapped: the source's text, all written by now, is let
+    // go before its file is replaced.
+    context.source_text.clear();
+  }
   if (!written || !file.Commit()) {
     failures.Add(context.source_path, context.keep_original ? JoinText("无法写入副本 ", target)
                                                             : "无法写回文件，文件未作修改");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "text/codepage.h"
@@ -169,14 +170,11 @@ std::string Utf8TailAfterAscii(const SourceText& source, EncodingChoice choice) 
 }
 
 // True when the next file the merge reads after row `from` - 1 (rows that read nothing, as
-// empty, missing or already taken files, pass the bytes on) takes `tail` as the start of a UTF-8
-// character it completes.
-bool NextContinuesUtf8(const MergeForm& form, size_t from, const std::string& tail,
-                       const std::unordered_set<std::string>& taken) {
+// empty or missing files, pass the bytes on) takes `tail` as the start of a UTF-8 character it
+// completes.
+bool NextContinuesUtf8(const MergeForm& form, size_t from, const std::string& tail) {
   for (size_t i = from; i < form.rows.size(); ++i) {
     const FileEntry& next = form.rows[i];
-    const std::string identity = form.delete_sources ? FileIdentity(next.path) : std::string();
-    if (!identity.empty() && taken.count(identity) != 0) continue;
     const SourceText source = LoadSourceText(next.path, tail, next.encoding, Encoding::kUtf8);
     if (!source.ok || source.file_size == 0) continue;
     return source.carried_taken;
@@ -196,6 +194,10 @@ void ReadAsCutUtf8(const std::string& tail, SourceText* source) {
   source->error = "文件末尾有不完整的字符，未被读取";
 }
 
+// What each source was just before it was read (the first row of a file listed again keeps its
+// stamp): a source is deleted only when it is still so.
+using SourceStamps = std::unordered_map<std::string, FileStamp>;
+
 // What CopySources found besides the rows it lists.
 struct CopyOutcome {
   int read = 0;               // sources read
@@ -213,13 +215,10 @@ struct CopyOutcome {
 // bytes that nothing completes are reported. False when the merged text would leave the
 // program's range or a write failed.
 bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
-                 std::vector<const std::string*>* complete, FailureList* failures,
-                 CopyOutcome* outcome) {
+                 std::vector<const std::string*>* complete, SourceStamps* stamps,
+                 FailureList* failures, CopyOutcome* outcome) {
   const int64_t total_rows = static_cast<int64_t>(form.rows.size());
   int64_t done = 0;
-  // When sources are deleted, a file goes with its first row: a later row of the same file
-  // reads nothing, so the merged text holds it once.
-  std::unordered_set<std::string> taken;  // FileIdentity of the sources read so far
   std::string carried;                    // the start of a character waiting for its rest
   Encoding carried_encoding = Encoding::kGbk;
   const std::string* carried_from = nullptr;
@@ -230,8 +229,8 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     if (host.StopRequested()) return false;
     host.FileStarted(static_cast<int>(done), static_cast<int>(total_rows), row.path);
     const bool last = ++done == total_rows;
-    const std::string identity = form.delete_sources ? FileIdentity(row.path) : std::string();
-    if (!identity.empty() && taken.count(identity) != 0) continue;
+    // Taken before the file is opened: whatever is written to it from now on shows.
+    if (form.delete_sources) stamps->emplace(row.path, StampOf(row.path));
     SourceText source = LoadSourceText(row.path, carried, row.encoding, carried_encoding);
     if (!source.ok) {
       failures->Add(row.path, source.refused ? source.error + "，未合并" : source.error);
@@ -239,11 +238,10 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       continue;
     }
     ++outcome->read;
-    if (!identity.empty()) taken.insert(identity);
     const size_t carried_in = source.carried_taken ? carried.size() : 0;
     if (carried_in == 0 && !last) {
       const std::string tail = Utf8TailAfterAscii(source, row.encoding);
-      if (!tail.empty() && NextContinuesUtf8(form, static_cast<size_t>(done), tail, taken)) {
+      if (!tail.empty() && NextContinuesUtf8(form, static_cast<size_t>(done), tail)) {
         ReadAsCutUtf8(tail, &source);
       }
     }
@@ -329,17 +327,35 @@ bool EnsureFolder(const std::string& folder) {
   return FolderExists(folder) || MakeDirectory(folder) || FolderExists(folder);
 }
 
-// Deletes the sources that were read completely, except the merged file itself. A source already
-// gone (the same file listed twice) is not a failure.
-int DeleteSources(const std::vector<const std::string*>& complete, const std::string& merged_path,
-                  const std::function<bool(const std::string&)>& remove, FailureList* failures) {
-  int deleted = 0;
+// Deletes the sources that were read completely, except the merged file itself and a file that
+// changed after it was read (another program wrote to it: what it added is in no file), stopping
+// between deletions when asked. A source already gone (the same file listed twice) is not a
+// failure. Returns the paths deleted.
+std::vector<std::string> DeleteSources(const std::vector<const std::string*>& complete,
+                                       const SourceStamps& stamps, const std::string& merged_path,
+                                       const std::function<bool(const std::string&)>& remove,
+                                       JobHost& host, FailureList* failures, bool* stopped) {
+  std::vector<std::string> deleted;
+  std::unordered_set<std::string> handled;
   for (const std::string* source : complete) {
     const std::string& path = *source;
+    if (!handled.insert(path).second) continue;
+    if (*stopped || host.StopRequested()) {
+      *stopped = true;
+      failures->Add(path, "已停止，原文件未删除");
+      continue;
+    }
+    const auto stamp = stamps.find(path);
     if (SameFile(path, merged_path)) {
       failures->Add(path, "是合并后的文件本身，未删除");
+    } else if (stamp != stamps.end() && !stamp->second.regular && FileSizeOf(path) >= 0) {
+      failures->Add(path, "不是普通文件（是管道或设备），未删除");
+    } else if (stamp == stamps.end() || !UnchangedSince(stamp->second, path)) {
+      if (FileSizeOf(path) >= 0) {
+        failures->Add(path, "读取后文件被其他程序修改，合并后的文件不含修改的部分，原文件未删除");
+      }
     } else if (remove ? remove(path) : RemoveFile(path)) {
-      ++deleted;
+      deleted.push_back(path);
     } else if (FileSizeOf(path) >= 0) {
       failures->Add(path, "无法删除原文件");
     }
@@ -347,19 +363,47 @@ int DeleteSources(const std::vector<const std::string*>& complete, const std::st
   return deleted;
 }
 
+// The rows to merge: each file once, at its first row, unless repeats are allowed; a note names
+// every file listed again. Rows that name nothing stay (they are reported as they are read).
+std::vector<FileEntry> RowsToMerge(const MergeForm& form, JobHost& host) {
+  if (form.repeats_allowed) return form.rows;
+  std::vector<FileEntry> rows;
+  std::unordered_set<std::string> seen;
+  for (const FileEntry& row : form.rows) {
+    const std::string identity = FileIdentity(row.path);
+    if (!identity.empty() && !seen.insert(identity).second) {
+      host.ShowNote(JoinText("注意: ", row.path, " 与前面列出的文件是同一个文件，只合并一次"));
+      continue;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The source the merged file would replace, when it is one of them; empty when none is.
+std::string SourceAtMergedPath(const std::vector<FileEntry>& rows, const std::string& merged) {
+  const std::string target = FileIdentity(merged);
+  if (target.empty()) return {};
+  for (const FileEntry& row : rows) {
+    if (FileIdentity(row.path) == target) return row.path;
+  }
+  return {};
+}
+
 }  // namespace
 
-void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
+void MergeJob(const MergeForm& listed, JobHost& host, MergeResult* result_out) {
   MergeResult local;
   MergeResult& result = result_out != nullptr ? *result_out : local;
   result = MergeResult();
-  result.save_in_program_folder = form.save_in_program_folder;
+  result.save_in_program_folder = listed.save_in_program_folder;
+  MergeForm form = listed;
 
-  if (form.rows.empty()) {
+  if (listed.rows.empty()) {
     host.ShowMessage(kNoTask);
     return;
   }
-  if (form.merged_name.empty()) {
+  if (listed.merged_name.empty()) {
     host.ShowMessage(kNoName);
     return;
   }
@@ -386,17 +430,27 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     host.ShowMessage(kNoProgramFolder);
     return;
   }
-  result.checks_passed = true;
-  host.SetStatusPane(0, kMerging);
-
   const bool in_program_folder = result.save_in_program_folder;
   const std::string folder = in_program_folder
                                  ? JoinText(form.program_folder, kPathSeparator, kMergedFolderName)
                                  : form.chosen_folder;
-  result.merged_path = JoinText(folder, kPathSeparator, form.merged_name, ".txt");
+  const std::string merged_path = JoinText(folder, kPathSeparator, form.merged_name, ".txt");
+  // Replacing a source with the book would lose that source's text for good (and with it the
+  // book's start when it is read again): refused before anything is written.
+  const std::string overwritten = SourceAtMergedPath(form.rows, merged_path);
+  if (!overwritten.empty()) {
+    host.ShowMessage(JoinText("合并后的文件 ", merged_path, " 就是要合并的文件 ", overwritten,
+                              "，合并会覆盖它：请换一个文件名或保存目录，未合并"));
+    return;
+  }
+  form.rows = RowsToMerge(listed, host);
+  result.checks_passed = true;
+  host.SetStatusPane(0, kMerging);
+  result.merged_path = merged_path;
 
   FailureList failures;
   std::vector<const std::string*> complete;  // rows read to their end: may be deleted
+  SourceStamps stamps;
 
   // The merged text goes to a temporary file beside the merged file, renamed into place only
   // when complete; the sources stay untouched unless that happened.
@@ -408,12 +462,12 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     ReplacementFile merged(result.merged_path);
     CopyOutcome outcome;
     if (!merged.ok()) {
-      CopySources(form, host, nullptr, &complete, &failures, &outcome);
+      CopySources(form, host, nullptr, &complete, &stamps, &failures, &outcome);
       failures.Add(result.merged_path,
                    JoinText(FolderExists(folder) ? cannot_write
                                                  : "保存目录不存在，合并后的文件未写入",
                             kept));
-    } else if (!CopySources(form, host, &merged, &complete, &failures, &outcome)) {
+    } else if (!CopySources(form, host, &merged, &complete, &stamps, &failures, &outcome)) {
       // Stopped: the temporary file goes, nothing is replaced and no source is deleted.
       if (!host.StopRequested()) {
         failures.Add(result.merged_path,
@@ -436,8 +490,16 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
       result.written = true;
       host.OutputWritten(result.merged_path);
       if (form.delete_sources) {
-        result.sources_deleted =
-            DeleteSources(complete, result.merged_path, form.remove_source, &failures);
+        const std::vector<std::string> deleted =
+            DeleteSources(complete, stamps, result.merged_path, form.remove_source, host,
+                          &failures, &result.stopped_while_deleting);
+        result.sources_deleted = static_cast<int>(deleted.size());
+        if (result.stopped_while_deleting) {
+          // Which sources are gone, exactly: the failures list the ones kept.
+          std::vector<FileResult> gone;
+          for (const std::string& path : deleted) gone.push_back({path, "已删除原文件"});
+          host.ReportResults(gone);
+        }
       }
     }
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ class RecordingHost : public JobHost {
   }
   void FileStarted(int, int, const std::string& path) override { started.push_back(path); }
   void OutputWritten(const std::string& path) override { written.push_back(path); }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
+  void ReportResults(const std::vector<FileResult>& list) override {
+    for (const FileResult& r : list) results.push_back(r.path + " " + r.summary);
+  }
 
   std::vector<std::string> FailedPaths() const {
     std::vector<std::string> paths;
@@ -59,6 +64,8 @@ class RecordingHost : public JobHost {
   std::vector<FileFailure> failures;
   std::vector<std::string> started;  // FileStarted paths, in order
   std::vector<std::string> written;  // OutputWritten paths
+  std::vector<std::string> notes;
+  std::vector<std::string> results;  // "PATH SUMMARY"
 };
 
 bool Exists(const std::string& path) { return FileSizeOf(path) >= 0; }
@@ -204,15 +211,16 @@ TEST(MergeJob, JoinsFilesInListOrderWithNothingBetween) {
   EXPECT_TRUE(host.messages.empty());
   EXPECT_TRUE(Exists(a) && Exists(b));  // nothing deleted unless asked
 
-  // Row order decides, duplicates repeat, ".txt" is always appended, Chinese names work.
+  // Row order decides, a file listed again is merged once (with a note), ".txt" is always
+  // appended, Chinese names work.
   RecordingHost again;
   MergeJob(scene.Form({c, empty, b, c, a}, "合并.txt"), again, &result);
   EXPECT_EQ(result.merged_path, scene.save + kPathSeparator + "合并.txt.txt");
   EXPECT_EQ(Bytes(result.merged_path),
             "\xD5\xC2\x5C"
             "y"
-            "\xD5\xC2\x5C"
             "x\r\n");
+  EXPECT_EQ(again.notes.size(), 1u);
   EXPECT_EQ(again.notices, 1);
 
   // Only empty sources: an empty merged file.
@@ -390,18 +398,18 @@ TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
   EXPECT_TRUE(Exists(a) && Exists(b));
   ASSERT_TRUE(SetReadOnly(target, false));
 
-  // The merged file listed as a source, a missing source, a read-only source, a duplicate row.
+  // A missing source, a read-only source, a duplicate row.
   std::string missing = scene.dir.Join("不在.txt");
   std::string locked = scene.File("locked.txt", "L");
   ASSERT_TRUE(SetReadOnly(locked, true));
-  form = scene.Form({target, a, missing, locked, b, a});
+  form = scene.Form({a, missing, locked, b, a});
   form.delete_sources = true;
   RecordingHost mixed;
   MergeJob(form, mixed, &result);
   EXPECT_TRUE(result.written);
-  // A read-only source is read; the second "a" row finds its file already taken.
-  EXPECT_EQ(Bytes(target), "oldALB");
-  EXPECT_EQ(mixed.FailedPaths(), (std::vector<std::string>{missing, target, locked}));
+  // A read-only source is read; the second "a" row is the same file: merged once.
+  EXPECT_EQ(Bytes(target), "ALB");
+  EXPECT_EQ(mixed.FailedPaths(), (std::vector<std::string>{missing, locked}));
   EXPECT_EQ(mixed.reports, 1);
   EXPECT_FALSE(Exists(a) || Exists(b));
   EXPECT_TRUE(Exists(locked));
@@ -410,18 +418,83 @@ TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
   SetReadOnly(locked, false);
 }
 
-TEST(MergeJob, AFileListedAgainAddsNothingWhenSourcesAreDeleted) {
-  // Deleting takes each file away with its first row, so a later row of the same file reads
-  // nothing; without deleting, every row contributes.
+TEST(MergeJob, AMergedFileThatIsOneOfTheSourcesIsRefusedBeforeAnythingIsWritten) {
+  // The default name is taken from the first file: "第一章.txt" would become the whole book.
+  Scene scene;
+  const std::string first = scene.save + kPathSeparator + "第一章.txt";
+  const std::string second = scene.save + kPathSeparator + "第二章.txt";
+  ASSERT_TRUE(WriteFileBytes(first, "一"_gbk));
+  ASSERT_TRUE(WriteFileBytes(second, "二"_gbk));
+  const std::string other_spelling =
+      scene.save + kPathSeparator + "." + kPathSeparator + "第一章.txt";
+  const std::string linked = scene.dir.Join("link.txt");
+  std::filesystem::create_hard_link(testing::NativePath(second), testing::NativePath(linked));
+  struct Case {
+    std::vector<std::string> rows;
+    std::string name;
+    bool delete_sources;
+  };
+  const Case cases[] = {
+      {{first, second}, "第一章", false},
+      {{first, second}, "第一章", true},
+      {{second, other_spelling}, "第一章", true},  // another spelling of the same file
+      {{first, linked}, "第二章", false},          // a hard link to the merged file
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name + " " + test.rows.back());
+    MergeForm form = scene.Form(test.rows, test.name);
+    form.delete_sources = test.delete_sources;
+    RecordingHost host;
+    MergeResult result;
+    MergeJob(form, host, &result);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("合并会覆盖它"), std::string::npos) << host.messages[0];
+    EXPECT_NE(host.messages[0].find(test.name + ".txt"), std::string::npos) << host.messages[0];
+    EXPECT_FALSE(result.checks_passed);
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(host.pane_log.empty());
+    EXPECT_TRUE(host.written.empty());
+    EXPECT_EQ(Bytes(first), "一"_gbk);
+    EXPECT_EQ(Bytes(second), "二"_gbk);
+    EXPECT_EQ(Bytes(linked), "二"_gbk);
+  }
+  // Another name is merged as asked.
+  RecordingHost other;
+  MergeResult result;
+  MergeForm form = scene.Form({first, second}, "全书");
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kGbk;  // two bytes say little
+  MergeJob(form, other, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(Bytes(result.merged_path), "一二"_gbk);
+}
+
+TEST(MergeJob, AFileListedAgainIsMergedOnceUnlessRepeatsAreAllowed) {
+  // Overlapping wildcards, another spelling, a link: the same file, merged at its first row, with
+  // a note for each row dropped. Allowed on purpose, every row contributes, and a deletion
+  // deletes the file once.
   Scene scene;
   std::string a = scene.File("a.txt", "A");
   std::string b = scene.File("b.txt", "B");
   std::string cut = scene.File("cut.txt", std::string("C\x1A" "c", 3));
   std::string a_again = scene.dir.path() + kPathSeparator + "." + kPathSeparator + "a.txt";
+  std::string b_link = scene.dir.Join("b_link.txt");
+  std::filesystem::create_hard_link(testing::NativePath(b), testing::NativePath(b_link));
   RecordingHost keep;
   MergeResult result;
-  MergeJob(scene.Form({a, b, a, cut, cut}), keep, &result);
-  EXPECT_EQ(Bytes(result.merged_path), "ABACC");
+  MergeJob(scene.Form({a, b, a, cut, cut, b_link, a_again}), keep, &result);
+  EXPECT_EQ(Bytes(result.merged_path), "ABC");
+  EXPECT_EQ(keep.notes.size(), 4u);
+  ASSERT_FALSE(keep.notes.empty());
+  EXPECT_NE(keep.notes[0].find(a + " 与前面列出的文件是同一个文件，只合并一次"), std::string::npos)
+      << keep.notes[0];
+  EXPECT_EQ(keep.FailedPaths(), std::vector<std::string>{cut});  // the cut file, once
+
+  MergeForm repeated = scene.Form({a, b, a, cut, cut, b_link});
+  repeated.repeats_allowed = true;
+  RecordingHost twice;
+  MergeJob(repeated, twice, &result);
+  EXPECT_EQ(Bytes(result.merged_path), "ABACCB");
+  EXPECT_TRUE(twice.notes.empty());
 
   MergeForm form = scene.Form({a, b, a_again, cut, a, cut, b});
   form.delete_sources = true;
@@ -433,6 +506,119 @@ TEST(MergeJob, AFileListedAgainAddsNothingWhenSourcesAreDeleted) {
   EXPECT_FALSE(Exists(a) || Exists(b));
   EXPECT_TRUE(Exists(cut));
   EXPECT_EQ(result.sources_deleted, 2);
+
+  a = scene.File("a.txt", "A");
+  form = scene.Form({a, a});
+  form.delete_sources = true;
+  form.repeats_allowed = true;
+  RecordingHost both;
+  MergeJob(form, both, &result);
+  EXPECT_EQ(Bytes(result.merged_path), "AA");
+  EXPECT_TRUE(both.failures.empty());
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ(result.sources_deleted, 1);
+}
+
+// Appends to a file when the job starts on row `at`: another program writing to a source while
+// the merge runs. Stops the job when `stop_after` sources were deleted.
+class MeddlingHost : public RecordingHost {
+ public:
+  void FileStarted(int index, int count, const std::string& path) override {
+    RecordingHost::FileStarted(index, count, path);
+    if (index == at) {
+      std::string bytes = Bytes(changed);
+      EXPECT_TRUE(WriteFileBytes(changed, bytes + "+"));
+    }
+  }
+  bool StopRequested() const override { return stop; }
+  int at = -1;
+  std::string changed;
+  bool stop = false;
+};
+
+TEST(MergeJob, ASourceChangedAfterItWasReadIsKeptAndReported) {
+  Scene scene;
+  std::string a = scene.File("a.txt", "A");
+  std::string b = scene.File("b.txt", "B");
+  std::string c = scene.File("c.txt", "C");
+  MergeForm form = scene.Form({a, b, c});
+  form.delete_sources = true;
+  MeddlingHost host;
+  host.at = 2;  // "a.txt" grows while "c.txt" is read
+  host.changed = a;
+  MergeResult result;
+  MergeJob(form, host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(Bytes(result.merged_path), "ABC");
+  EXPECT_EQ(Bytes(a), "A+");  // the line added is still somewhere: in a.txt
+  EXPECT_EQ(host.FailedPaths(), std::vector<std::string>{a});
+  EXPECT_TRUE(Mentions(host.failures[0], "被其他程序修改")) << host.failures[0].reason;
+  EXPECT_FALSE(Exists(b) || Exists(c));
+  EXPECT_EQ(result.sources_deleted, 2);
+
+  // The same size, written again (a file replaced by another of its name) counts too.
+  a = scene.File("a.txt", "A");
+  b = scene.File("b.txt", "B");
+  std::string swap = scene.File("swap.txt", "X");
+  MeddlingHost replaced;
+  replaced.at = -1;
+  form = scene.Form({a, b});
+  form.delete_sources = true;
+  form.remove_source = [&](const std::string& path) {
+    if (path == a) {
+      // Just before a.txt's turn, b.txt is replaced by a file of the same size.
+      std::filesystem::rename(testing::NativePath(swap), testing::NativePath(b));
+    }
+    return RemoveFile(path);
+  };
+  MergeJob(form, replaced, &result);
+  EXPECT_EQ(Bytes(result.merged_path), "AB");
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ(Bytes(b), "X");
+  EXPECT_EQ(replaced.FailedPaths(), std::vector<std::string>{b});
+}
+
+TEST(MergeJob, AStopBetweenDeletionsKeepsTheRestAndSaysWhichWereDeleted) {
+  Scene scene;
+  std::string a = scene.File("a.txt", "A");
+  std::string b = scene.File("b.txt", "B");
+  std::string c = scene.File("c.txt", "C");
+  MergeForm form = scene.Form({a, b, c});
+  form.delete_sources = true;
+  MeddlingHost host;
+  form.remove_source = [&](const std::string& path) {
+    host.stop = true;  // Ctrl+C while the first source is being deleted
+    return RemoveFile(path);
+  };
+  MergeResult result;
+  MergeJob(form, host, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(Bytes(result.merged_path), "ABC");
+  EXPECT_TRUE(result.stopped_while_deleting);
+  EXPECT_EQ(result.sources_deleted, 1);
+  EXPECT_FALSE(Exists(a));
+  EXPECT_TRUE(Exists(b) && Exists(c));
+  EXPECT_EQ(host.results, std::vector<std::string>{a + " 已删除原文件"});
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{b, c}));
+  EXPECT_TRUE(Mentions(host.failures[0], "已停止，原文件未删除"));
+
+  // A stop just after the merged file was written deletes nothing.
+  a = scene.File("a.txt", "A");
+  form = scene.Form({a, b});
+  form.delete_sources = true;
+  form.remove_source = nullptr;
+  struct StopAtWrite : MeddlingHost {
+    void OutputWritten(const std::string& path) override {
+      MeddlingHost::OutputWritten(path);
+      stop = true;
+    }
+  } at_write;
+  MergeJob(form, at_write, &result);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(result.sources_deleted, 0);
+  EXPECT_TRUE(Exists(a) && Exists(b));
+  EXPECT_TRUE(at_write.results.empty());
+  EXPECT_EQ(at_write.FailedPaths(), (std::vector<std::string>{a, b}));
 }
 
 TEST(MergeJob, NamesGbkCannotHoldAreMergedLikeAnyOther) {
@@ -584,19 +770,40 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     std::string merged;
     std::vector<std::string> failed;
     std::vector<int> complete;
-    std::vector<bool> taken(paths.size(), false);  // read by an earlier row and to be deleted
+    // The merged file "m.txt" listed as a source: refused before anything is written.
+    const bool overwrites_source =
+        !program && !save_missing && model[3].exists &&
+        std::find(rows.begin(), rows.end(), 3) != rows.end();
+    if (overwrites_source) {
+      EXPECT_FALSE(result.written);
+      EXPECT_EQ(host.messages.size(), 1u);
+      EXPECT_TRUE(host.failures.empty());
+      for (size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(Exists(paths[i]), model[i].exists) << paths[i];
+        if (model[i].exists) EXPECT_EQ(Bytes(paths[i]), model[i].bytes) << paths[i];
+        if (model[i].read_only) SetReadOnly(paths[i], false);
+      }
+      continue;
+    }
+    // An existing file listed again is merged once, at its first row.
+    std::vector<bool> seen(paths.size(), false);
+    std::vector<int> listed;
+    for (int r : rows) {
+      if (model[r].exists && seen[r]) continue;
+      seen[r] = true;
+      listed.push_back(r);
+    }
+    rows = listed;
     std::string carry;  // a lone lead byte at the end of a file, read with the next file
     int carry_from = -1;
     int read = 0;
     for (size_t k = 0; k < rows.size(); ++k) {
       const int r = rows[k];
-      if (taken[r]) continue;
       if (!model[r].exists) {
         failed.push_back(paths[r]);
         continue;
       }
       ++read;
-      taken[r] = form.delete_sources;
       if (!carry.empty() && model[r].bytes.empty()) {  // the byte waits for the next file
         complete.push_back(r);
         continue;
@@ -634,8 +841,8 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       if (!program) model[3] = {merged, true, false};
       if (form.delete_sources) {
         for (int r : complete) {
-          if ((!program && r == 3) || model[r].read_only) {
-            failed.push_back(paths[r]);  // the merged file itself, or a file it cannot delete
+          if (model[r].read_only) {
+            failed.push_back(paths[r]);  // a file it cannot delete
           } else {
             model[r].exists = false;
           }
@@ -934,7 +1141,8 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
   const std::string head = In(Encoding::kUtf8, "文ab");
   const std::string cut = scene.File("cut.txt", In(Encoding::kUtf8, "文ab中").substr(0, 7));
   const std::string gbk = scene.File("gbk.txt", In(Encoding::kGbk, "中文"));
-  const std::string nul = scene.File("nul.txt", std::string("\0\xAD", 2));
+  // Not "nul.txt": on Windows that name is the null device.
+  const std::string nul = scene.File("zero.txt", std::string("\0\xAD", 2));
   const std::string utf8 = scene.File("u.txt", In(Encoding::kUtf8, "中"));
   struct Case {
     std::vector<std::string> rows;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <unordered_set>
+#include <vector>
 
 #include "files/file_entry.h"
 #include "files/files.h"
@@ -319,25 +320,34 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
     std::unordered_set<std::string> folder_names;
     context.renamed_folders.clear();
     std::unordered_set<std::string> sources;
+    // Each file once: a file listed twice (overlapping wildcards, a link to it) would otherwise be
+    // split twice, into a second folder "(2)".
+    std::vector<const FileEntry*> rows;
     for (const FileEntry& row : form.rows) {
-      if (std::string id = FileIdentity(row.path); !id.empty()) sources.insert(std::move(id));
+      std::string id = FileIdentity(row.path);
+      if (!id.empty() && !sources.insert(std::move(id)).second) {
+        host.ShowNote(JoinText("注意: ", row.path, " 与前面列出的文件是同一个文件，只分割一次"));
+        continue;
+      }
+      rows.push_back(&row);
     }
-    for (size_t i = 0; i < form.rows.size() && !host.StopRequested(); ++i) {
-      host.FileStarted(static_cast<int>(i), static_cast<int>(form.rows.size()), form.rows[i].path);
+    for (size_t i = 0; i < rows.size() && !host.StopRequested(); ++i) {
+      const FileEntry& row = *rows[i];
+      host.FileStarted(static_cast<int>(i), static_cast<int>(rows.size()), row.path);
 #ifdef _WIN32
       // On Windows such a source is the device itself: reading it gives nothing to split.
-      if (const std::string file = FileNamePart(form.rows[i].path); IsDeviceName(file)) {
-        failures.Add(form.rows[i].path, DeviceNameProblem(file));
+      if (const std::string file = FileNamePart(row.path); IsDeviceName(file)) {
+        failures.Add(row.path, DeviceNameProblem(file));
         continue;
       }
 #endif
       bool clashed = false;
-      const std::string folder_name = FolderNameFor(form.rows[i], folder_names, &clashed);
+      const std::string folder_name = FolderNameFor(row, folder_names, &clashed);
       if (clashed) context.renamed_folders.push_back(JoinPath(context.output_folder, folder_name));
-      if (IsDeviceName(form.rows[i].name)) {
+      if (IsDeviceName(row.name)) {
         context.device_folders.push_back(JoinPath(context.output_folder, folder_name));
       }
-      SplitRow(form, form.rows[i], folder_name, sources, static_cast<int>(i) + 1, context, output,
+      SplitRow(form, row, folder_name, sources, static_cast<int>(i) + 1, context, output,
                host, failures);
       // The pieces hold the text now; the context does not keep it after the job.
       context.source_text.clear();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -575,6 +576,31 @@ TEST(SplitJob, SameNamedSourcesGetFoldersOfTheirOwnAndLeftoversAreCounted) {
   SplitJob(form, no_folder);
   EXPECT_EQ(no_folder.messages, std::vector<std::string>{"无法确定保存目录（软件所在目录未知）"});
   EXPECT_TRUE(no_folder.failures.empty());
+}
+
+TEST(SplitJob, AFileListedTwiceIsSplitOnce) {
+  // Overlapping wildcards, another spelling, a link: one folder of pieces, with a note per row
+  // dropped (before, the second row made a folder "a(2)" holding the same pieces).
+  Scene scene;
+  const std::string a = scene.Source("a.txt", std::string(3000, 'x'));
+  const std::string hard = scene.dir.Join("hard.txt");
+  std::filesystem::create_hard_link(testing::NativePath(a), testing::NativePath(hard));
+  SplitForm form = scene.Form({a, hard, scene.dir.path() + kSep + "." + kSep + "a.txt", a});
+  form.mode = SplitMode::kBySize;
+  form.size_text = "1";
+  RecordingHost host;
+  SplitJob(form, host);
+  EXPECT_TRUE(host.failures.empty());
+  EXPECT_EQ(host.notes.size(), 3u);
+  EXPECT_EQ(FileNamesIn(scene.out).size(), 0u);
+  EXPECT_TRUE(FolderExists(scene.out + kSep + "a"));
+  EXPECT_FALSE(FolderExists(scene.out + kSep + "hard") || FolderExists(scene.out + kSep + "a(2)"));
+  std::string joined;
+  for (const std::string& name : {"1.txt", "2.txt", "3.txt"}) {
+    joined += Bytes(scene.out + kSep + "a" + kSep + name);
+  }
+  EXPECT_EQ(joined, std::string(3000, 'x'));
+  EXPECT_EQ(FileNamesIn(scene.out + kSep + "a").size(), 3u);
 }
 
 TEST(SizeModePieceCount, CountsARemainderOfTwoBytesOrMore) {

@@ -63,8 +63,10 @@ class RecordingHost : public JobHost {
     ++failure_reports;
     failures.insert(failures.end(), list.begin(), list.end());
   }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
 
   std::vector<std::string> messages;
+  std::vector<std::string> notes;
   std::vector<std::string> pane0_history;
   std::string panes[2];
   int completions = 0;

@@ -49,7 +49,8 @@ set -e
 [ "$status" -eq 3 ] && grep -q '末.txt: 只读取了前 2 字节' stderr || fail "last half character: exit $status $(cat stderr)"
 [ "$(cat bytes/c.txt)" = ab ] && [ -e bytes/末.txt ] || fail "last half character: merged or deleted"
 
-# 4. The merged file listed as a source, and a source holding 0x1A: both reported and kept.
+# 4. The merged file listed as a source: refused before anything is written. A source holding
+#    0x1A: reported and kept.
 mkdir special
 printf 'old\r\n' >special/m.txt
 printf 'A' >special/a.txt
@@ -58,11 +59,18 @@ set +e
 (cd special && travik merge -n m -o . --delete-sources m.txt a.txt eof.txt) 2>stderr
 status=$?
 set -e
+[ "$status" -eq 1 ] || fail "merged file listed as a source: exit $status, want 1"
+grep -q '合并会覆盖它' stderr || fail "the refusal is not shown: $(cat stderr)"
+[ "$(cat special/m.txt)" = "$(printf 'old\r\n')" ] || fail "m.txt holds $(od -c special/m.txt)"
+[ -e special/a.txt ] || fail "a.txt deleted"
+set +e
+(cd special && travik merge -n m -o . --delete-sources a.txt eof.txt) 2>stderr
+status=$?
+set -e
 [ "$status" -eq 3 ] || fail "special sources: exit $status, want 3"
-[ "$(cat special/m.txt)" = "$(printf 'old\r\nAab')" ] || fail "m.txt holds $(od -c special/m.txt)"
+[ "$(cat special/m.txt)" = "Aab" ] || fail "m.txt holds $(od -c special/m.txt)"
 [ ! -e special/a.txt ] || fail "a.txt not deleted"
 [ "$(od -An -tx1 special/eof.txt)" = "$(printf 'ab\x1acd' | od -An -tx1)" ] || fail "eof.txt changed"
-grep -q 'm.txt: 是合并后的文件本身，未删除' stderr || fail "m.txt not reported: $(cat stderr)"
 grep -q 'eof.txt: 只读取了前 2 字节' stderr || fail "eof.txt not reported: $(cat stderr)"
 
 # 5. A failed check and a usage error.
