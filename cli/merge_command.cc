@@ -128,10 +128,7 @@ int RunMerge(const std::vector<std::string>& args) {
   if (options.Has("--out")) {
     std::string typed = options.Value("--out");
     if (!typed.empty()) {
-      form.chosen_folder = FolderArgument(typed);
-      if (!FolderExists(form.chosen_folder) && !MakeDirectory(form.chosen_folder)) {
-        return UsageError("merge", "无法创建保存目录: " + form.chosen_folder);
-      }
+      form.chosen_folder = FolderArgument(typed);  // checked and made by the job
     }
     form.program_folder = CurrentDirectory();
   } else {
@@ -144,7 +141,7 @@ int RunMerge(const std::vector<std::string>& args) {
   MergeResult result;
   MergeJob(form, host, &result);
   if (!result.checks_passed) {
-    if (!form.rows.empty() && !name_given) {
+    if (!form.rows.empty() && form.merged_name.empty()) {
       PrintError("第一个文件名中没有汉字等非 ASCII 字符，请用 -n 指定合并后的文件名");
     }
     return host.ExitCode();

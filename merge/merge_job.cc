@@ -8,6 +8,7 @@
 #include "text/codepage.h"
 #include "text/encoding.h"
 #include "files/files.h"
+#include "files/save_folder.h"
 #include "text/text.h"
 
 namespace travik {
@@ -325,14 +326,18 @@ void MergeJob(const MergeForm& form, JobHost& host, MergeResult* result_out) {
     host.ShowMessage(kNoProgramFolder);
     return;
   }
-  result.checks_passed = true;
-  host.SetStatusPane(0, kMerging);
 
   const bool in_program_folder = result.save_in_program_folder;
   const std::string folder = in_program_folder
                                  ? JoinText(form.program_folder, kPathSeparator, kMergedFolderName)
                                  : form.chosen_folder;
   result.merged_path = JoinText(folder, kPathSeparator, form.merged_name, ".txt");
+  if (const std::string problem = PrepareSaveFolder(folder); !problem.empty()) {
+    host.ShowMessage(problem);
+    return;
+  }
+  result.checks_passed = true;
+  host.SetStatusPane(0, kMerging);
 
   FailureList failures;
   std::vector<const std::string*> complete;  // rows read to their end: may be deleted
