@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "ui/chapter_preview.h"
 #include "ui/desktop_calls.h"
 #include "ui/main_window.h"
+#include "ui/settings.h"
 #include "ui/win_text.h"
 #ifdef TRAVIK_HAVE_WIDGETS
 #include "ui/icon_button.h"
@@ -104,8 +106,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int show_
     travik::ui::SystemDesktopCalls desktop;
     travik::ui::MainWindow window(desktop);
     if (window.Create(instance, /*quit_on_destroy=*/true)) {
+      // "--no-settings": the window as at a first start, whatever a person left it as, and
+      // nothing remembered (the screenshots and the tests start so).
+      if (wcsstr(command_line, L"--no-settings") == nullptr) {
+        const travik::ui::Settings settings = window.UseSettings(travik::ui::SettingsPath());
+        if (settings.Get("window.maximized") == "1") show_command = SW_SHOWMAXIMIZED;
+      }
       int page = StartPage(command_line);
       if (page != 0) window.ShowPage(page);
+      // "--size=WxH" gives the window that outer size in pixels (the screenshots' larger shot).
+      int width = 0, height = 0;
+      if (const wchar_t* size = wcsstr(command_line, L"--size=");
+          size != nullptr && swscanf(size + 7, L"%dx%d", &width, &height) == 2) {
+        SetWindowPos(window.hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+      }
       ShowWindow(window.hwnd(), show_command);
       UpdateWindow(window.hwnd());
       ShowScreenshotState(window, command_line);

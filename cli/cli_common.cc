@@ -264,6 +264,10 @@ bool ConsoleHost::StopRequested() const { return stop_requested != 0; }
 void ConsoleHost::OutputWritten(const std::string& path) {
   ++written_;
   last_written_ = path;
+  if (outputs_.empty()) return;
+  ++outputs_.back().written;
+  const size_t cut = path.find_last_of(kPathSeparator[0]);
+  outputs_.back().folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
 }
 
 void ConsoleHost::CheckWarning(const std::string& path, const std::string& text) {
@@ -272,7 +276,7 @@ void ConsoleHost::CheckWarning(const std::string& path, const std::string& text)
 }
 
 void ConsoleHost::FileStarted(int index, int count, const std::string& path) {
-  (void)path;
+  outputs_.push_back({path, 0, {}});
   file_index_ = index;
   file_count_ = count > 0 ? count : 1;
   Progress(0, 1);

@@ -85,6 +85,15 @@ class ConsoleHost : public JobHost {
   int ExitCode() const;
   bool completed() const { return completed_; }
 
+  // What each source of the job made, in the job's order: the files written while it was the
+  // file being worked on, and the folder of the last of them.
+  struct SourceOutputs {
+    std::string source;
+    int written = 0;
+    std::string folder;
+  };
+  const std::vector<SourceOutputs>& outputs() const { return outputs_; }
+
  private:
   void ClearProgressLine();
 
@@ -98,6 +107,7 @@ class ConsoleHost : public JobHost {
   int file_index_ = 0, file_count_ = 1;
   int written_ = 0;           // complete files made or replaced
   std::string last_written_;  // the last of them
+  std::vector<SourceOutputs> outputs_;
 };
 
 // A small option parser for "-x VALUE", "--long VALUE", "--long=VALUE" and flags; arguments that

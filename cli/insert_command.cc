@@ -129,10 +129,7 @@ int RunInsert(const std::vector<std::string>& args) {
     form.use_program_folder = false;
     const std::string typed = options.Value("--out");
     if (!typed.empty()) {
-      form.output_folder = FolderArgument(typed);
-      if (!FolderExists(form.output_folder) && !MakeDirectory(form.output_folder)) {
-        return UsageError("insert", "无法创建保存目录: " + form.output_folder);
-      }
+      form.output_folder = FolderArgument(typed);  // checked and made by the job
     }
   }
   if (options.operands().empty()) return UsageError("insert", "没有给出要插入文字的文件");

@@ -137,10 +137,7 @@ int RunMerge(const std::vector<std::string>& args) {
   if (options.Has("--out")) {
     std::string typed = options.Value("--out");
     if (!typed.empty()) {
-      form.chosen_folder = FolderArgument(typed);
-      if (!FolderExists(form.chosen_folder) && !MakeDirectory(form.chosen_folder)) {
-        return UsageError("merge", "无法创建保存目录: " + form.chosen_folder);
-      }
+      form.chosen_folder = FolderArgument(typed);  // checked and made by the job
     }
     form.program_folder = CurrentDirectory();
   } else {

@@ -8,6 +8,7 @@
 #include "files/file_entry.h"
 #include "files/files.h"
 #include "split/split_job.h"
+#include "text/text.h"
 #include "travik_version.h"
 
 namespace travik::cli {
@@ -174,6 +175,12 @@ int RunSplit(const std::vector<std::string>& args) {
   ConsoleHost host;
   SplitContext context;
   SplitJob(form, context, host);
+  // One line per source that has pieces: how many, and where.
+  for (const ConsoleHost::SourceOutputs& made : host.outputs()) {
+    if (made.written == 0) continue;
+    PrintOut(JoinText(made.source, ": ", NumberToText(made.written), " 个分割文件，保存在 ",
+                      made.folder));
+  }
   for (const std::string& folder : context.renamed_folders) {
     PrintError("注意: 同名文件的分割文件保存在 " + folder);
   }

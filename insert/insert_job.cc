@@ -8,6 +8,7 @@
 #include "text/codepage.h"
 #include "files/file_entry.h"
 #include "files/files.h"
+#include "files/save_folder.h"
 #include "text/pattern.h"
 #include "text/text.h"
 
@@ -17,6 +18,9 @@ namespace {
 
 constexpr char kNoTextMessage[] = "请输入欲插入的文字！";
 constexpr char kNoPositionMessage[] = "请输入欲插入的文字的位置！";
+// Every length a file the program takes can have.
+constexpr double kMaxInterval = 2147483647;
+constexpr char kIntervalRangeMessage[] = "按文本长度须在 1 到 2147483647 字节之间";
 constexpr char kWorkingStatus[] = "当前状态: 正在处理文件...";
 constexpr char kFinishedStatus[] = "当前状态: 已完成";
 constexpr char kFolderStatus[] = "保存目录: ";
@@ -154,15 +158,25 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
     return;
   }
   InsertMode mode;
+  // Only the chosen box counts: a filled box beside an unchosen option is never used instead.
+  const bool by_keyword = form.place == InsertPlace::kKeyword ||
+                          (form.place == InsertPlace::kFilled && !form.keyword_text.empty());
   if (form.random) {
     mode = InsertMode::kAtRandom;
-  } else if (!form.keyword_text.empty()) {
+  } else if (by_keyword && !form.keyword_text.empty()) {
     mode = InsertMode::kByKeyword;
-  } else if (!form.every_text.empty()) {
+  } else if (!by_keyword && !form.every_text.empty()) {
     mode = InsertMode::kByLength;
   } else {
     host.ShowMessage(kNoPositionMessage);
     return;
+  }
+  if (mode == InsertMode::kByLength) {
+    const double every = TextToNumber(form.every_text);
+    if (every < 1 || every > kMaxInterval) {
+      host.ShowMessage(kIntervalRangeMessage);
+      return;
+    }
   }
   if (mode == InsertMode::kByKeyword) {
     Pattern pattern;
@@ -198,6 +212,13 @@ void InsertJob(const InsertForm& form, InsertContext& context, JobHost& host) {
   if (form.program_folder.empty() && context.use_program_folder) {
     // In place with no program folder known: no copies, and no empty sub-folder made at the root.
     context.use_program_folder = false;
+  }
+
+  if (context.keep_original) {
+    if (const std::string problem = PrepareSaveFolder(context.output_folder); !problem.empty()) {
+      host.ShowMessage(problem);
+      return;
+    }
   }
 
   FailureList failures;

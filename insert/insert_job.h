@@ -19,6 +19,10 @@ namespace travik {
 // The sub-folder of the program's folder that receives kept copies.
 inline constexpr char kProcessedFolderName[] = "处理后的文件";
 
+// Which of the keyword and the length places the text (unless at random). kFilled: the keyword when
+// it is given, else the length (the command line takes only one of them).
+enum class InsertPlace { kFilled, kKeyword, kLength };
+
 // The values of the insert page's controls when the start button is clicked, as typed: texts and
 // paths are UTF-8.
 struct InsertForm {
@@ -26,6 +30,7 @@ struct InsertForm {
   std::string text_to_insert;      // 编辑框7 "欲插入的文字："
   std::string keyword_text;        // 编辑框8 "按关键字："
   std::string every_text;          // 编辑框9 "按文本长度："
+  InsertPlace place = InsertPlace::kFilled;  // 标签10 / 标签11: the option chosen beside them
   bool random = false;             // 选择框1 "随机插入"
   bool keep_original = true;       // 选择框5 "保留原始文件"
   bool use_program_folder = true;  // 选择框7 "保存到软件所在目录"

@@ -108,6 +108,41 @@ TEST(InsertJob, ChecksTheTextAndThePositionFirst) {
   EXPECT_EQ(Bytes(dir.Join(kProcessedFolderName) + kPathSeparator + "a.txt"), "第一章 "_gbk);
 }
 
+TEST(InsertJob, TheChosenPlaceDecidesAndItsNumberIsChecked) {
+  ScopedTempDir dir;
+  std::string path = dir.Join("a.txt");
+  WriteFileBytes(path, "第一章"_gbk);
+  InsertForm form = FormFor(dir, {path});
+  form.keyword_text = "章";
+  form.every_text = "2";
+  const std::string copy = dir.Join(kProcessedFolderName) + kPathSeparator + "a.txt";
+  // Both filled, the length chosen: the length places the text, never the keyword.
+  form.place = InsertPlace::kLength;
+  InsertContext context;
+  RecordingHost by_length;
+  InsertJob(form, context, by_length);
+  EXPECT_TRUE(by_length.messages.empty());
+  EXPECT_EQ(Bytes(copy), "第##一##章##"_gbk);
+  // The keyword chosen but empty: no silent use of the length.
+  form.place = InsertPlace::kKeyword;
+  form.keyword_text.clear();
+  RecordingHost empty_keyword;
+  InsertJob(form, context, empty_keyword);
+  EXPECT_EQ(empty_keyword.messages, std::vector<std::string>{"请输入欲插入的文字的位置！"});
+  // Lengths out of range are refused before any file is touched, naming the range.
+  form.place = InsertPlace::kLength;
+  RemoveFile(copy);
+  for (const char* every : {"-5", "0", "99999999999"}) {
+    form.every_text = every;
+    RecordingHost out_of_range;
+    InsertJob(form, context, out_of_range);
+    EXPECT_EQ(out_of_range.messages,
+              std::vector<std::string>{"按文本长度须在 1 到 2147483647 字节之间"})
+        << every;
+    EXPECT_LT(FileSizeOf(copy), 0) << every;
+  }
+}
+
 TEST(InsertJob, EmptyListStillRunsAndReportsItsFolder) {
   ScopedTempDir dir;
   InsertForm form = FormFor(dir, {});

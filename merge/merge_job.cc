@@ -10,6 +10,7 @@
 #include "text/encoding.h"
 #include "text/evidence.h"
 #include "files/files.h"
+#include "files/save_folder.h"
 #include "text/text.h"
 
 namespace travik {
@@ -441,6 +442,10 @@ void MergeJob(const MergeForm& listed, JobHost& host, MergeResult* result_out) {
   if (!overwritten.empty()) {
     host.ShowMessage(JoinText("合并后的文件 ", merged_path, " 就是要合并的文件 ", overwritten,
                               "，合并会覆盖它：请换一个文件名或保存目录，未合并"));
+    return;
+  }
+  if (const std::string problem = PrepareSaveFolder(folder); !problem.empty()) {
+    host.ShowMessage(problem);
     return;
   }
   form.rows = RowsToMerge(listed, host);

@@ -259,14 +259,19 @@ TEST(MergeJob, ProgramFolderIsCreatedThenReusedAndTheFileReplaced) {
   }
   EXPECT_EQ(entries, 1);
 
-  // A program folder whose parent is missing cannot be made: reported, sources kept.
-  form.program_folder = scene.dir.Join("no") + kPathSeparator + "where";
+  // A program folder below a file cannot be made: said before any source is read, naming the
+  // file; nothing written, sources kept.
+  const std::string file = scene.File("挡路", "x");
+  form.program_folder = file + kPathSeparator + "where";
   form.delete_sources = true;
   RecordingHost unmade;
   MergeJob(form, unmade, &result);
   EXPECT_FALSE(result.written);
-  ASSERT_EQ(unmade.failures.size(), 1u);
-  EXPECT_EQ(unmade.failures[0].path, form.program_folder + kPathSeparator + kMergedFolderName);
+  EXPECT_FALSE(result.checks_passed);
+  ASSERT_EQ(unmade.messages.size(), 1u);
+  EXPECT_NE(unmade.messages[0].find(file + " 是文件，不是文件夹"), std::string::npos)
+      << unmade.messages[0];
+  EXPECT_TRUE(unmade.failures.empty());
   EXPECT_EQ(unmade.notices, 0);
   EXPECT_TRUE(Exists(a));
 }
@@ -371,12 +376,14 @@ TEST(MergeJob, WritesNothingWhenNoSourceWasRead) {
 
 TEST(MergeJob, DeletesOnlyCompleteSourcesAfterTheMergedFileIsWritten) {
   Scene scene;
-  // The write fails (the chosen folder does not exist): every source stays.
+  // The write fails (a folder holds the merged file's name): every source stays.
   std::string a = scene.File("a.txt", "A");
   std::string b = scene.File("b.txt", "B");
   MergeForm form = scene.Form({a, b});
   form.delete_sources = true;
-  form.chosen_folder = scene.dir.Join("missing");
+  form.chosen_folder = scene.dir.Join("out");
+  ASSERT_TRUE(MakeDirectory(form.chosen_folder));
+  ASSERT_TRUE(MakeDirectory(form.chosen_folder + kPathSeparator + form.merged_name + ".txt"));
   RecordingHost failed_write;
   MergeResult result;
   MergeJob(form, failed_write, &result);
@@ -833,12 +840,15 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       }
     }
     if (carry_from >= 0) failed.push_back(paths[carry_from]);
-    bool target_read_only = !program && model[3].exists && model[3].read_only;
-    bool written = !save_missing && !target_read_only && read > 0;
+    // A missing save folder is made before anything is read: the merged file goes there, and
+    // the listed m.txt is then not the merged file itself.
+    const bool same_target = !program && !save_missing;
+    bool target_read_only = same_target && model[3].exists && model[3].read_only;
+    bool written = !target_read_only && read > 0;
     if (!written) {
       failed.push_back(merged_path);
     } else {
-      if (!program) model[3] = {merged, true, false};
+      if (same_target) model[3] = {merged, true, false};
       if (form.delete_sources) {
         for (int r : complete) {
           if (model[r].read_only) {

@@ -1,11 +1,13 @@
 #include "split/split_job.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
 #include <vector>
 
 #include "files/file_entry.h"
 #include "files/files.h"
+#include "files/save_folder.h"
 #include "text/pattern.h"
 #include "text/text.h"
 #include "split/piece_writer.h"
@@ -54,15 +56,35 @@ bool CheckPartsFitFiles(const SplitForm& form, JobHost& host) {
   return false;
 }
 
+// A size in KB beyond every file the program takes would write each file whole as its one
+// piece: refused before anything is read, saying the range.
+bool CheckSizeFitsFiles(const SplitForm& form, JobHost& host) {
+  const double size_kb = TextToNumber(form.size_text);
+  const double max_kb = static_cast<double>(kMaxFileSize / 1024);
+  if (size_kb > max_kb) {
+    host.ShowMessage(JoinText("欲分割大小须在 1 到 ", NumberToText(static_cast<int>(max_kb)),
+                              " KB 之间"));
+    return false;
+  }
+  return true;
+}
+
 bool CheckModeField(const SplitForm& form, JobHost& host) {
   switch (form.mode) {
     case SplitMode::kBySize:
       return CheckNumberField(form.size_text, "欲分割大小不能为空", "欲分割大小不能为0",
-                              "欲分割大小必须大于0", host);
+                              "欲分割大小必须大于0", host) &&
+             CheckSizeFitsFiles(form, host);
     case SplitMode::kByCount:
-      return CheckNumberField(form.parts_text, "欲分割份数不能为空", "欲分割份数不能为0",
-                              "欲分割份数必须大于0", host) &&
-             CheckPartsFitFiles(form, host);
+      if (!CheckNumberField(form.parts_text, "欲分割份数不能为空", "欲分割份数不能为0",
+                            "欲分割份数必须大于0", host)) {
+        return false;
+      }
+      if (TextToNumber(form.parts_text) > 2147483647.0) {
+        host.ShowMessage("欲分割份数须在 1 到 2147483647 之间");
+        return false;
+      }
+      return CheckPartsFitFiles(form, host);
     case SplitMode::kByKeyword: {
       if (form.find_chapters && form.keyword_text.empty()) return true;
       if (form.keyword_text.empty()) {
@@ -310,7 +332,10 @@ void SplitJob(const SplitForm& form, SplitContext& context, JobHost& host) {
   } else {
     context.output_folder = form.chosen_folder;
   }
-  if (!FolderExists(context.output_folder)) MakeDirectory(context.output_folder);
+  if (const std::string problem = PrepareSaveFolder(context.output_folder); !problem.empty()) {
+    host.ShowMessage(problem);
+    return;
+  }
   if (form.naming != PieceNaming::kUnchecked) context.naming_mode = form.naming;
   if (!CheckModeField(form, host)) return;
 

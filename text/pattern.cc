@@ -75,10 +75,43 @@ Pattern& Pattern::operator=(Pattern&&) noexcept = default;
 
 namespace {
 
-// The library's own short description (ASCII), and where in the pattern it stopped.
+// The reason in Chinese for the mistakes people make; the library's own short description
+// (ASCII) in parentheses for the rare rest.
+std::string ErrorReason(const boost::regex_error& e) {
+  namespace rc = boost::regex_constants;
+  switch (e.code()) {
+    case rc::error_brack:
+      return "方括号 [ ] 不成对";
+    case rc::error_paren:
+      return "圆括号 ( ) 不成对";
+    case rc::error_brace:
+      return "花括号 { } 不成对";
+    case rc::error_badbrace:
+      return "花括号 { } 中的次数无效";
+    case rc::error_badrepeat:
+      return "重复符号（* + ? 或 {n}）前面没有可以重复的内容";
+    case rc::error_escape:
+      return "反斜杠 \\ 后面的字符无效";
+    case rc::error_range:
+      return "字符范围无效（如 z-a，起点大于终点）";
+    case rc::error_ctype:
+      return "方括号中的字符范围或字符类无效（如 z-a、[:abc:]）";
+    case rc::error_backref:
+      return "反向引用无效（引用了不存在的分组）";
+    case rc::error_complexity:
+    case rc::error_stack:
+    case rc::error_space:
+      return "表达式太复杂";
+    default:
+      return JoinText("表达式无效（",
+                      boost::BOOST_REGEX_DETAIL_NS::get_default_error_string(e.code()), "）");
+  }
+}
+
+// Why, and where in the pattern it stopped.
 std::string DescribeError(const boost::regex_error& e) {
-  return JoinText(boost::BOOST_REGEX_DETAIL_NS::get_default_error_string(e.code()), "（第 ",
-                  NumberToText(static_cast<int>(e.position()) + 1), " 个字符处）");
+  return JoinText(ErrorReason(e), "（第 ", NumberToText(static_cast<int>(e.position()) + 1),
+                  " 个字符处）");
 }
 
 }  // namespace

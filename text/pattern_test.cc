@@ -216,7 +216,7 @@ TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
   Pattern p;
   EXPECT_FALSE(RegexCompile(&p, "(ab"));
   EXPECT_FALSE(p.valid());
-  EXPECT_NE(p.error().find("parenthesis"), std::string::npos) << p.error();
+  EXPECT_EQ(p.error().find("圆括号 ( ) 不成对（第 "), 0u) << p.error();
   EXPECT_TRUE(RegexSearchAll(p, "(ab").empty());
   EXPECT_FALSE(RegexCompile(&p, "第[章"));
   EXPECT_FALSE(p.error().empty());
@@ -226,6 +226,20 @@ TEST(RegexSearchAll, AnInvalidPatternSaysWhy) {
   EXPECT_TRUE(p.error().empty());
   EXPECT_FALSE(RegexCompile(&p, "[😀"));
   EXPECT_FALSE(p.error().empty());
+  // The common mistakes are told in Chinese, with no English left in the reason.
+  const struct {
+    const char* pattern;
+    const char* reason;
+  } mistakes[] = {
+      {"第[章", "方括号 [ ] 不成对"}, {"第(章", "圆括号 ( ) 不成对"},
+      {"第)章", "圆括号 ( ) 不成对"}, {"*章", "重复符号"},
+      {"[z-a]", "方括号中的字符范围或字符类无效"},
+  };
+  for (const auto& m : mistakes) {
+    EXPECT_FALSE(RegexCompile(&p, m.pattern)) << m.pattern;
+    EXPECT_EQ(p.error().find(m.reason), 0u) << m.pattern << ": " << p.error();
+    EXPECT_EQ(p.error().find("Unmatched"), std::string::npos) << p.error();
+  }
 }
 
 TEST(RegexSearchAll, AnchorsAndLookBehindSeeTheWholeText) {

@@ -6,6 +6,7 @@
 # each encoding (--list=FOLDER).
 # Then, at 96 dpi, the window at work (travik-job-shots.exe): a split in progress with its progress
 # bar, and the status bar after a job.
+# Also the split page at a larger size (--size=WxH).
 # Usage: tools/screenshots.sh [OUT_DIR [DPI]]
 #   OUT_DIR  where the PNGs go (default build/screenshots); DPI  the screen's DPI (default 96)
 #   TRAVIK_EXE  the program to show (default build/win/app/travik.exe)
@@ -68,7 +69,8 @@ preview_window() {
 shoot() {
   local file=$1 finder=$2 how=$3 id=
   shift 3
-  "$TRAVIK_WINE" "$exe" "$@" >/dev/null 2>&1 &
+  # --no-settings: the window as at a first start, whatever settings the prefix has kept.
+  "$TRAVIK_WINE" "$exe" --no-settings "$@" >/dev/null 2>&1 &
   local program_pid=$!
   for _ in $(seq 150); do
     id=$($finder)
@@ -96,6 +98,8 @@ names=(split merge insert)
 for page in 0 1 2; do
   shoot "$out/travik-${names[$page]}$suffix.png" main_window window --page=$page
 done
+# The window made larger: the lists and the status bar take the room.
+shoot "$out/travik-split-large$suffix.png" main_window window --page=0 --size=900x620
 
 # A small novel in GBK for the preview: two volumes whose numbers restart, a line of prose that
 # begins like a heading, a missing chapter and one short chapter.

@@ -173,15 +173,15 @@ TEST_F(ChapterPreviewTest, KeywordBoxOffersAutomaticThenEachPresetAndStillTakesT
   EXPECT_EQ(PresetSetLabel(chapters::kPresetChapter | chapters::kPresetVolume), "章节＋卷");
   EXPECT_EQ(PresetSetLabel(0), "");
 
-  // The box keeps its place and size, and the button sits beside it inside the frame.
+  // The box is as wide as its entries, and the button sits above its right end inside the frame.
   RECT rect, button, frame;
   GetWindowRect(box, &rect);
   GetWindowRect(Hwnd(按钮9), &button);
   GetWindowRect(Hwnd(分组框9), &frame);
-  EXPECT_EQ(rect.right - rect.left, window().Scale(64));
+  EXPECT_EQ(rect.right - rect.left, window().Scale(144));
   EXPECT_EQ(rect.bottom - rect.top, window().Scale(24));
-  EXPECT_LE(rect.right, button.left);
-  EXPECT_EQ(button.top, rect.top);
+  EXPECT_LE(button.bottom, rect.top);
+  EXPECT_EQ(button.right, rect.right);
   EXPECT_LT(button.right, frame.right);
   EXPECT_EQ(window().Text(按钮9), "预览");
 

@@ -1,6 +1,9 @@
 // MainWindow's control properties: texts, check marks, enabled states, pages, status panes,
 // the notice label, the list rows and the balloon hint.
 #include <windows.h>
+
+#include <algorithm>
+#include <chrono>
 // The common controls need the types of windows.h.
 #include <commctrl.h>
 
@@ -55,6 +58,22 @@ ControlId MainWindow::CurrentList() const {
   }
 }
 
+void MainWindow::FitStatusPanes(const std::wstring& pane0) {
+  HWND bar = Control(状态条1);
+  RECT client = {};
+  GetClientRect(bar, &client);
+  HDC dc = GetDC(bar);
+  HGDIOBJ old = SelectObject(dc, status_font_.get());
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, pane0.c_str(), static_cast<int>(pane0.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(bar, dc);
+  const int least = Scale(StatusPanes()[0].width);
+  const int most = std::max<int>(least, client.right - Scale(120));
+  int edges[2] = {std::clamp<int>(size.cx + Scale(12), least, most), -1};
+  SendMessageW(bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+}
+
 std::string MainWindow::StatusPane(int index) const {
   HWND bar = Control(状态条1);
   int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, index, 0));
@@ -66,7 +85,12 @@ std::string MainWindow::StatusPane(int index) const {
 
 void MainWindow::SetStatusPane(int index, std::string_view text) {
   HWND bar = Control(状态条1);
-  SendMessageW(bar, SB_SETTEXTW, index, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  const std::wstring wide = Wide(text);
+  // Outside a job (whose progress bar has a pane of its own) the work pane takes the room its
+  // text needs, leaving the folder pane at least a little; the whole text is its tooltip.
+  if (index == 0 && !runner_.running()) FitStatusPanes(wide);
+  SendMessageW(bar, SB_SETTEXTW, index, reinterpret_cast<LPARAM>(wide.c_str()));
+  if (index == 0) SendMessageW(bar, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));
   // A job runs inside a click handler, so no WM_PAINT would arrive before it ends.
   UpdateWindow(bar);
 }
@@ -125,6 +149,7 @@ void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
     cell.pszText = cells[column].data();
     SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
   }
+  if (row_index_[list].valid) row_index_[list].rows[key] = row;
   row_encodings_[key].choice = entry.encoding;
   ShowRowEncoding(list, row);
   scanner_.Add(key, entry.path);
@@ -132,12 +157,14 @@ void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
 
 void MainWindow::DeleteRow(ControlId list, int row) {
   row_encodings_.erase(RowKey(list, row));
+  row_index_[list].valid = false;
   SendMessageW(Control(list), LVM_DELETEITEM, row, 0);
 }
 
 void MainWindow::DeleteAllRows(ControlId list) {
   for (int row = 0; row < RowCount(list); ++row) row_encodings_.erase(RowKey(list, row));
   SendMessageW(Control(list), LVM_DELETEALLITEMS, 0, 0);
+  row_index_[list] = RowIndex();
 }
 
 void MainWindow::SetCell(ControlId list, int row, int column, std::string_view text) {
@@ -151,6 +178,7 @@ void MainWindow::SetCell(ControlId list, int row, int column, std::string_view t
 void MainWindow::ReorderRows(ControlId list, const std::vector<int>& order) {
   const int rows = RowCount(list);
   const int columns = EncodingColumnOf(list);
+  row_index_[list].valid = false;
   std::vector<std::vector<std::string>> cells(static_cast<size_t>(rows));
   std::vector<LPARAM> keys(static_cast<size_t>(rows));
   for (int row = 0; row < rows; ++row) {
@@ -236,21 +264,45 @@ void MainWindow::ShowRowEncoding(ControlId list, int row) {
           EncodingCellText(found->second.choice, found->second.recognised));
 }
 
+int MainWindow::RowOfKey(ControlId list, LPARAM key) {
+  RowIndex& index = row_index_[list];
+  if (!index.valid) {
+    index.rows.clear();
+    for (int row = 0; row < RowCount(list); ++row) index.rows[RowKey(list, row)] = row;
+    index.valid = true;
+  }
+  auto found = index.rows.find(key);
+  return found == index.rows.end() ? -1 : found->second;
+}
+
 void MainWindow::OnEncodingsRecognised() {
   for (EncodingScanner::Answer& answer : scanner_.TakeAnswers()) {
+    pending_answers_.push_back(std::move(answer));
+  }
+  // Thousands of answers at once are shown a slice at a time, one repaint per slice, so that
+  // the window keeps answering while a long list's column fills.
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kAddRowsBatchMilliseconds);
+  for (ControlId list : {超级列表框1, 超级列表框2, 超级列表框3}) {
+    SendMessageW(Control(list), WM_SETREDRAW, FALSE, 0);
+  }
+  size_t taken = 0;
+  for (; taken < pending_answers_.size() && Clock::now() < until; ++taken) {
+    EncodingScanner::Answer& answer = pending_answers_[taken];
     auto found = row_encodings_.find(static_cast<LPARAM>(answer.id));
     if (found == row_encodings_.end()) continue;  // its row was deleted meanwhile
     found->second.recognised = std::move(answer.text);
     for (ControlId list : {超级列表框1, 超级列表框2, 超级列表框3}) {
-      LVFINDINFOW find = {};
-      find.flags = LVFI_PARAM;
-      find.lParam = found->first;
-      const int row = static_cast<int>(SendMessageW(Control(list), LVM_FINDITEMW,
-                                                    static_cast<WPARAM>(-1),
-                                                    reinterpret_cast<LPARAM>(&find)));
+      const int row = RowOfKey(list, found->first);
       if (row >= 0) ShowRowEncoding(list, row);
     }
   }
+  pending_answers_.erase(pending_answers_.begin(), pending_answers_.begin() + taken);
+  for (ControlId list : {超级列表框1, 超级列表框2, 超级列表框3}) {
+    SendMessageW(Control(list), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Control(list), nullptr, FALSE);
+  }
+  if (!pending_answers_.empty()) PostMessageW(hwnd_, kEncodingsMessage, 0, 0);
 }
 
 void MainWindow::ShowPage(int page) {

@@ -73,6 +73,9 @@ std::vector<std::string> SystemDesktopCalls::PickTextFiles(HWND owner, const std
   dialog.lpstrFilter = kFilter;
   dialog.nFilterIndex = 1;
   dialog.lpstrTitle = title.empty() ? nullptr : wide_title.c_str();
+  std::string& folder = file_dialog_folders[title];
+  const std::wstring wide_folder = Wide(folder);
+  if (!folder.empty()) dialog.lpstrInitialDir = wide_folder.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   if (multiple) dialog.Flags |= OFN_ALLOWMULTISELECT;
   std::vector<std::wstring> chosen = AskForFiles(dialog, [](OPENFILENAMEW& d, DWORD* error) {
@@ -84,6 +87,10 @@ std::vector<std::string> SystemDesktopCalls::PickTextFiles(HWND owner, const std
   // Every chosen file, whatever characters its name holds.
   std::vector<std::string> paths;
   for (const std::wstring& wide : chosen) paths.push_back(Utf8(wide));
+  if (!chosen.empty()) {
+    const size_t cut = chosen.front().find_last_of(L'\\');
+    if (cut != std::wstring::npos) folder = Utf8(chosen.front().substr(0, cut));
+  }
   return paths;
 }
 

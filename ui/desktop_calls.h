@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ class DesktopCalls {
   // Moves a file to the Recycle Bin, where it can be restored from; true when it is gone from
   // its folder.
   virtual bool RecycleFile(const std::string& path) = 0;
+
+  // The folder each open-file dialog (by its title) opens in: where its last choice was.
+  std::map<std::string, std::string> file_dialog_folders;
 };
 
 // The real calls.

@@ -9,10 +9,11 @@
 namespace travik::ui {
 
 void OnControlClicked(MainWindow& window, ControlId id) {
+  window.HideHint();  // a hint is for the box pressed into, gone at the next click
   if (LayoutOf(id).kind == ControlKind::kRadioButton) KeepRadioGroup(window, id);
   switch (id) {
     case 按钮1:
-      AddSplitFile(window);
+      AddFiles(window, 超级列表框1);
       break;
     case 按钮7:
       AddFiles(window, 超级列表框2);
@@ -64,6 +65,8 @@ void OnMenuCommand(MainWindow& window, int command) {
                             (command >= kMenuMoveUp && command <= kMenuMoveToBottom) ||
                             (command >= kMenuEncodingAuto && command <= kMenuEncodingUtf8);
   if (list_busy && changes_list) return;
+  // A command on the rows acts on the whole list, not on the part added so far.
+  if (changes_list && command != kMenuAdd) window.FinishAddingRows();
   switch (command) {
     case kMenuAdd:
       AddToCurrentList(window);
@@ -96,6 +99,9 @@ void OnMenuCommand(MainWindow& window, int command) {
 #ifdef TRAVIK_HAVE_WIDGETS
       ShowFeedbackWindow(window.hwnd());
 #endif
+      break;
+    case kMenuAbout:
+      ShowAbout(window);
       break;
     case kMenuShowWindow:
       window.Restore();

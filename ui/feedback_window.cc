@@ -4,9 +4,12 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <cmath>
 #include <vector>
 
+#include "travik_version.h"
 #include "ui/icon_button.h"
 #include "ui/resources/resource_ids.h"
 #include "ui/widget_resources.h"
@@ -17,10 +20,12 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"TravikFeedbackWindow";
 constexpr wchar_t kCaption[] = L"意见反馈";
 constexpr POINT kPosition = {50, 50};
-constexpr SIZE kOuterSize = {184, 113};
-constexpr RECT kLabelRect = {8, 8, 8 + 160, 8 + 40};
+constexpr SIZE kOuterSize = {368, 250};
+constexpr RECT kLabelRect = {8, 8, 8 + 344, 8 + 32};
+constexpr RECT kReportRect = {8, 44, 8 + 344, 44 + 92};
+constexpr RECT kCopyRect = {272, 142, 272 + 80, 142 + 24};
 // The picture box reaches 3 px past the client area's left edge.
-constexpr RECT kPictureRect = {-3, 50, -3 + 184, 50 + 32};
+constexpr RECT kPictureRect = {-3, 172, -3 + 368, 172 + 40};
 
 HWND g_window = nullptr;
 
@@ -125,6 +130,20 @@ Image Resize(Image& src, int width, int height) {
   return dst;
 }
 
+// The feedback text onto the clipboard, as Unicode text.
+void CopyReport(HWND window) {
+  const std::wstring text = FeedbackReport();
+  if (!OpenClipboard(window)) return;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+  }
+  CloseClipboard();
+}
+
 LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   auto* state = new WindowState;
   state->owner = create.hwndParent;
@@ -135,6 +154,18 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
       kLabelRect.right - kLabelRect.left, kLabelRect.bottom - kLabelRect.top, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFeedbackLabelId)), instance, nullptr);
   SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(ButtonFont()), FALSE);
+  HWND report = CreateWindowExW(
+      WS_EX_CLIENTEDGE, L"EDIT", FeedbackReport().c_str(),
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      kReportRect.left, kReportRect.top, kReportRect.right - kReportRect.left,
+      kReportRect.bottom - kReportRect.top, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFeedbackReportId)), instance, nullptr);
+  SendMessageW(report, WM_SETFONT, reinterpret_cast<WPARAM>(ButtonFont()), FALSE);
+  HWND copy = CreateWindowExW(
+      0, L"BUTTON", L"复制", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, kCopyRect.left,
+      kCopyRect.top, kCopyRect.right - kCopyRect.left, kCopyRect.bottom - kCopyRect.top, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFeedbackCopyId)), instance, nullptr);
+  SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(ButtonFont()), FALSE);
   const int picture_width = kPictureRect.right - kPictureRect.left;
   const int picture_height = kPictureRect.bottom - kPictureRect.top;
   CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, kPictureRect.left,
@@ -182,6 +213,7 @@ LRESULT CALLBACK FeedbackWindowProc(HWND window, UINT message, WPARAM wparam, LP
     }
     case WM_COMMAND:
       if (LOWORD(wparam) == IDCANCEL) PostMessageW(window, WM_CLOSE, 0, 0);  // Esc
+      if (LOWORD(wparam) == kFeedbackCopyId) CopyReport(window);
       return 0;
     case WM_CLOSE:
       if (state) ReleaseOwner(*state);
@@ -217,6 +249,27 @@ bool RegisterWindowClass(HINSTANCE instance) {
 }  // namespace
 
 HWND FeedbackWindow() { return g_window; }
+
+std::wstring FeedbackReport() {
+  // The system's own version numbers (GetVersionEx answers for the manifest, not the system).
+  OSVERSIONINFOEXW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+  std::wstring system = L"Windows";
+  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+    auto get = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    if (get != nullptr && get(&version) == 0) {
+      system += L" " + std::to_wstring(version.dwMajorVersion) + L"." +
+                std::to_wstring(version.dwMinorVersion) + L"." +
+                std::to_wstring(version.dwBuildNumber);
+    }
+  }
+  std::wstring program;
+  for (const char* c = TRAVIK_VERSION_TEXT; *c != '\0'; ++c) program += static_cast<wchar_t>(*c);
+  return L"软件：Travik " + program + L"\r\n系统：" + system +
+         L"\r\n问题（做了什么，看到了什么，本来应该怎样）：\r\n";
+}
 
 HBITMAP LoadFeedbackBanner(int width, int height) {
   if (width <= 0 || height <= 0) return nullptr;

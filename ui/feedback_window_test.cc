@@ -28,6 +28,9 @@ struct OpenWindowView {
   bool owner_enabled = true;
   bool visible = false;
   std::wstring label_text;
+  std::wstring report_text;
+  bool report_read_only = false;
+  std::wstring clipboard;
   RECT label = {};
   RECT picture = {};
   int windows_after_second_call = 0;
@@ -72,6 +75,19 @@ void CALLBACK LookAtOpenWindow(HWND, UINT, UINT_PTR timer, DWORD) {
   v.visible = IsWindowVisible(v.window) != 0;
   v.label_text = TextOf(GetDlgItem(v.window, kFeedbackLabelId));
   v.label = ChildRect(v.window, kFeedbackLabelId);
+  HWND report = GetDlgItem(v.window, kFeedbackReportId);
+  wchar_t report_text[1024] = {};
+  GetWindowTextW(report, report_text, 1024);
+  v.report_text = report_text;
+  v.report_read_only = (GetWindowLongPtrW(report, GWL_STYLE) & ES_READONLY) != 0;
+  SendMessageW(GetDlgItem(v.window, kFeedbackCopyId), BM_CLICK, 0, 0);
+  if (OpenClipboard(nullptr)) {
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      v.clipboard = static_cast<const wchar_t*>(GlobalLock(data));
+      GlobalUnlock(data);
+    }
+    CloseClipboard();
+  }
   v.picture = ChildRect(v.window, kFeedbackPictureId);
   // Asking again while it is open opens nothing more and returns at once.
   ShowFeedbackWindow(g_owner);
@@ -106,21 +122,24 @@ TEST(FeedbackWindow, OpensModallyTwiceInARowNeverTwoAtOnce) {
     EXPECT_EQ(view.caption, L"意见反馈");
     EXPECT_EQ(view.outer.left, 50);
     EXPECT_EQ(view.outer.top, 50);
-    EXPECT_EQ(view.outer.right - view.outer.left, 184);
-    EXPECT_EQ(view.outer.bottom - view.outer.top, 113);
+    EXPECT_EQ(view.outer.right - view.outer.left, 368);
+    EXPECT_EQ(view.outer.bottom - view.outer.top, 250);
     EXPECT_TRUE(view.visible);
     EXPECT_EQ(view.owner, g_owner);
     EXPECT_FALSE(view.owner_enabled) << "the main window takes no input while it is open";
-    EXPECT_EQ(view.label_text, std::wstring(L"作者邮箱：") + L"travik@users.noreply.example.org");
+    // No made-up address: the window says there is none and what to send instead.
+    EXPECT_EQ(view.label_text, kFeedbackText);
+    EXPECT_EQ(view.label_text.find(L"@"), std::wstring::npos);
+    EXPECT_EQ(view.report_text, FeedbackReport());
+    EXPECT_EQ(view.report_text.rfind(L"软件：Travik ", 0), 0u);
+    EXPECT_NE(view.report_text.find(L"系统：Windows"), std::wstring::npos);
+    EXPECT_TRUE(view.report_read_only);
+    EXPECT_EQ(view.clipboard, FeedbackReport()) << "复制 puts the text on the clipboard";
     EXPECT_EQ(view.label.left, 8);
     EXPECT_EQ(view.label.top, 8);
-    EXPECT_EQ(view.label.right, 168);
-    EXPECT_EQ(view.label.bottom, 48);
     EXPECT_EQ(view.picture.left, -3);
-    EXPECT_EQ(view.picture.top, 50);
-    EXPECT_EQ(view.picture.right, 181);
-    EXPECT_EQ(view.picture.bottom, 82);
-    EXPECT_GE(view.client.bottom, 82) << "the banner fits below the address";
+    EXPECT_EQ(view.picture.top, 172);
+    EXPECT_GE(view.client.bottom, 212) << "the banner fits below the text";
     EXPECT_TRUE(view.second_call_returned);
     EXPECT_EQ(view.windows_after_second_call, 1);
 

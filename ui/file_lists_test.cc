@@ -36,15 +36,15 @@ class FileListsTest : public WindowTest {
 
 using Texts = std::vector<std::string>;
 
-TEST_F(FileListsTest, SplitListTakesOneFileWithItsSizeInKilobytes) {
+TEST_F(FileListsTest, SplitListTakesChosenFilesWithTheirSizesInKilobytes) {
   std::string volume = MakeFile("第一卷.txt", 1536);
   std::string dotted = MakeFile("a.b.txt", 1024);
   std::string small = MakeFile("noext", 100);
   desktop_.file_answers = {{volume}, {}, {dotted}, {small}, {volume}};
   for (int i = 0; i < 5; ++i) Click(按钮1);
 
-  EXPECT_EQ(desktop_.log, Texts(5, "files: ")) << "the single dialog keeps the default title";
-  EXPECT_EQ(desktop_.multiple_selection, std::vector<bool>(5, false));
+  EXPECT_EQ(desktop_.log, Texts(5, "files: 选择欲分割的文件"));
+  EXPECT_EQ(desktop_.multiple_selection, std::vector<bool>(5, true));
   // The cancelled dialog added nothing; the same file twice gives two identical rows.
   // A name without an extension is its own base name.
   EXPECT_EQ(Column(超级列表框1, 0), (Texts{"第一卷", "a.b", "noext", "第一卷"}));
@@ -117,7 +117,7 @@ TEST_F(FileListsTest, AddFollowsThePageShown) {
   Menu(kMenuAdd);
   ClickTab(2);
   Menu(kMenuAdd);
-  EXPECT_EQ(desktop_.multiple_selection, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(desktop_.multiple_selection, (std::vector<bool>{true, true, true}));
   EXPECT_EQ(window().RowCount(超级列表框1), 1);
   EXPECT_EQ(window().RowCount(超级列表框2), 1);
   EXPECT_EQ(window().RowCount(超级列表框3), 1);

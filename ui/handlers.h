@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "insert/insert_job.h"
 #include "merge/merge_job.h"
@@ -22,15 +23,20 @@ void OnControlClicked(MainWindow& window, ControlId id);
 void OnMenuCommand(MainWindow& window, int command);
 
 // file_lists.cc: the three file lists.
-// 按钮1 and "添加" on page 0: one file from the single-selection dialog into 超级列表框1.
-void AddSplitFile(MainWindow& window);
-// 按钮7 / 按钮8 and "添加" on pages 1, 2: every chosen file into the list, in the dialog's order;
-// the merge list also proposes the merged name in 编辑框5.
+// 按钮1 / 按钮7 / 按钮8 and "添加": every file chosen in the dialog into the list, in natural
+// order of their names (added in batches: see MainWindow::QueueRows); the merge list also
+// proposes the merged name in 编辑框5.
 void AddFiles(MainWindow& window, ControlId list);
-// "添加": AddSplitFile or AddFiles by the page shown.
+// Files and folders dropped on the window: the files, then each folder's ".txt" files (not those
+// of its sub-folders), each group in natural order, into `list` as AddFiles adds them.
+void AddDroppedPaths(MainWindow& window, ControlId list, std::vector<std::string> files,
+                     std::vector<std::string> folders);
+// "添加": AddFiles for the list of the page shown.
 void AddToCurrentList(MainWindow& window);
-// "删除": the shown page's selected row, if any.
+// "删除" and the Delete key: the shown page's selected rows, if any.
 void DeleteSelectedRow(MainWindow& window);
+// Ctrl+A in a list: every row selected.
+void SelectAllRows(MainWindow& window, ControlId list);
 // "全部删除": every row of the shown page's list.
 void DeleteAllRows(MainWindow& window);
 // "上移", "下移", "移到最前", "移到最后": the selected row of the shown page's list.
@@ -41,15 +47,24 @@ void SortByName(MainWindow& window);
 // "自动", "GBK", "GB18030", "UTF-8": how the encoding of the shown page's selected rows is
 // decided (their column "编码" shows it).
 void SetEncodingOfSelectedRows(MainWindow& window, int command);
+// Enables the items of "菜单" that can act on `list`: none that change it while its page's job
+// runs, "删除" with a selected row, "全部删除" with rows, the moves where the row can go.
+void EnableListMenu(MainWindow& window, HMENU menu, ControlId list);
 // Right-click on a list: "菜单" at the cursor with "删除" and "全部删除" enabled to fit the list,
 // then the encoding choices for the selected row, its present one checked.
 void ShowListMenu(MainWindow& window, ControlId list);
+
+// "关于 Travik": the program's name, version and licence, and where it keeps its settings.
+void ShowAbout(MainWindow& window);
 
 // options.cc: radio rules, value boxes and hints.
 // 单选框1/2/3 clicked: 单选框5 is choosable exactly when 单选框3 is checked.
 void OnSplitModeClicked(MainWindow& window, ControlId radio);
 // 单选框6 clicked: 编辑框6 enabled and focused.
 void OnCustomNamingClicked(MainWindow& window);
+// 编辑框8 / 编辑框9 entered: its option (标签10 / 标签11) is chosen, the other not, so the box the
+// insert job uses is the one the person last went into.
+void SelectInsertPlace(MainWindow& window, ControlId edit);
 // Keeps exactly one radio of the clicked radio's group checked.
 void KeepRadioGroup(MainWindow& window, ControlId radio);
 // Mouse pressed in an edit box (after the box's own handling).
@@ -59,9 +74,9 @@ void OnEditMouseDown(MainWindow& window, ControlId edit);
 void OnKeywordListUsed(MainWindow& window);
 // True for a typed character a numeric box accepts: control characters, digits and "-".
 bool AcceptsNumberChar(wchar_t c);
-// A numeric box's text as it reads after focus loss: the leading integer (a string-to-integer
-// conversion, saturating at 64 bits, clamped to 32 bits when asked) in plain decimal, 0 empty.
-std::string NormalisedNumberText(std::string_view text, bool clamp_to_int32);
+// A numeric box's text as it reads after focus loss: the leading integer (after blanks, with its
+// sign) without leading zeros, every digit of it kept however large; empty for 0 or no digits.
+std::string NormalisedNumberText(std::string_view text);
 // 编辑框1, 编辑框2, 编辑框9 lost the focus: normalise the text, keeping the caret.
 void NormaliseNumberBox(MainWindow& window, ControlId edit);
 

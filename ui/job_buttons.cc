@@ -107,6 +107,10 @@ InsertForm InsertFormOf(const MainWindow& window) {
   form.text_to_insert = window.Text(编辑框7);
   form.keyword_text = window.Text(编辑框8);
   form.every_text = window.Text(编辑框9);
+  // Both boxes filled: the chosen option says which is used. One filled: that one.
+  if (!form.keyword_text.empty() && !form.every_text.empty()) {
+    form.place = window.Checked(标签11) ? InsertPlace::kLength : InsertPlace::kKeyword;
+  }
   form.random = window.Checked(选择框1);
   form.keep_original = window.Checked(选择框5);
   form.use_program_folder = window.Checked(选择框7);
@@ -117,16 +121,19 @@ InsertForm InsertFormOf(const MainWindow& window) {
 
 void RunSplitJob(MainWindow& window) {
   if (StopsRunningJob(window, 0)) return;
+  window.FinishAddingRows();  // the job reads the whole list
   RunSplit(window, KeywordChoiceOf(window.Text(编辑框3)), SplitModeOf(window));
 }
 
 void RunSplitJob(MainWindow& window, const KeywordChoice& keyword) {
   if (window.runner().running()) return;  // the preview starts no second job
+  window.FinishAddingRows();
   RunSplit(window, keyword, SplitMode::kByKeyword);
 }
 
 void RunMergeJob(MainWindow& window) {
   if (StopsRunningJob(window, 1)) return;
+  window.FinishAddingRows();  // the job reads the whole list
   MergeForm form = MergeFormOf(window);
   // Sources go to the Recycle Bin, on the window's thread, after the merged file is complete.
   JobRunner& runner = window.runner();
@@ -154,7 +161,13 @@ void RunMergeJob(MainWindow& window) {
 
 void RunInsertJob(MainWindow& window) {
   if (StopsRunningJob(window, 2)) return;
+  window.FinishAddingRows();  // the job reads the whole list
   InsertForm form = InsertFormOf(window);
+  // The option shows the box the job uses.
+  if (form.place == InsertPlace::kFilled && !form.random) {
+    if (!form.keyword_text.empty()) SelectInsertPlace(window, 编辑框8);
+    if (form.keyword_text.empty() && !form.every_text.empty()) SelectInsertPlace(window, 编辑框9);
+  }
   auto context = std::make_shared<InsertContext>(window.jobs().insert);
   const bool in_place = !form.keep_original;
   window.runner().Start(

@@ -301,7 +301,11 @@ TEST_F(JobButtonsTest, MergeReportsAFileThatFailedInOneBox) {
   Click(按钮2);
   Texts messages = Messages();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].rfind("以下 1 个文件未能完整处理：\r\n", 0), 0u) << messages[0];
+  // The job's whole summary first, failures first in it; then the files and their causes.
+  EXPECT_EQ(messages[0].rfind("1 个文件失败；已完成：2 个文件 → 1 个合并后的文件，保存在 ", 0), 0u)
+      << messages[0];
+  EXPECT_NE(messages[0].find("\r\n\r\n以下 1 个文件未能完整处理：\r\n"), std::string::npos)
+      << messages[0];
   EXPECT_NE(messages[0].find(JoinText(gone, "：")), std::string::npos) << messages[0];
   EXPECT_EQ(desktop_.captions, Texts{"提示"});
   // No completion notice after a failure.

@@ -113,7 +113,10 @@ std::string JobSummary(JobKind kind, const JobTally& tally, bool in_place) {
     text = JoinText("已完成：", GroupedNumber(tally.files), " 个文件 → ", GroupedNumber(made), what);
     if (!folder.empty()) text += JoinText("，保存在 ", folder);
   }
-  if (tally.failures > 0) text += JoinText("，", NumberToText(tally.failures), " 个文件失败");
+  // Failures first: what went wrong is what a cut-off text must not hide.
+  if (tally.failures > 0) {
+    text = JoinText(NumberToText(tally.failures), " 个文件失败；", text);
+  }
   return text;
 }
 
@@ -166,7 +169,11 @@ class JobRunner::WorkerHost : public JobHost {
   void ReportFailures(const std::vector<FileFailure>& failures) override {
     if (failures.empty()) return;
     tally_.failures += static_cast<int>(failures.size());
-    const std::string text = FailureReportText(failures);
+    // The report opens with the job's whole summary, which the status bar may have to shorten.
+    JobTally so_far = tally_;
+    so_far.stopped = StopRequested() && !Finished();
+    const std::string text = JoinText(JobSummary(runner_.kind_, so_far, runner_.in_place_),
+                                      "\r\n\r\n", FailureReportText(failures));
     runner_.CallOnWindow([&] { window_.desktop().ShowMessageBox(window_.hwnd(), text, "提示"); });
   }
   void Progress(int64_t done, int64_t total) override {
@@ -301,7 +308,9 @@ void JobRunner::OnDone() {
   const std::string job_status = host_->job_status_;
   host_.reset();
   if (tally.files > 0 || !tally.written.empty()) {
-    window_.SetStatusPane(0, JobSummary(kind_, tally, in_place_));
+    // The page keeps its summary until its list changes, also while other pages are shown.
+    window_.jobs().summary[page_] = JobSummary(kind_, tally, in_place_);
+    window_.SetStatusPane(0, window_.jobs().summary[page_]);
     last_folder_ = CommonFolder(tally.written);
     if (!last_folder_.empty()) window_.SetStatusPane(1, JoinText("保存目录: ", last_folder_));
   } else {

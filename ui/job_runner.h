@@ -42,7 +42,8 @@ struct JobTally {
 };
 
 // The status text at the end of a job (UTF-8): "已完成：3 个文件 → 1,018 个分割文件，保存在 …",
-// or "已停止：…" with what was done before the stop; the number of failed files follows.
+// or "已停止：…" with what was done before the stop; the number of failed files comes first
+// ("2 个文件失败；已完成：…").
 std::string JobSummary(JobKind kind, const JobTally& tally, bool in_place);
 // The folder that holds every written file (their deepest common folder); empty when none.
 std::string CommonFolder(const std::vector<std::string>& paths);

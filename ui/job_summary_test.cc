@@ -41,7 +41,7 @@ TEST(JobSummary, SaysWhatWasMadeOrWhereTheJobStopped) {
             "已完成：3 个文件 → 3 个分割文件，保存在 D:\\out");
   split.failures = 1;
   EXPECT_EQ(JobSummary(JobKind::kSplit, split, false),
-            "已完成：3 个文件 → 3 个分割文件，保存在 D:\\out，1 个文件失败");
+            "1 个文件失败；已完成：3 个文件 → 3 个分割文件，保存在 D:\\out");
 
   split.failures = 0;
   split.stopped = true;

@@ -4,6 +4,8 @@
 #ifndef TRAVIK_UI_JOBS_STATE_H_
 #define TRAVIK_UI_JOBS_STATE_H_
 
+#include <string>
+
 #include "insert/insert_job.h"
 #include "split/split_job.h"
 
@@ -12,6 +14,9 @@ namespace travik::ui {
 struct JobsState {
   SplitContext split;
   InsertContext insert;  // insert.output_folder is `outputFolder`, empty at start
+  // Each page's last end-of-job text, shown in the status bar while the page is, until its list
+  // changes; empty when none.
+  std::string summary[3];
 };
 
 }  // namespace travik::ui

@@ -18,21 +18,21 @@ constexpr ControlLayout kControls[] = {
 
   // Page 0, "分割文本".
   {分组框3,   "分组框3",   K::kGroupBox,    "选择欲分割的文本文件", 10,  32, 544, 304, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
-  {超级列表框1, "超级列表框1", K::kListView,  nullptr,             21,  56, 408, 216, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
-  {分组框9,   "分组框9",   K::kGroupBox,    "分割方式",            435,  41, 112, 160, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
-  {单选框1,   "单选框1",   K::kRadioButton, "按大小分割",          444,  53,  85,  24, kSplitPage, kChecked, kSplitModeGroup, F::kDialog},
-  {编辑框1,   "编辑框1",   K::kEditBox,     "",                    448,  74,  64,  24, kSplitPage, kInt64Entry, kNoRadioGroup, F::kDialog},
+  {超级列表框1, "超级列表框1", K::kListView,  nullptr,             21,  56, 360, 216, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
+  {分组框9,   "分组框9",   K::kGroupBox,    "分割方式",            387,  41, 160, 160, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
+  {单选框1,   "单选框1",   K::kRadioButton, "按大小分割",          396,  53,  85,  24, kSplitPage, kChecked, kSplitModeGroup, F::kDialog},
+  {编辑框1,   "编辑框1",   K::kEditBox,     "",                    400,  74, 112,  24, kSplitPage, kInt64Entry, kNoRadioGroup, F::kDialog},
   {标签3,     "标签3",     K::kLabel,       "KB",                  517,  81,  18,  16, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
-  {单选框2,   "单选框2",   K::kRadioButton, "按分数分割",          444, 100,  85,  24, kSplitPage, kPlain, kSplitModeGroup, F::kDialog},
-  {编辑框2,   "编辑框2",   K::kEditBox,     "",                    448, 123,  64,  24, kSplitPage, kInt32Entry, kNoRadioGroup, F::kDialog},
+  {单选框2,   "单选框2",   K::kRadioButton, "按分数分割",          396, 100,  85,  24, kSplitPage, kPlain, kSplitModeGroup, F::kDialog},
+  {编辑框2,   "编辑框2",   K::kEditBox,     "",                    400, 123, 112,  24, kSplitPage, kInt32Entry, kNoRadioGroup, F::kDialog},
   {标签4,     "标签4",     K::kLabel,       "份数",                515, 123,  25,  24, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
-  {单选框3,   "单选框3",   K::kRadioButton, "按关键字分割",        444, 148,  92,  24, kSplitPage, kPlain, kSplitModeGroup, F::kDialog},
-  {编辑框3,   "编辑框3",   K::kComboBox,    "",                    448, 172,  64,  24, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
-  {按钮9,     "按钮9",     K::kPushButton,  "预览",                514, 172,  30,  24, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
+  {单选框3,   "单选框3",   K::kRadioButton, "按关键字分割",        396, 148,  92,  24, kSplitPage, kPlain, kSplitModeGroup, F::kDialog},
+  {编辑框3,   "编辑框3",   K::kComboBox,    "",                    400, 172, 144,  24, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
+  {按钮9,     "按钮9",     K::kPushButton,  "预览",                500, 149,  44,  22, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
   {分组框2,   "分组框2",   K::kGroupBox,    "分割后的文件名",      435, 205, 112, 123, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
   {单选框4,   "单选框4",   K::kRadioButton, "自动编号",              9,  17,  80,  20, 分组框2, kChecked, kNamingGroup, F::kDialog},
   {单选框5,   "单选框5",   K::kRadioButton, "按关键字",              9,  42,  69,  20, 分组框2, kDisabled, kNamingGroup, F::kDialog},
-  {单选框6,   "单选框6",   K::kRadioButton, "自定义＋编号",          9,  68, 103,  16, 分组框2, kPlain, kNamingGroup, F::kDialog},
+  {单选框6,   "单选框6",   K::kRadioButton, "自定义＋编号",          9,  68,  98,  16, 分组框2, kPlain, kNamingGroup, F::kDialog},
   {编辑框6,   "编辑框6",   K::kEditBox,     "自定义内容",           13,  91,  80,  24, 分组框2, kDisabled, kNoRadioGroup, F::kDialog},
   {分组框1,   "分组框1",   K::kGroupBox,    "保存设置",             18, 278, 409,  50, kSplitPage, kPlain, kNoRadioGroup, F::kDialog},
   {标签13,    "标签13",    K::kLabel,       "保存位置：",            8,  17,  56,  20, 分组框1, kPlain, kNoRadioGroup, F::kDialog},
@@ -65,10 +65,10 @@ constexpr ControlLayout kControls[] = {
   {标签8,     "标签8",     K::kLabel,       "欲插入的文字：",       26, 257,  80,  24, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
   {编辑框7,   "编辑框7",   K::kEditBox,     "",                    115, 255, 424,  25, kInsertPage, kNoLengthLimit, kNoRadioGroup, F::kDialog},
   {分组框8,   "分组框8",   K::kGroupBox,    "欲插入位置",           16, 291, 531,  40, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
-  {标签10,    "标签10",    K::kLabel,       "按关键字：",           26, 306,  59,  20, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
-  {编辑框8,   "编辑框8",   K::kEditBox,     "",                     90, 303, 143,  23, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
-  {标签11,    "标签11",    K::kLabel,       "按文本长度：",        243, 302,  72,  24, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
-  {编辑框9,   "编辑框9",   K::kEditBox,     "",                    315, 303, 136,  23, kInsertPage, kInt64Entry, kNoRadioGroup, F::kDialog},
+  {标签10,    "标签10",    K::kRadioButton, "按关键字",             22, 303,  68,  23, kInsertPage, kChecked, kInsertPlaceGroup, F::kDialog},
+  {编辑框8,   "编辑框8",   K::kEditBox,     "",                     92, 303, 141,  23, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
+  {标签11,    "标签11",    K::kRadioButton, "按文本长度",          239, 303,  80,  23, kInsertPage, kPlain, kInsertPlaceGroup, F::kDialog},
+  {编辑框9,   "编辑框9",   K::kEditBox,     "",                    319, 303, 132,  23, kInsertPage, kInt64Entry, kNoRadioGroup, F::kDialog},
   {选择框1,   "选择框1",   K::kCheckBox,    "随机插入",            463, 309,  80,  16, kInsertPage, kPlain, kNoRadioGroup, F::kDialog},
   {选择框5,   "选择框5",   K::kCheckBox,    "保留原始文件",        424, 337, 104,  24, kInsertPage, kChecked, kNoRadioGroup, F::kDialog},
   {选择框7,   "选择框7",   K::kCheckBox,    "保存到软件所在目录",  424, 365, 128,  12, kInsertPage, kChecked, kNoRadioGroup, F::kDialog},
@@ -106,6 +106,7 @@ constexpr MenuItemLayout kMenuItems[] = {
   {MenuName::k菜单, kMenuSortByName, "按文件名排序"},
   {MenuName::k菜单, kMenuOpenFolder, "打开保存目录"},
   {MenuName::k关于, kMenuFeedback, "问题反馈"},
+  {MenuName::k关于, kMenuAbout, "关于 Travik"},
   {MenuName::k托盘菜单, kMenuShowWindow, "显示界面"},
   {MenuName::k托盘菜单, kMenuExit, "退出"},
   {MenuName::k编码, kMenuEncodingAuto, "自动"},
@@ -130,6 +131,38 @@ const ControlLayout& LayoutOf(ControlId id) {
     if (row.id == id) return row;
   }
   return kControls[0];  // not reached for the ids of the enumeration
+}
+
+Anchor AnchorOf(ControlId id) {
+  constexpr Anchor kStays = {0, 0, 0, 0}, kGrows = {0, 0, 2, 2}, kRight = {2, 0, 0, 0},
+                   kDown = {0, 2, 0, 0}, kCorner = {2, 2, 0, 0}, kDownWide = {0, 2, 2, 0};
+  switch (id) {
+    case 选择夹1:
+    case 分组框3: case 超级列表框1:
+    case 分组框4: case 超级列表框2:
+    case 分组框6: case 超级列表框3:
+      return kGrows;
+    case 透明标签1:
+      return {1, 1, 0, 0};  // stays in the middle
+    case 分组框9: case 单选框1: case 编辑框1: case 标签3: case 单选框2: case 编辑框2: case 标签4:
+    case 单选框3: case 编辑框3: case 按钮9: case 分组框2: case 单选框4: case 单选框5: case 单选框6:
+    case 编辑框6:
+      return kRight;
+    case 分组框1: case 编辑框10:
+    case 分组框5: case 编辑框4:
+    case 分组框7: case 编辑框7: case 分组框8: case 编辑框9:
+      return kDownWide;
+    case 按钮6: case 选择框4: case 选择框3:
+    case 按钮3: case 选择框2: case 选择框6:
+    case 选择框1: case 选择框5: case 选择框7:
+      return kCorner;
+    case 标签13: case 按钮1: case 按钮5:
+    case 标签7: case 编辑框5: case 透明标签2: case 标签6: case 按钮7: case 按钮2:
+    case 标签8: case 标签10: case 编辑框8: case 标签11: case 按钮8: case 按钮4:
+      return kDown;
+    default:
+      return kStays;
+  }
 }
 
 int PageOf(ControlId id) {

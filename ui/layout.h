@@ -107,7 +107,8 @@ enum ControlState : unsigned {
 };
 
 // Radio buttons that switch together.
-enum RadioGroup { kNoRadioGroup = 0, kSplitModeGroup, kNamingGroup };
+// kInsertPlaceGroup: 标签10 / 标签11 say which of 编辑框8 and 编辑框9 places the insert page's text.
+enum RadioGroup { kNoRadioGroup = 0, kSplitModeGroup, kNamingGroup, kInsertPlaceGroup };
 
 // Fonts other than the dialog font.
 enum class FontRole {
@@ -162,6 +163,7 @@ enum MenuCommand : int {
   kMenuDelete,       // "菜单" > "删除"
   kMenuDeleteAll,    // "菜单" > "全部删除"
   kMenuFeedback,     // "关于" > "问题反馈"
+  kMenuAbout,        // "关于" > "关于 Travik": name, version, licence, where settings are
   kMenuShowWindow,   // "托盘菜单" > "显示界面"
   kMenuExit,         // "托盘菜单" > "退出"
   kMenuMoveUp,       // "菜单" > "上移": the selected row one place up
@@ -211,6 +213,14 @@ Table<ListColumnLayout> ListColumns();
 Table<StatusPaneLayout> StatusPanes();
 Table<MenuLayout> Menus();
 Table<MenuItemLayout> MenuItems();
+
+// How a control follows the window when it grows past its size at start: by how much of the
+// extra width and height it moves (left, top) and grows (width, height), in halves (0, 1, 2).
+struct Anchor {
+  int move_x, move_y, grow_x, grow_y;
+};
+Anchor AnchorOf(ControlId id);
+// The lists' name and location columns share the extra width (in thirds: name 1, location 2).
 
 // The page (0, 1, 2) a control lies on, or -1 for a direct child of the main window.
 int PageOf(ControlId id);

@@ -82,16 +82,16 @@ TEST_F(LayoutTest, MainWindowHasItsCaptionPlaceSizeAndMenuBar) {
   ASSERT_EQ(GetMenuItemCount(bar), 2) << "the bar shows 菜单 and 关于 and nothing else";
   const char* expected[2][10] = {{"菜单", "添加", "删除", "全部删除", "上移", "下移", "移到最前",
                                   "移到最后", "按文件名排序", "打开保存目录"},
-                                 {"关于", "问题反馈"}};
+                                 {"关于", "问题反馈", "关于 Travik"}};
   const int commands[2][9] = {{kMenuAdd, kMenuDelete, kMenuDeleteAll, kMenuMoveUp, kMenuMoveDown,
                                kMenuMoveToTop, kMenuMoveToBottom, kMenuSortByName, kMenuOpenFolder},
-                              {kMenuFeedback}};
+                              {kMenuFeedback, kMenuAbout}};
   for (int m = 0; m < 2; ++m) {
     wchar_t caption[32] = {};
     GetMenuStringW(bar, m, caption, 32, MF_BYPOSITION);
     EXPECT_EQ(Utf8(caption), expected[m][0]);
     HMENU sub = GetSubMenu(bar, m);
-    int count = m == 0 ? 9 : 1;
+    int count = m == 0 ? 9 : 2;
     ASSERT_EQ(GetMenuItemCount(sub), count);
     for (int i = 0; i < count; ++i) {
       GetMenuStringW(sub, i, caption, 32, MF_BYPOSITION);
@@ -205,14 +205,15 @@ TEST_F(LayoutTest, StartStatesReadAsTheLayoutSays) {
   EXPECT_EQ(rect.top, 8 + 32 + 17);
   rect = RectInMainWindow(透明标签2);
   EXPECT_EQ(rect.left, 5 + 19 + 213);
-  // 预览 lies beside the keyword box, inside the frame of the split modes.
+  // The keyword box as wide as its entries need; 预览 above its right end, beside 单选框3, inside
+  // the frame of the split modes.
   RECT box = RectInContainer(编辑框3), button = RectInContainer(按钮9);
-  RECT modes = RectInContainer(分组框9);
-  EXPECT_EQ(box.left, 448);
-  EXPECT_EQ(box.right, 448 + 64);
-  EXPECT_GE(button.left, box.right);
-  EXPECT_EQ(button.top, box.top);
-  EXPECT_EQ(button.bottom, box.bottom);
+  RECT modes = RectInContainer(分组框9), radio = RectInContainer(单选框3);
+  EXPECT_EQ(box.left, 400);
+  EXPECT_EQ(box.right, 400 + 144);
+  EXPECT_EQ(button.right, box.right);
+  EXPECT_LE(button.bottom, box.top);
+  EXPECT_GE(button.left, radio.right);
   EXPECT_LT(button.right, modes.right);
   EXPECT_LT(button.bottom, modes.bottom);
 }

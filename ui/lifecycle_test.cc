@@ -157,7 +157,8 @@ TEST(TravikProgram, StartsIntoItsWindowAndExitsWithZero) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  std::wstring command = L"\"" + program + L"\"";
+  // As at a first start: no settings a person (or an earlier test) left in the prefix.
+  std::wstring command = L"\"" + program + L"\" --no-settings";
   ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &startup, &process))
       << GetLastError();

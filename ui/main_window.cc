@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include "files/files.h"
@@ -34,6 +35,16 @@ bool OnDropDownButton(HWND combo, LPARAM point) {
   return PtInRect(&info.rcButton, at) != FALSE;
 }
 
+// The balloon hint lets every click through to what lies under it: a click on a button it
+// happens to cover reaches the button.
+LRESULT CALLBACK HintProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                          DWORD_PTR) {
+  if (message == WM_NCHITTEST) return HTTRANSPARENT;
+  if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, HintProc, id);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(DesktopCalls& desktop) : desktop_(desktop) {}
@@ -65,12 +76,13 @@ bool MainWindow::Create(HINSTANCE instance, bool quit_on_destroy) {
   taskbar_created_message_ = RegisterWindowMessageW(L"TaskbarCreated");
 
   const WindowLayout& row = MainWindowLayout();
-  HWND hwnd =
-      CreateWindowExW(0, kWindowClass, Wide(row.caption).c_str(),
-                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                      Scale(row.left), Scale(row.top), Scale(row.width), Scale(row.height),
-                      nullptr, BuildMenuBar(), instance, this);
-  return hwnd != nullptr;
+  const SIZE size = DefaultOuterSize();
+  HWND hwnd = CreateWindowExW(0, kWindowClass, Wide(row.caption).c_str(), WindowStyle(),
+                              Scale(row.left), Scale(row.top), size.cx, size.cy, nullptr,
+                              BuildMenuBar(), instance, this);
+  if (hwnd == nullptr) return false;
+  RememberLayout();
+  return true;
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -112,6 +124,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       page_bitmap_.reset();
       InvalidateRect(hwnd_, nullptr, TRUE);
       break;
+    case WM_INITMENUPOPUP:
+      // The menu bar's "菜单" acts on the shown page's list: its items that cannot, greyed.
+      if (HIWORD(lparam) == FALSE) {
+        EnableListMenu(*this, reinterpret_cast<HMENU>(wparam), CurrentList());
+      }
+      break;
     case WM_TIMER:
       if (wparam == kHintTimer) HideHint();
       return 0;
@@ -135,6 +153,18 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case kEncodingsMessage:
       OnEncodingsRecognised();
+      return 0;
+    case WM_SIZE:
+      if (wparam != SIZE_MINIMIZED) OnSize(LOWORD(lparam), HIWORD(lparam));
+      break;
+    case WM_GETMINMAXINFO:
+      if (hwnd_ != nullptr) OnMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam));
+      return 0;
+    case kAddRowsMessage:
+      if (!row_queue_.empty()) AddQueuedRows(false);
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(wparam);
       return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
@@ -177,8 +207,11 @@ bool MainWindow::OnCreate() {
   tool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(hint_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   SendMessageW(hint_.get(), TTM_SETMAXTIPWIDTH, 0, Scale(320));
+  SetWindowSubclass(hint_.get(), HintProc, 0, 0);
 
   OnMainWindowCreated();
+  // Files and folders dropped from Explorer anywhere on the window go to the page's list.
+  DragAcceptFiles(hwnd_, TRUE);
   return true;
 }
 
@@ -262,6 +295,9 @@ void MainWindow::OnCommand(int id, int code) {
   if (code == BN_CLICKED || (code == BN_DOUBLECLICKED && owner_drawn && !start_button)) {
     OnControlClicked(*this, control);
   }
+  if (code == EN_SETFOCUS && (control == 编辑框8 || control == 编辑框9)) {
+    SelectInsertPlace(*this, control);  // also when reached with Tab
+  }
   if (code == EN_KILLFOCUS && (LayoutOf(control).state & (kInt64Entry | kInt32Entry))) {
     NormaliseNumberBox(*this, control);
   }
@@ -279,6 +315,15 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
   }
   if (header.code == NM_RCLICK && LayoutOf(id).kind == ControlKind::kListView) {
     ShowListMenu(*this, id);
+    return 0;
+  }
+  if (header.code == LVN_KEYDOWN && LayoutOf(id).kind == ControlKind::kListView) {
+    const WORD key = reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey;
+    if (key == VK_DELETE) {
+      OnMenuCommand(*this, kMenuDelete);
+    } else if (key == 'A' && GetKeyState(VK_CONTROL) < 0) {
+      SelectAllRows(*this, id);
+    }
     return 0;
   }
   if (header.code == LVN_BEGINDRAG && LayoutOf(id).kind == ControlKind::kListView) {
@@ -360,7 +405,18 @@ void MainWindow::OnClose() {
   }
 }
 
+Settings MainWindow::UseSettings(const std::string& path) {
+  settings_path_ = path;
+  Settings settings = Settings::Load(path);
+  ApplySettings(*this, settings);
+  return settings;
+}
+
 void MainWindow::OnDestroy() {
+  row_queue_.clear();
+  // A settings file that cannot be written costs the next start its remembered state, nothing
+  // more: closing goes on.
+  if (!settings_path_.empty()) CollectSettings(*this).Save(settings_path_);
   runner_.StopAndWait();
   scanner_.Stop();
   row_encodings_.clear();

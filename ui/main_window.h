@@ -6,10 +6,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "files/file_entry.h"
@@ -19,6 +21,7 @@
 #include "ui/jobs_state.h"
 #include "ui/layout.h"
 #include "ui/scoped_handle.h"
+#include "ui/settings.h"
 #include "ui/tray_icon.h"
 
 namespace travik::ui {
@@ -29,6 +32,9 @@ inline constexpr UINT_PTR kHintTimer = 1;         // closes the balloon hint
 inline constexpr UINT_PTR kHintToolId = 1;        // the balloon's one tool
 inline constexpr UINT kHintMilliseconds = 4000;
 inline constexpr UINT kEncodingsMessage = WM_APP + 5;  // the column "编码" has answers to show
+inline constexpr UINT kAddRowsMessage = WM_APP + 6;    // more queued files to add to a list
+// Files are added to a list in batches of at most this long, so that the window keeps answering.
+inline constexpr int kAddRowsBatchMilliseconds = 20;
 
 // The column "编码" of a list: after the size column, and after the path in the merge list,
 // which has no size column.
@@ -94,12 +100,25 @@ class MainWindow {
   EncodingChoice RowEncoding(ControlId list, int row) const;
   void SetRowEncoding(ControlId list, int row, EncodingChoice choice);
   // True while files of the lists are still being read for their column "编码".
-  bool RecognisingEncodings() const { return scanner_.busy(); }
+  bool RecognisingEncodings() const { return scanner_.busy() || !pending_answers_.empty(); }
   // No list's file is held open for the column from Pause until Resume (while a job runs).
   void PauseRecognising() { scanner_.Pause(); }
   void ResumeRecognising() { scanner_.Resume(); }
   // The list of the page shown.
   ControlId CurrentList() const;
+  // Adds the files to the end of `list` in this order, in batches on the window's thread (each
+  // row made from its file as a start button's list shows it); `done` runs once all are in.
+  void QueueRows(ControlId list, std::vector<std::string> paths, std::function<void()> done);
+  // True while files queued for a list are still being added.
+  bool AddingRows() const { return !row_queue_.empty(); }
+  // Adds every queued file now (before a job reads the lists).
+  void FinishAddingRows();
+
+  // Reads the settings file at `path` into the controls and saves them there when the window
+  // closes (a window without it remembers nothing). Returns what was read.
+  Settings UseSettings(const std::string& path);
+  // The settings file in use; empty when none.
+  const std::string& settings_path() const { return settings_path_; }
 
   // Pops the balloon hint 气球提示框1 at the cursor with `text`; HideHint closes it.
   void ShowHint(std::string_view text);
@@ -138,6 +157,17 @@ class MainWindow {
   void OnDestroy();
   void OnClose();
   void OnEncodingsRecognised();
+  // window_size.cc: the window's style, its size at start, and its controls following a resize.
+  static DWORD WindowStyle();
+  SIZE DefaultOuterSize() const;
+  void RememberLayout();
+  void OnMinMaxInfo(MINMAXINFO& info) const;
+  void OnSize(int width, int height);
+  // Adds queued rows for up to kAddRowsBatchMilliseconds (all of them with `all`).
+  void AddQueuedRows(bool all);
+  void OnDropFiles(WPARAM drop);  // an HDROP
+  // Pane 0 of the status bar as wide as `pane0` needs, within the bar.
+  void FitStatusPanes(const std::wstring& pane0);
   // The row's key into row_encodings_ (its item data).
   LPARAM RowKey(ControlId list, int row) const;
   void ShowRowEncoding(ControlId list, int row);
@@ -177,8 +207,31 @@ class MainWindow {
     std::string recognised;
   };
   std::map<LPARAM, RowEncodingState> row_encodings_;
+  // The row of each key, by list: kept up as rows are appended, rebuilt once after rows moved or
+  // went. An answer of the column "编码" finds its row here instead of in a search of the list,
+  // which for thousands of answers would take seconds.
+  struct RowIndex {
+    bool valid = true;
+    std::unordered_map<LPARAM, int> rows;
+  };
+  std::map<ControlId, RowIndex> row_index_;
+  std::vector<EncodingScanner::Answer> pending_answers_;  // taken, not shown yet
+  // The row carrying `key` in `list`, or -1.
+  int RowOfKey(ControlId list, LPARAM key);
   LPARAM next_row_key_ = 1;
   EncodingScanner scanner_;
+  // Files waiting to be added, by list, in order.
+  struct QueuedRows {
+    ControlId list;
+    std::vector<std::string> paths;
+    size_t next = 0;
+    std::function<void()> done;
+  };
+  std::vector<QueuedRows> row_queue_;
+  std::string settings_path_;  // empty: nothing is remembered
+  // Client size and control rectangles (in their parents) at start; empty while being created.
+  SIZE base_client_ = {0, 0};
+  std::map<ControlId, RECT> base_rects_;
   JobRunner runner_{*this};  // last: its job ends before the rest goes
 };
 

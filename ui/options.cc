@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "text/text.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 
@@ -34,6 +35,11 @@ const char* HintFor(ControlId edit) {
 }
 
 }  // namespace
+
+void SelectInsertPlace(MainWindow& window, ControlId edit) {
+  window.SetChecked(标签10, edit == 编辑框8);
+  window.SetChecked(标签11, edit == 编辑框9);
+}
 
 void OnSplitModeClicked(MainWindow& window, ControlId radio) {
   if (radio == 单选框3) {
@@ -69,6 +75,10 @@ void OnEditMouseDown(MainWindow& window, ControlId edit) {
     case 编辑框3:
       SelectSplitMode(window, 单选框3);
       break;
+    case 编辑框8:
+    case 编辑框9:
+      SelectInsertPlace(window, edit);
+      break;
     case 编辑框6:
       if (window.Text(编辑框6) == "自定义内容") window.SetText(编辑框6, "");
       break;
@@ -85,35 +95,23 @@ void OnKeywordListUsed(MainWindow& window) {
 
 bool AcceptsNumberChar(wchar_t c) { return c < 32 || c == L'-' || (c >= L'0' && c <= L'9'); }
 
-std::string NormalisedNumberText(std::string_view text, bool clamp_to_int32) {
+std::string NormalisedNumberText(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  // Accumulate as a negative number so that INT64_MIN fits; saturate like strtoll.
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  int64_t value = 0;
-  bool overflow = false;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    int digit = text[i] - '0';
-    if (value < (kMin + digit) / 10) overflow = true;
-    if (!overflow) value = value * 10 - digit;
-  }
-  if (overflow) {
-    value = negative ? kMin : std::numeric_limits<int64_t>::max();
-  } else if (!negative) {
-    value = value == kMin ? std::numeric_limits<int64_t>::max() : -value;
-  }
-  if (clamp_to_int32) {
-    value = std::max<int64_t>(value, std::numeric_limits<int32_t>::min());
-    value = std::min<int64_t>(value, std::numeric_limits<int32_t>::max());
-  }
-  return value == 0 ? std::string() : std::to_string(value);
+  while (i < text.size() && text[i] == '0') ++i;
+  const size_t first = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  // The digits as typed, however many: a number out of range stays visible for the job's check
+  // to name the range, rather than turning into the largest number the box could hold.
+  if (i == first) return {};
+  return JoinText(negative ? "-" : "", text.substr(first, i - first));
 }
 
 void NormaliseNumberBox(MainWindow& window, ControlId edit) {
   std::string text = window.Text(edit);
-  std::string normal = NormalisedNumberText(text, (LayoutOf(edit).state & kInt32Entry) != 0);
+  std::string normal = NormalisedNumberText(text);
   if (normal == text) return;
   HWND box = window.Control(edit);
   DWORD start = 0, end = 0;

@@ -3,6 +3,7 @@
 #include "text/text.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
+#include "travik_version.h"
 
 namespace travik::ui {
 
@@ -51,8 +52,13 @@ void RefreshStatusBar(MainWindow& window) {
   if (window.runner().running()) return;  // the bar tells of the running job until it ends
   ControlId list = window.CurrentList();
   int rows = window.RowCount(list);
-  window.SetStatusPane(0, rows == 0 ? std::string("当前状态: 无任务")
-                                    : JoinText("当前状态: 共 ", NumberToText(rows), " 个任务"));
+  const std::string& summary = window.jobs().summary[window.CurrentPage()];
+  if (!summary.empty()) {
+    window.SetStatusPane(0, summary);
+  } else {
+    window.SetStatusPane(0, rows == 0 ? std::string("当前状态: 无任务")
+                                      : JoinText("当前状态: 共 ", NumberToText(rows), " 个任务"));
+  }
   switch (window.CurrentPage()) {
     case 0:
       ShowSaveFolder(window, window.Text(编辑框10));
@@ -68,6 +74,17 @@ void RefreshStatusBar(MainWindow& window) {
       }
       break;
   }
+}
+
+void ShowAbout(MainWindow& window) {
+  const std::string settings = window.settings_path();
+  window.desktop().ShowMessageBox(
+      window.hwnd(),
+      JoinText("Travik ", TRAVIK_VERSION_TEXT,
+               "\r\n分割、合并长篇文本（GBK、GB18030、UTF-8），并向其中插入文字。\r\n\r\n"
+               "许可：MIT License（见 LICENSE.txt）\r\n设置保存在：",
+               settings.empty() ? std::string("（本次不保存设置）") : settings),
+      "关于 Travik");
 }
 
 void OpenSaveFolder(MainWindow& window) {

@@ -37,12 +37,12 @@ ControlClass ClassOf(const ControlLayout& row) {
     case ControlKind::kTransparentLabel:
       return {WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX, WS_EX_TRANSPARENT};
     case ControlKind::kStatusBar:
-      return {STATUSCLASSNAMEW, 0, 0};
+      return {STATUSCLASSNAMEW, SBT_TOOLTIPS, 0};
     case ControlKind::kGroupBox:
       // A frame paints only its border and title: the page is painted through it.
       return {WC_BUTTONW, BS_GROUPBOX, WS_EX_TRANSPARENT};
     case ControlKind::kListView:
-      return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+      return {WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP,
               WS_EX_CLIENTEDGE};
     case ControlKind::kRadioButton:
       return {WC_BUTTONW, BS_AUTORADIOBUTTON | WS_TABSTOP, 0};

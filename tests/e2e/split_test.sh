@@ -73,9 +73,13 @@ check_gbk "$dir"
 run_merge_script "$dir" novel
 
 # 2. By part count into a chosen folder, custom names.
-travik split -p 7 --name custom --custom-text 卷 -o "$(to_arg "$WORK/parts")" novel.txt 2>stderr ||
-  fail "count split: exit $? $(cat stderr)"
+travik split -p 7 --name custom --custom-text 卷 -o "$(to_arg "$WORK/parts")" novel.txt \
+  >count.out 2>stderr || fail "count split: exit $? $(cat stderr)"
 dir=parts/novel
+# One line per source says what it made and where.
+[ "$(tr -d '\r' <count.out | wc -l)" -eq 1 ] || fail "count split printed: $(cat count.out)"
+tr -d '\r' <count.out | grep -q "novel.txt: 7 个分割文件，保存在 .*parts.novel$" ||
+  fail "count split printed: $(cat count.out)"
 [ "$(ls "$dir" | wc -l)" -eq 7 ] || fail "count split made $(ls "$dir" | wc -l) pieces"
 : >count.joined
 for n in 1 2 3 4 5 6 7; do cat "$dir/卷$n.txt" >>count.joined; done
@@ -86,6 +90,16 @@ for n in 1 2 3 4 5 6; do
   [ "$s" -eq "$cut" ] || [ "$s" -eq $((cut + 1)) ] || fail "part $n has $s bytes, cut $cut"
 done
 check_gbk "$dir"
+
+# A save folder three levels deep that does not exist is made; one below a file is refused, named,
+# before the text is read.
+travik split -s 100 -o "$(to_arg "$WORK/deep/a/b")" novel.txt >deep.out 2>stderr ||
+  fail "deep split: exit $? $(cat stderr)"
+[ -e deep/a/b/novel/1.txt ] || fail "deep split wrote no pieces"
+echo x >blocker
+travik split -s 100 -o "$(to_arg "$WORK/blocker/sub")" novel.txt >blocked.out 2>stderr && fail "split under a file succeeded"
+grep -q "blocker 是文件，不是文件夹" stderr || fail "split under a file said: $(cat stderr)"
+[ ! -s blocked.out ] || fail "split under a file printed: $(cat blocked.out)"
 
 # 3. By keyword: numbered (head piece 0.txt), then named by the chapter headings.
 travik split -k '^第' -o "$(to_arg "$WORK/kw")" novel.txt 2>stderr || fail "keyword split: exit $? $(cat stderr)"

@@ -28,7 +28,8 @@ expected="./$name/LICENSE.txt ./$name/README.txt ./$name/THIRD-PARTY-NOTICES.txt
 [ "$(head -c 3 "$dir/README.txt" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "README.txt has no UTF-8 mark"
 iconv -f UTF-8 -t UTF-8 "$dir/README.txt" >/dev/null || fail "README.txt is not UTF-8"
 grep -q $'\r$' "$dir/README.txt" || fail "README.txt lines do not end in CR LF"
-for text in "travik split" "travik merge" "travik insert" "--merge-script" "MIT"; do
+for text in "travik split" "travik merge" "travik insert" "travik chapters" "--merge-script" "MIT" \
+    "GB18030" "UTF-8" "travik.ini" "分割后的文件"; do
   grep -q -- "$text" "$dir/README.txt" || fail "README.txt lacks the help text '$text'"
 done
 grep -q 'MIT License' "$dir/LICENSE.txt" || fail "LICENSE.txt is not the MIT licence"
@@ -66,6 +67,20 @@ for key in ("FileVersion", "ProductVersion"):
         sys.exit(1)
 EOF
 done
+
+# Stripped: no debug sections; each program's description says what it is.
+for exe in travik.exe travik-cli.exe; do
+  if "$objdump" -h "$dir/$exe" | grep -q '\.debug'; then fail "$exe carries debug sections"; fi
+done
+python3 - "$dir/travik.exe" "Travik 文本分割、合并与插入" "$dir/travik-cli.exe" "Travik 命令行" <<'EOF' ||
+import sys
+for exe, description in zip(sys.argv[1::2], sys.argv[2::2]):
+    data = open(exe, "rb").read()
+    at = data.find("FileDescription".encode("utf-16-le"))
+    if at < 0 or description.encode("utf-16-le") not in data[at:at + 200]:
+        sys.exit(exe + ": FileDescription is not " + description)
+EOF
+  fail "a FileDescription does not say what the program is"
 
 # The unpacked command line, run from its own folder.
 export TRAVIK_BUILD_ROOT=${TRAVIK_BUILD_ROOT:-$build/..}
