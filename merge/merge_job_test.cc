@@ -787,7 +787,9 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       EXPECT_TRUE(host.failures.empty());
       for (size_t i = 0; i < paths.size(); ++i) {
         EXPECT_EQ(Exists(paths[i]), model[i].exists) << paths[i];
-        if (model[i].exists) EXPECT_EQ(Bytes(paths[i]), model[i].bytes) << paths[i];
+        if (model[i].exists) {
+          EXPECT_EQ(Bytes(paths[i]), model[i].bytes) << paths[i];
+        }
         if (model[i].read_only) SetReadOnly(paths[i], false);
       }
       continue;

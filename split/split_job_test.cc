@@ -370,13 +370,16 @@ TEST(SplitJob, PieceFoldersAreNeitherSharedNorDevices) {
   Scene scene;
   const std::string x = scene.Source("x.txt", "first");
   const std::string x2 = scene.Source("x..txt", "second");
+  // Three files: one file listed three times would be split once.
   const std::string other = scene.Source("书.txt", "third");
+  const std::string other2 = scene.Source("书2.txt", "third");
+  const std::string other3 = scene.Source("书3.txt", "third");
   SplitForm form = scene.Form({x, x2});
   EXPECT_EQ(form.rows[1].name, "x.");
   // A row may carry any name (the window's list takes it from the file); these are devices.
   form.rows.push_back({"Nul", other, "0.01"});
-  form.rows.push_back({"com1.", other, "0.01"});
-  form.rows.push_back({"X ", other, "0.01"});
+  form.rows.push_back({"com1.", other2, "0.01"});
+  form.rows.push_back({"X ", other3, "0.01"});
   form.size_text = "1";
   form.write_merge_script = true;
   RecordingHost host;
@@ -596,7 +599,7 @@ TEST(SplitJob, AFileListedTwiceIsSplitOnce) {
   EXPECT_TRUE(FolderExists(scene.out + kSep + "a"));
   EXPECT_FALSE(FolderExists(scene.out + kSep + "hard") || FolderExists(scene.out + kSep + "a(2)"));
   std::string joined;
-  for (const std::string& name : {"1.txt", "2.txt", "3.txt"}) {
+  for (const char* name : {"1.txt", "2.txt", "3.txt"}) {
     joined += Bytes(scene.out + kSep + "a" + kSep + name);
   }
   EXPECT_EQ(joined, std::string(3000, 'x'));
