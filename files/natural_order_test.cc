@@ -209,6 +209,11 @@ TEST(NaturalOrder, SortsPathsByTheirNames) {
     SortPathsNaturally(utf8, separator);
     EXPECT_EQ(utf8[0], "x" + sep + "中" + sep + "b.txt") << separator;
   }
+  // Windows takes "/" for a separator as well: "./楔子.txt" (a shell's wildcard) is named 楔子,
+  // which comes before the numbered chapters.
+  std::vector<std::string> dotted = {"./第1章.txt", "./楔子.txt", "./尾声.txt"};
+  SortPathsNaturally(dotted, '\\');
+  EXPECT_EQ(dotted, (std::vector<std::string>{"./楔子.txt", "./第1章.txt", "./尾声.txt"}));
   // The folder decides only between equal names.
   std::vector<std::string> same = {"乙/第一章.txt", "甲/第一章.txt", "甲/第十章.txt", "乙/第二章.txt"};
   SortPathsNaturally(same, '/');

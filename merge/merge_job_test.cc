@@ -153,7 +153,10 @@ TEST(MergeJobChecks, AMergedNameThatIsADeviceIsRefused) {
     EXPECT_EQ(host.messages, std::vector<std::string>{DeviceNameProblem(name)}) << name;
     EXPECT_FALSE(result.checks_passed) << name;
     EXPECT_EQ(Bytes(a), "x");
-    EXPECT_EQ(FileSizeOf(scene.save + kPathSeparator + name + ".txt"), -1) << name;
+    // Listed, not asked for by name: on Windows a device's name answers as if it were a file.
+    for (const std::string& file : FileNamesIn(scene.save)) {
+      EXPECT_NE(FileNameKey(file), FileNameKey(std::string(name) + ".txt")) << name;
+    }
   }
   // A name that only begins like one is a name.
   RecordingHost host;

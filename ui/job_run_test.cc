@@ -306,8 +306,9 @@ TEST_F(JobRunTest, StoppedInPlaceInsertionLeavesTheFileInHandUntouched) {
   StartClick(按钮4);
   ExpectBusy(按钮4, 编辑框7, 按钮2);
   // The other pages can be looked at; the status bar stays with the job.
+  ASSERT_TRUE(ServeUntil([&] { return FileInHand() >= 1; })) << "the job ended too soon";
   ClickTab(0);
-  EXPECT_EQ(window().StatusPane(0).find("当前状态"), std::string::npos) << window().StatusPane(0);
+  EXPECT_GE(FileInHand(), 1) << window().StatusPane(0);
   ClickTab(2);
   ASSERT_TRUE(ServeUntil([&] { return FileInHand() >= 3; })) << "the job ended too soon";
   Click(按钮4);  // 停止
@@ -465,23 +466,42 @@ TEST_F(JobRunTest, ClosingWhenTheJobEndsDuringTheQuestion) {
   EXPECT_EQ(window().hwnd(), nullptr) << "the window closed, as asked";
 }
 
-// A stop asked for once the job's work is all done (here while the merged file's sources go to
-// the Recycle Bin) stops nothing: the job is reported as finished, with its notice.
+// A stop asked for once the job's work is all done (here while the merged file's last source goes
+// to the Recycle Bin) stops nothing: the job is reported as finished, with its notice. A stop
+// between two deletions stops there: the sources not yet deleted stay, listed as such.
 TEST_F(JobRunTest, AStopAfterTheLastUnitOfWorkStopsNothing) {
-  std::string a = MakeFile("第1章.txt", "甲\r\n"_gbk), b = MakeFile("第2章.txt", "乙\r\n"_gbk);
-  ClickTab(1);
-  desktop_.file_answers = {{a, b}};
-  Click(按钮7);
-  window().SetText(编辑框4, dir_.path());
-  window().SetText(编辑框5, "合集");
-  Click(选择框2);
-  desktop_.on_recycle = [&] { window().runner().RequestStop(); };
-  Click(按钮2);
-  EXPECT_EQ(Read(dir_.Join("合集.txt")), "甲\r\n乙\r\n"_gbk);
-  EXPECT_EQ(window().RowCount(超级列表框2), 0);
-  EXPECT_EQ(window().StatusPane(0),
-            JoinText("已完成：2 个文件 → 1 个合并后的文件，保存在 ", dir_.path()));
-  EXPECT_EQ(desktop_.log.back(), "pause: 500");
+  for (const int stop_at : {2, 1}) {
+    SCOPED_TRACE(stop_at);
+    std::string a = MakeFile("第1章.txt", "甲\r\n"_gbk), b = MakeFile("第2章.txt", "乙\r\n"_gbk);
+    ClickTab(1);
+    desktop_.file_answers = {{a, b}};
+    Click(按钮7);
+    window().SetText(编辑框4, dir_.path());
+    window().SetText(编辑框5, "合集");
+    if (!window().Checked(选择框2)) Click(选择框2);
+    int recycled = 0;
+    desktop_.on_recycle = [&] {
+      if (++recycled == stop_at) window().runner().RequestStop();
+    };
+    Click(按钮2);
+    desktop_.on_recycle = nullptr;
+    EXPECT_EQ(Read(dir_.Join("合集.txt")), "甲\r\n乙\r\n"_gbk);
+    EXPECT_EQ(recycled, stop_at);
+    if (stop_at == 2) {
+      EXPECT_EQ(window().RowCount(超级列表框2), 0);
+      EXPECT_EQ(window().StatusPane(0),
+                JoinText("已完成：2 个文件 → 1 个合并后的文件，保存在 ", dir_.path()));
+      EXPECT_EQ(desktop_.log.back(), "pause: 500");
+    } else {
+      EXPECT_EQ(FileSizeOf(a), -1);
+      EXPECT_EQ(Read(b), "乙\r\n"_gbk);
+      EXPECT_NE(window().StatusPane(0).find("1 个文件失败"), std::string::npos)
+          << window().StatusPane(0);
+      const std::string& report = desktop_.log.back();
+      EXPECT_NE(report.find(JoinText(b, "：已停止，原文件未删除")), std::string::npos) << report;
+    }
+    RemoveFile(dir_.Join("合集.txt"));  // the next round makes it anew
+  }
 }
 
 // A double click on the start button is one click: the second half neither stops the job the
