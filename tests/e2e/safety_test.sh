@@ -96,4 +96,22 @@ for signal in TERM HUP; do
   [ -z "$(ls big_out)" ] || fail "SIG$signal left $(ls big_out)"
   rm -rf big_out
 done
+# 7. A reader that goes away (travik ... | head) does not cut a job short: a warning written to a
+#    closed pipe while the first of two texts is split would otherwise end the program there,
+#    without the first text's merge script, the second text's pieces or a word of it.
+for name in gap_a gap_b; do
+  for n in 1 2 3 5 6 7 8 9 10; do gbk "第${n}章 标题"$'\r\n'"正文正文正文。"$'\r\n'; done >"$name.txt"
+done
+status=0
+"$TRAVIK_BIN" split --chapters --merge-script -o gap_out gap_a.txt gap_b.txt 2>&1 | true
+status=${PIPESTATUS[0]}
+[ "$status" = 0 ] || fail "split to a closed pipe: exit $status"
+for name in gap_a gap_b; do
+  [ -e "gap_out/$name/点我合并.bat" ] || fail "split to a closed pipe: $name has no merge script"
+  cat gap_out/"$name"/0*.txt | cmp -s - "$name.txt" || fail "split to a closed pipe: $name is not whole"
+done
+"$TRAVIK_BIN" merge -n gap -o gap_out gap_a.txt gap_b.txt | true
+status=${PIPESTATUS[0]}
+[ "$status" = 0 ] || fail "merge to a closed pipe: exit $status"
+cat gap_a.txt gap_b.txt | cmp -s - gap_out/gap.txt || fail "merge to a closed pipe: book not whole"
 echo "safety: all checks passed"
