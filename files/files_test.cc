@@ -630,18 +630,22 @@ TEST(FileNames, WindowsRulesForTrailingDotsAndDevices) {
     EXPECT_NE(FileNameKey(a), FileNameKey(b)) << a << "|" << b;
   }
   for (const char* device : {"con", "CON", "Prn", "aux", "nul", "NUL.txt", "nul.tar.gz", "nul .txt",
-                             "nul.", "nul ", "com1", "COM9.txt", "lpt1", "Lpt9.bat", "aux.中"}) {
+                             "nul.", "nul ", "com1", "COM9.txt", "lpt1", "Lpt9.bat", "aux.中",
+                             // Windows reads the Latin-1 superscripts ¹ ² ³ as digits here
+                             "com¹", "COM².txt", "lpt³", "Lpt¹.tar.gz"}) {
     EXPECT_TRUE(IsDeviceName(device)) << device;
   }
   for (const char* name : {"nul_", "nul_.txt", "null", "com0", "com10", "lpt", "con1", "xnul",
-                           "中nul", ".nul", "", "comA", "nu l", "小说.txt"}) {
+                           "中nul", ".nul", "", "comA", "nu l", "小说.txt", "com⁴", "lpt⁰",
+                           "com¹¹", "con¹"}) {
     EXPECT_FALSE(IsDeviceName(name)) << name;
   }
   const std::pair<const char*, const char*> portable[] = {
       {"nul", "nul_"},     {"NUL.txt", "NUL_.txt"}, {"com1.tar.gz", "com1_.tar.gz"},
       {"nul .txt", "nul_ .txt"}, {"x.", "x"},      {"x. . ", "x"},
       {"con.", "con_"},    {"...", "_"},            {"小说", "小说"},
-      {"x..txt", "x..txt"}, {"España", "España"},   {"😀 ", "😀"}};
+      {"x..txt", "x..txt"}, {"España", "España"},   {"😀 ", "😀"},
+      {"COM².txt", "COM²_.txt"}};
   for (const auto& [name, want] : portable) {
     EXPECT_EQ(PortableName(name), want) << name;
     EXPECT_FALSE(IsDeviceName(PortableName(name))) << name;
