@@ -118,6 +118,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 #else
 extern "C" void OnStopSignal(int signal_number) {
   if (stop_requested == 0) stop_requested = signal_number;
+  StopStreamReads();  // a pipe that never waits is not interrupted by the signal itself
 }
 #endif
 

@@ -128,6 +128,8 @@ std::vector<std::string> FileNamesIn(std::string_view folder) {
 
 bool PathIsRepresentable(std::string_view path) { return platform::Representable(path); }
 
+void StopStreamReads() { platform::StopStreamReads(); }
+
 std::string ProgramDirectory() { return platform::ProgramDir(); }
 
 std::string TempDirectory() { return platform::TempDir(); }

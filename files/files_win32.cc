@@ -133,6 +133,9 @@ constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 }  // namespace
 
+// Pipes and devices are refused here, never read: nothing to stop.
+void StopStreamReads() {}
+
 std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
                                      int64_t* size) {
   std::wstring wide;

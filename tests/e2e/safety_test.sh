@@ -96,6 +96,19 @@ for signal in TERM HUP; do
   [ -z "$(ls big_out)" ] || fail "SIG$signal left $(ls big_out)"
   rm -rf big_out
 done
+# A stream that never ends and never waits (yes | travik ...): Ctrl+C stops the reading at once,
+# instead of after the program's range of 2 GB has been read into memory.
+"$TRAVIK_BIN" split -s 1000 -o endless /dev/stdin < <(yes 第一章) >out 2>err &
+pid=$!
+sleep 0.5
+kill -INT "$pid"
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "Ctrl+C did not stop the reading of an endless pipe"; }
+status=0
+wait "$pid" || status=$?
+[ "$status" = 130 ] || fail "Ctrl+C on an endless pipe: exit $status ($(cat err))"
+[ -z "$(ls endless 2>/dev/null)" ] || fail "Ctrl+C on an endless pipe left $(ls endless)"
+
 # 7. A reader that goes away (travik ... | head) does not cut a job short: a warning written to a
 #    closed pipe while the first of two texts is split would otherwise end the program there,
 #    without the first text's merge script, the second text's pieces or a word of it.
