@@ -17,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "files/files_internal.h"
 #include "files/files_platform.h"
 #include "files/mapped_file_posix.h"
 
@@ -279,10 +280,7 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
   std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device() ^
                       static_cast<uint64_t>(getpid()));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[40];
-    snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp",
-             static_cast<unsigned long long>(rng()));
-    std::string candidate = native + suffix;
+    std::string candidate = detail::TemporaryPathBeside(native, rng());
     // O_EXCL with O_NOFOLLOW: never a file or link someone placed there first.
     int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {

@@ -551,6 +551,36 @@ TEST(Paths, NamesGbkCannotHoldAreListedAndWorkedOn) {
   EXPECT_EQ(EntriesIn(dir.path()), 0);
 }
 
+// A file whose name is as long as the system allows (255 bytes on POSIX, 255 UTF-16 units on
+// Windows) is replaced like any other: its temporary file's name, longer than its own, would not
+// fit, and an insertion in place or a merge onto it failed for that alone.
+TEST(Paths, NamesAsLongAsTheSystemAllowsAreReplaced) {
+  ScopedTempDir dir;
+  std::vector<std::string> names = {std::string(251, 'a') + ".txt", std::string(240, 'b') + ".txt"};
+#ifndef _WIN32
+  std::string chinese;
+  for (int i = 0; i < 83; ++i) chinese += "长";
+  names.push_back(chinese + ".txt");  // 253 bytes
+  names.push_back(std::string(248, 'c') + "😀");  // a character the cut must not split
+#endif
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size());
+    const std::string path = dir.Join(name);
+    ASSERT_TRUE(WriteWholeFile(path, "old"));
+    EXPECT_TRUE(ReplaceWholeFile(path, {"new ", "text"}));
+    EXPECT_EQ(Bytes(path), "new text");
+    {
+      ReplacementFile out(path);
+      ASSERT_TRUE(out.ok());
+      EXPECT_TRUE(out.Append("again"));
+      EXPECT_EQ(EntriesIn(dir.path()), 2);  // the file and its temporary one
+    }  // abandoned: the file stays, the temporary file goes
+    EXPECT_EQ(Bytes(path), "new text");
+    EXPECT_EQ(EntriesIn(dir.path()), 1);
+    EXPECT_TRUE(RemoveFile(path));
+  }
+}
+
 #ifndef _WIN32
 // A name on the disk whose bytes are no UTF-8 (GBK, from a system that wrote names in it) is
 // listed as its bytes, and those bytes reach the same file again.
