@@ -191,8 +191,9 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 
 bool NaturalPathLess(std::string_view a, std::string_view b, char separator) {
   auto last_component = [separator](std::string_view path) {
-    // No byte of a UTF-8 character other than an ASCII one is below 0x80.
-    const size_t last = path.rfind(separator);
+    // No byte of a UTF-8 character other than an ASCII one is below 0x80. Windows takes "/" as
+    // a separator too ("merge -N ./*.txt" names files so there).
+    const size_t last = separator == '\\' ? path.find_last_of("\\/") : path.rfind(separator);
     return last == std::string_view::npos ? path : path.substr(last + 1);
   };
   std::string_view na = last_component(a), nb = last_component(b);
