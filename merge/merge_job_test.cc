@@ -153,7 +153,8 @@ TEST(MergeJobChecks, AMergedNameThatIsADeviceIsRefused) {
     EXPECT_EQ(host.messages, std::vector<std::string>{DeviceNameProblem(name)}) << name;
     EXPECT_FALSE(result.checks_passed) << name;
     EXPECT_EQ(Bytes(a), "x");
-    EXPECT_EQ(FileSizeOf(scene.save + kPathSeparator + name + ".txt"), -1) << name;
+    // Nothing in the save folder (on Windows a look at "nul.txt" itself finds the device).
+    EXPECT_TRUE(FileNamesIn(scene.save).empty()) << name;
   }
   // A name that only begins like one is a name.
   RecordingHost host;
