@@ -118,6 +118,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 #else
 extern "C" void OnStopSignal(int signal_number) {
   if (stop_requested == 0) stop_requested = signal_number;
+  StopStreamReads();  // a pipe that never waits is not interrupted by the signal itself
 }
 #endif
 
@@ -252,6 +253,10 @@ void InstallStopHandlers() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  // A reader that went away (travik ... | head) must not end the program at its next message,
+  // between the pieces of a text and their merge script: the job runs to its end, its messages
+  // are lost and its exit code still says how it went.
+  signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

@@ -92,9 +92,11 @@ bool IsDeviceName(std::string_view name) {
   std::string upper;
   for (char c : part) upper.push_back((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-  return upper.size() == 4 &&
-         (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
-         upper[3] <= '9';
+  if (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0) return false;
+  // The port's digit: 1 to 9, or a superscript ¹ ² ³, which Windows reads as a digit there.
+  const std::string_view digit = std::string_view(upper).substr(3);
+  return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\xC2\xB9" ||
+         digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
 std::string PortableName(std::string_view name) {

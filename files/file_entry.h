@@ -31,7 +31,7 @@ std::string BaseName(std::string_view path);
 // them for one file.
 std::string FileNameKey(std::string_view name);
 // True when Windows takes the name for a device, not a file: CON, PRN, AUX, NUL, COM1-COM9 or
-// LPT1-LPT9 in any case, alone or before a dot ("nul.txt", "Com1.tar.gz"), spaces before the dot
+// LPT1-LPT9 (the superscripts ¹ ² ³ count as digits) in any case, alone or before a dot ("nul.txt", "Com1.tar.gz"), spaces before the dot
 // or trailing dots and spaces aside. Everything written there is lost (NUL) or goes to a port.
 bool IsDeviceName(std::string_view name);
 // The name as every system keeps it (UTF-8): trailing dots and spaces dropped, and a device

@@ -1,13 +1,17 @@
 #include "files/files.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <memory>
 #include <system_error>
 
+#include "files/file_entry.h"
 #include "files/files_internal.h"
 #include "files/files_platform.h"
+#include "text/encoding.h"
+#include "text/text.h"
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -73,6 +77,32 @@ std::string TextBuffer(size_t n) {
 }
 
 
+std::string TemporaryPathBeside(std::string_view beside, uint64_t random) {
+  char suffix[40];
+  snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp", static_cast<unsigned long long>(random));
+  const std::string name = FileNamePart(beside);
+  const std::string_view folder = beside.substr(0, beside.size() - name.size());
+  constexpr size_t kLongestName = 255;
+  const size_t room = kLongestName - strlen(suffix);
+  const char* const end = name.data() + name.size();
+  size_t units = 0;
+  const char* p = name.data();
+  while (p < end) {
+    const size_t utf8 = static_cast<unsigned char>(*p) < 0x80 ? 1 : Utf8SequenceLength(p, end);
+    const size_t n = utf8 == 0 ? 1 : utf8;  // a byte that begins no character: its own
+#ifdef _WIN32
+    const size_t taken = n == 4 ? 2 : 1;  // UTF-16 units
+#else
+    const size_t taken = n;  // bytes
+#endif
+    if (units + taken > room) break;
+    units += taken;
+    p += n;
+  }
+  return JoinText(folder, std::string_view(name.data(), static_cast<size_t>(p - name.data())),
+                  suffix);
+}
+
 std::string ProblemText(platform::OpenProblem problem) {
   switch (problem) {
     case platform::OpenProblem::kMissing:
@@ -127,6 +157,8 @@ std::vector<std::string> FileNamesIn(std::string_view folder) {
 }
 
 bool PathIsRepresentable(std::string_view path) { return platform::Representable(path); }
+
+void StopStreamReads() { platform::StopStreamReads(); }
 
 std::string ProgramDirectory() { return platform::ProgramDir(); }
 

@@ -58,6 +58,11 @@ std::vector<std::string> FileNamesIn(std::string_view folder);
 // True when the path can be handed to the system (it holds no NUL).
 bool PathIsRepresentable(std::string_view path);
 
+// Called when a job is asked to stop (safe in a signal handler): a pipe or device being read
+// stops at its next block, so that a stream that never ends and never waits (yes | travik ...)
+// does not keep a stop waiting until the program's range has been read into memory.
+void StopStreamReads();
+
 // The running program's folder, without a trailing separator.
 std::string ProgramDirectory();
 // The system's temporary folder, ending in a separator; empty when there is none.

@@ -4,7 +4,9 @@
 #define TRAVIK_FILES_FILES_INTERNAL_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "files/files_platform.h"
 
@@ -26,6 +28,12 @@ TextEnd FindTextEnd(const unsigned char* p, size_t n, size_t clean = 0);
 std::string EmptyTextBuffer(size_t n);
 // A buffer of n bytes for a whole text.
 std::string TextBuffer(size_t n);
+
+// The path of a temporary file beside `beside`: its name followed by ".travik-<16 hex>.tmp", the
+// name cut between characters where the whole would pass the longest name the system takes
+// (255 bytes on POSIX, 255 UTF-16 units on Windows), so that a file of a name that long can be
+// replaced too.
+std::string TemporaryPathBeside(std::string_view beside, uint64_t random);
 
 // The cause of a failed open ("不存在", "没有权限", …); empty for kNone.
 std::string ProblemText(platform::OpenProblem problem);

@@ -51,6 +51,9 @@ enum class OpenProblem {
 // can be read only once); kStopped when a stop signal came while it was waited on.
 std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
                                      int64_t* size = nullptr);
+// Makes every read of a pipe or device stop at its next block with kStopped, and every later
+// open of one that was not read yet: the job is stopping. Safe in a signal handler.
+void StopStreamReads();
 // Whether an existing file could be opened for writing: kNone when it could.
 OpenProblem WriteProblem(std::string_view path);
 // Creates a new file, exclusively, under a name nobody can predict in the folder of `beside`,

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "files/files_internal.h"
 #include "files/files_platform.h"
 #include "files/mapped_file_posix.h"
 
@@ -100,12 +102,10 @@ std::map<FileId, std::shared_ptr<const std::string>>& StreamsRead() {
   return streams;
 }
 
-// Set once a stop interrupted a wait on a stream: the job is stopping, so no later look at a
-// stream (its size, asked for the report) waits again.
-bool& StreamWaitStopped() {
-  static bool stopped = false;
-  return stopped;
-}
+// Set once a stop interrupted a wait on a stream, or was asked for (StopStreamReads): the job is
+// stopping, so no later look at a stream (its size, asked for the report) waits again.
+volatile std::sig_atomic_t g_streams_stopped = 0;
+bool StreamsStopped() { return g_streams_stopped != 0; }
 
 // The whole stream behind `fd` (which this takes and closes), read to its end or to a byte past
 // the program's range; null with *problem set when the read failed or a stop signal interrupted
@@ -122,10 +122,13 @@ std::shared_ptr<const std::string> ReadStream(int fd, const struct stat& st,
   auto bytes = std::make_shared<std::string>();
   std::string block(size_t{64} << 10, '\0');
   while (bytes->size() < kBeyondRange) {
-    const ssize_t r = read(fd, block.data(), std::min(block.size(), kBeyondRange - bytes->size()));
+    // A stream that never waits is never interrupted: the stop is looked at between blocks.
+    const size_t want = std::min(block.size(), kBeyondRange - bytes->size());
+    const ssize_t r = StreamsStopped() ? -1 : read(fd, block.data(), want);
     if (r < 0) {
-      if (errno == EINTR) StreamWaitStopped() = true;
-      *problem = errno == EINTR ? OpenProblem::kStopped : ProblemOf(errno);
+      const bool stopped = StreamsStopped() || errno == EINTR;
+      if (stopped) g_streams_stopped = 1;
+      *problem = stopped ? OpenProblem::kStopped : ProblemOf(errno);
       close(fd);
       return nullptr;
     }
@@ -167,14 +170,14 @@ std::shared_ptr<const std::string> KeptStream(const std::string& native) {
 // Opens the path for reading; -1 with *problem set on failure (EINTR: a stop while a pipe with
 // no writer yet was waited on).
 int OpenNative(const std::string& native, struct stat* st, OpenProblem* problem) {
-  if (StreamWaitStopped() && stat(native.c_str(), st) == 0 && IsStream(*st) &&
+  if (StreamsStopped() && stat(native.c_str(), st) == 0 && IsStream(*st) &&
       StreamsRead().count({st->st_dev, st->st_ino}) == 0) {
     *problem = OpenProblem::kStopped;
     return -1;
   }
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || fstat(fd, st) != 0) {
-    if (errno == EINTR) StreamWaitStopped() = true;
+    if (errno == EINTR) g_streams_stopped = 1;
     *problem = errno == EINTR ? OpenProblem::kStopped : ProblemOf(errno);
     if (fd >= 0) close(fd);
     return -1;
@@ -222,6 +225,8 @@ void SyncFolder(const std::string& native_folder) {
 }
 
 }  // namespace
+
+void StopStreamReads() { g_streams_stopped = 1; }
 
 std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
                                      int64_t* size) {
@@ -275,10 +280,7 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
   std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device() ^
                       static_cast<uint64_t>(getpid()));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[40];
-    snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp",
-             static_cast<unsigned long long>(rng()));
-    std::string candidate = native + suffix;
+    std::string candidate = detail::TemporaryPathBeside(native, rng());
     // O_EXCL with O_NOFOLLOW: never a file or link someone placed there first.
     int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {

@@ -551,6 +551,36 @@ TEST(Paths, NamesGbkCannotHoldAreListedAndWorkedOn) {
   EXPECT_EQ(EntriesIn(dir.path()), 0);
 }
 
+// A file whose name is as long as the system allows (255 bytes on POSIX, 255 UTF-16 units on
+// Windows) is replaced like any other: its temporary file's name, longer than its own, would not
+// fit, and an insertion in place or a merge onto it failed for that alone.
+TEST(Paths, NamesAsLongAsTheSystemAllowsAreReplaced) {
+  ScopedTempDir dir;
+  std::vector<std::string> names = {std::string(251, 'a') + ".txt", std::string(240, 'b') + ".txt"};
+#ifndef _WIN32
+  std::string chinese;
+  for (int i = 0; i < 83; ++i) chinese += "长";
+  names.push_back(chinese + ".txt");  // 253 bytes
+  names.push_back(std::string(248, 'c') + "😀");  // a character the cut must not split
+#endif
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size());
+    const std::string path = dir.Join(name);
+    ASSERT_TRUE(WriteWholeFile(path, "old"));
+    EXPECT_TRUE(ReplaceWholeFile(path, {"new ", "text"}));
+    EXPECT_EQ(Bytes(path), "new text");
+    {
+      ReplacementFile out(path);
+      ASSERT_TRUE(out.ok());
+      EXPECT_TRUE(out.Append("again"));
+      EXPECT_EQ(EntriesIn(dir.path()), 2);  // the file and its temporary one
+    }  // abandoned: the file stays, the temporary file goes
+    EXPECT_EQ(Bytes(path), "new text");
+    EXPECT_EQ(EntriesIn(dir.path()), 1);
+    EXPECT_TRUE(RemoveFile(path));
+  }
+}
+
 #ifndef _WIN32
 // A name on the disk whose bytes are no UTF-8 (GBK, from a system that wrote names in it) is
 // listed as its bytes, and those bytes reach the same file again.
@@ -630,18 +660,22 @@ TEST(FileNames, WindowsRulesForTrailingDotsAndDevices) {
     EXPECT_NE(FileNameKey(a), FileNameKey(b)) << a << "|" << b;
   }
   for (const char* device : {"con", "CON", "Prn", "aux", "nul", "NUL.txt", "nul.tar.gz", "nul .txt",
-                             "nul.", "nul ", "com1", "COM9.txt", "lpt1", "Lpt9.bat", "aux.中"}) {
+                             "nul.", "nul ", "com1", "COM9.txt", "lpt1", "Lpt9.bat", "aux.中",
+                             // Windows reads the Latin-1 superscripts ¹ ² ³ as digits here
+                             "com¹", "COM².txt", "lpt³", "Lpt¹.tar.gz"}) {
     EXPECT_TRUE(IsDeviceName(device)) << device;
   }
   for (const char* name : {"nul_", "nul_.txt", "null", "com0", "com10", "lpt", "con1", "xnul",
-                           "中nul", ".nul", "", "comA", "nu l", "小说.txt"}) {
+                           "中nul", ".nul", "", "comA", "nu l", "小说.txt", "com⁴", "lpt⁰",
+                           "com¹¹", "con¹"}) {
     EXPECT_FALSE(IsDeviceName(name)) << name;
   }
   const std::pair<const char*, const char*> portable[] = {
       {"nul", "nul_"},     {"NUL.txt", "NUL_.txt"}, {"com1.tar.gz", "com1_.tar.gz"},
       {"nul .txt", "nul_ .txt"}, {"x.", "x"},      {"x. . ", "x"},
       {"con.", "con_"},    {"...", "_"},            {"小说", "小说"},
-      {"x..txt", "x..txt"}, {"España", "España"},   {"😀 ", "😀"}};
+      {"x..txt", "x..txt"}, {"España", "España"},   {"😀 ", "😀"},
+      {"COM².txt", "COM²_.txt"}};
   for (const auto& [name, want] : portable) {
     EXPECT_EQ(PortableName(name), want) << name;
     EXPECT_FALSE(IsDeviceName(PortableName(name))) << name;

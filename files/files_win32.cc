@@ -8,6 +8,7 @@
 #include <string>
 
 #include "text/codepage.h"
+#include "files/files_internal.h"
 #include "files/files_platform.h"
 #include "files/mapped_file_win32.h"
 
@@ -133,6 +134,9 @@ constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 }  // namespace
 
+// Pipes and devices are refused here, never read: nothing to stop.
+void StopStreamReads() {}
+
 std::unique_ptr<File> OpenForReading(std::string_view path, OpenProblem* problem,
                                      int64_t* size) {
   std::wstring wide;
@@ -192,10 +196,7 @@ std::unique_ptr<File> CreateTemporaryBeside(std::string_view beside, std::string
   std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device() ^
                       static_cast<uint64_t>(counter.QuadPart) ^ GetCurrentProcessId());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[40];
-    snprintf(suffix, sizeof suffix, ".travik-%016llx.tmp",
-             static_cast<unsigned long long>(rng()));
-    std::string candidate = std::string(beside) + suffix;
+    std::string candidate = detail::TemporaryPathBeside(beside, rng());
     std::wstring wide_candidate;
     if (!ToWide(candidate, &wide_candidate)) return nullptr;
     HANDLE h = CreateFileW(wide_candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -191,8 +191,8 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 
 bool NaturalPathLess(std::string_view a, std::string_view b, char separator) {
   auto last_component = [separator](std::string_view path) {
-    // No byte of a UTF-8 character other than an ASCII one is below 0x80. Where "\\" separates,
-    // so does "/" (Windows takes both).
+    // No byte of a UTF-8 character other than an ASCII one is below 0x80. Windows takes "/" as
+    // a separator too ("merge -N ./*.txt" names files so there).
     const size_t last = separator == '\\' ? path.find_last_of("\\/") : path.rfind(separator);
     return last == std::string_view::npos ? path : path.substr(last + 1);
   };

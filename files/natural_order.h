@@ -21,7 +21,7 @@ namespace travik {
 bool NaturalLess(std::string_view a, std::string_view b);
 
 // True when path `a` comes before `b`: by the natural order of their last component, then of
-// the whole path. `separator` is the platform's path separator.
+// the whole path. `separator` is the platform's path separator ("\\" stands for "/" as well).
 bool NaturalPathLess(std::string_view a, std::string_view b, char separator);
 // Sorts paths by NaturalPathLess. Stable.
 void SortPathsNaturally(std::vector<std::string>& paths, char separator);

@@ -140,6 +140,11 @@ TEST(NaturalOrder, PartsOfABookInReadingOrder) {
   std::vector<std::string> paths = {"b/尾声.txt", "a/第1章.txt", "c/序.txt"};
   SortPathsNaturally(paths, '/');
   EXPECT_EQ(paths, (std::vector<std::string>{"c/序.txt", "a/第1章.txt", "b/尾声.txt"}));
+  // Windows takes "/" as a separator too: "travik-cli.exe merge -N ./*.txt" gives such paths.
+  paths = {"Z:\\书\\./尾声.txt", "Z:\\书\\./第1章.txt", "Z:\\书/楔子.txt", "Z:\\书\\后记.txt"};
+  SortPathsNaturally(paths, '\\');
+  EXPECT_EQ(paths, (std::vector<std::string>{"Z:\\书/楔子.txt", "Z:\\书\\./第1章.txt",
+                                             "Z:\\书\\./尾声.txt", "Z:\\书\\后记.txt"}));
 }
 
 // Random names from pieces that meet in numbers, numerals and double-byte characters.

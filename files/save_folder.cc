@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "files/file_entry.h"
 #include "files/files.h"
 #include "text/text.h"
 
@@ -53,6 +54,12 @@ std::string PrepareSaveFolder(std::string_view folder) {
   std::vector<std::string> missing;
   for (std::string level = path; !level.empty() && !FolderExists(level);
        level = ParentOf(level)) {
+#ifdef _WIN32
+    // Windows takes such a level for the device: the pieces would go to NUL or a port.
+    if (const std::string name = FileNamePart(level); IsDeviceName(name)) {
+      return JoinText("保存目录无法使用：", DeviceNameProblem(name));
+    }
+#endif
     if (FileSizeOf(level) >= 0) {
       return JoinText("保存目录无法使用：", level, " 是文件，不是文件夹");
     }

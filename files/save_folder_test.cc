@@ -41,6 +41,15 @@ TEST(PrepareSaveFolder, MakesEveryMissingLevelOrNamesTheFolderAndTheCause) {
   EXPECT_EQ(FileSizeOf(file), 1);
 
   EXPECT_FALSE(PrepareSaveFolder("").empty());
+
+#ifdef _WIN32
+  // A level named after a device is the device on Windows: said so, nothing made.
+  for (const char* device : {"nul", "COM1", "aux.txt"}) {
+    message = PrepareSaveFolder(JoinText(dir.Join(device), sep, "子"));
+    EXPECT_NE(message.find("设备名"), std::string::npos) << message;
+  }
+  EXPECT_TRUE(FileNamesIn(dir.path()).size() == 1);  // 文件.txt alone
+#endif
 }
 
 }  // namespace

@@ -153,10 +153,8 @@ TEST(MergeJobChecks, AMergedNameThatIsADeviceIsRefused) {
     EXPECT_EQ(host.messages, std::vector<std::string>{DeviceNameProblem(name)}) << name;
     EXPECT_FALSE(result.checks_passed) << name;
     EXPECT_EQ(Bytes(a), "x");
-    // Listed, not asked for by name: on Windows a device's name answers as if it were a file.
-    for (const std::string& file : FileNamesIn(scene.save)) {
-      EXPECT_NE(FileNameKey(file), FileNameKey(std::string(name) + ".txt")) << name;
-    }
+    // Nothing in the save folder (on Windows a look at "nul.txt" itself finds the device).
+    EXPECT_TRUE(FileNamesIn(scene.save).empty()) << name;
   }
   // A name that only begins like one is a name.
   RecordingHost host;

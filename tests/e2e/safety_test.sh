@@ -96,4 +96,35 @@ for signal in TERM HUP; do
   [ -z "$(ls big_out)" ] || fail "SIG$signal left $(ls big_out)"
   rm -rf big_out
 done
+# A stream that never ends and never waits (yes | travik ...): Ctrl+C stops the reading at once,
+# instead of after the program's range of 2 GB has been read into memory.
+"$TRAVIK_BIN" split -s 1000 -o endless /dev/stdin < <(yes 第一章) >out 2>err &
+pid=$!
+sleep 0.5
+kill -INT "$pid"
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "Ctrl+C did not stop the reading of an endless pipe"; }
+status=0
+wait "$pid" || status=$?
+[ "$status" = 130 ] || fail "Ctrl+C on an endless pipe: exit $status ($(cat err))"
+[ -z "$(ls endless 2>/dev/null)" ] || fail "Ctrl+C on an endless pipe left $(ls endless)"
+
+# 7. A reader that goes away (travik ... | head) does not cut a job short: a warning written to a
+#    closed pipe while the first of two texts is split would otherwise end the program there,
+#    without the first text's merge script, the second text's pieces or a word of it.
+for name in gap_a gap_b; do
+  for n in 1 2 3 5 6 7 8 9 10; do gbk "第${n}章 标题"$'\r\n'"正文正文正文。"$'\r\n'; done >"$name.txt"
+done
+status=0
+"$TRAVIK_BIN" split --chapters --merge-script -o gap_out gap_a.txt gap_b.txt 2>&1 | true
+status=${PIPESTATUS[0]}
+[ "$status" = 0 ] || fail "split to a closed pipe: exit $status"
+for name in gap_a gap_b; do
+  [ -e "gap_out/$name/点我合并.bat" ] || fail "split to a closed pipe: $name has no merge script"
+  cat gap_out/"$name"/0*.txt | cmp -s - "$name.txt" || fail "split to a closed pipe: $name is not whole"
+done
+"$TRAVIK_BIN" merge -n gap -o gap_out gap_a.txt gap_b.txt | true
+status=${PIPESTATUS[0]}
+[ "$status" = 0 ] || fail "merge to a closed pipe: exit $status"
+cat gap_a.txt gap_b.txt | cmp -s - gap_out/gap.txt || fail "merge to a closed pipe: book not whole"
 echo "safety: all checks passed"
