@@ -577,20 +577,30 @@ std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
       bool confirmed = false;
       if (h.number && h.kind == HeadingKind::kChapter) {
         const int64_t n = *h.number;
-        // The next chapter, and the next that is not doubtful itself among the few after it
-        // (a bound that keeps a text of many doubtful lines linear).
-        std::optional<int64_t> nearest, next;
-        for (size_t j = i + 1; j < list.size() && j <= i + 64 && !next; ++j) {
+        // The chapters after it up to the first that is not doubtful itself, among the few
+        // after it (a bound that keeps a text of many doubtful lines linear). In a text whose
+        // headings are all doubtful (第一章衰兰送客), prose such as 第十章节选 may come first.
+        auto follows = [n](std::optional<int64_t> m) { return m && *m > n && *m <= n + 2; };
+        // A heading that skips one (a gap allowed after it) loses to the missing one coming
+        // before its own follower: 八, then 第十章节选, then 九 and 十.
+        bool refuted = false, followed = false, missing_comes = false;
+        std::optional<int64_t> next;
+        for (size_t j = i + 1; j < list.size() && j <= i + 64 && !next && !followed; ++j) {
           const LineHeading& o = list[j].heading;
           if (o.kind == HeadingKind::kVolume) break;
           if (o.kind != HeadingKind::kChapter || !o.number) continue;
-          if (!nearest) nearest = o.number;
+          followed = follows(o.number);
+          // A heading beyond doubt with the same number again, or a later one that does not
+          // follow: the numbering runs past this line. A smaller one is prose of its own
+          // (第十章节选 after 第二十五章); of two doubtful lines with one number the first is taken.
+          refuted = refuted || (!followed && !o.doubtful && *o.number >= n);
+          missing_comes = missing_comes || (chapter && *o.number == *chapter + 1);
           if (!o.doubtful) next = o.number;
         }
-        auto follows = [n](std::optional<int64_t> m) { return m && *m > n && *m <= n + 2; };
         const bool restart = (volume_between || h.restarts) && n == 1;
         const bool after = chapter ? restart || (n > *chapter && n <= *chapter + 2) : n == 1;
-        const bool before = nearest ? follows(nearest) || follows(next) : true;
+        const bool skips = chapter && !restart && n != *chapter + 1;
+        const bool before = !refuted && !(skips && missing_comes);
         confirmed = after && before && (chapter || restart || next || n == 1);
       } else if (h.number && h.kind == HeadingKind::kVolume) {
         confirmed = volume ? *h.number == *volume + 1 : *h.number == 1;
@@ -611,9 +621,11 @@ std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
 }
 
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
-// the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported, and so does a chapter heading
-// that is the very line of an earlier one (a chapter uploaded again after the next).
-std::vector<Candidate> DropStrays(std::vector<Candidate> list) {
+// the 3, 5, 7, 6 the 7, and 17, 1, 2, 3, 18 (a numbered list inside a chapter) the 1, 2, 3. A
+// repeat (5, 5) stays, to be reported, and so does a chapter heading that is the very line of an
+// earlier one (a chapter uploaded again after the next).
+// `runs` counts the runs of strays dropped: a list of three items inside a chapter is one.
+std::vector<Candidate> DropStrays(std::vector<Candidate> list, int64_t* runs) {
   auto line_of = [](const Candidate& c) { return std::string_view(c.title); };
   // The lines kept, as views of the kept headings' titles: `kept` never grows past its first
   // room, so they stay in place.
@@ -630,20 +642,39 @@ std::vector<Candidate> DropStrays(std::vector<Candidate> list) {
       continue;
     }
     int64_t n = *c.heading.number;
-    bool in_step = !previous || n == *previous + 1 || n == *previous ||
+    bool in_step = !previous || n == *previous + 1 || (n == *previous && !c.heading.loose) ||
                    ((volume_between || c.heading.restarts) && n == 1);
-    if (!in_step) {
-      // The next numbered chapter, unless a volume heading comes first.
-      std::optional<int64_t> next;
-      for (size_t j = i + 1; j < list.size(); ++j) {
-        if (list[j].heading.kind == HeadingKind::kVolume) break;
-        if (list[j].heading.kind == HeadingKind::kChapter && list[j].heading.number) {
-          next = list[j].heading.number;
-          break;
-        }
+    // A line that only numbering tells from prose (一 alone) says nothing by being repeated.
+    if (!in_step && (c.heading.loose || !kept_lines.count(line_of(c)))) {
+      // A stray, or a run of them in step among themselves (a numbered list inside a chapter,
+      // 1. 2. 3.), when one of the few numbered chapters after the run goes on from the one
+      // before: right after it, or after the one a gap misses. A volume heading ends the search;
+      // so does the bound, which keeps the search linear.
+      constexpr size_t kStrayRun = 16;
+      size_t run_end = i + 1;
+      int64_t run_last = n;
+      for (; run_end < list.size() && run_end <= i + kStrayRun; ++run_end) {
+        const LineHeading& o = list[run_end].heading;
+        // The run ends where the chapters go on (一, a stray, then 二).
+        if (o.kind != HeadingKind::kChapter || o.number != run_last + 1 || o.number == *previous + 1) break;
+        run_last = *o.number;
       }
-      // A stray between two chapters in a row.
-      if (next && *next == *previous + 1 && !kept_lines.count(line_of(c))) continue;
+      bool goes_on = false;
+      size_t seen = 0;
+      for (size_t j = run_end; j < list.size() && seen < kStrayRun && !goes_on; ++j) {
+        const LineHeading& o = list[j].heading;
+        if (o.kind == HeadingKind::kVolume) break;
+        if (o.kind != HeadingKind::kChapter || !o.number) continue;
+        ++seen;
+        goes_on = *o.number == *previous + 1 || (*o.number == *previous + 2 && *o.number != n);
+      }
+      // A number alone that falls back after the last chapter is a stray too.
+      goes_on = goes_on || (seen == 0 && c.heading.loose && n <= *previous);
+      if (goes_on) {
+        ++*runs;
+        i = run_end - 1;
+        continue;
+      }
     }
     kept.push_back(std::move(list[i]));
     kept_lines.insert(line_of(kept.back()));
@@ -697,12 +728,12 @@ std::vector<Candidate> OnlyShapes(const std::vector<Candidate>& all, const Shape
 }
 
 // The headings of a set: doubtful ones settled, a table of contents and strays dropped. `dropped`
-// counts the strays.
+// counts the runs of strays.
 std::vector<Candidate> Settle(std::vector<Candidate> list, int64_t* dropped = nullptr) {
   std::vector<Candidate> confirmed = DropContents(ConfirmDoubtful(std::move(list)));
-  const size_t before = confirmed.size();
-  std::vector<Candidate> settled = DropStrays(std::move(confirmed));
-  if (dropped) *dropped = static_cast<int64_t>(before - settled.size());
+  int64_t runs = 0;
+  std::vector<Candidate> settled = DropStrays(std::move(confirmed), &runs);
+  if (dropped) *dropped = runs;
   return settled;
 }
 
@@ -721,6 +752,7 @@ struct SetScore {
   // the last of them takes in the rest of the text.
   int64_t bytes = 0;
   int64_t median = 0;   // the chapters' median size
+  int64_t dropped = 0;  // runs of strays dropped
 };
 
 // How many chapters follow the one before in number (or start again at one after a volume).
@@ -750,6 +782,7 @@ SetScore ScoreList(std::vector<Candidate> set_list, size_t text_size) {
   score.headings = list.size();
   const std::vector<int64_t> ones(list.size(), 1);
   score.steps = Consistency(list, ones) - 2 * dropped;
+  score.dropped = dropped;
   score.in_step = InStep(list);
   std::vector<int64_t> weights = ChapterBytes(list, text_size);
   const int64_t median = MedianChapterBytes(list, weights);
@@ -788,25 +821,31 @@ Shapes NumberShapes(std::vector<Candidate>* all) {
       shapes.names.push_back(c.heading.shape);
       shapes.kinds.push_back(c.heading.kind);
       shapes.counts.push_back(0);
-      shapes.loose.push_back(c.heading.loose);
+      shapes.loose.push_back(false);
       if (c.heading.kind == HeadingKind::kExtra) shapes.extra = it->second;
     }
     c.shape = it->second;
     ++shapes.counts[static_cast<size_t>(c.shape)];
+    // One line of a shape that only numbering can tell from prose makes the whole shape so.
+    if (c.heading.loose) shapes.loose[static_cast<size_t>(c.shape)] = 1;
   }
   return shapes;
 }
 
-// A shape's chapters are plausible: one without 第 or chapter needs pieces of some size, not hundreds of
-// tiny ones (a numbered list); one that only numbering tells from prose also needs three in step.
+// A shape's chapters are plausible: one that only numbering tells from prose (a number alone, a
+// figure for a title) needs three in step and more in step than not; one without 第 or chapter
+// needs pieces of some size, not hundreds of tiny ones (a numbered list).
 bool Plausible(const SetScore& score, const std::string& shape, bool loose) {
   constexpr int64_t kLeastMedian = 150;
   if (score.chapters == 0) return false;
+  if (loose && !(score.in_step >= 3 && 2 * static_cast<int64_t>(score.in_step) >
+                                            static_cast<int64_t>(score.chapters) + score.dropped)) {
+    return false;
+  }
   if (shape.find("第") != std::string::npos || shape.find("chapter") != std::string::npos) {
     return true;
   }
-  if (score.median < kLeastMedian) return false;
-  return !loose || (score.steps > 0 && score.in_step >= 3);
+  return score.median >= kLeastMedian;
 }
 
 // The automatic choice, and the forms found. For each shape of chapter heading (第#章, #、,

@@ -178,6 +178,8 @@ Decoration StripDecoration(std::u32string_view* line) {
     case U'[': d = {"[", U']'}; break;
     case U'［': d = {"［", U'］'}; break;
     case U'#': case U'＃': d = {"#", 0}; break;
+    case U'（': d = {"（", U'）'}; break;
+    case U'(': d = {"(", U')'}; break;
     case U'☆': d = {"☆", 0}; break;
     case U'★': d = {"★", 0}; break;
     default: return d;
@@ -202,6 +204,22 @@ bool TakeClose(std::u32string_view* rest, const Decoration& decoration, std::str
     return true;
   }
   return false;
+}
+
+// True when a title is only a figure: a time or a score (3:39, 98比95, 12 : 30), as the quarters
+// of a sports novel are headed. Such a line is told from a heading only by its numbering.
+bool IsFigure(std::u32string_view title) {
+  while (!title.empty() && IsMark(title.front())) title.remove_prefix(1);
+  if (title.empty() || !IsDigitChar(title.front())) return false;
+  bool joined = false;
+  for (char32_t c : title) {
+    if (c == U':' || c == U'：' || c == U'比' || c == U'-' || c == U'－') {
+      joined = true;
+    } else if (!IsDigitChar(c) && !IsSpaceChar(c)) {
+      return false;
+    }
+  }
+  return joined;
 }
 
 std::optional<LineHeading> WithFit(LineHeading heading, Fit fit) {
@@ -245,7 +263,24 @@ std::optional<LineHeading> ReadOrdinalForm(std::u32string_view line, PresetSet p
   AppendUtf8(&heading.shape, unit);
   rest.remove_prefix(1);
   const bool closed = TakeClose(&rest, decoration, &heading.shape);
+  heading.loose = IsFigure(rest);
   return WithFit(std::move(heading), TitleFit(rest, glued_ok, true, closed));
+}
+
+// 卷一 江湖, 卷十二: a volume numbered without 第. A title must be marked off (卷起 is a verb).
+std::optional<LineHeading> ReadVolumeWord(std::u32string_view line, PresetSet presets,
+                                          const Decoration& decoration) {
+  if (!(presets & kPresetVolume) || line.empty() || line.front() != U'卷') return std::nullopt;
+  std::u32string_view rest = SkipSpaces(line.substr(1));
+  const size_t run = NumberRunLength(rest);
+  if (run == 0) return std::nullopt;
+  std::optional<int64_t> number = ParseNumber(rest.substr(0, run));
+  if (!number) return std::nullopt;
+  rest.remove_prefix(run);
+  LineHeading heading{kPresetVolume, HeadingKind::kVolume, number};
+  heading.shape = decoration.shape + "卷#";
+  const bool closed = TakeClose(&rest, decoration, &heading.shape);
+  return WithFit(std::move(heading), TitleFit(rest, false, false, closed));
 }
 
 // Chapter 12 / CHAPTER XII / chapter.001, with an optional title.
@@ -365,8 +400,13 @@ std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet 
   } else {
     return std::nullopt;  // 2023年, 一个人
   }
-  // "3.5", "1. 2.", the score 98：95 and the time 3:39 are figures, not titles.
-  if (rest.empty() ? mark == U'.' || mark == U'．' : IsDigitChar(rest.front())) return std::nullopt;
+  // "3.5", the score 98：95 and the time 3:39 are figures, not titles; "12." alone is a number
+  // alone, for the numbering to tell from a list's.
+  if (rest.empty() && (mark == U'.' || mark == U'．')) {
+    heading.loose = true;
+    return heading;
+  }
+  if (!rest.empty() && IsDigitChar(rest.front())) return std::nullopt;
   if (ReadsAsSentence(rest)) return std::nullopt;
   return heading;
 }
@@ -485,6 +525,7 @@ bool CanBeginHeading(char32_t c) {
     case U'第': case U'C': case U'c': case U'序': case U'楔': case U'引': case U'正': case U'尾':
     case U'后': case U'後': case U'终': case U'終': case U'番': case U'完':
     case U'【': case U'〖': case U'[': case U'［': case U'#': case U'＃': case U'☆': case U'★':
+    case U'（': case U'(': case U'卷':
       return true;
     default:
       return IsDigitChar(c) || IsChineseNumeralChar(c);
@@ -527,6 +568,8 @@ std::optional<LineHeading> ReadAnyForm(std::u32string_view line, PresetSet prese
       for (size_t i = 1; i < line.size(); ++i) {
         if (line[i] != U'第' || !IsSeparator(line[i - 1])) continue;
         if (auto inner = ReadOrdinalForm(line.substr(i), kPresetChapter)) {
+          // The volume's line lets its chapters start again.
+          inner->restarts = true;
           if (!inner->doubtful) return inner;
         }
       }
@@ -537,6 +580,7 @@ std::optional<LineHeading> ReadAnyForm(std::u32string_view line, PresetSet prese
       if (auto heading = ReadEnglishForm(line, decoration)) return heading;
     }
     if (auto heading = ReadNumberedForm(line, presets, decoration)) return heading;
+    if (auto heading = ReadVolumeWord(line, presets, decoration)) return heading;
     if (auto heading = ReadExtraForm(line, presets, decoration)) return heading;
   }
   if (auto heading = ReadSerialForm(whole, presets)) return heading;
