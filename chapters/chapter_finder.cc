@@ -620,6 +620,46 @@ std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
   return kept;
 }
 
+// Where a run of strays that starts at list[i] ends, or 0 when the chapters do not go on after
+// it from `previous`: right after it, or after the one a gap misses. A run is one line (a stray)
+// or lines in step among themselves within a few lines of each other (a numbered list inside a
+// chapter, 1. 2. 3.): one that stops before the next chapter's number, or one that holds it when
+// that number comes again after it. A volume heading ends the search; so does the bound, which
+// keeps the search linear.
+enum class Run { kLine, kListBeforeNext, kListThroughNext };
+size_t StrayRunEnd(const std::vector<Candidate>& list, size_t i, int64_t previous, Run run) {
+  const bool list_items = run != Run::kLine;
+  constexpr size_t kStrayRun = 16;
+  constexpr size_t kListItemBytes = 600;  // in the GBK form, from one item's line to the next
+  const int64_t n = *list[i].heading.number;
+  size_t end = i + 1;
+  int64_t last = n;
+  bool holds_next = false;
+  for (; list_items && end < list.size() && end <= i + kStrayRun; ++end) {
+    const Candidate& o = list[end];
+    if (o.heading.kind != HeadingKind::kChapter || o.heading.number != last + 1 ||
+        o.weight_at - list[end - 1].weight_at > kListItemBytes ||
+        (run == Run::kListBeforeNext && *o.heading.number == previous + 1)) {
+      break;
+    }
+    last = *o.heading.number;
+    holds_next = holds_next || last == previous + 1;
+  }
+  if (list_items && end - i < 2) return 0;
+  bool goes_on = false;
+  size_t seen = 0;
+  for (size_t j = end; j < list.size() && seen < kStrayRun && !goes_on; ++j) {
+    const LineHeading& o = list[j].heading;
+    if (o.kind == HeadingKind::kVolume) break;
+    if (o.kind != HeadingKind::kChapter || !o.number) continue;
+    ++seen;
+    goes_on = *o.number == previous + 1 || (!holds_next && *o.number == previous + 2 && *o.number != n);
+  }
+  // A number alone that falls back after the last chapter is a stray too.
+  goes_on = goes_on || (seen == 0 && list[i].heading.loose && n <= previous);
+  return goes_on ? end : 0;
+}
+
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
 // the 3, 5, 7, 6 the 7, and 17, 1, 2, 3, 18 (a numbered list inside a chapter) the 1, 2, 3. A
 // repeat (5, 5) stays, to be reported, and so does a chapter heading that is the very line of an
@@ -645,36 +685,21 @@ std::vector<Candidate> DropStrays(std::vector<Candidate> list, int64_t* runs) {
     bool in_step = !previous || n == *previous + 1 || (n == *previous && !c.heading.loose) ||
                    ((volume_between || c.heading.restarts) && n == 1);
     // A line that only numbering tells from prose (一 alone) says nothing by being repeated.
+    size_t stray_end = 0;
     if (!in_step && (c.heading.loose || !kept_lines.count(line_of(c)))) {
-      // A stray, or a run of them in step among themselves (a numbered list inside a chapter,
-      // 1. 2. 3.), when one of the few numbered chapters after the run goes on from the one
-      // before: right after it, or after the one a gap misses. A volume heading ends the search;
-      // so does the bound, which keeps the search linear.
-      constexpr size_t kStrayRun = 16;
-      size_t run_end = i + 1;
-      int64_t run_last = n;
-      for (; run_end < list.size() && run_end <= i + kStrayRun; ++run_end) {
-        const LineHeading& o = list[run_end].heading;
-        // The run ends where the chapters go on (一, a stray, then 二).
-        if (o.kind != HeadingKind::kChapter || o.number != run_last + 1 || o.number == *previous + 1) break;
-        run_last = *o.number;
+      for (Run run : {Run::kListThroughNext, Run::kListBeforeNext, Run::kLine}) {
+        if (!stray_end) stray_end = StrayRunEnd(list, i, *previous, run);
       }
-      bool goes_on = false;
-      size_t seen = 0;
-      for (size_t j = run_end; j < list.size() && seen < kStrayRun && !goes_on; ++j) {
-        const LineHeading& o = list[j].heading;
-        if (o.kind == HeadingKind::kVolume) break;
-        if (o.kind != HeadingKind::kChapter || !o.number) continue;
-        ++seen;
-        goes_on = *o.number == *previous + 1 || (*o.number == *previous + 2 && *o.number != n);
+    } else if (previous && n == *previous && !c.heading.loose) {
+      // A list that starts with the number of the chapter it stands in (1. then 1. 2. 3.).
+      for (Run run : {Run::kListThroughNext, Run::kListBeforeNext}) {
+        if (!stray_end) stray_end = StrayRunEnd(list, i, *previous, run);
       }
-      // A number alone that falls back after the last chapter is a stray too.
-      goes_on = goes_on || (seen == 0 && c.heading.loose && n <= *previous);
-      if (goes_on) {
-        ++*runs;
-        i = run_end - 1;
-        continue;
-      }
+    }
+    if (stray_end) {
+      ++*runs;
+      i = stray_end - 1;
+      continue;
     }
     kept.push_back(std::move(list[i]));
     kept_lines.insert(line_of(kept.back()));
@@ -737,6 +762,9 @@ std::vector<Candidate> Settle(std::vector<Candidate> list, int64_t* dropped = nu
   return settled;
 }
 
+// The fewest bytes (in the GBK form) a chapter of a form without 第 or chapter usually carries.
+constexpr int64_t kLeastChapterBytes = 150;
+
 // How well a set of forms reads a text as chapters, once its doubtful headings are settled and its
 // strays dropped.
 struct SetScore {
@@ -753,6 +781,7 @@ struct SetScore {
   int64_t bytes = 0;
   int64_t median = 0;   // the chapters' median size
   int64_t dropped = 0;  // runs of strays dropped
+  size_t tiny = 0;      // chapters of a line or two (less than kLeastChapterBytes)
 };
 
 // How many chapters follow the one before in number (or start again at one after a volume).
@@ -787,6 +816,9 @@ SetScore ScoreList(std::vector<Candidate> set_list, size_t text_size) {
   std::vector<int64_t> weights = ChapterBytes(list, text_size);
   const int64_t median = MedianChapterBytes(list, weights);
   score.median = median;
+  for (size_t i = 0; i < list.size(); ++i) {
+    score.tiny += list[i].heading.kind == HeadingKind::kChapter && weights[i] < kLeastChapterBytes;
+  }
   for (int64_t& w : weights) w = std::min(w, 20 * median);
   score.bytes = Consistency(list, weights) - 2 * dropped * median;
   return score;
@@ -834,9 +866,8 @@ Shapes NumberShapes(std::vector<Candidate>* all) {
 
 // A shape's chapters are plausible: one that only numbering tells from prose (a number alone, a
 // figure for a title) needs three in step and more in step than not; one without 第 or chapter
-// needs pieces of some size, not hundreds of tiny ones (a numbered list).
+// needs pieces of some size, not many tiny ones (the items of numbered lists).
 bool Plausible(const SetScore& score, const std::string& shape, bool loose) {
-  constexpr int64_t kLeastMedian = 150;
   if (score.chapters == 0) return false;
   if (loose && !(score.in_step >= 3 && 2 * static_cast<int64_t>(score.in_step) >
                                             static_cast<int64_t>(score.chapters) + score.dropped)) {
@@ -845,7 +876,7 @@ bool Plausible(const SetScore& score, const std::string& shape, bool loose) {
   if (shape.find("第") != std::string::npos || shape.find("chapter") != std::string::npos) {
     return true;
   }
-  return score.median >= kLeastMedian;
+  return score.median >= kLeastChapterBytes && 4 * score.tiny <= score.chapters;
 }
 
 // The automatic choice, and the forms found. For each shape of chapter heading (第#章, #、,
@@ -905,7 +936,7 @@ ShapeSet ChooseShapes(const std::vector<Candidate>& all, const Shapes& shapes, s
       set[static_cast<size_t>(unnumbered)] = 1;
       std::vector<Candidate> list = OnlyShapes(all, set);
       std::vector<int64_t> weights = ChapterBytes(list, text_size);
-      if (MedianChapterBytes(list, weights) >= 150) best = set;
+      if (MedianChapterBytes(list, weights) >= kLeastChapterBytes) best = set;
     } else if (!volumes.empty()) {
       // No chapters at all: volume headings alone.
       best[volumes.front()] = 1;

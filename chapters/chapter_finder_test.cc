@@ -1141,7 +1141,9 @@ TEST(ChapterFinder, ListsInsideChaptersAreStrays) {
     std::vector<int64_t> numbers;
     for (int c = 1; c <= 20; ++c) {
       text += Lines({forms::Heading(form, c)}) + Body(10);
-      if (c > 4 && c % 3 == 0) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭", "一", "一、二、三个人"}) + Body(4);
+      // Lists that hold the chapters' own numbers, one of them right before the next heading.
+      if (c % 3 == 1) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭", "一", "一、二、三个人"}) + Body(4);
+      if (c == 11) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭", "4. 扫地"});
       numbers.push_back(c);
     }
     ChapterList list = FindChapters(text);
@@ -1170,9 +1172,14 @@ TEST(ChapterFinder, GluedTitlesRunOnPastProseOfTheirShape) {
 TEST(ChapterFinder, DecoratedTitlesWinOverListsInsideTheChapters) {
   std::string text = Lines({"书名：河", ""});
   std::vector<std::string> titles;
-  for (const char* title : {"出发", "小桥", "夜雨", "归来", "远行", "故人"}) {
+  int i = 0;
+  for (const char* title : {"出发", "小桥", "夜雨", "归来", "远行", "故人", "江湖", "明月"}) {
     titles.push_back(std::string("☆、") + title);
-    text += Lines({titles.back()}) + Body(8) + Lines({"1. 买菜", "2. 洗衣服", "3. 做饭"}) + Body(8);
+    text += Lines({titles.back()}) + Body(8);
+    // Lists now and then, one of them cut short, an item alone.
+    if (i % 3 == 0) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭"}) + Body(8);
+    if (i % 3 == 1) text += Lines({"2. 洗衣服", "3. 做饭"}) + Body(30);
+    if (i++ % 3 == 2) text += Body(20) + Lines({"3. 做饭"}) + Body(4);
   }
   ChapterList list = FindChapters(text);
   EXPECT_EQ(Titles(list), titles);

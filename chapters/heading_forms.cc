@@ -407,6 +407,9 @@ std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet 
     return heading;
   }
   if (!rest.empty() && IsDigitChar(rest.front())) return std::nullopt;
+  // 一、二、三个人 and 1、2、3 count: the title is the next number with the same mark.
+  const size_t next_run = NumberRunLength(rest);
+  if (next_run > 0 && next_run < rest.size() && rest[next_run] == mark) return std::nullopt;
   if (ReadsAsSentence(rest)) return std::nullopt;
   return heading;
 }

@@ -184,6 +184,9 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
   EXPECT_FALSE(ReadHeading(U"第四节 3点39分的约定", kAllPresets)->loose);
   EXPECT_EQ(ReadHeading(U"卷一 江湖", kAllPresets)->kind, HeadingKind::kVolume);
   EXPECT_FALSE(ReadHeading(U"卷起袖子", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"一、二、三个人", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"1、2、3，走", kAllPresets).has_value());
+  EXPECT_TRUE(ReadHeading(U"一、二月春风", kAllPresets).has_value());
   EXPECT_FALSE(ReadHeading(U"（完）", kAllPresets).has_value());
   EXPECT_FALSE(ReadHeading(U"（一）他说", kAllPresets).has_value());
   EXPECT_TRUE(ReadHeading(U"第二卷 江湖 第一章 出发", kAllPresets)->restarts);
