@@ -961,7 +961,7 @@ TEST(ChapterFinder, FindsEveryNumberedFormByItsNumbering) {
       "☆、第%c章 标题", "chapter.%3 标题", "Chapter.%d", "%d：上映（一）", "%c、标题", "%2章 亲士",
       "%c", "%2", "无法投递之邮件（%d）", "第%k回 标题", "第%c章 杀！杀！杀！",
       "第%c回 憨湘云醉眠芍药裀 呆香菱情解石榴裙?", "　　第　%c　回　 望成名",
-      "（%c）", "(%d)", "%d.", "第%c话 %d", "第%d章　标题   ", "Chapter %d",
+      "（%c）", "(%d)", "%d.", "第%c话 %d", "第%d章　标题   ", "Chapter %d", "【%3】江湖",
   };
   for (const std::string& form : kForms) {
     for (unsigned seed = 1; seed <= 12; ++seed) {

@@ -379,12 +379,17 @@ std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet 
       break;
   }
   if (!(presets & kPresetNumbered)) return std::nullopt;
-  TakeClose(&rest, decoration, &heading.shape);
+  const bool closed = TakeClose(&rest, decoration, &heading.shape);
   if (rest.empty()) {
     heading.loose = true;
     return heading;
   }
   const char32_t mark = rest.front();
+  // 【001】标题: a bracket marks the title off as a mark does (not a round one: (1)买菜 is a list).
+  if (closed && decoration.close != U'）' && decoration.close != U')' && !IsMark(mark)) {
+    if (IsDigitChar(mark) || ReadsAsSentence(rest)) return std::nullopt;
+    return heading;
+  }
   if (mark == U'、' || mark == U'.' || mark == U'．' || mark == U'：' || mark == U':' ||
       mark == U'—') {
     heading.shape += mark == U'．' ? std::string(".") : mark == U':' ? std::string("：") : [&] {

@@ -167,6 +167,9 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
       {U"(12)", "(#)", 12, false},
       {U"12.", "#.", 12, false},
       {U"卷一 江湖", "卷#", 1, false},
+      {U"【001】江湖", "【#】", 1, false},
+      {U"〖十二〗江湖", "〖〇〗", 12, false},
+      {U"[3] 江湖", "[#] ", 3, false},
       {U"卷十二", "卷#", 12, false},
   };
   for (const Shaped& e : cases) {
@@ -189,6 +192,7 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
   EXPECT_TRUE(ReadHeading(U"一、二月春风", kAllPresets).has_value());
   EXPECT_FALSE(ReadHeading(U"（完）", kAllPresets).has_value());
   EXPECT_FALSE(ReadHeading(U"（一）他说", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"【1】他说：“走吧。”我们就走了。", kAllPresets).has_value());
   EXPECT_TRUE(ReadHeading(U"第二卷 江湖 第一章 出发", kAllPresets)->restarts);
   // Part one of a title may start the numbers again.
   EXPECT_TRUE(ReadHeading(U"无法投递之邮件（1）", kAllPresets)->restarts);
