@@ -876,11 +876,20 @@ namespace {
 namespace forms {
 
 
-// A number as a heading form writes it: "%c" Chinese numerals (with 廿 for 21-29 when `twenty`,
+// A number as a heading form writes it: "%e" English words (up to 59), "%c" Chinese numerals (with 廿 for 21-29 when `twenty`,
 // and 一百十X for 110-119 as older novels do), "%d" digits, "%2" and "%3" digits padded with 0.
 std::string Written(int n, char how) {
   static const char* const kDigits[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
   if (how == 'd') return std::to_string(n);
+  if (how == 'e') {
+    static const char* const kWords[] = {"", "ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN",
+                                         "EIGHT", "NINE", "TEN", "ELEVEN", "TWELVE", "THIRTEEN",
+                                         "FOURTEEN", "FIFTEEN", "SIXTEEN", "SEVENTEEN", "EIGHTEEN",
+                                         "NINETEEN"};
+    static const char* const kTens[] = {"", "", "TWENTY", "THIRTY", "FORTY", "FIFTY"};
+    if (n < 20) return kWords[n];
+    return std::string(kTens[n / 10]) + (n % 10 ? std::string("-") + kWords[n % 10] : "");
+  }
   if (how == '2' || how == '3') {
     std::string s = std::to_string(n);
     while (s.size() < static_cast<size_t>(how - '0')) s = "0" + s;
@@ -962,6 +971,7 @@ TEST(ChapterFinder, FindsEveryNumberedFormByItsNumbering) {
       "%c", "%2", "无法投递之邮件（%d）", "第%k回 标题", "第%c章 杀！杀！杀！",
       "第%c回 憨湘云醉眠芍药裀 呆香菱情解石榴裙?", "　　第　%c　回　 望成名",
       "（%c）", "(%d)", "%d.", "第%c话 %d", "第%d章　标题   ", "Chapter %d", "【%3】江湖",
+      "CHAPTER %e",
   };
   for (const std::string& form : kForms) {
     for (unsigned seed = 1; seed <= 12; ++seed) {

@@ -283,7 +283,74 @@ std::optional<LineHeading> ReadVolumeWord(std::u32string_view line, PresetSet pr
   return WithFit(std::move(heading), TitleFit(rest, false, false, closed));
 }
 
-// Chapter 12 / CHAPTER XII / chapter.001, with an optional title.
+// An English number in words at the start of s (One, TWENTY-ONE, One Hundred and Five), as
+// English novels write chapter numbers; `length` is set to the characters it takes.
+std::optional<int64_t> ReadEnglishNumber(std::u32string_view s, size_t* length) {
+  static constexpr std::u32string_view kUnits[] = {
+      U"one", U"two", U"three", U"four", U"five", U"six", U"seven", U"eight", U"nine", U"ten",
+      U"eleven", U"twelve", U"thirteen", U"fourteen", U"fifteen", U"sixteen", U"seventeen",
+      U"eighteen", U"nineteen"};
+  static constexpr std::u32string_view kTens[] = {U"twenty", U"thirty", U"forty", U"fifty",
+                                                  U"sixty", U"seventy", U"eighty", U"ninety"};
+  // The next word, lower case, and where it ends.
+  auto word_at = [&s](size_t at, size_t* end) {
+    std::u32string w;
+    size_t i = at;
+    for (; i < s.size(); ++i) {
+      char32_t c = s[i];
+      if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+      if (c < U'a' || c > U'z') break;
+      w += c;
+    }
+    *end = i;
+    return w;
+  };
+  auto index_in = [](const std::u32string& w, const auto& words) -> int {
+    for (size_t i = 0; i < std::size(words); ++i) {
+      if (w == words[i]) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  int64_t value = 0;
+  size_t at = 0, end = 0;
+  bool any = false;
+  while (at < s.size()) {
+    std::u32string w = word_at(at, &end);
+    if (w.empty()) break;
+    int64_t part = -1;
+    if (const int u = index_in(w, kUnits); u >= 0) {
+      part = u + 1;
+    } else if (const int t = index_in(w, kTens); t >= 0) {
+      part = (t + 2) * 10;
+    } else if (w == U"hundred" && any && value % 100 > 0 && value < 10) {
+      value *= 100;
+      part = 0;
+    } else if (w == U"and" && any && value % 100 == 0 && value >= 100) {
+      part = 0;
+    } else {
+      break;
+    }
+    if (part > 0) {
+      // A unit may follow a ten (twenty-one) or a hundred, nothing else.
+      const int64_t low = value % 100;
+      if (any && !(low == 0 || (low % 10 == 0 && low >= 20 && part < 10))) break;
+      value += part;
+    }
+    any = true;
+    *length = end;
+    at = end;
+    if (at < s.size() && (s[at] == U'-' || s[at] == U' ')) {
+      size_t next_end = 0;
+      const std::u32string next = word_at(at + 1, &next_end);
+      if (next.empty()) break;
+      ++at;
+    }
+  }
+  if (!any || value <= 0) return std::nullopt;
+  return value;
+}
+
+// Chapter 12 / CHAPTER XII / CHAPTER ONE / chapter.001, with an optional title.
 std::optional<LineHeading> ReadEnglishForm(std::u32string_view line, const Decoration& decoration) {
   static constexpr std::u32string_view kWord = U"chapter";
   if (line.size() < kWord.size()) return std::nullopt;
@@ -329,6 +396,10 @@ std::optional<LineHeading> ReadEnglishForm(std::u32string_view line, const Decor
       ++run;
     }
     if (run > 0 && value > 0) number = value;
+    if (!number) {
+      run = 0;
+      number = ReadEnglishNumber(rest, &run);
+    }
   }
   if (!number) return std::nullopt;
   rest = rest.substr(run);

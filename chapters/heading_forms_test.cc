@@ -167,6 +167,10 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
       {U"(12)", "(#)", 12, false},
       {U"12.", "#.", 12, false},
       {U"卷一 江湖", "卷#", 1, false},
+      {U"CHAPTER ONE", "chapter #", 1, false},
+      {U"Chapter Twenty-One: The Storm", "chapter #", 21, false},
+      {U"chapter one hundred and five", "chapter #", 105, false},
+      {U"Chapter Nineteen", "chapter #", 19, false},
       {U"【001】江湖", "【#】", 1, false},
       {U"〖十二〗江湖", "〖〇〗", 12, false},
       {U"[3] 江湖", "[#] ", 3, false},
@@ -187,6 +191,7 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
   EXPECT_FALSE(ReadHeading(U"第四节 3点39分的约定", kAllPresets)->loose);
   EXPECT_EQ(ReadHeading(U"卷一 江湖", kAllPresets)->kind, HeadingKind::kVolume);
   EXPECT_FALSE(ReadHeading(U"卷起袖子", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"Chapter onetwo", kAllPresets).has_value());
   EXPECT_FALSE(ReadHeading(U"一、二、三个人", kAllPresets).has_value());
   EXPECT_FALSE(ReadHeading(U"1、2、3，走", kAllPresets).has_value());
   EXPECT_TRUE(ReadHeading(U"一、二月春风", kAllPresets).has_value());
