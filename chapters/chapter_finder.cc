@@ -627,10 +627,12 @@ std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
 // that number comes again after it. A volume heading ends the search; so does the bound, which
 // keeps the search linear.
 enum class Run { kLine, kListBeforeNext, kListThroughNext };
+constexpr size_t kStrayRun = 16;
 size_t StrayRunEnd(const std::vector<Candidate>& list, size_t i, int64_t previous, Run run) {
   const bool list_items = run != Run::kLine;
-  constexpr size_t kStrayRun = 16;
-  constexpr size_t kListItemBytes = 600;  // in the GBK form, from one item's line to the next
+  // From one item's line to the next: a line or two between them, in the GBK form at most.
+  constexpr size_t kListItemBytes = 600;
+  constexpr int64_t kListItemLines = 3;
   const int64_t n = *list[i].heading.number;
   size_t end = i + 1;
   int64_t last = n;
@@ -639,6 +641,7 @@ size_t StrayRunEnd(const std::vector<Candidate>& list, size_t i, int64_t previou
     const Candidate& o = list[end];
     if (o.heading.kind != HeadingKind::kChapter || o.heading.number != last + 1 ||
         o.weight_at - list[end - 1].weight_at > kListItemBytes ||
+        o.line - list[end - 1].line > kListItemLines ||
         (run == Run::kListBeforeNext && *o.heading.number == previous + 1)) {
       break;
     }
@@ -646,6 +649,21 @@ size_t StrayRunEnd(const std::vector<Candidate>& list, size_t i, int64_t previou
     holds_next = holds_next || last == previous + 1;
   }
   if (list_items && end - i < 2) return 0;
+  // The numbers run on from list[j]: one of the few numbered chapters after it follows it, or
+  // none comes (the book's last chapter). A list's item (3. 做饭) that happens to follow the
+  // chapter before is no chapter going on.
+  auto runs_on = [&list](size_t j) {
+    const int64_t m = *list[j].heading.number;
+    size_t count = 0;
+    for (size_t k = j + 1; k < list.size() && count < kStrayRun; ++k) {
+      const LineHeading& o = list[k].heading;
+      if (o.kind == HeadingKind::kVolume) return true;
+      if (o.kind != HeadingKind::kChapter || !o.number) continue;
+      if (*o.number == m + 1 || *o.number == m + 2) return true;
+      ++count;
+    }
+    return count == 0;
+  };
   bool goes_on = false;
   size_t seen = 0;
   for (size_t j = end; j < list.size() && seen < kStrayRun && !goes_on; ++j) {
@@ -653,10 +671,11 @@ size_t StrayRunEnd(const std::vector<Candidate>& list, size_t i, int64_t previou
     if (o.kind == HeadingKind::kVolume) break;
     if (o.kind != HeadingKind::kChapter || !o.number) continue;
     ++seen;
-    goes_on = *o.number == previous + 1 || (!holds_next && *o.number == previous + 2 && *o.number != n);
+    goes_on = (*o.number == previous + 1 || (!holds_next && *o.number == previous + 2 && *o.number != n)) &&
+              runs_on(j);
   }
-  // A number alone that falls back after the last chapter is a stray too.
-  goes_on = goes_on || (seen == 0 && list[i].heading.loose && n <= previous);
+  // A number alone or a list that falls back after the last chapter is a stray too.
+  goes_on = goes_on || (seen == 0 && (list[i].heading.loose || list_items) && n <= previous);
   return goes_on ? end : 0;
 }
 
