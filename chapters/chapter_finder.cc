@@ -577,20 +577,30 @@ std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
       bool confirmed = false;
       if (h.number && h.kind == HeadingKind::kChapter) {
         const int64_t n = *h.number;
-        // The next chapter, and the next that is not doubtful itself among the few after it
-        // (a bound that keeps a text of many doubtful lines linear).
-        std::optional<int64_t> nearest, next;
-        for (size_t j = i + 1; j < list.size() && j <= i + 64 && !next; ++j) {
+        // The chapters after it up to the first that is not doubtful itself, among the few
+        // after it (a bound that keeps a text of many doubtful lines linear). In a text whose
+        // headings are all doubtful (第一章衰兰送客), prose such as 第十章节选 may come first.
+        auto follows = [n](std::optional<int64_t> m) { return m && *m > n && *m <= n + 2; };
+        // A heading that skips one (a gap allowed after it) loses to the missing one coming
+        // before its own follower: 八, then 第十章节选, then 九 and 十.
+        bool refuted = false, followed = false, missing_comes = false;
+        std::optional<int64_t> next;
+        for (size_t j = i + 1; j < list.size() && j <= i + 64 && !next && !followed; ++j) {
           const LineHeading& o = list[j].heading;
           if (o.kind == HeadingKind::kVolume) break;
           if (o.kind != HeadingKind::kChapter || !o.number) continue;
-          if (!nearest) nearest = o.number;
+          followed = follows(o.number);
+          // A heading beyond doubt with the same number again, or a later one that does not
+          // follow: the numbering runs past this line. A smaller one is prose of its own
+          // (第十章节选 after 第二十五章); of two doubtful lines with one number the first is taken.
+          refuted = refuted || (!followed && !o.doubtful && *o.number >= n);
+          missing_comes = missing_comes || (chapter && *o.number == *chapter + 1);
           if (!o.doubtful) next = o.number;
         }
-        auto follows = [n](std::optional<int64_t> m) { return m && *m > n && *m <= n + 2; };
         const bool restart = (volume_between || h.restarts) && n == 1;
         const bool after = chapter ? restart || (n > *chapter && n <= *chapter + 2) : n == 1;
-        const bool before = nearest ? follows(nearest) || follows(next) : true;
+        const bool skips = chapter && !restart && n != *chapter + 1;
+        const bool before = !refuted && !(skips && missing_comes);
         confirmed = after && before && (chapter || restart || next || n == 1);
       } else if (h.number && h.kind == HeadingKind::kVolume) {
         confirmed = volume ? *h.number == *volume + 1 : *h.number == 1;
@@ -610,10 +620,71 @@ std::vector<Candidate> ConfirmDoubtful(std::vector<Candidate> list) {
   return kept;
 }
 
+// Where a run of strays that starts at list[i] ends, or 0 when the chapters do not go on after
+// it from `previous`: right after it, or after the one a gap misses. A run is one line (a stray)
+// or lines in step among themselves within a few lines of each other (a numbered list inside a
+// chapter, 1. 2. 3.): one that stops before the next chapter's number, or one that holds it when
+// that number comes again after it. A volume heading ends the search; so does the bound, which
+// keeps the search linear.
+enum class Run { kLine, kListBeforeNext, kListThroughNext };
+constexpr size_t kStrayRun = 16;
+size_t StrayRunEnd(const std::vector<Candidate>& list, size_t i, int64_t previous, Run run) {
+  const bool list_items = run != Run::kLine;
+  // From one item's line to the next: a line or two between them, in the GBK form at most.
+  constexpr size_t kListItemBytes = 600;
+  constexpr int64_t kListItemLines = 3;
+  const int64_t n = *list[i].heading.number;
+  size_t end = i + 1;
+  int64_t last = n;
+  bool holds_next = false;
+  for (; list_items && end < list.size() && end <= i + kStrayRun; ++end) {
+    const Candidate& o = list[end];
+    if (o.heading.kind != HeadingKind::kChapter || o.heading.number != last + 1 ||
+        o.weight_at - list[end - 1].weight_at > kListItemBytes ||
+        o.line - list[end - 1].line > kListItemLines ||
+        (run == Run::kListBeforeNext && *o.heading.number == previous + 1)) {
+      break;
+    }
+    last = *o.heading.number;
+    holds_next = holds_next || last == previous + 1;
+  }
+  if (list_items && end - i < 2) return 0;
+  // The numbers run on from list[j]: one of the few numbered chapters after it follows it, or
+  // none comes (the book's last chapter). A list's item (3. 做饭) that happens to follow the
+  // chapter before is no chapter going on.
+  auto runs_on = [&list](size_t j) {
+    const int64_t m = *list[j].heading.number;
+    size_t count = 0;
+    for (size_t k = j + 1; k < list.size() && count < kStrayRun; ++k) {
+      const LineHeading& o = list[k].heading;
+      if (o.kind == HeadingKind::kVolume) return true;
+      if (o.kind != HeadingKind::kChapter || !o.number) continue;
+      if (*o.number == m + 1 || *o.number == m + 2) return true;
+      ++count;
+    }
+    return count == 0;
+  };
+  bool goes_on = false;
+  size_t seen = 0;
+  for (size_t j = end; j < list.size() && seen < kStrayRun && !goes_on; ++j) {
+    const LineHeading& o = list[j].heading;
+    if (o.kind == HeadingKind::kVolume) break;
+    if (o.kind != HeadingKind::kChapter || !o.number) continue;
+    ++seen;
+    goes_on = (*o.number == previous + 1 || (!holds_next && *o.number == previous + 2 && *o.number != n)) &&
+              runs_on(j);
+  }
+  // A number alone or a list that falls back after the last chapter is a stray too.
+  goes_on = goes_on || (seen == 0 && (list[i].heading.loose || list_items) && n <= previous);
+  return goes_on ? end : 0;
+}
+
 // Drops chapter headings that break the numbering where their neighbours agree: 4, 5, 3, 6 loses
-// the 3, and 5, 7, 6 the 7. A repeat (5, 5) stays, to be reported, and so does a chapter heading
-// that is the very line of an earlier one (a chapter uploaded again after the next).
-std::vector<Candidate> DropStrays(std::vector<Candidate> list) {
+// the 3, 5, 7, 6 the 7, and 17, 1, 2, 3, 18 (a numbered list inside a chapter) the 1, 2, 3. A
+// repeat (5, 5) stays, to be reported, and so does a chapter heading that is the very line of an
+// earlier one (a chapter uploaded again after the next).
+// `runs` counts the runs of strays dropped: a list of three items inside a chapter is one.
+std::vector<Candidate> DropStrays(std::vector<Candidate> list, int64_t* runs) {
   auto line_of = [](const Candidate& c) { return std::string_view(c.title); };
   // The lines kept, as views of the kept headings' titles: `kept` never grows past its first
   // room, so they stay in place.
@@ -630,20 +701,24 @@ std::vector<Candidate> DropStrays(std::vector<Candidate> list) {
       continue;
     }
     int64_t n = *c.heading.number;
-    bool in_step = !previous || n == *previous + 1 || n == *previous ||
+    bool in_step = !previous || n == *previous + 1 || (n == *previous && !c.heading.loose) ||
                    ((volume_between || c.heading.restarts) && n == 1);
-    if (!in_step) {
-      // The next numbered chapter, unless a volume heading comes first.
-      std::optional<int64_t> next;
-      for (size_t j = i + 1; j < list.size(); ++j) {
-        if (list[j].heading.kind == HeadingKind::kVolume) break;
-        if (list[j].heading.kind == HeadingKind::kChapter && list[j].heading.number) {
-          next = list[j].heading.number;
-          break;
-        }
+    // A line that only numbering tells from prose (一 alone) says nothing by being repeated.
+    size_t stray_end = 0;
+    if (!in_step && (c.heading.loose || !kept_lines.count(line_of(c)))) {
+      for (Run run : {Run::kListThroughNext, Run::kListBeforeNext, Run::kLine}) {
+        if (!stray_end) stray_end = StrayRunEnd(list, i, *previous, run);
       }
-      // A stray between two chapters in a row.
-      if (next && *next == *previous + 1 && !kept_lines.count(line_of(c))) continue;
+    } else if (previous && n == *previous && !c.heading.loose) {
+      // A list that starts with the number of the chapter it stands in (1. then 1. 2. 3.).
+      for (Run run : {Run::kListThroughNext, Run::kListBeforeNext}) {
+        if (!stray_end) stray_end = StrayRunEnd(list, i, *previous, run);
+      }
+    }
+    if (stray_end) {
+      ++*runs;
+      i = stray_end - 1;
+      continue;
     }
     kept.push_back(std::move(list[i]));
     kept_lines.insert(line_of(kept.back()));
@@ -697,14 +772,17 @@ std::vector<Candidate> OnlyShapes(const std::vector<Candidate>& all, const Shape
 }
 
 // The headings of a set: doubtful ones settled, a table of contents and strays dropped. `dropped`
-// counts the strays.
+// counts the runs of strays.
 std::vector<Candidate> Settle(std::vector<Candidate> list, int64_t* dropped = nullptr) {
   std::vector<Candidate> confirmed = DropContents(ConfirmDoubtful(std::move(list)));
-  const size_t before = confirmed.size();
-  std::vector<Candidate> settled = DropStrays(std::move(confirmed));
-  if (dropped) *dropped = static_cast<int64_t>(before - settled.size());
+  int64_t runs = 0;
+  std::vector<Candidate> settled = DropStrays(std::move(confirmed), &runs);
+  if (dropped) *dropped = runs;
   return settled;
 }
+
+// The fewest bytes (in the GBK form) a chapter of a form without 第 or chapter usually carries.
+constexpr int64_t kLeastChapterBytes = 150;
 
 // How well a set of forms reads a text as chapters, once its doubtful headings are settled and its
 // strays dropped.
@@ -721,6 +799,8 @@ struct SetScore {
   // the last of them takes in the rest of the text.
   int64_t bytes = 0;
   int64_t median = 0;   // the chapters' median size
+  int64_t dropped = 0;  // runs of strays dropped
+  size_t tiny = 0;      // chapters of a line or two (less than kLeastChapterBytes)
 };
 
 // How many chapters follow the one before in number (or start again at one after a volume).
@@ -750,10 +830,14 @@ SetScore ScoreList(std::vector<Candidate> set_list, size_t text_size) {
   score.headings = list.size();
   const std::vector<int64_t> ones(list.size(), 1);
   score.steps = Consistency(list, ones) - 2 * dropped;
+  score.dropped = dropped;
   score.in_step = InStep(list);
   std::vector<int64_t> weights = ChapterBytes(list, text_size);
   const int64_t median = MedianChapterBytes(list, weights);
   score.median = median;
+  for (size_t i = 0; i < list.size(); ++i) {
+    score.tiny += list[i].heading.kind == HeadingKind::kChapter && weights[i] < kLeastChapterBytes;
+  }
   for (int64_t& w : weights) w = std::min(w, 20 * median);
   score.bytes = Consistency(list, weights) - 2 * dropped * median;
   return score;
@@ -788,25 +872,30 @@ Shapes NumberShapes(std::vector<Candidate>* all) {
       shapes.names.push_back(c.heading.shape);
       shapes.kinds.push_back(c.heading.kind);
       shapes.counts.push_back(0);
-      shapes.loose.push_back(c.heading.loose);
+      shapes.loose.push_back(false);
       if (c.heading.kind == HeadingKind::kExtra) shapes.extra = it->second;
     }
     c.shape = it->second;
     ++shapes.counts[static_cast<size_t>(c.shape)];
+    // One line of a shape that only numbering can tell from prose makes the whole shape so.
+    if (c.heading.loose) shapes.loose[static_cast<size_t>(c.shape)] = 1;
   }
   return shapes;
 }
 
-// A shape's chapters are plausible: one without 第 or chapter needs pieces of some size, not hundreds of
-// tiny ones (a numbered list); one that only numbering tells from prose also needs three in step.
+// A shape's chapters are plausible: one that only numbering tells from prose (a number alone, a
+// figure for a title) needs three in step and more in step than not; one without 第 or chapter
+// needs pieces of some size, not many tiny ones (the items of numbered lists).
 bool Plausible(const SetScore& score, const std::string& shape, bool loose) {
-  constexpr int64_t kLeastMedian = 150;
   if (score.chapters == 0) return false;
+  if (loose && !(score.in_step >= 3 && 2 * static_cast<int64_t>(score.in_step) >
+                                            static_cast<int64_t>(score.chapters) + score.dropped)) {
+    return false;
+  }
   if (shape.find("第") != std::string::npos || shape.find("chapter") != std::string::npos) {
     return true;
   }
-  if (score.median < kLeastMedian) return false;
-  return !loose || (score.steps > 0 && score.in_step >= 3);
+  return score.median >= kLeastChapterBytes && 4 * score.tiny <= score.chapters;
 }
 
 // The automatic choice, and the forms found. For each shape of chapter heading (第#章, #、,
@@ -866,7 +955,7 @@ ShapeSet ChooseShapes(const std::vector<Candidate>& all, const Shapes& shapes, s
       set[static_cast<size_t>(unnumbered)] = 1;
       std::vector<Candidate> list = OnlyShapes(all, set);
       std::vector<int64_t> weights = ChapterBytes(list, text_size);
-      if (MedianChapterBytes(list, weights) >= 150) best = set;
+      if (MedianChapterBytes(list, weights) >= kLeastChapterBytes) best = set;
     } else if (!volumes.empty()) {
       // No chapters at all: volume headings alone.
       best[volumes.front()] = 1;

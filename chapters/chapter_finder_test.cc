@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -875,11 +876,20 @@ namespace {
 namespace forms {
 
 
-// A number as a heading form writes it: "%c" Chinese numerals (with 廿 for 21-29 when `twenty`,
+// A number as a heading form writes it: "%e" English words (up to 59), "%c" Chinese numerals (with 廿 for 21-29 when `twenty`,
 // and 一百十X for 110-119 as older novels do), "%d" digits, "%2" and "%3" digits padded with 0.
 std::string Written(int n, char how) {
   static const char* const kDigits[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
   if (how == 'd') return std::to_string(n);
+  if (how == 'e') {
+    static const char* const kWords[] = {"", "ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN",
+                                         "EIGHT", "NINE", "TEN", "ELEVEN", "TWELVE", "THIRTEEN",
+                                         "FOURTEEN", "FIFTEEN", "SIXTEEN", "SEVENTEEN", "EIGHTEEN",
+                                         "NINETEEN"};
+    static const char* const kTens[] = {"", "", "TWENTY", "THIRTY", "FORTY", "FIFTY"};
+    if (n < 20) return kWords[n];
+    return std::string(kTens[n / 10]) + (n % 10 ? std::string("-") + kWords[n % 10] : "");
+  }
   if (how == '2' || how == '3') {
     std::string s = std::to_string(n);
     while (s.size() < static_cast<size_t>(how - '0')) s = "0" + s;
@@ -908,7 +918,8 @@ std::string Heading(std::string form, int n) {
 const char* const kTraps[] = {
     "　　第二天，他早早出了门。", "第一封信是寄给母亲的", "　　他翻到第五章，读了起来。",
     "第二部分", "第四节 3:39", "第2节结束 98比95", "98：95", "　　一个人站在桥上。",
-    "2019年的夏天", "　　（完）", "他们说（笑）", "3.5",
+    "2019年的夏天", "　　（完）", "他们说（笑）", "3.5", "一", "一、二、三个人",
+    "1. 买菜\r\n2. 洗衣服\r\n3. 做饭",
 };
 
 struct Novel {
@@ -924,7 +935,7 @@ Novel MakeNovel(const std::string& form, std::mt19937& rng, int first = 1) {
   int64_t line = 1;
   auto add = [&](const std::string& l) {
     novel.text += l + "\r\n";
-    ++line;
+    line += 1 + static_cast<int64_t>(std::count(l.begin(), l.end(), '\n'));
   };
   add("书名：河");
   add("作者：某人");
@@ -960,6 +971,8 @@ TEST(ChapterFinder, FindsEveryNumberedFormByItsNumbering) {
       "☆、第%c章 标题", "chapter.%3 标题", "Chapter.%d", "%d：上映（一）", "%c、标题", "%2章 亲士",
       "%c", "%2", "无法投递之邮件（%d）", "第%k回 标题", "第%c章 杀！杀！杀！",
       "第%c回 憨湘云醉眠芍药裀 呆香菱情解石榴裙?", "　　第　%c　回　 望成名",
+      "（%c）", "(%d)", "%d.", "第%c话 %d", "第%d章　标题   ", "Chapter %d", "【%3】江湖",
+      "CHAPTER %e",
   };
   for (const std::string& form : kForms) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
@@ -1096,6 +1109,92 @@ TEST(ChapterFinder, TitlesAloneBetweenBlankLinesOnlyWhenNamed) {
     ASSERT_TRUE(file.ok);
     EXPECT_EQ(Titles(file.list), Titles(list)) << block;
   }
+}
+
+// Volumes written without 第 (卷一 标题), a volume and its first chapter on one line, and a novel
+// whose only numbered headings are volumes (第1集) among a sports novel's quarter lines: the
+// chapter numbers restart without a false fall, and the quarters are never the book's headings.
+TEST(ChapterFinder, VolumeFormsRestartTheChaptersWhereverTheyStand) {
+  for (const char* volume_form : {"卷%c 江湖", "第%c卷 江湖 第一章 出发"}) {
+    std::string text = Lines({"书名：河", ""});
+    std::vector<int64_t> numbers;
+    for (int v = 1; v <= 3; ++v) {
+      const std::string volume = forms::Heading(volume_form, v);
+      const bool joined = volume.find("章") != std::string::npos;
+      text += Lines({volume}) + (joined ? Body(12) : "");
+      numbers.push_back(joined ? 1 : v);
+      for (int c = joined ? 2 : 1; c <= 6; ++c) {
+        text += Lines({"第" + ChapterNumber(c, true) + "章 风雨"}) + Body(12);
+        numbers.push_back(c);
+      }
+    }
+    ChapterList list = FindChapters(text);
+    EXPECT_EQ(Numbers(list), numbers) << volume_form;
+    EXPECT_TRUE(list.warnings.empty()) << volume_form << " " << list.warnings[0].text;
+  }
+  std::string episodes;
+  for (int e = 1; e <= 10; ++e) {
+    episodes += Lines({"第" + std::to_string(e) + "集 决赛"}) + Body(10);
+    const int q = 1 + (e * 7) % 4;
+    episodes += Lines({"第" + ChapterNumber(q, true) + "节 3:39", "98：95"}) + Body(3) +
+                Lines({"第" + ChapterNumber(q, true) + "节 10:02"}) + Body(3);
+  }
+  ChapterList list = FindChapters(episodes);
+  EXPECT_EQ(Numbers(list), (std::vector<int64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_TRUE(list.warnings.empty()) << list.warnings[0].text;
+}
+
+// Numbered lists inside the chapters of a novel numbered the same way (12. 标题 … 1. 买菜 2. 洗衣服)
+// are strays: the chapters' numbers go on after them.
+TEST(ChapterFinder, ListsInsideChaptersAreStrays) {
+  for (const char* form : {"%d. 标题", "%d.", "%c、标题"}) {
+    std::string text = Lines({"书名：河", ""});
+    std::vector<int64_t> numbers;
+    for (int c = 1; c <= 20; ++c) {
+      text += Lines({forms::Heading(form, c)}) + Body(10);
+      // Lists that hold the chapters' own numbers, one of them right before the next heading.
+      if (c % 3 == 1) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭", "一", "一、二、三个人"}) + Body(4);
+      if (c == 11) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭", "4. 扫地"});
+      numbers.push_back(c);
+    }
+    ChapterList list = FindChapters(text);
+    EXPECT_EQ(Numbers(list), numbers) << form;
+    EXPECT_TRUE(list.warnings.empty()) << form << " " << list.warnings[0].text;
+  }
+}
+
+// A novel whose every heading is glued to its title (第十二章衰兰送客) keeps them all where prose of the
+// same shape with a smaller number stands between two of them.
+TEST(ChapterFinder, GluedTitlesRunOnPastProseOfTheirShape) {
+  std::string text = Lines({"书名：河", ""});
+  std::vector<int64_t> numbers;
+  for (int c = 1; c <= 30; ++c) {
+    text += Lines({"第" + ChapterNumber(c, true) + "章衰兰送客"}) + Body(10);
+    if (c > 12 && c % 4 == 0) text += Lines({"第十章节选", "第三天一早，他们出发了。"}) + Body(4);
+    numbers.push_back(c);
+  }
+  ChapterList list = FindChapters(text);
+  EXPECT_EQ(Numbers(list), numbers);
+  EXPECT_TRUE(list.warnings.empty()) << list.warnings[0].text;
+}
+
+// A title on its own after a decoration (☆、标题), as one site writes every heading, wins over the
+// numbered lists inside its chapters.
+TEST(ChapterFinder, DecoratedTitlesWinOverListsInsideTheChapters) {
+  std::string text = Lines({"书名：河", ""});
+  std::vector<std::string> titles;
+  int i = 0;
+  for (const char* title : {"出发", "小桥", "夜雨", "归来", "远行", "故人", "江湖", "明月"}) {
+    titles.push_back(std::string("☆、") + title);
+    text += Lines({titles.back()}) + Body(8);
+    // Lists now and then, one of them cut short, an item alone.
+    if (i % 3 == 0) text += Lines({"1. 买菜", "2. 洗衣服", "3. 做饭"}) + Body(8);
+    if (i % 3 == 1) text += Lines({"2. 洗衣服", "3. 做饭"}) + Body(30);
+    if (i++ % 3 == 2) text += Body(20) + Lines({"3. 做饭"}) + Body(4);
+  }
+  ChapterList list = FindChapters(text);
+  EXPECT_EQ(Titles(list), titles);
+  EXPECT_TRUE(list.warnings.empty()) << list.warnings[0].text;
 }
 }  // namespace
 }  // namespace travik::chapters

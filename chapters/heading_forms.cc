@@ -178,6 +178,8 @@ Decoration StripDecoration(std::u32string_view* line) {
     case U'[': d = {"[", U']'}; break;
     case U'［': d = {"［", U'］'}; break;
     case U'#': case U'＃': d = {"#", 0}; break;
+    case U'（': d = {"（", U'）'}; break;
+    case U'(': d = {"(", U')'}; break;
     case U'☆': d = {"☆", 0}; break;
     case U'★': d = {"★", 0}; break;
     default: return d;
@@ -202,6 +204,22 @@ bool TakeClose(std::u32string_view* rest, const Decoration& decoration, std::str
     return true;
   }
   return false;
+}
+
+// True when a title is only a figure: a time or a score (3:39, 98比95, 12 : 30), as the quarters
+// of a sports novel are headed. Such a line is told from a heading only by its numbering.
+bool IsFigure(std::u32string_view title) {
+  while (!title.empty() && IsMark(title.front())) title.remove_prefix(1);
+  if (title.empty() || !IsDigitChar(title.front())) return false;
+  bool joined = false;
+  for (char32_t c : title) {
+    if (c == U':' || c == U'：' || c == U'比' || c == U'-' || c == U'－') {
+      joined = true;
+    } else if (!IsDigitChar(c) && !IsSpaceChar(c)) {
+      return false;
+    }
+  }
+  return joined;
 }
 
 std::optional<LineHeading> WithFit(LineHeading heading, Fit fit) {
@@ -245,10 +263,94 @@ std::optional<LineHeading> ReadOrdinalForm(std::u32string_view line, PresetSet p
   AppendUtf8(&heading.shape, unit);
   rest.remove_prefix(1);
   const bool closed = TakeClose(&rest, decoration, &heading.shape);
+  heading.loose = IsFigure(rest);
   return WithFit(std::move(heading), TitleFit(rest, glued_ok, true, closed));
 }
 
-// Chapter 12 / CHAPTER XII / chapter.001, with an optional title.
+// 卷一 江湖, 卷十二: a volume numbered without 第. A title must be marked off (卷起 is a verb).
+std::optional<LineHeading> ReadVolumeWord(std::u32string_view line, PresetSet presets,
+                                          const Decoration& decoration) {
+  if (!(presets & kPresetVolume) || line.empty() || line.front() != U'卷') return std::nullopt;
+  std::u32string_view rest = SkipSpaces(line.substr(1));
+  const size_t run = NumberRunLength(rest);
+  if (run == 0) return std::nullopt;
+  std::optional<int64_t> number = ParseNumber(rest.substr(0, run));
+  if (!number) return std::nullopt;
+  rest.remove_prefix(run);
+  LineHeading heading{kPresetVolume, HeadingKind::kVolume, number};
+  heading.shape = decoration.shape + "卷#";
+  const bool closed = TakeClose(&rest, decoration, &heading.shape);
+  return WithFit(std::move(heading), TitleFit(rest, false, false, closed));
+}
+
+// An English number in words at the start of s (One, TWENTY-ONE, One Hundred and Five), as
+// English novels write chapter numbers; `length` is set to the characters it takes.
+std::optional<int64_t> ReadEnglishNumber(std::u32string_view s, size_t* length) {
+  static constexpr std::u32string_view kUnits[] = {
+      U"one", U"two", U"three", U"four", U"five", U"six", U"seven", U"eight", U"nine", U"ten",
+      U"eleven", U"twelve", U"thirteen", U"fourteen", U"fifteen", U"sixteen", U"seventeen",
+      U"eighteen", U"nineteen"};
+  static constexpr std::u32string_view kTens[] = {U"twenty", U"thirty", U"forty", U"fifty",
+                                                  U"sixty", U"seventy", U"eighty", U"ninety"};
+  // The next word, lower case, and where it ends.
+  auto word_at = [&s](size_t at, size_t* end) {
+    std::u32string w;
+    size_t i = at;
+    for (; i < s.size(); ++i) {
+      char32_t c = s[i];
+      if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+      if (c < U'a' || c > U'z') break;
+      w += c;
+    }
+    *end = i;
+    return w;
+  };
+  auto index_in = [](const std::u32string& w, const auto& words) -> int {
+    for (size_t i = 0; i < std::size(words); ++i) {
+      if (w == words[i]) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  int64_t value = 0;
+  size_t at = 0, end = 0;
+  bool any = false;
+  while (at < s.size()) {
+    std::u32string w = word_at(at, &end);
+    if (w.empty()) break;
+    int64_t part = -1;
+    if (const int u = index_in(w, kUnits); u >= 0) {
+      part = u + 1;
+    } else if (const int t = index_in(w, kTens); t >= 0) {
+      part = (t + 2) * 10;
+    } else if (w == U"hundred" && any && value % 100 > 0 && value < 10) {
+      value *= 100;
+      part = 0;
+    } else if (w == U"and" && any && value % 100 == 0 && value >= 100) {
+      part = 0;
+    } else {
+      break;
+    }
+    if (part > 0) {
+      // A unit may follow a ten (twenty-one) or a hundred, nothing else.
+      const int64_t low = value % 100;
+      if (any && !(low == 0 || (low % 10 == 0 && low >= 20 && part < 10))) break;
+      value += part;
+    }
+    any = true;
+    *length = end;
+    at = end;
+    if (at < s.size() && (s[at] == U'-' || s[at] == U' ')) {
+      size_t next_end = 0;
+      const std::u32string next = word_at(at + 1, &next_end);
+      if (next.empty()) break;
+      ++at;
+    }
+  }
+  if (!any || value <= 0) return std::nullopt;
+  return value;
+}
+
+// Chapter 12 / CHAPTER XII / CHAPTER ONE / chapter.001, with an optional title.
 std::optional<LineHeading> ReadEnglishForm(std::u32string_view line, const Decoration& decoration) {
   static constexpr std::u32string_view kWord = U"chapter";
   if (line.size() < kWord.size()) return std::nullopt;
@@ -294,6 +396,10 @@ std::optional<LineHeading> ReadEnglishForm(std::u32string_view line, const Decor
       ++run;
     }
     if (run > 0 && value > 0) number = value;
+    if (!number) {
+      run = 0;
+      number = ReadEnglishNumber(rest, &run);
+    }
   }
   if (!number) return std::nullopt;
   rest = rest.substr(run);
@@ -344,12 +450,17 @@ std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet 
       break;
   }
   if (!(presets & kPresetNumbered)) return std::nullopt;
-  TakeClose(&rest, decoration, &heading.shape);
+  const bool closed = TakeClose(&rest, decoration, &heading.shape);
   if (rest.empty()) {
     heading.loose = true;
     return heading;
   }
   const char32_t mark = rest.front();
+  // 【001】标题: a bracket marks the title off as a mark does (not a round one: (1)买菜 is a list).
+  if (closed && decoration.close != U'）' && decoration.close != U')' && !IsMark(mark)) {
+    if (IsDigitChar(mark) || ReadsAsSentence(rest)) return std::nullopt;
+    return heading;
+  }
   if (mark == U'、' || mark == U'.' || mark == U'．' || mark == U'：' || mark == U':' ||
       mark == U'—') {
     heading.shape += mark == U'．' ? std::string(".") : mark == U':' ? std::string("：") : [&] {
@@ -365,8 +476,16 @@ std::optional<LineHeading> ReadNumberedForm(std::u32string_view line, PresetSet 
   } else {
     return std::nullopt;  // 2023年, 一个人
   }
-  // "3.5", "1. 2.", the score 98：95 and the time 3:39 are figures, not titles.
-  if (rest.empty() ? mark == U'.' || mark == U'．' : IsDigitChar(rest.front())) return std::nullopt;
+  // "3.5", the score 98：95 and the time 3:39 are figures, not titles; "12." alone is a number
+  // alone, for the numbering to tell from a list's.
+  if (rest.empty() && (mark == U'.' || mark == U'．')) {
+    heading.loose = true;
+    return heading;
+  }
+  if (!rest.empty() && IsDigitChar(rest.front())) return std::nullopt;
+  // 一、二、三个人 and 1、2、3 count: the title is the next number with the same mark.
+  const size_t next_run = NumberRunLength(rest);
+  if (next_run > 0 && next_run < rest.size() && rest[next_run] == mark) return std::nullopt;
   if (ReadsAsSentence(rest)) return std::nullopt;
   return heading;
 }
@@ -485,6 +604,7 @@ bool CanBeginHeading(char32_t c) {
     case U'第': case U'C': case U'c': case U'序': case U'楔': case U'引': case U'正': case U'尾':
     case U'后': case U'後': case U'终': case U'終': case U'番': case U'完':
     case U'【': case U'〖': case U'[': case U'［': case U'#': case U'＃': case U'☆': case U'★':
+    case U'（': case U'(': case U'卷':
       return true;
     default:
       return IsDigitChar(c) || IsChineseNumeralChar(c);
@@ -527,6 +647,8 @@ std::optional<LineHeading> ReadAnyForm(std::u32string_view line, PresetSet prese
       for (size_t i = 1; i < line.size(); ++i) {
         if (line[i] != U'第' || !IsSeparator(line[i - 1])) continue;
         if (auto inner = ReadOrdinalForm(line.substr(i), kPresetChapter)) {
+          // The volume's line lets its chapters start again.
+          inner->restarts = true;
           if (!inner->doubtful) return inner;
         }
       }
@@ -537,6 +659,7 @@ std::optional<LineHeading> ReadAnyForm(std::u32string_view line, PresetSet prese
       if (auto heading = ReadEnglishForm(line, decoration)) return heading;
     }
     if (auto heading = ReadNumberedForm(line, presets, decoration)) return heading;
+    if (auto heading = ReadVolumeWord(line, presets, decoration)) return heading;
     if (auto heading = ReadExtraForm(line, presets, decoration)) return heading;
   }
   if (auto heading = ReadSerialForm(whole, presets)) return heading;

@@ -163,6 +163,18 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
       {U"第六十二回 憨湘云醉眠芍药裀 呆香菱情解石榴裙?", "第#回", 62, false},
       {U"第四节 3:39", "第#节", 4, false},
       {U"第2节结束 98比95", "第#节", 2, true},
+      {U"（一）", "（〇）", 1, false},
+      {U"(12)", "(#)", 12, false},
+      {U"12.", "#.", 12, false},
+      {U"卷一 江湖", "卷#", 1, false},
+      {U"CHAPTER ONE", "chapter #", 1, false},
+      {U"Chapter Twenty-One: The Storm", "chapter #", 21, false},
+      {U"chapter one hundred and five", "chapter #", 105, false},
+      {U"Chapter Nineteen", "chapter #", 19, false},
+      {U"【001】江湖", "【#】", 1, false},
+      {U"〖十二〗江湖", "〖〇〗", 12, false},
+      {U"[3] 江湖", "[#] ", 3, false},
+      {U"卷十二", "卷#", 12, false},
   };
   for (const Shaped& e : cases) {
     std::optional<LineHeading> h = ReadHeading(e.line, kAllPresets);
@@ -171,6 +183,22 @@ TEST(HeadingForms, ReadEveryNumberedFormWithItsShape) {
     EXPECT_EQ(h->number, e.number) << e.shape;
     EXPECT_EQ(h->doubtful, e.doubtful) << e.shape << " " << (e.number ? *e.number : -1);
   }
+  // A figure for a title (a time, a score) and a bare number can be told from a heading only by
+  // the numbering; a volume and its first chapter on one line start the chapters again.
+  for (std::u32string_view line : {U"第四节 3:39", U"第2节 98比95", U"（一）", U"12.", U"第3章 12 : 30"}) {
+    EXPECT_TRUE(ReadHeading(line, kAllPresets)->loose);
+  }
+  EXPECT_FALSE(ReadHeading(U"第四节 3点39分的约定", kAllPresets)->loose);
+  EXPECT_EQ(ReadHeading(U"卷一 江湖", kAllPresets)->kind, HeadingKind::kVolume);
+  EXPECT_FALSE(ReadHeading(U"卷起袖子", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"Chapter onetwo", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"一、二、三个人", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"1、2、3，走", kAllPresets).has_value());
+  EXPECT_TRUE(ReadHeading(U"一、二月春风", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"（完）", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"（一）他说", kAllPresets).has_value());
+  EXPECT_FALSE(ReadHeading(U"【1】他说：“走吧。”我们就走了。", kAllPresets).has_value());
+  EXPECT_TRUE(ReadHeading(U"第二卷 江湖 第一章 出发", kAllPresets)->restarts);
   // Part one of a title may start the numbers again.
   EXPECT_TRUE(ReadHeading(U"无法投递之邮件（1）", kAllPresets)->restarts);
   EXPECT_FALSE(ReadHeading(U"无法投递之邮件（2）", kAllPresets)->restarts);
