@@ -120,6 +120,55 @@ TEST(WriteBehind, QueueWaitsForRoomAndDroppedRunsAreNeverWritten) {
   EXPECT_EQ(calls, 1);
 }
 
+// With a batch, the thread waits for that many bytes; Drain, and a run that needs the room, call
+// it sooner. Neither may wait for a batch that never comes.
+TEST(WriteBehind, BatchedRunsGoWhenABatchGathersOrSomeoneWaits) {
+  Recorder file;
+  auto written = [&file] {
+    std::lock_guard<std::mutex> lock(file.mutex);
+    return file.bytes.size();
+  };
+  auto wait_for_bytes = [&](size_t n) {
+    for (int i = 0; i < 500 && written() < n; ++i) std::this_thread::sleep_for(10ms);
+    return written();
+  };
+  {
+    WriteBehind behind(file.Writer(), 64, 32);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(behind.Queue(i * 10, SourceBytes(std::string(10, 'a'))));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(written(), 0u);  // 30 bytes: less than a batch
+    ASSERT_TRUE(behind.Queue(30, SourceBytes(std::string(10, 'b'))));
+    EXPECT_EQ(wait_for_bytes(40), 40u);  // a batch: all of it goes
+    ASSERT_TRUE(behind.Queue(40, SourceBytes(std::string(5, 'c'))));
+    EXPECT_TRUE(behind.Drain());  // less than a batch, written for the drain
+    EXPECT_EQ(written(), 45u);
+    // 20 bytes wait, less than a batch; a run of 60 finds no room beside them and must get the
+    // thread to write them first.
+    ASSERT_TRUE(behind.Queue(45, SourceBytes(std::string(20, 'd'))));
+    ASSERT_TRUE(behind.Queue(65, SourceBytes(std::string(60, 'e'))));
+    EXPECT_TRUE(behind.Drain());
+  }
+  EXPECT_EQ(file.bytes, std::string(30, 'a') + std::string(10, 'b') + std::string(5, 'c') +
+                            std::string(20, 'd') + std::string(60, 'e'));
+  // Runs of random lengths with a batch, as a merge of many sources queues them: every byte in
+  // order, at its offset.
+  Recorder many;
+  std::mt19937 rng(5);
+  std::string expected;
+  {
+    WriteBehind behind(many.Writer(), 256, 100);
+    for (int i = 0; i < 2000; ++i) {
+      std::string run(rng() % 300, static_cast<char>('a' + i % 26));
+      const int64_t at = static_cast<int64_t>(expected.size());
+      expected += run;
+      ASSERT_TRUE(behind.Queue(at, SourceBytes(std::move(run))));
+    }
+    EXPECT_TRUE(behind.Drain());
+  }
+  EXPECT_EQ(many.bytes, expected);
+  EXPECT_TRUE(std::is_sorted(many.offsets.begin(), many.offsets.end()));
+}
+
 TEST(BufferPool, StringsComeBackWithTheirRoomOnlyWhenTheirLastCopyGoes) {
   std::shared_ptr<BufferPool> pool = BufferPool::Make(1);
   EXPECT_EQ(pool->Get().capacity(), std::string().capacity());
