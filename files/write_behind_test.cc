@@ -36,20 +36,28 @@ struct Recorder {
   }
 };
 
+// Queues `count` runs of random lengths below `longest`, one after another, and drains them; the
+// bytes queued, in order.
+std::string QueueRandomRuns(WriteBehind& behind, unsigned seed, int count, unsigned longest) {
+  std::mt19937 rng(seed);
+  std::string expected;
+  for (int i = 0; i < count; ++i) {
+    // Each string goes out of scope here: the WriteBehind keeps the bytes alive.
+    std::string run(rng() % longest, static_cast<char>('a' + i % 26));
+    const int64_t at = static_cast<int64_t>(expected.size());
+    expected += run;
+    EXPECT_TRUE(behind.Queue(at, SourceBytes(std::move(run))));
+  }
+  EXPECT_TRUE(behind.Drain());
+  return expected;
+}
+
 TEST(WriteBehind, WritesEveryRunInOrderWithItsBytesKeptAlive) {
   Recorder file;
-  std::mt19937 rng(77);
-  std::string expected;
   {
     WriteBehind behind(file.Writer(), 64);
-    for (int i = 0; i < 500; ++i) {
-      // Runs of any length, larger than the room included; each string goes out of scope here.
-      std::string run(rng() % 100, static_cast<char>('a' + i % 26));
-      const int64_t at = static_cast<int64_t>(expected.size());
-      expected += run;
-      ASSERT_TRUE(behind.Queue(at, SourceBytes(std::move(run))));
-    }
-    EXPECT_TRUE(behind.Drain());
+    // Runs of any length, larger than the room included.
+    const std::string expected = QueueRandomRuns(behind, 77, 500, 100);
     std::lock_guard<std::mutex> lock(file.mutex);
     EXPECT_EQ(file.bytes, expected);
     EXPECT_TRUE(std::is_sorted(file.offsets.begin(), file.offsets.end()));
@@ -153,17 +161,10 @@ TEST(WriteBehind, BatchedRunsGoWhenABatchGathersOrSomeoneWaits) {
   // Runs of random lengths with a batch, as a merge of many sources queues them: every byte in
   // order, at its offset.
   Recorder many;
-  std::mt19937 rng(5);
   std::string expected;
   {
     WriteBehind behind(many.Writer(), 256, 100);
-    for (int i = 0; i < 2000; ++i) {
-      std::string run(rng() % 300, static_cast<char>('a' + i % 26));
-      const int64_t at = static_cast<int64_t>(expected.size());
-      expected += run;
-      ASSERT_TRUE(behind.Queue(at, SourceBytes(std::move(run))));
-    }
-    EXPECT_TRUE(behind.Drain());
+    expected = QueueRandomRuns(behind, 5, 2000, 300);
   }
   EXPECT_EQ(many.bytes, expected);
   EXPECT_TRUE(std::is_sorted(many.offsets.begin(), many.offsets.end()));
