@@ -101,9 +101,10 @@ struct FileChapters {
 
 // FindChapters on the text of a file as the split reads it, in the encoding options.choice says
 // (options.encoding is not used). With the heading forms a GBK file is read in blocks of `block`
-// bytes, never held whole; a file in another encoding is read whole.
+// bytes, never held whole; a file in another encoding is read whole. A megabyte a block: the two
+// buffers' fresh pages (each faulted in and zeroed) cost more than the reads of larger blocks save.
 FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& options = {},
-                                size_t block = size_t{4} << 20);
+                                size_t block = size_t{1} << 20);
 
 // The checks alone, on headings whose `bytes` are filled in: gap, repeat and back on the numbers
 // (a volume heading lets the chapter numbers restart), short and long on the chapters' sizes

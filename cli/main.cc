@@ -11,6 +11,9 @@
 #include <windows.h>
 #include <shellapi.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -45,6 +48,13 @@ bool Arguments(int argc, char** argv, std::vector<std::string>* out) {
 
 int main(int argc, char** argv) {
   using namespace travik::cli;
+#ifdef __GLIBC__
+  // A job reads source after source into buffers of up to some megabytes and lets each go once it
+  // is written. Kept by the allocator for the next one, their pages are not given back to the
+  // system and faulted in (and zeroed) again for every source.
+  mallopt(M_MMAP_THRESHOLD, 8 << 20);
+  mallopt(M_TRIM_THRESHOLD, 32 << 20);
+#endif
   InstallStopHandlers();
   std::vector<std::string> args;
   if (!Arguments(argc, argv, &args)) {

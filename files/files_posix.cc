@@ -185,10 +185,6 @@ int OpenNative(const std::string& native, struct stat* st, OpenProblem* problem)
   return fd;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  return WriteMaybeMapped(fd, -1, data.data(), data.size());
-}
-
 OpenProblem ProblemOf(int error) {
   switch (error) {
     case ENOENT:
@@ -388,13 +384,7 @@ bool WriteNew(std::string_view path, std::initializer_list<std::string_view> par
     fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   }
   if (fd < 0) return false;
-  bool ok = true;
-  for (std::string_view part : parts) {
-    if (!part.empty() && !WriteAll(fd, part)) {
-      ok = false;
-      break;
-    }
-  }
+  bool ok = WritePartsMaybeMapped(fd, parts);
   if (close(fd) != 0) ok = false;
   return ok;
 }

@@ -4,8 +4,10 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -210,6 +212,43 @@ bool WriteMaybeMapped(int out, int64_t offset, const char* data, size_t n) {
   }
   return WriteFromMemory(out, offset < 0 ? offset : offset + static_cast<int64_t>(done),
                          data + done, n - done);
+}
+
+bool WritePartsMaybeMapped(int out, std::initializer_list<std::string_view> parts) {
+  // A piece cut across two of the reader's blocks comes in two parts from memory: one gathering
+  // write for both, instead of one each. Parts in a mapping go one by one, copied by the kernel.
+  iovec vec[4];
+  int count = 0;
+  size_t total = 0;
+  bool gather = parts.size() <= 4;
+  for (std::string_view part : parts) {
+    if (part.empty() || !gather) continue;
+    if (SlotHolding(part.data(), part.size()) != nullptr) gather = false;
+    vec[count].iov_base = const_cast<char*>(part.data());
+    vec[count].iov_len = part.size();
+    ++count;
+    total += part.size();
+  }
+  if (gather && count > 1) {
+    ssize_t r;
+    do {
+      r = writev(out, vec, count);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return false;
+    if (static_cast<size_t>(r) == total) return true;
+    // Written in part (a full disk says so on the next write): the rest as it comes.
+    size_t skip = static_cast<size_t>(r);
+    for (std::string_view part : parts) {
+      const size_t here = std::min(skip, part.size());
+      skip -= here;
+      if (!WriteFromMemory(out, -1, part.data() + here, part.size() - here)) return false;
+    }
+    return true;
+  }
+  for (std::string_view part : parts) {
+    if (!part.empty() && !WriteMaybeMapped(out, -1, part.data(), part.size())) return false;
+  }
+  return true;
 }
 
 std::shared_ptr<const ByteStorage> MapFileForReading(int fd, size_t n) {

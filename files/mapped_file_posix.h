@@ -3,6 +3,9 @@
 #define TRAVIK_FILES_MAPPED_FILE_POSIX_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
 #include <memory>
 
 #include "files/source_bytes.h"
@@ -20,6 +23,9 @@ std::shared_ptr<const ByteStorage> MapFileForReading(int fd, size_t n);
 // being touched here (their pages need not come into memory); others, and bytes that copying
 // cannot reach, are written from memory. False on a write error.
 bool WriteMaybeMapped(int out, int64_t offset, const char* data, size_t n);
+// Writes the parts one after another at the position of `out`, as WriteMaybeMapped would; parts
+// all in memory go in one system call. False on a write error.
+bool WritePartsMaybeMapped(int out, std::initializer_list<std::string_view> parts);
 
 }  // namespace travik::platform
 

@@ -69,7 +69,8 @@ bool ReplacementFile::AppendLater(SourceBytes bytes) {
     impl_->behind = std::make_unique<WriteBehind>(
         [file](int64_t offset, std::string_view run) {
           return file->WriteAt(offset, run.data(), run.size());
-        });
+        },
+        WriteBehind::kDefaultCapacity, WriteBehind::kDefaultBatch);
   }
   const int64_t at = size_;
   size_ += static_cast<int64_t>(bytes.size());

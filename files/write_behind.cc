@@ -1,12 +1,13 @@
 #include "files/write_behind.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
 namespace travik {
 
-WriteBehind::WriteBehind(Writer write, size_t capacity)
-    : write_(std::move(write)), capacity_(capacity) {}
+WriteBehind::WriteBehind(Writer write, size_t capacity, size_t batch)
+    : write_(std::move(write)), capacity_(capacity), batch_(std::min(batch, capacity)) {}
 
 WriteBehind::~WriteBehind() {
   {
@@ -21,9 +22,13 @@ bool WriteBehind::Queue(int64_t offset, SourceBytes bytes) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (bytes.empty()) return !failed_;
   // Room for the run, or nothing waiting (a run larger than the room goes alone).
-  changed_.wait(lock, [&] {
-    return failed_ || runs_.empty() || waiting_ + bytes.size() <= capacity_;
-  });
+  auto room = [&] { return failed_ || runs_.empty() || waiting_ + bytes.size() <= capacity_; };
+  if (!room()) {
+    ++urgent_;
+    changed_.notify_all();
+    changed_.wait(lock, room);
+    --urgent_;
+  }
   if (failed_) return false;
   if (!thread_.joinable() && !alone_) {
     try {
@@ -41,39 +46,47 @@ bool WriteBehind::Queue(int64_t offset, SourceBytes bytes) {
   }
   waiting_ += bytes.size();
   runs_.push_back(Run{offset, std::move(bytes)});
+  // The thread is woken only when it has work: a wake-up that finds none costs a switch.
+  const bool due = Due();
   lock.unlock();
-  changed_.notify_all();
+  if (due) changed_.notify_all();
   return true;
 }
 
 bool WriteBehind::Drain() {
   std::unique_lock<std::mutex> lock(mutex_);
+  ++urgent_;
+  changed_.notify_all();
   changed_.wait(lock, [&] { return failed_ || runs_.empty(); });
+  --urgent_;
   return !failed_;
 }
 
 void WriteBehind::Loop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [&] { return closing_ || !runs_.empty(); });
-    if (closing_) return;
-    Run& run = runs_.front();
-    lock.unlock();
-    const bool written = write_(run.offset, run.bytes.view());
-    lock.lock();
-    waiting_ -= run.bytes.size();
-    if (written) {
-      SourceBytes done = std::move(runs_.front().bytes);
-      runs_.pop_front();
+    changed_.wait(lock, [&] { return closing_ || Due(); });
+    // Once woken, it writes until nothing waits.
+    while (!closing_ && !runs_.empty()) {
+      Run& run = runs_.front();
       lock.unlock();
-      done.clear();  // the bytes' memory goes outside the lock
+      const bool written = write_(run.offset, run.bytes.view());
       lock.lock();
-    } else {
-      failed_ = true;
-      runs_.clear();
-      waiting_ = 0;
+      waiting_ -= run.bytes.size();
+      if (written) {
+        SourceBytes done = std::move(runs_.front().bytes);
+        runs_.pop_front();
+        lock.unlock();
+        done.clear();  // the bytes' memory goes outside the lock
+        lock.lock();
+      } else {
+        failed_ = true;
+        runs_.clear();
+        waiting_ = 0;
+      }
+      changed_.notify_all();
     }
-    changed_.notify_all();
+    if (closing_) return;
   }
 }
 

@@ -21,15 +21,21 @@ namespace travik {
 
 // Writes queued runs of bytes, in the order queued, with `write` called on a thread of its own
 // (started with the first run). At most `capacity` bytes wait at a time, besides a single larger
-// run; Queue waits for room.
+// run; Queue waits for room. With a `batch`, the thread sleeps until that many bytes wait (or
+// Drain or a full room calls it): many small runs then cost it one wake-up, not one each.
 class WriteBehind {
  public:
   // Writes `bytes` at `offset`; false on a write error.
   using Writer = std::function<bool(int64_t offset, std::string_view bytes)>;
 
-  static constexpr size_t kDefaultCapacity = size_t{8} << 20;
+  // Enough to keep the writing thread busy while a job reads on, and small beside the 0.1 of a
+  // large input that a job passing through it may hold.
+  static constexpr size_t kDefaultCapacity = size_t{2} << 20;
+  // What a file written behind gathers before its thread wakes: the runs of a merge of many short
+  // sources are written some at a time.
+  static constexpr size_t kDefaultBatch = size_t{512} << 10;
 
-  explicit WriteBehind(Writer write, size_t capacity = kDefaultCapacity);
+  explicit WriteBehind(Writer write, size_t capacity = kDefaultCapacity, size_t batch = 0);
   // Runs not yet written are dropped; the thread is joined.
   ~WriteBehind();
   WriteBehind(const WriteBehind&) = delete;
@@ -47,9 +53,13 @@ class WriteBehind {
     SourceBytes bytes;
   };
   void Loop();
+  // True when the thread has runs to write now.
+  bool Due() const { return !runs_.empty() && (waiting_ >= batch_ || urgent_ > 0); }
 
   Writer write_;
   size_t capacity_;
+  size_t batch_;
+  int urgent_ = 0;  // callers waiting for the runs to go (Drain, or Queue for room)
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Run> runs_;  // the front one is being written

@@ -36,20 +36,28 @@ struct Recorder {
   }
 };
 
+// Queues `count` runs of random lengths below `longest`, one after another, and drains them; the
+// bytes queued, in order.
+std::string QueueRandomRuns(WriteBehind& behind, unsigned seed, int count, unsigned longest) {
+  std::mt19937 rng(seed);
+  std::string expected;
+  for (int i = 0; i < count; ++i) {
+    // Each string goes out of scope here: the WriteBehind keeps the bytes alive.
+    std::string run(rng() % longest, static_cast<char>('a' + i % 26));
+    const int64_t at = static_cast<int64_t>(expected.size());
+    expected += run;
+    EXPECT_TRUE(behind.Queue(at, SourceBytes(std::move(run))));
+  }
+  EXPECT_TRUE(behind.Drain());
+  return expected;
+}
+
 TEST(WriteBehind, WritesEveryRunInOrderWithItsBytesKeptAlive) {
   Recorder file;
-  std::mt19937 rng(77);
-  std::string expected;
   {
     WriteBehind behind(file.Writer(), 64);
-    for (int i = 0; i < 500; ++i) {
-      // Runs of any length, larger than the room included; each string goes out of scope here.
-      std::string run(rng() % 100, static_cast<char>('a' + i % 26));
-      const int64_t at = static_cast<int64_t>(expected.size());
-      expected += run;
-      ASSERT_TRUE(behind.Queue(at, SourceBytes(std::move(run))));
-    }
-    EXPECT_TRUE(behind.Drain());
+    // Runs of any length, larger than the room included.
+    const std::string expected = QueueRandomRuns(behind, 77, 500, 100);
     std::lock_guard<std::mutex> lock(file.mutex);
     EXPECT_EQ(file.bytes, expected);
     EXPECT_TRUE(std::is_sorted(file.offsets.begin(), file.offsets.end()));
@@ -118,6 +126,48 @@ TEST(WriteBehind, QueueWaitsForRoomAndDroppedRunsAreNeverWritten) {
   }  // waits for the run being written, drops the other
   releaser.join();
   EXPECT_EQ(calls, 1);
+}
+
+// With a batch, the thread waits for that many bytes; Drain, and a run that needs the room, call
+// it sooner. Neither may wait for a batch that never comes.
+TEST(WriteBehind, BatchedRunsGoWhenABatchGathersOrSomeoneWaits) {
+  Recorder file;
+  auto written = [&file] {
+    std::lock_guard<std::mutex> lock(file.mutex);
+    return file.bytes.size();
+  };
+  auto wait_for_bytes = [&](size_t n) {
+    for (int i = 0; i < 500 && written() < n; ++i) std::this_thread::sleep_for(10ms);
+    return written();
+  };
+  {
+    WriteBehind behind(file.Writer(), 64, 32);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(behind.Queue(i * 10, SourceBytes(std::string(10, 'a'))));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(written(), 0u);  // 30 bytes: less than a batch
+    ASSERT_TRUE(behind.Queue(30, SourceBytes(std::string(10, 'b'))));
+    EXPECT_EQ(wait_for_bytes(40), 40u);  // a batch: all of it goes
+    ASSERT_TRUE(behind.Queue(40, SourceBytes(std::string(5, 'c'))));
+    EXPECT_TRUE(behind.Drain());  // less than a batch, written for the drain
+    EXPECT_EQ(written(), 45u);
+    // 20 bytes wait, less than a batch; a run of 60 finds no room beside them and must get the
+    // thread to write them first.
+    ASSERT_TRUE(behind.Queue(45, SourceBytes(std::string(20, 'd'))));
+    ASSERT_TRUE(behind.Queue(65, SourceBytes(std::string(60, 'e'))));
+    EXPECT_TRUE(behind.Drain());
+  }
+  EXPECT_EQ(file.bytes, std::string(30, 'a') + std::string(10, 'b') + std::string(5, 'c') +
+                            std::string(20, 'd') + std::string(60, 'e'));
+  // Runs of random lengths with a batch, as a merge of many sources queues them: every byte in
+  // order, at its offset.
+  Recorder many;
+  std::string expected;
+  {
+    WriteBehind behind(many.Writer(), 256, 100);
+    expected = QueueRandomRuns(behind, 5, 2000, 300);
+  }
+  EXPECT_EQ(many.bytes, expected);
+  EXPECT_TRUE(std::is_sorted(many.offsets.begin(), many.offsets.end()));
 }
 
 TEST(BufferPool, StringsComeBackWithTheirRoomOnlyWhenTheirLastCopyGoes) {
