@@ -66,7 +66,15 @@ void MainWindow::AddQueuedRows(bool all) {
     if (done) done();
   }
   RefreshStatusBar(*this);
-  if (!row_queue_.empty()) PostMessageW(hwnd_, kAddRowsMessage, 0, 0);
+  if (!row_queue_.empty()) {
+    PostMessageW(hwnd_, kAddRowsMessage, 0, 0);
+    return;
+  }
+  // The list is complete: its files are read for the encoding column now, and the answers that
+  // came meanwhile are shown.
+  for (auto& [key, path] : scans_later_) scanner_.Add(key, std::move(path));
+  scans_later_.clear();
+  if (!pending_answers_.empty()) PostMessageW(hwnd_, kEncodingsMessage, 0, 0);
 }
 
 void MainWindow::OnDropFiles(WPARAM wparam) {
