@@ -57,24 +57,13 @@ bool CheckPartsFitFiles(const SplitForm& form, JobHost& host) {
 }
 
 // A size in KB beyond every file the program takes would write each file whole as its one
-// piece: refused before anything is read, saying the range. So is a size that no listed file
-// exceeds: the job would only copy each file into a folder of its own. In a list of files of
-// several sizes the smaller ones are each one piece, as asked.
+// piece: refused before anything is read, saying the range.
 bool CheckSizeFitsFiles(const SplitForm& form, JobHost& host) {
   const double size_kb = TextToNumber(form.size_text);
   const double max_kb = static_cast<double>(kMaxFileSize / 1024);
   if (size_kb > max_kb) {
     host.ShowMessage(JoinText("欲分割大小须在 1 到 ", NumberToText(static_cast<int>(max_kb)),
                               " KB 之间"));
-    return false;
-  }
-  int64_t largest = -1;
-  for (const FileEntry& row : form.rows) largest = std::max(largest, FileSizeOf(row.path));
-  // Files that cannot be looked at fail later, when they are read.
-  if (largest > 0 && size_kb * 1024.0 >= static_cast<double>(largest)) {
-    host.ShowMessage(JoinText(form.rows.size() == 1 ? "文件不大于欲分割大小（文件 "
-                                                    : "文件都不大于欲分割大小（最大的文件 ",
-                              SizeInKilobytesText(largest), " KB），不必分割"));
     return false;
   }
   return true;

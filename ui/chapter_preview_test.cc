@@ -89,6 +89,18 @@ class ChapterPreviewTest : public WindowTest {
     }
     return pieces;
   }
+  // The pieces of `name` begin exactly at `cuts` (the head piece before the first) and together
+  // are the source's `size` bytes.
+  void ExpectPiecesCutAt(const std::string& name, const std::vector<int64_t>& cuts, size_t size) {
+    Texts pieces = Pieces(name);
+    ASSERT_EQ(pieces.size(), cuts.size() + 1);
+    size_t at = pieces[0].size();
+    for (size_t i = 0; i < cuts.size(); ++i) {
+      EXPECT_EQ(static_cast<int64_t>(at), cuts[i]) << i;
+      at += pieces[i + 1].size();
+    }
+    EXPECT_EQ(at, size);
+  }
   // Every file under the temporary folder.
   std::set<std::filesystem::path> FilesOnDisk() {
     std::set<std::filesystem::path> files;
@@ -479,14 +491,7 @@ TEST_F(ChapterPreviewTest, SplitButtonCutsExactlyWhereThePreviewShows) {
   EXPECT_TRUE(window().Checked(单选框3));
   EXPECT_FALSE(window().Checked(单选框2));
   EXPECT_EQ(window().Text(编辑框3), "^第.[章卷]") << "the box keeps what the person typed";
-  Texts pieces = Pieces("江湖");
-  ASSERT_EQ(pieces.size(), cuts.size() + 1);
-  size_t at = pieces[0].size();
-  for (size_t i = 0; i < cuts.size(); ++i) {
-    EXPECT_EQ(static_cast<int64_t>(at), cuts[i]) << i;
-    at += pieces[i + 1].size();
-  }
-  EXPECT_EQ(at, novel.size());
+  ExpectPiecesCutAt("江湖", cuts, novel.size());
 }
 
 // A basketball novel: six chapters, each with its four quarters (第一节 …) and score lines
@@ -589,14 +594,7 @@ TEST_F(ChapterPreviewTest, AWrongGuessIsCorrectedWithOneClickOnAnotherForm) {
   Pump();
   WaitForJob();
   EXPECT_EQ(Messages(), Texts{});
-  Texts pieces = Pieces("球场");
-  ASSERT_EQ(pieces.size(), cuts.size() + 1);
-  size_t at = pieces[0].size();
-  for (size_t i = 0; i < cuts.size(); ++i) {
-    EXPECT_EQ(static_cast<int64_t>(at), cuts[i]) << i;
-    at += pieces[i + 1].size();
-  }
-  EXPECT_EQ(at, novel.size());
+  ExpectPiecesCutAt("球场", cuts, novel.size());
   EXPECT_EQ(SplitFormOf(window(), KeywordChoiceOf(window().Text(编辑框3)), SplitMode::kByKeyword)
                 .chapter_form,
             "第#节");

@@ -149,7 +149,14 @@ void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
     cell.pszText = cells[column].data();
     SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
   }
-  if (row_index_[list].valid) row_index_[list].rows[key] = row;
+  // The first row of a list starts its index: kept up to date from here, it is never built
+  // again over thousands of rows when their encodings are shown.
+  RowIndex& index = row_index_[list];
+  if (row == 0 && RowCount(list) == 1) {
+    index.rows.clear();
+    index.valid = true;
+  }
+  if (index.valid) index.rows[key] = row;
   row_encodings_[key].choice = entry.encoding;
   ShowRowEncoding(list, row);
   if (row_queue_.empty()) {

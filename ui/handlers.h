@@ -94,6 +94,10 @@ void OpenSaveFolder(MainWindow& window);
 // "打开保存目录": the folder of the last job's files, else that of pane 1, in Explorer.
 void OpenLastJobFolder(MainWindow& window);
 
+// After a split by size, told in the status bar after the count of the files whose size on disk
+// the piece size is not smaller than: each of them is one piece, the whole file.
+inline constexpr char kNotCutNote[] = " 个文件不大于欲分割大小，整个文件为 1 个分割文件";
+
 // job_buttons.cc: the start buttons fill their job's form from the page and run it on a worker
 // thread; while it runs, the page's start button stops it.
 void RunSplitJob(MainWindow& window);   // 按钮5

@@ -50,14 +50,32 @@ void TellRenamedOutputs(WindowHost& host, const std::vector<std::string>& rename
   host.ShowMessage(text);
 }
 
+// Files of a split by size that the size does not cut (their size on disk is not larger than
+// it): each is its one piece, which the summary says rather than leaving it to be found.
+int FilesNotCut(const SplitForm& form) {
+  if (form.mode != SplitMode::kBySize) return 0;
+  const double piece = TextToNumber(form.size_text) * 1024.0;
+  int count = 0;
+  for (const FileEntry& row : form.rows) {
+    const int64_t size = FileSizeOf(row.path);
+    if (size > 0 && static_cast<double>(size) <= piece) ++count;
+  }
+  return count;
+}
+
 // The split job with `form`, filled from the page.
 void RunSplit(MainWindow& window, const SplitForm& form) {
   auto context = std::make_shared<SplitContext>(window.jobs().split);
+  const int not_cut = FilesNotCut(form);
   window.runner().Start(
       0, JobKind::kSplit, false, [form, context](JobHost& host) { SplitJob(form, *context, host); },
-      [&window, context] {
+      [&window, context, not_cut] {
         window.jobs().split = *context;
         WindowHost host(window);
+        if (not_cut > 0 && host.StatusPane(0).find("已完成") != std::string::npos) {
+          host.SetStatusPane(0, JoinText(host.StatusPane(0), "，", NumberToText(not_cut),
+                                         kNotCutNote));
+        }
         TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
         if (!context->device_folders.empty()) {
           std::string text = "文件名是 Windows 的设备名，分割文件保存在：";
