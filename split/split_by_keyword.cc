@@ -91,6 +91,7 @@ KeywordSplitOutcome SplitByChapters(const SplitContext& context, PieceWriter& wr
   chapters::FinderOptions options;
   options.pattern = context.keyword;
   options.presets = context.chapter_presets;
+  options.form = context.chapter_form;
   options.encoding = context.encoding;
   const std::string_view text = context.source_text;
   chapters::ChapterList list = chapters::FindChapters(text, options);

@@ -239,6 +239,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
       context.keyword = form.keyword_text;
       context.find_chapters = form.find_chapters;
       context.chapter_presets = form.chapter_presets;
+      context.chapter_form = form.chapter_form;
       KeywordSplitOutcome outcome = form.find_chapters
                                         ? SplitByChapters(context, writer, make_folder)
                                         : SplitByKeyword(context, writer, make_folder);

@@ -49,6 +49,9 @@ struct SplitForm {
   // (0: the forms it chooses itself), or of keyword_text when that is not empty.
   bool find_chapters = false;
   unsigned chapter_presets = 0;
+  // With neither presets nor keyword: one form of heading the finder saw ("第#章"), as the chapter
+  // preview lets a person pick it, instead of the finder's own choice.
+  std::string chapter_form;
   std::string custom_text = "自定义内容";  // 编辑框6: text before the number in kCustom naming
   bool write_merge_script = false;         // 选择框4 "生成合并文件"
   std::string program_folder;              // ProgramDirectory() (the current folder for the CLI)
@@ -72,6 +75,7 @@ struct SplitContext {
   std::string keyword;           // keyword mode: 编辑框3
   bool find_chapters = false;    // keyword mode: cut at the chapter finder's headings
   unsigned chapter_presets = 0;  // the finder's heading forms (0: its own choice)
+  std::string chapter_form;      // ... or the one form picked (see SplitForm)
   std::string merged_file_name;  // the merged file's name in the merge script (column 0 again)
   // Piece folders named other than their row ("小说(2)"): an earlier row of the job had the name.
   std::vector<std::string> renamed_folders;

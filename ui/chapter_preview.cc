@@ -56,6 +56,18 @@ std::string WithCrLf(std::string_view text) {
   return out;
 }
 
+// Esc in any of the preview's controls closes it, as it would a dialog (the preview is a window
+// of its own, which no dialog loop serves).
+LRESULT CALLBACK EscapeClosesProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                  UINT_PTR id, DWORD_PTR preview) {
+  if (message == WM_KEYDOWN && wparam == VK_ESCAPE) {
+    PostMessageW(reinterpret_cast<HWND>(preview), WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, EscapeClosesProc, id);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
 std::string HeadingNumberText(const chapters::Heading& heading) {
   std::string number = heading.number ? std::to_string(*heading.number) : "-";
   return heading.kind == chapters::HeadingKind::kVolume ? "卷" + number : number;
@@ -126,6 +138,7 @@ ChapterPreview* ChapterPreview::Open(MainWindow& window) {
   chapters::FinderOptions options;
   options.presets = choice.presets;
   options.pattern = choice.keyword;
+  options.form = choice.form;
   if (!options.pattern.empty()) {
     Pattern pattern;
     if (!RegexCompile(&pattern, options.pattern)) {
@@ -158,7 +171,37 @@ ChapterPreview::ChapterPreview(MainWindow& window, std::string path, SourceBytes
       text_(std::move(text)),
       encoding_(encoding),
       choice_(std::move(choice)),
-      list_(std::move(list)) {}
+      list_(std::move(list)) {
+  forms_ = list_.forms;
+  if (forms_.empty() && (choice_.presets != 0 || !choice_.keyword.empty())) {
+    // Named presets and patterns weigh no forms: the forms the automatic choice would offer.
+    chapters::FinderOptions automatic;
+    automatic.encoding = encoding_;
+    forms_ = chapters::FindChapters(text_, automatic).forms;
+    for (chapters::FoundForm& form : forms_) form.chosen = false;
+  }
+  OfferForms(window_, forms_);
+}
+
+void OfferForms(MainWindow& window, const std::vector<chapters::FoundForm>& forms) {
+  HWND box = window.Control(编辑框3);
+  const std::string typed = window.Text(编辑框3);
+  for (int i = static_cast<int>(SendMessageW(box, CB_GETCOUNT, 0, 0)) - 1; i >= 0; --i) {
+    const int length = static_cast<int>(SendMessageW(box, CB_GETLBTEXTLEN, i, 0));
+    if (length <= 0) continue;
+    std::wstring entry(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
+    entry.resize(static_cast<size_t>(length));
+    if (IsFormEntry(Utf8(entry))) SendMessageW(box, CB_DELETESTRING, i, 0);
+  }
+  int at = static_cast<int>(KeywordEntries().size());
+  for (const chapters::FoundForm& form : forms) {
+    SendMessageW(box, CB_INSERTSTRING, at++,
+                 reinterpret_cast<LPARAM>(Wide(FormEntryText(form)).c_str()));
+  }
+  // Deleting the entry shown may empty the box: what it said stays.
+  if (window.Text(编辑框3) != typed) window.SetText(编辑框3, typed);
+}
 
 int ChapterPreview::Scale(int pixels) const { return window_.Scale(pixels); }
 
@@ -180,7 +223,7 @@ bool ChapterPreview::Create() {
   // Owned by the main window: it stays above it and goes when it goes.
   HWND hwnd = CreateWindowExW(0, kPreviewClass, caption.c_str(),
                               WS_OVERLAPPEDWINDOW & ~WS_MINIMIZEBOX, main.left + Scale(24),
-                              main.top + Scale(24), Scale(720), Scale(540), window_.hwnd(),
+                              main.top + Scale(24), Scale(720), Scale(600), window_.hwnd(),
                               nullptr, instance, this);
   if (hwnd == nullptr) return false;
   ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -218,6 +261,7 @@ LRESULT ChapterPreview::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
                                        0, 0, 0, hwnd_, reinterpret_cast<HMENU>(INT_PTR{id}),
                                        GetModuleHandleW(nullptr), nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SetWindowSubclass(control, EscapeClosesProc, 0, reinterpret_cast<DWORD_PTR>(hwnd_));
         return control;
       };
       make(WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, kPreviewSummary);
@@ -229,6 +273,9 @@ LRESULT ChapterPreview::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
            ES_MULTILINE | ES_READONLY | ES_NOHIDESEL | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
            WS_EX_CLIENTEDGE, kPreviewContext);
       make(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, kPreviewSplit);
+      make(WC_LISTBOXW, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+           WS_EX_CLIENTEDGE, kPreviewForms);
+      FillForms();
       SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
       int index = 0;
@@ -251,13 +298,22 @@ LRESULT ChapterPreview::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
     case WM_SIZE:
       Arrange();
       return 0;
+    case WM_KEYDOWN:
+      if (wparam == VK_ESCAPE) {
+        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      info->ptMinTrackSize = {Scale(420), Scale(360)};
+      info->ptMinTrackSize = {Scale(420), Scale(440)};
       return 0;
     }
     case WM_COMMAND:
       if (LOWORD(wparam) == kPreviewSplit && HIWORD(wparam) == BN_CLICKED) StartSplit();
+      if (LOWORD(wparam) == kPreviewForms && HIWORD(wparam) == LBN_SELCHANGE) {
+        PickForm(static_cast<int>(SendMessageW(Control(kPreviewForms), LB_GETCURSEL, 0, 0)));
+      }
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lparam);
@@ -287,6 +343,42 @@ LRESULT ChapterPreview::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
       break;
   }
   return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void ChapterPreview::FillForms() {
+  HWND box = Control(kPreviewForms);
+  SendMessageW(box, LB_RESETCONTENT, 0, 0);
+  int chosen = -1;
+  for (size_t i = 0; i < forms_.size(); ++i) {
+    SendMessageW(box, LB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(Wide(FormLineText(forms_[i])).c_str()));
+    if (forms_[i].chosen && chosen < 0) chosen = static_cast<int>(i);
+  }
+  SendMessageW(box, LB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+  EnableWindow(box, !forms_.empty());
+}
+
+void ChapterPreview::PickForm(int index) {
+  if (index < 0 || index >= static_cast<int>(forms_.size())) return;
+  const chapters::FoundForm& form = forms_[static_cast<size_t>(index)];
+  chapters::FinderOptions options;
+  options.form = form.shape;
+  options.encoding = encoding_;
+  list_ = chapters::FindChapters(text_, options);
+  choice_ = {true, 0, {}, form.shape};
+  for (size_t i = 0; i < forms_.size(); ++i) forms_[i].chosen = static_cast<int>(i) == index;
+  SendMessageW(Control(kPreviewForms), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  rows_.clear();
+  warning_rows_.clear();
+  largest_ = 0;
+  FillRows();
+  HWND list = Control(kPreviewList);
+  SendMessageW(list, LVM_SETITEMCOUNT, rows_.size(), 0);
+  InvalidateRect(list, nullptr, TRUE);
+  EnableWindow(Control(kPreviewSplit), !list_.headings.empty());
+  SetWindowTextOf(Control(kPreviewContext), "双击一行，在这里查看标题前后的文字。");
+  // The page's own start button then cuts as the preview does.
+  window_.SetText(编辑框3, FormEntryText(form));
 }
 
 void ChapterPreview::FillRows() {
@@ -323,7 +415,9 @@ void ChapterPreview::FillRows() {
   SetWindowTextOf(Control(kPreviewSummary), summary);
 
   std::string rule;
-  if (!choice_.keyword.empty()) {
+  if (!choice_.form.empty()) {
+    rule = JoinText("规则：格式 ", list_.form.empty() ? choice_.form : list_.form);
+  } else if (!choice_.keyword.empty()) {
     rule = JoinText("规则：关键字 ", list_.pattern);
   } else {
     std::string label = PresetSetLabel(list_.presets);
@@ -345,7 +439,10 @@ void ChapterPreview::Arrange() {
   };
   place(kPreviewSummary, margin, margin, width - 2 * margin, line);
   place(kPreviewRule, margin, margin + line + Scale(2), width - 2 * margin, line);
-  const int list_top = margin + 2 * line + Scale(8);
+  const int forms_top = margin + 2 * line + Scale(6);
+  const int forms_height = Scale(64);
+  place(kPreviewForms, margin, forms_top, width - 2 * margin, forms_height);
+  const int list_top = forms_top + forms_height + Scale(6);
   const int button_top = height - margin - button_height;
   const int context_top = button_top - margin - context_height;
   place(kPreviewList, margin, list_top, width - 2 * margin, context_top - margin - list_top);
@@ -446,7 +543,7 @@ void ChapterPreview::StartSplit() {
   KeywordChoice cuts = choice_;
   cuts.find_chapters = true;
   OnKeywordListUsed(window_);
-  RunSplitJob(window_, cuts);
+  RunSplitJob(window_, cuts, path_);
 }
 
 }  // namespace travik::ui

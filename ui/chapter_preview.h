@@ -28,6 +28,7 @@ enum PreviewControl : int {
   kPreviewList,         // 序号, 章节号, 标题, 大小, 提示
   kPreviewContext,      // read-only: the text around a double-clicked heading
   kPreviewSplit,        // "按此分割"
+  kPreviewForms,        // the forms of heading found, the one taken first: a click takes another
 };
 
 // The list's columns.
@@ -51,6 +52,11 @@ class ChapterPreview {
   HWND Control(PreviewControl id) const { return GetDlgItem(hwnd_, id); }
   const chapters::ChapterList& chapters() const { return list_; }
   const std::string& path() const { return path_; }
+  // The forms the list offers, in its order.
+  const std::vector<chapters::FoundForm>& forms() const { return forms_; }
+  // Takes the form of the list's row `index` instead (as a click on it does): the headings are
+  // found again with that form, and the main window's keyword box shows its entry.
+  void PickForm(int index);
 
  private:
   ChapterPreview(MainWindow& window, std::string path, SourceBytes text, Encoding encoding,
@@ -61,6 +67,7 @@ class ChapterPreview {
 
   bool Create();
   void FillRows();
+  void FillForms();
   void Arrange();
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw);
   void DrawSizeCell(NMLVCUSTOMDRAW& draw);
@@ -79,7 +86,13 @@ class ChapterPreview {
   std::vector<std::array<std::wstring, 5>> rows_;  // the list's cells (it asks for them)
   std::vector<bool> warning_rows_;
   int64_t largest_ = 0;  // the largest piece, for the size bars
+  // The forms of chapter heading the finder saw in the text, in the order first shown.
+  std::vector<chapters::FoundForm> forms_;
 };
+
+// Offers `forms` in the main window's keyword box, after its own entries and in place of the
+// forms offered before, as FormEntryText names them.
+void OfferForms(MainWindow& window, const std::vector<chapters::FoundForm>& forms);
 
 // The text shown for a heading: from up to `before` lines above its line to `after` lines below
 // it, never more than a few kilobytes either way and never cut inside a character of `encoding`.

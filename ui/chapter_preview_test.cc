@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -16,6 +17,7 @@
 #include "text/text.h"
 #include "split/split_job.h"
 #include "tests/test_util.h"
+#include "ui/handlers.h"
 #include "ui/keyword_box.h"
 #include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
@@ -86,6 +88,18 @@ class ChapterPreviewTest : public WindowTest {
       pieces.push_back(bytes);
     }
     return pieces;
+  }
+  // The pieces of `name` begin exactly at `cuts` (the head piece before the first) and together
+  // are the source's `size` bytes.
+  void ExpectPiecesCutAt(const std::string& name, const std::vector<int64_t>& cuts, size_t size) {
+    Texts pieces = Pieces(name);
+    ASSERT_EQ(pieces.size(), cuts.size() + 1);
+    size_t at = pieces[0].size();
+    for (size_t i = 0; i < cuts.size(); ++i) {
+      EXPECT_EQ(static_cast<int64_t>(at), cuts[i]) << i;
+      at += pieces[i + 1].size();
+    }
+    EXPECT_EQ(at, size);
   }
   // Every file under the temporary folder.
   std::set<std::filesystem::path> FilesOnDisk() {
@@ -477,14 +491,215 @@ TEST_F(ChapterPreviewTest, SplitButtonCutsExactlyWhereThePreviewShows) {
   EXPECT_TRUE(window().Checked(单选框3));
   EXPECT_FALSE(window().Checked(单选框2));
   EXPECT_EQ(window().Text(编辑框3), "^第.[章卷]") << "the box keeps what the person typed";
-  Texts pieces = Pieces("江湖");
-  ASSERT_EQ(pieces.size(), cuts.size() + 1);
-  size_t at = pieces[0].size();
-  for (size_t i = 0; i < cuts.size(); ++i) {
-    EXPECT_EQ(static_cast<int64_t>(at), cuts[i]) << i;
-    at += pieces[i + 1].size();
+  ExpectPiecesCutAt("江湖", cuts, novel.size());
+}
+
+// A basketball novel: six chapters, each with its four quarters (第一节 …) and score lines
+// between them. The chapters are the finder's guess; the quarters are a form of their own.
+std::string SportsNovel() {
+  const char* numerals[] = {"一", "二", "三", "四", "五", "六"};
+  std::string text = "球场风云\r\n";
+  for (int i = 0; i < 6; ++i) {
+    text += JoinText("第", numerals[i], "章 决赛\r\n", Body(8));
+    for (int q = 0; q < 4; ++q) {
+      text += JoinText("第", numerals[q], "节 3:39\r\n第", NumberToText(q + 1),
+                       "节结束 98比95\r\n98：95\r\n", Body(2));
+    }
   }
-  EXPECT_EQ(at, novel.size());
+  return Gbk(text);
+}
+
+// The entries of the keyword box after its own, as the box lists them.
+Texts BoxEntriesAfterOwn(HWND box) {
+  Texts entries;
+  const int count = static_cast<int>(SendMessageW(box, CB_GETCOUNT, 0, 0));
+  for (int i = static_cast<int>(KeywordEntries().size()); i < count; ++i) {
+    std::wstring text(static_cast<size_t>(SendMessageW(box, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+    SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    entries.push_back(Utf8(text.c_str()));
+  }
+  return entries;
+}
+
+// A click on a row of the preview's list of forms, as the list box reports it.
+void ClickForm(ChapterPreview& preview, int index) {
+  HWND forms = preview.Control(kPreviewForms);
+  SendMessageW(forms, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(preview.hwnd(), WM_COMMAND, MAKEWPARAM(kPreviewForms, LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(forms));
+}
+
+std::string ListBoxLine(HWND box, int index) {
+  std::wstring text(static_cast<size_t>(SendMessageW(box, LB_GETTEXTLEN, index, 0)) + 1, L'\0');
+  SendMessageW(box, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  return Utf8(text.c_str());
+}
+
+TEST_F(ChapterPreviewTest, AWrongGuessIsCorrectedWithOneClickOnAnotherForm) {
+  const std::string novel = SportsNovel();
+  const std::string path = MakeFile("球场.txt", novel);
+  AddSplitFile(path);
+  ChooseSaveFolder();
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  // The forms found, the one taken first, each with its count and how well its numbers run.
+  const std::vector<chapters::FoundForm> forms = preview->forms();
+  ASSERT_GE(forms.size(), 2u);
+  EXPECT_EQ(forms[0].shape, "第#章");
+  EXPECT_TRUE(forms[0].chosen);
+  HWND form_list = preview->Control(kPreviewForms);
+  ASSERT_EQ(SendMessageW(form_list, LB_GETCOUNT, 0, 0), static_cast<LRESULT>(forms.size()));
+  EXPECT_EQ(ListBoxLine(form_list, 0), "第#章　6 个标题，编号连续 6/6");
+  EXPECT_EQ(SendMessageW(form_list, LB_GETCURSEL, 0, 0), 0);
+  for (size_t i = 0; i < forms.size(); ++i) {
+    EXPECT_EQ(ListBoxLine(form_list, static_cast<int>(i)), FormLineText(forms[i]));
+  }
+  EXPECT_EQ(SendMessageW(preview->Control(kPreviewList), LVM_GETITEMCOUNT, 0, 0), 6);
+  // The keyword box offers the same forms.
+  Texts offered;
+  for (const chapters::FoundForm& form : forms) offered.push_back(FormEntryText(form));
+  EXPECT_EQ(BoxEntriesAfterOwn(Hwnd(编辑框3)), offered);
+
+  // One click on the quarters: the list shows them, and the box says what the split will use.
+  const auto quarters = std::find_if(forms.begin(), forms.end(), [](const chapters::FoundForm& f) {
+    return f.shape == "第#节";
+  });
+  ASSERT_NE(quarters, forms.end());
+  const int index = static_cast<int>(quarters - forms.begin());
+  ClickForm(*preview, index);
+  Pump();
+  ASSERT_EQ(ChapterPreview::Current(), preview);
+  const auto& headings = preview->chapters().headings;
+  ASSERT_EQ(headings.size(), quarters->count);
+  EXPECT_EQ(SendMessageW(preview->Control(kPreviewList), LVM_GETITEMCOUNT, 0, 0),
+            static_cast<LRESULT>(headings.size()));
+  for (size_t i = 0; i < headings.size(); ++i) {
+    EXPECT_EQ(headings[i].title.rfind("第", 0), 0u) << headings[i].title;
+    EXPECT_NE(headings[i].title.find("节 3:39"), std::string::npos) << headings[i].title;
+    EXPECT_EQ(ListCell(preview->Control(kPreviewList), static_cast<int>(i), kColumnTitle),
+              headings[i].title);
+  }
+  EXPECT_EQ(SendMessageW(form_list, LB_GETCURSEL, 0, 0), index);
+  EXPECT_EQ(preview->forms()[0].shape, "第#章") << "the list keeps its order under the click";
+  EXPECT_EQ(window().Text(编辑框3), FormEntryText(*quarters));
+  EXPECT_EQ(BoxEntriesAfterOwn(Hwnd(编辑框3)), offered);
+  const std::string rule = WindowTextOf(preview->Control(kPreviewRule));
+  EXPECT_NE(rule.find("第#节"), std::string::npos) << rule;
+
+  // The split cuts where the preview now shows, and the start button of the page does the same.
+  std::vector<int64_t> cuts;
+  for (const chapters::Heading& heading : headings) cuts.push_back(heading.offset);
+  SendMessageW(preview->Control(kPreviewSplit), BM_CLICK, 0, 0);
+  Pump();
+  WaitForJob();
+  EXPECT_EQ(Messages(), Texts{});
+  ExpectPiecesCutAt("球场", cuts, novel.size());
+  EXPECT_EQ(SplitFormOf(window(), KeywordChoiceOf(window().Text(编辑框3)), SplitMode::kByKeyword)
+                .chapter_form,
+            "第#节");
+
+  // Another preview of the same file opens on the form the box names; a text of other forms
+  // replaces the offered ones.
+  Click(按钮9);
+  preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ(preview->chapters().headings.size(), quarters->count);
+  EXPECT_EQ(preview->forms().front().shape, "第#节");
+  SendMessageW(preview->hwnd(), WM_CLOSE, 0, 0);
+  Pump();
+  const std::string other = MakeFile(
+      "另一部.txt", Gbk(JoinText("第一回 甲\r\n", Body(20), "第二回 乙\r\n", Body(20),
+                                "第三回 丙\r\n", Body(20), "第四回 丁\r\n", Body(20))));
+  AddSplitFile(other);
+  SelectRow(超级列表框1, 1);
+  window().SetText(编辑框3, "自动识别章节");
+  Click(按钮9);
+  preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_FALSE(preview->forms().empty());
+  EXPECT_EQ(preview->forms().front().shape, "第#回");
+  offered.clear();
+  for (const chapters::FoundForm& form : preview->forms()) offered.push_back(FormEntryText(form));
+  EXPECT_EQ(BoxEntriesAfterOwn(Hwnd(编辑框3)), offered);
+  EXPECT_EQ(window().Text(编辑框3), "自动识别章节");
+}
+
+TEST_F(ChapterPreviewTest, TheSplitButtonSplitsThePreviewedFileAlone) {
+  const std::string first = MakeFile("上.txt", SmallNovel());
+  const std::string second = MakeFile("中.txt", SmallNovel());
+  const std::string third = MakeFile("下.txt", SmallNovel());
+  desktop_.file_answers = {{first, second, third}};
+  Click(按钮1);
+  ChooseSaveFolder();
+  SelectRow(超级列表框1, 1);
+  Click(按钮9);
+  ChapterPreview* preview = ChapterPreview::Current();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_EQ(preview->path(), second);
+  const size_t headings = preview->chapters().headings.size();
+  ASSERT_GT(headings, 0u);
+  SendMessageW(preview->Control(kPreviewSplit), BM_CLICK, 0, 0);
+  Pump();
+  WaitForJob();
+  EXPECT_EQ(Messages(), Texts{});
+  EXPECT_EQ(Pieces("中").size(), headings + 1);
+  EXPECT_FALSE(FolderExists(dir_.Join("上")));
+  EXPECT_FALSE(FolderExists(dir_.Join("下")));
+  EXPECT_EQ(window().RowCount(超级列表框1), 3) << "the list stays as it was";
+  EXPECT_NE(window().StatusPane(0).find("1 个文件"), std::string::npos) << window().StatusPane(0);
+
+  // The file gone from the list meanwhile: nothing is split, and the preview says why.
+  ASSERT_NE(ChapterPreview::Current(), nullptr);
+  SelectRow(超级列表框1, 1);
+  Menu(kMenuDelete);
+  SendMessageW(ChapterPreview::Current()->Control(kPreviewSplit), BM_CLICK, 0, 0);
+  Pump();
+  WaitForJob();
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0], JoinText(second, "：已不在分割列表中"));
+  EXPECT_FALSE(FolderExists(dir_.Join("上")));
+}
+
+TEST_F(ChapterPreviewTest, EscClosesThePreviewWhereverTheFocusIs) {
+  AddSplitFile(MakeFile("江湖.txt", SmallNovel()));
+  for (PreviewControl focus : {kPreviewList, kPreviewForms, kPreviewContext, kPreviewSplit}) {
+    Click(按钮9);
+    ChapterPreview* preview = ChapterPreview::Current();
+    ASSERT_NE(preview, nullptr);
+    SetFocus(preview->Control(focus));
+    SendMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);  // other keys leave it open
+    Pump();
+    ASSERT_EQ(ChapterPreview::Current(), preview) << focus;
+    SendMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    EXPECT_EQ(ChapterPreview::Current(), nullptr) << focus;
+  }
+  EXPECT_TRUE(IsWindow(window().hwnd()));
+  EXPECT_EQ(Messages(), Texts{});
+}
+
+// A form's entry in the keyword box names its shape back, whatever the shape holds.
+TEST(FormEntry, NamesItsShapeBackAndTypedTextStaysAKeyword) {
+  for (const char* shape : {"第#章", "#、", "〇、", "【第#章】", "…（#）", "chapter.#", "#"}) {
+    const chapters::FoundForm form{shape, 1234, 1200, false};
+    const std::string entry = FormEntryText(form);
+    EXPECT_TRUE(IsFormEntry(entry)) << entry;
+    const KeywordChoice choice = KeywordChoiceOf(entry);
+    EXPECT_TRUE(choice.find_chapters) << entry;
+    EXPECT_EQ(choice.form, shape) << entry;
+    EXPECT_EQ(choice.keyword, "") << entry;
+    EXPECT_EQ(choice.presets, 0u) << entry;
+  }
+  EXPECT_EQ(FormEntryText({"第#章", 12, 11, true}), "格式：第#章（12 个）");
+  for (const char* typed : {"格式：", "格式：第.章", "格式：（12 个）", "格式：第#章（ 个）",
+                            "格式：第#章（x 个）", "第#章（12 个）", ""}) {
+    EXPECT_FALSE(IsFormEntry(typed)) << typed;
+    const KeywordChoice choice = KeywordChoiceOf(typed);
+    EXPECT_FALSE(choice.find_chapters) << typed;
+    EXPECT_EQ(choice.keyword, typed);
+    EXPECT_EQ(choice.form, "");
+  }
 }
 
 TEST_F(ChapterPreviewTest, WhatThePreviewSaysWhenItCannotShowChapters) {

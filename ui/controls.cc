@@ -149,10 +149,21 @@ void MainWindow::AppendRow(ControlId list, const FileEntry& entry) {
     cell.pszText = cells[column].data();
     SendMessageW(view, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
   }
-  if (row_index_[list].valid) row_index_[list].rows[key] = row;
+  // The first row of a list starts its index: kept up to date from here, it is never built
+  // again over thousands of rows when their encodings are shown.
+  RowIndex& index = row_index_[list];
+  if (row == 0 && RowCount(list) == 1) {
+    index.rows.clear();
+    index.valid = true;
+  }
+  if (index.valid) index.rows[key] = row;
   row_encodings_[key].choice = entry.encoding;
   ShowRowEncoding(list, row);
-  scanner_.Add(key, entry.path);
+  if (row_queue_.empty()) {
+    scanner_.Add(key, entry.path);
+  } else {
+    scans_later_.emplace_back(key, entry.path);
+  }
 }
 
 void MainWindow::DeleteRow(ControlId list, int row) {
@@ -283,6 +294,7 @@ void MainWindow::OnEncodingsRecognised() {
   // the window keeps answering while a long list's column fills.
   using Clock = std::chrono::steady_clock;
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kAddRowsBatchMilliseconds);
+  if (!row_queue_.empty()) return;  // shown once the list is complete
   for (ControlId list : {超级列表框1, 超级列表框2, 超级列表框3}) {
     SendMessageW(Control(list), WM_SETREDRAW, FALSE, 0);
   }

@@ -63,6 +63,10 @@ void EncodingScanner::SetWindow(HWND window, UINT message) {
 
 void EncodingScanner::Add(int64_t id, std::string path) {
   EnterCriticalSection(&lock_);
+  // The worker reads until the queue is empty before it waits again: only a file that finds the
+  // queue empty needs to wake it. (Under Wine each wake is a call to the server; thousands of
+  // files added at once cost the window seconds.)
+  const bool wake = waiting_.empty();
   waiting_.emplace_back(id, std::move(path));
   LeaveCriticalSection(&lock_);
   if (worker_ == nullptr && !stop_) {
@@ -72,7 +76,7 @@ void EncodingScanner::Add(int64_t id, std::string path) {
   }
   if (worker_ == nullptr) {
     Work();  // no thread: read here, as the answer is wanted anyway
-  } else {
+  } else if (wake) {
     SetEvent(wake_);
   }
 }

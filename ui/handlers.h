@@ -94,12 +94,16 @@ void OpenSaveFolder(MainWindow& window);
 // "打开保存目录": the folder of the last job's files, else that of pane 1, in Explorer.
 void OpenLastJobFolder(MainWindow& window);
 
+// After a split by size, told in the status bar after the count of the files whose size on disk
+// the piece size is not smaller than: each of them is one piece, the whole file.
+inline constexpr char kNotCutNote[] = " 个文件不大于欲分割大小，整个文件为 1 个分割文件";
+
 // job_buttons.cc: the start buttons fill their job's form from the page and run it on a worker
 // thread; while it runs, the page's start button stops it.
 void RunSplitJob(MainWindow& window);   // 按钮5
-// The split job as 按钮5 starts it, in keyword mode with what `keyword` asks for instead of
-// 编辑框3's text (the chapter preview's cuts).
-void RunSplitJob(MainWindow& window, const KeywordChoice& keyword);
+// The split job as 按钮5 starts it, but of the list's file `path` alone, in keyword mode with what
+// `keyword` asks for instead of 编辑框3's text (the chapter preview's cuts of the file it shows).
+void RunSplitJob(MainWindow& window, const KeywordChoice& keyword, std::string_view path);
 void RunMergeJob(MainWindow& window);   // 按钮2
 void RunInsertJob(MainWindow& window);  // 按钮4
 // The forms as the start buttons fill them from their pages (each row with its encoding choice);

@@ -1,6 +1,7 @@
 // The three start buttons: each fills its job's form from its page (the controls are read once,
 // here) and runs the job on a worker thread; the job's state is copied in and out, so the window
 // never shares it with the running job.
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -49,15 +50,32 @@ void TellRenamedOutputs(WindowHost& host, const std::vector<std::string>& rename
   host.ShowMessage(text);
 }
 
-// The split job with the page's form, in `mode` and with `keyword` for 编辑框3.
-void RunSplit(MainWindow& window, const KeywordChoice& keyword, SplitMode mode) {
-  SplitForm form = SplitFormOf(window, keyword, mode);
+// Files of a split by size that the size does not cut (their size on disk is not larger than
+// it): each is its one piece, which the summary says rather than leaving it to be found.
+int FilesNotCut(const SplitForm& form) {
+  if (form.mode != SplitMode::kBySize) return 0;
+  const double piece = TextToNumber(form.size_text) * 1024.0;
+  int count = 0;
+  for (const FileEntry& row : form.rows) {
+    const int64_t size = FileSizeOf(row.path);
+    if (size > 0 && static_cast<double>(size) <= piece) ++count;
+  }
+  return count;
+}
+
+// The split job with `form`, filled from the page.
+void RunSplit(MainWindow& window, const SplitForm& form) {
   auto context = std::make_shared<SplitContext>(window.jobs().split);
+  const int not_cut = FilesNotCut(form);
   window.runner().Start(
       0, JobKind::kSplit, false, [form, context](JobHost& host) { SplitJob(form, *context, host); },
-      [&window, context] {
+      [&window, context, not_cut] {
         window.jobs().split = *context;
         WindowHost host(window);
+        if (not_cut > 0 && host.StatusPane(0).find("已完成") != std::string::npos) {
+          host.SetStatusPane(0, JoinText(host.StatusPane(0), "，", NumberToText(not_cut),
+                                         kNotCutNote));
+        }
         TellRenamedOutputs(host, context->renamed_folders, "分割文件保存在");
         if (!context->device_folders.empty()) {
           std::string text = "文件名是 Windows 的设备名，分割文件保存在：";
@@ -82,6 +100,7 @@ SplitForm SplitFormOf(const MainWindow& window, const KeywordChoice& keyword, Sp
   form.keyword_text = keyword.keyword;
   form.find_chapters = keyword.find_chapters;
   form.chapter_presets = keyword.presets;
+  form.chapter_form = keyword.form;
   form.custom_text = window.Text(编辑框6);
   form.write_merge_script = window.Checked(选择框4);
   form.program_folder = ProgramDirectory();
@@ -122,13 +141,22 @@ InsertForm InsertFormOf(const MainWindow& window) {
 void RunSplitJob(MainWindow& window) {
   if (StopsRunningJob(window, 0)) return;
   window.FinishAddingRows();  // the job reads the whole list
-  RunSplit(window, KeywordChoiceOf(window.Text(编辑框3)), SplitModeOf(window));
+  RunSplit(window, SplitFormOf(window, KeywordChoiceOf(window.Text(编辑框3)), SplitModeOf(window)));
 }
 
-void RunSplitJob(MainWindow& window, const KeywordChoice& keyword) {
+void RunSplitJob(MainWindow& window, const KeywordChoice& keyword, std::string_view path) {
   if (window.runner().running()) return;  // the preview starts no second job
   window.FinishAddingRows();
-  RunSplit(window, keyword, SplitMode::kByKeyword);
+  SplitForm form = SplitFormOf(window, keyword, SplitMode::kByKeyword);
+  // That file's row alone (its first, should the list name it twice), with its encoding choice.
+  auto row = std::find_if(form.rows.begin(), form.rows.end(),
+                          [path](const FileEntry& entry) { return entry.path == path; });
+  if (row == form.rows.end()) {
+    window.desktop().ShowMessageBox(window.hwnd(), JoinText(path, "：已不在分割列表中"), "提示");
+    return;
+  }
+  form.rows = {*row};
+  RunSplit(window, form);
 }
 
 void RunMergeJob(MainWindow& window) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "chapters/chapter_finder.h"
 #include "chapters/heading_forms.h"
 #include "ui/layout.h"
 
@@ -22,14 +23,25 @@ struct KeywordEntry {
 // The entries in list order: "自动识别章节", then one per preset of chapters::Presets().
 Table<KeywordEntry> KeywordEntries();
 
-// What the box's text asks for. An entry's text cuts at the finder's headings of its forms;
-// any other text is an ordinary keyword (pattern), the empty text included.
+// What the box's text asks for. An entry's text cuts at the finder's headings of its forms (a
+// form entry's: of that one form); any other text is an ordinary keyword (pattern), the empty
+// text included.
 struct KeywordChoice {
   bool find_chapters = false;
   chapters::PresetSet presets = 0;
   std::string keyword;  // the pattern as typed; empty for an entry
+  std::string form;     // a form entry's shape ("第#章"); empty otherwise
 };
 KeywordChoice KeywordChoiceOf(std::string_view box_text);
+
+// The entry for a form the finder saw, as the chapter preview offers it to the box:
+// "格式：第#章（120 个）".
+std::string FormEntryText(const chapters::FoundForm& form);
+// True for a text FormEntryText makes.
+bool IsFormEntry(std::string_view box_text);
+// The line of the preview's list of forms: the shape, its headings and how many of them follow
+// the one before in number ("第#章　120 个标题，编号连续 118/120").
+std::string FormLineText(const chapters::FoundForm& form);
 
 // The forms of a set by their short names joined by "＋" ("章节＋卷"); empty for 0.
 std::string PresetSetLabel(chapters::PresetSet presets);

@@ -208,6 +208,12 @@ bool MainWindow::OnCreate() {
   SendMessageW(hint_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   SendMessageW(hint_.get(), TTM_SETMAXTIPWIDTH, 0, Scale(320));
   SetWindowSubclass(hint_.get(), HintProc, 0, 0);
+  // A layered window that is transparent is passed over when the system looks for the window
+  // under the mouse (Wine looks no further than the top-level window it finds, whatever
+  // WM_NCHITTEST answers): the click goes to the control under the balloon.
+  SetWindowLongPtrW(hint_.get(), GWL_EXSTYLE,
+                    GetWindowLongPtrW(hint_.get(), GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT);
+  SetLayeredWindowAttributes(hint_.get(), 0, 255, LWA_ALPHA);
 
   OnMainWindowCreated();
   // Files and folders dropped from Explorer anywhere on the window go to the page's list.

@@ -100,7 +100,9 @@ class MainWindow {
   EncodingChoice RowEncoding(ControlId list, int row) const;
   void SetRowEncoding(ControlId list, int row, EncodingChoice choice);
   // True while files of the lists are still being read for their column "编码".
-  bool RecognisingEncodings() const { return scanner_.busy() || !pending_answers_.empty(); }
+  bool RecognisingEncodings() const {
+    return scanner_.busy() || !pending_answers_.empty() || !scans_later_.empty();
+  }
   // No list's file is held open for the column from Pause until Resume (while a job runs).
   void PauseRecognising() { scanner_.Pause(); }
   void ResumeRecognising() { scanner_.Resume(); }
@@ -228,6 +230,9 @@ class MainWindow {
     std::function<void()> done;
   };
   std::vector<QueuedRows> row_queue_;
+  // Files of rows added from the queue, handed to the scanner once the list is complete: while
+  // rows are added the window's thread and the processor go to the list first.
+  std::vector<std::pair<int64_t, std::string>> scans_later_;
   std::string settings_path_;  // empty: nothing is remembered
   // Client size and control rectangles (in their parents) at start; empty while being created.
   SIZE base_client_ = {0, 0};

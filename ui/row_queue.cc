@@ -66,7 +66,21 @@ void MainWindow::AddQueuedRows(bool all) {
     if (done) done();
   }
   RefreshStatusBar(*this);
-  if (!row_queue_.empty()) PostMessageW(hwnd_, kAddRowsMessage, 0, 0);
+  if (!row_queue_.empty()) {
+    PostMessageW(hwnd_, kAddRowsMessage, 0, 0);
+    return;
+  }
+  // The list is complete: its files are read for the encoding column now, and the answers that
+  // came meanwhile are shown.
+  // Held while they are handed over, the worker takes no lock between them (under Wine a
+  // contended lock is a call to the server, two thousand of them a tenth of a second). A job's
+  // pause already holds it.
+  const bool hold = !runner_.running();
+  if (hold) scanner_.Pause();
+  for (auto& [key, path] : scans_later_) scanner_.Add(key, std::move(path));
+  scans_later_.clear();
+  if (hold) scanner_.Resume();
+  if (!pending_answers_.empty()) PostMessageW(hwnd_, kEncodingsMessage, 0, 0);
 }
 
 void MainWindow::OnDropFiles(WPARAM wparam) {

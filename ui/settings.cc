@@ -218,6 +218,7 @@ Settings CollectSettings(MainWindow& window) {
     SendMessageW(keyword_box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
     entry.resize(static_cast<size_t>(length));
     std::string utf8 = Utf8(entry);
+    if (IsFormEntry(utf8)) continue;  // a form of the text last previewed, not a keyword
     if (std::find(recent.begin(), recent.end(), utf8) == recent.end()) recent.push_back(utf8);
   }
   for (int i = 0; i < kRecentKeywords && i < static_cast<int>(recent.size()); ++i) {
