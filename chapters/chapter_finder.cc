@@ -1443,6 +1443,7 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
   found.ok = source.ok;
   found.cut_short = source.cut_short;
   found.error = source.error;
+  found.notes = source.notes;
   found.encoding = source.encoding;
   if (source.ok) {
     FinderOptions own = options;

@@ -91,8 +91,9 @@ ChapterList FindChapters(std::string_view text, const FinderOptions& options = {
 // A file's headings, and how its reading went.
 struct FileChapters {
   bool ok = false;         // the file was read
-  bool cut_short = false;  // its text ends early (a 0x00 or 0x1A byte, a lone lead byte)
+  bool cut_short = false;  // its text ends early (a lone lead byte, an incomplete character)
   std::string error;       // the cause (UTF-8) when !ok or cut_short
+  std::vector<std::string> notes;  // what the reader kept or left out (SourceText::notes)
   // The encoding the file was read in (recognised, or as options.choice gave it). A UTF-16 file,
   // or one not valid in the encoding given, is not read: ok is false and `error` says why.
   Encoding encoding = Encoding::kGbk;

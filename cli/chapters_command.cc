@@ -25,6 +25,8 @@ constexpr char kChaptersHelp[] =
     "                         不给出时自动选择章节号最连贯的形式\n"
     "      --encoding 编码    文件的编码: auto（默认，自动识别）、gbk、gb18030、utf-8\n"
     "      --json             每个文件输出一行 JSON（UTF-8）\n"
+    "文件中间的 0x1A 控制字符是文本的一部分，原样保留并给出警告（第 N 字节，从 1 数起）；\n"
+    "含 0x00 字节的文件不是文本，整个不处理；文件末尾的 0x00/0x1A 填充字节略去并给出警告。\n"
     "  -h, --help             显示本帮助\n"
     "\n"
     "标题形式（整行是标题；行首可有空格或全角空格；句子不是标题）:\n"
@@ -283,6 +285,7 @@ int RunChapters(const std::vector<std::string>& args) {
       PrintTable(operand, file, finder.presets != 0);
     }
     if (file.cut_short) PrintError(operand + ": " + file.error);
+    for (const std::string& note : file.notes) PrintError("警告: " + operand + ": " + note);
     if (list.headings.empty() && exit_code == kExitOk) exit_code = kExitCheckFailed;
   }
   return exit_code;

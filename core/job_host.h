@@ -60,6 +60,12 @@ class JobHost {
     (void)path;
     (void)text;
   }
+  // What the reader of a file kept or left out, though it read the text whole (a 0x1A control
+  // byte kept as it is, padding at the end left out): the job goes on. The command line prints it
+  // as a warning; the window lists these at the end of the job.
+  virtual void FileWarning(const std::string& path, const std::string& text) {
+    CheckWarning(path, text);
+  }
   // Asked between units of work: true once the person asked the job to stop. A job then stops at
   // its next safe point, leaving only complete files behind.
   virtual bool StopRequested() const { return false; }

@@ -683,25 +683,53 @@ TEST(FileNames, WindowsRulesForTrailingDotsAndDevices) {
   EXPECT_EQ(DeviceNameProblem("nul.txt"), "“nul.txt”是 Windows 的设备名，不能用作文件名，请换一个名字");
 }
 
-TEST(LoadSourceText, ReportsWhatWasNotRead) {
+TEST(LoadSourceText, ReadsAWholeTextOrNone) {
   ScopedTempDir dir;
   std::string path = dir.Join("s.txt");
+  // A 0x00 inside: no text, refused whole, naming the byte (counted from 1).
   ASSERT_TRUE(WriteFileBytes(path, std::string("ab\0cd", 5)));
   SourceText s = LoadSourceText(path);
-  EXPECT_TRUE(s.ok);
-  EXPECT_TRUE(s.cut_short);
-  EXPECT_EQ(s.text, "ab");
+  EXPECT_FALSE(s.ok);
+  EXPECT_TRUE(s.refused);
+  EXPECT_TRUE(s.text.empty());
+  EXPECT_EQ(s.error, "第 3 字节是 0x00，文件不是文本（二进制文件，或未能识别的 UTF-16 文本），未处理");
   EXPECT_EQ(s.file_size, 5);
   EXPECT_EQ(OpenFileCount(), 0);
-  std::string nul_reason = s.error;
+  // A 0x1A inside is a byte of the text: read whole, and told.
+  ASSERT_TRUE(WriteFileBytes(path, "ab\x1A" "cd\x1A" "e"));
+  SourceText eof = LoadSourceText(path);
+  EXPECT_TRUE(eof.ok && !eof.cut_short);
+  EXPECT_EQ(eof.text, "ab\x1A" "cd\x1A" "e");
+  EXPECT_EQ(eof.padding, "");
+  EXPECT_EQ(eof.notes, std::vector<std::string>{"第 3 字节有 0x1A 控制字符，已原样保留（共 2 个）"});
+  // Padding at the very end is left out and told; a DOS end mark alone is padding too.
+  ASSERT_TRUE(WriteFileBytes(path, std::string("ab\x1A" "c\x1A\0\x1A", 7)));
+  SourceText padded = LoadSourceText(path);
+  EXPECT_TRUE(padded.ok && !padded.cut_short);
+  EXPECT_EQ(padded.text, "ab\x1A" "c");
+  EXPECT_EQ(padded.padding, std::string("\x1A\0\x1A", 3));
+  EXPECT_EQ(padded.notes, (std::vector<std::string>{
+                              "第 3 字节有 0x1A 控制字符，已原样保留",
+                              "文件末尾的 3 个 0x00/0x1A 填充字节不属于文本，已略去"}));
   ASSERT_TRUE(WriteFileBytes(path, "ab\xB0"));
   SourceText half = LoadSourceText(path);
   EXPECT_TRUE(half.cut_short);
   EXPECT_EQ(half.text, "ab");
-  EXPECT_NE(half.error, nul_reason);  // the reason names the half character, not 0x00 or 0x1A
+  EXPECT_NE(half.error.find("不完整"), std::string::npos) << half.error;
   EXPECT_TRUE(half.ends_in_lead_byte);
   EXPECT_EQ(half.trailing_lead, '\xB0');
-  EXPECT_FALSE(s.ends_in_lead_byte);  // a 0x00 is no lead byte waiting for the next file
+  // A lead byte before padding waits for no next file: it is dropped and told.
+  ASSERT_TRUE(WriteFileBytes(path, std::string("ab\xB0\0", 4)));
+  SourceText lead_padded = LoadSourceText(path);
+  EXPECT_TRUE(lead_padded.ok && lead_padded.cut_short);
+  EXPECT_EQ(lead_padded.text, "ab");
+  EXPECT_FALSE(lead_padded.ends_in_lead_byte);
+  // A 0x1A right after a lead byte is that character's second byte, not padding.
+  ASSERT_TRUE(WriteFileBytes(path, "ab\xB0\x1A\x1A"));
+  SourceText trail = LoadSourceText(path);
+  EXPECT_TRUE(trail.ok && !trail.cut_short);
+  EXPECT_EQ(trail.text, "ab\xB0\x1A");
+  EXPECT_EQ(trail.padding, "\x1A");
   SourceText missing = LoadSourceText(dir.Join("none.txt"));
   EXPECT_FALSE(missing.ok);
   EXPECT_NE(missing.error.find("不存在"), std::string::npos) << missing.error;
@@ -724,11 +752,17 @@ TEST(LoadSourceText, CarriedLeadByteCompletesTheFirstCharacter) {
   SourceText whole = LoadSourceText(path, "\xB0");
   EXPECT_FALSE(whole.cut_short);
   EXPECT_EQ(whole.text, "\xB0\xA1z");
-  // A NUL after the carried byte still ends the text, dropping the lead byte.
+  // A NUL after the carried byte is a NUL in the text: the file is no text. Its position is
+  // the file's own.
   ASSERT_TRUE(WriteFileBytes(path, std::string("\0z", 2)));
   SourceText nul = LoadSourceText(path, "\xB0");
-  EXPECT_TRUE(nul.cut_short);
-  EXPECT_EQ(nul.text, "");
+  EXPECT_TRUE(nul.refused);
+  EXPECT_EQ(nul.error.rfind("第 1 字节是 0x00", 0), 0u) << nul.error;
+  // Padding right after it: the lead byte is dropped.
+  ASSERT_TRUE(WriteFileBytes(path, std::string("\0\0", 2)));
+  SourceText padding = LoadSourceText(path, "\xB0");
+  EXPECT_TRUE(padding.ok && padding.cut_short);
+  EXPECT_EQ(padding.text, "");
 }
 
 // Sources in UTF-8, GB18030 and UTF-16: recognised, or taken as given, and read by their own
@@ -761,11 +795,16 @@ TEST(LoadSourceText, ReadsEachTextInItsOwnEncoding) {
   EXPECT_EQ(cut.text, "\xE4\xB8\xAD");
   EXPECT_EQ(cut.unfinished, "\xE6\x96");
   EXPECT_NE(cut.error.find("不完整"), std::string::npos) << cut.error;
-  // 0x00 and 0x1A end a UTF-8 text wherever they stand (never inside a character).
-  SourceText eof = load(std::string("\xE4\xB8\xAD\x1A\xE6\x96\x87", 7));
-  EXPECT_TRUE(eof.cut_short);
-  EXPECT_EQ(eof.text, "\xE4\xB8\xAD");
+  // A 0x1A inside a UTF-8 text is text; 0x00 refuses it, padding after it is left out.
+  SourceText eof = load(std::string("\xE4\xB8\xAD\x1A\xE6\x96\x87\x1A\x1A", 9));
+  EXPECT_TRUE(eof.ok && !eof.cut_short);
+  EXPECT_EQ(eof.encoding, Encoding::kUtf8);
+  EXPECT_EQ(eof.text, "\xE4\xB8\xAD\x1A\xE6\x96\x87");
+  EXPECT_EQ(eof.padding, "\x1A\x1A");
   EXPECT_TRUE(eof.unfinished.empty());
+  SourceText nul = load(std::string("\xE4\xB8\xAD\0\xE6\x96\x87", 7), EncodingChoice::kUtf8);
+  EXPECT_TRUE(nul.refused);
+  EXPECT_EQ(nul.error.rfind("第 4 字节是 0x00", 0), 0u) << nul.error;
   // GB18030 with a four-byte character.
   SourceText gb18030 = load("\xB5\xDA\x95\x32\x82\x36\xD5\xC2");
   EXPECT_TRUE(gb18030.ok && !gb18030.cut_short);
@@ -838,9 +877,60 @@ TEST(LoadSourceText, RefusesUtf16AndTextsInvalidInTheGivenEncoding) {
   EXPECT_EQ(carried.text, "\xE4\xB8\xAD");
 }
 
-// The reader against a literal model on random UTF-8-ish and GB18030-ish bytes under each choice:
-// the text is the longest run of whole characters before the first 0x00/0x1A, unless a character
-// before that point is invalid under a forced encoding.
+// A source read by the reader's rules, step by step: the run of 0x00 and 0x1A bytes at the very
+// end is padding (in GBK, stepping over characters, a 0x1A right after a lead byte is that
+// character's second byte); a 0x00 before the padding refuses the file; 0x1A bytes before it are
+// text; then a GBK lead byte without its second byte, or an incomplete last UTF-8 or GB18030
+// character, is dropped. A text not valid in an encoding `given` is refused.
+struct ModelSource {
+  bool refused = false;
+  std::string text;
+  std::string padding;
+  size_t eofs = 0;       // 0x1A bytes kept
+  size_t first_eof = 0;  // counted from 1; 0 when none
+  bool cut_short = false;
+  bool lone_lead = false;  // GBK: the file's very last byte is a lead byte
+};
+ModelSource ReadByRules(const std::string& file, Encoding encoding, size_t mark, bool given) {
+  ModelSource m;
+  size_t end = file.size();
+  while (end > 0 && (file[end - 1] == '\0' || file[end - 1] == '\x1A')) --end;
+  size_t whole = 0;
+  if (encoding == Encoding::kGbk) {
+    while (whole < end) {
+      if (static_cast<unsigned char>(file[whole]) < 0x80 || whole + 1 < end) {
+        whole += static_cast<unsigned char>(file[whole]) < 0x80 ? 1 : 2;
+      } else if (whole + 1 < file.size() && file[whole + 1] == '\x1A') {
+        end = whole += 2;
+      } else {
+        break;
+      }
+    }
+  }
+  for (size_t i = 0; i < end; ++i) {
+    if (file[i] == '\0') {
+      m.refused = true;
+      return m;
+    }
+    if (file[i] == '\x1A' && m.eofs++ == 0) m.first_eof = i + 1;
+  }
+  m.padding = file.substr(end);
+  if (encoding == Encoding::kGbk) {
+    m.text = file.substr(0, whole);
+    m.lone_lead = whole < end && m.padding.empty();
+  } else {
+    m.text = file.substr(0, end);
+    const TextCheckResult check = CheckText(std::string_view(m.text).substr(mark), encoding);
+    if (check.check == TextCheck::kCutShort) m.text.resize(mark + check.offset);
+    m.refused = given && check.check == TextCheck::kInvalid;
+  }
+  m.cut_short = m.text.size() < end;
+  return m;
+}
+
+// The reader against the literal model on random UTF-8-ish and GB18030-ish bytes under each
+// choice, 0x00 and 0x1A bytes anywhere: the whole text or none, padding left out, an invalid
+// character under a given encoding refused.
 TEST(LoadSourceText, FollowsTheModelOnRandomEncodedBytes) {
   ScopedTempDir dir;
   const std::string path = dir.Join("m.txt");
@@ -857,34 +947,20 @@ TEST(LoadSourceText, FollowsTheModelOnRandomEncodedBytes) {
       const Encoding e = ChosenEncoding(choice);
       ASSERT_TRUE(WriteFileBytes(path, bytes));
       const SourceText s = LoadSourceText(path, {}, choice);
-      // The model: step character by character.
-      size_t end = 0;
-      bool invalid = false, cut = false;
-      const char* b = bytes.data();
-      while (end < bytes.size() && bytes[end] != '\0' && bytes[end] != '\x1A') {
-        const size_t n = e == Encoding::kUtf8 ? Utf8SequenceLength(b + end, b + bytes.size())
-                                              : Gb18030SequenceLength(b + end, b + bytes.size());
-        if (static_cast<unsigned char>(bytes[end]) < 0x80) {
-          ++end;
-          continue;
-        }
-        if (n == 0) {
-          // Cut short only when the bytes up to the text's end are a prefix of a character.
-          size_t stop = end;
-          while (stop < bytes.size() && bytes[stop] != '\0' && bytes[stop] != '\x1A') ++stop;
-          const TextCheckResult tail = CheckText(std::string_view(bytes).substr(end, stop - end), e);
-          (tail.check == TextCheck::kCutShort ? cut : invalid) = true;
-          break;
-        }
-        end += n;
-      }
+      const ModelSource m = ReadByRules(bytes, e, 0, true);
       const std::string where = testing::HexBytes(bytes) + " as " + EncodingName(e);
-      ASSERT_EQ(s.refused, invalid) << where;
-      if (invalid) continue;
+      ASSERT_EQ(s.refused, m.refused) << where << s.error;
+      if (m.refused) continue;
       ASSERT_TRUE(s.ok) << where;
-      ASSERT_EQ(s.text, bytes.substr(0, end)) << where;
-      ASSERT_EQ(s.cut_short, end < bytes.size()) << where;
-      ASSERT_EQ(!s.unfinished.empty(), cut) << where;
+      ASSERT_EQ(s.text, m.text) << where;
+      ASSERT_EQ(s.padding, m.padding) << where;
+      ASSERT_EQ(s.cut_short, m.cut_short) << where;
+      ASSERT_EQ(!s.unfinished.empty(), m.cut_short) << where;
+      ASSERT_EQ(s.notes.size(), (m.eofs > 0 ? 1u : 0u) + (m.padding.empty() ? 0u : 1u)) << where;
+      if (m.eofs > 0) {
+        ASSERT_EQ(s.notes[0].rfind("第 " + std::to_string(m.first_eof) + " 字节有 0x1A", 0), 0u)
+            << where << s.notes[0];
+      }
     }
   }
 }
@@ -944,43 +1020,36 @@ TEST(LoadSourceText, LargeFilesReadInBlocksEndWhereTheRulesSay) {
         files.push_back(f);
       }
     }
+    // Padding: a DOS end mark, a page of zeros and more, a mixed run.
+    files.push_back(text + "\x1A");
+    files.push_back(text + std::string(4097, '\0'));
+    files.push_back(text + std::string("\x1A\0\x1A\0", 4));
     for (const std::string& file : files) {
       SCOPED_TRACE("round " + std::to_string(round++));
       ASSERT_TRUE(WriteFileBytes(path, file));
       const SourceText s = LoadSourceText(path);
-      ASSERT_TRUE(s.ok) << s.error;
       const DetectedEncoding found = DetectEncoding(file);
+      const ModelSource m = ReadByRules(file, found.encoding, found.mark_length, false);
+      ASSERT_EQ(s.ok, !m.refused) << s.error;
+      ASSERT_EQ(s.refused, m.refused);
+      if (m.refused) {
+        EXPECT_TRUE(s.text.empty());
+        continue;
+      }
       EXPECT_EQ(s.encoding, found.encoding);
       EXPECT_EQ(s.mark_length, found.mark_length);
       EXPECT_EQ(s.file_size, static_cast<int64_t>(file.size()));
-      std::string want;
-      bool cut_short = false;
-      if (found.encoding == Encoding::kGbk) {
-        const ModelRead model = ReadBySteps(file, 0);
-        want = model.text;
-        cut_short = model.cut_short;
-      } else {
-        // The first 0x00 or 0x1A ends the text, then an incomplete last character is dropped.
-        want = file.substr(0, std::min(file.find('\0'), file.find('\x1A')));
-        const TextCheckResult check =
-            CheckText(std::string_view(want).substr(found.mark_length), found.encoding);
-        if (check.check == TextCheck::kCutShort) want.resize(found.mark_length + check.offset);
-        cut_short = want.size() < file.size();
-      }
-      EXPECT_EQ(s.text.size(), want.size());
-      EXPECT_TRUE(s.text == want);
-      EXPECT_EQ(s.cut_short, cut_short);
+      EXPECT_EQ(s.text.size(), m.text.size());
+      EXPECT_TRUE(s.text == m.text);
+      EXPECT_EQ(s.cut_short, m.cut_short);
+      EXPECT_EQ(s.padding, m.padding);
       // A lone lead byte at the very end, or an unfinished last character, is told as such.
-      const bool lone_lead = found.encoding == Encoding::kGbk && cut_short &&
-                             want.size() + 1 == file.size() && file.back() != '\0' &&
-                             file.back() != '\x1A';
-      EXPECT_EQ(s.ends_in_lead_byte, lone_lead);
-      if (lone_lead) {
+      EXPECT_EQ(s.ends_in_lead_byte, m.lone_lead);
+      if (m.lone_lead) {
         EXPECT_EQ(s.trailing_lead, file.back());
       }
-      if (found.encoding != Encoding::kGbk && cut_short &&
-          file.find('\0') == std::string::npos && file.find('\x1A') == std::string::npos) {
-        EXPECT_EQ(s.unfinished, file.substr(want.size()));
+      if (found.encoding != Encoding::kGbk && m.cut_short && m.padding.empty()) {
+        EXPECT_EQ(s.unfinished, file.substr(m.text.size()));
       }
       EXPECT_FALSE(s.text.Changed());
     }

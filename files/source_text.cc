@@ -40,13 +40,42 @@ std::string Utf16RefusalMessage(Encoding encoding) {
 
 namespace {
 
-// The end of a UTF-8 or GB18030 text: its first 0x00 or 0x1A byte (neither is ever a later byte
-// of a character in these encodings), else its size. The first `clean` bytes hold neither.
-size_t FindEncodedTextEnd(const char* p, size_t n, size_t clean) {
-  const void* nul = memchr(p + clean, 0x00, n - clean);
-  const size_t first_nul = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
-  const void* eof = memchr(p + clean, 0x1A, first_nul - clean);
-  return eof ? static_cast<size_t>(static_cast<const char*>(eof) - p) : first_nul;
+// The bytes of a file besides its characters, by the reader's rules. A run of 0x00 and 0x1A bytes
+// at the very end pads the file (old editors and converters leave such marks there) and is no
+// part of the text. Before it, a 0x00 means the file is no text at all (a binary file, or UTF-16
+// that was not recognised), while a 0x1A, a DOS end-of-file mark left in the middle by an old
+// converter, is a byte of the text like any other: a text is never read only in part.
+struct ControlBytes {
+  size_t text_end = 0;                     // where the padding begins (the size without one)
+  size_t first_nul = std::string::npos;    // the first 0x00 before text_end
+  size_t first_eof = std::string::npos;    // the first 0x1A before text_end
+  size_t eof_count = 0;                    // how many 0x1A bytes stand before text_end
+};
+
+// Finds them in `bytes`, whose first `clean` bytes hold neither 0x00 nor 0x1A. In GBK a 0x1A
+// right after a lead byte is that character's second byte, not padding.
+ControlBytes FindControlBytes(std::string_view bytes, size_t clean, bool gbk) {
+  ControlBytes found;
+  size_t end = bytes.size();
+  while (end > clean && (bytes[end - 1] == '\0' || bytes[end - 1] == '\x1A')) --end;
+  if (gbk && end < bytes.size() && bytes[end] == '\x1A') {
+    size_t run = end;
+    while (run > 0 && static_cast<unsigned char>(bytes[run - 1]) >= 0x80) --run;
+    if ((end - run) % 2 == 1) ++end;
+  }
+  found.text_end = end;
+  const size_t from = std::min(clean, end);
+  if (const void* nul = memchr(bytes.data() + from, 0x00, end - from)) {
+    found.first_nul = static_cast<size_t>(static_cast<const char*>(nul) - bytes.data());
+  }
+  for (size_t at = from; at < end;) {
+    const void* eof = memchr(bytes.data() + at, 0x1A, end - at);
+    if (eof == nullptr) break;
+    at = static_cast<size_t>(static_cast<const char*>(eof) - bytes.data());
+    if (found.eof_count++ == 0) found.first_eof = at;
+    ++at;
+  }
+  return found;
 }
 
 // True when the bytes hold a 0x00 or a 0x1A.
@@ -69,22 +98,17 @@ bool HasTerminator(const char* p, size_t n) {
   return i < n && (memchr(p + i, 0x00, n - i) != nullptr || memchr(p + i, 0x1A, n - i) != nullptr);
 }
 
-// Applies the GBK reader's rules to `bytes`, whose first `clean` bytes hold no 0x00 or 0x1A, and
-// fills the text fields of `source`.
-void EndGbkText(SourceBytes bytes, size_t clean, SourceText* source) {
-  TextEnd end =
-      FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), clean);
+// Applies the GBK reader's rules to `bytes`, the text without padding (`padded`: the file had
+// some), and fills the text fields of `source`: a lead byte at the end has no second byte.
+void EndGbkText(SourceBytes bytes, bool padded, SourceText* source) {
+  TextEnd end = FindTextEnd(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                            bytes.size());
   source->cut_short = end.cut_short;
-  source->ends_in_lead_byte = end.cut_short && end.position == bytes.size() &&
-                              end.length + 1 == bytes.size() && !bytes.empty();
+  source->ends_in_lead_byte = end.cut_short && !padded && !bytes.empty();
   if (source->ends_in_lead_byte) source->trailing_lead = bytes[bytes.size() - 1];
   bytes.resize(end.length);
   source->text = std::move(bytes);
-  if (source->cut_short) {
-    source->error = end.position != end.length
-                        ? "文件中有不完整的双字节字符，其后的内容未被读取"
-                        : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
-  }
+  if (source->cut_short) source->error = "文件末尾有不完整的双字节字符，未被读取";
 }
 
 // Where the last character of a UTF-8 text begins, when every character before it is known to be
@@ -98,18 +122,16 @@ size_t LastUtf8CharStart(std::string_view text) {
   return k;
 }
 
-// The same for a UTF-8 or GB18030 text, whose first `clean` bytes hold no 0x00 or 0x1A; false
-// (source refused) when `checked` asks that every character be valid and one is not.
+// The same for a UTF-8 or GB18030 text without its padding; false (source refused) when `checked`
+// asks that every character be valid and one is not.
 // `recognised_utf8`: detection found the text to be UTF-8 without a mark, so it is well formed
 // but perhaps for its last character.
-bool EndEncodedText(SourceBytes bytes, size_t clean, bool checked, bool recognised_utf8,
-                    SourceText* source) {
+bool EndEncodedText(SourceBytes bytes, bool checked, bool recognised_utf8, SourceText* source) {
   const size_t mark = source->mark_length;
-  const size_t end = mark + FindEncodedTextEnd(bytes.data() + mark, bytes.size() - mark,
-                                               clean > mark ? clean - mark : 0);
+  const size_t end = bytes.size();
   const std::string_view text = bytes.substr(mark, end - mark);
-  // A 0x00 or 0x1A begins a character of a well-formed text: only the last one needs a look. In
-  // other UTF-8 texts whole blocks of well-formed UTF-8 are passed over 64 bytes at a time.
+  // Only the last character of a well-formed text needs a look. In other UTF-8 texts whole
+  // blocks of well-formed UTF-8 are passed over 64 bytes at a time.
   const size_t well_formed = recognised_utf8 ? LastUtf8CharStart(text)
                              : source->encoding == Encoding::kUtf8 ? Utf8WellFormedPrefix(text)
                                                                    : 0;
@@ -128,10 +150,7 @@ bool EndEncodedText(SourceBytes bytes, size_t clean, bool checked, bool recognis
     source->unfinished = std::string(bytes.substr(length, end - length));
   }
   source->cut_short = length < bytes.size();
-  if (source->cut_short) {
-    source->error = length < end ? "文件末尾有不完整的字符，未被读取"
-                                 : "文件中含有 0x00 或 0x1A 字节，其后的内容未被读取";
-  }
+  if (source->cut_short) source->error = "文件末尾有不完整的字符，未被读取";
   bytes.resize(length);
   source->text = std::move(bytes);
   return true;
@@ -324,13 +343,35 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
   const size_t lead = source.carried_taken ? carried.size() : 0;
   const size_t clean_bytes =
       HasTerminator(bytes.data(), lead) ? 0 : lead + clean;
+  const ControlBytes control =
+      FindControlBytes(bytes, clean_bytes, source.encoding == Encoding::kGbk);
+  // Positions are told counted from 1, in the file's own bytes (carried bytes not counted).
+  auto file_position = [lead](size_t at) { return std::to_string(at - std::min(at, lead) + 1); };
+  if (control.first_nul != std::string::npos) {
+    source.refused = true;
+    source.error = "第 " + file_position(control.first_nul) +
+                   " 字节是 0x00，文件不是文本（二进制文件，或未能识别的 UTF-16 文本），未处理";
+    return source;
+  }
+  if (control.eof_count > 0) {
+    std::string note = "第 " + file_position(control.first_eof) + " 字节有 0x1A 控制字符，已原样保留";
+    if (control.eof_count > 1) note += "（共 " + std::to_string(control.eof_count) + " 个）";
+    source.notes.push_back(std::move(note));
+  }
+  const bool padded = control.text_end < bytes.size();
+  if (padded) {
+    source.padding = std::string(bytes.substr(control.text_end));
+    source.notes.push_back("文件末尾的 " + std::to_string(source.padding.size()) +
+                           " 个 0x00/0x1A 填充字节不属于文本，已略去");
+    bytes.resize(control.text_end);
+  }
   if (source.encoding == Encoding::kGbk) {
-    EndGbkText(std::move(bytes), clean_bytes, &source);
+    EndGbkText(std::move(bytes), padded, &source);
   } else {
     // Detection saw the file's own bytes: with carried bytes in front, every character is checked.
     const bool recognised_utf8 = detect && lead == 0 && source.encoding == Encoding::kUtf8 &&
                                  source.mark_length == 0;
-    if (!EndEncodedText(std::move(bytes), clean_bytes, !detect, recognised_utf8, &source)) {
+    if (!EndEncodedText(std::move(bytes), !detect, recognised_utf8, &source)) {
       return source;
     }
     // Checking the characters may have passed through the whole text again: its pages go too.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "files/source_bytes.h"
 #include "text/encoding.h"
@@ -17,7 +18,7 @@ namespace travik {
 // others may go on reading and writing it), read from the start, closed again.
 struct SourceText {
   bool ok = false;          // opened and read
-  bool cut_short = false;   // a 0x00 or 0x1A byte or an incomplete character ended the text
+  bool cut_short = false;   // an incomplete last character was dropped from the text
   bool too_large = false;   // 2 GiB or more
   // The file ends in a lead byte with nothing after it: cut_short, and `trailing_lead` holds it.
   bool ends_in_lead_byte = false;
@@ -35,18 +36,25 @@ struct SourceText {
   // UTF-8 and GB18030: the bytes of an incomplete last character, dropped from `text` (cut_short).
   std::string unfinished;
   // The `carried` bytes given to LoadSourceText begin `text` (or were dropped with the character
-  // they begin when a 0x00 or 0x1A byte follows them): the file continued that character.
+  // they begin when padding follows them): the file continued that character.
   bool carried_taken = false;
   // The text: a view of the file mapped into memory, or of the bytes read. A job that passes
   // through a large text lets its pages go as it goes (SourceBytes::Release), and checks
   // text.Changed() before it trusts what it made: another program may have shortened the file.
   SourceBytes text;
   std::string error;        // the reason when !ok or cut_short
+  // The 0x00 and 0x1A bytes that padded the file's end, left out of `text`.
+  std::string padding;
+  // What the reader kept or left out that the person should hear of, though the text was read
+  // whole (a 0x1A kept, the padding left out): one warning each.
+  std::vector<std::string> notes;
 };
 // Reads a whole source. Its encoding is recognised from the file's bytes (DetectEncoding) or
-// taken from `choice`; a text with a UTF-16 mark is refused under any choice. The text ends at
-// the first 0x00 or 0x1A byte outside a character; in GBK a lead byte at the very end, in UTF-8
-// and GB18030 an incomplete last character, is dropped and the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
+// taken from `choice`; a text with a UTF-16 mark is refused under any choice. A run of 0x00 and
+// 0x1A bytes at the file's very end is padding, left out of the text (`padding`, `notes`); a 0x00
+// before it refuses the file (no text), a 0x1A before it is a byte of the text (`notes`). In GBK
+// a lead byte at the end of the text, in UTF-8 and GB18030 an incomplete last character, is
+// dropped and the text is cut short. `carried` bytes (the lead byte a previous GBK file ended in) are read as
 // if they came before the file's first byte and begin `text` when the character they start is
 // whole; they take no part in recognising the encoding.
 // `carried_encoding` is the encoding of the file the carried bytes ended. GBK (a lead byte): they

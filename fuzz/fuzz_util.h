@@ -96,6 +96,37 @@ inline ModelReading ModelRead(std::string_view bytes, size_t start = 0) {
   return r;
 }
 
+// How a whole GBK source is read, step by step: a run of 0x00 and 0x1A bytes at the very end pads
+// it (a 0x1A right after a lead byte is that character's second byte); a 0x00 before the padding
+// refuses the file; then a lead byte without its second byte is dropped.
+struct ModelSource {
+  bool refused = false;
+  std::string text;
+  bool cut_short = false;
+};
+
+inline ModelSource ModelLoad(std::string_view bytes) {
+  ModelSource m;
+  size_t end = bytes.size();
+  while (end > 0 && (bytes[end - 1] == '\0' || bytes[end - 1] == '\x1A')) --end;
+  size_t p = 0;
+  while (p < end) {
+    if (static_cast<unsigned char>(bytes[p]) < 0x80 || p + 1 < end) {
+      p += static_cast<unsigned char>(bytes[p]) < 0x80 ? 1 : 2;
+    } else if (p + 1 < bytes.size() && bytes[p + 1] == '\x1A') {
+      end = p += 2;
+    } else {
+      break;
+    }
+  }
+  m.refused = bytes.substr(0, end).find('\0') != std::string_view::npos;
+  if (!m.refused) {
+    m.text = std::string(bytes.substr(0, p));
+    m.cut_short = p < end;
+  }
+  return m;
+}
+
 }  // namespace travik::fuzz
 
 #endif  // TRAVIK_FUZZ_FUZZ_UTIL_H_

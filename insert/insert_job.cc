@@ -24,7 +24,7 @@ constexpr char kIntervalRangeMessage[] = "按文本长度须在 1 到 2147483647
 constexpr char kWorkingStatus[] = "当前状态: 正在处理文件...";
 constexpr char kFinishedStatus[] = "当前状态: 已完成";
 constexpr char kFolderStatus[] = "保存目录: ";
-constexpr char kKeptInPlace[] = "，写回会丢失其后的内容，未作修改";
+constexpr char kKeptInPlace[] = "，写回会丢失这些字节，未作修改";
 constexpr char kInsertTextDoesNotFit[] = "欲插入的文字中有 ";
 constexpr char kInsertTextDoesNotFitEnd[] = " 编码无法表示的字符，文件未作处理";
 
@@ -106,6 +106,12 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
     failures.Add(row.path, source.error + kKeptInPlace);
     return;
   }
+  if (!source.padding.empty() && !context.keep_original) {
+    failures.Add(row.path, JoinText("文件末尾有 ", std::to_string(source.padding.size()),
+                                    " 个 0x00/0x1A 填充字节", kKeptInPlace));
+    return;
+  }
+  for (const std::string& note : source.notes) host.FileWarning(row.path, note);
   context.source_text = std::move(source.text);
   context.source_cut_short = source.cut_short;
   context.source_weak = source.weak_evidence && source.encoding == Encoding::kGbk;

@@ -38,8 +38,12 @@ class RecordingHost : public JobHost {
   void FileStarted(int, int, const std::string& path) override { started.push_back(path); }
   void OutputWritten(const std::string& path) override { written.push_back(path); }
   void ShowNote(const std::string& text) override { notes.push_back(text); }
+  void CheckWarning(const std::string& path, const std::string& text) override {
+    warnings.push_back(path + ": " + text);
+  }
 
   std::vector<std::string> notes;
+  std::vector<std::string> warnings;  // "PATH: TEXT"
   std::vector<std::string> messages;
   std::vector<std::string> pane_writes;
   std::string panes[2];
@@ -471,30 +475,65 @@ TEST(InsertJob, KeepModeNeverWritesOverTheSource) {
   EXPECT_EQ(two.failures[0].path, path);  // its own copy would be itself
 }
 
-TEST(InsertJob, SourcesCutShortAreReported) {
+TEST(InsertJob, ControlBytesAreTextPaddingIsToldAndZerosRefuse) {
   ScopedTempDir dir;
   std::string path = dir.Join("e.txt");
+  // A 0x1A inside is a byte of the text: insertions go on after it, in place too.
   const std::string bytes = std::string("ab\x1A" "cd", 5) + "章"_gbk;
   WriteFileBytes(path, bytes);
   InsertForm form = FormFor(dir, {path});
-  form.every_text = "1";
+  form.every_text = "2";
   form.text_to_insert = "#";
   form.keep_original = false;
   InsertContext context;
   RecordingHost in_place;
   InsertJob(form, context, in_place);
-  EXPECT_EQ(Bytes(path), bytes);  // writing "a#b#" back would drop "cd章"
-  ASSERT_EQ(in_place.failures.size(), 1u);
-  EXPECT_EQ(in_place.notices, 0);
+  EXPECT_EQ(Bytes(path), std::string("ab#\x1A" "c#d", 7) + "章#"_gbk);
+  EXPECT_TRUE(in_place.failures.empty());
+  EXPECT_EQ(in_place.warnings,
+            std::vector<std::string>{path + ": 第 3 字节有 0x1A 控制字符，已原样保留"});
+  EXPECT_EQ(in_place.notices, 1);
 
+  // Padding: the copy leaves it out and says so; in place the file is left as it is.
+  const std::string padded = "abcd" + std::string("\x1A\0", 2);
+  WriteFileBytes(path, padded);
+  RecordingHost padded_in_place;
+  InsertJob(form, context, padded_in_place);
+  EXPECT_EQ(Bytes(path), padded);
+  ASSERT_EQ(padded_in_place.failures.size(), 1u);
+  EXPECT_EQ(padded_in_place.failures[0].reason,
+            "文件末尾有 2 个 0x00/0x1A 填充字节，写回会丢失这些字节，未作修改");
   form.keep_original = true;
   RecordingHost keep;
   InsertJob(form, context, keep);
-  EXPECT_EQ(Bytes(path), bytes);
-  // The listed length (7) is larger than the text "ab": the later points go to its end.
+  EXPECT_EQ(Bytes(path), padded);
+  // The listed length (6) counts the padding: the point past the text goes to its end.
+  EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "e.txt"), "ab#cd##");
+  EXPECT_TRUE(keep.failures.empty());
+  EXPECT_EQ(keep.warnings, std::vector<std::string>{
+                               path + ": 文件末尾的 2 个 0x00/0x1A 填充字节不属于文本，已略去"});
+
+  // A 0x00 inside: no copy, no change.
+  const std::string binary = std::string("ab\0cd", 5);
+  WriteFileBytes(path, binary);
+  RemoveFile(Processed(dir) + kPathSeparator + "e.txt");
+  RecordingHost refused;
+  InsertJob(form, context, refused);
+  EXPECT_EQ(Bytes(path), binary);
+  EXPECT_LT(FileSizeOf(Processed(dir) + kPathSeparator + "e.txt"), 0);
+  ASSERT_EQ(refused.failures.size(), 1u);
+  EXPECT_EQ(refused.failures[0].reason.rfind("第 3 字节是 0x00", 0), 0u) << refused.failures[0].reason;
+
+  // A lead byte without its second byte at the end: the copy lacks it, and says so.
+  WriteFileBytes(path, "ab\xB0");
+  RemoveFile(Processed(dir) + kPathSeparator + "e.txt");
+  form.every_text = "1";
+  RecordingHost lone;
+  InsertJob(form, context, lone);
+  // The listed length (7, of the first file) counts on past the text: those points go to its end.
   EXPECT_EQ(Bytes(Processed(dir) + kPathSeparator + "e.txt"), "a#b######");
-  ASSERT_EQ(keep.failures.size(), 1u);
-  EXPECT_EQ(keep.failures[0].path, path);
+  ASSERT_EQ(lone.failures.size(), 1u);
+  EXPECT_EQ(lone.failures[0].reason, "文件末尾有不完整的双字节字符，副本不含这个字节");
 }
 
 // Files in each encoding, the same story in each: "第一章\r\n" with a character GBK lacks.

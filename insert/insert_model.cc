@@ -145,6 +145,13 @@ class MarkedFile {
     if (inserted != nullptr) *inserted = inserted_;
     return bytes_;
   }
+  // A point on an inserted byte moves to the end of the inserted run: no insertion ever goes
+  // inside an earlier one (before a copy or after it is the same text).
+  int PastInserted(int pos) const {
+    size_t at = static_cast<size_t>(std::max(pos, 0));
+    while (at < inserted_.size() && inserted_[at]) ++at;
+    return std::max(pos, static_cast<int>(at));
+  }
   const std::string& bytes() const { return bytes_; }
 
  private:
@@ -200,7 +207,8 @@ std::string InsertByLengthIn(const std::string& source, EncodedText form,
   int position = 0;
   for (int k = 1; k <= step_count; ++k) {
     position += interval + (k == 1 ? 0 : static_cast<int>(insert.size()));
-    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, position), insert);
+    file.InsertAt(
+        EncodedInsertionOffset(file.bytes(), form, insert, file.PastInserted(position)), insert);
   }
   return file.Finish(inserted);
 }
@@ -215,7 +223,8 @@ std::string InsertAtRandomIn(const std::string& source, EncodedText form,
     int step_length = k == 1 ? 0 : static_cast<int>(insert.size());
     int pos = draws[k - 1] + step_length;
     if (pos - previous < step_length + 2) pos += step_length;
-    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, pos), insert);
+    file.InsertAt(EncodedInsertionOffset(file.bytes(), form, insert, file.PastInserted(pos)),
+                  insert);
     previous = pos;
   }
   return file.Finish(inserted);

@@ -55,7 +55,8 @@ std::string InsertAtKeyword(const std::string& source, const std::string& insert
 // The same routines in a text of `encoding` that begins with a byte-order mark of `mark` bytes:
 // the current text stepped through from its first byte, character by character, before every
 // step. A point goes to the first character boundary at or after it and after the mark, clamped
-// to the end of the text, then past the LF when it falls between a CR and that LF.
+// to the end of the text, then past the LF when it falls between a CR and that LF. A point on an
+// inserted byte first moves to the end of those inserted bytes: no copy goes inside another.
 // `inserted` (when given) receives one flag per byte of the result: true for inserted bytes.
 struct EncodedText {
   Encoding encoding = Encoding::kGbk;

@@ -97,7 +97,7 @@ bool WriteResult(InsertContext& context, bool changed, FailureList& failures,
   if (context.keep_original && context.source_unfinished) {
     failures.Add(context.source_path, "文件末尾有不完整的字符，副本不含这几个字节");
   } else if (context.keep_original && context.source_cut_short) {
-    failures.Add(context.source_path, "文件中含有 0x00 或 0x1A 字节，副本不含其后的内容");
+    failures.Add(context.source_path, "文件末尾有不完整的双字节字符，副本不含这个字节");
   }
   return true;
 }

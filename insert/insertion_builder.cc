@@ -246,18 +246,17 @@ int64_t EncodedInsertionBuilder::InsertAtPoint(int64_t pos) {
   last_pos_ = pos;
   // No place between the last insertion's candidate and its offset takes an insertion, and
   // everything before emitted_ lies before that offset: an earlier point goes there too.
-  const size_t rel = static_cast<size_t>(std::max<int64_t>(pos - emitted_, 0));
-  int64_t offset;
-  if (rel < pending_.size()) {
-    // Inside the insertions made at one place: their own characters decide.
-    CharCursor boundaries(pending_, layout_.encoding);
-    offset = emitted_ + static_cast<int64_t>(boundaries.NextBoundary(rel));
-  } else {
-    size_t at = consumed_ + (rel - pending_.size());
-    at = source_boundaries_.NextBoundary(std::max(at, layout_.mark_length));
-    if (layout_.encoding == Encoding::kGb18030) at = ApartBoundary(source_, consumed_, at, insert_);
-    offset = emitted_ + static_cast<int64_t>(pending_.size() + (at - consumed_));
-  }
+  // A point on the insertions made at one place goes after them: an insertion never goes inside
+  // another (a four-byte character moves a point on by more than one byte, past where the count
+  // of `insert -e 1` goes on). A point before them goes to their start, the next boundary.
+  const size_t rel = pos < emitted_ ? 0
+                                    : std::max(static_cast<size_t>(pos - emitted_), pending_.size());
+  size_t at = consumed_ + (std::max(rel, pending_.size()) - pending_.size());
+  at = source_boundaries_.NextBoundary(std::max(at, layout_.mark_length));
+  if (layout_.encoding == Encoding::kGb18030) at = ApartBoundary(source_, consumed_, at, insert_);
+  int64_t offset =
+      rel < pending_.size() ? emitted_
+                            : emitted_ + static_cast<int64_t>(pending_.size() + (at - consumed_));
   if (ByteBefore(offset) == '\r' && ByteAt(offset) == '\n') ++offset;  // never split CR LF
   InsertAtOffset(offset);
   return offset;

@@ -30,7 +30,7 @@ std::string CutShortReason(const SourceText& source, size_t carried, bool deleti
   // Bytes of this file itself: bytes carried in from the file before are not counted.
   const int64_t kept =
       static_cast<int64_t>(source.text.size() - std::min(carried, source.text.size()));
-  std::string reason = JoinText("只读取了前 ", std::to_string(kept), " 字节（遇到 0x00、0x1A 或不完整的",
+  std::string reason = JoinText("只读取了前 ", std::to_string(kept), " 字节（末尾有不完整的",
                                 source.encoding == Encoding::kGbk ? "双字节" : "",
                                 "字符），其后的 ", std::to_string(source.file_size - kept),
                                 " 字节未被合并");
@@ -239,6 +239,19 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       continue;
     }
     ++outcome->read;
+    // 0x1A bytes at the end of a source that another follows stand inside the merged text: they
+    // are text like a 0x1A anywhere inside (a split may end a piece just after one). Zero bytes
+    // are never text, and the end of the last source is the end of the book.
+    const bool padding_kept =
+        !last && !source.padding.empty() && source.padding.find('\0') == std::string::npos;
+    for (size_t i = 0; i < source.notes.size(); ++i) {
+      if (padding_kept && i + 1 == source.notes.size()) {
+        host.FileWarning(row.path, JoinText("末尾的 ", std::to_string(source.padding.size()),
+                                            " 个 0x1A 控制字符在合并后的文件中间，已原样保留"));
+      } else {
+        host.FileWarning(row.path, source.notes[i]);
+      }
+    }
     const size_t carried_in = source.carried_taken ? carried.size() : 0;
     if (carried_in == 0 && !last) {
       const std::string tail = Utf8TailAfterAscii(source, row.encoding);
@@ -274,6 +287,14 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
       // Written while the next source is read. A mapped source is written at once, so that the
       // check below covers its bytes.
       if (!merged->AppendLater(std::move(bytes))) return false;
+      if (padding_kept) {
+        merged_size += static_cast<int64_t>(source.padding.size());
+        if (merged_size > kMaxFileSize) {
+          outcome->out_of_range = true;
+          return false;
+        }
+        if (!merged->AppendLater(SourceBytes(std::string(source.padding)))) return false;
+      }
     }
     // Another program shortened the file while it was read: 0x00 bytes stand where its text was.
     if (source.text.Changed()) {
@@ -313,6 +334,9 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
                                  std::min(carried_source.text.size(), carried_in));
     } else if (source.cut_short) {
       failures->Add(row.path, CutShortReason(source, carried_in, form.delete_sources));
+    } else if (!source.padding.empty() && !padding_kept && form.delete_sources) {
+      // The padding is in no file once the source goes: it stays.
+      host.FileWarning(row.path, "末尾的填充字节不在合并后的文件中，原文件未删除");
     } else {
       complete->push_back(&row.path);
     }

@@ -46,6 +46,9 @@ class RecordingHost : public JobHost {
   void FileStarted(int, int, const std::string& path) override { started.push_back(path); }
   void OutputWritten(const std::string& path) override { written.push_back(path); }
   void ShowNote(const std::string& text) override { notes.push_back(text); }
+  void CheckWarning(const std::string& path, const std::string& text) override {
+    warnings.push_back(path + ": " + text);
+  }
   void ReportResults(const std::vector<FileResult>& list) override {
     for (const FileResult& r : list) results.push_back(r.path + " " + r.summary);
   }
@@ -65,6 +68,7 @@ class RecordingHost : public JobHost {
   std::vector<std::string> started;  // FileStarted paths, in order
   std::vector<std::string> written;  // OutputWritten paths
   std::vector<std::string> notes;
+  std::vector<std::string> warnings;  // "PATH: TEXT"
   std::vector<std::string> results;  // "PATH SUMMARY"
 };
 
@@ -279,9 +283,26 @@ TEST(MergeJob, ProgramFolderIsCreatedThenReusedAndTheFileReplaced) {
 
 TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
   Scene scene;
+  // A 0x1A inside is text: merged whole, told, deleted like any source read whole.
   std::string eof = scene.File("eof.txt", std::string("ab\x1A"
                                                       "cd",
                                                       5));
+  // 0x1A bytes at the end of a source that another follows stand inside the book: kept, told.
+  // At the end of the last source they pad the book's end: left out, told, the source kept.
+  std::string padded = scene.File("padded.txt", "pq\x1A\x1A");
+  // A 0x00 inside: no text; the merge writes nothing at all (a book with a hole is no book).
+  std::string binary = scene.File("binary.txt", std::string("b\0n", 3));
+  {
+    RecordingHost refused_host;
+    MergeResult refused;
+    MergeJob(scene.Form({eof, binary}), refused_host, &refused);
+    EXPECT_FALSE(refused.written);
+    EXPECT_FALSE(Exists(scene.save + kPathSeparator + "m.txt"));
+    EXPECT_EQ(refused_host.FailedPaths(),
+              (std::vector<std::string>{binary, scene.save + kPathSeparator + "m.txt"}));
+    EXPECT_NE(refused_host.failures[0].reason.find("第 2 字节是 0x00"), std::string::npos)
+        << refused_host.failures[0].reason;
+  }
   // A character cut across two files by a byte-wise split is whole again.
   std::string half = scene.File("half.txt", "ab\xB0");
   std::string joined = scene.File("joined.txt", "\xA1z");
@@ -290,33 +311,53 @@ TEST(MergeJob, CutShortSourcesContributeTheirTextAndAreReportedAndKept) {
                                  "c");  // 0x1A as a trail byte: whole
   std::string clean = scene.File("clean.txt", "ok");
   std::string tail = scene.File("tail.txt", "x\xB0");  // nothing after it: reported
-  MergeForm form = scene.Form({eof, half, joined, inner, clean, tail});
+  MergeForm form = scene.Form({eof, padded, half, joined, inner, clean, tail});
   form.delete_sources = true;
   RecordingHost host;
   MergeResult result;
   MergeJob(form, host, &result);
 
   EXPECT_EQ(Bytes(result.merged_path),
-            "ab"
+            "ab\x1A" "cd"
+            "pq\x1A\x1A"
             "ab\xB0\xA1z"
             "\xB0\x1A"
             "c"
             "ok"
             "x");
-  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{eof, tail}));
+  EXPECT_EQ(host.FailedPaths(), (std::vector<std::string>{tail}));
   EXPECT_EQ(host.reports, 1);
-  EXPECT_NE(host.failures[0].reason.find("其后的 3 字节未被合并"), std::string::npos)
+  EXPECT_NE(host.failures[0].reason.find("其后的 1 字节未被合并"), std::string::npos)
       << host.failures[0].reason;
   EXPECT_NE(host.failures[0].reason.find("原文件未删除"), std::string::npos);
-  EXPECT_EQ(Bytes(eof), std::string("ab\x1A"
-                                    "cd",
-                                    5));
+  EXPECT_EQ(host.warnings,
+            (std::vector<std::string>{
+                eof + ": 第 3 字节有 0x1A 控制字符，已原样保留",
+                padded + ": 末尾的 2 个 0x1A 控制字符在合并后的文件中间，已原样保留",
+                inner + ": 第 2 字节有 0x1A 控制字符，已原样保留"}));
   EXPECT_TRUE(Exists(tail));
-  EXPECT_FALSE(Exists(half) || Exists(joined) || Exists(inner) || Exists(clean));
-  EXPECT_EQ(result.sources_deleted, 4);
+  EXPECT_FALSE(Exists(eof) || Exists(padded) || Exists(half) || Exists(joined) || Exists(inner) ||
+               Exists(clean));
+  EXPECT_EQ(result.sources_deleted, 6);
   EXPECT_EQ(host.notices, 0);
-  EXPECT_EQ(host.panes[0], std::string(kFinished) + "，2 个文件失败");
+  EXPECT_EQ(host.panes[0], std::string(kFinished) + "，1 个文件失败");
   EXPECT_EQ(host.panes[1], "保存目录: " + scene.save);
+
+  const std::string first = scene.File("first.txt", "A");
+  const std::string end = scene.File("end.txt", std::string("pq\x1A\0", 4));
+  RecordingHost last_host;
+  MergeResult last;
+  form = scene.Form({first, end});
+  form.delete_sources = true;
+  MergeJob(form, last_host, &last);
+  EXPECT_EQ(Bytes(last.merged_path), "Apq");
+  EXPECT_TRUE(last_host.failures.empty());
+  EXPECT_FALSE(Exists(first));
+  EXPECT_EQ(Bytes(end), std::string("pq\x1A\0", 4));
+  EXPECT_EQ(last_host.warnings,
+            (std::vector<std::string>{
+                end + ": 文件末尾的 2 个 0x00/0x1A 填充字节不属于文本，已略去",
+                end + ": 末尾的填充字节不在合并后的文件中，原文件未删除"}));
 }
 
 TEST(MergeJob, ACutCharacterIsCarriedOverEmptyFiles) {
@@ -483,7 +524,8 @@ TEST(MergeJob, AFileListedAgainIsMergedOnceUnlessRepeatsAreAllowed) {
   Scene scene;
   std::string a = scene.File("a.txt", "A");
   std::string b = scene.File("b.txt", "B");
-  std::string cut = scene.File("cut.txt", std::string("C\x1A" "c", 3));
+  // A lead byte before zero padding: no next file completes it, so the text is cut short.
+  std::string cut = scene.File("cut.txt", std::string("C\xB5\0", 3));
   std::string a_again = scene.dir.path() + kPathSeparator + "." + kPathSeparator + "a.txt";
   std::string b_link = scene.dir.Join("b_link.txt");
   std::filesystem::create_hard_link(testing::NativePath(b), testing::NativePath(b_link));
@@ -705,21 +747,25 @@ struct ModelFile {
   bool read_only = false;
 };
 
-// Reading as the file layer defines it: up to the first 0x00 or 0x1A outside a character, or a
-// lead byte without a trail byte.
-std::string ModelRead(const std::string& b, bool* whole) {
+// Reading a GBK text (no 0x00 in it) as the file layer defines it: a run of 0x1A bytes at the
+// very end is padding, left out (`padded`), unless its first byte follows a lead byte; a 0x1A
+// before it is text; a lead byte without a trail byte ends the text early (not `whole`).
+std::string ModelRead(const std::string& b, bool* whole, bool* padded) {
+  size_t end = b.size();
+  while (end > 0 && b[end - 1] == '\x1A') --end;
   size_t i = 0;
-  while (i < b.size()) {
-    unsigned char c = static_cast<unsigned char>(b[i]);
-    if (c == 0x00 || c == 0x1A) break;
-    if (c >= 0x80) {
-      if (i + 1 >= b.size() || b[i + 1] == '\0') break;
-      i += 2;
-    } else {
+  while (i < end) {
+    if (static_cast<unsigned char>(b[i]) < 0x80) {
       i += 1;
+    } else if (i + 1 < end || (i + 1 < b.size() && b[i + 1] == '\x1A')) {
+      i += 2;
+      end = std::max(end, i);
+    } else {
+      break;
     }
   }
-  *whole = (i == b.size());
+  *whole = i == end;
+  *padded = end < b.size();
   return b.substr(0, i);
 }
 
@@ -818,10 +864,13 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
         complete.push_back(r);
         continue;
       }
-      bool whole = false;
+      bool whole = false, padded = false;
       const std::string bytes = carry + model[r].bytes;
-      const std::string text = ModelRead(bytes, &whole);
+      const std::string text = ModelRead(bytes, &whole, &padded);
       merged += text;
+      // Padding that another file follows stands inside the book: it is kept.
+      const bool padding_kept = padded && k + 1 < rows.size();
+      if (padding_kept) merged += bytes.substr(text.size());
       if (carry_from >= 0) {
         if (text.empty()) {
           failed.push_back(paths[carry_from]);
@@ -836,9 +885,9 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       if (lone_lead && k + 1 < rows.size()) {
         carry = bytes.substr(bytes.size() - 1);
         carry_from = r;
-      } else if (whole) {
-        complete.push_back(r);
-      } else {
+      } else if (whole && !(padded && !padding_kept && form.delete_sources)) {
+        complete.push_back(r);  // a source whose padding is in no file is not deleted
+      } else if (!whole) {
         failed.push_back(paths[r]);
       }
     }
@@ -1155,7 +1204,7 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
   const std::string cut = scene.File("cut.txt", In(Encoding::kUtf8, "文ab中").substr(0, 7));
   const std::string gbk = scene.File("gbk.txt", In(Encoding::kGbk, "中文"));
   // Not "nul.txt": on Windows that name is the null device.
-  const std::string nul = scene.File("zero.txt", std::string("\0\xAD", 2));
+  const std::string nul = scene.File("zero.txt", std::string("\0\0", 2));
   const std::string utf8 = scene.File("u.txt", In(Encoding::kUtf8, "中"));
   struct Case {
     std::vector<std::string> rows;
@@ -1165,7 +1214,7 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
   const Case cases[] = {
       {{cut}, head, {cut}},                                     // the last file
       {{cut, gbk}, head + In(Encoding::kUtf8, "中文"), {cut}},  // continued by another text
-      {{cut, nul}, head, {cut, nul}},  // a 0x00 comes first
+      {{cut, nul}, head, {cut}},  // zero padding comes first
       {{cut, utf8}, head + In(Encoding::kUtf8, "中"), {cut}},  // a whole character follows
   };
   for (const Case& test : cases) {
@@ -1176,7 +1225,7 @@ TEST(MergeJobEncodings, CharactersCutBetweenFilesAreWholeAgainInTheirEncoding) {
     EXPECT_TRUE(result.written);
     EXPECT_EQ(Bytes(merged), test.bytes);
     EXPECT_EQ(host.FailedPaths(), test.failed);
-    EXPECT_TRUE(Mentions(host.failures[0], "只读取了前 5 字节（遇到 0x00、0x1A 或不完整的字符）"))
+    EXPECT_TRUE(Mentions(host.failures[0], "只读取了前 5 字节（末尾有不完整的字符）"))
         << host.failures[0].reason;
     EXPECT_TRUE(Exists(cut));
   }
@@ -1285,16 +1334,18 @@ TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
         }
       }
       const std::string bytes = taken ? carry + row.bytes : row.bytes;
-      std::string text, unfinished;
-      bool whole = false, lone_lead = false;
+      std::string text, unfinished, padding;
+      bool whole = false, lone_lead = false, padded = false;
       if (enc == Encoding::kGbk) {
-        text = ModelRead(bytes, &whole);
+        text = ModelRead(bytes, &whole, &padded);
         lone_lead = !whole && text.size() + 1 == bytes.size() &&
                     static_cast<unsigned char>(bytes.back()) >= 0x80;
         if (lone_lead) unfinished = bytes.substr(text.size());
+        if (padded) padding = bytes.substr(text.size() + (whole ? 0 : 1));
       } else {
-        size_t end = mark;
-        while (end < bytes.size() && bytes[end] != '\0' && bytes[end] != '\x1A') ++end;
+        // The 0x1A bytes at the end pad it; those before them are text.
+        size_t end = bytes.size();
+        while (end > mark && bytes[end - 1] == '\x1A') --end;
         const TextCheckResult check =
             CheckText(std::string_view(bytes).substr(mark, end - mark), enc);
         if (check.check == TextCheck::kInvalid) {  // refused: not valid as given
@@ -1304,9 +1355,13 @@ TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
         }
         text = bytes.substr(0, check.check == TextCheck::kCutShort ? mark + check.offset : end);
         unfinished = bytes.substr(text.size(), end - text.size());
-        whole = text.size() == bytes.size();
-        lone_lead = !unfinished.empty() && end == bytes.size();
+        whole = text.size() == end;
+        padded = end < bytes.size();
+        padding = bytes.substr(end);
+        lone_lead = !unfinished.empty() && !padded;
       }
+      // Padding that another file follows stands inside the book.
+      if (padded && k + 1 < rows.size()) text += padding;
       ++read;
       std::string body = merged.empty() ? text : text.substr(mark);
       bool non_ascii = false;

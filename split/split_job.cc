@@ -215,6 +215,7 @@ void SplitRow(const SplitForm& form, const FileEntry& row, const std::string& fo
     return;
   }
   if (source.cut_short) failures.Add(row.path, source.error);
+  for (const std::string& note : source.notes) host.FileWarning(row.path, note);
   context.source_text = std::move(source.text);
   context.encoding = source.encoding;
   context.mark_length = source.mark_length;

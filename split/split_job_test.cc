@@ -231,9 +231,12 @@ TEST(SplitJob, NamingModeLastsUntilARadioIsChecked) {
 TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   Scene scene;
   const std::string missing = scene.dir.Join("无.txt");
-  const std::string cut = scene.Source("截.txt", std::string("abc\x1A"
+  // A 0x00 inside: no text, nothing written for it. A 0x1A inside: split whole, told.
+  const std::string cut = scene.Source("截.txt", std::string("abc\0"
                                                              "def",
                                                              7));
+  const std::string eof = scene.Source("控.txt", std::string(1000, 'e') + "\x1A" +
+                                                     std::string(1000, 'f') + "\x1A\x1A");
   const std::string blocked = scene.Source("阻.txt", "blocked");
   WriteFileBytes(scene.out + kSep + "阻", "a file where the piece folder should be");
   const std::string locked = scene.Source("锁.txt", std::string(3000, 'z'));
@@ -241,7 +244,7 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   WriteFileBytes(scene.out + kSep + "锁" + kSep + "2.txt", "old");
   testing::SetReadOnly(scene.out + kSep + "锁" + kSep + "2.txt", true);
   const std::string good = scene.Source("好.txt", "good");
-  SplitForm form = scene.Form({missing, cut, blocked, locked, good});
+  SplitForm form = scene.Form({missing, cut, eof, blocked, locked, good});
   form.size_text = "1";
   form.write_merge_script = true;
   RecordingHost host;
@@ -252,8 +255,16 @@ TEST(SplitJob, FailuresAreReportedOnceAndTheOtherFilesGoOn) {
   for (const FileFailure& f : host.failures) failed.push_back(f.path);
   EXPECT_EQ(failed, (std::vector<std::string>{missing, cut, blocked, locked}));
   EXPECT_EQ(host.panes[0], "当前状态: 任务完成，4 个文件失败");
-  // What was read of the cut-short file is split.
-  EXPECT_EQ(Bytes(scene.out + kSep + "截" + kSep + "1.txt"), "abc");
+  EXPECT_EQ(host.failures[1].reason.rfind("第 4 字节是 0x00", 0), 0u) << host.failures[1].reason;
+  EXPECT_FALSE(Exists(scene.out + kSep + "截"));
+  // The whole text with its 0x1A, its padding left out.
+  EXPECT_EQ(Bytes(scene.out + kSep + "控" + kSep + "1.txt") +
+                Bytes(scene.out + kSep + "控" + kSep + "2.txt"),
+            std::string(1000, 'e') + "\x1A" + std::string(1000, 'f'));
+  EXPECT_FALSE(Exists(scene.out + kSep + "控" + kSep + "3.txt"));
+  EXPECT_EQ(host.warnings,
+            (std::vector<std::string>{eof + ": 第 1001 字节有 0x1A 控制字符，已原样保留",
+                                      eof + ": 文件末尾的 2 个 0x00/0x1A 填充字节不属于文本，已略去"}));
   // The read-only piece stays; with a piece missing no script is written (it would join the book
   // with a hole), and the report says so and names the piece missing.
   EXPECT_EQ(Bytes(scene.out + kSep + "锁" + kSep + "2.txt"), "old");

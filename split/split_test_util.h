@@ -64,9 +64,13 @@ class RecordingHost : public JobHost {
     failures.insert(failures.end(), list.begin(), list.end());
   }
   void ShowNote(const std::string& text) override { notes.push_back(text); }
+  void CheckWarning(const std::string& path, const std::string& text) override {
+    warnings.push_back(path + ": " + text);
+  }
 
   std::vector<std::string> messages;
   std::vector<std::string> notes;
+  std::vector<std::string> warnings;  // "PATH: TEXT"
   std::vector<std::string> pane0_history;
   std::string panes[2];
   int completions = 0;

@@ -161,6 +161,7 @@ class JobRunner::WorkerHost : public JobHost {
   }
   // The status bar says what was made before "任务完成！" is shown; a stopped job shows no notice.
   void ShowCompletionNotice() override {
+    ShowWarnings();
     if (StopRequested() && !Finished()) return;
     runner_.CallOnWindow([&] {
       window_.SetStatusPane(0, JobSummary(runner_.kind_, tally_, runner_.in_place_));
@@ -179,6 +180,7 @@ class JobRunner::WorkerHost : public JobHost {
     runner_.CallOnWindow([&] { window_.desktop().ShowMessageBox(window_.hwnd(), text, "提示"); });
   }
   void ReportFailures(const std::vector<FileFailure>& failures) override {
+    ShowWarnings();
     if (failures.empty()) return;
     tally_.failures += static_cast<int>(failures.size());
     // The report opens with the job's whole summary, which the status bar may have to shorten.
@@ -217,6 +219,10 @@ class JobRunner::WorkerHost : public JobHost {
     // is done when its pieces hold all of its text.
     if (runner_.kind_ != JobKind::kSplit) tally_.current_done = true;
   }
+  // Kept for one box at the end of the job: a box for each would stop the job at every file.
+  void FileWarning(const std::string& path, const std::string& text) override {
+    warnings_.push_back({path, text});
+  }
   bool StopRequested() const override { return runner_.stop_; }
   // The job's work is all done: its last file is finished. A stop asked for after that stops
   // nothing.
@@ -232,6 +238,14 @@ class JobRunner::WorkerHost : public JobHost {
   MainWindow& window_;
   HWND hwnd_;
   int posted_ = -1;
+  std::vector<FileFailure> warnings_;
+
+  void ShowWarnings() {
+    if (warnings_.empty()) return;
+    const std::string text = WarningReportText(warnings_);
+    warnings_.clear();
+    runner_.CallOnWindow([&] { window_.desktop().ShowMessageBox(window_.hwnd(), text, "提示"); });
+  }
 };
 
 JobRunner::JobRunner(MainWindow& window) : window_(window) {}

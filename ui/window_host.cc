@@ -59,4 +59,12 @@ std::string FailureReportText(const std::vector<FileFailure>& failures) {
   return text;
 }
 
+std::string WarningReportText(const std::vector<FileFailure>& warnings) {
+  std::string text = "以下文件已处理，请留意：";
+  for (const FileFailure& warning : warnings) {
+    text += JoinText("\r\n", warning.path, "：", warning.reason);
+  }
+  return text;
+}
+
 }  // namespace travik::ui

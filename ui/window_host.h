@@ -37,6 +37,9 @@ class WindowHost : public JobHost {
 
 // The text of the failure box: a heading, then one "path：reason" line per file.
 std::string FailureReportText(const std::vector<FileFailure>& failures);
+// The text of the box of warnings on files that were read whole (a 0x1A kept): a heading, then
+// one "path：warning" line each.
+std::string WarningReportText(const std::vector<FileFailure>& warnings);
 // The text of the results box: a heading, then one "path：summary" line per file, the first
 // kMaxResultLines of them and a line saying how many more there are.
 inline constexpr size_t kMaxResultLines = 30;

@@ -91,9 +91,12 @@ travik insert -r --seed 7 -t '<随机>' --in-place "$(to_arg "$WORK/random/novel
 cmp random/novel.txt random/a/novel.txt || fail "random: in place differs from copy"
 
 # 4. Left alone and reported: the copy would be the source itself; a missing file; in place, a
-#    source whose text stops at a 0x1A byte (writing it back would drop the rest).
+#    source padded with 0x1A and 0x00 at its end (writing it back would drop them); a source with
+#    a 0x00 inside (no text). A 0x1A inside is a byte of the text: insertions go on after it.
 mkdir special && cp "$CORPUS" special/novel.txt
+printf 'ab\xd5\xc2cd\x1a\x00' >special/padded.txt
 printf 'ab\x1a\xd5\xc2cd' >special/eof.txt
+printf 'ab\x00cd' >special/bin.txt
 set +e
 travik insert -k 章 -t '##' -o "$(to_arg "$WORK/special")" "$(to_arg "$WORK/special/novel.txt")" \
   "$(to_arg "$WORK/special/missing.txt")" >/dev/null 2>stderr
@@ -103,11 +106,21 @@ set -e
 grep -q 'novel.txt' stderr && grep -q 'missing.txt' stderr || fail "not reported: $(cat stderr)"
 cmp -s "$CORPUS" special/novel.txt || fail "keep mode wrote over the source"
 set +e
-travik insert -e 1 -t '#' --in-place "$(to_arg "$WORK/special/eof.txt")" 2>stderr
+travik insert -e 1 -t '#' --in-place "$(to_arg "$WORK/special/padded.txt")" \
+  "$(to_arg "$WORK/special/bin.txt")" 2>stderr
 status=$?
 set -e
-[ "$status" -eq 3 ] || fail "cut-short source in place: exit $status, want 3"
-[ "$(od -An -tx1 special/eof.txt | tr -d ' \n')" = 61621ad5c26364 ] || fail "eof.txt was changed"
+[ "$status" -eq 3 ] || fail "padded source in place: exit $status, want 3"
+[ "$(od -An -tx1 special/padded.txt | tr -d ' \n')" = 6162d5c263641a00 ] ||
+  fail "padded.txt was changed"
+[ "$(od -An -tx1 special/bin.txt | tr -d ' \n')" = 6162006364 ] || fail "bin.txt was changed"
+grep -q 'padded.txt.*2 个 0x00/0x1A 填充字节' stderr && grep -q 'bin.txt.*第 3 字节是 0x00' stderr ||
+  fail "padded or binary source not reported: $(cat stderr)"
+travik insert -e 2 -t '#' --in-place "$(to_arg "$WORK/special/eof.txt")" 2>stderr ||
+  fail "0x1A inside, in place: exit $? $(cat stderr)"
+[ "$(od -An -tx1 special/eof.txt | tr -d ' \n')" = 6162231ad5c223632364 ] ||
+  fail "0x1A inside: eof.txt holds $(od -An -tx1 special/eof.txt)"
+grep -q 'eof.txt.*第 3 字节有 0x1A 控制字符，已原样保留' stderr || fail "0x1A not told: $(cat stderr)"
 
 # 5. The checks and the usage errors.
 expect_exit() {

@@ -50,11 +50,14 @@ set -e
 [ "$(cat bytes/c.txt)" = ab ] && [ -e bytes/末.txt ] || fail "last half character: merged or deleted"
 
 # 4. The merged file listed as a source: refused before anything is written. A source holding
-#    0x1A: reported and kept.
+#    a 0x1A: merged whole, told, deleted; a source padded at its end: its text merged, told, kept;
+#    a source with a 0x00 inside: no text, and no merged file.
 mkdir special
 printf 'old\r\n' >special/m.txt
 printf 'A' >special/a.txt
 printf 'ab\x1acd' >special/eof.txt
+printf 'pq\x1a\x1a' >special/pad.txt
+printf 'b\x00n' >special/bin.txt
 set +e
 (cd special && travik merge -n m -o . --delete-sources m.txt a.txt eof.txt) 2>stderr
 status=$?
@@ -64,14 +67,24 @@ grep -q '合并会覆盖它' stderr || fail "the refusal is not shown: $(cat std
 [ "$(cat special/m.txt)" = "$(printf 'old\r\n')" ] || fail "m.txt holds $(od -c special/m.txt)"
 [ -e special/a.txt ] || fail "a.txt deleted"
 set +e
-(cd special && travik merge -n m -o . --delete-sources a.txt eof.txt) 2>stderr
+(cd special && travik merge -n m -o . --delete-sources a.txt eof.txt pad.txt) 2>stderr
 status=$?
 set -e
-[ "$status" -eq 3 ] || fail "special sources: exit $status, want 3"
-[ "$(cat special/m.txt)" = "Aab" ] || fail "m.txt holds $(od -c special/m.txt)"
-[ ! -e special/a.txt ] || fail "a.txt not deleted"
-[ "$(od -An -tx1 special/eof.txt)" = "$(printf 'ab\x1acd' | od -An -tx1)" ] || fail "eof.txt changed"
-grep -q 'eof.txt: 只读取了前 2 字节' stderr || fail "eof.txt not reported: $(cat stderr)"
+[ "$status" -eq 0 ] || fail "special sources: exit $status, want 0 $(cat stderr)"
+[ "$(od -An -tx1 special/m.txt)" = "$(printf 'Aab\x1acdpq' | od -An -tx1)" ] ||
+  fail "m.txt holds $(od -c special/m.txt)"
+[ ! -e special/a.txt ] && [ ! -e special/eof.txt ] || fail "a.txt or eof.txt not deleted"
+[ "$(od -An -tx1 special/pad.txt)" = "$(printf 'pq\x1a\x1a' | od -An -tx1)" ] || fail "pad.txt changed"
+grep -q 'eof.txt: 第 3 字节有 0x1A 控制字符，已原样保留' stderr || fail "eof.txt not told: $(cat stderr)"
+grep -q 'pad.txt: 文件末尾的 2 个 0x00/0x1A 填充字节不属于文本，已略去' stderr ||
+  fail "pad.txt not told: $(cat stderr)"
+set +e
+(cd special && travik merge -n n -o . pad.txt bin.txt) 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] && grep -q 'bin.txt.*第 2 字节是 0x00' stderr ||
+  fail "a source with a 0x00 inside: exit $status $(cat stderr)"
+[ ! -e special/n.txt ] || fail "a merged file was written with a source left out"
 
 # 5. A failed check and a usage error.
 set +e

@@ -138,4 +138,24 @@ travik split -p 3 missing.txt 2>stderr; status=$?
 set -e
 [ "$status" -eq 3 ] || fail "missing file: exit $status, want 3"
 grep -q 'missing.txt' stderr || fail "missing file not named: $(cat stderr)"
+
+# 5. A 0x1A in the middle of the novel is a byte of it: the pieces hold the whole file, and a
+#    warning says where it stands (counted from 1). A 0x00 inside: no text, nothing written.
+mkdir ctl
+head -n 2000 "$CORPUS" >ctl/eof.txt && printf '\x1a' >>ctl/eof.txt
+tail -n +2001 "$CORPUS" >>ctl/eof.txt
+at=$(($(head -n 2000 "$CORPUS" | wc -c) + 1))
+travik split -s 50 -o "$(to_arg "$WORK/ctl/out")" "$(to_arg "$WORK/ctl/eof.txt")" 2>stderr ||
+  fail "0x1A inside: exit $? $(cat stderr)"
+join_numbered ctl/out/eof 1 ctl/eof.joined
+cmp ctl/eof.txt ctl/eof.joined || fail "0x1A inside: the pieces are not the whole file"
+grep -q "第 $at 字节有 0x1A 控制字符，已原样保留" stderr || fail "0x1A inside: no warning: $(cat stderr)"
+printf 'ab\0cd' >ctl/bin.txt
+set +e
+travik split -s 1 -o "$(to_arg "$WORK/ctl/out")" "$(to_arg "$WORK/ctl/bin.txt")" 2>stderr
+status=$?
+set -e
+[ "$status" -eq 3 ] && grep -q 'bin.txt.*第 3 字节是 0x00' stderr ||
+  fail "0x00 inside: exit $status $(cat stderr)"
+[ ! -e ctl/out/bin ] || fail "0x00 inside: a piece folder was made"
 echo "split e2e: ok"
