@@ -312,7 +312,7 @@ TEST_F(EncodingColumnTest, TheMenuSetsAndResetsTheSelectedRowsChoice) {
     SelectRow(list, -1);
     ChooseFromListMenu(list, 0);
     for (const ShownMenuItem& item : desktop_.menus.back().items) {
-      if (item.command >= kMenuEncodingAuto && item.command <= kMenuEncodingUtf8) {
+      if (item.command >= kMenuEncodingAuto && item.command <= kMenuEncodingBig5) {
         EXPECT_FALSE(item.enabled) << item.caption;
         EXPECT_FALSE(item.checked) << item.caption;
       }
