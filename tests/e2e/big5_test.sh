@@ -25,12 +25,11 @@ assert len(titles) == int(sys.argv[1]), len(titles)
 assert all(t.startswith("第") and "回" in t for t in titles), titles[:3]
 PY
 travik chapters big5.txt >table.out 2>&1 || fail "chapters table: exit $?"
-grep -q 'Big5' table.out || fail "the table does not name Big5: $(head -3 table.out)"
+grep -q '第一回 卷一' table.out || fail "the table does not show the titles: $(head -3 table.out)"
 
 # 2. insert -k 回 -t 【注】: Big5 bytes after every 回, nothing else changed.
 cp big5.txt ins.txt
 travik insert -k 回 -t 【注】 --in-place ins.txt >stdout 2>stderr || fail "insert: exit $? $(cat stderr)"
-grep -q 'Big5' stdout || fail "the insertion's report does not say Big5: $(cat stdout)"
 note=$(printf '【注】' | iconv -f UTF-8 -t CP950)
 iconv -f CP950 -t UTF-8 ins.txt >ins_u8.txt || fail "the inserted text is not Big5"
 count=$(grep -o '回【注】' ins_u8.txt | wc -l)
@@ -55,7 +54,7 @@ for mode in "-s 7" "-p 13" "-k ^第"; do
 done
 
 # 4. A GBK book first, then a Big5 piece: the merged book is GBK, the Big5 text converted.
-head -c 20000 "$CORPUS" | iconv -c -f GBK -t GBK >gbk_head.txt || true
+head -c 20000 "$CORPUS" | iconv -c -f GBK -t GBK >gbk_head.txt 2>/dev/null || true
 head -c 30001 big5.txt | iconv -c -f CP950 -t CP950 >big5_part.txt 2>/dev/null || true
 travik merge -n 混 -o . gbk_head.txt big5_part.txt >/dev/null 2>stderr || fail "merge into GBK: exit $? $(cat stderr)"
 { cat gbk_head.txt; iconv -f CP950 -t GBK big5_part.txt; } | cmp - 混.txt || fail "the Big5 part is not converted to GBK"
@@ -73,14 +72,11 @@ travik split --encoding gbk -s 7 -o "$(to_arg "$WORK/u8gbk")" u8.txt >/dev/null 
 set -e
 [ "$named" -ne 0 ] || fail "GBK text split as Big5"
 [ ! -e named/novel ] || fail "pieces written for a text not valid Big5"
-bad=$(python3 -c '
-data = open("'"$CORPUS"'", "rb").read()
-i = 0
-while i < len(data):
-    if data[i] < 0x80: i += 1; continue
-    try: data[i:i+2].decode("cp950"); i += 2
-    except Exception: break
-print(i + 1)')
+# The system converter stops at the same byte (its table is ours but for the user-defined rows,
+# which hold no byte before it here).
+bad=$(iconv -f CP950 -t UTF-8 "$CORPUS" 2>&1 >/dev/null | sed -n 's/.*position \([0-9]*\).*/\1/p')
+[ -n "$bad" ] || fail "iconv takes the GBK text for Big5"
+bad=$((bad + 1))
 grep -q "按 Big5 编码读取时，第 $bad 字节起不是有效的字符" named.err || fail "Big5 refusal: $(cat named.err) (expected byte $bad)"
 [ "$u8gbk" -ne 0 ] || fail "UTF-8 text split as GBK"
 [ ! -e u8gbk/u8 ] || fail "pieces written for a text not valid GBK"
