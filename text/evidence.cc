@@ -165,6 +165,11 @@ Verdict WeighUtf8AgainstGbk(std::string_view text) {
 }
 
 Verdict WeighGbkAgainstBig5(std::string_view text) {
+  // Bytes that are no Big5 text settle it at once (a lead byte the end of the sample cuts off
+  // does not count): most GBK texts hold pairs Big5 lacks within their first lines.
+  text = text.substr(0, kEvidenceBytes);
+  const size_t bad = FirstInvalidBig5Char(text);
+  if (bad + 1 < text.size()) return {Encoding::kGbk, false};
   // Both readings step alike: the same characters, weighed one against the other. GBK is by far
   // the more common of the two: Big5 must win by a common character's worth.
   const ReadingScore gbk = ScoreReading(text, Encoding::kGbk);

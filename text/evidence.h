@@ -47,8 +47,9 @@ inline constexpr int64_t kBig5Lead = 4;
 // The verdict on a text that would be GBK and whose bytes also step as Big5 (both are read two
 // bytes to a lead byte): Big5 when its Big5 reading scores more than kBig5Lead above its GBK
 // one, else GBK.
-// It says nothing about the rest of the text past the weighed bytes. `weak` when the scores are
-// less than kWeakMargin apart, whichever won.
+// Only the first kEvidenceBytes are looked at; bytes among them that are no Big5 text make GBK at
+// once (not weak). It says nothing about the rest of the text. `weak` when the scores are less
+// than kWeakMargin apart, whichever won.
 Verdict WeighGbkAgainstBig5(std::string_view text);
 
 }  // namespace travik
