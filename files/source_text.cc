@@ -190,7 +190,7 @@ bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_
              (found == Encoding::kBig5 || carried_encoding == Encoding::kBig5) &&
              (found == Encoding::kGbk || carried_encoding == Encoding::kGbk) &&
              WeighGbkAgainstBig5(bytes.substr(0, kEvidenceBytes)).weak &&
-             (carried_encoding == Encoding::kGbk || FirstInvalidBig5Char(bytes) == bytes.size())) {
+             (carried_encoding == Encoding::kGbk || FirstInvalidBig5Char(bytes) + 1 >= bytes.size())) {
     // GBK and Big5 step alike: a text whose readings are close continues the text before in
     // its encoding.
     found = carried_encoding;

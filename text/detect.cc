@@ -452,9 +452,9 @@ DetectedEncoding EncodingDetector::Finish() {
   }
   if (four_byte_) return {Encoding::kGb18030, 0, false};
   // GBK and Big5 step alike; the Big5 reading is weighed only on the first bytes, and taken only
-  // when the whole text is valid in it.
+  // when the whole text is valid in it (a lone lead byte at the end is the reader's to cut off).
   const Verdict big5 = WeighGbkAgainstBig5(text_.substr(0, kEvidenceBytes));
-  if (big5.encoding == Encoding::kBig5 && FirstInvalidBig5Char(text_) == text_.size()) {
+  if (big5.encoding == Encoding::kBig5 && FirstInvalidBig5Char(text_) + 1 >= text_.size()) {
     return {Encoding::kBig5, 0, big5.weak};
   }
   return {Encoding::kGbk, 0, weak};

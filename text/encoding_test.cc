@@ -99,8 +99,10 @@ DetectedEncoding ModelDetect(const std::string& s) {
     if (ModelGb18030Length(s, i) == 4) return {Encoding::kGb18030, 0};
   }
   // Big5 when its reading of the weighed bytes is the more plausible and every byte decodes.
+  const bool lone_lead = !s.empty() && static_cast<unsigned char>(s.back()) >= 0x80 &&
+                         ModelBoundaries(Encoding::kGbk, s, 0).count(s.size() - 1) > 0;
   if (WeighGbkAgainstBig5(s.substr(0, kEvidenceBytes)).encoding == Encoding::kBig5 &&
-      DecodeText(s, Encoding::kBig5, &cps)) {
+      DecodeText(s.substr(0, s.size() - (lone_lead ? 1 : 0)), Encoding::kBig5, &cps)) {
     return {Encoding::kBig5, 0};
   }
   return {Encoding::kGbk, 0};

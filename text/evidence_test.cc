@@ -176,6 +176,9 @@ TEST(RecognitionByEvidence, Big5TextsAreToldFromGbkTexts) {
   const DetectedEncoding line = DetectEncoding(Big5("第一回　話說天下大勢，分久必合，合久必分。"));
   EXPECT_EQ(line.encoding, Encoding::kBig5);
   EXPECT_FALSE(line.weak);
+  // A lone lead byte at the end (a file cut short) is the reader's to cut off: still Big5.
+  EXPECT_EQ(DetectEncoding(Big5("第一回　話說天下大勢，分久必合。") + "\xA4").encoding,
+            Encoding::kBig5);
   // A text that reads best as Big5 but holds a pair Big5 lacks further on is GBK.
   std::string mixed = Big5("第一回　話說天下大勢，分久必合，合久必分。");
   mixed += "\x81\x80";  // a GBK character, no Big5 one
