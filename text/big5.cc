@@ -46,8 +46,9 @@ uint16_t Big5CodeOf(char32_t code_point) {
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
       for (int trail = 0x40; trail <= 0xFE; ++trail) {
         // A2CC and A2CE repeat 十 and 卅 among the numerals: the characters' own pairs write them.
+        // Four double-line box drawings of row A2 are repeated in row F9, which Windows writes.
         const uint16_t code = static_cast<uint16_t>(lead << 8 | trail);
-        if (code == 0xA2CC || code == 0xA2CE) continue;
+        if (code == 0xA2CC || code == 0xA2CE || (code >= 0xA2A4 && code <= 0xA2A7)) continue;
         const char32_t cp = Big5PairValue(static_cast<unsigned char>(lead),
                                           static_cast<unsigned char>(trail));
         if (cp != 0 && cp < 0x10000 && codes[cp] == 0) codes[cp] = code;

@@ -15,7 +15,7 @@ namespace travik {
 char32_t Big5PairValue(unsigned char lead, unsigned char trail);
 
 // The pair (lead << 8 | trail) that writes a code point; 0 where Big5 has none (ASCII included).
-// Of the few code points two pairs decode to, the one the system converter writes.
+// Of the few code points two pairs decode to, the one Windows writes.
 uint16_t Big5CodeOf(char32_t code_point);
 
 // The offset of the first character of the text that is no Big5 character: a byte 0x80 or 0xFF,
