@@ -14,6 +14,7 @@
 #include "chapters/numerals.h"
 #include "text/codepage.h"
 #include "text/encoding.h"
+#include "text/evidence.h"
 #include "files/files.h"
 #include "text/text.h"
 #include "text/pattern.h"
@@ -1181,6 +1182,31 @@ void Finish(size_t text_size, ChapterList* result) {
 // UTF-8. When it sees none of these the text is GBK; when it does, detection must decide. It
 // never says GBK of a text detection takes for another encoding. In the same pass it looks for
 // the bytes that end a text early (0x00, 0x1A), which make the text one to read whole.
+// Whether a text arriving block by block is valid GBK so far: a character may run from one
+// block into the next.
+class GbkValidity {
+ public:
+  bool Take(std::string_view block) {
+    if (block.empty()) return true;
+    size_t from = 0;
+    if (lead_) {
+      const char pair[2] = {static_cast<char>(lead_), block[0]};
+      if (FirstInvalidGbkChar(std::string_view(pair, 2)) != 2) return false;
+      lead_ = 0;
+      from = 1;
+    }
+    const std::string_view rest = block.substr(from);
+    const size_t bad = FirstInvalidGbkChar(rest);
+    if (bad == rest.size()) return true;
+    if (bad + 1 < rest.size()) return false;
+    lead_ = static_cast<unsigned char>(rest[bad]);  // its trail byte is in the next block
+    return true;
+  }
+
+ private:
+  unsigned char lead_ = 0;
+};
+
 class GbkWatch {
  public:
   // False when the block holds a 0x00 or 0x1A byte (then the rest is not looked at).
@@ -1188,6 +1214,9 @@ class GbkWatch {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(block.data());
     const size_t n = block.size();
     for (size_t i = 0; i < n && head_size_ < 3; ++i) head_[head_size_++] = b[i];
+    if (evidence_.size() < kEvidenceBytes) {
+      evidence_.append(block.substr(0, kEvidenceBytes - evidence_.size()));
+    }
     // The pairs and fours that run from the bytes before this block into it.
     unsigned char joined[6];
     size_t size = 0;
@@ -1259,8 +1288,12 @@ class GbkWatch {
     return true;
   }
 
-  // True when detection takes the text seen so far, as a whole, for GBK.
-  bool IsGbk() const { return !Marked() && !four_shape_ && (not_utf8_ || !high_); }
+  // True when detection takes the text seen so far, as a whole, for GBK: its first bytes are
+  // not the more plausible as Big5 either.
+  bool IsGbk() const {
+    return !Marked() && !four_shape_ && (not_utf8_ || !high_) &&
+           (!high_ || WeighGbkAgainstBig5(evidence_).encoding == Encoding::kGbk);
+  }
 
   // True when the text, `seen` bytes of it so far, will not be called GBK here, or most likely
   // not: a mark, a four, or 64 KiB with bytes above 0x7F and nothing that rules out UTF-8 (a GBK
@@ -1296,6 +1329,7 @@ class GbkWatch {
 
   unsigned char head_[3] = {};
   size_t head_size_ = 0;
+  std::string evidence_;  // the bytes recognition weighs
   unsigned char tail_[3] = {};
   size_t tail_size_ = 0;
   bool high_ = false;
@@ -1383,6 +1417,7 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
     LineScanner scanner;
     GbkWatch watch;
     const bool watching = options.choice == EncodingChoice::kAuto;
+    GbkValidity named;  // GBK given: a text not valid in it is read whole, to be refused
     std::vector<Candidate> all;
     std::string pending;  // the start of a line whose break is still to come
     size_t pending_at = 0, size = 0;
@@ -1394,7 +1429,8 @@ FileChapters FindChaptersInFile(std::string_view path, const FinderOptions& opti
         [&](std::string_view block) {
           if (watching ? !watch.Take(block)
                        : memchr(block.data(), '\0', block.size()) != nullptr ||
-                             memchr(block.data(), 0x1A, block.size()) != nullptr) {
+                             memchr(block.data(), 0x1A, block.size()) != nullptr ||
+                             !named.Take(block)) {
             plain = false;
             return false;
           }

@@ -369,6 +369,7 @@ TEST(ChapterFinder, AFileReadInBlocksGivesTheHeadingsOfItsWholeText) {
       text += rng() % 2 ? Gbk(snippets[rng() % (round % 3 == 0 ? 14 : 12)])
                         : testing::RandomGbkText(rng, 30);
     }
+    text = testing::ValidGbkText(text);  // read as GBK given, which refuses any other text
     if (round % 5 == 0) text += "\xB5";  // a lone lead byte at the end
     ASSERT_TRUE(testing::WriteFileBytes(path, text));
     // GBK as given: random bytes with zeros among them could look like another encoding.
@@ -773,11 +774,14 @@ TEST(ChapterFinderEncodings, AFileIsReadAsGivenOrRefused) {
   ASSERT_TRUE(file.ok);
   EXPECT_EQ(file.encoding, Encoding::kUtf8);
   EXPECT_EQ(Titles(file.list), (std::vector<std::string>{"第一章 甲", "第二章 乙"}));
-  options.choice = EncodingChoice::kGbk;  // as GBK it is gibberish: no heading
+  options.choice = EncodingChoice::kGbk;  // not valid GBK: refused, naming the byte
   file = FindChaptersInFile(path, options);
-  ASSERT_TRUE(file.ok);
-  EXPECT_EQ(file.encoding, Encoding::kGbk);
-  EXPECT_TRUE(file.list.headings.empty());
+  EXPECT_FALSE(file.ok);
+  EXPECT_EQ(file.error, LoadSourceText(path, {}, EncodingChoice::kGbk).error);
+  EXPECT_NE(file.error.find("按 GBK 编码读取时，第 "), std::string::npos) << file.error;
+  for (size_t block : {size_t{1}, size_t{3}, size_t{64}}) {  // read line by line, the same
+    EXPECT_EQ(FindChaptersInFile(path, options, block).error, file.error) << block;
+  }
 
   ASSERT_TRUE(testing::WriteFileBytes(path, gbk));
   options.choice = EncodingChoice::kUtf8;

@@ -23,7 +23,7 @@ constexpr char kChaptersHelp[] =
     "  -k, --keyword 正则     只按这个正则表达式找标题（检查照样进行）\n"
     "      --preset 名称      只用这些标题形式，可用 + 连接，如 chapter+volume；\n"
     "                         不给出时自动选择章节号最连贯的形式\n"
-    "      --encoding 编码    文件的编码: auto（默认，自动识别）、gbk、gb18030、utf-8\n"
+    "      --encoding 编码    文件的编码: auto（默认，自动识别）、gbk、gb18030、utf-8、big5\n"
     "      --json             每个文件输出一行 JSON（UTF-8）\n"
     "文件中间的 0x1A 控制字符是文本的一部分，原样保留并给出警告（第 N 字节，从 1 数起）；\n"
     "含 0x00 字节的文件不是文本，整个不处理；文件末尾的 0x00/0x1A 填充字节略去并给出警告。\n"
@@ -261,7 +261,7 @@ int RunChapters(const std::vector<std::string>& args) {
   if (options.Has("--encoding") &&
       !ParseEncodingChoice(options.Value("--encoding"), &finder.choice)) {
     return UsageError("chapters",
-                      "--encoding 只能是 auto、gbk、gb18030 或 utf-8: " + options.Value("--encoding"));
+                      "--encoding 只能是 auto、gbk、gb18030、utf-8 或 big5: " + options.Value("--encoding"));
   }
   if (options.operands().empty()) return UsageError("chapters", "没有给出文件");
   const bool json = options.Has("--json");

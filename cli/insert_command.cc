@@ -17,7 +17,7 @@ namespace {
 
 constexpr char kInsertHelp[] =
     "用法: travik insert [选项] 文件...\n"
-    "把同一段文字插入每个文本文件（GBK、GB18030 或 UTF-8，按文件自己的编码写入）。\n"
+    "把同一段文字插入每个文本文件（GBK、GB18030、UTF-8 或 Big5，按文件自己的编码写入）。\n"
     "按长度或随机插入时，插入点若落在字符中间或回车与换行之间，会后移到该字符或换行\n"
     "之后，不会把字符或换行切成两半；也不会插在 UTF-8 文件开头的字节顺序标记之前。\n"
     "长度按文件自己的字节计算。\n"
@@ -41,9 +41,9 @@ constexpr char kInsertHelp[] =
     "                         第二个文件存为 文件名(2).txt）\n"
     "  -o, --out 目录         副本的保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"处理后的文件\"\n"
-    "      --encoding 编码    文件的编码: auto（默认，逐个文件识别）、gbk、gb18030、utf-8；\n"
+    "      --encoding 编码    文件的编码: auto（默认，逐个文件识别）、gbk、gb18030、utf-8、big5；\n"
     "                         UTF-16 文件、在给出的编码下无效的文件不处理（逐个列出）；\n"
-    "                         文件的编码无法表示欲插入的文字时（只有 GBK 会这样），\n"
+    "                         文件的编码无法表示欲插入的文字时（只有 GBK、Big5 会这样），\n"
     "                         该文件不处理，不会写出问号\n"
     "      --seed N           随机插入使用可重现的位置（同一文件、同一 N，在各平台上相同）；\n"
     "                         不给出时由系统随机源取种子\n"
@@ -101,7 +101,7 @@ int RunInsert(const std::vector<std::string>& args) {
   EncodingChoice encoding = EncodingChoice::kAuto;
   if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
     return UsageError("insert",
-                      "--encoding 只能是 auto、gbk、gb18030 或 utf-8: " + options.Value("--encoding"));
+                      "--encoding 只能是 auto、gbk、gb18030、utf-8 或 big5: " + options.Value("--encoding"));
   }
 
   RandomGenerator seeded(0);

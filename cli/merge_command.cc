@@ -16,7 +16,7 @@ constexpr char kHelp[] =
     "用法: travik merge [选项] 文件或文件夹...\n"
     "按给出的顺序把文件合并为一个 .txt 文件，文件之间不加任何内容。\n"
     "给出的文件夹代表其中所有的 .txt 文件（按文件名的自然顺序）。\n"
-    "每个文件按自己的编码读取（GBK、GB18030、UTF-8）；合并后的文件取第一个含非 ASCII 字符的\n"
+    "每个文件按自己的编码读取（GBK、GB18030、UTF-8、Big5）；合并后的文件取第一个含非 ASCII 字符的\n"
     "文件的编码（纯 ASCII 的文件在各编码中相同），其他编码的文件转换为该编码；GBK 与 GB18030\n"
     "的文件原样相接（GBK 文本也是 GB18030 文本，有 GB18030 文件加入后合并后的文件即为 GB18030）。\n"
     "有字符无法转换、或有 UTF-16 文件、或有按 --encoding 读取无效的文件时，不写合并后的文件，\n"
@@ -34,7 +34,7 @@ constexpr char kHelp[] =
     "                         “第”后的中文数字也按数值（第二章 < 第十章 < 第一百一十一章），\n"
     "                         头文本 排在最前，其次是只叫 序、序章、楔子、引子、前言 的文件；\n"
     "                         上 < 中 < 下，前 < 后；以 尾声、后记、番外、完本感言 开头的排在最后\n"
-    "      --encoding ENC     文件的编码: auto（默认，按内容识别）、gbk、gb18030、utf-8\n"
+    "      --encoding ENC     文件的编码: auto（默认，按内容识别）、gbk、gb18030、utf-8、big5\n"
     "      --delete-sources   合并后的文件完整写入磁盘后删除原文件；读取不完整或无法读取的\n"
     "                         文件、读取后被其他程序修改过的文件（大小、修改时间或文件本身\n"
     "                         不同了）以及管道和设备不会删除；删除中途按 Ctrl+C 时停在两个\n"
@@ -98,7 +98,7 @@ int RunMerge(const std::vector<std::string>& args) {
   if (!typed.empty()) return UsageError("merge", typed);
   EncodingChoice encoding = EncodingChoice::kAuto;
   if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
-    return UsageError("merge", "--encoding 只能是 auto、gbk、gb18030 或 utf-8");
+    return UsageError("merge", "--encoding 只能是 auto、gbk、gb18030、utf-8 或 big5");
   }
   if (options.operands().empty()) return UsageError("merge", "没有给出要合并的文件");
 

@@ -17,7 +17,7 @@ namespace {
 
 constexpr char kSplitHelp[] =
     "用法: travik split [选项] 文件...\n"
-    "把每个文本文件（GBK、GB18030 或 UTF-8）分割成若干个文件，放进保存目录下以该文件名\n"
+    "把每个文本文件（GBK、GB18030、UTF-8 或 Big5）分割成若干个文件，放进保存目录下以该文件名\n"
     "命名的子目录。分割文件保持原文的编码，不会把一个字符切成两半；按顺序连接起来就是原文\n"
     "（UTF-8 的 BOM 只在第一个文件开头）。UTF-16 文本不处理，请先另存为 UTF-8 或 GBK。\n"
     "\n"
@@ -38,7 +38,7 @@ constexpr char kSplitHelp[] =
     "                         custom 自定义文字＋编号\n"
     "      --custom-text 文字 --name custom 时编号前的文字（默认 \"自定义内容\"）\n"
     "      --merge-script     另外生成合并文件 \"点我合并.bat\"\n"
-    "      --encoding 编码    文件的编码: auto 自动识别（默认）、gbk、gb18030、utf-8；\n"
+    "      --encoding 编码    文件的编码: auto 自动识别（默认）、gbk、gb18030、utf-8、big5；\n"
     "                         给出编码时，在该编码下不是有效文本的文件不处理（逐个报告）\n"
     "  -o, --out 目录         保存目录（不存在时创建一层）；\n"
     "                         不给出时为当前目录下的 \"分割后的文件\"\n"
@@ -162,7 +162,7 @@ int RunSplit(const std::vector<std::string>& args) {
   }
   EncodingChoice encoding = EncodingChoice::kAuto;
   if (options.Has("--encoding") && !ParseEncodingChoice(options.Value("--encoding"), &encoding)) {
-    return UsageError("split", "--encoding 只能是 auto、gbk、gb18030 或 utf-8: " +
+    return UsageError("split", "--encoding 只能是 auto、gbk、gb18030、utf-8 或 big5: " +
                                    options.Value("--encoding"));
   }
   if (options.operands().empty()) return UsageError("split", "没有给出要分割的文件");

@@ -819,6 +819,55 @@ TEST(LoadSourceText, ReadsEachTextInItsOwnEncoding) {
   EXPECT_EQ(load("plain\r\n").encoding, Encoding::kGbk);
 }
 
+// GBK and Big5 given by the person are checked like the other encodings: a text with a byte that
+// is no character of the encoding is refused, naming that byte (counted from 1); the GBK reader's
+// rules stay (a lone lead byte at the end is cut off and said, not refused). Recognised, such
+// texts are read as they always were.
+TEST(LoadSourceText, GbkAndBig5GivenAreChecked) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("g.txt");
+  auto load = [&](std::string_view bytes, EncodingChoice choice) {
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return LoadSourceText(path, {}, choice);
+  };
+  struct Case {
+    std::string bytes;
+    EncodingChoice choice;
+    size_t bad;  // 0: valid
+  };
+  for (const Case& c : {Case{"ab\xD6\xD0\xCE\xC4\r\n", EncodingChoice::kGbk, 0},
+                        Case{"a\x80" "b\xFF\xA1", EncodingChoice::kGbk, 4},  // the euro is GBK
+                        Case{"ab\xA1\x7F", EncodingChoice::kGbk, 3},
+                        Case{"\xD6\xD0\x81\x0A", EncodingChoice::kGbk, 3},
+                        Case{"\xB2\xC4\xA4\x40\xA6\x5E\r\n", EncodingChoice::kBig5, 0},
+                        Case{"\xB2\xC4\xD6\xD0\xA4\x80", EncodingChoice::kBig5, 5},
+                        Case{"ab\x81\x80", EncodingChoice::kBig5, 3},
+                        Case{"\x80\xB2\xC4", EncodingChoice::kBig5, 1}}) {
+    const SourceText s = load(c.bytes, c.choice);
+    const std::string name = EncodingChoiceName(c.choice);
+    if (c.bad == 0) {
+      EXPECT_TRUE(s.ok) << name << " " << s.error;
+      EXPECT_EQ(s.text, c.bytes) << name;
+      EXPECT_EQ(s.encoding, ChosenEncoding(c.choice));
+      continue;
+    }
+    EXPECT_FALSE(s.ok) << name;
+    EXPECT_TRUE(s.refused) << name;
+    EXPECT_TRUE(s.text.empty()) << name;
+    EXPECT_EQ(s.error, "按 " + name + " 编码读取时，第 " + std::to_string(c.bad) +
+                           " 字节起不是有效的字符，文件未处理");
+  }
+  // A lone lead byte at the end is still the reader's cut, not a refusal.
+  const SourceText lone = load("\xD6\xD0\xB5", EncodingChoice::kGbk);
+  EXPECT_TRUE(lone.ok);
+  EXPECT_TRUE(lone.ends_in_lead_byte);
+  const SourceText lone5 = load("\xB2\xC4\xB2", EncodingChoice::kBig5);
+  EXPECT_TRUE(lone5.ok);
+  EXPECT_EQ(lone5.text, "\xB2\xC4");
+  // Recognised, the same bytes are read as before: GBK keeps an unassigned pair.
+  EXPECT_TRUE(load("ab\xA1\x7F", EncodingChoice::kAuto).ok);
+}
+
 TEST(LoadSourceText, RefusesUtf16AndTextsInvalidInTheGivenEncoding) {
   ScopedTempDir dir;
   const std::string path = dir.Join("r.txt");

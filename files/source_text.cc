@@ -7,6 +7,8 @@
 #include "files/files.h"
 #include "files/files_internal.h"
 #include "files/files_platform.h"
+#include "text/big5.h"
+#include "text/evidence.h"
 #include "text/text.h"
 
 #ifdef __SSE2__
@@ -111,6 +113,23 @@ void EndGbkText(SourceBytes bytes, bool padded, SourceText* source) {
   if (source->cut_short) source->error = "文件末尾有不完整的双字节字符，未被读取";
 }
 
+// True when every character of a GBK or Big5 text read by the GBK reader's rules is a
+// character of the encoding the person named; else the source is refused, naming the first
+// byte that is not (counted in the file, as for the other encodings).
+bool HoldsNamedEncoding(SourceText* source) {
+  const std::string_view text = source->text;
+  const size_t bad = source->encoding == Encoding::kBig5 ? FirstInvalidBig5Char(text)
+                                                          : FirstInvalidGbkChar(text);
+  if (bad == text.size()) return true;
+  source->refused = true;
+  source->cut_short = false;
+  source->ends_in_lead_byte = false;
+  source->text = SourceBytes();
+  source->error = std::string("按 ") + EncodingName(source->encoding) + " 编码读取时，第 " +
+                  std::to_string(bad + 1) + " 字节起不是有效的字符，文件未处理";
+  return false;
+}
+
 // Where the last character of a UTF-8 text begins, when every character before it is known to be
 // well formed.
 size_t LastUtf8CharStart(std::string_view text) {
@@ -186,6 +205,14 @@ bool ContinuedEncoding(std::string_view bytes, size_t carried, Encoding carried_
   }
   if (found == Encoding::kUtf8 || carried_encoding == Encoding::kUtf8) {
     if (found != carried_encoding || !CompletesCarried(bytes, carried, found)) return false;
+  } else if (automatic && found != carried_encoding &&
+             (found == Encoding::kBig5 || carried_encoding == Encoding::kBig5) &&
+             (found == Encoding::kGbk || carried_encoding == Encoding::kGbk) &&
+             WeighGbkAgainstBig5(bytes.substr(0, kEvidenceBytes)).weak &&
+             (carried_encoding == Encoding::kGbk || FirstInvalidBig5Char(bytes) + 1 >= bytes.size())) {
+    // GBK and Big5 step alike: a text whose readings are close continues the text before in
+    // its encoding.
+    found = carried_encoding;
   } else if (found == Encoding::kGb18030 && !CompletesCarried(bytes, carried, found)) {
     if (!automatic || carried_encoding != Encoding::kGbk) return false;
     found = Encoding::kGbk;
@@ -344,7 +371,8 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
   const size_t clean_bytes =
       HasTerminator(bytes.data(), lead) ? 0 : lead + clean;
   const ControlBytes control =
-      FindControlBytes(bytes, clean_bytes, source.encoding == Encoding::kGbk);
+      FindControlBytes(bytes, clean_bytes,
+                       source.encoding == Encoding::kGbk || source.encoding == Encoding::kBig5);
   // Positions are told counted from 1, in the file's own bytes (carried bytes not counted).
   auto file_position = [lead](size_t at) { return std::to_string(at - std::min(at, lead) + 1); };
   if (control.first_nul != std::string::npos) {
@@ -365,8 +393,10 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
                            " 个 0x00/0x1A 填充字节不属于文本，已略去");
     bytes.resize(control.text_end);
   }
-  if (source.encoding == Encoding::kGbk) {
+  if (source.encoding == Encoding::kGbk || source.encoding == Encoding::kBig5) {
+    // Big5 is read by GBK's rules: the same lead bytes, neither 0x00 nor 0x1A a trail byte.
     EndGbkText(std::move(bytes), padded, &source);
+    if (!detect && !HoldsNamedEncoding(&source)) return source;
   } else {
     // Detection saw the file's own bytes: with carried bytes in front, every character is checked.
     const bool recognised_utf8 = detect && lead == 0 && source.encoding == Encoding::kUtf8 &&

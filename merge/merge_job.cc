@@ -122,7 +122,8 @@ bool MergedBytes(const SourceText& source, size_t carried, bool at_start, Merged
   // GBK text is GB18030 text: neither is converted into the other (the pieces of a GB18030 text
   // without four-byte characters are recognised as GBK), and a merged GBK text that a GB18030
   // text joins is GB18030 from there on.
-  const bool gb_family = source.encoding != Encoding::kUtf8 && merged->encoding != Encoding::kUtf8;
+  auto gb = [](Encoding e) { return e == Encoding::kGbk || e == Encoding::kGb18030; };
+  const bool gb_family = gb(source.encoding) && gb(merged->encoding);
   if (merged->decided && gb_family && source.encoding == Encoding::kGb18030) {
     merged->encoding = Encoding::kGb18030;
   }
@@ -261,15 +262,23 @@ bool CopySources(const MergeForm& form, JobHost& host, ReplacementFile* merged,
     }
     // A short piece whose bytes read as text in more than one encoding, with little to choose
     // between the readings, is in the encoding the merged text has settled on when it is valid
-    // in it: a head piece 目录 of a GBK book is not the UTF-8 Ŀ¼, nor the other way round.
-    if (source.weak_evidence && encoding.decided && source.encoding != encoding.encoding &&
-        source.mark_length == 0 && carried_in == 0 &&
-        CheckText(source.text, encoding.encoding).check == TextCheck::kValid &&
-        (encoding.encoding != Encoding::kGbk ||
-         FirstInvalidGbkChar(source.text) == source.text.size()) &&
-        ScoreReading(source.text, encoding.encoding).sum >=
-            ScoreReading(source.text, source.encoding).sum) {
-      source.encoding = encoding.encoding;
+    // in it: a head piece 目录 of a GBK book is not the UTF-8 Ŀ¼, nor the other way round. GBK
+    // and Big5 pieces whose two readings are close are so too, whichever reads a little better:
+    // a few characters of a Big5 book may well read as GBK.
+    if (encoding.decided && source.encoding != encoding.encoding && source.mark_length == 0 &&
+        carried_in == 0) {
+      const bool gbk_and_big5 =
+          (source.encoding == Encoding::kGbk || source.encoding == Encoding::kBig5) &&
+          (encoding.encoding == Encoding::kGbk || encoding.encoding == Encoding::kBig5);
+      const bool in_doubt =
+          gbk_and_big5 ? WeighGbkAgainstBig5(source.text).weak
+                       : source.weak_evidence && ScoreReading(source.text, encoding.encoding).sum >=
+                                                     ScoreReading(source.text, source.encoding).sum;
+      if (in_doubt && CheckText(source.text, encoding.encoding).check == TextCheck::kValid &&
+          (encoding.encoding != Encoding::kGbk ||
+           FirstInvalidGbkChar(source.text) == source.text.size())) {
+        source.encoding = encoding.encoding;
+      }
     }
     SourceBytes bytes;
     std::string problem;

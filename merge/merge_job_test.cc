@@ -796,7 +796,8 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
       ModelFile f;
       f.exists = pick(5) != 0;
       if (f.exists) {
-        f.bytes = testing::RandomGbkText(rng, 40, pick(3) == 0);
+        // Valid GBK: the rows are read as GBK given, which refuses any other text.
+        f.bytes = testing::ValidGbkText(testing::RandomGbkText(rng, 40, pick(3) == 0));
         if (pick(6) == 0) f.bytes.push_back('\xC4');  // ends in half a character
         ASSERT_TRUE(WriteFileBytes(path, f.bytes));
         f.read_only = pick(8) == 0;
@@ -853,20 +854,29 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     std::string carry;  // a lone lead byte at the end of a file, read with the next file
     int carry_from = -1;
     int read = 0;
+    bool blocked = false;
     for (size_t k = 0; k < rows.size(); ++k) {
       const int r = rows[k];
       if (!model[r].exists) {
         failed.push_back(paths[r]);
         continue;
       }
-      ++read;
       if (!carry.empty() && model[r].bytes.empty()) {  // the byte waits for the next file
+        ++read;
         complete.push_back(r);
         continue;
       }
       bool whole = false, padded = false;
       const std::string bytes = carry + model[r].bytes;
       const std::string text = ModelRead(bytes, &whole, &padded);
+      // A lone lead byte and the next file's first byte may make a pair GBK lacks: not valid
+      // as given, that file is refused and stops the merge (the byte waits on).
+      if (FirstInvalidGbkChar(text) != text.size()) {
+        failed.push_back(paths[r]);
+        blocked = true;
+        continue;
+      }
+      ++read;
       merged += text;
       // Padding that another file follows stands inside the book: it is kept.
       const bool padding_kept = padded && k + 1 < rows.size();
@@ -896,7 +906,7 @@ TEST(MergeJob, MatchesTheLiteralStepsOnRandomLists) {
     // the listed m.txt is then not the merged file itself.
     const bool same_target = !program && !save_missing;
     bool target_read_only = same_target && model[3].exists && model[3].read_only;
-    bool written = !target_read_only && read > 0;
+    bool written = !target_read_only && read > 0 && !blocked;
     if (!written) {
       failed.push_back(merged_path);
     } else {
@@ -1244,6 +1254,90 @@ bool GbFamily(Encoding encoding) {
   return encoding == Encoding::kGbk || encoding == Encoding::kGb18030;
 }
 
+// A random Big5 text of traditional characters, punctuation (some with a trail byte below 0x80,
+// as 「 A1 75) and ASCII.
+std::string RandomBig5Text(std::mt19937& rng, size_t characters) {
+  static const char* const kPool[] = {"第", "回", "話", "說", "天", "下", "國", "們", "這", "個",
+                                      "來", "時", "為", "會", "後", "裡", "學", "與", "書", "見",
+                                      "，", "。", "「", "」", "　", "a", "7", " ", "\r\n", "嫋"};
+  std::string utf8;
+  for (size_t k = 0; k < characters; ++k) utf8 += kPool[rng() % (sizeof kPool / sizeof kPool[0])];
+  std::string big5;
+  EXPECT_TRUE(ConvertTypedText(utf8, Encoding::kBig5, &big5)) << utf8;
+  return big5;
+}
+
+// Pieces of a Big5 text cut as a split by size cuts them (each ends at the first character
+// boundary at or after its size) merge back byte for byte: at any size with the encoding given,
+// and recognised on their own from kRecognisedFrom bytes on.
+TEST(MergeJobEncodings, Big5TextsComeBackFromTheirPieces) {
+  constexpr size_t kRecognisedFrom = 24;
+  for (unsigned seed = 1; seed <= 120; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const std::string text = RandomBig5Text(rng, 20 + rng() % 300);
+    const size_t size = seed % 3 == 0 ? kRecognisedFrom + rng() % 100 : 1 + rng() % 40;
+    Scene scene;
+    std::vector<std::string> paths;
+    CharCursor cursor(text, Encoding::kBig5);
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = cursor.NextBoundary(at + size);
+      paths.push_back(scene.File(std::to_string(paths.size()) + ".txt", text.substr(at, end - at)));
+      at = end;
+    }
+    MergeForm given = scene.Form(paths);
+    for (FileEntry& row : given.rows) row.encoding = EncodingChoice::kBig5;
+    RecordingHost host;
+    MergeResult result;
+    MergeJob(given, host, &result);
+    ASSERT_TRUE(host.failures.empty()) << host.failures[0].reason;
+    EXPECT_EQ(Bytes(scene.save + kPathSeparator + "m.txt"), text) << "pieces of " << size;
+    if (size < kRecognisedFrom) continue;
+    RecordingHost auto_host;
+    MergeJob(scene.Form(paths), auto_host, &result);
+    ASSERT_TRUE(auto_host.failures.empty()) << auto_host.failures[0].reason;
+    EXPECT_EQ(Bytes(scene.save + kPathSeparator + "m.txt"), text) << "pieces of " << size;
+  }
+}
+
+// A Big5 piece joins a GBK or a UTF-8 book converted; a character the book's encoding lacks
+// stops the merge, named by its byte.
+TEST(MergeJobEncodings, Big5AndGbkPiecesAreConvertedIntoTheBooksEncoding) {
+  Scene scene;
+  const std::string merged = scene.save + kPathSeparator + "m.txt";
+  const std::string big5_line = "第一回　話說天下大勢，分久必合，合久必分。\r\n";
+  std::string big5;
+  ASSERT_TRUE(ConvertTypedText(big5_line, Encoding::kBig5, &big5));
+  const std::string b = scene.File("b.txt", big5);
+  for (Encoding book : {Encoding::kGbk, Encoding::kUtf8, Encoding::kGb18030}) {
+    const std::string a = scene.File("a.txt", In(book, "前言：这是一部书。\r\n"));
+    RecordingHost host;
+    MergeResult result;
+    MergeJob(scene.Form({a, b}), host, &result);
+    EXPECT_TRUE(host.failures.empty()) << EncodingName(book);
+    EXPECT_EQ(Bytes(merged), In(book, "前言：这是一部书。\r\n" + big5_line)) << EncodingName(book);
+  }
+  // A Big5 book: GBK and UTF-8 pieces are converted into Big5.
+  const std::string g = scene.File("g.txt", In(Encoding::kGbk, "第二回　天下大勢\r\n"));
+  const std::string u = scene.File("u.txt", In(Encoding::kUtf8, "第三回　分久必合\r\n"));
+  RecordingHost host;
+  MergeResult result;
+  MergeJob(scene.Form({b, g, u}), host, &result);
+  EXPECT_TRUE(host.failures.empty()) << host.failures[0].reason;
+  std::string expected;
+  ASSERT_TRUE(ConvertTypedText(big5_line + "第二回　天下大勢\r\n第三回　分久必合\r\n",
+                               Encoding::kBig5, &expected));
+  EXPECT_EQ(Bytes(merged), expected);
+  // Simplified characters have no Big5 form: the merge stops, naming the byte.
+  const std::string s = scene.File("s.txt", In(Encoding::kUtf8, "第四回　这里\r\n"));
+  RecordingHost lacking;
+  MergeJob(scene.Form({b, s}), lacking, &result);
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(lacking.FailedPaths(), (std::vector<std::string>{s, merged}));
+  EXPECT_EQ(lacking.failures[0].reason,
+            "第 13 字节起的字符无法用 Big5 编码表示（合并后的文件取第一个文件的编码），未合并");
+}
+
 TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
   const char* const pool[] = {"中", "文", "第", "章", "a", "Z", " ", "\r\n", "\x1A", kExtB, kEmoji};
   const Encoding encodings[] = {Encoding::kGbk, Encoding::kGb18030, Encoding::kUtf8,
@@ -1342,6 +1436,11 @@ TEST(MergeJobEncodings, MatchesTheModelOnRandomMixedLists) {
                     static_cast<unsigned char>(bytes.back()) >= 0x80;
         if (lone_lead) unfinished = bytes.substr(text.size());
         if (padded) padding = bytes.substr(text.size() + (whole ? 0 : 1));
+        if (FirstInvalidGbkChar(text) != text.size()) {  // refused: not valid as given
+          failed.push_back(row.path);
+          blocked = true;
+          continue;
+        }
       } else {
         // The 0x1A bytes at the end pad it; those before them are text.
         size_t end = bytes.size();

@@ -189,4 +189,15 @@ std::string HexBytes(std::string_view bytes) {
   return out;
 }
 
+std::string ValidGbkText(std::string text) {
+  for (size_t at = 0; at + 1 < text.size();) {
+    const size_t bad = at + FirstInvalidGbkChar(std::string_view(text).substr(at));
+    if (bad + 1 >= text.size()) break;
+    text[bad] = '\xB0';
+    text[bad + 1] = '\xA1';
+    at = bad + 2;
+  }
+  return text;
+}
+
 }  // namespace travik::testing

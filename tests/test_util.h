@@ -55,6 +55,9 @@ std::string HexBytes(std::string_view bytes);
 // 0x40 to 0xFE, so many below 0x80), the given extra snippets, and optionally 0x1A bytes.
 std::string RandomGbkText(std::mt19937& rng, size_t max_length, bool allow_eof_bytes = false,
                           std::string_view extra = {});
+// The text with each pair code page 936 does not hold (FirstInvalidGbkChar) made 啊 (B0 A1), so
+// that GBK given reads it; a lone lead byte at the end stays.
+std::string ValidGbkText(std::string text);
 
 }  // namespace travik::testing
 

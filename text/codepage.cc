@@ -1,5 +1,6 @@
 #include "text/codepage.h"
 
+#include "text/big5.h"
 #include "text/gb18030.h"
 
 #ifdef _WIN32
@@ -299,8 +300,8 @@ void DecodeGbkPairs(unsigned char lead, uint32_t out[256]) {
 
 #endif
 
-// GB18030 goes through our own codec: some systems have no converter for it, and the others
-// would differ from it in a few codes.
+// GB18030 and Big5 go through our own codecs: some systems have no converter for them, and the
+// others would differ from them in a few codes.
 namespace {
 
 bool DecodeUtf8(std::string_view text, std::u32string* out) {
@@ -341,32 +342,60 @@ void EncodeUtf8(std::u32string_view code_points, std::string* out) {
 
 }  // namespace
 
+namespace {
+
+// GB18030 and Big5 are converted by our own codecs, GBK by the system's.
+bool HasOwnCodec(Encoding encoding) {
+  return encoding == Encoding::kGb18030 || encoding == Encoding::kBig5;
+}
+
+bool DecodeAny(std::string_view text, Encoding from, std::u32string* out) {
+  switch (from) {
+    case Encoding::kGb18030:
+      return DecodeGb18030(text, out);
+    case Encoding::kBig5:
+      return DecodeBig5(text, out);
+    case Encoding::kUtf8:
+      return DecodeUtf8(text, out);
+    default: {
+      std::string utf8;
+      return SystemConvert(text, from, Encoding::kUtf8, &utf8) && DecodeUtf8(utf8, out);
+    }
+  }
+}
+
+bool EncodeAny(std::u32string_view code_points, Encoding to, std::string* out) {
+  switch (to) {
+    case Encoding::kGb18030:
+      return EncodeGb18030(code_points, out);
+    case Encoding::kBig5:
+      return EncodeBig5(code_points, out);
+    case Encoding::kUtf8:
+      EncodeUtf8(code_points, out);
+      return true;
+    default: {
+      std::string utf8;
+      EncodeUtf8(code_points, &utf8);
+      return SystemConvert(utf8, Encoding::kUtf8, to, out);
+    }
+  }
+}
+
+}  // namespace
+
 bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out) {
   if (!IsWorkingEncoding(from) || !IsWorkingEncoding(to)) return false;
   if (from == to) {
     out->assign(text);
     return true;
   }
-  if (from != Encoding::kGb18030 && to != Encoding::kGb18030) {
-    return SystemConvert(text, from, to, out);
-  }
-  // Through code points: GB18030 -> UTF-8 (-> GBK), or (GBK ->) UTF-8 -> GB18030.
+  if (!HasOwnCodec(from) && !HasOwnCodec(to)) return SystemConvert(text, from, to, out);
+  // Through code points, and through UTF-8 to and from GBK.
   std::u32string code_points;
-  std::string utf8;
-  if (from == Encoding::kGb18030) {
-    if (!DecodeGb18030(text, &code_points)) return false;
-    EncodeUtf8(code_points, &utf8);
-    if (to == Encoding::kUtf8) {
-      *out = std::move(utf8);
-      return true;
-    }
-    return SystemConvert(utf8, Encoding::kUtf8, to, out);
-  }
-  if (from == Encoding::kGbk) {
-    if (!SystemConvert(text, from, Encoding::kUtf8, &utf8)) return false;
-    text = utf8;
-  }
-  return DecodeUtf8(text, &code_points) && EncodeGb18030(code_points, out);
+  std::string result;
+  if (!DecodeAny(text, from, &code_points) || !EncodeAny(code_points, to, &result)) return false;
+  *out = std::move(result);
+  return true;
 }
 
 bool ConvertTypedText(std::string_view typed, Encoding to, std::string* out) {
@@ -477,6 +506,7 @@ std::string WideToUtf8(std::wstring_view wide) {
 
 bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out) {
   if (encoding == Encoding::kGb18030) return DecodeGb18030(text, out);
+  if (encoding == Encoding::kBig5) return DecodeBig5(text, out);
   return SystemDecode(text, encoding, out);
 }
 

@@ -17,9 +17,9 @@ bool GbkToUtf8(std::string_view gbk, std::string* out);
 // UTF-8 to GBK. False when the text is not valid UTF-8 or holds a character GBK lacks.
 bool Utf8ToGbk(std::string_view utf8, std::string* out);
 
-// The text converted from one encoding (GBK, GB18030 or UTF-8) to another. False, with *out
-// unchanged, when the text is not valid in `from` or a character has no form in `to` (only GBK
-// lacks some); never substitutes. The same encoding on both sides copies the text unchecked.
+// The text converted from one encoding (GBK, GB18030, UTF-8 or Big5) to another. False, with
+// *out unchanged, when the text is not valid in `from` or a character has no form in `to` (GBK
+// and Big5 lack some); never substitutes. The same encoding on both sides copies the text unchecked.
 // UTF-16 on either side is false. A byte-order mark is a character (U+FEFF) here: strip it first.
 bool ConvertText(std::string_view text, Encoding from, Encoding to, std::string* out);
 
@@ -42,7 +42,7 @@ std::wstring Utf8ToWide(std::string_view utf8);
 // system gives comes back unchanged through Utf8ToWide.
 std::string WideToUtf8(std::wstring_view wide);
 
-// The code points of a text in GBK, GB18030 or UTF-8. False when the text is not valid in it.
+// The code points of a text in GBK, GB18030, UTF-8 or Big5. False when the text is not valid in it.
 bool DecodeText(std::string_view text, Encoding encoding, std::u32string* out);
 
 // The code point of each two-byte sequence (lead, trail) for trail 0x00 ... 0xFF in turn: 0 where

@@ -231,12 +231,13 @@ TEST(EncodingChoice, ParsesTheCommandLinesNamesOnly) {
   const std::pair<const char*, EncodingChoice> names[] = {
       {"auto", EncodingChoice::kAuto},       {"GBK", EncodingChoice::kGbk},
       {"gb18030", EncodingChoice::kGb18030}, {"UTF-8", EncodingChoice::kUtf8},
-      {"utf8", EncodingChoice::kUtf8},       {"Auto", EncodingChoice::kAuto}};
+      {"utf8", EncodingChoice::kUtf8},       {"Auto", EncodingChoice::kAuto},
+      {"big5", EncodingChoice::kBig5},       {"BIG5", EncodingChoice::kBig5}};
   for (const auto& [name, choice] : names) {
     ASSERT_TRUE(ParseEncodingChoice(name, &c)) << name;
     EXPECT_EQ(c, choice) << name;
   }
-  for (const char* bad : {"", "utf-16", "gb2312", "utf-8 ", "big5"}) {
+  for (const char* bad : {"", "utf-16", "gb2312", "utf-8 ", "big5-hkscs", "cp950"}) {
     c = EncodingChoice::kGb18030;
     EXPECT_FALSE(ParseEncodingChoice(bad, &c)) << bad;
     EXPECT_EQ(c, EncodingChoice::kGb18030) << bad;

@@ -1,5 +1,6 @@
-// Decoding UTF-8 and GB18030 to code points for the searches.
+// Decoding UTF-8, GB18030 and Big5 to code points for the searches.
 #include "text/encoding.h"
+#include "text/big5.h"
 #include "text/gb18030.h"
 
 namespace travik {
@@ -35,6 +36,10 @@ CodePoint DecodeChar(Encoding encoding, const char* p, const char* end) {
         cp = Gb18030FourByteValue(u);
         break;
     }
+    return cp ? cp : Undecodable(u[0]);
+  }
+  if (encoding == Encoding::kBig5) {
+    const CodePoint cp = end - p >= 2 ? Big5PairValue(u[0], u[1]) : 0;
     return cp ? cp : Undecodable(u[0]);
   }
   return static_cast<CodePoint>(static_cast<unsigned short>(GbkCharValue(p, end, GbkPairTable())));

@@ -4,6 +4,7 @@
 // it), and GB18030 four-byte sequences are looked for where digits stand two apart, which is
 // rare in any text, before stepping confirms one. The text is taken in chunks that stay in the
 // cache between the UTF-8 check and the block masks, or as a reader hands its blocks over.
+#include "text/big5.h"
 #include "text/encoding.h"
 #include "text/evidence.h"
 
@@ -449,7 +450,14 @@ DetectedEncoding EncodingDetector::Finish() {
   if (most > least && most >= 2 && most * 100 >= pairs) {
     return {Utf16ByteOrder(text_.substr(0, text_.size() - padding), zero_odd_ > zero_even_), 0};
   }
-  return {four_byte_ ? Encoding::kGb18030 : Encoding::kGbk, 0, weak && !four_byte_};
+  if (four_byte_) return {Encoding::kGb18030, 0, false};
+  // GBK and Big5 step alike; the Big5 reading is weighed only on the first bytes, and taken only
+  // when the whole text is valid in it (a lone lead byte at the end is the reader's to cut off).
+  const Verdict big5 = WeighGbkAgainstBig5(text_.substr(0, kEvidenceBytes));
+  if (big5.encoding == Encoding::kBig5 && FirstInvalidBig5Char(text_) + 1 >= text_.size()) {
+    return {Encoding::kBig5, 0, big5.weak};
+  }
+  return {Encoding::kGbk, 0, weak};
 }
 
 Encoding Utf16ByteOrder(std::string_view text, bool zeros_odd) {

@@ -1,5 +1,6 @@
 #include "text/encoding.h"
 
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -74,10 +75,10 @@ const CharValue* GbkPairTable() {
 
 size_t FirstInvalidGbkChar(std::string_view text) {
   // Pairs the code page decodes, and the user-defined ones; built once.
-  static std::vector<bool> valid;
+  static std::vector<uint8_t> valid;
   static std::once_flag built;
   std::call_once(built, [] {
-    valid.assign(128 * 256, false);
+    valid.assign(128 * 256, 0);
     uint32_t row[256];
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
       DecodeGbkPairs(static_cast<unsigned char>(lead), row);
@@ -86,13 +87,16 @@ size_t FirstInvalidGbkChar(std::string_view text) {
             trail != 0x7F && (row[trail] != 0 || UserDefinedCodePoint(lead, trail) != 0);
       }
     }
-    for (int trail = 0; trail < 256; ++trail) valid[trail] = true;  // 0x80: one byte, the euro
+    for (int trail = 0; trail < 256; ++trail) valid[trail] = 1;  // 0x80: one byte, the euro
   });
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
   for (size_t i = 0; i < n;) {
     if (p[i] < 0x80) {
-      ++i;
+      // Runs of ASCII (lines, spaces) eight bytes at a time.
+      uint64_t word;
+      while (i + 8 <= n && (memcpy(&word, p + i, 8), (word & 0x8080808080808080ull) == 0)) i += 8;
+      while (i < n && p[i] < 0x80) ++i;
       continue;
     }
     if (i + 1 == n) return i;  // cut short: the reader drops it and says so

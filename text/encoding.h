@@ -32,27 +32,29 @@ inline size_t GbkCharLength(const char* p, const char* end) {
 }
 
 // The encodings a text can be in. GBK is code page 936 with the double-byte rule of text.h;
-// UTF-16 is only recognised, never worked in.
-enum class Encoding { kGbk, kGb18030, kUtf8, kUtf16Le, kUtf16Be };
+// Big5 is code page 950 (text/big5.h), stepped by the same rule; UTF-16 is only recognised,
+// never worked in.
+enum class Encoding { kGbk, kGb18030, kUtf8, kUtf16Le, kUtf16Be, kBig5 };
 
-// The encoding's name as the user reads it: "GBK", "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE".
+// The encoding's name as the user reads it: "GBK", "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE",
+// "Big5".
 const char* EncodingName(Encoding encoding);
 
-// True for the encodings the jobs work in (GBK, GB18030, UTF-8); false for UTF-16.
+// True for the encodings the jobs work in (GBK, GB18030, UTF-8, Big5); false for UTF-16.
 inline bool IsWorkingEncoding(Encoding encoding) {
   return encoding == Encoding::kGbk || encoding == Encoding::kGb18030 ||
-         encoding == Encoding::kUtf8;
+         encoding == Encoding::kUtf8 || encoding == Encoding::kBig5;
 }
 
 // How a file's encoding is decided: recognised from its bytes (DetectEncoding), or as the user
 // gave it (--encoding, or the file list's right-click menu).
-enum class EncodingChoice { kAuto, kGbk, kGb18030, kUtf8 };
+enum class EncodingChoice { kAuto, kGbk, kGb18030, kUtf8, kBig5 };
 
 // The encoding a choice names; kAuto gives GBK (call DetectEncoding instead).
 Encoding ChosenEncoding(EncodingChoice choice);
-// The choice as the window's menu shows it: "自动", "GBK", "GB18030", "UTF-8" (GBK bytes).
+// The choice as the window's menu shows it: "自动", "GBK", "GB18030", "UTF-8", "Big5".
 const char* EncodingChoiceName(EncodingChoice choice);
-// The choice named on the command line: auto, gbk, gb18030, utf-8 (or utf8), in any case.
+// The choice named on the command line: auto, gbk, gb18030, utf-8 (or utf8), big5, in any case.
 // False, *choice unchanged, for any other text.
 bool ParseEncodingChoice(std::string_view text, EncodingChoice* choice);
 
@@ -71,8 +73,9 @@ struct DetectedEncoding {
 // multi-byte sequence is UTF-8 unless its GBK reading is the more plausible text
 // (WeighUtf8AgainstGbk); zero bytes (not counting a run of 4 or more 0x00 and 0x1A bytes padding the end) at one parity of position, more than at the other and
 // at least 2 and 1% of the byte pairs, are UTF-16 (its byte order by Utf16ByteOrder); a
-// four-byte sequence met while stepping as GB18030 makes GB18030; anything else, pure ASCII and
-// the empty text included, is GBK.
+// four-byte sequence met while stepping as GB18030 makes GB18030; a text that would be GBK is
+// Big5 when every character is valid Big5 and its Big5 reading is the more plausible text
+// (WeighGbkAgainstBig5); anything else, pure ASCII and the empty text included, is GBK.
 DetectedEncoding DetectEncoding(std::string_view text);
 
 // The byte order of a text found to be UTF-16 by its zero bytes: the order in which more of its
@@ -102,7 +105,7 @@ size_t Gb18030SequenceLength(const char* p, const char* end);
 // Where the character that begins at p (p < end) ends, as a byte length of 1 to 4 that never
 // reaches past `end`. GBK: 2 for a lead byte with a byte after it, else 1 (GbkCharLength).
 // UTF-8 and GB18030: the well-formed sequence's length; a byte that begins none is a character
-// of its own. UTF-16 steps like GBK (it is never worked in).
+// of its own. Big5 and UTF-16 step like GBK (UTF-16 is never worked in).
 inline size_t CharLength(Encoding encoding, const char* p, const char* end) {
   switch (encoding) {
     case Encoding::kUtf8: {
@@ -204,8 +207,8 @@ struct TextCheckResult {
 };
 
 // Checks the text (without its byte-order mark) in the encoding. GBK is never invalid: it is cut
-// short only when it ends on a lead byte, as the reader has always said. UTF-16 is always
-// invalid (offset 0).
+// short only when it ends on a lead byte, as the reader has always said. Big5 is invalid at a
+// pair code page 950 does not decode and at 0x80 or 0xFF. UTF-16 is always invalid (offset 0).
 TextCheckResult CheckText(std::string_view text, Encoding encoding);
 
 // The table of double-byte values, indexed by (lead - 0x80) * 256 + trail. Built once, on first
@@ -294,11 +297,11 @@ class GbkCharIterator {
 // the lead byte for an unassigned four-byte GB18030 sequence), as in GBK.
 using CodePoint = char32_t;
 
-// The code point of the character at p (p < end) of a UTF-8 or GB18030 text; the character is
-// CharLength(encoding, p, end) bytes long. Other encodings decode as GBK.
+// The code point of the character at p (p < end) of a UTF-8, GB18030 or Big5 text; the character
+// is CharLength(encoding, p, end) bytes long. Other encodings decode as GBK.
 CodePoint DecodeChar(Encoding encoding, const char* p, const char* end);
 
-// A text a search over code points runs over (UTF-8, GB18030, or GBK where the pattern holds a
+// A text a search over code points runs over (UTF-8, GB18030, Big5, or GBK where the pattern holds a
 // character beyond U+FFFF and wchar_t has 16 bits): its bytes and how to step through them both
 // ways. It must outlive every iterator made on it.
 class DecodedSearchText {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "text/big5.h"
 #include "text/codepage.h"
 
 namespace travik {
@@ -66,9 +67,11 @@ bool SameScript(Kind a, Kind b) {
 
 // A wrong reading of Chinese bytes gives Chinese characters too, but rarely common ones: a pair
 // of random bytes falls among GB2312's first level one time in six and among the few hundred
-// most frequent characters one time in forty.
-int HanScore(CodePoint cp) {
+// most frequent characters one time in forty. A Big5 reading has Big5's first level (the
+// frequently used characters, traditional) where the others have GB2312's.
+int HanScore(CodePoint cp, Encoding reading) {
   if (cp < 0x10000 && CommonCharacters().test(cp)) return 4;
+  if (reading == Encoding::kBig5) return IsBig5FirstLevel(cp) ? 1 : 0;
   const uint16_t gbk = GbkCodeOf(cp);
   if (gbk >= 0xB0A1 && gbk <= 0xD7F9 && (gbk & 0xFF) >= 0xA1) return 1;  // GB2312's first level
   return 0;
@@ -77,7 +80,9 @@ int HanScore(CodePoint cp) {
 }  // namespace
 
 ReadingScore ScoreReading(std::string_view text, Encoding encoding) {
-  if (encoding != Encoding::kGbk && encoding != Encoding::kUtf8) return {};
+  if (encoding != Encoding::kGbk && encoding != Encoding::kUtf8 && encoding != Encoding::kBig5) {
+    return {};
+  }
   text = text.substr(0, kEvidenceBytes);
   const char* p = text.data();
   const char* end = p + text.size();
@@ -91,6 +96,9 @@ ReadingScore ScoreReading(std::string_view text, Encoding encoding) {
     if (encoding == Encoding::kGbk) {
       cp = static_cast<CodePoint>(GbkCharValue(p, end, table));
       length = GbkCharLength(p, end);
+    } else if (encoding == Encoding::kBig5) {
+      cp = DecodeChar(Encoding::kBig5, p, end);
+      length = GbkCharLength(p, end);
     } else {
       length = Utf8SequenceLength(p, end);
       cp = length ? DecodeChar(Encoding::kUtf8, p, end) : 0xDC00 + static_cast<unsigned char>(*p);
@@ -101,7 +109,7 @@ ReadingScore ScoreReading(std::string_view text, Encoding encoding) {
     if (cp >= 0x80) ++characters;
     switch (kind) {
       case Kind::kHan:
-        score += HanScore(cp);
+        score += HanScore(cp, encoding);
         break;
       case Kind::kPunctuation:
         score += 2;
@@ -154,6 +162,21 @@ Verdict WeighUtf8AgainstGbk(std::string_view text) {
   const bool weak = per_character_times == 0 ||
                     difference * static_cast<int64_t>(n) < kWeakMargin * per_character_times;
   return {winner, weak};
+}
+
+Verdict WeighGbkAgainstBig5(std::string_view text) {
+  // Bytes that are no Big5 text settle it at once (a lead byte the end of the sample cuts off
+  // does not count): most GBK texts hold pairs Big5 lacks within their first lines.
+  text = text.substr(0, kEvidenceBytes);
+  const size_t bad = FirstInvalidBig5Char(text);
+  if (bad + 1 < text.size()) return {Encoding::kGbk, false};
+  // Both readings step alike: the same characters, weighed one against the other. GBK is by far
+  // the more common of the two: Big5 must win by a common character's worth.
+  const ReadingScore gbk = ScoreReading(text, Encoding::kGbk);
+  const ReadingScore big5 = ScoreReading(text, Encoding::kBig5);
+  const Encoding winner = big5.sum > gbk.sum + kBig5Lead ? Encoding::kBig5 : Encoding::kGbk;
+  const int64_t difference = big5.sum > gbk.sum ? big5.sum - gbk.sum : gbk.sum - big5.sum;
+  return {winner, difference < kWeakMargin};
 }
 
 }  // namespace travik

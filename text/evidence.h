@@ -15,8 +15,8 @@ namespace travik {
 // and the cost stays the same for any text.
 inline constexpr size_t kEvidenceBytes = size_t{64} << 10;
 
-// How plausible the text (at most its first kEvidenceBytes) is when read in `encoding` (GBK or
-// UTF-8), as a sum over its characters: common Chinese characters and punctuation count for it;
+// How plausible the text (at most its first kEvidenceBytes) is when read in `encoding` (GBK,
+// UTF-8 or Big5), as a sum over its characters: common Chinese characters and punctuation count for it;
 // letters of Latin, Greek or Cyrillic standing outside a word of their script, IPA and modifier
 // letters, C1 controls, private-use values and undecodable bytes count against it. ASCII counts
 // for neither. Any other encoding gives {0, 0}.
@@ -38,6 +38,19 @@ struct Verdict {
   bool weak = false;
 };
 Verdict WeighUtf8AgainstGbk(std::string_view text);
+
+// How much more than the GBK reading a Big5 reading must score to be taken: a common
+// character's worth. On real text no GBK slice of any length is then taken for Big5, and Big5
+// slices are right from 10 characters on (random novel-like text: from 8).
+inline constexpr int64_t kBig5Lead = 4;
+
+// The verdict on a text that would be GBK and whose bytes also step as Big5 (both are read two
+// bytes to a lead byte): Big5 when its Big5 reading scores more than kBig5Lead above its GBK
+// one, else GBK.
+// Only the first kEvidenceBytes are looked at; bytes among them that are no Big5 text make GBK at
+// once (not weak). It says nothing about the rest of the text. `weak` when the scores are less
+// than kWeakMargin apart, whichever won.
+Verdict WeighGbkAgainstBig5(std::string_view text);
 
 }  // namespace travik
 

@@ -54,6 +54,18 @@ TEST(RecognitionByEvidence, ReadingScoresFavourChineseOverMojibake) {
   EXPECT_LT(sum("\xC2\x85\xC2\x86", Encoding::kUtf8), 0);  // C1 controls
 }
 
+// Characters drawn from four pools: common characters 70 %, punctuation 15 %, ASCII 7 %, rare
+// characters 8 %.
+std::string PickFrom(std::mt19937& rng, size_t characters, const std::vector<std::string> (&pools)[4]) {
+  std::string s;
+  for (size_t k = 0; k < characters; ++k) {
+    const unsigned r = rng() % 100;
+    const auto& pool = pools[r < 70 ? 0 : r < 85 ? 1 : r < 92 ? 2 : 3];
+    s += pool[rng() % pool.size()];
+  }
+  return s;
+}
+
 // Characters of novels: mostly the common ones, some of GB2312's second level, punctuation, a
 // few ASCII letters and digits, in UTF-8.
 std::string RandomNovelText(std::mt19937& rng, size_t characters) {
@@ -69,13 +81,7 @@ std::string RandomNovelText(std::mt19937& rng, size_t characters) {
       {"a", "Q", "7", " ", "\r\n"},
       {"袅", "淼", "璀", "璨", "魑", "魅", "魍", "魉", "饕", "餮", "耄", "耋", "踌", "躇", "觊",
        "觎"}};
-  std::string s;
-  for (size_t k = 0; k < characters; ++k) {
-    const unsigned r = rng() % 100;
-    const auto& pool = kPools[r < 70 ? 0 : r < 85 ? 1 : r < 92 ? 2 : 3];
-    s += pool[rng() % pool.size()];
-  }
-  return s;
+  return PickFrom(rng, characters, kPools);
 }
 
 // Texts of n characters for n from 1 to 200, each as GBK and as UTF-8. Every text of at least
@@ -106,6 +112,77 @@ TEST(RecognitionByEvidence, RandomTextsAreRecognisedFromAFewCharactersOn) {
     }
   }
   EXPECT_LE(wrong_short * 10, short_total) << "short texts wrong too often";
+}
+
+// The same kind of text in traditional characters, as Big5 holds them: common characters, some
+// of Big5's second level, Big5's punctuation, a little ASCII.
+std::string RandomTraditionalText(std::mt19937& rng, size_t characters) {
+  static const std::vector<std::string> kPools[] = {
+      {"的", "一", "是", "了", "我", "不", "人", "在", "他", "有", "這", "個", "上", "們", "來",
+       "到", "時", "大", "地", "為", "子", "中", "你", "說", "生", "國", "年", "著", "就", "那",
+       "和", "要", "她", "出", "也", "得", "裡", "後", "自", "以", "會", "家", "可", "下", "而",
+       "過", "天", "去", "能", "對", "小", "多", "然", "於", "心", "學", "麼", "之", "都", "好",
+       "看", "起", "發", "當", "沒", "成", "只", "如", "事", "把", "還", "用", "第", "樣", "道",
+       "想", "作", "種", "開", "美", "總", "從", "無", "情", "己", "面", "最", "女", "但", "現",
+       "前", "些", "所", "同", "日", "手", "又", "行", "意", "動", "目", "錄", "十", "頭", "全"},
+      {"，", "。", "「", "」", "！", "？", "：", "、", "…", "　"},
+      {"a", "Q", "7", " ", "\r\n"},
+      {"嫋", "淼", "璀", "璨", "魑", "魅", "魍", "魎", "饕", "餮", "耄", "耋", "躊", "躇", "覬",
+       "覦"}};
+  return PickFrom(rng, characters, kPools);
+}
+
+std::string Big5(std::string_view utf8) {
+  std::string out;
+  EXPECT_TRUE(ConvertTypedText(utf8, Encoding::kBig5, &out)) << utf8;
+  return out;
+}
+
+// Big5 novels are told from GBK ones, traditional or simplified, from a few characters on; the
+// GBK texts of the test above stay GBK.
+TEST(RecognitionByEvidence, Big5TextsAreToldFromGbkTexts) {
+  constexpr size_t kAlwaysRight = 8;
+  std::mt19937 rng(950);
+  int wrong_short = 0, short_total = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const size_t n = 1 + static_cast<size_t>(round % 200);
+    const std::string traditional = RandomTraditionalText(rng, n);
+    const std::string big5 = Big5(traditional);
+    const std::string gbk_traditional = Gbk(traditional);
+    const std::string gbk = Gbk(RandomNovelText(rng, n));
+    bool ascii = true;
+    for (unsigned char c : big5) ascii &= c < 0x80;
+    const Encoding as_big5 = DetectEncoding(big5).encoding;
+    const Encoding as_gbk_traditional = DetectEncoding(gbk_traditional).encoding;
+    const Encoding as_gbk = DetectEncoding(gbk).encoding;
+    if (n >= kAlwaysRight) {
+      ASSERT_EQ(as_big5, ascii ? Encoding::kGbk : Encoding::kBig5)
+          << "seed 950 round " << round << ": " << traditional;
+      ASSERT_EQ(as_gbk_traditional, Encoding::kGbk) << "seed 950 round " << round << ": " << traditional;
+      ASSERT_EQ(as_gbk, Encoding::kGbk) << "seed 950 round " << round;
+    } else {
+      short_total += 3;
+      wrong_short += (as_big5 != Encoding::kBig5 && !ascii) + (as_gbk_traditional != Encoding::kGbk) +
+                     (as_gbk != Encoding::kGbk);
+    }
+  }
+  EXPECT_LE(wrong_short * 5, short_total) << "short texts wrong too often";
+  // Slight evidence is said: a word or two is not enough to be sure. One character that GBK
+  // reads as a common one (說 is BB A1, 弧 in GBK) is GBK.
+  const DetectedEncoding word = DetectEncoding(Big5("這個"));
+  EXPECT_EQ(word.encoding, Encoding::kBig5);
+  EXPECT_TRUE(word.weak);
+  EXPECT_EQ(DetectEncoding(Big5("說")).encoding, Encoding::kGbk);
+  const DetectedEncoding line = DetectEncoding(Big5("第一回　話說天下大勢，分久必合，合久必分。"));
+  EXPECT_EQ(line.encoding, Encoding::kBig5);
+  EXPECT_FALSE(line.weak);
+  // A lone lead byte at the end (a file cut short) is the reader's to cut off: still Big5.
+  EXPECT_EQ(DetectEncoding(Big5("第一回　話說天下大勢，分久必合。") + "\xA4").encoding,
+            Encoding::kBig5);
+  // A text that reads best as Big5 but holds a pair Big5 lacks further on is GBK.
+  std::string mixed = Big5("第一回　話說天下大勢，分久必合，合久必分。");
+  mixed += "\x81\x80";  // a GBK character, no Big5 one
+  EXPECT_EQ(DetectEncoding(mixed).encoding, Encoding::kGbk);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Character stepping in each encoding the jobs work in.
 #include "text/encoding.h"
 
+#include "text/big5.h"
+
 namespace travik {
 
 namespace {
@@ -64,6 +66,8 @@ const char* EncodingName(Encoding encoding) {
       return "UTF-16LE";
     case Encoding::kUtf16Be:
       return "UTF-16BE";
+    case Encoding::kBig5:
+      return "Big5";
     default:
       return "GBK";
   }
@@ -75,6 +79,8 @@ Encoding ChosenEncoding(EncodingChoice choice) {
       return Encoding::kGb18030;
     case EncodingChoice::kUtf8:
       return Encoding::kUtf8;
+    case EncodingChoice::kBig5:
+      return Encoding::kBig5;
     default:
       return Encoding::kGbk;
   }
@@ -97,6 +103,8 @@ bool ParseEncodingChoice(std::string_view text, EncodingChoice* choice) {
     *choice = EncodingChoice::kGb18030;
   } else if (lower == "utf-8" || lower == "utf8") {
     *choice = EncodingChoice::kUtf8;
+  } else if (lower == "big5") {
+    *choice = EncodingChoice::kBig5;
   } else {
     return false;
   }
@@ -202,10 +210,14 @@ TextCheckResult CheckText(std::string_view text, Encoding encoding) {
     size_t n = encoding == Encoding::kUtf8      ? Utf8SequenceLength(at, cend)
                : encoding == Encoding::kGb18030 ? Gb18030SequenceLength(at, cend)
                                                 : GbkCharLength(at, cend);
-    if (encoding == Encoding::kGbk && p + 1 == end) n = 0;
+    if (p + 1 == end && encoding != Encoding::kUtf8 && encoding != Encoding::kGb18030) n = 0;
+    if (encoding == Encoding::kBig5 && n == 2 && Big5PairValue(p[0], p[1]) == 0) {
+      return {TextCheck::kInvalid, static_cast<size_t>(p - begin)};
+    }
     if (n == 0) {
       const bool prefix = encoding == Encoding::kUtf8      ? IsUtf8Prefix(p, end)
                           : encoding == Encoding::kGb18030 ? IsGb18030Prefix(p, end)
+                          : encoding == Encoding::kBig5    ? *p >= 0x81 && *p <= 0xFE
                                                            : true;
       return {prefix ? TextCheck::kCutShort : TextCheck::kInvalid, static_cast<size_t>(p - begin)};
     }

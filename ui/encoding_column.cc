@@ -34,7 +34,8 @@ std::string RecognisedEncodingText(std::string_view path, const std::atomic<bool
   // Bytes that read as more than one encoding, with little to choose between the readings (a
   // word or two), are shown with a question mark: the person may want to name the encoding.
   const DetectedEncoding found = DetectEncoding(bytes);
-  const bool doubt = found.weak && found.encoding == Encoding::kGbk;
+  const bool doubt =
+      found.weak && (found.encoding == Encoding::kGbk || found.encoding == Encoding::kBig5);
   return JoinText(EncodingName(found.encoding), doubt ? "?" : "");
 }
 

@@ -312,7 +312,7 @@ TEST_F(EncodingColumnTest, TheMenuSetsAndResetsTheSelectedRowsChoice) {
     SelectRow(list, -1);
     ChooseFromListMenu(list, 0);
     for (const ShownMenuItem& item : desktop_.menus.back().items) {
-      if (item.command >= kMenuEncodingAuto && item.command <= kMenuEncodingUtf8) {
+      if (item.command >= kMenuEncodingAuto && item.command <= kMenuEncodingBig5) {
         EXPECT_FALSE(item.enabled) << item.caption;
         EXPECT_FALSE(item.checked) << item.caption;
       }
@@ -470,9 +470,9 @@ TEST_F(EncodingColumnTest, AForcedChoiceChangesWhatTheJobsMakeOfAFile) {
     std::string gb18030;
     return ConvertText(bytes, Encoding::kUtf8, Encoding::kGb18030, &gb18030);
   };
-  const auto refusal_of = [&](const std::string& path) {
+  const auto refusal_of = [&](const std::string& path, const char* encoding = "UTF-8") {
     for (const std::string& message : Messages()) {
-      if (message.find(JoinText(path, "：按 UTF-8 编码读取时，第 ")) != std::string::npos) {
+      if (message.find(JoinText(path, "：按 ", encoding, " 编码读取时，第 ")) != std::string::npos) {
         return message;
       }
     }
@@ -480,8 +480,8 @@ TEST_F(EncodingColumnTest, AForcedChoiceChangesWhatTheJobsMakeOfAFile) {
                     " lines");
   };
 
-  // Split by 1 KB: the UTF-8 row as UTF-8, the same bytes forced to GBK by the GBK rule, and the
-  // GBK novel forced to UTF-8 refused.
+  // Split by 1 KB: the UTF-8 row as UTF-8; the same bytes forced to GBK, and the GBK novel forced
+  // to UTF-8, refused: neither is valid in the encoding chosen.
   AddFiles(0, {as_auto, as_gbk, novel});
   SelectRow(超级列表框1, 1);
   ChooseFromListMenu(超级列表框1, kMenuEncodingGbk);
@@ -503,28 +503,21 @@ TEST_F(EncodingColumnTest, AForcedChoiceChangesWhatTheJobsMakeOfAFile) {
       pieces.push_back(read(path));
     }
   };
-  // The models: UTF-8 ends a piece at the first character start at or after 1024 bytes; GBK
-  // keeps its own rule.
-  std::vector<std::string> utf8_model, gbk_model;
+  // The model: UTF-8 ends a piece at the first character start at or after 1024 bytes.
+  std::vector<std::string> utf8_model;
   for (size_t pos = 0; pos < utf8.size();) {
     size_t end = std::min(pos + 1024, utf8.size());
     while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
     utf8_model.push_back(utf8.substr(pos, end - pos));
     pos = end;
   }
-  for (size_t pos = 0; pos < utf8.size();) {
-    const size_t length =
-        static_cast<size_t>(SizePieceLength(std::string_view(utf8).substr(pos), 1024));
-    gbk_model.push_back(utf8.substr(pos, length));
-    pos += length;
-  }
-  const std::vector<std::string> auto_pieces = pieces_of("auto"), gbk_pieces = pieces_of("forced");
+  const std::vector<std::string> auto_pieces = pieces_of("auto");
   EXPECT_EQ(auto_pieces, utf8_model);
-  EXPECT_EQ(gbk_pieces, gbk_model);
-  ASSERT_NE(auto_pieces, gbk_pieces) << "the choice made no difference";
   EXPECT_TRUE(std::all_of(auto_pieces.begin(), auto_pieces.end(), valid_utf8));
-  EXPECT_FALSE(std::all_of(gbk_pieces.begin(), gbk_pieces.end(), valid_utf8))
-      << "read as GBK, some cut falls inside a UTF-8 character";
+  EXPECT_TRUE(pieces_of("forced").empty()) << "read as GBK, the UTF-8 text would be cut in pieces";
+  EXPECT_FALSE(FolderExists(JoinText(out, kPathSeparator, "forced"))) << "nothing written for it";
+  EXPECT_EQ(refusal_of(as_gbk, "GBK").find("no refusal"), std::string::npos)
+      << refusal_of(as_gbk, "GBK");
   EXPECT_EQ(refusal_of(novel).find("no refusal"), std::string::npos) << refusal_of(novel);
   EXPECT_FALSE(FolderExists(JoinText(out, kPathSeparator, "novel"))) << "nothing written for it";
 
@@ -557,8 +550,8 @@ TEST_F(EncodingColumnTest, AForcedChoiceChangesWhatTheJobsMakeOfAFile) {
   EXPECT_EQ(read(novel), gbk);
   EXPECT_EQ(refusal_of(novel).find("no refusal"), std::string::npos) << refusal_of(novel);
 
-  // Merge after a GBK file: a UTF-8 file is converted to GBK, the same bytes forced to GBK are
-  // taken as they are.
+  // Merge after a GBK file: a UTF-8 file is converted to GBK; the same bytes forced to GBK are
+  // refused, and nothing is written.
   ClickTab(1);
   desktop_.file_answers = {{MakeFile("m1.txt", gbk), MakeFile("m2.txt", utf8)}};
   Click(按钮7);
@@ -570,8 +563,13 @@ TEST_F(EncodingColumnTest, AForcedChoiceChangesWhatTheJobsMakeOfAFile) {
   SelectRow(超级列表框2, 1);
   ChooseFromListMenu(超级列表框2, kMenuEncodingGbk);
   window().SetText(编辑框5, "as-is");
+  desktop_.log.clear();
   Click(按钮2);
-  EXPECT_EQ(read(JoinText(out, kPathSeparator, "as-is.txt")), gbk + utf8);
+  EXPECT_FALSE(std::filesystem::exists(NativePath(JoinText(out, kPathSeparator, "as-is.txt"))));
+  const std::vector<std::string> told = Messages();
+  EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const std::string& m) {
+    return m.find("m2.txt：按 GBK 编码读取时，第 ") != std::string::npos;
+  })) << told.size() << " messages";
 }
 
 // The preview shows a text's titles and the lines around a heading as they read, whatever the

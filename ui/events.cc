@@ -63,7 +63,7 @@ void OnMenuCommand(MainWindow& window, int command) {
   const bool changes_list = command == kMenuAdd || command == kMenuDelete ||
                             command == kMenuDeleteAll || command == kMenuSortByName ||
                             (command >= kMenuMoveUp && command <= kMenuMoveToBottom) ||
-                            (command >= kMenuEncodingAuto && command <= kMenuEncodingUtf8);
+                            (command >= kMenuEncodingAuto && command <= kMenuEncodingBig5);
   if (list_busy && changes_list) return;
   // A command on the rows acts on the whole list, not on the part added so far.
   if (changes_list && command != kMenuAdd) window.FinishAddingRows();
@@ -93,6 +93,7 @@ void OnMenuCommand(MainWindow& window, int command) {
     case kMenuEncodingGbk:
     case kMenuEncodingGb18030:
     case kMenuEncodingUtf8:
+    case kMenuEncodingBig5:
       SetEncodingOfSelectedRows(window, command);
       break;
     case kMenuFeedback:

@@ -143,6 +143,8 @@ EncodingChoice EncodingChoiceOf(int command) {
       return EncodingChoice::kGb18030;
     case kMenuEncodingUtf8:
       return EncodingChoice::kUtf8;
+    case kMenuEncodingBig5:
+      return EncodingChoice::kBig5;
     default:
       return EncodingChoice::kAuto;
   }

@@ -139,7 +139,7 @@ TEST_F(FileListsTest, ListMenuEnablesItsItemsToFitTheList) {
   const bool expected[3][3] = {{true, false, false}, {true, false, true}, {true, true, true}};
   for (int m = 0; m < 3; ++m) {
     const ShownMenu& menu = desktop_.menus[m];
-    ASSERT_EQ(menu.items.size(), 14u);
+    ASSERT_EQ(menu.items.size(), 15u);
     EXPECT_EQ(menu.items[0].caption, "添加");
     EXPECT_EQ(menu.items[1].caption, "删除");
     EXPECT_EQ(menu.items[2].caption, "全部删除");

@@ -113,6 +113,7 @@ constexpr MenuItemLayout kMenuItems[] = {
   {MenuName::k编码, kMenuEncodingGbk, "GBK"},
   {MenuName::k编码, kMenuEncodingGb18030, "GB18030"},
   {MenuName::k编码, kMenuEncodingUtf8, "UTF-8"},
+  {MenuName::k编码, kMenuEncodingBig5, "Big5"},
 };
 // clang-format on
 

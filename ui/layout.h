@@ -177,6 +177,7 @@ enum MenuCommand : int {
   kMenuEncodingGbk,      // "GBK"
   kMenuEncodingGb18030,  // "GB18030"
   kMenuEncodingUtf8,     // "UTF-8"
+  kMenuEncodingBig5,     // "Big5"
 };
 
 // "编码" is no menu of the bar: the lists' pop-up menu shows its items below those of "菜单".

@@ -94,7 +94,7 @@ TEST_F(ListOrderTest, MenuCommandsMoveTheSelectedRowAndSortByName) {
   }
   EXPECT_EQ(off, (Texts{"上移", "移到最前"}));
   EXPECT_EQ(on, (Texts{"添加", "删除", "全部删除", "下移", "移到最后", "按文件名排序",
-                       "打开保存目录", "自动", "GBK", "GB18030", "UTF-8"}));
+                       "打开保存目录", "自动", "GBK", "GB18030", "UTF-8", "Big5"}));
 
   // The count follows the list.
   Menu(kMenuDelete);
