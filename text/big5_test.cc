@@ -77,7 +77,7 @@ constexpr bool kSystemHasUserRows = false;
 
 // Four double-line box drawings have a pair in row A2 and one in row F9: Windows writes the F9
 // pair, glibc the A2 one. Ours is Windows'.
-uint16_t WindowsCodeOf(char32_t cp, uint16_t system) {
+uint16_t WindowsCodeOf([[maybe_unused]] char32_t cp, uint16_t system) {
 #ifndef _WIN32
   switch (cp) {
     case 0x2550: return 0xF9F9;
