@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files/files.h"
+#include "text/encoding.h"
 #include "fuzz/fuzz_util.h"
 
 namespace travik::fuzz {
@@ -70,7 +71,11 @@ void FuzzOne(Input& input) {
   }
   // A UTF-16 mark begins no GBK text: such a file is refused as UTF-16 even when given as GBK.
   const bool utf16_mark = bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0;
-  FUZZ_CHECK(source.refused == (utf16_mark || whole.refused), "refused %d", source.refused);
+  // Given as GBK, a text that is not GBK (a pair GBK lacks) is refused as a whole.
+  const bool not_gbk = !utf16_mark && !whole.refused &&
+                       FirstInvalidGbkChar(whole.text) != whole.text.size();
+  FUZZ_CHECK(source.refused == (utf16_mark || whole.refused || not_gbk), "refused %d",
+             source.refused);
 
   if (utf16_mark) {
     FUZZ_CHECK(!source.ok && source.text.empty() &&
@@ -78,8 +83,8 @@ void FuzzOne(Input& input) {
                "a UTF-16 mark given as GBK: %s", source.error.c_str());
     return;
   }
-  if (whole.refused) {
-    FUZZ_CHECK(!source.ok && source.text.empty(), "a 0x00 inside: read all the same");
+  if (whole.refused || not_gbk) {
+    FUZZ_CHECK(!source.ok && source.text.empty(), "a 0x00 inside or not GBK: read all the same");
   } else {
     FUZZ_CHECK(source.ok && source.file_size == static_cast<int64_t>(bytes.size()), "load: %s",
                source.error.c_str());
