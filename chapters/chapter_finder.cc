@@ -1213,6 +1213,7 @@ class GbkWatch {
   bool Take(std::string_view block) {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(block.data());
     const size_t n = block.size();
+    seen_ += n;
     for (size_t i = 0; i < n && head_size_ < 3; ++i) head_[head_size_++] = b[i];
     if (evidence_.size() < kEvidenceBytes) {
       evidence_.append(block.substr(0, kEvidenceBytes - evidence_.size()));
@@ -1254,7 +1255,7 @@ class GbkWatch {
                          _mm_min_epu8(_mm_sub_epi8(v2, base), _mm_sub_epi8(v3, base)));
         digit = _mm_movemask_epi8(
                     _mm_cmpeq_epi8(_mm_min_epu8(least, _mm_set1_epi8(9)), least)) != 0;
-        if (!not_utf8_) {
+        if (!counted_enough()) {
           high = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3))) != 0;
         }
       } else
@@ -1269,7 +1270,7 @@ class GbkWatch {
       if (!high && !digit) continue;
       high_ |= high;
       const size_t from = at > 0 ? at - 1 : 0;
-      if (high && !not_utf8_) {
+      if (high && !counted_enough()) {
         for (size_t i = from; i < chunk_end && i + 1 < n; ++i) LookAtPair(b[i], b[i + 1]);
       }
       if (digit) {
@@ -1291,7 +1292,7 @@ class GbkWatch {
   // True when detection takes the text seen so far, as a whole, for GBK: its first bytes are
   // not the more plausible as Big5 either.
   bool IsGbk() const {
-    return !Marked() && !four_shape_ && (not_utf8_ || !high_) &&
+    return !Marked() && !four_shape_ && (NotUtf8() || !high_) &&
            (!high_ || WeighGbkAgainstBig5(evidence_).encoding == Encoding::kGbk);
   }
 
@@ -1300,7 +1301,7 @@ class GbkWatch {
   // text rules it out within its first characters).
   bool LikelyOther(size_t seen) const {
     return (head_size_ == 3 && Marked()) || four_shape_ ||
-           (seen >= (size_t{64} << 10) && high_ && !not_utf8_);
+           (seen >= (size_t{64} << 10) && high_ && !NotUtf8());
   }
 
  private:
@@ -1320,8 +1321,15 @@ class GbkWatch {
   void LookAtPair(unsigned char a, unsigned char b) {
     if (a == 0xC0 || a == 0xC1 || a >= 0xF5 || (a >= 0xC2 && !IsContinuation(b)) ||
         (a < 0x80 && IsContinuation(b))) {
-      not_utf8_ = true;
+      ++not_utf8_pairs_;
     }
+  }
+  // A UTF-8 text may hold a few bytes that begin no character (InvalidByteAllowance); each
+  // makes at most two such pairs, counted twice at most where 64-byte chunks meet.
+  bool NotUtf8() const { return not_utf8_pairs_ > 4 * InvalidByteAllowance(seen_); }
+  // Past this many pairs no text the reader takes is UTF-8: no more need looking at.
+  bool counted_enough() const {
+    return not_utf8_pairs_ > 4 * InvalidByteAllowance(static_cast<size_t>(kMaxFileSize));
   }
   void LookAtFour(const unsigned char* p) {
     if (IsLead(p[0]) && IsDigit(p[1]) && IsLead(p[2]) && IsDigit(p[3])) four_shape_ = true;
@@ -1333,7 +1341,8 @@ class GbkWatch {
   unsigned char tail_[3] = {};
   size_t tail_size_ = 0;
   bool high_ = false;
-  bool not_utf8_ = false;
+  size_t not_utf8_pairs_ = 0;  // pairs that valid UTF-8 never holds
+  size_t seen_ = 0;            // bytes taken
   bool four_shape_ = false;
 };
 

@@ -972,6 +972,20 @@ ModelSource ReadByRules(const std::string& file, Encoding encoding, size_t mark,
     const TextCheckResult check = CheckText(std::string_view(m.text).substr(mark), encoding);
     if (check.check == TextCheck::kCutShort) m.text.resize(mark + check.offset);
     m.refused = given && check.check == TextCheck::kInvalid;
+    if (!given && check.check == TextCheck::kInvalid) {
+      // Recognised, bytes that begin no character are kept, one at a time; a character the end
+      // cuts short is still left out.
+      const std::string t = m.text.substr(mark);
+      const char* end = t.data() + t.size();
+      for (size_t k = 0; k < t.size(); k += CharLength(encoding, t.data() + k, end)) {
+        if (t.size() - k >= 4) continue;
+        const TextCheckResult rest = CheckText(std::string_view(t).substr(k), encoding);
+        if (rest.check == TextCheck::kCutShort && rest.offset == 0) {
+          m.text.resize(mark + k);
+          break;
+        }
+      }
+    }
   }
   m.cut_short = m.text.size() < end;
   return m;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "files/files.h"
 #include "files/files_internal.h"
@@ -130,6 +132,44 @@ bool HoldsNamedEncoding(SourceText* source) {
   return false;
 }
 
+// The runs of bytes of a UTF-8 or GB18030 text, from `from` on, that begin no character, as
+// (offset, length), up to *tail: where an incomplete last character begins, else the text's end.
+std::vector<std::pair<size_t, size_t>> InvalidRuns(std::string_view text, Encoding encoding,
+                                                   size_t from, size_t* tail) {
+  std::vector<std::pair<size_t, size_t>> runs;
+  *tail = text.size();
+  const char* p = text.data();
+  const char* end = p + text.size();
+  for (size_t at = from; at < text.size();) {
+    if (encoding == Encoding::kUtf8) at += Utf8WellFormedPrefix(text.substr(at));
+    if (at >= text.size()) break;
+    const size_t n = static_cast<unsigned char>(p[at]) < 0x80 ? 1
+                     : encoding == Encoding::kUtf8          ? Utf8SequenceLength(p + at, end)
+                                                            : Gb18030SequenceLength(p + at, end);
+    if (n > 0) {
+      at += n;
+      continue;
+    }
+    if (text.size() - at < 4) {
+      const TextCheckResult rest = CheckText(text.substr(at), encoding);
+      if (rest.check == TextCheck::kCutShort && rest.offset == 0) {
+        *tail = at;
+        break;
+      }
+    }
+    if (!runs.empty() && runs.back().first + runs.back().second == at) {
+      ++runs.back().second;
+    } else {
+      runs.push_back({at, 1});
+    }
+    ++at;
+  }
+  return runs;
+}
+
+// At most this many places with invalid bytes are told one by one; the rest in one more note.
+constexpr size_t kToldRuns = 10;
+
 // Where the last character of a UTF-8 text begins, when every character before it is known to be
 // well formed.
 size_t LastUtf8CharStart(std::string_view text) {
@@ -141,11 +181,12 @@ size_t LastUtf8CharStart(std::string_view text) {
   return k;
 }
 
-// The same for a UTF-8 or GB18030 text without its padding; false (source refused) when `checked`
-// asks that every character be valid and one is not.
+// The same for a UTF-8 or GB18030 text without its padding, whose first `lead` bytes are carried
+// ones; false (source refused) when `checked` asks that every character be valid and one is not.
 // `recognised_utf8`: detection found the text to be UTF-8 without a mark, so it is well formed
 // but perhaps for its last character.
-bool EndEncodedText(SourceBytes bytes, bool checked, bool recognised_utf8, SourceText* source) {
+bool EndEncodedText(SourceBytes bytes, bool checked, bool recognised_utf8, size_t lead,
+                    SourceText* source) {
   const size_t mark = source->mark_length;
   const size_t end = bytes.size();
   const std::string_view text = bytes.substr(mark, end - mark);
@@ -157,11 +198,38 @@ bool EndEncodedText(SourceBytes bytes, bool checked, bool recognised_utf8, Sourc
   TextCheckResult check = CheckText(text.substr(well_formed), source->encoding);
   check.offset += well_formed;
   if (checked && check.check == TextCheck::kInvalid) {
+    // The person named the encoding: a text not in it is refused, not tolerated.
     source->refused = true;
     source->error = std::string("按 ") + EncodingName(source->encoding) + " 编码读取时，第 " +
                     std::to_string(mark + check.offset + 1) +
                     " 字节起不是有效的字符，文件未处理";
     return false;
+  }
+  if (check.check == TextCheck::kInvalid) {
+    // Recognised though a few bytes begin no character (at most InvalidByteAllowance for
+    // UTF-8): they are kept as they are, each a unit of its own, and told. An incomplete last
+    // character is no invalid byte: it is left out below.
+    size_t tail = text.size();
+    const std::vector<std::pair<size_t, size_t>> runs =
+        InvalidRuns(text, source->encoding, check.offset, &tail);
+    size_t total = 0;
+    for (const auto& run : runs) total += run.second;
+    source->invalid_bytes = total;
+    // The note on the padding, when there is one, stays the last (a merge tells it otherwise).
+    std::vector<std::string> told_runs;
+    size_t told = 0;
+    for (size_t r = 0; r < runs.size() && r < kToldRuns; ++r) {
+      told += runs[r].second;
+      told_runs.push_back("第 " + std::to_string(mark + runs[r].first - lead + 1) + " 字节起有 " +
+                          std::to_string(runs[r].second) + " 个无效字节，已原样保留");
+    }
+    if (told < total) {
+      told_runs.push_back("另有 " + std::to_string(total - told) + " 个无效字节，已原样保留");
+    }
+    source->notes.insert(source->notes.end() - (source->padding.empty() ? 0 : 1),
+                         told_runs.begin(), told_runs.end());
+    check = tail < text.size() ? TextCheckResult{TextCheck::kCutShort, tail}
+                               : TextCheckResult{TextCheck::kValid, text.size()};
   }
   size_t length = end;
   if (check.check == TextCheck::kCutShort) {
@@ -400,8 +468,8 @@ SourceText LoadSourceText(std::string_view path, std::string_view carried, Encod
   } else {
     // Detection saw the file's own bytes: with carried bytes in front, every character is checked.
     const bool recognised_utf8 = detect && lead == 0 && source.encoding == Encoding::kUtf8 &&
-                                 source.mark_length == 0;
-    if (!EndEncodedText(std::move(bytes), !detect, recognised_utf8, &source)) {
+                                 source.mark_length == 0 && found.invalid == 0;
+    if (!EndEncodedText(std::move(bytes), !detect, recognised_utf8, lead, &source)) {
       return source;
     }
     // Checking the characters may have passed through the whole text again: its pages go too.

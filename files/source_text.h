@@ -45,6 +45,9 @@ struct SourceText {
   std::string error;        // the reason when !ok or cut_short
   // The 0x00 and 0x1A bytes that padded the file's end, left out of `text`.
   std::string padding;
+  // UTF-8 and GB18030 recognised: bytes that begin no character, kept as they are, each a unit
+  // of its own (`notes` says where).
+  size_t invalid_bytes = 0;
   // What the reader kept or left out that the person should hear of, though the text was read
   // whole (a 0x1A kept, the padding left out): one warning each.
   std::vector<std::string> notes;

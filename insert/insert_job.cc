@@ -111,6 +111,15 @@ void HandleRow(const FileEntry& row, InsertMode mode, const std::string& every_t
                                     " 个 0x00/0x1A 填充字节", kKeptInPlace));
     return;
   }
+  // Recognised in spite of a few invalid bytes: the guess is not the person's word, and a wrong
+  // one would write text of another encoding into the file itself. (Named, such a text is
+  // refused by the reader: it is not wholly in the encoding named.) A new file is safe.
+  if (source.invalid_bytes > 0 && !context.keep_original) {
+    failures.Add(row.path, JoinText("文件中有 ", std::to_string(source.invalid_bytes),
+                                    " 个无效字节，按 ", EncodingName(source.encoding),
+                                    " 编码识别，不原地插入；请保留原文件后再插入，文件未作修改"));
+    return;
+  }
   for (const std::string& note : source.notes) host.FileWarning(row.path, note);
   context.source_text = std::move(source.text);
   context.source_cut_short = source.cut_short;

@@ -645,6 +645,63 @@ TEST(InsertJob, AGivenEncodingDecidesAndInvalidTextIsRefused) {
   EXPECT_EQ(Bytes(gbk), "第一章"_gbk);
 }
 
+// A UTF-8 novel with one stray byte is UTF-8: in place it is refused (recognition is a guess,
+// and a wrong one would write another encoding into the file), and named it is refused as not
+// UTF-8; its copy gets UTF-8 text between UTF-8 characters, the stray byte kept and told.
+TEST(InsertJob, AUtf8TextWithAStrayByteGetsUtf8TextOnlyInACopy) {
+  ScopedTempDir dir;
+  const std::string path = dir.Join("stray.txt");
+  std::string line = "第一章 天下大事，分久必合，合久必分。\r\n";
+  std::string novel;
+  while (novel.size() < 3000) novel += line;
+  novel.insert(line.size() * 3, "\xFF");
+  WriteFileBytes(path, novel);
+  InsertForm form = FormFor(dir, {path});
+  form.every_text = "500";
+  form.text_to_insert = "【注】";
+  form.keep_original = false;
+  InsertContext context;
+  RecordingHost in_place;
+  InsertJob(form, context, in_place);
+  EXPECT_EQ(Bytes(path), novel);
+  EXPECT_EQ(FailureFor(in_place, path),
+            "文件中有 1 个无效字节，按 UTF-8 编码识别，不原地插入；请保留原文件后再插入，文件未作修改");
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kUtf8;
+  RecordingHost named;
+  InsertJob(form, context, named);
+  EXPECT_EQ(Bytes(path), novel);
+  EXPECT_EQ(FailureFor(named, path), "按 UTF-8 编码读取时，第 " +
+                                         std::to_string(line.size() * 3 + 1) +
+                                         " 字节起不是有效的字符，文件未处理");
+
+  for (FileEntry& row : form.rows) row.encoding = EncodingChoice::kAuto;
+  form.keep_original = true;
+  RecordingHost keep;
+  InsertJob(form, context, keep);
+  EXPECT_TRUE(keep.failures.empty());
+  EXPECT_EQ(keep.warnings, std::vector<std::string>{path + ": 第 " +
+                                                    std::to_string(line.size() * 3 + 1) +
+                                                    " 字节起有 1 个无效字节，已原样保留"});
+  const std::string copy = Bytes(Processed(dir) + kPathSeparator + "stray.txt");
+  // Taking the UTF-8 insertions out gives the novel back; each stood between two characters.
+  const std::string mark = "【注】";
+  std::string rest;
+  size_t inserted = 0;
+  for (size_t at = 0; at < copy.size();) {
+    if (copy.compare(at, mark.size(), mark) == 0) {
+      ++inserted;
+      at += mark.size();
+      ASSERT_TRUE(rest.size() == novel.size() ||
+                  (static_cast<unsigned char>(novel[rest.size()]) & 0xC0) != 0x80)
+          << "inside a character at " << rest.size();
+      continue;
+    }
+    rest += copy[at++];
+  }
+  EXPECT_EQ(rest, novel);
+  EXPECT_GE(inserted, 6u);
+}
+
 TEST(InsertJob, AUtf8TextCutShortKeepsItsCopyOnlyWithoutTheBrokenCharacter) {
   ScopedTempDir dir;
   const std::string path = dir.Join("cut.txt");

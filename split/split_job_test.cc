@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,6 +16,8 @@
 
 #include "files/file_entry.h"
 #include "files/files.h"
+#include "text/codepage.h"
+#include "text/encoding.h"
 #include "text/text.h"
 #include "merge/merge_job.h"
 #include "split/piece_writer.h"
@@ -667,6 +671,90 @@ TEST(SplitJob, SplitThenMergeGivesBackTheSourceInEveryMode) {
       ASSERT_EQ(Bytes(scene.dir.Join("merged.txt")), text) << "mode " << static_cast<int>(mode);
       for (const FileEntry& row : merge.rows) RemoveFile(row.path);  // none left for the next run
     }
+  }
+}
+
+// UTF-8 and GB18030 texts with a stray byte: split by size at random sizes, each piece ends
+// between two characters of the text (the stray byte a character of its own), the reader's note
+// is told, and the merge job gives the text back byte for byte.
+TEST(SplitJob, TextsWithAStrayByteAreCutBetweenCharactersAndMergeBack) {
+  Scene scene;
+  std::mt19937 rng(6565);
+  static const unsigned char kUtf8Stray[] = {0x80, 0xBF, 0xC1, 0xE4, 0xF0, 0xFF};
+  for (int round = 0; round < 16; ++round) {
+    SCOPED_TRACE("seed 6565 round " + std::to_string(round));
+    const Encoding e = round % 2 ? Encoding::kGb18030 : Encoding::kUtf8;
+    std::string utf8 = e == Encoding::kGb18030 ? "\xF0\xA0\x80\x80" : "";  // U+20000
+    const size_t length = 3000 + rng() % 30000;
+    while (utf8.size() < length) {
+      const unsigned kind = rng() % 6;
+      if (kind < 4) {
+        const unsigned cp = 0x4E00 + rng() % (0x9FA6 - 0x4E00);
+        utf8 += static_cast<char>(0xE0 | (cp >> 12));
+        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        utf8 += kind == 4 ? "\r\n" : "a";
+      }
+    }
+    std::string text = utf8;
+    if (e == Encoding::kGb18030) {
+      ASSERT_TRUE(ConvertText(utf8, Encoding::kUtf8, e, &text));
+    }
+    // Where characters begin, then one stray byte put where one begins.
+    std::vector<size_t> starts;
+    for (size_t at = 0; at < text.size();
+         at += CharLength(e, text.data() + at, text.data() + text.size())) {
+      starts.push_back(at);
+    }
+    const size_t stray_at = starts[100 + rng() % (starts.size() - 100)];
+    // In GB18030 0xFF: a lone 0x80 is GBK's euro, and a piece without a four-byte character is
+    // GBK, whose euro a merge into GB18030 writes as GB18030 does (A2 E3).
+    const unsigned char stray =
+        e == Encoding::kUtf8 ? kUtf8Stray[rng() % std::size(kUtf8Stray)] : 0xFF;
+    text.insert(stray_at, 1, static_cast<char>(stray));
+    for (size_t& at : starts) at += at >= stray_at ? 1 : 0;
+    starts.push_back(stray_at);
+    starts.push_back(text.size());
+    std::sort(starts.begin(), starts.end());
+
+    const std::string source = scene.Source("s" + NumberToText(round) + ".txt", text);
+    SplitForm form = scene.Form({source});
+    form.mode = SplitMode::kBySize;
+    form.size_text = NumberToText(1 + static_cast<int>(rng() % 4));
+    RecordingHost host;
+    SplitJob(form, host);
+    ASSERT_TRUE(host.failures.empty()) << host.failures[0].reason;
+    EXPECT_EQ(host.warnings, std::vector<std::string>{source + ": 第 " +
+                                                      std::to_string(stray_at + 1) +
+                                                      " 字节起有 1 个无效字节，已原样保留"});
+    const std::string folder = scene.out + kSep + form.rows[0].name;
+    MergeForm merge;
+    size_t edge = 0;
+    for (int n = 1;; ++n) {
+      const std::string piece = folder + kSep + NumberToText(n) + ".txt";
+      if (!Exists(piece)) break;
+      edge += Bytes(piece).size();
+      ASSERT_TRUE(std::binary_search(starts.begin(), starts.end(), edge))
+          << "piece " << n << " ends inside a character at " << edge;
+      merge.rows.push_back(MakeMergeEntry(piece));
+    }
+    ASSERT_EQ(edge, text.size());
+    merge.merged_name = "merged";
+    merge.chosen_folder = scene.dir.path();
+    RecordingHost merge_host;
+    MergeJob(merge, merge_host);
+    ASSERT_TRUE(merge_host.failures.empty()) << merge_host.failures[0].reason;
+    const std::string merged = Bytes(scene.dir.Join("merged.txt"));
+    size_t differ = 0;
+    while (differ < std::min(merged.size(), text.size()) && merged[differ] == text[differ]) {
+      ++differ;
+    }
+    ASSERT_TRUE(merged == text) << "merged bytes differ from " << differ << " of " << text.size()
+                                << "/" << merged.size() << " stray at " << stray_at << " "
+                                << testing::HexBytes(merged.substr(differ > 8 ? differ - 8 : 0, 24))
+                                << " size " << form.size_text;
+    for (const FileEntry& row : merge.rows) RemoveFile(row.path);
   }
 }
 

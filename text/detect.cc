@@ -328,7 +328,7 @@ unsigned char EncodingDetector::ByteAt(size_t at) const { return *BytesAt(at, 1)
 void EncodingDetector::Scan(size_t end) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text_.data());
   const size_t n = text_.size();
-  if (utf8_ && utf8_at_ < end) {
+  while (utf8_ && utf8_at_ < end) {
     bool high = false;
     utf8_at_ += Utf8WellFormedPrefix(BytesAt(utf8_at_, end - utf8_at_), end - utf8_at_, &high);
     multi_byte_ |= high;
@@ -343,18 +343,26 @@ void EncodingDetector::Scan(size_t end) {
     } else {
       utf8_at_ = ValidUtf8Until(bytes, utf8_at_, end, n, &multi_byte_);
     }
-    if (utf8_at_ < end) {
-      // A text cut short inside its last character is still UTF-8 (the reader reports the
-      // cut); a sequence that can never be completed is not. No character is 4 bytes short.
-      const std::string_view rest = text_.substr(utf8_at_);
-      if (rest.size() >= 4) {
-        utf8_ = false;
-      } else {
-        const TextCheckResult tail = CheckText(rest, Encoding::kUtf8);
-        utf8_ = tail.check == TextCheck::kCutShort && tail.offset == 0;
+    if (utf8_at_ >= end) break;
+    // A text cut short inside its last character is still UTF-8 (the reader reports the cut).
+    // No character is 4 bytes short.
+    const std::string_view rest = text_.substr(utf8_at_);
+    if (rest.size() < 4) {
+      const TextCheckResult tail = CheckText(rest, Encoding::kUtf8);
+      if (tail.check == TextCheck::kCutShort && tail.offset == 0) {
+        utf8_at_ = n;
+        break;
       }
-      utf8_at_ = n;
     }
+    // A byte that begins no character: a few are tolerated, each a unit of its own, kept as it
+    // is by the reader (Finish asks for strong evidence then).
+    if (invalid_++ == 0) first_invalid_ = utf8_at_;
+    if (invalid_ > InvalidByteAllowance(n)) {
+      utf8_ = false;
+      utf8_at_ = n;
+      break;
+    }
+    ++utf8_at_;
   }
 
   // A text that is well-formed UTF-8 so far and holds a multi-byte character is UTF-8 unless a
@@ -427,7 +435,12 @@ DetectedEncoding EncodingDetector::Finish() {
   bool weak = false;
   if (utf8_ && multi_byte_) {
     const Verdict verdict = WeighUtf8AgainstGbk(text_);
-    if (verdict.encoding == Encoding::kUtf8) return {Encoding::kUtf8, 0, verdict.weak};
+    if (verdict.encoding == Encoding::kUtf8 && invalid_ == 0) {
+      return {Encoding::kUtf8, 0, verdict.weak};
+    }
+    if (verdict.encoding == Encoding::kUtf8 && !verdict.weak) {
+      return {Encoding::kUtf8, 0, false, invalid_, first_invalid_};
+    }
     // Read as GBK after all: the blocks that waited are counted now.
     weak = verdict.weak;
     utf8_ = false;

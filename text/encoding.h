@@ -66,12 +66,21 @@ struct DetectedEncoding {
   // The bytes were valid in another encoding too and the evidence for this one is slight (a few
   // characters). Shown where the verdict is GBK ("GBK?"): short UTF-8 is what it looks like.
   bool weak = false;
+  // UTF-8 recognised with a few bytes that begin no character (at most
+  // InvalidByteAllowance): how many, and where the first stands. Each is a unit of its own.
+  size_t invalid = 0;
+  size_t first_invalid = 0;
 };
+
+// How many bytes that begin no character a text of `size` bytes may hold and still be the
+// encoding it mostly is (a stray byte left by an editor): one per 64 KiB, at least one.
+inline size_t InvalidByteAllowance(size_t size) { return 1 + size / 65536; }
 
 // The encoding of a whole text, read once. A byte-order mark decides (EF BB BF UTF-8, FF FE
 // UTF-16LE, FE FF UTF-16BE). Without one, in this order: valid UTF-8 holding at least one
 // multi-byte sequence is UTF-8 unless its GBK reading is the more plausible text
-// (WeighUtf8AgainstGbk); zero bytes (not counting a run of 4 or more 0x00 and 0x1A bytes padding the end) at one parity of position, more than at the other and
+// (WeighUtf8AgainstGbk), and so is UTF-8 with a few bytes that begin no character (up to
+// InvalidByteAllowance) when the evidence for UTF-8 is strong; zero bytes (not counting a run of 4 or more 0x00 and 0x1A bytes padding the end) at one parity of position, more than at the other and
 // at least 2 and 1% of the byte pairs, are UTF-16 (its byte order by Utf16ByteOrder); a
 // four-byte sequence met while stepping as GB18030 makes GB18030; a text that would be GBK is
 // Big5 when every character is valid Big5 and its Big5 reading is the more plausible text
@@ -165,7 +174,9 @@ class EncodingDetector {
   bool GbkSoFar() const { return mark_checked_ && mark_length_ == 0 && !utf8_ && !four_byte_; }
   // True when what has been looked at so far is well-formed UTF-8 with a multi-byte character
   // and no byte-order mark: the text is UTF-8 unless later bytes say otherwise.
-  bool Utf8SoFar() const { return mark_checked_ && mark_length_ == 0 && utf8_ && multi_byte_; }
+  bool Utf8SoFar() const {
+    return mark_checked_ && mark_length_ == 0 && utf8_ && multi_byte_ && invalid_ == 0;
+  }
 
  private:
   bool InWindow(size_t at, size_t length) const;
@@ -184,6 +195,8 @@ class EncodingDetector {
   bool utf8_ = true;                  // valid UTF-8 up to utf8_at_
   bool multi_byte_ = false;           // a multi-byte UTF-8 sequence was seen
   size_t utf8_at_ = 0;
+  size_t invalid_ = 0;                // bytes that begin no UTF-8 character, tolerated so far
+  size_t first_invalid_ = 0;
   size_t zero_even_ = 0, zero_odd_ = 0;
   bool four_byte_ = false;
   CharCursor gb18030_;

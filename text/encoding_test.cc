@@ -57,23 +57,42 @@ DetectedEncoding ModelDetect(const std::string& s) {
   bool high = false;
   for (unsigned char c : s) high |= c >= 0x80;
   std::u32string cps;
-  bool utf8 = DecodeText(s, Encoding::kUtf8, &cps);
-  // Cut short inside the last character: the head is valid and some ending completes it.
-  for (size_t k = 1; !utf8 && k <= 3 && k <= s.size(); ++k) {
-    if (!DecodeText(s.substr(0, s.size() - k), Encoding::kUtf8, &cps)) continue;
+  // UTF-8 stepped character by character: a byte that begins no character is invalid, a few
+  // are tolerated (one per 64 KiB, at least one); bytes at the end that some ending completes
+  // are a character cut short, not invalid.
+  auto decodes_one = [&](const std::string& bytes) {
+    return DecodeText(bytes, Encoding::kUtf8, &cps) && cps.size() == 1;
+  };
+  auto cut_short = [&](const std::string& rest) {
+    if (rest.size() >= 4) return false;
     for (const char* ending : {"\x80\x80\x80", "\x90\x80\x80", "\xA0\x80\x80", "\xBF\x80\x80"}) {
-      std::string whole = s + std::string(ending, 4 - k);
-      for (size_t cut = s.size() + 1; cut <= whole.size(); ++cut) {
-        if (DecodeText(whole.substr(0, cut), Encoding::kUtf8, &cps)) utf8 = true;
+      const std::string whole = rest + std::string(ending, 4 - rest.size());
+      for (size_t cut = rest.size() + 1; cut <= whole.size(); ++cut) {
+        if (decodes_one(whole.substr(0, cut))) return true;
       }
     }
-  }
+    return false;
+  };
+  size_t invalid = 0, first_invalid = 0;
   bool multi = false;
-  if (utf8) {
-    for (size_t i = 0; i < s.size(); i += ModelUtf8Length(s, i)) multi |= ModelUtf8Length(s, i) > 1;
+  for (size_t i = 0; i < s.size();) {
+    size_t k = 1;
+    while (k <= 4 && i + k <= s.size() && !decodes_one(s.substr(i, k))) ++k;
+    if (k <= 4 && i + k <= s.size()) {
+      multi |= k > 1;
+      i += k;
+      continue;
+    }
+    if (cut_short(s.substr(i))) break;
+    if (invalid++ == 0) first_invalid = i;
+    ++i;
   }
-  if (utf8 && multi && WeighUtf8AgainstGbk(s).encoding == Encoding::kUtf8) {
-    return {Encoding::kUtf8, 0};
+  const bool utf8 = invalid <= 1 + s.size() / 65536;
+  if (utf8 && multi) {
+    const Verdict verdict = WeighUtf8AgainstGbk(s);
+    if (verdict.encoding == Encoding::kUtf8 && (invalid == 0 || !verdict.weak)) {
+      return {Encoding::kUtf8, 0, verdict.weak, invalid, invalid ? first_invalid : 0};
+    }
   }
   size_t zeros[2] = {0, 0};
   size_t text_end = s.size();  // before the 0x00 and 0x1A bytes that pad the end
@@ -168,6 +187,8 @@ TEST(DetectEncoding, FollowsTheModelOnRandomBytes) {
     ASSERT_EQ(got.encoding, want.encoding)
         << "seed 1212 round " << round << ": " << testing::HexBytes(s);
     ASSERT_EQ(got.mark_length, want.mark_length) << "seed 1212 round " << round;
+    ASSERT_EQ(got.invalid, want.invalid) << "seed 1212 round " << round;
+    ASSERT_EQ(got.first_invalid, want.first_invalid) << "seed 1212 round " << round;
     ++seen[static_cast<int>(want.encoding)];
   }
   // Random bytes seldom read as Big5 by a common character's worth: not counted.
@@ -188,17 +209,26 @@ TEST(DetectEncoding, Traps) {
   std::string gbk = "\xE4\xB8\x80\xD5\xC2";  // E4 B8 80 is UTF-8 "一", D5 C2 is not
   EXPECT_EQ(detect(gbk), Encoding::kGbk);
   EXPECT_EQ(detect(std::string(200, 'a') + "\xE7\xAC\xAC" + "\xB5\xDA"), Encoding::kGbk);
-  // UTF-8 with one invalid byte, anywhere, is GBK; cut short in its last character it is UTF-8.
+  // UTF-8 with one byte that begins no character is UTF-8 (a text this short is allowed one);
+  // a character broken by a byte put in its place leaves three such bytes: GBK. Cut short in its
+  // last character it is UTF-8.
   std::string utf8 = "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\r\n";
   for (int k = 0; k < 8; ++k) utf8 += utf8;
   EXPECT_EQ(detect(utf8), Encoding::kUtf8);
-  for (size_t at : {size_t{0}, size_t{5}, utf8.size() / 2, utf8.size() - 1}) {
+  for (size_t at : {size_t{0}, size_t{5}, utf8.size() / 2 + 1}) {
     std::string broken = utf8;
     broken[at] = '\xFF';
     EXPECT_EQ(detect(broken), Encoding::kGbk) << at;
   }
+  std::string stray = utf8;
+  stray.back() = '\xFF';
+  EXPECT_EQ(detect(stray), Encoding::kUtf8);
+  EXPECT_EQ(DetectEncoding(stray).invalid, 1u);
+  EXPECT_EQ(DetectEncoding(stray).first_invalid, utf8.size() - 1);
   EXPECT_EQ(detect(utf8 + "\xE7\xAC"), Encoding::kUtf8);
-  EXPECT_EQ(detect(utf8 + "\xE7\x41"), Encoding::kGbk);
+  EXPECT_EQ(DetectEncoding(utf8 + "\xE7\xAC").invalid, 0u);
+  EXPECT_EQ(detect(utf8 + "\xE7\x41"), Encoding::kUtf8);
+  EXPECT_EQ(detect(utf8 + "\xE7\x41\xE7\x41"), Encoding::kGbk);
   // UTF-16 without a mark, from ASCII and from Chinese with line breaks; with it too.
   std::string le, be;
   for (char c : std::string("Chapter one\r\n")) {
@@ -303,6 +333,8 @@ TEST(DetectEncoding, FedBlockByBlockReadsOnlyWhatHasArrivedAndAgreesWithTheModel
     ASSERT_EQ(got.encoding, want.encoding)
         << "seed 1616 round " << round << ": " << testing::HexBytes(s);
     ASSERT_EQ(got.mark_length, want.mark_length) << "seed 1616 round " << round;
+    ASSERT_EQ(got.invalid, want.invalid) << "seed 1616 round " << round;
+    ASSERT_EQ(got.first_invalid, want.first_invalid) << "seed 1616 round " << round;
     ASSERT_EQ(DetectEncoding(s).encoding, want.encoding) << "seed 1616 round " << round;
   }
 }
@@ -370,12 +402,24 @@ TEST(DetectEncoding, LongTextsAcrossChunks) {
   const std::string utf8 = RandomUtf8(rng, 300000, 0);
   ASSERT_EQ(ModelDetect(utf8).encoding, Encoding::kUtf8);
   EXPECT_EQ(DetectEncoding(utf8).encoding, Encoding::kUtf8);
+  // A byte put in a character's place leaves up to four that begin none, fewer than the five
+  // a text this long may hold: UTF-8, told where; six such faults are too many.
+  std::string all_broken = utf8;
   for (size_t at : {size_t{0}, size_t{65535}, size_t{65536}, size_t{131071}, size_t{200001},
                     utf8.size() - 5}) {
     std::string broken = utf8;
     broken[at] = '\xFF';
-    EXPECT_EQ(DetectEncoding(broken).encoding, Encoding::kGbk) << "0xFF at " << at;
+    all_broken[at] = '\xFF';
+    const DetectedEncoding want = ModelDetect(broken);
+    const DetectedEncoding got = DetectEncoding(broken);
+    EXPECT_EQ(want.encoding, Encoding::kUtf8) << "0xFF at " << at;
+    EXPECT_EQ(got.encoding, want.encoding) << "0xFF at " << at;
+    EXPECT_EQ(got.invalid, want.invalid) << "0xFF at " << at;
+    EXPECT_EQ(got.first_invalid, want.first_invalid) << "0xFF at " << at;
+    EXPECT_LE(got.first_invalid, at);
   }
+  EXPECT_EQ(ModelDetect(all_broken).encoding, Encoding::kGbk);
+  EXPECT_EQ(DetectEncoding(all_broken).encoding, Encoding::kGbk);
   // Cut short in its last character: still UTF-8; cut inside a chunk's margin: the same.
   std::string cut = utf8 + "\xF0\x9F\x98";
   EXPECT_EQ(DetectEncoding(cut).encoding, Encoding::kUtf8);
