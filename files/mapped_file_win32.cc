@@ -56,14 +56,13 @@ class MappedFile : public ByteStorage {
     const size_t to = static_cast<size_t>(std::min<const char*>(end, base_ + size_) - base_);
     // Views wholly inside; the last one, which holds the file's end, only with the whole of it.
     const size_t last = to == size_ ? views_ : to / kViewSize;  // one past
+    // The views stay mapped: unmapping one and mapping it again at its address left a moment in
+    // which another thread could take the room, and the text could then not be read whole. A
+    // range that is not locked leaves the working set when it is unlocked; the pages come back
+    // from the file if they are read again.
     for (size_t view = (from + kViewSize - 1) / kViewSize; view < last; ++view) {
       char* at = base_ + view * kViewSize;
-      UnmapViewOfFile(at);
-      if (!MapView(view)) {
-        // Another thread took the room between the two calls: the view's bytes cannot come back
-        // at their address, and every view of the text is read through it. Nothing else is safe.
-        std::abort();
-      }
+      VirtualUnlock(at, std::min(kViewSize, size_ - view * kViewSize));
     }
   }
 

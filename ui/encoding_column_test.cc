@@ -141,8 +141,8 @@ TEST(EncodingColumnText, NamesTheRecognisedEncodingOrTheChoiceOrWhyNot) {
       {"utf8.txt", Converted(gbk, Encoding::kUtf8), "UTF-8"},
       {"utf8-mark.txt", "\xEF\xBB\xBF" + Converted(gbk, Encoding::kUtf8), "UTF-8"},
       {"mark-only.txt", "\xEF\xBB\xBF", "UTF-8"},
-      // Valid UTF-8 up to one stray byte near the end: not UTF-8.
-      {"utf8-one-bad-byte.txt", Converted(gbk, Encoding::kUtf8) + "\xFF\r\n", "GBK"},
+      // Valid UTF-8 up to one stray byte near the end: UTF-8, the stray byte kept as it is.
+      {"utf8-one-bad-byte.txt", Converted(gbk, Encoding::kUtf8) + "\xFF\r\n", "UTF-8"},
       {"gb18030.txt", Gb18030WithFourByteCharacters(gbk), "GB18030"},
       {"utf16le.txt", Utf16(gbk, false), "UTF-16LE"},
       {"utf16be.txt", Utf16(gbk, true), "UTF-16BE"},
