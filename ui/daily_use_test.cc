@@ -21,6 +21,7 @@
 #include "tests/test_util.h"
 #include "text/text.h"
 #include "ui/handlers.h"
+#include "ui/keyword_box.h"
 #include "ui/settings.h"
 #include "ui/win_text.h"
 #include "ui/window_test_fixture.h"
@@ -638,6 +639,22 @@ TEST_F(DailyUseTest, SettingsSurviveARestartAndABrokenFileGivesTheDefaults) {
   }
   // A settings path whose folder cannot be made: closing still works.
   window_->UseSettings(JoinText(MakeFile("文件", "f"), kPathSeparator, "travik.ini"));
+}
+
+// A form found in the text previewed last is that text's: the next start does not split other
+// texts by it (they would have none of its headings) but finds each text's own again.
+TEST_F(DailyUseTest, AFormOfTheLastPreviewIsNotKeptForTheNextStart) {
+  const std::string path = JoinText(dir_.path(), kPathSeparator, "travik.ini");
+  window().UseSettings(path);
+  Click(单选框3);
+  window().SetText(编辑框3, FormEntryText({"第#节", 48, 37, true}));
+  Restart(path);
+  EXPECT_TRUE(window().Checked(单选框3));
+  EXPECT_EQ(window().Text(编辑框3), KeywordEntries()[0].text);
+  // A typed keyword is kept as typed.
+  window().SetText(编辑框3, "^第.+节");
+  Restart(path);
+  EXPECT_EQ(window().Text(编辑框3), "^第.+节");
 }
 
 }  // namespace

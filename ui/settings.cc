@@ -201,6 +201,9 @@ Settings CollectSettings(MainWindow& window) {
   for (const KeptControl& kept : kKeptControls) {
     settings.Set(kept.key, kept.text ? window.Text(kept.id) : window.Checked(kept.id) ? "1" : "0");
   }
+  // A form entry names a form found in the text previewed last; another text read by it next
+  // time would have none of its headings, so the next start finds each text's own again.
+  if (IsFormEntry(window.Text(编辑框3))) settings.Set("split.keyword", KeywordEntries()[0].text);
   settings.Set("insert.output_folder", window.jobs().insert.output_folder);
   // The keywords typed into the box (not its own entries), latest first.
   HWND keyword_box = window.Control(编辑框3);
